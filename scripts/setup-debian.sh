@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package Nolt Nolt needs to build, run and test.
+# Works as root (CI) and as a normal user with sudo.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6dbus6 libqt6network6
+    libgl-dev libicu-dev
+    libenchant-2-dev hunspell-en-us
+    xvfb xauth xdotool x11-utils imagemagick dbus dbus-x11
+    util-linux strace attr acl e2fsprogs python3 tzdata clang-format
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get -o DPkg::Lock::Timeout=300 update
+$sudo apt-get -o DPkg::Lock::Timeout=300 install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Writes files so that a crash, a full disk or a failing device never leaves a note half-written.
+// Every failure throws an Error naming the file and the cause; the old content then stays as it was.
+class DurableWriter
+{
+public:
+    // Replaces the whole content of the file at path with data, all or nothing, and makes it durable
+    // (file and folder synced). A symbolic link stays a link and its target receives the data; the
+    // target's permission bits, owner, group and extended attributes are kept where the process may set them.
+    static void replace(const QString &path, const QByteArray &data);
+
+    // Creates an empty file at path only if nothing exists there (a dangling link counts as something),
+    // then syncs the folder. Returns 0 or the errno of the failure; no file is left on failure.
+    static int createNew(const QString &path);
+
+    // Follows symbolic links from path to the file they finally name (which need not exist yet).
+    // Throws ELOOP for a loop or a chain longer than the system allows.
+    static QString resolveLinks(const QString &path);
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <string>
+
+// A failure as the user and the caller see it: where it comes from (domain), which one (code) and the sentence
+// a person reads, naming the file and the cause. Fallible operations throw it; the command that started the work
+// presents it once.
+class Error : public std::exception
+{
+public:
+    Error(QString domain, int code, QString description);
+
+    // A failed system call on a file: the errno code and "<what> “name” in “folder”: <strerror>".
+    static Error fromErrno(int errnoCode, const QString &action, const QString &path);
+
+    const QString &domain() const { return m_domain; }
+    int code() const { return m_code; }
+    const QString &description() const { return m_description; }
+
+    // The runtime prints this when an error escapes main, so the report names the cause.
+    const char *what() const noexcept override { return m_what.c_str(); }
+
+private:
+    QString m_domain;
+    int m_code = 0;
+    QString m_description;
+    std::string m_what;
+};
+
+namespace ErrorDomain {
+inline constexpr char16_t quorbell[] = u"Quorbell";
+inline constexpr char16_t posix[] = u"NSPOSIXErrorDomain";
+inline constexpr char16_t cocoa[] = u"NSCocoaErrorDomain";
+} // namespace ErrorDomain

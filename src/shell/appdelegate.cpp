@@ -1,0 +1,8 @@
+#include "appdelegate.h"
+
+AppDelegate::AppDelegate(QObject *parent)
+    : QObject(parent)
+{}
+
+void AppDelegate::applicationDidFinishLaunching()
+{}

@@ -1,0 +1,49 @@
+#include "textfiles.h"
+
+#include "framework/durablewriter.h"
+#include "framework/error.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+
+namespace TextFiles {
+
+QString dayStamp(const QDateTime &moment)
+{
+    const QDate day = moment.toLocalTime().date();
+    return QString::asprintf("%04d%02d%02d", day.year(), day.month(), day.day());
+}
+
+QString noteFileName(const QString &stamp, int number)
+{
+    if (number <= 1)
+        return stamp + QStringLiteral(" Note.txt");
+    return stamp + QStringLiteral(" Note ") + QString::number(number) + QStringLiteral(".txt");
+}
+
+QUrl create(const QUrl &folder, const QDateTime &date)
+{
+    const QString stamp = dayStamp(date);
+    const QDir dir(folder.toLocalFile());
+    for (int number = 1; number <= maxNotesPerDay; ++number) {
+        const QString path = dir.filePath(noteFileName(stamp, number));
+        const int failure = DurableWriter::createNew(path);
+        if (failure == 0)
+            return QUrl::fromLocalFile(path);
+        struct stat info
+        {};
+        if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+            throw Error::fromErrno(failure, QStringLiteral("Could not create"), path);
+    }
+    throw Error(QString::fromUtf16(ErrorDomain::quorbell), 1,
+                QStringLiteral("Could not find an available document name."));
+}
+
+void save(const QString &text, const QUrl &url)
+{
+    DurableWriter::replace(url.toLocalFile(), text.toUtf8());
+}
+
+} // namespace TextFiles

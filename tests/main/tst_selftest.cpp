@@ -1,0 +1,73 @@
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace TestSupport;
+
+// Runs the built app's self-test the way a user would: as a normal user, on a machine without a display.
+class TestSelfTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void passesAsNormalUser()
+    {
+        if (!canRunUnprivileged())
+            QSKIP("running as root without setpriv: the read-only folder check cannot be made to fail");
+        QTemporaryDir home;
+        QTemporaryDir tmp;
+        QVERIFY(home.isValid() && tmp.isValid());
+        openToEveryone(home.path());
+        openToEveryone(tmp.path());
+        // A copy that nobody can reach wherever the build tree lies.
+        const QString binary = home.filePath(QStringLiteral("noltnolt"));
+        QVERIFY(QFile::copy(appBinary(), binary));
+        QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOther | QFileDevice::ReadOther);
+
+        const Run result = runUnprivileged(binary, {QStringLiteral("--self-test")}, {},
+                                           {QStringLiteral("TMPDIR=") + tmp.path(),
+                                            QStringLiteral("HOME=") + home.path(), QStringLiteral("DISPLAY="),
+                                            QStringLiteral("WAYLAND_DISPLAY="), QStringLiteral("QT_QPA_PLATFORM=")});
+        QCOMPARE(result.err, QByteArray());
+        QCOMPARE(result.exitStatus, QProcess::NormalExit);
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out, expectedOutput());
+        QCOMPARE(entries(tmp.path()), QStringList());
+    }
+
+    void escapingErrorFailsWithItsDescription()
+    {
+        if (!canRunUnprivileged())
+            QSKIP("needs an unprivileged user; root ignores permission bits and setpriv is missing");
+        // A temporary directory where the test folder cannot be made: the error escapes with its description.
+        QTemporaryDir tmp;
+        openToEveryone(tmp.path());
+        const QString readOnly = tmp.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkdir(readOnly));
+        QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                            QFileDevice::ExeOther);
+        const QString binary = tmp.filePath(QStringLiteral("noltnolt"));
+        QVERIFY(QFile::copy(appBinary(), binary));
+        QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOther | QFileDevice::ReadOther);
+        const Run result =
+            runUnprivileged(binary, {QStringLiteral("--self-test")}, {},
+                            {QStringLiteral("TMPDIR=") + readOnly, QStringLiteral("QT_QPA_PLATFORM=offscreen")});
+        QVERIFY(result.exitStatus == QProcess::CrashExit || result.exitCode != 0);
+        QCOMPARE(result.out, QByteArray());
+        QVERIFY2(result.err.contains("Permission denied") && result.err.contains("locked"), result.err.constData());
+        QCOMPARE(entries(readOnly), QStringList());
+    }
+
+private:
+    static QByteArray expectedOutput()
+    {
+        return QByteArrayLiteral("PASS: date-stamped filenames, same-day numbering, next-day reset, UTF-8 round trip, "
+                                 "empty document creation, atomic updates\n");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSelfTest)
+#include "tst_selftest.moc"

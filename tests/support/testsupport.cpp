@@ -1,0 +1,108 @@
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <unistd.h>
+
+namespace TestSupport {
+
+namespace {
+
+constexpr int runTimeoutMs = 60000;
+const QStringList dropToNobody = {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                  QStringLiteral("--clear-groups")};
+
+} // namespace
+
+QString appBinary()
+{
+    return qEnvironmentVariable("NOLTNOLT_BINARY", QStringLiteral(NOLTNOLT_TEST_BINARY_DIR "/bin/noltnolt"));
+}
+
+QString noteTool()
+{
+    return qEnvironmentVariable("NOLTNOLT_NOTETOOL", QStringLiteral(NOLTNOLT_TEST_BINARY_DIR "/tests/notetool"));
+}
+
+Run run(const QString &program, const QStringList &arguments, const QByteArray &input, const QStringList &environment)
+{
+    QProcess process;
+    QStringList env = QProcess::systemEnvironment();
+    env << environment;
+    process.setEnvironment(env);
+    process.start(program, arguments);
+    Run result;
+    if (!process.waitForStarted(runTimeoutMs))
+        return result;
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(runTimeoutMs);
+    result.exitCode = process.exitCode();
+    result.exitStatus = process.exitStatus();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+bool canRunUnprivileged()
+{
+    if (::geteuid() != 0)
+        return true;
+    return !QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty() &&
+           run(QStringLiteral("setpriv"), dropToNobody + QStringList{QStringLiteral("true")}).exitCode == 0;
+}
+
+Run runUnprivileged(const QString &program, const QStringList &arguments, const QByteArray &input,
+                    const QStringList &environment)
+{
+    if (::geteuid() != 0)
+        return run(program, arguments, input, environment);
+    return run(QStringLiteral("setpriv"), dropToNobody + QStringList{program} + arguments, input, environment);
+}
+
+bool canMountPrivately()
+{
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty())
+        return false;
+    const Run probe = runInMountNamespace(QStringLiteral("d=$(mktemp -d) && mount -t tmpfs -o size=64k tmpfs \"$d\""));
+    return probe.exitStatus == QProcess::NormalExit && probe.exitCode == 0;
+}
+
+Run runInMountNamespace(const QString &script, const QStringList &environment)
+{
+    return run(QStringLiteral("unshare"),
+               {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"), QStringLiteral("sh"),
+                QStringLiteral("-ec"), script},
+               {}, environment);
+}
+
+void openToEveryone(const QString &path)
+{
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                    QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                    QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArrayLiteral("<unreadable>");
+    return file.readAll();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+}
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace TestSupport
