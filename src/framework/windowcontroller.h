@@ -1,0 +1,44 @@
+#pragma once
+
+#include "framework/error.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class Document;
+class QWidget;
+
+// Owns one top-level window and ties it to its document: title, closing, error presentation.
+class WindowController : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Takes ownership of window.
+    explicit WindowController(QWidget *window, QObject *parent = nullptr);
+    ~WindowController() override;
+
+    QWidget *window() const;
+    Document *document() const;
+    // Called by Document::addWindowController.
+    void setDocument(Document *document);
+
+    // The title shown for the document's display name; keeps the window title in step with the document.
+    virtual QString windowTitle(const QString &documentDisplayName) const;
+    void synchronizeWindowTitleWithDocumentName();
+
+    void showWindow();
+    // The standard error message box for this window.
+    void presentError(const Error &error);
+
+    // The controller that owns window (or the window a widget lives in), or none.
+    static WindowController *forWindow(const QWidget *widget);
+
+public Q_SLOTS:
+    // Menu actions the window answers.
+    void performClose(QObject *sender);
+    void performMiniaturize(QObject *sender);
+    void performZoom(QObject *sender);
+};
