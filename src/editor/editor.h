@@ -9,6 +9,8 @@ class NoteTextView;
 class PlainTextDocument;
 class QLabel;
 class QTimer;
+class QVBoxLayout;
+class WordCounter;
 
 // The window of one open note: its text view above a strip with the live word count. Writes the note back
 // 0.3 s after the last edit.
@@ -17,6 +19,8 @@ class Editor : public WindowController
     Q_OBJECT
 
 public:
+    static constexpr int saveDelayMs = 300;
+
     Editor(const QUrl &url, const QString &text, QObject *parent = nullptr);
     ~Editor() override;
 
@@ -29,6 +33,32 @@ public:
     void updateWordCount();
     QString windowTitle(const QString &documentDisplayName) const override;
 
+    // The user's edit: recount, mark the note changed and restart the save timer.
+    void textDidChange();
+
+    void setFindBar(QWidget *findBar);
+    QWidget *findBar() const;
+    void setSpellChecker(QObject *spellChecker);
+    QObject *spellChecker() const;
+
 Q_SIGNALS:
     void autosaveRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void autosavePendingEdit();
+    void windowShown();
+    void rememberFrame() const;
+    void releaseFrameName();
+
+    NoteTextView *m_textView = nullptr;
+    QLabel *m_wordCountLabel = nullptr;
+    WordCounter *m_wordCounter = nullptr;
+    QTimer *m_pendingSave = nullptr;
+    QVBoxLayout *m_textColumn = nullptr;
+    QPointer<QWidget> m_findBar;
+    QPointer<QObject> m_spellChecker;
+    bool m_shownOnce = false;
 };

@@ -1,23 +1,34 @@
 #include "selftest.h"
 
+#include "editor/editor.h"
+#include "editor/notetextview.h"
 #include "framework/error.h"
+#include "storage/plaintextdocument.h"
 #include "storage/textfiles.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 #include <QUuid>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
+#include <source_location>
 #include <system_error>
+
+#include <sys/stat.h>
 
 namespace {
 
 constexpr char firstResultLine[] =
     "PASS: date-stamped filenames, same-day numbering, next-day reset, UTF-8 round trip, empty document creation, "
     "atomic updates\n";
+constexpr char secondResultLine[] =
+    "PASS: NSDocument read/write, invalid UTF-8 preservation, denied directory writes, selection kept on reload\n";
 
 const QString sampleText = QStringLiteral("Plain text\nUnicode: café 🌱\n\tIndented\n");
 
@@ -26,6 +37,14 @@ void check(bool condition)
 {
     if (!condition)
         std::abort();
+}
+
+// An operation that had to fail succeeded: say which, then end like a failed check.
+[[noreturn]] void fatalError(const char *message, std::source_location where = std::source_location::current())
+{
+    std::fprintf(stderr, "main/main:%u: Fatal error: %s\n", static_cast<unsigned>(where.line()), message);
+    std::fflush(stderr);
+    std::abort();
 }
 
 QString readUtf8(const QString &path)
@@ -82,25 +101,103 @@ void checkNoteFiles(const QString &folderPath)
     check(readUtf8(note1.toLocalFile()) == u"Updated");
 }
 
+QtMessageHandler qtMessages = nullptr;
+
+// Qt's notes about the environment (such as a missing XDG_RUNTIME_DIR for a user without a session) are not
+// results: the self-test's only output is its result lines or the line of a fatal error.
+void keepQtNotesQuiet(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        qtMessages(type, context, message);
+}
+
+void setPermissions(const QString &path, mode_t mode)
+{
+    if (::chmod(QFile::encodeName(path).constData(), mode) != 0)
+        throw Error::fromErrno(errno, QStringLiteral("Could not change the permissions of"), path);
+}
+
+void checkDocuments(const QString &folderPath, int &argc, char **argv)
+{
+    const QString typeName = QString::fromLatin1(PlainTextDocument::typeName);
+
+    PlainTextDocument plain;
+    plain.read(sampleText.toUtf8(), typeName);
+    check(plain.data(typeName) == sampleText.toUtf8());
+
+    bool rejected = false;
+    try {
+        plain.read(QByteArrayLiteral("\xFF\xFE\xFF"), typeName);
+    } catch (const Error &) {
+        rejected = true;
+    }
+    if (!rejected)
+        fatalError("Invalid UTF-8 must be rejected");
+    check(plain.text() == sampleText);
+
+    const QString nativePath = folderPath + QStringLiteral("/Native.txt");
+    plain.writeSafely(QUrl::fromLocalFile(nativePath), typeName, Document::SaveOperation::Save);
+    check(readUtf8(nativePath) == sampleText);
+
+    const QString readOnly = folderPath + QStringLiteral("/ReadOnly");
+    if (::mkdir(QFile::encodeName(readOnly).constData(), 0777) != 0)
+        throw Error::fromErrno(errno, QStringLiteral("Could not create"), readOnly);
+    setPermissions(readOnly, 0500);
+    bool denied = false;
+    try {
+        TextFiles::create(QUrl::fromLocalFile(readOnly), QDateTime::currentDateTime());
+    } catch (const Error &) {
+        denied = true;
+    }
+    if (!denied)
+        fatalError("Creation in read-only directory must fail");
+    setPermissions(readOnly, 0700);
+
+    // A user without a session has no runtime folder; Qt would make one beside the test folder and leave it.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime = folderPath + QStringLiteral("/Runtime");
+        if (::mkdir(QFile::encodeName(runtime).constData(), 0700) != 0)
+            throw Error::fromErrno(errno, QStringLiteral("Could not create"), runtime);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    }
+    // Windows need the application object; its event loop never runs here.
+    QApplication application(argc, argv);
+    auto reloaded = std::make_unique<PlainTextDocument>();
+    reloaded->addWindowController(new Editor(reloaded->fileUrl(), reloaded->text()));
+    const QList<WindowController *> controllers = reloaded->windowControllers();
+    auto *editor = controllers.isEmpty() ? nullptr : qobject_cast<Editor *>(controllers.first());
+    check(editor != nullptr);
+    NoteTextView *view = editor->textView();
+    view->setText(QStringLiteral("One two\nThree four"));
+    view->setSelectedRange({4, 3});
+    reloaded->read(QByteArrayLiteral("One two\nThree four!"), typeName);
+    check(view->selectedRange() == NoteTextView::Range{4, 3});
+    reloaded->read(QByteArrayLiteral("On"), typeName);
+    check(view->selectedRange() == NoteTextView::Range{2, 0});
+    // The windows go before the application object.
+    reloaded.reset();
+}
+
 } // namespace
 
 void runSelfTest(int &argc, char **argv)
 {
-    Q_UNUSED(argc);
-    Q_UNUSED(argv);
     // The self-test must run on a machine without a display.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    qtMessages = qInstallMessageHandler(keepQtNotesQuiet);
     const QString folder = createTestFolder();
     try {
         checkNoteFiles(folder);
+        checkDocuments(folder, argc, argv);
     } catch (...) {
         removeTestFolder(folder);
         throw;
     }
     std::fputs(firstResultLine, stdout);
+    std::fputs(secondResultLine, stdout);
     std::fflush(stdout);
     removeTestFolder(folder);
 }

@@ -65,7 +65,9 @@ private:
     static QByteArray expectedOutput()
     {
         return QByteArrayLiteral("PASS: date-stamped filenames, same-day numbering, next-day reset, UTF-8 round trip, "
-                                 "empty document creation, atomic updates\n");
+                                 "empty document creation, atomic updates\n"
+                                 "PASS: NSDocument read/write, invalid UTF-8 preservation, denied directory writes, "
+                                 "selection kept on reload\n");
     }
 };
 

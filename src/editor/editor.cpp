@@ -1,0 +1,255 @@
+#include "editor.h"
+
+#include "editor/notetextview.h"
+#include "editor/wordcounter.h"
+#include "storage/plaintextdocument.h"
+
+#include <QEvent>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScreen>
+#include <QSettings>
+#include <QTextDocument>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace {
+
+constexpr QSize windowSize(780, 600);
+constexpr QSize minimumWindowSize(360, 240);
+constexpr int textFontPointSize = 15;
+constexpr int textPadding = 5;
+constexpr int stripHeight = 26;
+constexpr int labelSideMargin = 10;
+constexpr int labelBottomMargin = 6;
+constexpr int labelFontPointSize = 11;
+constexpr char frameSettingsKey[] = "EditorWindow";
+
+// Like the platform's frame autosave names: one open window at a time holds the remembered frame.
+QPointer<Editor> frameNameHolder;
+
+QFont fixedFont(int pointSize)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(pointSize);
+    return font;
+}
+
+void centre(QWidget *window)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame(QPoint(), window->size());
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+} // namespace
+
+Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
+    : WindowController(new QWidget, parent)
+{
+    QWidget *frame = window();
+    frame->setObjectName(QStringLiteral("QuorbellDocument"));
+    frame->resize(windowSize);
+    frame->setMinimumSize(minimumWindowSize);
+    frame->setWindowTitle(url.isEmpty() ? QStringLiteral("New Note") : windowTitle(url.fileName()));
+    if (url.isLocalFile())
+        frame->setWindowFilePath(url.toLocalFile());
+    centre(frame);
+
+    m_textView = new NoteTextView;
+    m_textView->setFrameShape(QFrame::NoFrame);
+    m_textView->setFont(fixedFont(textFontPointSize));
+    m_textView->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_textView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_textView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_textView->setAccessibleName(QStringLiteral("Document text"));
+    m_textView->setAccessibleDescription(QStringLiteral("Plain text. Changes save automatically."));
+    m_textView->setText(text);
+    m_textView->document()->setDocumentMargin(textPadding);
+
+    m_wordCountLabel = new QLabel(QStringLiteral("0"));
+    m_wordCountLabel->setFont(fixedFont(labelFontPointSize));
+    m_wordCountLabel->setAlignment(Qt::AlignRight | Qt::AlignBottom);
+    m_wordCountLabel->setAccessibleName(QStringLiteral("Word count"));
+    QPalette palette = m_wordCountLabel->palette();
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
+    m_wordCountLabel->setPalette(palette);
+
+    auto *strip = new QWidget;
+    strip->setFixedHeight(stripHeight);
+    auto *stripLayout = new QHBoxLayout(strip);
+    stripLayout->setContentsMargins(labelSideMargin, 0, labelSideMargin, labelBottomMargin);
+    stripLayout->addWidget(m_wordCountLabel, 1, Qt::AlignBottom);
+
+    m_textColumn = new QVBoxLayout(frame);
+    m_textColumn->setContentsMargins(0, 0, 0, 0);
+    m_textColumn->setSpacing(0);
+    m_textColumn->addWidget(m_textView, 1);
+    m_textColumn->addWidget(strip);
+
+    m_wordCounter = new WordCounter(m_textView->document(), this);
+    connect(m_textView, &NoteTextView::textEdited, this, &Editor::textDidChange);
+    frame->installEventFilter(this);
+
+    updateWordCount();
+    m_textView->setFocus();
+}
+
+Editor::~Editor()
+{
+    if (PlainTextDocument *note = textDocument())
+        note->editorWillClose(this);
+    releaseFrameName();
+}
+
+NoteTextView *Editor::textView() const
+{
+    return m_textView;
+}
+
+PlainTextDocument *Editor::textDocument() const
+{
+    return qobject_cast<PlainTextDocument *>(document());
+}
+
+QTimer *Editor::pendingSave() const
+{
+    return m_pendingSave;
+}
+
+void Editor::updateWordCount()
+{
+    const QString count = QString::number(m_wordCounter->total());
+    m_wordCountLabel->setText(count);
+    m_wordCountLabel->setAccessibleDescription(count);
+}
+
+QString Editor::windowTitle(const QString &documentDisplayName) const
+{
+    // A leading dot names a hidden file, not an extension.
+    const qsizetype dot = documentDisplayName.lastIndexOf(u'.');
+    if (dot <= 0)
+        return documentDisplayName;
+    return documentDisplayName.left(dot);
+}
+
+void Editor::textDidChange()
+{
+    updateWordCount();
+    PlainTextDocument *note = textDocument();
+    if (!note) {
+        // Without a note there is nothing to undo into.
+        m_textView->document()->clearUndoRedoStacks();
+        return;
+    }
+    note->updateChangeCount(Document::ChangeType::Done);
+    if (!m_pendingSave) {
+        m_pendingSave = new QTimer(this);
+        m_pendingSave->setSingleShot(true);
+        m_pendingSave->setInterval(saveDelayMs);
+        connect(m_pendingSave, &QTimer::timeout, this, &Editor::autosavePendingEdit);
+    }
+    m_pendingSave->start();
+}
+
+void Editor::autosavePendingEdit()
+{
+    PlainTextDocument *note = textDocument();
+    if (!note)
+        return;
+    Q_EMIT autosaveRequested();
+    const QPointer<Editor> self(this);
+    try {
+        note->autosave(false, [self](const std::optional<Error> &error) {
+            if (error && self)
+                self->presentError(*error);
+        });
+    } catch (const Error &error) {
+        presentError(error);
+    } catch (...) {
+    }
+}
+
+void Editor::setFindBar(QWidget *findBar)
+{
+    if (m_findBar)
+        delete m_findBar;
+    m_findBar = findBar;
+    if (findBar)
+        m_textColumn->insertWidget(m_textColumn->indexOf(m_textView) + 1, findBar);
+}
+
+QWidget *Editor::findBar() const
+{
+    return m_findBar;
+}
+
+void Editor::setSpellChecker(QObject *spellChecker)
+{
+    if (m_spellChecker)
+        delete m_spellChecker;
+    m_spellChecker = spellChecker;
+    if (spellChecker)
+        spellChecker->setParent(this);
+}
+
+QObject *Editor::spellChecker() const
+{
+    return m_spellChecker;
+}
+
+bool Editor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == window()) {
+        switch (event->type()) {
+        case QEvent::Show:
+            windowShown();
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+            if (frameNameHolder == this && window()->isVisible())
+                rememberFrame();
+            break;
+        case QEvent::Hide:
+            releaseFrameName();
+            break;
+        default:
+            break;
+        }
+    }
+    return WindowController::eventFilter(watched, event);
+}
+
+void Editor::windowShown()
+{
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        if (!frameNameHolder) {
+            frameNameHolder = this;
+            const QByteArray frame = QSettings().value(QLatin1String(frameSettingsKey)).toByteArray();
+            if (!frame.isEmpty())
+                window()->restoreGeometry(frame);
+        }
+    }
+    m_textView->setFocus();
+}
+
+void Editor::rememberFrame() const
+{
+    QSettings().setValue(QLatin1String(frameSettingsKey), window()->saveGeometry());
+}
+
+void Editor::releaseFrameName()
+{
+    if (frameNameHolder != this)
+        return;
+    if (window())
+        rememberFrame();
+    frameNameHolder = nullptr;
+}
