@@ -94,6 +94,8 @@ Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
     m_textColumn->addWidget(strip);
 
     m_wordCounter = new WordCounter(m_textView->document(), this);
+    // The counter may finish a recount after the edit signal; the label follows it either way.
+    connect(m_wordCounter, &WordCounter::totalChanged, this, &Editor::showWordCount);
     connect(m_textView, &NoteTextView::textEdited, this, &Editor::textDidChange);
     frame->installEventFilter(this);
 
@@ -125,7 +127,12 @@ QTimer *Editor::pendingSave() const
 
 void Editor::updateWordCount()
 {
-    const QString count = QString::number(m_wordCounter->total());
+    showWordCount(m_wordCounter->total());
+}
+
+void Editor::showWordCount(int total)
+{
+    const QString count = QString::number(total);
     m_wordCountLabel->setText(count);
     m_wordCountLabel->setAccessibleDescription(count);
 }

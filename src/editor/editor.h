@@ -48,6 +48,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void showWordCount(int total);
     void autosavePendingEdit();
     void windowShown();
     void rememberFrame() const;
