@@ -175,8 +175,7 @@ void Document::autosave(bool implicitlyCancellable, const Completion &completion
     std::optional<Error> failure;
     if (autosavesInPlace() && !m_fileUrl.isEmpty() && isDocumentEdited()) {
         try {
-            writeSafely(m_fileUrl, m_fileType, SaveOperation::Autosave);
-            updateChangeCount(ChangeType::Cleared);
+            saveInPlace();
         } catch (const Error &error) {
             failure = error;
         }
@@ -191,8 +190,7 @@ void Document::saveDocument(QObject *sender)
     if (m_fileUrl.isEmpty())
         return;
     try {
-        writeSafely(m_fileUrl, m_fileType, SaveOperation::Save);
-        updateChangeCount(ChangeType::Cleared);
+        saveInPlace();
     } catch (const Error &error) {
         presentError(error);
     }
@@ -203,13 +201,59 @@ bool Document::prepareToClose()
     if (!isDocumentEdited() || m_fileUrl.isEmpty())
         return true;
     try {
-        writeSafely(m_fileUrl, m_fileType, SaveOperation::Save);
-        updateChangeCount(ChangeType::Cleared);
-        return true;
+        saveInPlace();
+        return !isDocumentEdited();
     } catch (const Error &error) {
         presentError(error);
         return false;
     }
+}
+
+bool Document::saveInPlace()
+{
+    if (!confirmOverwrite())
+        return false;
+    writeSafely(m_fileUrl, m_fileType, SaveOperation::Save);
+    updateChangeCount(ChangeType::Cleared);
+    return true;
+}
+
+bool Document::confirmOverwrite()
+{
+    // Checked again right before replacing the file: another program may have written it since we last looked.
+    const FileIdentity now = FileIdentity::of(QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath());
+    if (!now.exists || !m_knownIdentity.exists || now == m_knownIdentity)
+        return true;
+    if (m_asking)
+        return false; // the open question decides; this save waits for its answer
+    if (askAboutConflict() == Conflict::KeepMine)
+        return true;
+    reloadFromDisk(now);
+    return false;
+}
+
+Document::Conflict Document::askAboutConflict()
+{
+    m_asking = true;
+    const ConflictResolver &resolver = conflictResolver();
+    const Conflict answer = resolver ? resolver(this) : askWhichVersion(this);
+    m_asking = false;
+    return answer;
+}
+
+void Document::reloadFromDisk(const FileIdentity &identity)
+{
+    try {
+        readFromUrl(m_fileUrl, m_fileType);
+    } catch (const Error &) {
+        // Remembered so that a version we refuse is reported once, not on every change in the folder.
+        m_refusedIdentity = identity;
+        throw;
+    }
+    m_knownIdentity = identity;
+    m_missingReported = false;
+    updateChangeCount(ChangeType::Cleared);
+    Q_EMIT reloadedFromDisk();
 }
 
 void Document::close()
@@ -257,6 +301,7 @@ void Document::noteOwnWrite()
         return;
     const QString path = m_fileUrl.toLocalFile();
     m_knownIdentity = FileIdentity::of(path);
+    m_missingReported = false;
     if (m_watcher && !m_watcher->files().contains(QFileInfo(path).absoluteFilePath()))
         m_watcher->addPath(QFileInfo(path).absoluteFilePath());
 }
@@ -278,24 +323,25 @@ void Document::checkFileOnDisk()
     const FileIdentity now = FileIdentity::of(path);
     if (m_watcher && now.exists && !m_watcher->files().contains(path))
         m_watcher->addPath(path);
-    // A missing file keeps the text in the window; the next save writes it again.
-    if (!now.exists || now == m_knownIdentity)
-        return;
-    if (isDocumentEdited()) {
-        m_asking = true;
-        const ConflictResolver &resolver = conflictResolver();
-        const Conflict answer = resolver ? resolver(this) : askWhichVersion(this);
-        m_asking = false;
-        if (answer == Conflict::KeepMine) {
-            // Mine wins: it is written over the other version at once, so the choice sticks.
-            writeSafely(m_fileUrl, m_fileType, SaveOperation::Save);
-            updateChangeCount(ChangeType::Cleared);
-            return;
+    if (!now.exists) {
+        // The text stays in the window and counts as unsaved, so the next save writes it again at its place.
+        if (m_knownIdentity.exists && !m_missingReported) {
+            m_missingReported = true;
+            updateChangeCount(ChangeType::Done);
+            presentError(Error(QString::fromUtf16(ErrorDomain::posix), ENOENT,
+                               QStringLiteral("“%1” was moved or deleted by another program. Its text is still "
+                                              "open here and will be saved again in “%2”.")
+                                   .arg(QFileInfo(path).fileName(), QFileInfo(path).absolutePath())));
         }
+        return;
     }
-    // Noted before reading, so a version we refuse (not UTF-8) is reported once, not on every folder change.
-    m_knownIdentity = now;
-    readFromUrl(m_fileUrl, m_fileType);
-    updateChangeCount(ChangeType::Cleared);
-    Q_EMIT reloadedFromDisk();
+    if (now == m_knownIdentity || now == m_refusedIdentity)
+        return;
+    if (isDocumentEdited() && askAboutConflict() == Conflict::KeepMine) {
+        // Mine wins: it is written over the other version at once, so the choice sticks.
+        writeSafely(m_fileUrl, m_fileType, SaveOperation::Save);
+        updateChangeCount(ChangeType::Cleared);
+        return;
+    }
+    reloadFromDisk(now);
 }

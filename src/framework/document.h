@@ -108,12 +108,20 @@ private:
     void watchFile();
     void noteOwnWrite();
     void fileMayHaveChanged();
+    // Throws Error; false when the user chose the version on disk instead (it was read in).
+    bool saveInPlace();
+    bool confirmOverwrite();
+    Conflict askAboutConflict();
+    void reloadFromDisk(const FileIdentity &identity);
 
     QUrl m_fileUrl;
     QString m_fileType;
     int m_changeCount = 0;
     QList<WindowController *> m_windowControllers;
     QFileSystemWatcher *m_watcher = nullptr;
+    // The file as we last read or wrote it, and a version we refused to read.
     FileIdentity m_knownIdentity;
+    FileIdentity m_refusedIdentity;
+    bool m_missingReported = false;
     bool m_asking = false;
 };

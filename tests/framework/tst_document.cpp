@@ -256,15 +256,52 @@ private Q_SLOTS:
         QCOMPARE(note.document->bytes, QByteArray("first"));
     }
 
-    void deletedFileKeepsTheText()
+    void deletedFileKeepsTheTextAndIsWrittenAgain()
     {
         OpenNote note("first");
+        QSignalSpy presented(note.document, &Document::errorPresented);
         QVERIFY(QFile::remove(note.path));
-        QTest::qWait(200);
+        QTRY_COMPARE(presented.count(), 1);
+        QVERIFY(presented.first().first().value<Error>().description().contains(u"moved or deleted"));
+        QVERIFY(note.document->isDocumentEdited());
         QCOMPARE(note.document->bytes, QByteArray("first"));
-        note.document->edit("again");
         note.document->autosave(false, {});
-        QCOMPARE(readBytes(note.path), QByteArray("again"));
+        QCOMPARE(readBytes(note.path), QByteArray("first"));
+        QTest::qWait(200);
+        QCOMPARE(presented.count(), 1);
+    }
+
+    void saveRechecksTheFileBeforeReplacingIt_data()
+    {
+        QTest::addColumn<QByteArray>("theirs");
+        QTest::addColumn<bool>("keepMine");
+        QTest::addColumn<QByteArray>("onDisk");
+        QTest::newRow("their text, keep mine") << QByteArray("theirs") << true << QByteArray("mine");
+        QTest::newRow("their text, use theirs") << QByteArray("theirs") << false << QByteArray("theirs");
+        QTest::newRow("refused bytes are not overwritten unasked")
+            << QByteArray("REFUSE \xff") << false << QByteArray("REFUSE \xff");
+    }
+
+    void saveRechecksTheFileBeforeReplacingIt()
+    {
+        QFETCH(QByteArray, theirs);
+        QFETCH(bool, keepMine);
+        QFETCH(QByteArray, onDisk);
+        int asked = 0;
+        Document::setConflictResolver([&](Document *) {
+            ++asked;
+            return keepMine ? Document::Conflict::KeepMine : Document::Conflict::UseDisk;
+        });
+        OpenNote note("first");
+        note.document->edit("mine");
+        // Written and saved over at once, before the watcher has said anything.
+        writeBytes(note.path, theirs);
+        std::optional<Error> failure;
+        note.document->autosave(false, [&](const std::optional<Error> &error) { failure = error; });
+        QCOMPARE(asked, 1);
+        QCOMPARE(readBytes(note.path), onDisk);
+        QTest::qWait(200);
+        QCOMPARE(readBytes(note.path), onDisk);
     }
 };
 
