@@ -159,6 +159,7 @@ void Editor::textDidChange()
     if (!m_pendingSave) {
         m_pendingSave = new QTimer(this);
         m_pendingSave->setSingleShot(true);
+        m_pendingSave->setTimerType(Qt::PreciseTimer);
         m_pendingSave->setInterval(saveDelayMs);
         connect(m_pendingSave, &QTimer::timeout, this, &Editor::autosavePendingEdit);
     }

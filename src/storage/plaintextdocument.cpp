@@ -81,8 +81,7 @@ void PlainTextDocument::setText(const QString &text)
 
 void PlainTextDocument::editorWillClose(Editor *editor)
 {
-    if (editor == liveEditor())
-        m_text = editor->textView()->text();
+    m_text = editor->textView()->text();
 }
 
 void PlainTextDocument::makeWindowControllers()
