@@ -1,6 +1,7 @@
 #include "document.h"
 
 #include "framework/durablewriter.h"
+#include "framework/recoverystore.h"
 #include "framework/windowcontroller.h"
 
 #include <QFile>
@@ -20,6 +21,12 @@ Document::ConflictResolver &conflictResolver()
 {
     static Document::ConflictResolver resolver;
     return resolver;
+}
+
+RecoveryStore *&recoveryStore()
+{
+    static RecoveryStore *store = nullptr;
+    return store;
 }
 
 Document::Conflict askWhichVersion(Document *document)
@@ -213,8 +220,24 @@ bool Document::saveInPlace()
 {
     if (!confirmOverwrite())
         return false;
-    writeSafely(m_fileUrl, m_fileType, SaveOperation::Save);
+    const QString path = m_fileUrl.toLocalFile();
+    RecoveryStore *store = recoveryStore();
+    try {
+        writeSafely(m_fileUrl, m_fileType, SaveOperation::Save);
+    } catch (const Error &) {
+        // The text the user sees must survive even when its file cannot take it.
+        if (store) {
+            try {
+                store->keep(path, data(m_fileType));
+            } catch (const Error &) {
+                // Nothing more can be done here; the save's own error is what the user needs to read.
+            }
+        }
+        throw;
+    }
     updateChangeCount(ChangeType::Cleared);
+    if (store && store->holds(path))
+        store->discard(path);
     return true;
 }
 
@@ -272,6 +295,11 @@ void Document::presentError(const Error &error)
     if (!m_windowControllers.isEmpty())
         m_windowControllers.first()->presentError(error);
     Q_EMIT errorPresented(error);
+}
+
+void Document::setRecoveryStore(RecoveryStore *store)
+{
+    recoveryStore() = store;
 }
 
 void Document::setConflictResolver(ConflictResolver resolver)

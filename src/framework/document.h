@@ -11,6 +11,7 @@
 #include <optional>
 
 class QFileSystemWatcher;
+class RecoveryStore;
 class WindowController;
 
 // One open file: its location, whether it has unsaved changes, its windows, and reading and writing it.
@@ -86,6 +87,8 @@ public:
     // Replaceable so that tests and other front ends can answer without a dialog.
     using ConflictResolver = std::function<Conflict(Document *document)>;
     static void setConflictResolver(ConflictResolver resolver);
+    // Where the text of a document goes when its own file cannot be written; none keeps nothing.
+    static void setRecoveryStore(RecoveryStore *store);
 
 public Q_SLOTS:
     // The menu's "Save": writes now.

@@ -1,4 +1,5 @@
 #include "framework/document.h"
+#include "framework/recoverystore.h"
 #include "framework/windowcontroller.h"
 #include "support/testsupport.h"
 
@@ -302,6 +303,45 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note.path), onDisk);
         QTest::qWait(200);
         QCOMPARE(readBytes(note.path), onDisk);
+    }
+
+    void unsavableTextIsKeptForRecoveryUntilSaved()
+    {
+        QTemporaryDir state;
+        RecoveryStore store(state.filePath(QStringLiteral("recovery")));
+        Document::setRecoveryStore(&store);
+        OpenNote note("first");
+        note.document->edit("typed where it cannot be written");
+        QVERIFY(QDir(note.dir.path()).removeRecursively()); // the folder is gone: nothing can be written there
+        std::optional<Error> failure;
+        note.document->autosave(false, [&](const std::optional<Error> &error) { failure = error; });
+        QVERIFY(failure);
+        QCOMPARE(store.entries().size(), 1);
+        QCOMPARE(readBytes(store.entries().first().recoveryPath), QByteArray("typed where it cannot be written"));
+        QVERIFY(QDir().mkpath(note.dir.path()));
+        note.document->autosave(false, [&](const std::optional<Error> &error) { failure = error; });
+        QVERIFY(!failure);
+        QCOMPARE(store.entries().size(), 0);
+        Document::setRecoveryStore(nullptr);
+    }
+
+    void recoveryStoreListsWhatItKeeps()
+    {
+        QTemporaryDir state;
+        RecoveryStore store(state.filePath(QStringLiteral("deeper/recovery")));
+        store.keep(QStringLiteral("/notes/a.txt"), "text of a");
+        store.keep(QStringLiteral("/notes/b.txt"), "text of b");
+        store.keep(QStringLiteral("/notes/a.txt"), "newer text of a");
+        QList<RecoveryStore::Entry> entries = store.entries();
+        std::sort(entries.begin(), entries.end(),
+                  [](const auto &x, const auto &y) { return x.originalPath < y.originalPath; });
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries.at(0).originalPath, QStringLiteral("/notes/a.txt"));
+        QCOMPARE(readBytes(entries.at(0).recoveryPath), QByteArray("newer text of a"));
+        store.discard(QStringLiteral("/notes/a.txt"));
+        QCOMPARE(store.entries().size(), 1);
+        QVERIFY(!store.holds(QStringLiteral("/notes/a.txt")));
+        QVERIFY(store.holds(QStringLiteral("/notes/b.txt")));
     }
 };
 
