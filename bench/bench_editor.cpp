@@ -1,0 +1,196 @@
+// Prints what typing and opening cost in big notes: our own work per keystroke (word count, change count,
+// save timer) at 1 MB and 20 MB, and the time to open a 20 MB note. Run by hand: build/bench/bench_editor
+#include "editor/editor.h"
+#include "editor/notetextview.h"
+#include "storage/plaintextdocument.h"
+#include "storage/utf8.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int keystrokes = 400;
+const QString typeName = QString::fromLatin1(PlainTextDocument::typeName);
+
+// Prose-like text: lines of words with some accents, emoji and Chinese, blank lines between paragraphs.
+QByteArray sampleNote(qsizetype bytes)
+{
+    const QList<QByteArray> words = {"note",   "plain", "text",  "café",   "the",       "of",    "and", "🌱",
+                                     "中文词", "naïve", "word",  "count",  "e.g.",      "a:b",   "1234", "typing",
+                                     "file",   "save",  "quick", "window", "paragraph", "Ärger", "x",    "—"};
+    QByteArray note;
+    note.reserve(bytes + 128);
+    quint32 state = 12345;
+    int lineLength = 0;
+    int lines = 0;
+    while (note.size() < bytes) {
+        state = state * 1103515245u + 12345u;
+        const QByteArray &word = words[(state >> 16) % words.size()];
+        note += word;
+        lineLength += int(word.size()) + 1;
+        if (lineLength > 72) {
+            note += ++lines % 6 == 0 ? "\n\n" : "\n";
+            lineLength = 0;
+        } else {
+            note += ' ';
+        }
+    }
+    return note;
+}
+
+double milliseconds(qint64 nanoseconds)
+{
+    return double(nanoseconds) / 1e6;
+}
+
+double median(std::vector<qint64> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    return milliseconds(samples[samples.size() / 2]);
+}
+
+// One keystroke into view, in the middle of the text, the way the window system delivers it.
+qint64 typeOneKey(NoteTextView *view, QElapsedTimer &clock)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    const qint64 start = clock.nsecsElapsed();
+    QApplication::sendEvent(view, &press);
+    const qint64 took = clock.nsecsElapsed() - start;
+    QApplication::sendEvent(view, &release);
+    return took;
+}
+
+std::vector<qint64> typeKeys(NoteTextView *view)
+{
+    view->setSelectedRange({view->textLength() / 2, 0});
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> samples;
+    for (int i = 0; i < keystrokes; ++i)
+        samples.push_back(typeOneKey(view, clock));
+    return samples;
+}
+
+void measureTyping(const QString &folder, qsizetype size)
+{
+    const QByteArray bytes = sampleNote(size);
+    const QString path = folder + QStringLiteral("/Typing %1.txt").arg(size);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        std::abort();
+    file.close();
+
+    // Qt alone: the same text view with nothing of ours listening.
+    NoteTextView bare;
+    bare.setText(QString::fromUtf8(bytes));
+    bare.resize(780, 574);
+    bare.show();
+    QApplication::processEvents();
+    const double qtOnly = median(typeKeys(&bare));
+    bare.hide();
+
+    PlainTextDocument note;
+    note.setFileUrl(QUrl::fromLocalFile(path));
+    note.readFromUrl(note.fileUrl(), typeName);
+    note.makeWindowControllers();
+    note.showWindows();
+    QApplication::processEvents();
+    auto *editor = qobject_cast<Editor *>(note.windowControllers().first());
+    const double withEditor = median(typeKeys(editor->textView()));
+
+    // The edit handler by itself: show the count, mark the note changed, restart the save timer.
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> handler;
+    for (int i = 0; i < keystrokes; ++i) {
+        const qint64 start = clock.nsecsElapsed();
+        editor->textDidChange();
+        handler.push_back(clock.nsecsElapsed() - start);
+    }
+    const double handlerOnly = median(handler);
+    editor->pendingSave()->stop();
+
+    std::printf("%6.1f MB  keystroke: Qt alone %.3f ms, in the editor %.3f ms; our own work %.4f ms "
+                "(edit handler %.4f ms, paragraph recount %.4f ms)\n",
+                double(bytes.size()) / 1e6, qtOnly, withEditor, std::max(0.0, withEditor - qtOnly) + 0.0,
+                handlerOnly, std::max(0.0, withEditor - qtOnly - handlerOnly));
+    std::fflush(stdout);
+    note.close();
+}
+
+void measureOpening(const QString &folder, qsizetype size)
+{
+    const QByteArray bytes = sampleNote(size);
+    const QString path = folder + QStringLiteral("/Open.txt");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        std::abort();
+    file.close();
+
+    QElapsedTimer clock;
+    clock.start();
+    const bool valid = Utf8::isValid(bytes);
+    const qint64 validate = clock.nsecsElapsed();
+    clock.restart();
+    const std::optional<QString> decoded = Utf8::decode(bytes);
+    const qint64 decode = clock.nsecsElapsed();
+    if (!valid || !decoded)
+        std::abort();
+
+    clock.restart();
+    auto note = std::make_unique<PlainTextDocument>();
+    note->setFileUrl(QUrl::fromLocalFile(path));
+    note->readFromUrl(note->fileUrl(), typeName);
+    const qint64 read = clock.nsecsElapsed();
+    clock.restart();
+    note->makeWindowControllers();
+    const qint64 build = clock.nsecsElapsed();
+    clock.restart();
+    note->showWindows();
+    QApplication::processEvents();
+    const qint64 show = clock.nsecsElapsed();
+    clock.restart();
+    auto *editor = qobject_cast<Editor *>(note->windowControllers().first());
+    const QString text = editor->textView()->text();
+    const qint64 takeText = clock.nsecsElapsed();
+    Q_UNUSED(text);
+
+    std::printf("%6.1f MB  open: %.0f ms = read, validate, decode %.0f ms (validate alone %.0f ms = %.2f GB/s, "
+                "decode alone %.0f ms) + window with text and count %.0f ms + show %.0f ms\n",
+                double(bytes.size()) / 1e6, milliseconds(read + build + show), milliseconds(read),
+                milliseconds(validate), double(bytes.size()) / double(validate), milliseconds(decode),
+                milliseconds(build), milliseconds(show));
+    std::printf("%6.1f MB  whole text out of the view (what a save takes): %.0f ms\n", double(bytes.size()) / 1e6,
+                milliseconds(takeText));
+    std::fflush(stdout);
+    clock.restart();
+    note->close();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        return 1;
+    measureTyping(folder.path(), 1'000'000);
+    measureTyping(folder.path(), 20'000'000);
+    measureOpening(folder.path(), 20'000'000);
+    return 0;
+}
