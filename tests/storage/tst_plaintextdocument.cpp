@@ -166,6 +166,9 @@ private Q_SLOTS:
         QCOMPARE(editor->textView()->selectedRange(), (NoteTextView::Range{expectedLocation, expectedLength}));
         QCOMPARE(shownCount(editor), expectedCount);
         QCOMPARE(note.text(), reloaded);
+        // The new text is laid out like the old one.
+        QCOMPARE(editor->textView()->document()->documentMargin(), 5.0);
+        QCOMPARE(editor->textView()->document()->defaultFont().pointSize(), 15);
     }
 
     void canonicallyEqualTextLeavesEditorAlone_data()
