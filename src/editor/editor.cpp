@@ -70,8 +70,9 @@ Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
     m_textView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_textView->setAccessibleName(QStringLiteral("Document text"));
     m_textView->setAccessibleDescription(QStringLiteral("Plain text. Changes save automatically."));
-    m_textView->setText(text);
+    // Laid out once: everything that shapes the layout comes before the text.
     m_textView->document()->setDocumentMargin(textPadding);
+    m_textView->setText(text);
 
     m_wordCountLabel = new QLabel(QStringLiteral("0"));
     m_wordCountLabel->setFont(fixedFont(labelFontPointSize));
@@ -225,7 +226,9 @@ bool Editor::eventFilter(QObject *watched, QEvent *event)
                 rememberFrame();
             break;
         case QEvent::Hide:
-            releaseFrameName();
+            // Minimizing hides the window too, but it stays open and keeps the name.
+            if (!event->spontaneous())
+                releaseFrameName();
             break;
         default:
             break;

@@ -2,8 +2,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -59,6 +62,25 @@ private Q_SLOTS:
         QCOMPARE(result.out, QByteArray());
         QVERIFY2(result.err.contains("Permission denied") && result.err.contains("locked"), result.err.constData());
         QCOMPARE(entries(readOnly), QStringList());
+    }
+
+    void rootSeesTheReadOnlyFolderCheckFail()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only root can write into a read-only folder");
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const Run result = run(appBinary(), {QStringLiteral("--self-test")}, {},
+                               {QStringLiteral("TMPDIR=") + tmp.path(), QStringLiteral("QT_QPA_PLATFORM=offscreen")});
+        QCOMPARE(result.exitStatus, QProcess::CrashExit);
+        QCOMPARE(result.out, QByteArray());
+        const QRegularExpression fatal(
+            QStringLiteral("^main/main:[0-9]+: Fatal error: Creation in read-only directory must fail\n$"));
+        QVERIFY2(fatal.match(QString::fromUtf8(result.err)).hasMatch(), result.err.constData());
+        // A fatal error keeps the test folder for inspection, with the note made where none should be.
+        const QStringList left = entries(tmp.path());
+        QCOMPARE(left.size(), 1);
+        QCOMPARE(entries(tmp.filePath(left.first()) + QStringLiteral("/ReadOnly")).size(), 1);
     }
 
 private:
