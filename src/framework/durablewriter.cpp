@@ -12,7 +12,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -244,6 +246,31 @@ Error folderError(int code, const QString &path)
                                     "beside it."));
 }
 
+// Why the note could not be replaced, where the errno alone would puzzle: the note is locked against changes, or a
+// sticky folder lets only its owner replace it.
+Error replaceError(int code, const QString &path, const QByteArray &target, const QByteArray &folder)
+{
+    const Error error = Error::fromErrno(code, saveAction(), path);
+    if (code != EPERM && code != EACCES)
+        return error;
+    QString hint;
+    int flags = 0;
+    const int fd = ::open(target.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat note
+    {};
+    struct stat dir
+    {};
+    if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0)
+        hint = QStringLiteral(". The note is locked against changes.");
+    else if (::stat(folder.constData(), &dir) == 0 && (dir.st_mode & S_ISVTX) != 0 &&
+             ::stat(target.constData(), &note) == 0 && note.st_uid != ::geteuid())
+        hint = QStringLiteral(
+            ". In this folder only a file's owner may replace it, and the note belongs to someone else.");
+    if (fd >= 0)
+        ::close(fd);
+    return Error(error.domain(), error.code(), error.description() + hint);
+}
+
 void replaceInPlace(const QString &path, const QByteArray &target, const QByteArray &data)
 {
     const QByteArray folder = folderOf(target);
@@ -281,7 +308,7 @@ void replaceInPlace(const QString &path, const QByteArray &target, const QByteAr
         throw Error(
             error.domain(), error.code(),
             error.description() +
-                QStringLiteral(" Its previous text is kept in “%1”.").arg(QFile::decodeName(fileNameOf(backup.path))));
+                QStringLiteral(". Its previous text is kept in “%1”.").arg(QFile::decodeName(fileNameOf(backup.path))));
     }
     if (::close(fd) != 0 && errno != EINTR && failure == 0)
         failure = errno;
@@ -356,8 +383,11 @@ void DurableWriter::replace(const QString &path, const QByteArray &data)
     temp.fd = -1;
     if (closeResult != 0 && errno != EINTR)
         fail(errno);
-    if (::rename(temp.path.constData(), target.constData()) != 0)
-        fail(errno);
+    if (::rename(temp.path.constData(), target.constData()) != 0) {
+        const int code = errno;
+        temp.discard();
+        throw replaceError(code, path, target, folder);
+    }
     temp.path.clear();
     if (const int failure = syncFolder(folder))
         throw Error::fromErrno(failure, saveAction(), path);
