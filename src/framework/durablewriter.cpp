@@ -25,6 +25,9 @@ namespace {
 constexpr int maxLinkHops = 40;
 constexpr int maxTempNameTries = 100;
 constexpr qsizetype writeChunk = 1 << 20;
+// Temporaries are named ".<note>.nolt-<random>.tmp"; the random part is a 32-bit number in base 36.
+constexpr char temporaryMark[] = "nolt-";
+constexpr qsizetype maxRandomLength = 7;
 
 QString saveAction()
 {
@@ -159,7 +162,7 @@ mode_t currentUmask()
     return 022;
 }
 
-// A hidden sibling ".<note>.<random>.tmp": never taken for a note, and on the note's own file system so that the
+// A hidden sibling ".<note>.nolt-<random>.tmp": never taken for a note, and on the note's own file system so that the
 // rename is atomic. While a save runs it holds a lock on it, so a later save can tell a temporary of a killed
 // process (lock free) from one still being written.
 struct Temporary
@@ -181,8 +184,8 @@ struct Temporary
 int createTemporary(const QByteArray &folder, const QByteArray &name, Temporary &temp)
 {
     for (int attempt = 0; attempt < maxTempNameTries; ++attempt) {
-        temp.path =
-            folder + "/." + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
+        temp.path = folder + "/." + name + '.' + temporaryMark +
+                    QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
         // Private until the note's own mode is copied: another user must not open it in between and read on.
         temp.fd =
             retryEintr([&] { return ::open(temp.path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600); });
@@ -202,12 +205,14 @@ int createTemporary(const QByteArray &folder, const QByteArray &name, Temporary 
 bool isTemporaryOf(const char *entry, const QByteArray &name)
 {
     const QByteArray candidate(entry);
-    const QByteArray prefix = '.' + name + '.';
+    const QByteArray prefix = '.' + name + '.' + temporaryMark;
     if (!candidate.startsWith(prefix) || !candidate.endsWith(".tmp"))
         return false;
-    const QByteArray middle = candidate.mid(prefix.size(), candidate.size() - prefix.size() - 4);
-    return !middle.isEmpty() && std::all_of(middle.begin(), middle.end(),
-                                            [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+    // Exactly what createTemporary makes, so that no file of the user's is ever taken for one.
+    const QByteArray random = candidate.mid(prefix.size(), candidate.size() - prefix.size() - 4);
+    return !random.isEmpty() && random.size() <= maxRandomLength &&
+           std::all_of(random.begin(), random.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
 }
 
 // Temporaries that a killed or crashed save left beside the note are removed once the note holds a complete new
@@ -397,11 +402,8 @@ void DurableWriter::replace(const QString &path, const QByteArray &data)
 bool DurableWriter::isTemporaryName(const QString &fileName)
 {
     const QByteArray encoded = QFile::encodeName(fileName);
-    if (!encoded.startsWith('.') || !encoded.endsWith(".tmp"))
-        return false;
-    const QByteArray withoutTmp = encoded.chopped(4);
-    const int dot = withoutTmp.lastIndexOf('.');
-    return dot > 1 && isTemporaryOf(encoded.constData(), withoutTmp.mid(1, dot - 1));
+    const int mark = encoded.lastIndexOf(QByteArray(".") + temporaryMark);
+    return mark > 1 && isTemporaryOf(encoded.constData(), encoded.mid(1, mark - 1));
 }
 
 int DurableWriter::createNew(const QString &path)

@@ -15,7 +15,7 @@ public:
     // shows the new text. Temporaries that an earlier, killed save left beside the note are removed afterwards.
     static void replace(const QString &path, const QByteArray &data);
 
-    // True for the hidden names of the temporary copies a save writes beside a note (".<note>.<random>.tmp").
+    // True for the hidden names of the temporary copies a save writes beside a note (".<note>.nolt-<random>.tmp").
     static bool isTemporaryName(const QString &fileName);
 
     // Creates an empty file at path only if nothing exists there (a dangling link counts as something),

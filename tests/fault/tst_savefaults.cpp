@@ -382,7 +382,7 @@ private Q_SLOTS:
             QVERIFY2(created >= 0, qPrintable(lines.join(u'\n')));
             written = find(QRegularExpression("fsync\\(\\d+<" + quotedNote + ">\\) = 0"), created);
         } else {
-            const QString temp = quotedFolder + "/\\.note\\.txt\\.[0-9a-z]+\\.tmp";
+            const QString temp = quotedFolder + "/\\.note\\.txt\\.nolt-[0-9a-z]+\\.tmp";
             const int synced = find(QRegularExpression("fsync\\(\\d+<" + temp + ">\\) = 0"));
             QVERIFY2(synced >= 0, qPrintable(lines.join(u'\n')));
             written =

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/file.h>
+
 using namespace TestSupport;
 
 namespace {
@@ -122,6 +124,40 @@ private Q_SLOTS:
         QVERIFY2(next.exitCode == 0, next.err.constData());
         QCOMPARE(readBytes(note), shortNew);
         QCOMPARE(entries(dir.path()), QStringList{"note.txt"});
+    }
+
+    void sweep_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("locked");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("removes: a stale temporary of the note") << ".note.txt.nolt-1k3j9xa.tmp" << false << true;
+        QTest::newRow("keeps: a temporary whose save still runs") << ".note.txt.nolt-1k3j9xa.tmp" << true << false;
+        QTest::newRow("keeps: another note's temporary") << ".other.txt.nolt-1k3j9xa.tmp" << false << false;
+        QTest::newRow("keeps: a user's look-alike file") << ".note.txt.backup.tmp" << false << false;
+        QTest::newRow("keeps: a longer random part than ours") << ".note.txt.nolt-12345678.tmp" << false << false;
+    }
+
+    void sweep()
+    {
+        // After a successful save, temporaries that killed saves left beside the note go; anything else stays.
+        QFETCH(QString, name);
+        QFETCH(bool, locked);
+        QFETCH(bool, removed);
+        QTemporaryDir dir;
+        const QString note = dir.filePath("note.txt");
+        writeBytes(note, oldText);
+        const QString stray = dir.filePath(name);
+        writeBytes(stray, "left behind");
+        QFile holder(stray);
+        QVERIFY(holder.open(QIODevice::ReadOnly));
+        if (locked)
+            QCOMPARE(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
+
+        const Run result = FaultKit::save(note, shortNew);
+        QVERIFY2(result.exitCode == 0, result.err.constData());
+        QCOMPARE(QFile::exists(stray), !removed);
+        QCOMPARE(readBytes(note), shortNew);
     }
 
     void killedWhileRewritingHardLinkedNote()
