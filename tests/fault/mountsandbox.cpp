@@ -66,8 +66,8 @@ QString MountSandbox::view(const QString &path) const
 QStringList MountSandbox::enter() const
 {
     QStringList command{QStringLiteral("nsenter"), QStringLiteral("-t"), QString::number(m_holder.processId())};
-    if (::geteuid() != 0)
-        command << QStringLiteral("-U");
+    if (::geteuid() != 0) // keep our own credentials: they map to root in there, and setgroups is refused
+        command << QStringLiteral("-U") << QStringLiteral("--preserve-credentials");
     command << QStringLiteral("-m") << QStringLiteral("--");
     return command;
 }
@@ -104,7 +104,7 @@ QString MountSandbox::readOnlyBind(const QString &folder)
 
 QString MountSandbox::ext4Image(const QString &image, const QString &folder, int sizeKiB)
 {
-    return QStringLiteral("truncate -s %1K %2\nmkfs.ext4 -q -F %2\nmount -o loop %2 %3\nchmod 0777 %3\n")
+    return QStringLiteral("truncate -s %1K %2\nmkfs.ext4 -q -F -O ^has_journal %2\nmount -o loop %2 %3\nchmod 0777 %3\n")
         .arg(sizeKiB)
         .arg(quoted(image), quoted(folder));
 }

@@ -274,7 +274,7 @@ private Q_SLOTS:
     void metadataSurvives()
     {
         QFETCH(QStringList, setup);
-        if (::geteuid() != 0)
+        if (::geteuid() != 0 && setup.join(u' ').contains(u"chown"))
             QSKIP("needs root to give the note another owner and group");
         QTemporaryDir dir;
         const QString note = dir.filePath("note.txt");
