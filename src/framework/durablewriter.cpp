@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QSet>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -322,29 +324,26 @@ void replaceInPlace(const QString &path, const QByteArray &target, const QByteAr
         throw Error::fromErrno(failure, saveAction(), path);
 }
 
-} // namespace
-
-QString DurableWriter::resolveLinks(const QString &path)
+// Leftovers of a killed save can only come from an earlier process, or from a failed save of this one, so a note's
+// folder is looked through once per process and again after a failure: listing a crowded folder on every autosave
+// would cost more than the save.
+bool needsSweep(const QByteArray &target, bool failed)
 {
-    QByteArray current = QFile::encodeName(QFileInfo(path).absoluteFilePath());
-    for (int hop = 0; hop <= maxLinkHops; ++hop) {
-        struct stat info
-        {};
-        if (::lstat(current.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
-            return QFile::decodeName(current);
-        QByteArray target(PATH_MAX, Qt::Uninitialized);
-        const ssize_t length = ::readlink(current.constData(), target.data(), target.size());
-        if (length < 0)
-            throw Error::fromErrno(errno, saveAction(), path);
-        target.truncate(length);
-        current = target.startsWith('/') ? target : folderOf(current) + '/' + target;
+    static QMutex mutex;
+    static QSet<QByteArray> swept;
+    const QMutexLocker lock(&mutex);
+    if (failed) {
+        swept.remove(target);
+        return false;
     }
-    throw Error::fromErrno(ELOOP, saveAction(), path);
+    if (swept.contains(target))
+        return false;
+    swept.insert(target);
+    return true;
 }
 
-void DurableWriter::replace(const QString &path, const QByteArray &data)
+void replaceResolved(const QString &path, const QByteArray &target, const QByteArray &data)
 {
-    const QByteArray target = QFile::encodeName(resolveLinks(path));
     const QByteArray folder = folderOf(target);
     const QByteArray name = fileNameOf(target);
 
@@ -358,7 +357,6 @@ void DurableWriter::replace(const QString &path, const QByteArray &data)
     // the old text. Such a file is rewritten where it is, with a synced backup of its old text beside it.
     if (exists && S_ISREG(old.st_mode) && old.st_nlink > 1) {
         replaceInPlace(path, target, data);
-        sweepStaleTemporaries(folder, name);
         return;
     }
 
@@ -396,7 +394,40 @@ void DurableWriter::replace(const QString &path, const QByteArray &data)
     temp.path.clear();
     if (const int failure = syncFolder(folder))
         throw Error::fromErrno(failure, saveAction(), path);
-    sweepStaleTemporaries(folder, name);
+}
+
+} // namespace
+
+QString DurableWriter::resolveLinks(const QString &path)
+{
+    QByteArray current = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    for (int hop = 0; hop <= maxLinkHops; ++hop) {
+        struct stat info
+        {};
+        if (::lstat(current.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return QFile::decodeName(current);
+        QByteArray target(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length = ::readlink(current.constData(), target.data(), target.size());
+        if (length < 0)
+            throw Error::fromErrno(errno, saveAction(), path);
+        target.truncate(length);
+        current = target.startsWith('/') ? target : folderOf(current) + '/' + target;
+    }
+    throw Error::fromErrno(ELOOP, saveAction(), path);
+}
+
+void DurableWriter::replace(const QString &path, const QByteArray &data)
+{
+    const QByteArray target = QFile::encodeName(resolveLinks(path));
+    try {
+        replaceResolved(path, target, data);
+    } catch (const Error &) {
+        needsSweep(target, true);
+        throw;
+    }
+    // Once the note holds its complete new text, what killed saves left beside it is of no more use.
+    if (needsSweep(target, false))
+        sweepStaleTemporaries(folderOf(target), fileNameOf(target));
 }
 
 bool DurableWriter::isTemporaryName(const QString &fileName)
