@@ -104,7 +104,8 @@ QString MountSandbox::readOnlyBind(const QString &folder)
 
 QString MountSandbox::ext4Image(const QString &image, const QString &folder, int sizeKiB)
 {
-    return QStringLiteral("truncate -s %1K %2\nmkfs.ext4 -q -F -O ^has_journal %2\nmount -o loop %2 %3\nchmod 0777 %3\n")
+    return QStringLiteral(
+               "truncate -s %1K %2\nmkfs.ext4 -q -F -O ^has_journal %2\nmount -o loop %2 %3\nchmod 0777 %3\n")
         .arg(sizeKiB)
         .arg(quoted(image), quoted(folder));
 }
