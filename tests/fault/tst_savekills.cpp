@@ -4,6 +4,8 @@
 #include "faultkit.h"
 #include "filesnapshot.h"
 
+#include "framework/durablewriter.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -11,6 +13,7 @@
 #include <QTest>
 
 #include <sys/file.h>
+#include <sys/stat.h>
 
 using namespace TestSupport;
 
@@ -158,6 +161,47 @@ private Q_SLOTS:
         QVERIFY2(result.exitCode == 0, result.err.constData());
         QCOMPARE(QFile::exists(stray), !removed);
         QCOMPARE(readBytes(note), shortNew);
+    }
+
+    void temporaryStaysPrivate()
+    {
+        // Until it takes the note's own mode, the temporary is readable by its owner only: another user who opened
+        // it in that moment could read on as the text arrives.
+        QTemporaryDir dir;
+        const QString note = dir.filePath("note.txt");
+        writeBytes(note, oldText);
+        QVERIFY(
+            QFile::setPermissions(note, QFile::permissions(note) | QFileDevice::ReadOther | QFileDevice::WriteOther));
+        const Run killed =
+            FaultKit::save(note, shortNew, {"FAULT_CALL=open", "FAULT_KILL=after", "FAULT_PATH_SUBSTR=" + dir.path()});
+        QCOMPARE(killed.exitStatus, QProcess::CrashExit);
+        const QStringList left = strays(dir.path());
+        QCOMPARE(left.size(), 1);
+        QVERIFY(DurableWriter::isTemporaryName(left.first()));
+        struct stat info
+        {};
+        QCOMPARE(::stat(QFile::encodeName(dir.filePath(left.first())).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0600u);
+    }
+
+    void temporaryNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("temporary");
+        QTest::newRow("temporary: of a note") << ".20261014 Note.txt.nolt-1k3j9xa.tmp" << true;
+        QTest::newRow("temporary: short random part") << ".a.txt.nolt-0.tmp" << true;
+        QTest::newRow("not: the note") << "20261014 Note.txt" << false;
+        QTest::newRow("not: a user's hidden backup") << ".note.txt.backup.tmp" << false;
+        QTest::newRow("not: upper case") << ".note.txt.nolt-1K3J.tmp" << false;
+        QTest::newRow("not: no note name") << "..nolt-1k3.tmp" << false;
+        QTest::newRow("not: visible") << "note.txt.nolt-1k3.tmp" << false;
+    }
+
+    void temporaryNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, temporary);
+        QCOMPARE(DurableWriter::isTemporaryName(name), temporary);
     }
 
     void killedWhileRewritingHardLinkedNote()
