@@ -11,6 +11,8 @@
  *   FAULT_ERRNO        fail the call with this errno (a name such as EIO, or a number); close still closes the fd
  *   FAULT_KILL         "before" or "after": SIGKILL the process before the call is made or right after it returns
  *   FAULT_DELAY_MS     sleep this long before the call
+ *   FAULT_SHORT        "1": a chosen write writes only half of what it was given (at least one byte), as a full pipe or
+ *                      a signal can make it do
  *   FAULT_TRACE        "1" traces every wrapped call to stderr; any other value names a file to append the trace to
  * Trace lines read "faultinject: <symbol> <path> = <result>" or "faultinject: <symbol> <path> injected <ERRNO>".
  */
@@ -51,6 +53,7 @@ static long times = -1;
 static int injectErrno;
 static int killWhen; /* 0 none, 1 before, 2 after */
 static long delayMs;
+static int shortWrites;
 static int traceFd = -1;
 static long matched;
 static long acted;
@@ -91,6 +94,8 @@ static void configure(void)
     value = getenv("FAULT_KILL");
     if (value)
         killWhen = strcmp(value, "after") == 0 ? 2 : 1;
+    value = getenv("FAULT_SHORT");
+    shortWrites = value && strcmp(value, "1") == 0;
     value = getenv("FAULT_DELAY_MS");
     delayMs = value ? atol(value) : 0;
     value = getenv("FAULT_TRACE");
@@ -204,6 +209,10 @@ static int before(const char *symbol, enum Family family, const char *path, int 
     }
     if (killWhen == 2)
         return 2;
+    if (shortWrites && family == FamilyWrite) {
+        trace(symbol, path, "shortened", 0);
+        return 3;
+    }
     if (injectErrno) {
         char outcome[64];
         snprintf(outcome, sizeof outcome, "injected %s", errnoName(injectErrno));
@@ -345,6 +354,8 @@ ssize_t write(int fd, const void *data, size_t size)
     const int decision = before("write", FamilyWrite, path, 0);
     if (decision == 1)
         return finish("write", path, 0, -1);
+    if (decision == 3)
+        return finish("write", path, 0, real(fd, data, size > 1 ? size / 2 : size));
     return finish("write", path, decision, real(fd, data, size));
 }
 

@@ -116,6 +116,21 @@ private Q_SLOTS:
         QVERIFY2(after.changes(before).isEmpty(), qPrintable(after.describe(before)));
     }
 
+    void shortWrites()
+    {
+        // Every write takes only half of what it is given: the save still puts down the whole text.
+        QTemporaryDir dir;
+        const QString note = dir.filePath("note.txt");
+        writeBytes(note, oldBytes);
+        const QByteArray text = longText(3 * 1024 * 1024);
+        const Run result = FaultKit::save(
+            note, text, {"FAULT_CALL=write", "FAULT_SHORT=1", "FAULT_TRACE=1", "FAULT_PATH_SUBSTR=" + dir.path()});
+        QVERIFY2(result.exitCode == 0, qPrintable(report(result)));
+        QVERIFY(FaultKit::traceLines(result.err).filter(" shortened").size() > 3);
+        QVERIFY(readBytes(note) == text);
+        QCOMPARE(entries(dir.path()), QStringList{"note.txt"});
+    }
+
     void folderSyncFails()
     {
         // The rename has happened, so the note holds the whole new text, but the save is not known to be durable:
