@@ -327,24 +327,37 @@ NoteTextView::LineEnding NoteTextView::endingBefore(const QTextBlock &block, con
 
 QString NoteTextView::withEndings(QString raw, QTextBlock block) const
 {
+    const QStringView view(raw);
     if (!m_mixedEndings) {
-        if (m_defaultEnding != LineEnding::ParagraphSeparator)
-            raw.replace(QChar(paragraphBreak), endingText(m_defaultEnding).toString());
-        return raw;
+        const QStringView ending = endingText(m_defaultEnding);
+        if (ending.size() == 1) {
+            if (m_defaultEnding != LineEnding::ParagraphSeparator)
+                raw.replace(QChar(paragraphBreak), ending.front());
+            return raw;
+        }
+        // CRLF: one pass into a string of the final size.
+        const qsizetype breaks = view.count(QChar(paragraphBreak));
+        if (breaks == 0)
+            return raw;
+        QString note(raw.size() + breaks, Qt::Uninitialized);
+        QChar *out = note.data();
+        qsizetype from = 0;
+        for (qsizetype at; (at = view.indexOf(QChar(paragraphBreak), from)) >= 0; from = at + 1) {
+            out = std::copy(view.data() + from, view.data() + at, out);
+            *out++ = u'\r';
+            *out++ = u'\n';
+        }
+        std::copy(view.data() + from, view.data() + view.size(), out);
+        return note;
     }
     const QList<signed char> endings = endingsByFormat();
     QString note;
     note.reserve(raw.size() + raw.size() / 32);
-    const QStringView view(raw);
     qsizetype from = 0;
-    for (;;) {
-        const qsizetype at = view.indexOf(QChar(paragraphBreak), from);
-        if (at < 0)
-            break;
+    for (qsizetype at; (at = view.indexOf(QChar(paragraphBreak), from)) >= 0; from = at + 1) {
         note.append(view.sliced(from, at - from));
         block = block.next();
         note.append(endingText(endingBefore(block, endings)));
-        from = at + 1;
     }
     note.append(view.sliced(from));
     return note;

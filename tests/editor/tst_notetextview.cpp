@@ -383,16 +383,16 @@ private Q_SLOTS:
     void setTextLeavesNoHistory()
     {
         NoteTextView view;
-        view.setText(QStringLiteral("a\r\nb\rc"));
+        view.setText(QStringLiteral("a\r\nb\r\r\nc"));
         QVERIFY(!view.document()->isUndoAvailable());
-        // Typed at the start of the line after the CR, where the caret takes on that break's format.
+        // Typed on the empty line after the CR, where the caret takes on that break's format.
         view.setSelectedRange({5, 0});
         type(&view, QStringLiteral("x"));
-        QCOMPARE(view.text(), QStringLiteral("a\r\nb\rxc"));
+        QCOMPARE(view.text(), QStringLiteral("a\r\nb\rx\r\nc"));
         QVERIFY(view.document()->isUndoAvailable());
-        view.setText(QStringLiteral("other\r\n"));
+        view.setText(QStringLiteral("other\r\nmore\nlast\r\n"));
         QVERIFY(!view.document()->isUndoAvailable());
-        QCOMPARE(view.text(), QStringLiteral("other\r\n"));
+        QCOMPARE(view.text(), QStringLiteral("other\r\nmore\nlast\r\n"));
     }
 
     void drawsTheCaretInTheNoteColour_data()
