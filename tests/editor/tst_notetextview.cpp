@@ -240,7 +240,7 @@ private Q_SLOTS:
         QTest::newRow("mixed endings") << QStringLiteral("a\rb\r\nc\nd") << Range{5, 3} << Range{5, 3};
         QTest::newRow("CRLF note with one LF") << QStringLiteral("a\r\nb\nc\r\nd") << Range{4, 3} << Range{4, 2};
         QTest::newRow("mixed, clamped: length past the end")
-            << QStringLiteral("a\rb\r\nc") << Range{4, 10} << Range{4, 2};
+            << QStringLiteral("a\rb\r\nc") << Range{5, 10} << Range{5, 1};
         QTest::newRow("mixed, clamped: location past the end")
             << QStringLiteral("a\rb\r\nc") << Range{9, 1} << Range{6, 0};
         QTest::newRow("LF, clamped: location past the end") << QStringLiteral("a\nb") << Range{9, 1} << Range{3, 0};
