@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStringDecoder>
 #include <QStyleHints>
@@ -410,7 +411,10 @@ private Q_SLOTS:
     void drawsTheCaretInTheNoteColour()
     {
         QFETCH(int, flashTime);
-        QGuiApplication::styleHints()->setCursorFlashTime(flashTime);
+        QStyleHints *hints = QGuiApplication::styleHints();
+        const auto restoreFlashTime =
+            qScopeGuard([hints, old = hints->cursorFlashTime()] { hints->setCursorFlashTime(old); });
+        hints->setCursorFlashTime(flashTime);
         NoteTextView view;
         view.resize(300, 200);
         view.setText(QStringLiteral("caret"));
