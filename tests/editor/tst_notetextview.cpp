@@ -1,6 +1,7 @@
 #include "editor/notetextview.h"
 
 #include <QClipboard>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
@@ -321,6 +322,27 @@ private Q_SLOTS:
             QCOMPARE(it.fragment().charFormat().fontWeight(), int(QFont::Normal));
             QVERIFY(!it.fragment().charFormat().fontItalic());
         }
+    }
+
+    void dropInsertsPlainTextAtTheDropPoint()
+    {
+        NoteTextView view;
+        view.resize(300, 200);
+        view.setText(QStringLiteral("one\r\n"));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QSignalSpy edited(&view, &NoteTextView::textEdited);
+        QMimeData mime;
+        mime.setHtml(QStringLiteral("<b>two</b>"));
+        mime.setText(QStringLiteral("two\n"));
+        const QPoint point = view.cursorRect(QTextCursor(view.document()->lastBlock())).center();
+        QDragEnterEvent enter(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.viewport(), &drop);
+        QCOMPARE(view.text(), QStringLiteral("one\r\ntwo\n"));
+        QCOMPARE(edited.count(), 1);
     }
 
     void signalsUserEditsOnly_data()
