@@ -14,8 +14,8 @@ class QTextBlock;
 // Ranges count UTF-16 units of the note's text, as they are in the file's decoded text.
 //
 // The text document holds every line break as one paragraph break; the note's ending there (LF, CRLF, CR, U+2029)
-// rides on the break's character format, so deleting, undo and redo keep it with the break. Read the note with
-// text(), never with toPlainText(), which rewrites those characters.
+// rides on the break's character format, so deleting, undo and redo keep it with the break. Read and replace the
+// note with text() and setText(), never with toPlainText() and setPlainText(), which lose those characters.
 class NoteTextView : public QPlainTextEdit
 {
     Q_OBJECT
