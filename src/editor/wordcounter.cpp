@@ -91,6 +91,8 @@ WordCounter::WordCounter(QTextDocument *document, QObject *parent)
 {
     // A document reports where it changed only once it has a layout. A text view gives it one; a document
     // counted before it is shown gets the plain-text layout the view would give it.
+    if (!document)
+        return;
     if (!document->findChild<QAbstractTextDocumentLayout *>(QString(), Qt::FindDirectChildrenOnly))
         document->setDocumentLayout(new QPlainTextDocumentLayout(document));
     connect(document, &QTextDocument::contentsChange, this, &WordCounter::contentsChanged);

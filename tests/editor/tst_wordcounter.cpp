@@ -128,7 +128,10 @@ private Q_SLOTS:
                 else
                     document.redo();
             } else if (random.bounded(60) == 0) {
-                document.setPlainText(random.bounded(2) ? QString() : QStringLiteral("one\ntwo three\n\nfour"));
+                if (random.bounded(3) == 0)
+                    document.clear();
+                else
+                    document.setPlainText(random.bounded(2) ? QString() : QStringLiteral("one\ntwo three\n\nfour"));
             }
             mostBlocks = std::max(mostBlocks, document.blockCount());
             // The full count must leave the paragraph counts right for the edits after it.
