@@ -157,6 +157,8 @@ void Document::addWindowController(WindowController *controller)
         return;
     controller->setParent(this);
     m_windowControllers.append(controller);
+    // A controller deleted some other way than close() must not stay listed.
+    connect(controller, &QObject::destroyed, this, [this, controller] { m_windowControllers.removeOne(controller); });
     controller->setDocument(this);
     controller->synchronizeWindowTitleWithDocumentName();
 }
