@@ -179,6 +179,12 @@ void ActionDispatcher::updateAllItems()
         updateItem(item);
 }
 
+void ActionDispatcher::menuAboutToShow(QMenu *menu)
+{
+    Q_EMIT menuWillOpen(menu);
+    updateItems(menu);
+}
+
 QByteArray ActionDispatcher::actionOf(const QAction *item)
 {
     return item->property(actionProperty).toByteArray();

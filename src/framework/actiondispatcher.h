@@ -56,7 +56,13 @@ public:
     // Recomputes the enabled state of every bound item in menu (and its submenus), or of all of them.
     void updateItems(QMenu *menu);
     void updateAllItems();
+    // A menu is about to open: its owner may fill it (menuWillOpen), then its items are enabled afresh.
+    void menuAboutToShow(QMenu *menu);
 
+Q_SIGNALS:
+    void menuWillOpen(QMenu *menu);
+
+public:
     static QByteArray actionOf(const QAction *item);
 
     // The responders a window adds after its widgets: its controller, then the controller's document.
