@@ -1,6 +1,8 @@
 #include "actiondispatcher.h"
 
+#include "framework/document.h"
 #include "framework/error.h"
+#include "framework/windowcontroller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -95,8 +97,15 @@ QList<QObject *> ActionDispatcher::responderChain() const
         start = QApplication::activeWindow();
     for (QWidget *widget = start; widget; widget = widget->parentWidget())
         chain.append(widget);
-    if (start && m_windowResponders)
-        chain.append(m_windowResponders(start->window()));
+    if (start) {
+        if (m_windowResponders) {
+            chain.append(m_windowResponders(start->window()));
+        } else if (WindowController *controller = WindowController::forWindow(start)) {
+            chain.append(controller);
+            if (Document *document = controller->document())
+                chain.append(document);
+        }
+    }
     chain.append(qApp);
     if (m_delegate)
         chain.append(m_delegate.data());
@@ -224,5 +233,10 @@ void ActionDispatcher::presentFailure(const Error &error) const
         m_failurePresenter(error);
         return;
     }
-    QMessageBox::warning(QApplication::activeWindow(), QString(), error.description());
+    QWidget *window = QApplication::activeWindow();
+    if (WindowController *controller = WindowController::forWindow(window)) {
+        controller->presentError(error);
+        return;
+    }
+    QMessageBox::warning(window, QString(), error.description());
 }

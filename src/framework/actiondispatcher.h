@@ -65,11 +65,11 @@ Q_SIGNALS:
 public:
     static QByteArray actionOf(const QAction *item);
 
-    // The responders a window adds after its widgets: its controller, then the controller's document.
+    // The responders a window adds after its widgets; by default its controller, then the controller's document.
     using WindowResponders = std::function<QList<QObject *>(QWidget *window)>;
     void setWindowResponders(WindowResponders responders);
 
-    // Shows a failure a responder threw; a plain message box unless the app installs its own presentation.
+    // Shows a failure a responder threw; by default the active window's error box, else a plain message box.
     using FailurePresenter = std::function<void(const Error &)>;
     void setFailurePresenter(FailurePresenter presenter);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/error.h"
+#include "framework/fileidentity.h"
 
 #include <QList>
 #include <QObject>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+class QFileSystemWatcher;
 class WindowController;
 
 // One open file: its location, whether it has unsaved changes, its windows, and reading and writing it.
@@ -18,8 +20,20 @@ class Document : public QObject
     Q_OBJECT
 
 public:
-    enum class ChangeType { Done, Cleared, Undone, Redone };
-    enum class SaveOperation { Save = 0, SaveAs = 1, SaveTo = 2, Autosave = 3 };
+    enum class ChangeType
+    {
+        Done,
+        Cleared,
+        Undone,
+        Redone
+    };
+    enum class SaveOperation
+    {
+        Save = 0,
+        SaveAs = 1,
+        SaveTo = 2,
+        Autosave = 3
+    };
     using Completion = std::function<void(const std::optional<Error> &)>;
 
     explicit Document(QObject *parent = nullptr);
@@ -60,8 +74,54 @@ public:
     // Closes all windows and lets the document go.
     void close();
 
+    // Reads the file again after another program changed it (no-op while the file is unchanged).
+    void checkFileOnDisk();
+
+    enum class Conflict
+    {
+        KeepMine,
+        UseDisk
+    };
+    // Asks which version to keep when the file changed on disk while the document has unsaved edits.
+    // Replaceable so that tests and other front ends can answer without a dialog.
+    using ConflictResolver = std::function<Conflict(Document *document)>;
+    static void setConflictResolver(ConflictResolver resolver);
+
+public Q_SLOTS:
+    // The menu's "Save": writes now.
+    void saveDocument(QObject *sender);
+
 Q_SIGNALS:
     void fileUrlChanged(const QUrl &url);
     void documentEditedChanged(bool edited);
     void closed();
+    // After a reload from disk (another program changed the file).
+    void reloadedFromDisk();
+    // An error that a window controller presented for this document.
+    void errorPresented(const Error &error);
+
+protected:
+    // Presents through the first window controller, or nowhere when there is none.
+    void presentError(const Error &error);
+
+private:
+    void watchFile();
+    void noteOwnWrite();
+    void fileMayHaveChanged();
+    // Throws Error; false when the user chose the version on disk instead (it was read in).
+    bool saveInPlace();
+    bool confirmOverwrite();
+    Conflict askAboutConflict();
+    void reloadFromDisk(const FileIdentity &identity);
+
+    QUrl m_fileUrl;
+    QString m_fileType;
+    int m_changeCount = 0;
+    QList<WindowController *> m_windowControllers;
+    QFileSystemWatcher *m_watcher = nullptr;
+    // The file as we last read or wrote it, and a version we refused to read.
+    FileIdentity m_knownIdentity;
+    FileIdentity m_refusedIdentity;
+    bool m_missingReported = false;
+    bool m_asking = false;
 };

@@ -11,6 +11,7 @@
 class Error : public std::exception
 {
 public:
+    Error() = default; // an empty value, so errors can travel in signals and variants
     Error(QString domain, int code, QString description);
 
     // A failed system call on a file: the errno code and "<what> “name” in “folder”: <strerror>".

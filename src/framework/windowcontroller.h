@@ -36,9 +36,20 @@ public:
     // The controller that owns window (or the window a widget lives in), or none.
     static WindowController *forWindow(const QWidget *widget);
 
+Q_SIGNALS:
+    // After an error was shown for this window (the box is window-modal and does not block).
+    void errorPresented(const Error &error);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 public Q_SLOTS:
     // Menu actions the window answers.
     void performClose(QObject *sender);
     void performMiniaturize(QObject *sender);
     void performZoom(QObject *sender);
+
+private:
+    std::unique_ptr<QWidget> m_window;
+    QPointer<Document> m_document;
 };

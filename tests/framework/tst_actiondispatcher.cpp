@@ -1,5 +1,7 @@
 #include "framework/actiondispatcher.h"
+#include "framework/document.h"
 #include "framework/error.h"
+#include "framework/windowcontroller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -47,6 +49,21 @@ public:
 
 public Q_SLOTS:
     void performFindPanelAction(QObject *) { ++finds; }
+};
+
+class TextDocument : public Document
+{
+    Q_OBJECT
+
+public:
+    using Document::Document;
+    void read(const QByteArray &, const QString &) override {}
+    QByteArray data(const QString &) const override { return {}; }
+
+    int saves = 0;
+
+public Q_SLOTS:
+    void saveDocument(QObject *) { ++saves; }
 };
 
 } // namespace
@@ -131,6 +148,29 @@ private Q_SLOTS:
         QVERIFY(field->isVisible());
         QCOMPARE(delegate.calls, QList<QByteArray>{"hideApplication"});
         QCOMPARE(dispatcher.responderFor("hideOtherApplications:"), nullptr);
+    }
+
+    void windowControllerAndDocumentFollowTheWidgets()
+    {
+        ActionDispatcher dispatcher;
+        Delegate delegate;
+        dispatcher.setDelegate(&delegate);
+        TextDocument document;
+        auto *window = new QWidget;
+        auto *field = new QLineEdit(window);
+        auto *controller = new WindowController(window);
+        document.addWindowController(controller);
+        window->show();
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        field->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), field);
+
+        const QList<QObject *> expected{field, window, controller, &document, qApp, &delegate};
+        QCOMPARE(dispatcher.responderChain(), expected);
+        QCOMPARE(dispatcher.responderFor("performZoom:"), controller);
+        QVERIFY(dispatcher.send("saveDocument:", nullptr, nullptr));
+        QCOMPARE(document.saves, 1);
     }
 
     void newReachesTheDelegateWithoutWindow()

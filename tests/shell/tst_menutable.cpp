@@ -1,4 +1,5 @@
 #include "framework/actiondispatcher.h"
+#include "framework/windowcontroller.h"
 #include "shell/menubar.h"
 #include "shell/menutable.h"
 
@@ -128,7 +129,8 @@ constexpr char unanswered[] = "hideOtherApplications:";
 // The meta-object of a responder class once it is in the build; none until then.
 const QMetaObject *responderClass(const QByteArray &className)
 {
-    Q_UNUSED(className)
+    if (className == "WindowController")
+        return &WindowController::staticMetaObject;
     return nullptr;
 }
 

@@ -1,0 +1,347 @@
+#include "document.h"
+
+#include "framework/durablewriter.h"
+#include "framework/windowcontroller.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QWidget>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+Document::ConflictResolver &conflictResolver()
+{
+    static Document::ConflictResolver resolver;
+    return resolver;
+}
+
+Document::Conflict askWhichVersion(Document *document)
+{
+    QWidget *parent =
+        document->windowControllers().isEmpty() ? nullptr : document->windowControllers().first()->window();
+    QMessageBox box(QMessageBox::Warning, document->displayName(),
+                    QStringLiteral("“%1” was changed by another program while it had unsaved changes here.")
+                        .arg(document->displayName()),
+                    QMessageBox::NoButton, parent);
+    box.setInformativeText(QStringLiteral("Which version do you want to keep?"));
+    QPushButton *mine = box.addButton(QStringLiteral("Keep My Version"), QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("Use Version on Disk"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(mine);
+    box.exec();
+    return box.clickedButton() == mine ? Document::Conflict::KeepMine : Document::Conflict::UseDisk;
+}
+
+QByteArray readWholeFile(const QString &path)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    int fd;
+    do {
+        fd = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        throw Error::fromErrno(errno, QStringLiteral("Could not read"), path);
+    QByteArray bytes;
+    constexpr qsizetype chunk = 1 << 20;
+    for (;;) {
+        const qsizetype at = bytes.size();
+        bytes.resize(at + chunk);
+        const ssize_t got = ::read(fd, bytes.data() + at, chunk);
+        if (got < 0 && errno == EINTR) {
+            bytes.resize(at);
+            continue;
+        }
+        if (got < 0) {
+            const int failure = errno;
+            ::close(fd);
+            throw Error::fromErrno(failure, QStringLiteral("Could not read"), path);
+        }
+        bytes.resize(at + got);
+        if (got == 0)
+            break;
+    }
+    ::close(fd);
+    return bytes;
+}
+
+} // namespace
+
+Document::Document(QObject *parent)
+    : QObject(parent)
+{}
+
+Document::~Document() = default;
+
+QUrl Document::fileUrl() const
+{
+    return m_fileUrl;
+}
+
+void Document::setFileUrl(const QUrl &url)
+{
+    if (url == m_fileUrl)
+        return;
+    m_fileUrl = url;
+    watchFile();
+    for (WindowController *controller : std::as_const(m_windowControllers))
+        controller->synchronizeWindowTitleWithDocumentName();
+    Q_EMIT fileUrlChanged(url);
+}
+
+QString Document::fileType() const
+{
+    return m_fileType;
+}
+
+void Document::setFileType(const QString &typeName)
+{
+    m_fileType = typeName;
+}
+
+QString Document::displayName() const
+{
+    return m_fileUrl.isEmpty() ? QStringLiteral("Untitled") : m_fileUrl.fileName();
+}
+
+void Document::updateChangeCount(ChangeType change)
+{
+    const bool wasEdited = isDocumentEdited();
+    switch (change) {
+    case ChangeType::Done:
+    case ChangeType::Redone:
+        ++m_changeCount;
+        break;
+    case ChangeType::Undone:
+        --m_changeCount;
+        break;
+    case ChangeType::Cleared:
+        m_changeCount = 0;
+        break;
+    }
+    if (wasEdited != isDocumentEdited())
+        Q_EMIT documentEditedChanged(isDocumentEdited());
+}
+
+bool Document::isDocumentEdited() const
+{
+    return m_changeCount != 0;
+}
+
+void Document::addWindowController(WindowController *controller)
+{
+    if (!controller || m_windowControllers.contains(controller))
+        return;
+    controller->setParent(this);
+    m_windowControllers.append(controller);
+    controller->setDocument(this);
+    controller->synchronizeWindowTitleWithDocumentName();
+}
+
+QList<WindowController *> Document::windowControllers() const
+{
+    return m_windowControllers;
+}
+
+void Document::makeWindowControllers()
+{}
+
+void Document::showWindows()
+{
+    for (WindowController *controller : std::as_const(m_windowControllers))
+        controller->showWindow();
+}
+
+void Document::readFromUrl(const QUrl &url, const QString &typeName)
+{
+    read(readWholeFile(url.toLocalFile()), typeName);
+}
+
+void Document::writeSafely(const QUrl &url, const QString &typeName, SaveOperation operation)
+{
+    DurableWriter::replace(url.toLocalFile(), data(typeName));
+    if (url == m_fileUrl && operation != SaveOperation::SaveTo)
+        noteOwnWrite();
+}
+
+void Document::autosave(bool implicitlyCancellable, const Completion &completion)
+{
+    Q_UNUSED(implicitlyCancellable);
+    std::optional<Error> failure;
+    if (autosavesInPlace() && !m_fileUrl.isEmpty() && isDocumentEdited()) {
+        try {
+            saveInPlace();
+        } catch (const Error &error) {
+            failure = error;
+        }
+    }
+    if (completion)
+        completion(failure);
+}
+
+void Document::saveDocument(QObject *sender)
+{
+    Q_UNUSED(sender);
+    if (m_fileUrl.isEmpty())
+        return;
+    try {
+        saveInPlace();
+    } catch (const Error &error) {
+        presentError(error);
+    }
+}
+
+bool Document::prepareToClose()
+{
+    if (!isDocumentEdited() || m_fileUrl.isEmpty())
+        return true;
+    try {
+        saveInPlace();
+        return !isDocumentEdited();
+    } catch (const Error &error) {
+        presentError(error);
+        return false;
+    }
+}
+
+bool Document::saveInPlace()
+{
+    if (!confirmOverwrite())
+        return false;
+    writeSafely(m_fileUrl, m_fileType, SaveOperation::Save);
+    updateChangeCount(ChangeType::Cleared);
+    return true;
+}
+
+bool Document::confirmOverwrite()
+{
+    // Checked again right before replacing the file: another program may have written it since we last looked.
+    const FileIdentity now = FileIdentity::of(QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath());
+    if (!now.exists || !m_knownIdentity.exists || now == m_knownIdentity)
+        return true;
+    if (m_asking)
+        return false; // the open question decides; this save waits for its answer
+    if (askAboutConflict() == Conflict::KeepMine)
+        return true;
+    reloadFromDisk(now);
+    return false;
+}
+
+Document::Conflict Document::askAboutConflict()
+{
+    m_asking = true;
+    const ConflictResolver &resolver = conflictResolver();
+    const Conflict answer = resolver ? resolver(this) : askWhichVersion(this);
+    m_asking = false;
+    return answer;
+}
+
+void Document::reloadFromDisk(const FileIdentity &identity)
+{
+    try {
+        readFromUrl(m_fileUrl, m_fileType);
+    } catch (const Error &) {
+        // Remembered so that a version we refuse is reported once, not on every change in the folder.
+        m_refusedIdentity = identity;
+        throw;
+    }
+    m_knownIdentity = identity;
+    m_missingReported = false;
+    updateChangeCount(ChangeType::Cleared);
+    Q_EMIT reloadedFromDisk();
+}
+
+void Document::close()
+{
+    delete m_watcher;
+    m_watcher = nullptr;
+    const QList<WindowController *> controllers = m_windowControllers;
+    m_windowControllers.clear();
+    for (WindowController *controller : controllers)
+        delete controller;
+    Q_EMIT closed();
+}
+
+void Document::presentError(const Error &error)
+{
+    if (!m_windowControllers.isEmpty())
+        m_windowControllers.first()->presentError(error);
+    Q_EMIT errorPresented(error);
+}
+
+void Document::setConflictResolver(ConflictResolver resolver)
+{
+    conflictResolver() = std::move(resolver);
+}
+
+void Document::watchFile()
+{
+    delete m_watcher;
+    m_watcher = nullptr;
+    if (m_fileUrl.isEmpty() || !m_fileUrl.isLocalFile())
+        return;
+    m_watcher = new QFileSystemWatcher(this);
+    // The folder too: a file replaced by rename (as most editors save) drops out of the file watch.
+    const QFileInfo info(m_fileUrl.toLocalFile());
+    m_watcher->addPath(info.absolutePath());
+    m_watcher->addPath(info.absoluteFilePath());
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &Document::fileMayHaveChanged);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &Document::fileMayHaveChanged);
+    m_knownIdentity = FileIdentity::of(info.absoluteFilePath());
+}
+
+void Document::noteOwnWrite()
+{
+    if (m_fileUrl.isEmpty())
+        return;
+    const QString path = m_fileUrl.toLocalFile();
+    m_knownIdentity = FileIdentity::of(path);
+    m_missingReported = false;
+    if (m_watcher && !m_watcher->files().contains(QFileInfo(path).absoluteFilePath()))
+        m_watcher->addPath(QFileInfo(path).absoluteFilePath());
+}
+
+void Document::fileMayHaveChanged()
+{
+    try {
+        checkFileOnDisk();
+    } catch (const Error &error) {
+        presentError(error);
+    }
+}
+
+void Document::checkFileOnDisk()
+{
+    if (m_fileUrl.isEmpty() || m_asking)
+        return;
+    const QString path = QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath();
+    const FileIdentity now = FileIdentity::of(path);
+    if (m_watcher && now.exists && !m_watcher->files().contains(path))
+        m_watcher->addPath(path);
+    if (!now.exists) {
+        // The text stays in the window and counts as unsaved, so the next save writes it again at its place.
+        if (m_knownIdentity.exists && !m_missingReported) {
+            m_missingReported = true;
+            updateChangeCount(ChangeType::Done);
+            presentError(Error(QString::fromUtf16(ErrorDomain::posix), ENOENT,
+                               QStringLiteral("“%1” was moved or deleted by another program. Its text is still "
+                                              "open here and will be saved again in “%2”.")
+                                   .arg(QFileInfo(path).fileName(), QFileInfo(path).absolutePath())));
+        }
+        return;
+    }
+    if (now == m_knownIdentity || now == m_refusedIdentity)
+        return;
+    if (isDocumentEdited() && askAboutConflict() == Conflict::KeepMine) {
+        // Mine wins: it is written over the other version at once, so the choice sticks.
+        writeSafely(m_fileUrl, m_fileType, SaveOperation::Save);
+        updateChangeCount(ChangeType::Cleared);
+        return;
+    }
+    reloadFromDisk(now);
+}

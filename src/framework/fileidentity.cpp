@@ -1,0 +1,20 @@
+#include "fileidentity.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+
+FileIdentity FileIdentity::of(const QString &path)
+{
+    struct stat info
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    constexpr long long nsPerSecond = 1000000000LL;
+    return {true,
+            info.st_dev,
+            info.st_ino,
+            info.st_size,
+            info.st_mtim.tv_sec * nsPerSecond + info.st_mtim.tv_nsec,
+            info.st_ctim.tv_sec * nsPerSecond + info.st_ctim.tv_nsec};
+}

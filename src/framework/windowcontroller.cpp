@@ -1,0 +1,121 @@
+#include "windowcontroller.h"
+
+#include "framework/document.h"
+
+#include <QCloseEvent>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+
+constexpr char controllerProperty[] = "noltnolt.windowController";
+
+} // namespace
+
+WindowController::WindowController(QWidget *window, QObject *parent)
+    : QObject(parent)
+    , m_window(window)
+{
+    m_window->setProperty(controllerProperty, QVariant::fromValue(static_cast<QObject *>(this)));
+    m_window->installEventFilter(this);
+}
+
+WindowController::~WindowController()
+{
+    if (m_window)
+        m_window->removeEventFilter(this);
+}
+
+QWidget *WindowController::window() const
+{
+    return m_window.get();
+}
+
+Document *WindowController::document() const
+{
+    return m_document;
+}
+
+void WindowController::setDocument(Document *document)
+{
+    m_document = document;
+}
+
+QString WindowController::windowTitle(const QString &documentDisplayName) const
+{
+    return documentDisplayName;
+}
+
+void WindowController::synchronizeWindowTitleWithDocumentName()
+{
+    if (!m_document)
+        return;
+    m_window->setWindowTitle(windowTitle(m_document->displayName()));
+    m_window->setWindowFilePath(m_document->fileUrl().isLocalFile() ? m_document->fileUrl().toLocalFile() : QString());
+}
+
+void WindowController::showWindow()
+{
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void WindowController::presentError(const Error &error)
+{
+    auto *box = new QMessageBox(QMessageBox::Critical, m_window->windowTitle(), error.description(), QMessageBox::Ok,
+                                m_window.get());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->open();
+    Q_EMIT errorPresented(error);
+}
+
+WindowController *WindowController::forWindow(const QWidget *widget)
+{
+    if (!widget)
+        return nullptr;
+    const QWidget *window = widget->window();
+    return qobject_cast<WindowController *>(window->property(controllerProperty).value<QObject *>());
+}
+
+bool WindowController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_window.get() || event->type() != QEvent::Close)
+        return QObject::eventFilter(watched, event);
+    if (!m_document)
+        return false;
+    // The last window of a document writes an edited document first; a failed write keeps the window open.
+    const bool lastWindow = m_document->windowControllers().size() <= 1;
+    if (lastWindow && !m_document->prepareToClose()) {
+        event->ignore();
+        return true;
+    }
+    if (lastWindow) {
+        // Closed after the event returns: the document deletes this controller and its window.
+        QTimer::singleShot(0, m_document, &Document::close);
+    }
+    return false;
+}
+
+void WindowController::performClose(QObject *sender)
+{
+    Q_UNUSED(sender);
+    m_window->close();
+}
+
+void WindowController::performMiniaturize(QObject *sender)
+{
+    Q_UNUSED(sender);
+    m_window->showMinimized();
+}
+
+void WindowController::performZoom(QObject *sender)
+{
+    Q_UNUSED(sender);
+    if (m_window->isMaximized())
+        m_window->showNormal();
+    else
+        m_window->showMaximized();
+}
