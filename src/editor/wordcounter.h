@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QStringView>
 
 #include <vector>
@@ -25,4 +26,12 @@ public:
 
 Q_SIGNALS:
     void totalChanged(int total);
+
+private:
+    void contentsChanged(int from, int charsRemoved, int charsAdded);
+    void setTotal(qint64 total);
+
+    QPointer<QTextDocument> m_document;
+    std::vector<int> m_counts; // one per block of the document, in order
+    qint64 m_total = 0;
 };

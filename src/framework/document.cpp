@@ -1,13 +1,16 @@
 #include "document.h"
 
 #include "framework/durablewriter.h"
+#include "framework/recoverystore.h"
 #include "framework/windowcontroller.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThreadPool>
 #include <QWidget>
 
 #include <cerrno>
@@ -20,6 +23,12 @@ Document::ConflictResolver &conflictResolver()
 {
     static Document::ConflictResolver resolver;
     return resolver;
+}
+
+RecoveryStore *&recoveryStore()
+{
+    static RecoveryStore *store = nullptr;
+    return store;
 }
 
 Document::Conflict askWhichVersion(Document *document)
@@ -74,9 +83,16 @@ QByteArray readWholeFile(const QString &path)
 
 Document::Document(QObject *parent)
     : QObject(parent)
-{}
+    , m_writer(std::make_unique<QThreadPool>())
+{
+    m_writer->setMaxThreadCount(1);
+}
 
-Document::~Document() = default;
+Document::~Document()
+{
+    // A write under way finishes before the document goes; its report back is dropped with the document.
+    m_writer->waitForDone();
+}
 
 QUrl Document::fileUrl() const
 {
@@ -124,6 +140,8 @@ void Document::updateChangeCount(ChangeType change)
         m_changeCount = 0;
         break;
     }
+    if (change != ChangeType::Cleared)
+        ++m_editGeneration;
     if (wasEdited != isDocumentEdited())
         Q_EMIT documentEditedChanged(isDocumentEdited());
 }
@@ -172,16 +190,102 @@ void Document::writeSafely(const QUrl &url, const QString &typeName, SaveOperati
 void Document::autosave(bool implicitlyCancellable, const Completion &completion)
 {
     Q_UNUSED(implicitlyCancellable);
-    std::optional<Error> failure;
-    if (autosavesInPlace() && !m_fileUrl.isEmpty() && isDocumentEdited()) {
+    if (!autosavesInPlace() || m_fileUrl.isEmpty() || !isDocumentEdited()) {
+        if (completion)
+            completion(std::nullopt);
+        return;
+    }
+    if (m_writing) {
+        // One write at a time, in order: this request is served by the write after the current one.
+        m_writeAgain = true;
+        if (completion)
+            m_waitingCompletions.append(completion);
+        return;
+    }
+    startBackgroundWrite(completion ? QList<Completion>{completion} : QList<Completion>{});
+}
+
+void Document::startBackgroundWrite(const QList<Completion> &completions)
+{
+    auto finishAll = [&completions](const std::optional<Error> &result) {
+        for (const Completion &completion : completions)
+            completion(result);
+    };
+    try {
+        if (!confirmOverwrite()) {
+            finishAll(std::nullopt);
+            return;
+        }
+    } catch (const Error &error) {
+        finishAll(error);
+        return;
+    }
+    // The bytes are taken now, on this thread; only the slow part (writing and syncing) runs on the writer.
+    const QString path = m_fileUrl.toLocalFile();
+    const QByteArray bytes = data(m_fileType);
+    const quint64 generation = m_editGeneration;
+    m_writing = true;
+    m_writer->start([this, path, bytes, generation, completions] {
+        std::optional<Error> failure;
         try {
-            saveInPlace();
+            DurableWriter::replace(path, bytes);
         } catch (const Error &error) {
             failure = error;
         }
+        QMetaObject::invokeMethod(
+            this, [this, failure, generation, completions] { finishBackgroundWrite(failure, generation, completions); },
+            Qt::QueuedConnection);
+    });
+}
+
+void Document::finishBackgroundWrite(const std::optional<Error> &failure, quint64 generation,
+                                     const QList<Completion> &completions)
+{
+    m_writing = false;
+    const QString path = m_fileUrl.toLocalFile();
+    if (failure) {
+        keepForRecovery();
+    } else {
+        noteOwnWrite();
+        if (generation == m_editGeneration)
+            updateChangeCount(ChangeType::Cleared);
+        if (RecoveryStore *store = recoveryStore(); store && store->holds(path) && !isDocumentEdited())
+            store->discard(path);
     }
-    if (completion)
+    for (const Completion &completion : completions)
         completion(failure);
+    if (std::exchange(m_checkAfterWrite, false))
+        fileMayHaveChanged();
+    if (m_writeAgain && !m_writing) {
+        m_writeAgain = false;
+        const QList<Completion> waiting = std::exchange(m_waitingCompletions, {});
+        if (isDocumentEdited()) {
+            startBackgroundWrite(waiting);
+        } else {
+            for (const Completion &completion : waiting)
+                completion(std::nullopt);
+        }
+    }
+}
+
+void Document::finishWrites()
+{
+    while (m_writing) {
+        m_writer->waitForDone();
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
+}
+
+void Document::keepForRecovery()
+{
+    RecoveryStore *store = recoveryStore();
+    if (!store)
+        return;
+    try {
+        store->keep(m_fileUrl.toLocalFile(), data(m_fileType));
+    } catch (const Error &) {
+        // Nothing more can be done here; the save's own error is what the user needs to read.
+    }
 }
 
 void Document::saveDocument(QObject *sender)
@@ -198,6 +302,7 @@ void Document::saveDocument(QObject *sender)
 
 bool Document::prepareToClose()
 {
+    finishWrites();
     if (!isDocumentEdited() || m_fileUrl.isEmpty())
         return true;
     try {
@@ -211,10 +316,21 @@ bool Document::prepareToClose()
 
 bool Document::saveInPlace()
 {
+    finishWrites();
     if (!confirmOverwrite())
         return false;
-    writeSafely(m_fileUrl, m_fileType, SaveOperation::Save);
+    const QString path = m_fileUrl.toLocalFile();
+    RecoveryStore *store = recoveryStore();
+    try {
+        writeSafely(m_fileUrl, m_fileType, SaveOperation::Save);
+    } catch (const Error &) {
+        // The text the user sees must survive even when its file cannot take it.
+        keepForRecovery();
+        throw;
+    }
     updateChangeCount(ChangeType::Cleared);
+    if (store && store->holds(path))
+        store->discard(path);
     return true;
 }
 
@@ -258,6 +374,7 @@ void Document::reloadFromDisk(const FileIdentity &identity)
 
 void Document::close()
 {
+    finishWrites();
     delete m_watcher;
     m_watcher = nullptr;
     const QList<WindowController *> controllers = m_windowControllers;
@@ -272,6 +389,11 @@ void Document::presentError(const Error &error)
     if (!m_windowControllers.isEmpty())
         m_windowControllers.first()->presentError(error);
     Q_EMIT errorPresented(error);
+}
+
+void Document::setRecoveryStore(RecoveryStore *store)
+{
+    recoveryStore() = store;
 }
 
 void Document::setConflictResolver(ConflictResolver resolver)
@@ -319,6 +441,11 @@ void Document::checkFileOnDisk()
 {
     if (m_fileUrl.isEmpty() || m_asking)
         return;
+    if (m_writing) {
+        // Our own write is landing; look again once it has, with its result known.
+        m_checkAfterWrite = true;
+        return;
+    }
     const QString path = QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath();
     const FileIdentity now = FileIdentity::of(path);
     if (m_watcher && now.exists && !m_watcher->files().contains(path))

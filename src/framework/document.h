@@ -8,9 +8,12 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QFileSystemWatcher;
+class QThreadPool;
+class RecoveryStore;
 class WindowController;
 
 // One open file: its location, whether it has unsaved changes, its windows, and reading and writing it.
@@ -65,8 +68,11 @@ public:
     void writeSafely(const QUrl &url, const QString &typeName, SaveOperation operation);
     // Documents that autosave in place write straight into their own file.
     virtual bool autosavesInPlace() const { return false; }
-    // Writes the document (in place when it autosaves in place), then calls completion with the error or none.
+    // Writes the document in place on a background writer, then calls completion on this thread with the
+    // error or none. Writes of one document run one at a time and in order; the window stays responsive.
     void autosave(bool implicitlyCancellable, const Completion &completion);
+    // Waits for a background write under way (closing, quitting and explicit saves come after it).
+    void finishWrites();
 
     // Writes an edited document before its last window closes or the app quits. False when the write failed;
     // the error has then been presented and the document must stay open.
@@ -86,6 +92,8 @@ public:
     // Replaceable so that tests and other front ends can answer without a dialog.
     using ConflictResolver = std::function<Conflict(Document *document)>;
     static void setConflictResolver(ConflictResolver resolver);
+    // Where the text of a document goes when its own file cannot be written; none keeps nothing.
+    static void setRecoveryStore(RecoveryStore *store);
 
 public Q_SLOTS:
     // The menu's "Save": writes now.
@@ -110,6 +118,10 @@ private:
     void fileMayHaveChanged();
     // Throws Error; false when the user chose the version on disk instead (it was read in).
     bool saveInPlace();
+    void startBackgroundWrite(const QList<Completion> &completions);
+    void finishBackgroundWrite(const std::optional<Error> &failure, quint64 generation,
+                               const QList<Completion> &completions);
+    void keepForRecovery();
     bool confirmOverwrite();
     Conflict askAboutConflict();
     void reloadFromDisk(const FileIdentity &identity);
@@ -117,6 +129,12 @@ private:
     QUrl m_fileUrl;
     QString m_fileType;
     int m_changeCount = 0;
+    quint64 m_editGeneration = 0;
+    std::unique_ptr<QThreadPool> m_writer;
+    bool m_writing = false;
+    bool m_writeAgain = false;
+    bool m_checkAfterWrite = false;
+    QList<Completion> m_waitingCompletions;
     QList<WindowController *> m_windowControllers;
     QFileSystemWatcher *m_watcher = nullptr;
     // The file as we last read or wrote it, and a version we refused to read.

@@ -1,4 +1,5 @@
 #include "framework/document.h"
+#include "framework/recoverystore.h"
 #include "framework/windowcontroller.h"
 #include "support/testsupport.h"
 
@@ -62,6 +63,19 @@ struct OpenNote
     ~OpenNote() { delete document; }
 };
 
+std::optional<Error> autosaveAndWait(Document *document)
+{
+    bool done = false;
+    std::optional<Error> result;
+    document->autosave(false, [&](const std::optional<Error> &error) {
+        done = true;
+        result = error;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, 10000))
+        return Error(QStringLiteral("Test"), 0, QStringLiteral("autosave never finished"));
+    return result;
+}
+
 void replaceByRename(const QString &path, const QByteArray &content)
 {
     const QString temp = path + QStringLiteral(".other");
@@ -115,33 +129,53 @@ private Q_SLOTS:
         }
     }
 
-    void autosaveWritesInPlaceOrReportsOnce()
+    void autosaveWritesInPlaceOrReportsTheError()
     {
         OpenNote note("old");
         note.document->edit("new");
-        int calls = 0;
-        std::optional<Error> failure;
-        note.document->autosave(false, [&](const std::optional<Error> &error) {
-            ++calls;
-            failure = error;
-        });
-        QCOMPARE(calls, 1);
-        QVERIFY(!failure);
+        QCOMPARE(autosaveAndWait(note.document), std::nullopt);
         QCOMPARE(readBytes(note.path), QByteArray("new"));
         QVERIFY(!note.document->isDocumentEdited());
 
         // The folder goes away: the save fails, the note stays edited, the text stays in memory.
         note.document->edit("newer");
         QVERIFY(QDir(note.dir.path()).removeRecursively());
-        note.document->autosave(false, [&](const std::optional<Error> &error) {
-            ++calls;
-            failure = error;
-        });
-        QCOMPARE(calls, 2);
+        const std::optional<Error> failure = autosaveAndWait(note.document);
         QVERIFY(failure);
         QVERIFY(failure->description().contains(u"“note.txt”"));
         QVERIFY(note.document->isDocumentEdited());
         QCOMPARE(note.document->bytes, QByteArray("newer"));
+    }
+
+    void writesRunOneAtATimeAndTheLastTextWins()
+    {
+        OpenNote note("old");
+        QList<int> finished;
+        for (int i = 0; i < 20; ++i) {
+            note.document->edit(QByteArray("version ") + QByteArray::number(i));
+            note.document->autosave(false, [&finished, i](const std::optional<Error> &error) {
+                QVERIFY(!error);
+                finished.append(i);
+            });
+        }
+        QTRY_COMPARE(finished.size(), 20);
+        QCOMPARE(readBytes(note.path), QByteArray("version 19"));
+        QVERIFY(!note.document->isDocumentEdited());
+        QTest::qWait(200);
+        QCOMPARE(note.document->reads, 0); // none of our own writes looked like another program's
+    }
+
+    void anEditDuringAWriteStaysUnsaved()
+    {
+        OpenNote note("old");
+        note.document->edit("first");
+        bool done = false;
+        note.document->autosave(false, [&](const std::optional<Error> &) { done = true; });
+        note.document->edit("second"); // typed while the first write is on its way
+        QTRY_VERIFY(done);
+        QVERIFY(note.document->isDocumentEdited());
+        QVERIFY(note.document->prepareToClose());
+        QCOMPARE(readBytes(note.path), QByteArray("second"));
     }
 
     void closingTheLastWindowWritesFirst()
@@ -210,7 +244,7 @@ private Q_SLOTS:
         OpenNote note("first");
         for (int i = 0; i < 5; ++i) {
             note.document->edit(QByteArray("save ") + QByteArray::number(i));
-            note.document->autosave(false, {});
+            QCOMPARE(autosaveAndWait(note.document), std::nullopt);
         }
         QTest::qWait(300); // give the watcher every chance to report our own writes
         QCOMPARE(note.document->reads, 0);
@@ -265,7 +299,7 @@ private Q_SLOTS:
         QVERIFY(presented.first().first().value<Error>().description().contains(u"moved or deleted"));
         QVERIFY(note.document->isDocumentEdited());
         QCOMPARE(note.document->bytes, QByteArray("first"));
-        note.document->autosave(false, {});
+        QCOMPARE(autosaveAndWait(note.document), std::nullopt);
         QCOMPARE(readBytes(note.path), QByteArray("first"));
         QTest::qWait(200);
         QCOMPARE(presented.count(), 1);
@@ -296,12 +330,47 @@ private Q_SLOTS:
         note.document->edit("mine");
         // Written and saved over at once, before the watcher has said anything.
         writeBytes(note.path, theirs);
-        std::optional<Error> failure;
-        note.document->autosave(false, [&](const std::optional<Error> &error) { failure = error; });
+        autosaveAndWait(note.document);
         QCOMPARE(asked, 1);
         QCOMPARE(readBytes(note.path), onDisk);
         QTest::qWait(200);
         QCOMPARE(readBytes(note.path), onDisk);
+    }
+
+    void unsavableTextIsKeptForRecoveryUntilSaved()
+    {
+        QTemporaryDir state;
+        RecoveryStore store(state.filePath(QStringLiteral("recovery")));
+        Document::setRecoveryStore(&store);
+        OpenNote note("first");
+        note.document->edit("typed where it cannot be written");
+        QVERIFY(QDir(note.dir.path()).removeRecursively()); // the folder is gone: nothing can be written there
+        QVERIFY(autosaveAndWait(note.document));
+        QCOMPARE(store.entries().size(), 1);
+        QCOMPARE(readBytes(store.entries().first().recoveryPath), QByteArray("typed where it cannot be written"));
+        QVERIFY(QDir().mkpath(note.dir.path()));
+        QCOMPARE(autosaveAndWait(note.document), std::nullopt);
+        QCOMPARE(store.entries().size(), 0);
+        Document::setRecoveryStore(nullptr);
+    }
+
+    void recoveryStoreListsWhatItKeeps()
+    {
+        QTemporaryDir state;
+        RecoveryStore store(state.filePath(QStringLiteral("deeper/recovery")));
+        store.keep(QStringLiteral("/notes/a.txt"), "text of a");
+        store.keep(QStringLiteral("/notes/b.txt"), "text of b");
+        store.keep(QStringLiteral("/notes/a.txt"), "newer text of a");
+        QList<RecoveryStore::Entry> entries = store.entries();
+        std::sort(entries.begin(), entries.end(),
+                  [](const auto &x, const auto &y) { return x.originalPath < y.originalPath; });
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries.at(0).originalPath, QStringLiteral("/notes/a.txt"));
+        QCOMPARE(readBytes(entries.at(0).recoveryPath), QByteArray("newer text of a"));
+        store.discard(QStringLiteral("/notes/a.txt"));
+        QCOMPARE(store.entries().size(), 1);
+        QVERIFY(!store.holds(QStringLiteral("/notes/a.txt")));
+        QVERIFY(store.holds(QStringLiteral("/notes/b.txt")));
     }
 };
 

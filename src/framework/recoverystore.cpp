@@ -1,0 +1,76 @@
+#include "recoverystore.h"
+
+#include "framework/durablewriter.h"
+#include "framework/error.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+
+namespace {
+
+constexpr char textSuffix[] = ".txt";
+constexpr char pathSuffix[] = ".path";
+
+} // namespace
+
+RecoveryStore::RecoveryStore(QString folder)
+    : m_folder(std::move(folder))
+{}
+
+QString RecoveryStore::defaultFolder(const QString &appDirName)
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || QDir::isRelativePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + u'/' + appDirName + QStringLiteral("/recovery");
+}
+
+QString RecoveryStore::basePathFor(const QString &originalPath) const
+{
+    const QByteArray key = QFile::encodeName(QFileInfo(originalPath).absoluteFilePath());
+    return m_folder + u'/' + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex());
+}
+
+void RecoveryStore::keep(const QString &originalPath, const QByteArray &bytes)
+{
+    if (!QDir().mkpath(m_folder))
+        throw Error::fromErrno(EACCES, QStringLiteral("Could not keep a copy in"), m_folder);
+    const QString base = basePathFor(originalPath);
+    // The text first: a path without its text is never listed.
+    DurableWriter::replace(base + QLatin1String(textSuffix), bytes);
+    DurableWriter::replace(base + QLatin1String(pathSuffix), QFileInfo(originalPath).absoluteFilePath().toUtf8());
+}
+
+void RecoveryStore::discard(const QString &originalPath)
+{
+    const QString base = basePathFor(originalPath);
+    QFile::remove(base + QLatin1String(pathSuffix));
+    QFile::remove(base + QLatin1String(textSuffix));
+}
+
+bool RecoveryStore::holds(const QString &originalPath) const
+{
+    const QString base = basePathFor(originalPath);
+    return QFileInfo::exists(base + QLatin1String(pathSuffix)) && QFileInfo::exists(base + QLatin1String(textSuffix));
+}
+
+QList<RecoveryStore::Entry> RecoveryStore::entries() const
+{
+    QList<Entry> found;
+    const QDir dir(m_folder);
+    const QStringList names = dir.entryList({QStringLiteral("*") + QLatin1String(pathSuffix)}, QDir::Files, QDir::Name);
+    for (const QString &name : names) {
+        QFile pathFile(dir.filePath(name));
+        if (!pathFile.open(QIODevice::ReadOnly))
+            continue;
+        const QString original = QString::fromUtf8(pathFile.readAll());
+        const QString text = dir.filePath(name.chopped(int(qstrlen(pathSuffix))) + QLatin1String(textSuffix));
+        if (!original.isEmpty() && QFileInfo::exists(text))
+            found.append({original, text});
+    }
+    return found;
+}

@@ -1,0 +1,163 @@
+#include "storage/textfiles.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace TestSupport;
+
+// The app as a user meets it: a real window on a real X server (Xvfb, started by ctest), typed into with xdotool.
+// Screenshots of each step go to the build tree's e2e folder.
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            QSKIP("needs an X server (ctest runs this test under xvfb-run)");
+        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            QSKIP("needs xdotool");
+        m_shots = QStringLiteral(NOLTNOLT_TEST_BINARY_DIR "/e2e");
+        QDir(m_shots).removeRecursively();
+        QDir().mkpath(m_shots);
+    }
+
+    void init()
+    {
+        m_home = std::make_unique<QTemporaryDir>();
+        m_stamp = TextFiles::dayStamp(QDateTime::currentDateTime());
+    }
+
+    void cleanup()
+    {
+        if (m_app && m_app->state() != QProcess::NotRunning) {
+            m_app->kill();
+            m_app->waitForFinished();
+        }
+        m_app.reset();
+    }
+
+    void newNoteTypingAndQuit()
+    {
+        startApp();
+        const QString first = desktop(QStringLiteral(" Note.txt"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(first), 10000);
+        QVERIFY(waitForWindow(m_stamp + QStringLiteral(" Note")));
+        screenshot(QStringLiteral("1-launched"));
+
+        const QByteArray sentence = "The quick brown fox jumps over the lazy dog.";
+        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), QString::fromUtf8(sentence)});
+        QElapsedTimer sinceTyping;
+        sinceTyping.start();
+        QTRY_COMPARE_WITH_TIMEOUT(readBytes(first), sentence, 3000);
+        qInfo("typed text on disk %lld ms after the last keystroke", sinceTyping.elapsed());
+        QVERIFY(sinceTyping.elapsed() < 1000);
+        screenshot(QStringLiteral("2-typed"));
+
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+n")});
+        const QString second = desktop(QStringLiteral(" Note 2.txt"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(second), 5000);
+        QVERIFY(waitForWindow(m_stamp + QStringLiteral(" Note 2")));
+        screenshot(QStringLiteral("3-second-note"));
+
+        // Typed and quit at once: nothing typed may be lost.
+        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral("last words")});
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+q")});
+        QVERIFY(m_app->waitForFinished(10000));
+        QCOMPARE(m_app->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(readBytes(second), QByteArray("last words"));
+        QCOMPARE(readBytes(first), sentence);
+    }
+
+    void terminationSignalsSaveFirst_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+
+    void terminationSignalsSaveFirst()
+    {
+        QFETCH(int, signal);
+        startApp();
+        const QString note = desktop(QStringLiteral(" Note.txt"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(note), 10000);
+        QVERIFY(waitForWindow(m_stamp + QStringLiteral(" Note")));
+        xdotool(
+            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral("before the end")});
+        ::kill(pid_t(m_app->processId()), signal);
+        QVERIFY(m_app->waitForFinished(10000));
+        QCOMPARE(readBytes(note), QByteArray("before the end"));
+    }
+
+private:
+    QString desktop(const QString &suffix) const
+    {
+        return m_home->filePath(QStringLiteral("Desktop/")) + m_stamp + suffix;
+    }
+
+    void startApp(const QStringList &arguments = {})
+    {
+        m_app = std::make_unique<QProcess>();
+        QStringList env = QProcess::systemEnvironment();
+        const QString home = m_home->path();
+        env << QStringLiteral("HOME=") + home << QStringLiteral("XDG_CONFIG_HOME=") + home + QStringLiteral("/.config")
+            << QStringLiteral("XDG_DATA_HOME=") + home + QStringLiteral("/.local/share")
+            << QStringLiteral("XDG_STATE_HOME=") + home + QStringLiteral("/.local/state")
+            << QStringLiteral("XDG_CACHE_HOME=") + home + QStringLiteral("/.cache")
+            << QStringLiteral("QT_QPA_PLATFORM=xcb") << QStringLiteral("DBUS_SESSION_BUS_ADDRESS=disabled:");
+        m_app->setEnvironment(env);
+        m_app->setProcessChannelMode(QProcess::ForwardedChannels);
+        m_app->start(appBinary(), arguments);
+        QVERIFY(m_app->waitForStarted());
+    }
+
+    bool waitForWindow(const QString &title)
+    {
+        QProcess search;
+        search.start(QStringLiteral("xdotool"),
+                     {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                      QStringLiteral("--name"),
+                      QStringLiteral("^") + QRegularExpression::escape(title) + QStringLiteral("( — Nolt Nolt)?$")});
+        if (!search.waitForFinished(10000)) {
+            search.kill();
+            return false;
+        }
+        const QString id = QString::fromLatin1(search.readAllStandardOutput()).split(u'\n').first().trimmed();
+        if (id.isEmpty())
+            return false;
+        // No window manager on Xvfb: give the window the keyboard ourselves.
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id});
+        QTest::qWait(200);
+        return true;
+    }
+
+    void xdotool(const QStringList &arguments)
+    {
+        const Run result = run(QStringLiteral("xdotool"), arguments);
+        QVERIFY2(result.exitCode == 0, result.err.constData());
+    }
+
+    void screenshot(const QString &name)
+    {
+        run(QStringLiteral("import"),
+            {QStringLiteral("-window"), QStringLiteral("root"), m_shots + u'/' + name + QStringLiteral(".png")});
+    }
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QProcess> m_app;
+    QString m_stamp;
+    QString m_shots;
+};
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
