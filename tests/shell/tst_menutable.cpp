@@ -1,4 +1,5 @@
 #include "framework/actiondispatcher.h"
+#include "editor/notetextview.h"
 #include "framework/windowcontroller.h"
 #include "shell/menubar.h"
 #include "shell/menutable.h"
@@ -77,7 +78,8 @@ const Row expectedRows[] = {
     {"Help", "Download Latest Version\u2026", "openWebsite:", "", 0, 0, chain},
 };
 
-// Who answers each action. Classes not merged into this branch yet are switched on in responderClass() below.
+// Who answers each action. Classes not merged into this branch yet are switched on in responderClass() below;
+// the "tools responder" is whichever object answers the find bar, spelling and case items.
 struct Responder
 {
     const char *action;
@@ -113,14 +115,14 @@ const Responder responders[] = {
     {"pasteAsPlainText:", "NoteTextView"},
     {"delete:", "NoteTextView"},
     {"selectAll:", "NoteTextView"},
-    {"performFindPanelAction:", "NoteTextView"},
-    {"centerSelectionInVisibleArea:", "NoteTextView"},
-    {"showGuessPanel:", "NoteTextView"},
-    {"checkSpelling:", "NoteTextView"},
-    {"toggleContinuousSpellChecking:", "NoteTextView"},
-    {"uppercaseWord:", "NoteTextView"},
-    {"lowercaseWord:", "NoteTextView"},
-    {"capitalizeWord:", "NoteTextView"},
+    {"performFindPanelAction:", "tools responder"},
+    {"centerSelectionInVisibleArea:", "tools responder"},
+    {"showGuessPanel:", "tools responder"},
+    {"checkSpelling:", "tools responder"},
+    {"toggleContinuousSpellChecking:", "tools responder"},
+    {"uppercaseWord:", "tools responder"},
+    {"lowercaseWord:", "tools responder"},
+    {"capitalizeWord:", "tools responder"},
 };
 
 // Nothing on Linux hides other applications: the item stays, disabled.
@@ -131,6 +133,8 @@ const QMetaObject *responderClass(const QByteArray &className)
 {
     if (className == "WindowController")
         return &WindowController::staticMetaObject;
+    if (className == "NoteTextView")
+        return &NoteTextView::staticMetaObject;
     return nullptr;
 }
 
