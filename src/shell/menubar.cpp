@@ -1,6 +1,7 @@
 #include "menubar.h"
 
 #include "framework/actiondispatcher.h"
+#include "framework/windowcontroller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,13 +12,13 @@ namespace {
 
 constexpr char windowListProperty[] = "noltnoltWindowListItem";
 
-// The windows the Window menu lists: ordinary top-level windows, shown or minimised.
+// The windows the Window menu lists: the open document windows, shown or minimised.
 QList<QWidget *> listedWindows()
 {
     QList<QWidget *> windows;
     const QList<QWidget *> topLevels = QApplication::topLevelWidgets();
     for (QWidget *widget : topLevels) {
-        if (widget->windowType() == Qt::Window && !widget->isHidden() && !widget->windowTitle().isEmpty())
+        if (!widget->isHidden() && WindowController::forWindow(widget))
             windows.append(widget);
     }
     return windows;

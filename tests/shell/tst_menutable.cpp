@@ -332,14 +332,20 @@ private Q_SLOTS:
     {
         ActionDispatcher dispatcher;
         MenuBar bar(dispatcher);
-        QWidget first;
-        first.setWindowTitle(QStringLiteral("20261014 Note.txt[*]"));
-        QWidget second;
-        second.setWindowTitle(QStringLiteral("20261014 Note 2.txt[*]"));
-        first.show();
-        second.show();
-        QApplication::setActiveWindow(&second);
-        QVERIFY(QTest::qWaitForWindowActive(&second));
+        auto *first = new QWidget;
+        first->setWindowTitle(QStringLiteral("20261014 Note.txt[*]"));
+        auto *second = new QWidget;
+        second->setWindowTitle(QStringLiteral("20261014 Note 2.txt[*]"));
+        // Only document windows are listed, not other windows of the app.
+        QWidget other;
+        other.setWindowTitle(QStringLiteral("Software Update"));
+        const WindowController firstController(first);
+        const WindowController secondController(second);
+        first->show();
+        second->show();
+        other.show();
+        second->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), second);
         QMenu *menu = bar.findMenu(QStringLiteral("Window"));
         // Opening twice must not list a window twice.
         Q_EMIT menu->aboutToShow();
@@ -360,7 +366,7 @@ private Q_SLOTS:
         const auto target =
             std::find_if(actions.begin(), actions.end(), [](QAction *a) { return a->text() == u"20261014 Note.txt"; });
         (*target)->trigger();
-        QTRY_COMPARE(QApplication::activeWindow(), &first);
+        QTRY_COMPARE(QApplication::activeWindow(), first);
     }
 
     void revealTitleIsTheConstant() { QCOMPARE(MenuTable::revealTitle(), QStringLiteral("Show in File Manager")); }
