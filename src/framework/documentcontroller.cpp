@@ -44,6 +44,13 @@ DocumentController &DocumentController::shared()
 DocumentController::DocumentController(const QString &settingsFile, QObject *parent)
     : QObject(parent)
     , m_settingsFile(settingsFile)
+    , m_factory([this](const QString &className) -> Document * {
+        for (const QMetaObject *documentClass : std::as_const(m_classes)) {
+            if (QLatin1String(documentClass->className()) == className)
+                return qobject_cast<Document *>(documentClass->newInstance(Q_ARG(QObject *, nullptr)));
+        }
+        return nullptr;
+    })
 {}
 
 DocumentController::~DocumentController() = default;
@@ -51,6 +58,11 @@ DocumentController::~DocumentController() = default;
 void DocumentController::setDocumentFactory(DocumentFactory factory)
 {
     m_factory = std::move(factory);
+}
+
+void DocumentController::registerDocumentClass(const QMetaObject &documentClass)
+{
+    m_classes.append(&documentClass);
 }
 
 void DocumentController::setDocumentTypes(const QList<DocumentType> &types)

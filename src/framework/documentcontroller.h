@@ -43,6 +43,9 @@ public:
     ~DocumentController() override;
 
     void setDocumentFactory(DocumentFactory factory);
+    // Lets the default factory make a document class by its name; the class needs a Q_INVOKABLE constructor
+    // taking a QObject parent.
+    void registerDocumentClass(const QMetaObject &documentClass);
     // The first type is used for files that match none by MIME type: the document's own reading decides.
     void setDocumentTypes(const QList<DocumentType> &types);
     // The types of the "DocumentTypes" array of the app information file.
@@ -83,6 +86,7 @@ private:
     QString m_settingsFile;
     DocumentFactory m_factory;
     QList<DocumentType> m_types;
+    QList<const QMetaObject *> m_classes;
     QList<QPointer<Document>> m_documents;
     double m_autosavingDelay = 0.0;
 };

@@ -20,7 +20,9 @@ class BytesDocument : public Document
     Q_OBJECT
 
 public:
-    using Document::Document;
+    Q_INVOKABLE explicit BytesDocument(QObject *parent = nullptr)
+        : Document(parent)
+    {}
     void read(const QByteArray &data, const QString &) override
     {
         if (data.startsWith("REFUSE"))
@@ -245,6 +247,18 @@ private Q_SLOTS:
         const QList<QUrl> expected{second, first};
         QCOMPARE(next->takeRememberedDocumentUrls(), expected);
         QVERIFY(next->takeRememberedDocumentUrls().isEmpty());
+    }
+
+    void classMadeByItsName()
+    {
+        DocumentController controller(m_settings);
+        controller.setDocumentTypes(DocumentController::documentTypesFromInfo(
+            R"({"DocumentTypes": [{"TypeName": "text/plain", "MimeTypes": ["text/plain"],
+                "DocumentClass": "BytesDocument"}]})"));
+        controller.registerDocumentClass(BytesDocument::staticMetaObject);
+        const Opened result = open(controller, note(QStringLiteral("a.txt"), "made by name"));
+        QVERIFY(!result.error);
+        QCOMPARE(qobject_cast<BytesDocument *>(result.document)->bytes, QByteArray("made by name"));
     }
 
     void unknownKindIsAnError()
