@@ -105,6 +105,8 @@ QString mapped(QStringView text, Mapping mapping)
 
 bool apply(QPlainTextEdit *view, Mapping mapping)
 {
+    if (!view)
+        return false;
     QTextCursor cursor = view->textCursor();
     if (!cursor.hasSelection()) {
         const QTextBlock block = cursor.block();

@@ -12,6 +12,8 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 #include <array>
 #include <vector>
 
@@ -167,20 +169,19 @@ void NoteTextView::setSelectedRanges(const QList<Range> &ranges)
 NoteTextView::Range NoteTextView::selectedRange() const
 {
     const QTextCursor cursor = textCursor();
-    const qsizetype start = noteFromDocument(cursor.selectionStart());
-    const qsizetype end = cursor.hasSelection() ? noteFromDocument(cursor.selectionEnd()) : start;
+    const auto [start, end] = noteFromDocument(cursor.selectionStart(), cursor.selectionEnd());
     return {start, end - start};
 }
 
 void NoteTextView::setSelectedRange(Range range)
 {
-    const qsizetype length = textLength();
-    const qsizetype location = std::clamp<qsizetype>(range.location, 0, length);
-    const qsizetype selected = std::clamp<qsizetype>(range.length, 0, length - location);
+    // Mapping clamps past the end, so a range reaching beyond the text ends where the text does.
+    const qsizetype location = std::max<qsizetype>(range.location, 0);
+    const qsizetype length = std::clamp<qsizetype>(range.length, 0, std::numeric_limits<qsizetype>::max() - location);
+    const auto [start, end] = documentFromNote(location, location + length);
     QTextCursor cursor(document());
-    cursor.setPosition(documentFromNote(location));
-    if (selected > 0)
-        cursor.setPosition(documentFromNote(location + selected), QTextCursor::KeepAnchor);
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
     setTextCursor(cursor);
 }
 
@@ -327,85 +328,121 @@ NoteTextView::LineEnding NoteTextView::endingBefore(const QTextBlock &block, con
 
 QString NoteTextView::withEndings(QString raw, QTextBlock block) const
 {
+    const QStringView view(raw);
     if (!m_mixedEndings) {
-        if (m_defaultEnding != LineEnding::ParagraphSeparator)
-            raw.replace(QChar(paragraphBreak), endingText(m_defaultEnding).toString());
+        const QStringView ending = endingText(m_defaultEnding);
+        if (ending.size() == 1) {
+            if (m_defaultEnding != LineEnding::ParagraphSeparator)
+                raw.replace(QChar(paragraphBreak), ending.front());
+            return raw;
+        }
+        // CRLF: grow the string where it lies and spread the text out from the back. Writing a second copy of a
+        // big note costs more in fresh memory than the whole spreading does.
+        const qsizetype breaks = view.count(QChar(paragraphBreak));
+        if (breaks == 0)
+            return raw;
+        const qsizetype size = raw.size();
+        raw.resize(size + breaks);
+        QChar *data = raw.data();
+        qsizetype end = size;
+        qsizetype out = size + breaks;
+        for (qsizetype at; end > 0 && (at = QStringView(data, end).lastIndexOf(QChar(paragraphBreak))) >= 0; end = at) {
+            out -= end - (at + 1);
+            std::memmove(data + out, data + at + 1, (end - (at + 1)) * sizeof(QChar));
+            data[--out] = u'\n';
+            data[--out] = u'\r';
+        }
         return raw;
     }
     const QList<signed char> endings = endingsByFormat();
     QString note;
     note.reserve(raw.size() + raw.size() / 32);
-    const QStringView view(raw);
     qsizetype from = 0;
-    for (;;) {
-        const qsizetype at = view.indexOf(QChar(paragraphBreak), from);
-        if (at < 0)
-            break;
+    for (qsizetype at; (at = view.indexOf(QChar(paragraphBreak), from)) >= 0; from = at + 1) {
         note.append(view.sliced(from, at - from));
         block = block.next();
         note.append(endingText(endingBefore(block, endings)));
-        from = at + 1;
     }
     note.append(view.sliced(from));
     return note;
 }
 
-qsizetype NoteTextView::noteFromDocument(int position) const
+NoteTextView::NotePositions NoteTextView::noteFromDocument(int first, int second) const
 {
     const QTextDocument *doc = document();
     if (!m_mixedEndings) {
         if (m_defaultEnding != LineEnding::CrLf)
-            return position;
-        return position + doc->findBlock(position).blockNumber();
+            return {first, second};
+        return {first + doc->findBlock(first).blockNumber(), second + doc->findBlock(second).blockNumber()};
     }
+    // One pass over the paragraphs, counting the CRLFs before each position.
     const QList<signed char> endings = endingsByFormat();
-    qsizetype extra = 0;
-    QTextBlock block = doc->begin();
+    const std::array<int, 2> positions{first, second};
+    NotePositions note{};
+    std::size_t resolved = 0;
+    qsizetype crlfs = 0;
     int blockStart = 0;
-    for (;;) {
-        blockStart += block.length();
-        block = block.next();
-        if (!block.isValid() || blockStart > position)
-            break;
-        extra += endingBefore(block, endings) == LineEnding::CrLf;
+    for (QTextBlock block = doc->begin();;) {
+        const QTextBlock next = block.next();
+        const int nextStart = blockStart + block.length();
+        while (resolved < positions.size() && (!next.isValid() || positions[resolved] < nextStart)) {
+            note[resolved] = positions[resolved] + crlfs;
+            ++resolved;
+        }
+        if (resolved == positions.size())
+            return note;
+        crlfs += endingBefore(next, endings) == LineEnding::CrLf;
+        blockStart = nextStart;
+        block = next;
     }
-    return position + extra;
 }
 
-int NoteTextView::documentFromNote(qsizetype position) const
+NoteTextView::DocumentPositions NoteTextView::documentFromNote(qsizetype first, qsizetype second) const
 {
+    // Positions past the end go to the end; a position between CR and LF goes before the break.
     const QTextDocument *doc = document();
+    const int last = doc->characterCount() - 1;
     if (!m_mixedEndings && m_defaultEnding != LineEnding::CrLf)
-        return int(std::min<qsizetype>(position, doc->characterCount() - 1));
-
-    // Find the paragraph the note position falls in; a position between CR and LF goes before the break.
-    QTextBlock block;
-    qsizetype noteStart = 0;
+        return {int(std::min<qsizetype>(first, last)), int(std::min<qsizetype>(second, last))};
     if (!m_mixedEndings) {
         // Every break is CRLF: paragraph n starts n units later in the note than in the document.
-        int low = 0;
-        int high = doc->blockCount() - 1;
-        while (low < high) {
-            const int middle = (low + high + 1) / 2;
-            if (doc->findBlockByNumber(middle).position() + middle <= position)
-                low = middle;
-            else
-                high = middle - 1;
-        }
-        block = doc->findBlockByNumber(low);
-        noteStart = block.position() + low;
-    } else {
-        const QList<signed char> endings = endingsByFormat();
-        block = doc->begin();
-        for (QTextBlock next = block.next(); next.isValid(); next = next.next()) {
-            const qsizetype nextStart = noteStart + block.length() - 1 + endingText(endingBefore(next, endings)).size();
-            if (nextStart > position)
-                break;
-            noteStart = nextStart;
-            block = next;
-        }
+        const auto map = [doc](qsizetype position) {
+            int low = 0;
+            int high = doc->blockCount() - 1;
+            while (low < high) {
+                const int middle = (low + high + 1) / 2;
+                if (doc->findBlockByNumber(middle).position() + middle <= position)
+                    low = middle;
+                else
+                    high = middle - 1;
+            }
+            const QTextBlock block = doc->findBlockByNumber(low);
+            return block.position() + int(std::min<qsizetype>(position - block.position() - low, block.length() - 1));
+        };
+        return {map(first), map(second)};
     }
-    return block.position() + int(std::min<qsizetype>(position - noteStart, block.length() - 1));
+    const QList<signed char> endings = endingsByFormat();
+    const std::array<qsizetype, 2> positions{first, second};
+    DocumentPositions result{};
+    std::size_t resolved = 0;
+    qsizetype noteStart = 0;
+    int blockStart = 0;
+    for (QTextBlock block = doc->begin();;) {
+        const QTextBlock next = block.next();
+        const qsizetype textLength = block.length() - 1;
+        const qsizetype nextStart = next.isValid()
+                                        ? noteStart + textLength + endingText(endingBefore(next, endings)).size()
+                                        : std::numeric_limits<qsizetype>::max();
+        while (resolved < positions.size() && positions[resolved] < nextStart) {
+            result[resolved] = blockStart + int(std::min(positions[resolved] - noteStart, textLength));
+            ++resolved;
+        }
+        if (resolved == positions.size())
+            return result;
+        noteStart = nextStart;
+        blockStart += block.length();
+        block = next;
+    }
 }
 
 void NoteTextView::restartCaretBlink()

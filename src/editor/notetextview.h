@@ -5,6 +5,8 @@
 #include <QRect>
 #include <QTimer>
 
+#include <array>
+
 class QTextBlock;
 
 // The note's text view. Keeps the note's characters exactly (line endings as they are in the file, no-break
@@ -12,8 +14,8 @@ class QTextBlock;
 // Ranges count UTF-16 units of the note's text, as they are in the file's decoded text.
 //
 // The text document holds every line break as one paragraph break; the note's ending there (LF, CRLF, CR, U+2029)
-// rides on the break's character format, so deleting, undo and redo keep it with the break. Read the note with
-// text(), never with toPlainText(), which rewrites those characters.
+// rides on the break's character format, so deleting, undo and redo keep it with the break. Read and replace the
+// note with text() and setText(), never with toPlainText() and setPlainText(), which lose those characters.
 class NoteTextView : public QPlainTextEdit
 {
     Q_OBJECT
@@ -85,8 +87,11 @@ private:
     LineEnding endingBefore(const QTextBlock &block, const QList<signed char> &endings) const;
     // The note's text for a piece of raw document text that starts in block.
     QString withEndings(QString raw, QTextBlock block) const;
-    qsizetype noteFromDocument(int position) const;
-    int documentFromNote(qsizetype position) const;
+    // Both mappings take two ascending positions, so a selection costs one pass over the paragraphs.
+    using NotePositions = std::array<qsizetype, 2>;
+    using DocumentPositions = std::array<int, 2>;
+    NotePositions noteFromDocument(int first, int second) const;
+    DocumentPositions documentFromNote(qsizetype first, qsizetype second) const;
     void restartCaretBlink();
     void toggleCaret();
     void updateCaret();

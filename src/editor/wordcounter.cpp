@@ -3,6 +3,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QPlainTextDocumentLayout>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <unicode/ubrk.h>
@@ -32,27 +33,53 @@ UBreakIterator *wordIterator()
     return iterator.get();
 }
 
-int countChunk(UBreakIterator *iterator, QStringView text)
+// Calls onWord with the start of each word of text, which must fit ICU's 32-bit indexes.
+template<typename OnWord> void forEachWord(UBreakIterator *iterator, QStringView text, OnWord onWord)
 {
     UErrorCode status = U_ZERO_ERROR;
     UText utext = UTEXT_INITIALIZER;
     // UText over the UTF-16 in place: the text is never copied.
     utext_openUChars(&utext, reinterpret_cast<const UChar *>(text.utf16()), static_cast<int64_t>(text.size()), &status);
     ubrk_setUText(iterator, &utext, &status);
-    int words = 0;
     if (U_SUCCESS(status)) {
-        ubrk_first(iterator);
-        while (ubrk_next(iterator) != UBRK_DONE) {
+        int32_t start = ubrk_first(iterator);
+        for (int32_t end = ubrk_next(iterator); end != UBRK_DONE; start = end, end = ubrk_next(iterator)) {
             // Statuses from UBRK_WORD_NONE_LIMIT up mark numbers, letters, kana and ideographs.
             if (ubrk_getRuleStatus(iterator) >= UBRK_WORD_NONE_LIMIT)
-                ++words;
+                onWord(start);
         }
     }
     // Leave the iterator on no text, so it never points into a string that is gone.
     UErrorCode resetStatus = U_ZERO_ERROR;
     ubrk_setText(iterator, nullptr, 0, &resetStatus);
     utext_close(&utext);
+}
+
+int countChunk(UBreakIterator *iterator, QStringView text)
+{
+    int words = 0;
+    forEachWord(iterator, text, [&words](int32_t) { ++words; });
     return words;
+}
+
+// Paragraphs longer than this are kept in pieces once they are edited, so a keystroke recounts a few hundred
+// characters around it instead of the whole paragraph.
+constexpr int longParagraph = 2048;
+constexpr int pieceLength = 512;
+
+// No word rule looks across a space: text cut just before one counts the same in two parts as whole.
+bool isCut(QChar c)
+{
+    return c == u' ' || c == u'\u3000';
+}
+
+// The text of one stretch of the document, copied alone.
+QString textBetween(QTextDocument *document, int start, int end)
+{
+    QTextCursor cursor(document);
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    return cursor.selectedText();
 }
 
 } // namespace
@@ -83,6 +110,8 @@ WordCounter::WordCounter(QTextDocument *document, QObject *parent)
     : QObject(parent)
     , m_document(document)
 {
+    if (!document)
+        return;
     // A document reports where it changed only once it has a layout. A text view gives it one; a document
     // counted before it is shown gets the plain-text layout the view would give it.
     if (!document->findChild<QAbstractTextDocumentLayout *>(QString(), Qt::FindDirectChildrenOnly))
@@ -100,31 +129,51 @@ int WordCounter::total() const
 
 void WordCounter::recountAll()
 {
-    m_counts.clear();
+    m_paragraphs.clear();
+    m_pieceLists.clear();
+    m_unusedPieceLists.clear();
     if (!m_document) {
         setTotal(0);
         return;
     }
-    m_counts.reserve(static_cast<std::size_t>(m_document->blockCount()));
+    const auto blocks = static_cast<std::size_t>(m_document->blockCount());
+    m_paragraphs.resize(blocks);
     qint64 total = 0;
-    for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
-        const int words = count(block.text());
-        m_counts.push_back(words);
-        total += words;
+    // One pass over the whole text, handing each word to its paragraph, costs half as much as a pass per
+    // paragraph in a big note. In the raw text the paragraphs are separated by U+2029.
+    const QString text = m_document->toRawText();
+    UBreakIterator *iterator = wordIterator();
+    if (iterator && text.size() <= INT_MAX / 2 &&
+        static_cast<std::size_t>(text.count(QChar::ParagraphSeparator)) + 1 == blocks) {
+        std::size_t block = 0;
+        qsizetype nextBreak = text.indexOf(QChar::ParagraphSeparator);
+        forEachWord(iterator, text, [&](int32_t start) {
+            while (nextBreak >= 0 && start > nextBreak) {
+                ++block;
+                nextBreak = text.indexOf(QChar::ParagraphSeparator, nextBreak + 1);
+            }
+            ++m_paragraphs[block].words;
+            ++total;
+        });
+    } else {
+        std::size_t i = 0;
+        for (QTextBlock block = m_document->begin(); block.isValid() && i < blocks; block = block.next(), ++i) {
+            m_paragraphs[i].words = count(block.text());
+            total += m_paragraphs[i].words;
+        }
     }
     setTotal(total);
 }
 
 void WordCounter::contentsChanged(int from, int charsRemoved, int charsAdded)
 {
-    Q_UNUSED(charsRemoved);
     if (!m_document)
         return;
     // A word never spans a paragraph, so only the paragraphs from the one holding the start of the change to
     // the one holding its end (after the change) can count differently. The blocks before them are untouched,
     // the blocks after them only moved; the change in the number of blocks says how many old ones they replace.
     const int newBlockCount = m_document->blockCount();
-    const auto oldBlockCount = static_cast<qsizetype>(m_counts.size());
+    const auto oldBlockCount = static_cast<qsizetype>(m_paragraphs.size());
     const QTextBlock firstBlock = m_document->findBlock(std::max(from, 0));
     QTextBlock lastBlock = m_document->findBlock(std::max(from, 0) + std::max(charsAdded, 0));
     if (!lastBlock.isValid())
@@ -143,24 +192,114 @@ void WordCounter::contentsChanged(int from, int charsRemoved, int charsAdded)
         return;
     }
     qint64 total = m_total;
-    std::vector<int> fresh;
-    fresh.reserve(static_cast<std::size_t>(newSpan));
-    QTextBlock block = firstBlock;
-    for (qsizetype i = 0; i < newSpan; ++i, block = block.next()) {
-        const int words = count(block.text());
-        fresh.push_back(words);
-        total += words;
+    const auto begin = m_paragraphs.begin() + first;
+    if (newSpan == 1 && oldSpan == 1 && firstBlock.length() > longParagraph) {
+        const int before = begin->words;
+        if (editLongParagraph(*begin, firstBlock, from - firstBlock.position(), charsRemoved, charsAdded)) {
+            setTotal(total - before + begin->words);
+            return;
+        }
     }
-    const auto begin = m_counts.begin() + first;
-    for (auto it = begin; it != begin + oldSpan; ++it)
-        total -= *it;
+    std::vector<Paragraph> fresh(static_cast<std::size_t>(newSpan));
+    QTextBlock block = firstBlock;
+    for (Paragraph &paragraph : fresh) {
+        paragraph.words = count(block.text());
+        total += paragraph.words;
+        block = block.next();
+    }
+    for (auto it = begin; it != begin + oldSpan; ++it) {
+        total -= it->words;
+        releasePieces(*it);
+    }
     if (oldSpan == newSpan) {
         std::copy(fresh.begin(), fresh.end(), begin);
     } else {
-        const auto kept = m_counts.erase(begin, begin + oldSpan);
-        m_counts.insert(kept, fresh.begin(), fresh.end());
+        const auto kept = m_paragraphs.erase(begin, begin + oldSpan);
+        m_paragraphs.insert(kept, fresh.begin(), fresh.end());
     }
     setTotal(total);
+}
+
+// An edit inside one long paragraph: recount from the start of the piece before the change to the end of the
+// piece holding its end. Both edges are cuts whose space the edit did not touch, and the pieces outside kept
+// their text, so their counts stand. False when the paragraph must be counted whole.
+bool WordCounter::editLongParagraph(Paragraph &paragraph, const QTextBlock &block, int offset, int charsRemoved,
+                                    int charsAdded)
+{
+    const int length = block.length() - 1;
+    if (paragraph.pieces < 0) {
+        // The first edit here: cut the paragraph into pieces once, at the cost of one whole count.
+        if (m_unusedPieceLists.empty()) {
+            paragraph.pieces = int(m_pieceLists.size());
+            m_pieceLists.emplace_back();
+        } else {
+            paragraph.pieces = m_unusedPieceLists.back();
+            m_unusedPieceLists.pop_back();
+        }
+        paragraph.words = cutIntoPieces(block.text(), m_pieceLists[std::size_t(paragraph.pieces)]);
+        return true;
+    }
+    std::vector<Piece> &pieces = m_pieceLists[std::size_t(paragraph.pieces)];
+    qint64 oldLength = 0;
+    for (const Piece &piece : pieces)
+        oldLength += piece.length;
+    if (offset < 0 || charsRemoved < 0 || charsAdded < 0 || oldLength - charsRemoved + charsAdded != length ||
+        offset + charsRemoved > oldLength || pieces.empty())
+        return false;
+
+    // The first piece: the one holding the character before the change (a cut at its start stays a cut).
+    std::size_t firstPiece = 0;
+    qint64 windowStart = 0;
+    while (firstPiece + 1 < pieces.size() && windowStart + pieces[firstPiece].length < offset) {
+        windowStart += pieces[firstPiece].length;
+        ++firstPiece;
+    }
+    // The last piece: the one holding the first character after the change, in the old text.
+    const qint64 oldChangeEnd = offset + charsRemoved;
+    std::size_t lastPiece = firstPiece;
+    qint64 windowEnd = windowStart + pieces[firstPiece].length;
+    while (lastPiece + 1 < pieces.size() && windowEnd <= oldChangeEnd) {
+        ++lastPiece;
+        windowEnd += pieces[lastPiece].length;
+    }
+    windowEnd += charsAdded - charsRemoved;
+
+    const QString window =
+        textBetween(m_document, block.position() + int(windowStart), block.position() + int(windowEnd));
+    std::vector<Piece> fresh;
+    const int freshWords = cutIntoPieces(window, fresh);
+    int oldWords = 0;
+    for (std::size_t i = firstPiece; i <= lastPiece; ++i)
+        oldWords += pieces[i].words;
+    const auto erased = pieces.erase(pieces.begin() + qsizetype(firstPiece), pieces.begin() + qsizetype(lastPiece) + 1);
+    pieces.insert(erased, fresh.begin(), fresh.end());
+    paragraph.words += freshWords - oldWords;
+    return true;
+}
+
+int WordCounter::cutIntoPieces(QStringView text, std::vector<Piece> &pieces)
+{
+    int words = 0;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = std::min(text.size(), start + pieceLength);
+        while (end < text.size() && !isCut(text[end]))
+            ++end;
+        const int pieceWords = count(text.sliced(start, end - start));
+        pieces.push_back({int(end - start), pieceWords});
+        words += pieceWords;
+        start = end;
+    }
+    return words;
+}
+
+void WordCounter::releasePieces(Paragraph &paragraph)
+{
+    if (paragraph.pieces < 0)
+        return;
+    m_pieceLists[std::size_t(paragraph.pieces)].clear();
+    m_unusedPieceLists.push_back(paragraph.pieces);
+    paragraph.pieces = -1;
 }
 
 void WordCounter::setTotal(qint64 total)

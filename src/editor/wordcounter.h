@@ -6,6 +6,7 @@
 
 #include <vector>
 
+class QTextBlock;
 class QTextDocument;
 
 // Counts words the way Unicode word boundaries define them (ICU's word break rules, dictionary segmentation
@@ -28,10 +29,29 @@ Q_SIGNALS:
     void totalChanged(int total);
 
 private:
+    // A stretch of a long paragraph that ends just before a space, so the words of a paragraph are the sum of
+    // the words of its pieces, and an edit recounts only the pieces it touched.
+    struct Piece
+    {
+        int length = 0;
+        int words = 0;
+    };
+    // Plain values, so that adding or removing a line in a big note moves them as one block of memory.
+    struct Paragraph
+    {
+        int words = 0;
+        int pieces = -1; // index into m_pieceLists, only for long paragraphs typed in
+    };
+
     void contentsChanged(int from, int charsRemoved, int charsAdded);
+    bool editLongParagraph(Paragraph &paragraph, const QTextBlock &block, int offset, int charsRemoved, int charsAdded);
+    static int cutIntoPieces(QStringView text, std::vector<Piece> &pieces);
+    void releasePieces(Paragraph &paragraph);
     void setTotal(qint64 total);
 
     QPointer<QTextDocument> m_document;
-    std::vector<int> m_counts; // one per block of the document, in order
+    std::vector<Paragraph> m_paragraphs; // one per block of the document, in order
+    std::vector<std::vector<Piece>> m_pieceLists;
+    std::vector<int> m_unusedPieceLists;
     qint64 m_total = 0;
 };

@@ -11,7 +11,13 @@ public:
     // Replaces the whole content of the file at path with data, all or nothing, and makes it durable
     // (file and folder synced). A symbolic link stays a link and its target receives the data; the
     // target's permission bits, owner, group and extended attributes are kept where the process may set them.
+    // A file with other hard links is rewritten in place after a synced backup of its old text, so every name
+    // shows the new text. Temporaries that an earlier, killed save left beside the note are removed after the
+    // first successful save of the note in this process, and after the first one that follows a failure.
     static void replace(const QString &path, const QByteArray &data);
+
+    // True for the hidden names of the temporary copies a save writes beside a note (".<note>.nolt-<random>.tmp").
+    static bool isTemporaryName(const QString &fileName);
 
     // Creates an empty file at path only if nothing exists there (a dangling link counts as something),
     // then syncs the folder. Returns 0 or the errno of the failure; no file is left on failure.

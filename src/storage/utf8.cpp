@@ -1,5 +1,7 @@
 #include "storage/utf8.h"
 
+#include <QStringDecoder>
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -74,47 +76,15 @@ std::optional<QString> decode(const QByteArray &bytes)
 {
     if (!isValid(bytes))
         return std::nullopt;
-    // Qt's decoder runs at a fifth of the speed of the check and drops a leading byte-order mark; bytes known to
-    // be well-formed need no checks, so widen them here. The mark stays in the text so a note saves back as it was.
-    QString text(bytes.size(), Qt::Uninitialized);
-    auto *out = reinterpret_cast<char16_t *>(text.data());
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const unsigned char *const end = p + bytes.size();
-    while (p < end) {
-        while (end - p >= 16) {
-            std::uint64_t words[2];
-            std::memcpy(words, p, sizeof words);
-            if ((words[0] | words[1]) & highBits)
-                break;
-            for (int k = 0; k < 16; ++k)
-                out[k] = p[k];
-            out += 16;
-            p += 16;
-        }
-        if (p == end)
-            break;
-        const unsigned char lead = *p;
-        if (lead < 0x80) {
-            *out++ = lead;
-            p += 1;
-        } else if (lead < 0xE0) {
-            *out++ = char16_t(((lead & 0x1F) << 6) | (p[1] & 0x3F));
-            p += 2;
-        } else if (lead < 0xF0) {
-            *out++ = char16_t(((lead & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
-            p += 3;
-        } else {
-            const char32_t value = ((lead & 0x07) << 18) | ((p[1] & 0x3F) << 12) | ((p[2] & 0x3F) << 6) | (p[3] & 0x3F);
-            *out++ = char16_t(0xD800 + ((value - 0x10000) >> 10));
-            *out++ = char16_t(0xDC00 + ((value - 0x10000) & 0x3FF));
-            p += 4;
-        }
+    // Qt's decoders change nothing in well-formed bytes. QString::fromUtf8 is the faster one but drops a leading
+    // byte-order mark, which must stay in the text so the note saves back byte for byte.
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        QStringDecoder decoder(QStringConverter::Utf8,
+                               QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+        QString text = decoder.decode(bytes);
+        return text;
     }
-    text.truncate(out - reinterpret_cast<const char16_t *>(text.constData()));
-    // Text outside Latin scripts takes fewer UTF-16 units than bytes: give the spare room back.
-    if (text.size() < bytes.size() - bytes.size() / 4)
-        text.squeeze();
-    return text;
+    return QString::fromUtf8(bytes);
 }
 
 } // namespace Utf8

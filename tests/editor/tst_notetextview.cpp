@@ -1,9 +1,11 @@
 #include "editor/notetextview.h"
 
 #include <QClipboard>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStringDecoder>
 #include <QStyleHints>
@@ -239,6 +241,11 @@ private Q_SLOTS:
         QTest::newRow("LF note") << QStringLiteral("ab\ncd") << Range{2, 2} << Range{2, 2};
         QTest::newRow("mixed endings") << QStringLiteral("a\rb\r\nc\nd") << Range{5, 3} << Range{5, 3};
         QTest::newRow("CRLF note with one LF") << QStringLiteral("a\r\nb\nc\r\nd") << Range{4, 3} << Range{4, 2};
+        QTest::newRow("mixed, clamped: length past the end")
+            << QStringLiteral("a\rb\r\nc") << Range{5, 10} << Range{5, 1};
+        QTest::newRow("mixed, clamped: location past the end")
+            << QStringLiteral("a\rb\r\nc") << Range{9, 1} << Range{6, 0};
+        QTest::newRow("LF, clamped: location past the end") << QStringLiteral("a\nb") << Range{9, 1} << Range{3, 0};
         QTest::newRow("last line of a CRLF note with one CR")
             << QStringLiteral("a\r\nb\rc\r\nd") << Range{8, 1} << Range{8, 1};
     }
@@ -317,6 +324,27 @@ private Q_SLOTS:
         }
     }
 
+    void dropInsertsPlainTextAtTheDropPoint()
+    {
+        NoteTextView view;
+        view.resize(300, 200);
+        view.setText(QStringLiteral("one\r\n"));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QSignalSpy edited(&view, &NoteTextView::textEdited);
+        QMimeData mime;
+        mime.setHtml(QStringLiteral("<b>two</b>"));
+        mime.setText(QStringLiteral("two\n"));
+        const QPoint point = view.cursorRect(QTextCursor(view.document()->lastBlock())).center();
+        QDragEnterEvent enter(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.viewport(), &drop);
+        QCOMPARE(view.text(), QStringLiteral("one\r\ntwo\n"));
+        QCOMPARE(edited.count(), 1);
+    }
+
     void signalsUserEditsOnly_data()
     {
         QTest::addColumn<QString>("action");
@@ -383,16 +411,16 @@ private Q_SLOTS:
     void setTextLeavesNoHistory()
     {
         NoteTextView view;
-        view.setText(QStringLiteral("a\r\nb\rc"));
+        view.setText(QStringLiteral("a\r\nb\r\r\nc"));
         QVERIFY(!view.document()->isUndoAvailable());
-        // Typed at the start of the line after the CR, where the caret takes on that break's format.
+        // Typed on the empty line after the CR, where the caret takes on that break's format.
         view.setSelectedRange({5, 0});
         type(&view, QStringLiteral("x"));
-        QCOMPARE(view.text(), QStringLiteral("a\r\nb\rxc"));
+        QCOMPARE(view.text(), QStringLiteral("a\r\nb\rx\r\nc"));
         QVERIFY(view.document()->isUndoAvailable());
-        view.setText(QStringLiteral("other\r\n"));
+        view.setText(QStringLiteral("other\r\nmore\nlast\r\n"));
         QVERIFY(!view.document()->isUndoAvailable());
-        QCOMPARE(view.text(), QStringLiteral("other\r\n"));
+        QCOMPARE(view.text(), QStringLiteral("other\r\nmore\nlast\r\n"));
     }
 
     void drawsTheCaretInTheNoteColour_data()
@@ -405,7 +433,10 @@ private Q_SLOTS:
     void drawsTheCaretInTheNoteColour()
     {
         QFETCH(int, flashTime);
-        QGuiApplication::styleHints()->setCursorFlashTime(flashTime);
+        QStyleHints *hints = QGuiApplication::styleHints();
+        const auto restoreFlashTime =
+            qScopeGuard([hints, old = hints->cursorFlashTime()] { hints->setCursorFlashTime(old); });
+        hints->setCursorFlashTime(flashTime);
         NoteTextView view;
         view.resize(300, 200);
         view.setText(QStringLiteral("caret"));

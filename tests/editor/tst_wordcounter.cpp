@@ -41,6 +41,24 @@ const QString pieces[] = {
     QStringLiteral(u"don't"),
 };
 
+// Pieces for long paragraphs, rich in what sits around a space: marks and joiners after or before it,
+// flags, ideographic space, no-break space, line separators.
+const QString inlinePieces[] = {
+    QStringLiteral("word"),      QStringLiteral(" "),       QStringLiteral("  "),      QStringLiteral(u"\u3000"),
+    QStringLiteral(u"\u00A0"),   QStringLiteral(u"\u0301"), QStringLiteral(u"\u200D"), QStringLiteral(u"🇩🇪🇫🇷"),
+    QStringLiteral("e.g. "),     QStringLiteral("3.14"),    QStringLiteral(","),       QStringLiteral(u"我喜欢吃苹果"),
+    QStringLiteral(u"カタカナ"), QStringLiteral(u"\u2028"), QStringLiteral("don't "),  QStringLiteral(u"👩\u200D💻"),
+    QStringLiteral("x"),         QStringLiteral(u"café "),  QStringLiteral("'"),       QStringLiteral("a:b "),
+};
+
+QString randomInline(QRandomGenerator &random, int pieces)
+{
+    QString text;
+    for (int i = 0; i < pieces; ++i)
+        text += inlinePieces[random.bounded(int(std::size(inlinePieces)))];
+    return text;
+}
+
 } // namespace
 
 class TestWordCounter : public QObject
@@ -128,9 +146,15 @@ private Q_SLOTS:
                 else
                     document.redo();
             } else if (random.bounded(60) == 0) {
-                document.setPlainText(random.bounded(2) ? QString() : QStringLiteral("one\ntwo three\n\nfour"));
+                if (random.bounded(3) == 0)
+                    document.clear();
+                else
+                    document.setPlainText(random.bounded(2) ? QString() : QStringLiteral("one\ntwo three\n\nfour"));
             }
             mostBlocks = std::max(mostBlocks, document.blockCount());
+            // The full count must leave the paragraph counts right for the edits after it.
+            if (step % 400 == 399)
+                counter.recountAll();
             const int expected = WordCounter::count(document.toRawText());
             if (counter.total() != expected)
                 QFAIL(qPrintable(QStringLiteral("step %1: counted %2, the text has %3 words")
@@ -142,6 +166,67 @@ private Q_SLOTS:
         }
         QVERIFY(totals.size() > 100);
         QVERIFY2(mostBlocks > 20, qPrintable(QString::number(mostBlocks)));
+    }
+
+    // Long paragraphs are counted in pieces cut before spaces; that is only right if no word rule reaches
+    // across a space.
+    void spacesCutSafely()
+    {
+        QRandomGenerator random(2911);
+        for (int round = 0; round < 300; ++round) {
+            const QString text = randomInline(random, 12);
+            const int whole = WordCounter::count(text);
+            for (qsizetype i = 1; i < text.size(); ++i) {
+                if (text[i] != u' ' && text[i] != u'\u3000')
+                    continue;
+                const int parts =
+                    WordCounter::count(QStringView(text).first(i)) + WordCounter::count(QStringView(text).sliced(i));
+                if (parts != whole)
+                    QFAIL(qPrintable(QStringLiteral("cut at %1 of \"%2\"").arg(i).arg(text)));
+            }
+        }
+    }
+
+    void followsEditsInALongParagraph()
+    {
+        QRandomGenerator random(3007);
+        QTextDocument document;
+        QTextCursor(&document).insertText(randomInline(random, 1500) + QStringLiteral("\nshort line"));
+        WordCounter counter(&document);
+        QVERIFY(document.firstBlock().length() > 3000);
+        for (int step = 0; step < 1000; ++step) {
+            const int length = document.characterCount() - 1;
+            QTextCursor cursor(&document);
+            const int kind = random.bounded(20);
+            cursor.setPosition(random.bounded(length + 1));
+            if (kind < 10) {
+                cursor.insertText(randomInline(random, random.bounded(1, 3)));
+            } else if (kind < 16) {
+                cursor.setPosition(std::min(length, cursor.position() + random.bounded(1, 8)), QTextCursor::KeepAnchor);
+                cursor.removeSelectedText();
+            } else if (kind < 18) {
+                // Two changes far apart in one step.
+                cursor.beginEditBlock();
+                cursor.insertText(QStringLiteral(" two "));
+                cursor.setPosition(random.bounded(document.characterCount()));
+                cursor.setPosition(std::min(document.characterCount() - 1, cursor.position() + 3),
+                                   QTextCursor::KeepAnchor);
+                cursor.insertText(QStringLiteral("x"));
+                cursor.endEditBlock();
+            } else if (kind < 19) {
+                document.undo();
+            } else if (random.bounded(20) == 0) {
+                cursor.insertText(QStringLiteral("\n")); // now and then a split, so pieces start over
+            } else {
+                document.redo();
+            }
+            const int expected = WordCounter::count(document.toRawText());
+            if (counter.total() != expected)
+                QFAIL(qPrintable(QStringLiteral("step %1: counted %2, the text has %3 words")
+                                     .arg(step)
+                                     .arg(counter.total())
+                                     .arg(expected)));
+        }
     }
 
     void followsTypingInATextView()

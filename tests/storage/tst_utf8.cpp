@@ -105,6 +105,9 @@ private Q_SLOTS:
             << QByteArray("x\xef\xbf\xbdy") << QStringLiteral(u"x\uFFFDy");
         QTest::newRow("keeps: leading byte-order mark")
             << QByteArray("\xef\xbb\xbfnote") << QStringLiteral(u"\uFEFFnote");
+        QTest::newRow("keeps: two byte-order marks")
+            << QByteArray("\xef\xbb\xbf\xef\xbb\xbfx") << QStringLiteral(u"\uFEFF\uFEFFx");
+        QTest::newRow("keeps: byte-order mark inside") << QByteArray("a\xef\xbb\xbf") << QStringLiteral(u"a\uFEFF");
         QTest::newRow("accepts: U+10FFFF") << QByteArray("\xf4\x8f\xbf\xbf") << QString::fromUcs4(U"\U0010FFFF", 1);
         QTest::newRow("accepts: largest of each length")
             << QByteArray("\x7f\xdf\xbf\xef\xbf\xbf") << QStringLiteral(u"\x7f\u07FF\uFFFF");
@@ -191,6 +194,10 @@ private Q_SLOTS:
             const QString text = QString::fromUcs4(expected->data(), qsizetype(expected->size()));
             if (Utf8::decode(bytes) != text)
                 QFAIL(qPrintable(QStringLiteral("decodes %1 wrongly").arg(QString::fromLatin1(bytes.toHex(' ')))));
+            // The same after a byte-order mark, which takes another way through the decoder.
+            if (Utf8::decode("\xef\xbb\xbf" + bytes) != u'\uFEFF' + text)
+                QFAIL(qPrintable(
+                    QStringLiteral("decodes %1 after a mark wrongly").arg(QString::fromLatin1(bytes.toHex(' ')))));
         }
         // Both outcomes must be well represented, or the comparison proves little.
         QVERIFY(valid > 20000);

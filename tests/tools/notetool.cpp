@@ -1,5 +1,11 @@
-// Runs one note-file operation in its own process, for tests that need another user, a mount namespace or
-// injected faults. Prints the error description on stderr and exits 1 when the operation fails.
+// Runs note-file operations in their own process, for tests that need another user, a mount namespace, injected
+// faults or a kill. Prints the error description on stderr and exits 1 when an operation fails.
+//   notetool create FOLDER                  one new note; prints its path
+//   notetool create FOLDER COUNT TAG        waits for a line on stdin, then makes COUNT notes, saving "TAG <i>\n"
+//                                           into each right away; prints each path
+//   notetool save FILE < text               saves stdin's bytes as the note's text
+//   notetool saves FILE < texts             saves each NUL-separated text in turn, as typing with autosave does,
+//                                           and prints "saved <i>" once save i has returned
 #include "framework/error.h"
 #include "storage/textfiles.h"
 
@@ -7,6 +13,31 @@
 #include <QFile>
 
 #include <cstdio>
+
+namespace {
+
+QByteArray readStdin()
+{
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly))
+        return {};
+    return in.readAll();
+}
+
+int createMany(const QString &folder, int count, const QString &tag)
+{
+    char go[16];
+    if (!std::fgets(go, sizeof go, stdin))
+        return 2;
+    for (int i = 1; i <= count; ++i) {
+        const QUrl url = TextFiles::create(QUrl::fromLocalFile(folder));
+        TextFiles::save(tag + u' ' + QString::number(i) + u'\n', url);
+        std::printf("%s\n", qPrintable(url.toLocalFile()));
+    }
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -18,17 +49,25 @@ int main(int argc, char **argv)
             std::printf("%s\n", qPrintable(url.toLocalFile()));
             return 0;
         }
+        if (args.size() == 5 && args.at(1) == u"create")
+            return createMany(args.at(2), args.at(3).toInt(), args.at(4));
         if (args.size() == 3 && args.at(1) == u"save") {
-            QFile in;
-            if (!in.open(stdin, QIODevice::ReadOnly))
-                return 2;
-            TextFiles::save(QString::fromUtf8(in.readAll()), QUrl::fromLocalFile(args.at(2)));
+            TextFiles::save(QString::fromUtf8(readStdin()), QUrl::fromLocalFile(args.at(2)));
+            return 0;
+        }
+        if (args.size() == 3 && args.at(1) == u"saves") {
+            const QList<QByteArray> texts = readStdin().split('\0');
+            for (qsizetype i = 0; i < texts.size(); ++i) {
+                TextFiles::save(QString::fromUtf8(texts.at(i)), QUrl::fromLocalFile(args.at(2)));
+                std::printf("saved %lld\n", static_cast<long long>(i + 1));
+                std::fflush(stdout);
+            }
             return 0;
         }
     } catch (const Error &error) {
         std::fprintf(stderr, "%s\n", qPrintable(error.description()));
         return 1;
     }
-    std::fprintf(stderr, "usage: notetool create FOLDER | save FILE < text\n");
+    std::fprintf(stderr, "usage: notetool create FOLDER [COUNT TAG] | save FILE < text | saves FILE < texts\n");
     return 2;
 }

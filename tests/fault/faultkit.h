@@ -1,0 +1,31 @@
+#pragma once
+
+#include "support/testsupport.h"
+
+#include <QString>
+#include <QStringList>
+
+// Running the note tool under the fault injection library (faultinject.c documents its FAULT_* variables).
+namespace FaultKit {
+
+QString faultLibrary();
+QString faultProbe();
+
+// command prefixed so that only its own process loads the library with the given FAULT_* settings: a setpriv or
+// nsenter in front of it stays untouched.
+QStringList underFaults(const QStringList &command, const QStringList &faults);
+
+// The note tool's "save FILE" under faults, as root or as nobody.
+TestSupport::Run save(const QString &file, const QByteArray &text, const QStringList &faults = {},
+                      bool unprivileged = false);
+
+// The lines of a FAULT_TRACE=1 trace in a run's stderr, and the other lines (the tool's own message).
+QStringList traceLines(const QByteArray &err);
+QString messageLines(const QByteArray &err);
+
+// Names in folder that are not in before: for checking that nothing stray was left.
+QStringList added(const QStringList &before, const QStringList &after);
+// Whether a name is hidden and ends in ".tmp", the only shape a save's temporary copy may have.
+bool looksTemporary(const QString &name);
+
+} // namespace FaultKit

@@ -1,0 +1,113 @@
+#include "filesnapshot.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <climits>
+#include <cstring>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+QMap<QByteArray, QByteArray> extendedAttributes(const QByteArray &path)
+{
+    QMap<QByteArray, QByteArray> result;
+    const ssize_t size = ::llistxattr(path.constData(), nullptr, 0);
+    if (size <= 0)
+        return result;
+    std::vector<char> names(static_cast<size_t>(size));
+    const ssize_t got = ::llistxattr(path.constData(), names.data(), names.size());
+    for (ssize_t at = 0; at < got;) {
+        const char *name = names.data() + at;
+        at += static_cast<ssize_t>(std::strlen(name)) + 1;
+        const ssize_t valueSize = ::lgetxattr(path.constData(), name, nullptr, 0);
+        QByteArray value(valueSize > 0 ? valueSize : 0, Qt::Uninitialized);
+        if (valueSize > 0)
+            ::lgetxattr(path.constData(), name, value.data(), value.size());
+        result.insert(name, value);
+    }
+    return result;
+}
+
+} // namespace
+
+FileSnapshot FileSnapshot::take(const QString &path)
+{
+    FileSnapshot shot;
+    const QByteArray encoded = QFile::encodeName(path);
+    shot.m_folder = QDir(QFileInfo(path).absolutePath())
+                        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    struct stat info
+    {};
+    if (::lstat(encoded.constData(), &info) != 0)
+        return shot;
+    shot.m_exists = true;
+    shot.m_inode = info.st_ino;
+    shot.m_links = info.st_nlink;
+    shot.m_owner = info.st_uid;
+    shot.m_group = info.st_gid;
+    shot.m_mode = info.st_mode & 07777;
+    shot.m_xattrs = extendedAttributes(encoded);
+    if (S_ISLNK(info.st_mode)) {
+        shot.m_type = QStringLiteral("link");
+        QByteArray target(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length = ::readlink(encoded.constData(), target.data(), target.size());
+        shot.m_linkTarget = target.left(length > 0 ? length : 0);
+    } else if (S_ISREG(info.st_mode)) {
+        shot.m_type = QStringLiteral("file");
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            shot.m_sha256 = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+    } else {
+        shot.m_type = QStringLiteral("other");
+    }
+    return shot;
+}
+
+QStringList FileSnapshot::changes(const FileSnapshot &before) const
+{
+    QStringList result;
+    auto note = [&](bool differs, const char *name) {
+        if (differs)
+            result << QString::fromLatin1(name);
+    };
+    note(m_exists != before.m_exists, "exists");
+    note(m_type != before.m_type, "type");
+    note(m_linkTarget != before.m_linkTarget, "link");
+    note(m_sha256 != before.m_sha256, "content");
+    note(m_inode != before.m_inode, "inode");
+    note(m_links != before.m_links, "links");
+    note(m_owner != before.m_owner, "owner");
+    note(m_group != before.m_group, "group");
+    note(m_mode != before.m_mode, "mode");
+    note(m_xattrs != before.m_xattrs, "xattrs");
+    note(m_folder != before.m_folder, "folder");
+    return result;
+}
+
+QString FileSnapshot::dump() const
+{
+    if (!m_exists)
+        return QStringLiteral("missing; folder %1").arg(m_folder.join(u'|'));
+    QStringList xattrs;
+    for (auto it = m_xattrs.cbegin(); it != m_xattrs.cend(); ++it)
+        xattrs << QString::fromLatin1(it.key()) + u'=' + QString::fromLatin1(it.value().toHex());
+    return QStringLiteral("%1 %2 sha256 %3 inode %4 links %5 owner %6:%7 mode %8 xattrs [%9] folder [%10]")
+        .arg(m_type, QString::fromLocal8Bit(m_linkTarget), QString::fromLatin1(m_sha256.left(12)))
+        .arg(m_inode)
+        .arg(m_links)
+        .arg(m_owner)
+        .arg(m_group)
+        .arg(m_mode, 4, 8, QLatin1Char('0'))
+        .arg(xattrs.join(u' '), m_folder.join(u'|'));
+}
+
+QString FileSnapshot::describe(const FileSnapshot &before) const
+{
+    return QStringLiteral("before: %1\nafter:  %2").arg(before.dump(), dump());
+}
