@@ -1,6 +1,12 @@
 #include "shell/updatechecker.h"
+#include "shell/updateprompt.h"
 
+#include <QApplication>
 #include <QHash>
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -207,6 +213,56 @@ private Q_SLOTS:
         QCOMPARE(result.error->code(), int(UpdateChecker::Unreachable));
     }
 
+    void promptTellsTheUser_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("offersDownload");
+        QTest::newRow("newer: version and a download button")
+            << feed(item("1.2.0")) << QStringLiteral("Nolt Nolt 1.2.0 is available.") << true;
+        QTest::newRow("same: up to date") << feed(item("1.0.0")) << QStringLiteral("You're up to date.") << false;
+        QTest::newRow("malformed: an error")
+            << QByteArray("<rss><channel>") << QStringLiteral("The update check failed.") << false;
+    }
+    void promptTellsTheUser()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, text);
+        QFETCH(bool, offersDownload);
+        QApplication::setApplicationDisplayName(QStringLiteral("Nolt Nolt"));
+        FeedServer server;
+        server.serve("/appcast.xml", {200, body});
+        UpdatePrompt prompt(server.url("/appcast.xml"), QStringLiteral("1.0.0"));
+        bool sawProgress = false;
+        QString shownText;
+        QStringList shownButtons;
+        // The answer is a modal box: read it and dismiss it from its own event loop.
+        QTimer look;
+        look.setInterval(5);
+        connect(&look, &QTimer::timeout, &look, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                shownText = box->text();
+                const QList<QAbstractButton *> boxButtons = box->buttons();
+                for (QAbstractButton *button : boxButtons)
+                    shownButtons.append(button->text());
+                look.stop();
+                box->reject();
+            }
+        });
+        look.start();
+        prompt.checkForUpdates(nullptr);
+        // While the feed is on its way, the user sees that something is happening.
+        const QList<QWidget *> windows = QApplication::topLevelWidgets();
+        for (QWidget *window : windows) {
+            if (qobject_cast<QProgressDialog *>(window) && window->isVisible())
+                sawProgress = true;
+        }
+        QTRY_VERIFY(!shownText.isEmpty());
+        QVERIFY(sawProgress);
+        QCOMPARE(shownText, text);
+        QCOMPARE(shownButtons.contains(QStringLiteral("Download…")), offersDownload);
+    }
+
     void noFeedAddress()
     {
         UpdateChecker checker(QUrl(), "1.0.0");
@@ -219,5 +275,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestUpdateChecker)
+QTEST_MAIN(TestUpdateChecker)
 #include "tst_updatechecker.moc"
