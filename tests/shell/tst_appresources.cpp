@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -92,7 +93,36 @@ private Q_SLOTS:
         QVERIFY(resources.pageUrl(QStringLiteral("Privacy")));
         QVERIFY(resources.infoWebUrl(QLatin1String(AppResources::websiteKey)));
         QVERIFY(resources.infoWebUrl(QLatin1String(AppResources::updateFeedKey)));
-        QVERIFY(QFile::exists(resources.folder() + QStringLiteral("/noltnolt.desktop")));
+        QVERIFY(QFile::exists(resources.folder() + QStringLiteral("/noltnolt.svg")));
+    }
+
+    // File managers offer the app for text files and start it with the chosen files.
+    void desktopEntry_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("name") << "Name"
+                              << "Nolt Nolt";
+        QTest::newRow("text files") << "MimeType"
+                                    << "text/plain;";
+        QTest::newRow("files on the command line") << "Exec"
+                                                   << "noltnolt %F";
+        QTest::newRow("icon") << "Icon"
+                              << "noltnolt";
+        QTest::newRow("application interface") << "Implements"
+                                               << "org.freedesktop.Application;";
+    }
+    void desktopEntry()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        const QString folder =
+            QFileInfo(TestSupport::appBinary()).absolutePath() + QStringLiteral("/../share/noltnolt");
+        const QStringList lines =
+            QString::fromUtf8(TestSupport::readBytes(folder + QStringLiteral("/noltnolt.desktop"))).split(u'\n');
+        QCOMPARE(lines.value(0), QStringLiteral("[Desktop Entry]"));
+        const QStringList matches = lines.filter(QRegularExpression(QStringLiteral("^%1=").arg(key)));
+        QCOMPARE(matches, QStringList{key + u'=' + value});
     }
 };
 
