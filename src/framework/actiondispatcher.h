@@ -2,8 +2,14 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 
+#include <functional>
+
+class Error;
 class QAction;
+class QMenu;
+class QWidget;
 
 // Sends a menu action, named like "newDocument:", to the first object along the focus chain that answers it:
 // the focused widget and its parents, the window's controller, its document, the application, the application
@@ -14,9 +20,67 @@ class ActionDispatcher : public QObject
     Q_OBJECT
 
 public:
+    // Who receives an action: the first responder along the focus chain, or a fixed object.
+    enum class Target
+    {
+        Chain,
+        Delegate,
+        DocumentController
+    };
+
+    explicit ActionDispatcher(QObject *parent = nullptr);
+    ~ActionDispatcher() override;
+
+    // The one dispatcher of the app's menus.
+    static ActionDispatcher &shared();
+
     static QByteArray slotNameFor(const QByteArray &action);
-    // The focus chain for the active window (or the delegate alone without one).
+    // The index of the method of object that answers action, or -1.
+    static int methodIndexFor(const QObject *object, const QByteArray &action);
+
+    void setDelegate(QObject *delegate);
+    QObject *delegate() const;
+    void setDocumentController(QObject *controller);
+    QObject *documentController() const;
+
+    // The focus chain for the active window (or the application and the delegate alone without one).
     QList<QObject *> responderChain() const;
     QObject *responderFor(const QByteArray &action) const;
+    QObject *responderFor(const QByteArray &action, Target target) const;
+    // Delivers action to target (or along the chain without one). False when nothing answers it. A failure the
+    // responder throws is presented here, never passed on to the event loop.
     bool send(const QByteArray &action, QObject *target, QAction *sender);
+
+    // Makes item send action when triggered and keeps its enabled state in step with the focus chain.
+    void bind(QAction *item, const QByteArray &action, Target target = Target::Chain);
+    // Recomputes the enabled state of every bound item in menu (and its submenus), or of all of them.
+    void updateItems(QMenu *menu);
+    void updateAllItems();
+    // A menu is about to open: its owner may fill it (menuWillOpen), then its items are enabled afresh.
+    void menuAboutToShow(QMenu *menu);
+
+Q_SIGNALS:
+    void menuWillOpen(QMenu *menu);
+
+public:
+    static QByteArray actionOf(const QAction *item);
+
+    // The responders a window adds after its widgets; by default its controller, then the controller's document.
+    using WindowResponders = std::function<QList<QObject *>(QWidget *window)>;
+    void setWindowResponders(WindowResponders responders);
+
+    // Shows a failure a responder threw; by default the active window's error box, else a plain message box.
+    using FailurePresenter = std::function<void(const Error &)>;
+    void setFailurePresenter(FailurePresenter presenter);
+
+private:
+    void trigger(QAction *item);
+    void updateItem(QAction *item) const;
+    void presentFailure(const Error &error) const;
+
+    QPointer<QObject> m_delegate;
+    QPointer<QObject> m_documentController;
+    QList<QPointer<QAction>> m_items;
+    FailurePresenter m_failurePresenter;
+    WindowResponders m_windowResponders;
 };

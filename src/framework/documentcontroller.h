@@ -4,6 +4,8 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -22,9 +24,32 @@ public:
     // Makes a document of a class named in the app information file (for example "PlainTextDocument").
     using DocumentFactory = std::function<Document *(const QString &className)>;
 
+    // A kind of file the app opens, as the app information file declares it.
+    struct DocumentType
+    {
+        QString typeName;
+        QStringList mimeTypes;
+        QString className;
+    };
+
+    static constexpr int maximumRecentDocuments = 10;
+    static constexpr char recentDocumentsKey[] = "RecentDocuments";
+    static constexpr char openDocumentsKey[] = "OpenDocumentsAtQuit";
+
     static DocumentController &shared();
 
+    // settingsFile empty: the app's own settings.
+    explicit DocumentController(const QString &settingsFile = {}, QObject *parent = nullptr);
+    ~DocumentController() override;
+
     void setDocumentFactory(DocumentFactory factory);
+    // Lets the default factory make a document class by its name; the class needs a Q_INVOKABLE constructor
+    // taking a QObject parent.
+    void registerDocumentClass(const QMetaObject &documentClass);
+    // The first type is used for files that match none by MIME type: the document's own reading decides.
+    void setDocumentTypes(const QList<DocumentType> &types);
+    // The types of the "DocumentTypes" array of the app information file.
+    static QList<DocumentType> documentTypesFromInfo(const QByteArray &infoJson);
 
     // An open URL brings its window forward; otherwise the document is made, read, given its windows and shown.
     void openDocument(const QUrl &url, bool display, const OpenCompletion &completion);
@@ -39,9 +64,29 @@ public:
     double autosavingDelay() const;
     void setAutosavingDelay(double seconds);
 
-    // Writes every edited document; false when one could not be written (its error was presented).
+    // Writes every edited document; false when one could not be written (its error was presented). When all
+    // are written, remembers the open documents, in the order they were opened, for the next launch.
     bool reviewUnsavedDocumentsBeforeQuit();
+    // The documents open at the last quit that still exist, in order; forgets them, so they come back once.
+    QList<QUrl> takeRememberedDocumentUrls();
 
 public Q_SLOTS:
     void clearRecentDocuments(QObject *sender);
+
+Q_SIGNALS:
+    void recentDocumentsChanged();
+    void autosavingDelayChanged(double seconds);
+
+private:
+    std::optional<DocumentType> typeFor(const QUrl &url) const;
+    void forget(Document *document);
+    void writeUrlList(const char *key, const QList<QUrl> &urls);
+    QList<QUrl> readUrlList(const char *key) const;
+
+    QString m_settingsFile;
+    DocumentFactory m_factory;
+    QList<DocumentType> m_types;
+    QList<const QMetaObject *> m_classes;
+    QList<QPointer<Document>> m_documents;
+    double m_autosavingDelay = 0.0;
 };

@@ -1,0 +1,266 @@
+#include "documentcontroller.h"
+
+#include "framework/document.h"
+#include "framework/windowcontroller.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMimeDatabase>
+#include <QSettings>
+#include <QWidget>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<QSettings> openSettings(const QString &file)
+{
+    if (file.isEmpty())
+        return std::make_unique<QSettings>();
+    return std::make_unique<QSettings>(file, QSettings::IniFormat);
+}
+
+// Two URLs name the same file when their resolved paths agree (a link and its target are one document).
+QString identityOf(const QUrl &url)
+{
+    if (!url.isLocalFile())
+        return url.toString();
+    const QFileInfo info(url.toLocalFile());
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+} // namespace
+
+DocumentController &DocumentController::shared()
+{
+    static DocumentController *controller = new DocumentController(QString(), QCoreApplication::instance());
+    return *controller;
+}
+
+DocumentController::DocumentController(const QString &settingsFile, QObject *parent)
+    : QObject(parent)
+    , m_settingsFile(settingsFile)
+    , m_factory([this](const QString &className) -> Document * {
+        for (const QMetaObject *documentClass : std::as_const(m_classes)) {
+            if (QLatin1String(documentClass->className()) == className)
+                return qobject_cast<Document *>(documentClass->newInstance(Q_ARG(QObject *, nullptr)));
+        }
+        return nullptr;
+    })
+{}
+
+DocumentController::~DocumentController() = default;
+
+void DocumentController::setDocumentFactory(DocumentFactory factory)
+{
+    m_factory = std::move(factory);
+}
+
+void DocumentController::registerDocumentClass(const QMetaObject &documentClass)
+{
+    m_classes.append(&documentClass);
+}
+
+void DocumentController::setDocumentTypes(const QList<DocumentType> &types)
+{
+    m_types = types;
+}
+
+QList<DocumentController::DocumentType> DocumentController::documentTypesFromInfo(const QByteArray &infoJson)
+{
+    QList<DocumentType> types;
+    const QJsonArray entries =
+        QJsonDocument::fromJson(infoJson).object().value(QStringLiteral("DocumentTypes")).toArray();
+    for (const QJsonValue &entry : entries) {
+        const QJsonObject object = entry.toObject();
+        DocumentType type;
+        type.typeName = object.value(QStringLiteral("TypeName")).toString();
+        type.className = object.value(QStringLiteral("DocumentClass")).toString();
+        const QJsonArray mimeTypes = object.value(QStringLiteral("MimeTypes")).toArray();
+        for (const QJsonValue &mime : mimeTypes)
+            type.mimeTypes.append(mime.toString());
+        if (!type.typeName.isEmpty() && !type.className.isEmpty())
+            types.append(type);
+    }
+    return types;
+}
+
+void DocumentController::openDocument(const QUrl &url, bool display, const OpenCompletion &completion)
+{
+    if (Document *open = documentForUrl(url)) {
+        if (display)
+            open->showWindows();
+        noteNewRecentDocumentUrl(open->fileUrl());
+        if (completion)
+            completion(open, true, std::nullopt);
+        return;
+    }
+    const auto fail = [&completion](const Error &error) {
+        if (completion)
+            completion(nullptr, false, error);
+    };
+    const QString path = url.toLocalFile();
+    const std::optional<DocumentType> type = typeFor(url);
+    Document *document = type && m_factory ? m_factory(type->className) : nullptr;
+    if (!document) {
+        fail(Error(QString::fromUtf16(ErrorDomain::cocoa), 256,
+                   tr("The document “%1” could not be opened: Nolt Nolt cannot open files of this kind.")
+                       .arg(QFileInfo(path).fileName())));
+        return;
+    }
+    document->setParent(this);
+    try {
+        document->readFromUrl(url, type->typeName);
+    } catch (const Error &error) {
+        delete document;
+        fail(error);
+        return;
+    }
+    document->setFileUrl(url);
+    document->setFileType(type->typeName);
+    m_documents.append(document);
+    connect(document, &Document::closed, this, [this, document] { forget(document); });
+    noteNewRecentDocumentUrl(url);
+    document->makeWindowControllers();
+    if (display)
+        document->showWindows();
+    if (completion)
+        completion(document, false, std::nullopt);
+}
+
+QList<Document *> DocumentController::documents() const
+{
+    QList<Document *> open;
+    for (const QPointer<Document> &document : m_documents) {
+        if (document)
+            open.append(document);
+    }
+    return open;
+}
+
+Document *DocumentController::documentForUrl(const QUrl &url) const
+{
+    const QString wanted = identityOf(url);
+    for (const QPointer<Document> &document : m_documents) {
+        if (document && identityOf(document->fileUrl()) == wanted)
+            return document;
+    }
+    return nullptr;
+}
+
+Document *DocumentController::currentDocument() const
+{
+    WindowController *controller = WindowController::forWindow(QApplication::activeWindow());
+    Document *document = controller ? controller->document() : nullptr;
+    return documents().contains(document) ? document : nullptr;
+}
+
+QList<QUrl> DocumentController::recentDocumentUrls() const
+{
+    return readUrlList(recentDocumentsKey);
+}
+
+void DocumentController::noteNewRecentDocumentUrl(const QUrl &url)
+{
+    if (url.isEmpty())
+        return;
+    QList<QUrl> recent = recentDocumentUrls();
+    const QString identity = identityOf(url);
+    recent.removeIf([&identity](const QUrl &entry) { return identityOf(entry) == identity; });
+    recent.prepend(url);
+    while (recent.size() > maximumRecentDocuments)
+        recent.removeLast();
+    writeUrlList(recentDocumentsKey, recent);
+    Q_EMIT recentDocumentsChanged();
+}
+
+void DocumentController::clearRecentDocuments(QObject *)
+{
+    writeUrlList(recentDocumentsKey, {});
+    Q_EMIT recentDocumentsChanged();
+}
+
+double DocumentController::autosavingDelay() const
+{
+    return m_autosavingDelay;
+}
+
+void DocumentController::setAutosavingDelay(double seconds)
+{
+    if (seconds == m_autosavingDelay)
+        return;
+    m_autosavingDelay = seconds;
+    Q_EMIT autosavingDelayChanged(seconds);
+}
+
+bool DocumentController::reviewUnsavedDocumentsBeforeQuit()
+{
+    const QList<Document *> open = documents();
+    for (Document *document : open) {
+        if (!document->prepareToClose())
+            return false;
+    }
+    QList<QUrl> urls;
+    for (Document *document : open) {
+        if (!document->fileUrl().isEmpty())
+            urls.append(document->fileUrl());
+    }
+    writeUrlList(openDocumentsKey, urls);
+    return true;
+}
+
+QList<QUrl> DocumentController::takeRememberedDocumentUrls()
+{
+    QList<QUrl> urls = readUrlList(openDocumentsKey);
+    writeUrlList(openDocumentsKey, {});
+    // A note deleted since the last quit is simply not reopened; nobody asked for it this time.
+    urls.removeIf([](const QUrl &url) { return !url.isLocalFile() || !QFileInfo::exists(url.toLocalFile()); });
+    return urls;
+}
+
+std::optional<DocumentController::DocumentType> DocumentController::typeFor(const QUrl &url) const
+{
+    if (m_types.isEmpty())
+        return std::nullopt;
+    const QMimeType mime = QMimeDatabase().mimeTypeForFile(url.toLocalFile());
+    for (const DocumentType &type : m_types) {
+        for (const QString &name : type.mimeTypes) {
+            if (mime.inherits(name))
+                return type;
+        }
+    }
+    return m_types.first();
+}
+
+void DocumentController::forget(Document *document)
+{
+    m_documents.removeAll(document);
+    m_documents.removeAll(nullptr);
+    document->deleteLater();
+}
+
+void DocumentController::writeUrlList(const char *key, const QList<QUrl> &urls)
+{
+    QStringList strings;
+    for (const QUrl &url : urls)
+        strings.append(url.toString(QUrl::FullyEncoded));
+    auto settings = openSettings(m_settingsFile);
+    settings->setValue(QLatin1String(key), strings);
+}
+
+QList<QUrl> DocumentController::readUrlList(const char *key) const
+{
+    auto settings = openSettings(m_settingsFile);
+    const QStringList strings = settings->value(QLatin1String(key)).toStringList();
+    QList<QUrl> urls;
+    for (const QString &string : strings) {
+        const QUrl url(string, QUrl::StrictMode);
+        if (url.isValid() && !url.isEmpty())
+            urls.append(url);
+    }
+    return urls;
+}

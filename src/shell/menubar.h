@@ -1,0 +1,27 @@
+#pragma once
+
+#include "shell/menutable.h"
+
+#include <QMenuBar>
+
+class ActionDispatcher;
+class QMenu;
+
+// One window's menu bar, built from the menu table. Each top-level window on Linux carries its own menu bar, so
+// every editor window gets an instance of the same bar; all of them send their actions through one dispatcher.
+class MenuBar : public QMenuBar
+{
+    Q_OBJECT
+
+public:
+    explicit MenuBar(ActionDispatcher &dispatcher, QWidget *parent = nullptr);
+
+    // The menu with this title, at any depth, or none.
+    QMenu *findMenu(const QString &title) const;
+
+private:
+    QMenu *buildMenu(const MenuTable::Menu &table, QWidget *parent);
+    void updateWindowList(QMenu *menu);
+
+    ActionDispatcher &m_dispatcher;
+};

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "framework/actiondispatcher.h"
+
+#include <QKeySequence>
+#include <QString>
+
+#include <span>
+
+// The whole menu bar as constant data: every title, action, key, modifier mask, tag and target, in menu order.
+// The builder (MenuBar) and the tests read the same rows.
+class MenuTable
+{
+public:
+    // The modifier masks of the menu rows; Command is Ctrl and Option is Alt here.
+    static constexpr quint32 command = 0x100000;
+    static constexpr quint32 option = 0x80000;
+    static constexpr quint32 shift = 0x20000;
+
+    enum class Kind
+    {
+        Item,
+        Separator,
+        Submenu
+    };
+    // Menus the app fills or watches itself.
+    enum class Role
+    {
+        None,
+        Services,
+        OpenRecent,
+        Windows,
+        Help
+    };
+
+    struct Menu;
+
+    struct Item
+    {
+        Kind kind = Kind::Item;
+        const char *title = "";
+        const char *action = "";
+        const char *key = "";
+        quint32 modifiers = 0;
+        int tag = 0;
+        ActionDispatcher::Target target = ActionDispatcher::Target::Chain;
+        const Menu *submenu = nullptr;
+    };
+
+    struct Menu
+    {
+        const char *title;
+        Role role;
+        std::span<const Item> items;
+    };
+
+    // The top-level menus, left to right.
+    static std::span<const Menu> mainMenu();
+    // The title of the item that shows the note in the file manager: the platform's file manager by name.
+    static QString revealTitle();
+
+    static QString title(const Item &item);
+    // The key equivalent as a shortcut: a capital letter implies Shift; a shifted symbol stays as typed.
+    static QKeySequence shortcut(const Item &item);
+};

@@ -1,0 +1,37 @@
+#include "openrecentmenu.h"
+
+#include "framework/actiondispatcher.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QMenu>
+
+void OpenRecentMenu::rebuild(QMenu *menu, const QList<QUrl> &recentUrls, ActionDispatcher &dispatcher)
+{
+    if (!menu || menu->title() != QLatin1String(title))
+        return;
+    // The menu owns the items it made, and clear() deletes them.
+    menu->clear();
+    menu->setToolTipsVisible(true);
+    for (const QUrl &url : recentUrls) {
+        // The list is not compared with the disk: a file that is gone shows its error when chosen.
+        const QString path = url.isLocalFile() ? url.toLocalFile() : url.toDisplayString();
+        QAction *item = menu->addAction(QFileInfo(path).fileName());
+        item->setToolTip(path);
+        item->setData(url);
+        dispatcher.bind(item, "openRecent:", ActionDispatcher::Target::Delegate);
+    }
+    if (menu->actions().isEmpty()) {
+        menu->addAction(QObject::tr("No Recent Documents"))->setEnabled(false);
+        return;
+    }
+    menu->addSeparator();
+    QAction *clear = menu->addAction(QObject::tr("Clear Menu"));
+    dispatcher.bind(clear, "clearRecentDocuments:", ActionDispatcher::Target::DocumentController);
+}
+
+QUrl OpenRecentMenu::urlOf(const QObject *sender)
+{
+    const auto *item = qobject_cast<const QAction *>(sender);
+    return item ? item->data().toUrl() : QUrl();
+}

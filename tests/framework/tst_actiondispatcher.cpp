@@ -1,0 +1,274 @@
+#include "framework/actiondispatcher.h"
+#include "framework/document.h"
+#include "framework/error.h"
+#include "framework/windowcontroller.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QVBoxLayout>
+
+namespace {
+
+// The application delegate's side of the chain, as the menus see it.
+class Delegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QByteArray> calls;
+    QList<int> tags;
+
+public Q_SLOTS:
+    void newDocument(QObject *sender)
+    {
+        calls.append("newDocument");
+        auto *item = qobject_cast<QAction *>(sender);
+        tags.append(item ? item->property("tag").toInt() : -1);
+    }
+    void showHelp() { calls.append("showHelp"); }
+    void hideApplication(QObject *) { calls.append("hideApplication"); }
+    void copy(QObject *) { calls.append("copy"); }
+    void failingCommand(QObject *)
+    {
+        throw Error(QStringLiteral("Quorbell"), 1, QStringLiteral("The note “a.txt” is gone."));
+    }
+};
+
+// A container that answers an action for every widget inside it, like a find bar holding its field.
+class Panel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    int finds = 0;
+
+public Q_SLOTS:
+    void performFindPanelAction(QObject *) { ++finds; }
+};
+
+class TextDocument : public Document
+{
+    Q_OBJECT
+
+public:
+    using Document::Document;
+    void read(const QByteArray &, const QString &) override {}
+    QByteArray data(const QString &) const override { return {}; }
+
+    int saves = 0;
+
+public Q_SLOTS:
+    void saveDocument(QObject *) { ++saves; }
+};
+
+} // namespace
+
+class TestActionDispatcher : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void slotNames_data()
+    {
+        QTest::addColumn<QByteArray>("action");
+        QTest::addColumn<QByteArray>("slot");
+        QTest::newRow("plain: newDocument") << QByteArray("newDocument:") << QByteArray("newDocument");
+        QTest::newRow("keyword: delete") << QByteArray("delete:") << QByteArray("deleteSelection");
+        QTest::newRow("widget slot: hide") << QByteArray("hide:") << QByteArray("hideApplication");
+        QTest::newRow("no colon") << QByteArray("copy") << QByteArray("copy");
+    }
+    void slotNames()
+    {
+        QFETCH(QByteArray, action);
+        QFETCH(QByteArray, slot);
+        QCOMPARE(ActionDispatcher::slotNameFor(action), slot);
+    }
+
+    void copyReachesTheFocusedField()
+    {
+        ActionDispatcher dispatcher;
+        Delegate delegate;
+        dispatcher.setDelegate(&delegate);
+        QWidget window;
+        auto *layout = new QVBoxLayout(&window);
+        auto *note = new QPlainTextEdit(QStringLiteral("note text"));
+        auto *field = new QLineEdit(QStringLiteral("find me"));
+        layout->addWidget(note);
+        layout->addWidget(field);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        field->setFocus();
+        field->selectAll();
+        QTRY_COMPARE(QApplication::focusWidget(), field);
+
+        QCOMPARE(dispatcher.responderFor("copy:"), field);
+        QApplication::clipboard()->clear();
+        QVERIFY(dispatcher.send("copy:", nullptr, nullptr));
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("find me"));
+        QVERIFY(delegate.calls.isEmpty());
+    }
+
+    void chainOrder()
+    {
+        ActionDispatcher dispatcher;
+        Delegate delegate;
+        dispatcher.setDelegate(&delegate);
+        QWidget window;
+        auto *layout = new QVBoxLayout(&window);
+        auto *panel = new Panel;
+        auto *field = new QLineEdit(panel);
+        layout->addWidget(panel);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        field->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), field);
+
+        // The window's controller and its document follow the window's widgets.
+        Panel controller;
+        QObject document;
+        dispatcher.setWindowResponders([&](QWidget *top) {
+            return top == &window ? QList<QObject *>{&controller, &document} : QList<QObject *>{};
+        });
+        const QList<QObject *> chain = dispatcher.responderChain();
+        const QList<QObject *> expected{field, panel, &window, &controller, &document, qApp, &delegate};
+        QCOMPARE(chain, expected);
+        // A parent of the focused field answers for it; the delegate answers what no widget does.
+        QCOMPARE(dispatcher.responderFor("performFindPanelAction:"), panel);
+        QCOMPARE(dispatcher.responderFor("newDocument:"), &delegate);
+        // Every widget has hide(): the app's Hide must not hide the focused field.
+        QCOMPARE(dispatcher.responderFor("hide:"), &delegate);
+        QVERIFY(dispatcher.send("hide:", nullptr, nullptr));
+        QVERIFY(field->isVisible());
+        QCOMPARE(delegate.calls, QList<QByteArray>{"hideApplication"});
+        QCOMPARE(dispatcher.responderFor("hideOtherApplications:"), nullptr);
+    }
+
+    void windowControllerAndDocumentFollowTheWidgets()
+    {
+        ActionDispatcher dispatcher;
+        Delegate delegate;
+        dispatcher.setDelegate(&delegate);
+        TextDocument document;
+        auto *window = new QWidget;
+        auto *field = new QLineEdit(window);
+        auto *controller = new WindowController(window);
+        document.addWindowController(controller);
+        window->show();
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        field->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), field);
+
+        const QList<QObject *> expected{field, window, controller, &document, qApp, &delegate};
+        QCOMPARE(dispatcher.responderChain(), expected);
+        QCOMPARE(dispatcher.responderFor("performZoom:"), controller);
+        QVERIFY(dispatcher.send("saveDocument:", nullptr, nullptr));
+        QCOMPARE(document.saves, 1);
+    }
+
+    void newReachesTheDelegateWithoutWindow()
+    {
+        QTRY_COMPARE(QApplication::activeWindow(), nullptr);
+        ActionDispatcher dispatcher;
+        Delegate delegate;
+        dispatcher.setDelegate(&delegate);
+        QAction item;
+        item.setProperty("tag", 7);
+        dispatcher.bind(&item, "newDocument:");
+        QVERIFY(item.isEnabled());
+        item.trigger();
+        QCOMPARE(delegate.calls, QList<QByteArray>{"newDocument"});
+        QCOMPARE(delegate.tags, QList<int>{7});
+        // A slot without the sender answers too.
+        QVERIFY(dispatcher.send("showHelp:", nullptr, &item));
+        QCOMPARE(delegate.calls.last(), QByteArray("showHelp"));
+    }
+
+    void enabling_data()
+    {
+        QTest::addColumn<QByteArray>("action");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<bool>("withFocusedField");
+        QTest::addColumn<bool>("enabled");
+        const int chain = int(ActionDispatcher::Target::Chain);
+        const int delegate = int(ActionDispatcher::Target::Delegate);
+        const int controller = int(ActionDispatcher::Target::DocumentController);
+        QTest::newRow("paste: field focused") << QByteArray("paste:") << chain << true << true;
+        QTest::newRow("paste: nothing focused") << QByteArray("paste:") << chain << false << false;
+        QTest::newRow("new: delegate answers") << QByteArray("newDocument:") << chain << false << true;
+        QTest::newRow("hide others: nobody answers") << QByteArray("hideOtherApplications:") << chain << true << false;
+        QTest::newRow("explicit target: delegate answers") << QByteArray("newDocument:") << delegate << true << true;
+        QTest::newRow("explicit target: field's answer ignored") << QByteArray("paste:") << delegate << true << false;
+        QTest::newRow("explicit target: no controller")
+            << QByteArray("clearRecentDocuments:") << controller << false << false;
+    }
+    void enabling()
+    {
+        QFETCH(QByteArray, action);
+        QFETCH(int, target);
+        QFETCH(bool, withFocusedField);
+        QFETCH(bool, enabled);
+        ActionDispatcher dispatcher;
+        Delegate delegate;
+        dispatcher.setDelegate(&delegate);
+        QMenu menu;
+        QAction *item = menu.addAction(QStringLiteral("Item"));
+        dispatcher.bind(item, action, static_cast<ActionDispatcher::Target>(target));
+        QWidget window;
+        auto *field = new QLineEdit(&window);
+        if (withFocusedField) {
+            window.show();
+            QApplication::setActiveWindow(&window);
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            field->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), field);
+        } else {
+            QTRY_COMPARE(QApplication::focusWidget(), nullptr);
+        }
+        dispatcher.updateItems(&menu);
+        QCOMPARE(item->isEnabled(), enabled);
+    }
+
+    void enablingFollowsFocus()
+    {
+        ActionDispatcher dispatcher;
+        QAction item;
+        dispatcher.bind(&item, "selectAll:");
+        QTRY_COMPARE(QApplication::focusWidget(), nullptr);
+        dispatcher.updateAllItems();
+        QVERIFY(!item.isEnabled());
+        QWidget window;
+        auto *field = new QLineEdit(&window);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        field->setFocus();
+        // No explicit update: the focus change alone enables the item.
+        QTRY_VERIFY(item.isEnabled());
+        window.close();
+        QTRY_VERIFY(!item.isEnabled());
+    }
+
+    void failureIsPresentedNotThrown()
+    {
+        ActionDispatcher dispatcher;
+        Delegate delegate;
+        dispatcher.setDelegate(&delegate);
+        QStringList presented;
+        dispatcher.setFailurePresenter([&presented](const Error &error) { presented.append(error.description()); });
+        QAction item;
+        dispatcher.bind(&item, "failingCommand:");
+        item.trigger();
+        QCOMPARE(presented, QStringList{QStringLiteral("The note “a.txt” is gone.")});
+    }
+};
+
+QTEST_MAIN(TestActionDispatcher)
+#include "tst_actiondispatcher.moc"

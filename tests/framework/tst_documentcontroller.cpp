@@ -1,0 +1,274 @@
+#include "framework/document.h"
+#include "framework/documentcontroller.h"
+#include "framework/windowcontroller.h"
+#include "support/testsupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+using namespace TestSupport;
+
+namespace {
+
+// A document of bytes that refuses files beginning with "REFUSE" and shows one plain window.
+class BytesDocument : public Document
+{
+    Q_OBJECT
+
+public:
+    Q_INVOKABLE explicit BytesDocument(QObject *parent = nullptr)
+        : Document(parent)
+    {}
+    void read(const QByteArray &data, const QString &) override
+    {
+        if (data.startsWith("REFUSE"))
+            throw Error(QStringLiteral("NSCocoaErrorDomain"), 261,
+                        QStringLiteral("This file is not UTF-8 plain text."));
+        bytes = data;
+    }
+    QByteArray data(const QString &) const override { return bytes; }
+    void makeWindowControllers() override
+    {
+        auto *window = new QWidget;
+        window->resize(200, 100);
+        auto *controller = new WindowController(window);
+        addWindowController(controller);
+        controller->synchronizeWindowTitleWithDocumentName();
+    }
+    void edit(const QByteArray &newBytes)
+    {
+        bytes = newBytes;
+        updateChangeCount(ChangeType::Done);
+    }
+
+    QByteArray bytes;
+};
+
+struct Opened
+{
+    Document *document = nullptr;
+    bool alreadyOpen = false;
+    std::optional<Error> error;
+};
+
+} // namespace
+
+class TestDocumentController : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_settings;
+    int m_settingsCount = 0;
+
+    std::unique_ptr<DocumentController> makeController()
+    {
+        auto controller = std::make_unique<DocumentController>(m_settings);
+        controller->setDocumentTypes(DocumentController::documentTypesFromInfo(
+            R"({"DocumentTypes": [{"TypeName": "text/plain", "MimeTypes": ["text/plain"],
+                "DocumentClass": "BytesDocument"}]})"));
+        controller->setDocumentFactory([](const QString &className) -> Document * {
+            return className == u"BytesDocument" ? new BytesDocument : nullptr;
+        });
+        return controller;
+    }
+
+    QUrl note(const QString &name, const QByteArray &bytes = "text")
+    {
+        const QString path = m_dir.filePath(name);
+        writeBytes(path, bytes);
+        return QUrl::fromLocalFile(path);
+    }
+
+    static Opened open(DocumentController &controller, const QUrl &url)
+    {
+        Opened opened;
+        controller.openDocument(url, true,
+                                [&opened](Document *document, bool alreadyOpen, const std::optional<Error> &error) {
+                                    opened = {document, alreadyOpen, error};
+                                });
+        return opened;
+    }
+
+private Q_SLOTS:
+    void init() { m_settings = m_dir.filePath(QStringLiteral("settings-%1.ini").arg(++m_settingsCount)); }
+
+    void opensReadsAndShows()
+    {
+        auto controller = makeController();
+        const QUrl url = note(QStringLiteral("a.txt"), "hello");
+        const Opened opened = open(*controller, url);
+        QVERIFY(!opened.error);
+        QVERIFY(opened.document);
+        QVERIFY(!opened.alreadyOpen);
+        QCOMPARE(static_cast<BytesDocument *>(opened.document)->bytes, QByteArray("hello"));
+        QCOMPARE(opened.document->fileUrl(), url);
+        QCOMPARE(opened.document->windowControllers().size(), 1);
+        QVERIFY(opened.document->windowControllers().first()->window()->isVisible());
+        QCOMPARE(controller->documents(), QList<Document *>{opened.document});
+    }
+
+    void alreadyOpen_data()
+    {
+        QTest::addColumn<QString>("secondPath");
+        QTest::newRow("same URL") << "a.txt";
+        QTest::newRow("through a link") << "link.txt";
+        QTest::newRow("through a dot-dot path") << "sub/../a.txt";
+    }
+    void alreadyOpen()
+    {
+        QFETCH(QString, secondPath);
+        auto controller = makeController();
+        const QUrl url = note(QStringLiteral("a.txt"));
+        QDir(m_dir.path()).mkpath(QStringLiteral("sub"));
+        QFile::link(url.toLocalFile(), m_dir.filePath(QStringLiteral("link.txt")));
+        const Opened first = open(*controller, url);
+        const Opened second = open(*controller, QUrl::fromLocalFile(m_dir.path() + u'/' + secondPath));
+        QVERIFY(!second.error);
+        QVERIFY(second.alreadyOpen);
+        QCOMPARE(second.document, first.document);
+        QCOMPARE(controller->documents().size(), 1);
+        QCOMPARE(first.document->windowControllers().size(), 1);
+    }
+
+    void threeFilesMiddleRefused()
+    {
+        auto controller = makeController();
+        const QList<QUrl> urls{note(QStringLiteral("1.txt")), note(QStringLiteral("2.txt"), "REFUSE\xff"),
+                               note(QStringLiteral("3.txt"))};
+        QStringList errors;
+        int opened = 0;
+        for (const QUrl &url : urls) {
+            const Opened result = open(*controller, url);
+            if (result.error)
+                errors.append(result.error->description());
+            else
+                ++opened;
+        }
+        QCOMPARE(opened, 2);
+        QCOMPARE(errors, QStringList{QStringLiteral("This file is not UTF-8 plain text.")});
+        QCOMPARE(controller->documents().size(), 2);
+        // A file that did not open is not a recent document.
+        const QList<QUrl> recent{urls.at(2), urls.at(0)};
+        QCOMPARE(controller->recentDocumentUrls(), recent);
+    }
+
+    void missingFileNamesIt()
+    {
+        auto controller = makeController();
+        const Opened result = open(*controller, QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("gone.txt"))));
+        QVERIFY(result.error);
+        QVERIFY2(result.error->description().contains(QStringLiteral("gone.txt")),
+                 qPrintable(result.error->description()));
+        QVERIFY(controller->documents().isEmpty());
+    }
+
+    void recentList_data()
+    {
+        QTest::addColumn<QStringList>("opened");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("most recent first") << QStringList{"a", "b", "c"} << QStringList{"c", "b", "a"};
+        QTest::newRow("reopened moves to the front, once") << QStringList{"a", "b", "a"} << QStringList{"a", "b"};
+        QStringList twelve;
+        for (int i = 1; i <= 12; ++i)
+            twelve.append(QString::number(i));
+        QTest::newRow("at most ten") << twelve << QStringList{"12", "11", "10", "9", "8", "7", "6", "5", "4", "3"};
+    }
+    void recentList()
+    {
+        QFETCH(QStringList, opened);
+        QFETCH(QStringList, expected);
+        {
+            auto controller = makeController();
+            for (const QString &name : opened)
+                controller->noteNewRecentDocumentUrl(note(name + QStringLiteral(".txt")));
+        }
+        // Persisted: a new launch reads the same list.
+        auto controller = makeController();
+        QList<QUrl> urls;
+        for (const QString &name : expected)
+            urls.append(QUrl::fromLocalFile(m_dir.filePath(name + QStringLiteral(".txt"))));
+        QCOMPARE(controller->recentDocumentUrls(), urls);
+        controller->clearRecentDocuments(nullptr);
+        QVERIFY(makeController()->recentDocumentUrls().isEmpty());
+    }
+
+    void currentDocumentIsTheActiveWindows()
+    {
+        auto controller = makeController();
+        QCOMPARE(controller->currentDocument(), nullptr);
+        const Opened a = open(*controller, note(QStringLiteral("a.txt")));
+        const Opened b = open(*controller, note(QStringLiteral("b.txt")));
+        QWidget *windowA = a.document->windowControllers().first()->window();
+        windowA->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), windowA);
+        QCOMPARE(controller->currentDocument(), a.document);
+        QWidget *windowB = b.document->windowControllers().first()->window();
+        windowB->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), windowB);
+        QCOMPARE(controller->currentDocument(), b.document);
+    }
+
+    void closingTheWindowLetsTheDocumentGo()
+    {
+        auto controller = makeController();
+        const QUrl url = note(QStringLiteral("a.txt"));
+        const Opened opened = open(*controller, url);
+        QPointer<Document> document = opened.document;
+        document->windowControllers().first()->window()->close();
+        QTRY_VERIFY(document.isNull());
+        QVERIFY(controller->documents().isEmpty());
+        // Opening it again makes a fresh document.
+        const Opened again = open(*controller, url);
+        QVERIFY(!again.alreadyOpen);
+    }
+
+    void quitWritesEditsAndRemembersOpenNotes()
+    {
+        auto controller = makeController();
+        const QUrl first = note(QStringLiteral("first.txt"), "one");
+        const QUrl second = note(QStringLiteral("second.txt"), "two");
+        const QUrl third = note(QStringLiteral("third.txt"), "three");
+        open(*controller, second);
+        const Opened edited = open(*controller, first);
+        open(*controller, third);
+        static_cast<BytesDocument *>(edited.document)->edit("one, edited");
+        QVERIFY(controller->reviewUnsavedDocumentsBeforeQuit());
+        QCOMPARE(readBytes(first.toLocalFile()), QByteArray("one, edited"));
+
+        // Next launch: the notes in the order they were opened, without one deleted meanwhile, and only once.
+        QFile::remove(third.toLocalFile());
+        auto next = makeController();
+        const QList<QUrl> expected{second, first};
+        QCOMPARE(next->takeRememberedDocumentUrls(), expected);
+        QVERIFY(next->takeRememberedDocumentUrls().isEmpty());
+    }
+
+    void classMadeByItsName()
+    {
+        DocumentController controller(m_settings);
+        controller.setDocumentTypes(DocumentController::documentTypesFromInfo(
+            R"({"DocumentTypes": [{"TypeName": "text/plain", "MimeTypes": ["text/plain"],
+                "DocumentClass": "BytesDocument"}]})"));
+        controller.registerDocumentClass(BytesDocument::staticMetaObject);
+        const Opened result = open(controller, note(QStringLiteral("a.txt"), "made by name"));
+        QVERIFY(!result.error);
+        QCOMPARE(qobject_cast<BytesDocument *>(result.document)->bytes, QByteArray("made by name"));
+    }
+
+    void unknownKindIsAnError()
+    {
+        DocumentController controller(m_settings);
+        const Opened result = open(controller, note(QStringLiteral("a.txt")));
+        QVERIFY(result.error);
+        QVERIFY(controller.documents().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestDocumentController)
+#include "tst_documentcontroller.moc"

@@ -1,0 +1,130 @@
+#include "shell/appresources.h"
+#include "support/testsupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestAppResources : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void pages_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("help present") << "Help" << QStringList{"Help.html"} << true;
+        QTest::newRow("help missing") << "Help" << QStringList{"Privacy.html"} << false;
+        QTest::newRow("help is a folder") << "Help" << QStringList{"dir:Help.html"} << false;
+        QTest::newRow("privacy present") << "Privacy" << QStringList{"Privacy.html"} << true;
+        QTest::newRow("privacy missing") << "Privacy" << QStringList{} << false;
+    }
+    void pages()
+    {
+        QFETCH(QString, page);
+        QFETCH(QStringList, files);
+        QFETCH(bool, opened);
+        QTemporaryDir dir;
+        for (const QString &file : files) {
+            if (file.startsWith(QLatin1String("dir:")))
+                QDir(dir.path()).mkdir(file.mid(4));
+            else
+                TestSupport::writeBytes(dir.filePath(file), "<html></html>");
+        }
+        AppResources resources(dir.path());
+        QList<QUrl> calls;
+        resources.setOpener([&calls](const QUrl &url) {
+            calls.append(url);
+            return true;
+        });
+        const bool result = page == u"Help" ? resources.showHelp() : resources.showPrivacy();
+        QCOMPARE(result, opened);
+        if (opened)
+            QCOMPARE(calls, QList<QUrl>{QUrl::fromLocalFile(dir.filePath(page + QStringLiteral(".html")))});
+        else
+            QVERIFY(calls.isEmpty());
+    }
+
+    void website_data()
+    {
+        QTest::addColumn<QByteArray>("info");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("valid address") << QByteArray("{\"QuorbellWebsite\": \"https://noltnolt.quorbell.com/\"}")
+                                       << "https://noltnolt.quorbell.com/";
+        QTest::newRow("key missing") << QByteArray("{\"Name\": \"Nolt Nolt\"}") << "";
+        QTest::newRow("not a string: number") << QByteArray("{\"QuorbellWebsite\": 42}") << "";
+        QTest::newRow("not a string: object") << QByteArray("{\"QuorbellWebsite\": {\"url\": \"https://a.b/\"}}") << "";
+        QTest::newRow("not a URL: words") << QByteArray("{\"QuorbellWebsite\": \"our web site\"}") << "";
+        QTest::newRow("not a URL: empty") << QByteArray("{\"QuorbellWebsite\": \"\"}") << "";
+        QTest::newRow("not a web address: no scheme") << QByteArray("{\"QuorbellWebsite\": \"quorbell.com\"}") << "";
+        QTest::newRow("not a web address: a program")
+            << QByteArray("{\"QuorbellWebsite\": \"file:///usr/bin/xterm\"}") << "";
+        QTest::newRow("information file damaged") << QByteArray("{\"QuorbellWebsite\": \"https://a.b/\"") << "";
+        QTest::newRow("information file missing") << QByteArray() << "";
+    }
+    void website()
+    {
+        QFETCH(QByteArray, info);
+        QFETCH(QString, opened);
+        QTemporaryDir dir;
+        if (!info.isNull())
+            TestSupport::writeBytes(dir.filePath(QStringLiteral("info.json")), info);
+        AppResources resources(dir.path());
+        QList<QUrl> calls;
+        resources.setOpener([&calls](const QUrl &url) {
+            calls.append(url);
+            return true;
+        });
+        QCOMPARE(resources.openWebsite(), !opened.isEmpty());
+        QCOMPARE(calls, opened.isEmpty() ? QList<QUrl>{} : QList<QUrl>{QUrl(opened)});
+    }
+
+    // The build tree is laid out as installed: the app finds its files from its own folder.
+    void shippedResourcesAreFoundNextToTheApp()
+    {
+        AppResources resources(QFileInfo(TestSupport::appBinary()).absolutePath() +
+                               QStringLiteral("/../share/noltnolt"));
+        QVERIFY(resources.pageUrl(QStringLiteral("Help")));
+        QVERIFY(resources.pageUrl(QStringLiteral("Privacy")));
+        QVERIFY(resources.infoWebUrl(QLatin1String(AppResources::websiteKey)));
+        QVERIFY(resources.infoWebUrl(QLatin1String(AppResources::updateFeedKey)));
+        QVERIFY(QFile::exists(resources.folder() + QStringLiteral("/noltnolt.svg")));
+    }
+
+    // File managers offer the app for text files and start it with the chosen files.
+    void desktopEntry_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("name") << "Name"
+                              << "Nolt Nolt";
+        QTest::newRow("text files") << "MimeType"
+                                    << "text/plain;";
+        QTest::newRow("files on the command line") << "Exec"
+                                                   << "noltnolt %F";
+        QTest::newRow("icon") << "Icon"
+                              << "noltnolt";
+        QTest::newRow("application interface") << "Implements"
+                                               << "org.freedesktop.Application;";
+    }
+    void desktopEntry()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        const QString folder =
+            QFileInfo(TestSupport::appBinary()).absolutePath() + QStringLiteral("/../share/noltnolt");
+        const QStringList lines =
+            QString::fromUtf8(TestSupport::readBytes(folder + QStringLiteral("/noltnolt.desktop"))).split(u'\n');
+        QCOMPARE(lines.value(0), QStringLiteral("[Desktop Entry]"));
+        const QStringList matches = lines.filter(QRegularExpression(QStringLiteral("^%1=").arg(key)));
+        QCOMPARE(matches, QStringList{key + u'=' + value});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppResources)
+#include "tst_appresources.moc"

@@ -1,0 +1,255 @@
+#include "framework/error.h"
+#include "storage/notesfolder.h"
+#include "support/testsupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The panel as a user who answers with a fixed folder (or cancels), counting how often it was shown.
+struct ScriptedPanel
+{
+    std::optional<QUrl> answer;
+    int shown = 0;
+    NotesFolder::PanelRequest lastRequest;
+
+    NotesFolder::Panel function()
+    {
+        return [this](const NotesFolder::PanelRequest &request) {
+            ++shown;
+            lastRequest = request;
+            return answer;
+        };
+    }
+};
+
+QByteArray storedBookmark(const QString &settingsFile)
+{
+    return QSettings(settingsFile, QSettings::IniFormat).value(QLatin1String(NotesFolder::key)).toByteArray();
+}
+
+void storeBookmark(const QString &settingsFile, const QVariant &value)
+{
+    QSettings settings(settingsFile, QSettings::IniFormat);
+    settings.setValue(QLatin1String(NotesFolder::key), value);
+}
+
+} // namespace
+
+class TestNotesFolder : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_settings;
+    QString m_folderA;
+    QString m_folderB;
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_settings = m_dir.filePath(QStringLiteral("settings-%1.ini").arg(QTest::currentDataTag()).replace(u':', u'_'));
+        QFile::remove(m_settings);
+        m_folderA = m_dir.filePath(QStringLiteral("Notes A"));
+        m_folderB = m_dir.filePath(QStringLiteral("Notes B"));
+        QDir(m_folderA).removeRecursively();
+        QDir(m_folderB).removeRecursively();
+        QVERIFY(QDir().mkpath(m_folderA));
+        QVERIFY(QDir().mkpath(m_folderB));
+    }
+
+    void panelTexts()
+    {
+        NotesFolder folder(m_settings);
+        ScriptedPanel panel;
+        folder.setPanel(panel.function());
+        QCOMPARE(folder.choose(), std::nullopt);
+        QCOMPARE(panel.lastRequest.title, QStringLiteral("Choose a Folder for New Notes"));
+        QCOMPARE(panel.lastRequest.message,
+                 QStringLiteral("Choose Desktop to keep new notes there, or choose another folder. Nolt Nolt "
+                                "remembers this choice and saves new notes automatically."));
+        QCOMPARE(panel.lastRequest.prompt, QStringLiteral("Use Folder"));
+    }
+
+    // A new launch: what the stored preference holds, and what the user answers if asked.
+    void resolveAtLaunch_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("panelShown");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("storedAfter");
+        QTest::addColumn<int>("accessesOpened");
+        QTest::newRow("no preference: asks, user picks B") << "none"
+                                                           << "B" << 1 << "B"
+                                                           << "B" << 1;
+        QTest::newRow("no preference: asks, user cancels") << "none"
+                                                           << "cancel" << 1 << ""
+                                                           << "none" << 0;
+        QTest::newRow("valid bookmark: no panel") << "A"
+                                                  << "B" << 0 << "A"
+                                                  << "A" << 1;
+        QTest::newRow("folder deleted: asks, cancel keeps old preference") << "deleted A"
+                                                                           << "cancel" << 1 << ""
+                                                                           << "old" << 0;
+        QTest::newRow("folder deleted: asks, B replaces it") << "deleted A"
+                                                             << "B" << 1 << "B"
+                                                             << "B" << 1;
+        QTest::newRow("folder replaced: stale, used and refreshed") << "replaced A"
+                                                                    << "B" << 0 << "A"
+                                                                    << "A fresh" << 1;
+        QTest::newRow("damaged bytes: asks") << "damaged"
+                                             << "B" << 1 << "B"
+                                             << "B" << 1;
+        QTest::newRow("not a byte string: asks") << "text"
+                                                 << "cancel" << 1 << ""
+                                                 << "old" << 0;
+    }
+    void resolveAtLaunch()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, answer);
+        QFETCH(int, panelShown);
+        QFETCH(QString, result);
+        QFETCH(QString, storedAfter);
+        QFETCH(int, accessesOpened);
+
+        if (stored.endsWith(u'A'))
+            storeBookmark(m_settings, NotesFolder::bookmarkData(QUrl::fromLocalFile(m_folderA)));
+        if (stored == u"deleted A")
+            QVERIFY(QDir(m_folderA).removeRecursively());
+        if (stored == u"replaced A") {
+            // Another folder now stands at the same path: a different directory (the old one is kept elsewhere
+            // so the new one cannot reuse its inode).
+            QVERIFY(QDir().rename(m_folderA, m_dir.filePath(QStringLiteral("old A %1").arg(QTest::currentDataTag()))));
+            QVERIFY(QDir().mkpath(m_folderA));
+        }
+        if (stored == u"damaged")
+            storeBookmark(m_settings, QByteArray("\x4e\x4e\x46\x42garbage"));
+        if (stored == u"text")
+            storeBookmark(m_settings, QStringLiteral("/home/someone/Notes"));
+        const QVariant before = QSettings(m_settings, QSettings::IniFormat).value(QLatin1String(NotesFolder::key));
+
+        NotesFolder folder(m_settings);
+        ScriptedPanel panel;
+        if (answer == u"B")
+            panel.answer = QUrl::fromLocalFile(m_folderB);
+        folder.setPanel(panel.function());
+        const std::optional<QUrl> resolved = folder.resolve();
+
+        QCOMPARE(panel.shown, panelShown);
+        const QString expectedPath = result == u"A" ? m_folderA : result == u"B" ? m_folderB : QString();
+        QCOMPARE(resolved.value_or(QUrl()).toLocalFile(), expectedPath);
+        QCOMPARE(folder.currentUrl().value_or(QUrl()).toLocalFile(), expectedPath);
+        QCOMPARE(folder.activeUrls().size(), accessesOpened);
+
+        const QVariant after = QSettings(m_settings, QSettings::IniFormat).value(QLatin1String(NotesFolder::key));
+        if (storedAfter == u"none") {
+            QVERIFY(!after.isValid());
+        } else if (storedAfter == u"old") {
+            QCOMPARE(after, before);
+        } else {
+            const NotesFolder::Resolved back = NotesFolder::resolveBookmark(after.toByteArray());
+            QCOMPARE(back.url.toLocalFile(), storedAfter.startsWith(u'A') ? m_folderA : m_folderB);
+            QVERIFY(!back.stale);
+            if (storedAfter == u"A fresh")
+                QVERIFY(after != before);
+        }
+    }
+
+    void secondResolveUsesTheFolderInUse()
+    {
+        NotesFolder folder(m_settings);
+        ScriptedPanel panel;
+        panel.answer = QUrl::fromLocalFile(m_folderA);
+        folder.setPanel(panel.function());
+        QCOMPARE(folder.resolve(), QUrl::fromLocalFile(m_folderA));
+        // Without the preference, and with the folder gone: still the same answer, no panel, no new access.
+        storeBookmark(m_settings, QVariant());
+        QSettings(m_settings, QSettings::IniFormat).remove(QLatin1String(NotesFolder::key));
+        QCOMPARE(folder.resolve(), QUrl::fromLocalFile(m_folderA));
+        QCOMPARE(panel.shown, 1);
+        QCOMPARE(folder.activeUrls().size(), 1);
+    }
+
+    void cancellingKeepsTheFolderInUse()
+    {
+        NotesFolder folder(m_settings);
+        ScriptedPanel panel;
+        panel.answer = QUrl::fromLocalFile(m_folderA);
+        folder.setPanel(panel.function());
+        QVERIFY(folder.choose());
+        const QByteArray stored = storedBookmark(m_settings);
+        panel.answer.reset();
+        QCOMPARE(folder.choose(), std::nullopt);
+        QCOMPARE(folder.currentUrl(), QUrl::fromLocalFile(m_folderA));
+        QCOMPARE(storedBookmark(m_settings), stored);
+    }
+
+    void choosingTwiceOpensAccessTwice()
+    {
+        NotesFolder folder(m_settings);
+        ScriptedPanel panel;
+        panel.answer = QUrl::fromLocalFile(m_folderA);
+        folder.setPanel(panel.function());
+        folder.choose();
+        folder.choose();
+        const QList<QUrl> expected{QUrl::fromLocalFile(m_folderA), QUrl::fromLocalFile(m_folderA)};
+        QCOMPARE(folder.activeUrls(), expected);
+    }
+
+    void choiceThatCannotBeRememberedThrows()
+    {
+        NotesFolder folder(m_settings);
+        ScriptedPanel panel;
+        panel.answer = QUrl::fromLocalFile(m_folderA);
+        folder.setPanel(panel.function());
+        folder.choose();
+        const QByteArray stored = storedBookmark(m_settings);
+        panel.answer = QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("vanished")));
+        try {
+            folder.choose();
+            QFAIL("no error for a folder that does not exist");
+        } catch (const Error &error) {
+            QVERIFY2(error.description().contains(QStringLiteral("vanished")), qPrintable(error.description()));
+        }
+        QCOMPARE(folder.currentUrl(), QUrl::fromLocalFile(m_folderA));
+        QCOMPARE(folder.activeUrls().size(), 1);
+        QCOMPARE(storedBookmark(m_settings), stored);
+    }
+
+    void refusedAccessStillRemembers()
+    {
+        if (::geteuid() == 0) {
+            // Root is granted every folder: the case runs again in this test program as an unprivileged user.
+            if (!TestSupport::canRunUnprivileged())
+                QSKIP("root is granted every folder and cannot drop privileges here");
+            const TestSupport::Run run = TestSupport::runUnprivileged(QCoreApplication::applicationFilePath(),
+                                                                      {QStringLiteral("refusedAccessStillRemembers")});
+            QVERIFY2(run.exitCode == 0, run.out.constData());
+            QVERIFY2(run.out.contains("PASS   : TestNotesFolder::refusedAccessStillRemembers()"), run.out.constData());
+            return;
+        }
+        QVERIFY(::chmod(QFile::encodeName(m_folderA).constData(), 0500) == 0);
+        NotesFolder folder(m_settings);
+        ScriptedPanel panel;
+        panel.answer = QUrl::fromLocalFile(m_folderA);
+        folder.setPanel(panel.function());
+        QCOMPARE(folder.choose(), QUrl::fromLocalFile(m_folderA));
+        QVERIFY(folder.activeUrls().isEmpty());
+        QCOMPARE(NotesFolder::resolveBookmark(storedBookmark(m_settings)).url, QUrl::fromLocalFile(m_folderA));
+        ::chmod(QFile::encodeName(m_folderA).constData(), 0700);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNotesFolder)
+#include "tst_notesfolder.moc"
