@@ -9,7 +9,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScrollBar>
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
@@ -103,7 +102,11 @@ FindBar::FindBar(QPlainTextEdit *textView, QWidget *parent)
     if (m_textView) {
         m_revision = m_textView->document()->revision();
         connect(m_textView->document(), &QTextDocument::contentsChange, this, &FindBar::documentChanged);
-        connect(m_textView->verticalScrollBar(), &QScrollBar::valueChanged, this, &FindBar::scheduleHighlight);
+        // The view scrolls without the scroll bar's signal (it blocks it), but always asks for a repaint that moves.
+        connect(m_textView, &QPlainTextEdit::updateRequest, this, [this](const QRect &, int dy) {
+            if (dy != 0)
+                scheduleHighlight();
+        });
         connect(m_textView, &QPlainTextEdit::cursorPositionChanged, this, [this] {
             if (!m_selecting)
                 m_scan.selectFirst = false;

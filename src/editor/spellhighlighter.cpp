@@ -1,0 +1,118 @@
+#include "editor/spellhighlighter.h"
+
+#include "editor/spellchecker.h"
+
+#include <QEvent>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTimer>
+
+namespace {
+
+// Paragraphs checked beyond each edge of the view, so short scrolls find them ready.
+constexpr int visibleMargin = 40;
+// A view cannot show more paragraphs than this; a bound for a broken layout.
+constexpr int maxVisibleBlocks = 5000;
+
+} // namespace
+
+SpellHighlighter::SpellHighlighter(QPlainTextEdit *textView, SpellChecker *checker, QObject *parent)
+    : QSyntaxHighlighter(parent)
+    , m_textView(textView)
+    , m_checker(checker)
+{
+    setDocument(textView->document());
+    m_checkTimer = new QTimer(this);
+    m_checkTimer->setSingleShot(true);
+    m_checkTimer->setInterval(0);
+    connect(m_checkTimer, &QTimer::timeout, this, &SpellHighlighter::checkVisible);
+    // The view scrolls without the scroll bar's signal (it blocks it), but always asks for a repaint that moves.
+    connect(textView, &QPlainTextEdit::updateRequest, this, [this](const QRect &, int dy) {
+        if (dy != 0)
+            scheduleCheck();
+    });
+    connect(textView, &QPlainTextEdit::blockCountChanged, this, &SpellHighlighter::scheduleCheck);
+    connect(checker, &SpellChecker::wordAccepted, this, &SpellHighlighter::recheckWord);
+    textView->viewport()->installEventFilter(this);
+}
+
+SpellHighlighter::~SpellHighlighter() = default;
+
+void SpellHighlighter::setEnabled(bool enabled)
+{
+    if (enabled == m_enabled)
+        return;
+    m_enabled = enabled;
+    if (enabled) {
+        checkVisible();
+        return;
+    }
+    // Only checked paragraphs can carry underlines.
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block.userState() == Checked)
+            rehighlightBlock(block);
+    }
+}
+
+void SpellHighlighter::checkVisible()
+{
+    if (!m_textView || !m_enabled)
+        return;
+    const QRect area = m_textView->viewport()->rect();
+    const QTextBlock first = m_textView->cursorForPosition(area.topLeft()).block();
+    const QTextBlock last = m_textView->cursorForPosition(area.bottomRight()).block();
+    m_firstVisible = first.blockNumber();
+    m_lastVisible = std::max(last.blockNumber(), m_firstVisible);
+    QTextBlock block = document()->findBlockByNumber(std::max(0, m_firstVisible - visibleMargin));
+    for (int count = 0; block.isValid() && block.blockNumber() <= m_lastVisible + visibleMargin &&
+                        count < maxVisibleBlocks + 2 * visibleMargin;
+         block = block.next(), ++count) {
+        if (block.userState() != Checked)
+            rehighlightBlock(block);
+    }
+}
+
+void SpellHighlighter::recheckWord(const QString &word)
+{
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block.userState() == Checked && block.text().contains(word))
+            rehighlightBlock(block);
+    }
+}
+
+QTextCharFormat SpellHighlighter::misspelledFormat()
+{
+    QTextCharFormat format;
+    format.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
+    format.setUnderlineColor(Qt::red);
+    return format;
+}
+
+void SpellHighlighter::highlightBlock(const QString &text)
+{
+    const int number = currentBlock().blockNumber();
+    const bool inView = number >= m_firstVisible - visibleMargin && number <= m_lastVisible + visibleMargin;
+    if (!m_enabled || !m_checker || !m_checker->hasDictionary() || !inView) {
+        setCurrentBlockState(Unchecked);
+        return;
+    }
+    const QTextCharFormat format = misspelledFormat();
+    for (const SpellChecker::Word &word : SpellChecker::words(text)) {
+        if (!m_checker->isCorrect(text.mid(word.position, word.length)))
+            setFormat(int(word.position), int(word.length), format);
+    }
+    setCurrentBlockState(Checked);
+}
+
+bool SpellHighlighter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_textView && watched == m_textView->viewport() && event->type() == QEvent::Resize)
+        scheduleCheck();
+    return QSyntaxHighlighter::eventFilter(watched, event);
+}
+
+void SpellHighlighter::scheduleCheck()
+{
+    if (m_enabled)
+        m_checkTimer->start();
+}

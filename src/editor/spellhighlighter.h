@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QPointer>
+#include <QSyntaxHighlighter>
+
+class QPlainTextEdit;
+class QTimer;
+class SpellChecker;
+
+// Draws the platform's spell-check underline under misspelled words of a text view. Only paragraphs in view
+// (and a margin around them) are checked, as they come into view, so a big note opens and scrolls at once.
+class SpellHighlighter : public QSyntaxHighlighter
+{
+    Q_OBJECT
+
+public:
+    SpellHighlighter(QPlainTextEdit *textView, SpellChecker *checker, QObject *parent = nullptr);
+    ~SpellHighlighter() override;
+
+    bool isEnabled() const { return m_enabled; }
+    // Off removes every underline; on checks what is in view again.
+    void setEnabled(bool enabled);
+
+    // Checks the paragraphs in view that are not checked yet. Runs by itself after scrolling and resizing.
+    void checkVisible();
+    // Checks again the paragraphs that hold word, after it was learned or ignored.
+    void recheckWord(const QString &word);
+
+    static QTextCharFormat misspelledFormat();
+
+protected:
+    void highlightBlock(const QString &text) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    enum BlockState
+    {
+        Unchecked = 0,
+        Checked = 1
+    };
+
+    void scheduleCheck();
+
+    QPointer<QPlainTextEdit> m_textView;
+    QPointer<SpellChecker> m_checker;
+    QTimer *m_checkTimer = nullptr;
+    bool m_enabled = true;
+    // Paragraph numbers in view when last looked; before the view is laid out, a first screenful.
+    int m_firstVisible = 0;
+    int m_lastVisible = 100;
+};
