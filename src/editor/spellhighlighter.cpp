@@ -2,6 +2,8 @@
 
 #include "editor/spellchecker.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -14,6 +16,22 @@ constexpr int visibleMargin = 40;
 // A view cannot show more paragraphs than this; a bound for a broken layout.
 constexpr int maxVisibleBlocks = 5000;
 
+// The last paragraph in view: the view's own hit test answers the end of the note for points below what it has
+// laid out so far, so walk down from the first paragraph in view adding up heights instead.
+QTextBlock lastVisibleBlock(const QPlainTextEdit *view, QTextBlock block, int maxBlocks)
+{
+    const qreal height = view->viewport()->height();
+    const QAbstractTextDocumentLayout *layout = view->document()->documentLayout();
+    qreal covered = view->cursorRect(QTextCursor(block)).top();
+    for (int count = 0; block.isValid() && count < maxBlocks; ++count) {
+        covered += layout->blockBoundingRect(block).height();
+        if (covered >= height || !block.next().isValid())
+            return block;
+        block = block.next();
+    }
+    return block.isValid() ? block : view->document()->lastBlock();
+}
+
 } // namespace
 
 SpellHighlighter::SpellHighlighter(QPlainTextEdit *textView, SpellChecker *checker, QObject *parent)
@@ -22,6 +40,11 @@ SpellHighlighter::SpellHighlighter(QPlainTextEdit *textView, SpellChecker *check
     , m_checker(checker)
 {
     setDocument(textView->document());
+    // QSyntaxHighlighter would now run over every paragraph once, which holds the window for a second in a
+    // 20 MB note. Drop that pass (a queued call to us) and follow the edits ourselves, checking only what is in
+    // view; should the pass run anyway, it is merely slower.
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    connect(textView->document(), &QTextDocument::contentsChange, this, &SpellHighlighter::textChanged);
     m_checkTimer = new QTimer(this);
     m_checkTimer->setSingleShot(true);
     m_checkTimer->setInterval(0);
@@ -34,6 +57,7 @@ SpellHighlighter::SpellHighlighter(QPlainTextEdit *textView, SpellChecker *check
     connect(textView, &QPlainTextEdit::blockCountChanged, this, &SpellHighlighter::scheduleCheck);
     connect(checker, &SpellChecker::wordAccepted, this, &SpellHighlighter::recheckWord);
     textView->viewport()->installEventFilter(this);
+    scheduleCheck();
 }
 
 SpellHighlighter::~SpellHighlighter() = default;
@@ -50,7 +74,7 @@ void SpellHighlighter::setEnabled(bool enabled)
     // Only checked paragraphs can carry underlines.
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         if (block.userState() == Checked)
-            rehighlightBlock(block);
+            recheckBlock(block);
     }
 }
 
@@ -60,7 +84,7 @@ void SpellHighlighter::checkVisible()
         return;
     const QRect area = m_textView->viewport()->rect();
     const QTextBlock first = m_textView->cursorForPosition(area.topLeft()).block();
-    const QTextBlock last = m_textView->cursorForPosition(area.bottomRight()).block();
+    const QTextBlock last = lastVisibleBlock(m_textView, first, maxVisibleBlocks);
     m_firstVisible = first.blockNumber();
     m_lastVisible = std::max(last.blockNumber(), m_firstVisible);
     QTextBlock block = document()->findBlockByNumber(std::max(0, m_firstVisible - visibleMargin));
@@ -68,15 +92,39 @@ void SpellHighlighter::checkVisible()
                         count < maxVisibleBlocks + 2 * visibleMargin;
          block = block.next(), ++count) {
         if (block.userState() != Checked)
-            rehighlightBlock(block);
+            recheckBlock(block);
     }
+}
+
+void SpellHighlighter::textChanged(int position, int, int added)
+{
+    if (m_rehighlighting)
+        return;
+    QTextBlock block = document()->findBlock(position);
+    const QTextBlock last = document()->findBlock(position + added);
+    for (int number = block.blockNumber(); block.isValid(); block = block.next(), ++number) {
+        if (number >= m_firstVisible - visibleMargin && number <= m_lastVisible + visibleMargin)
+            recheckBlock(block);
+        else
+            block.setUserState(Unchecked);
+        if (block == last)
+            break;
+    }
+    scheduleCheck();
+}
+
+void SpellHighlighter::recheckBlock(const QTextBlock &block)
+{
+    m_rehighlighting = true;
+    QSyntaxHighlighter::rehighlightBlock(block);
+    m_rehighlighting = false;
 }
 
 void SpellHighlighter::recheckWord(const QString &word)
 {
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         if (block.userState() == Checked && block.text().contains(word))
-            rehighlightBlock(block);
+            recheckBlock(block);
     }
 }
 

@@ -33,18 +33,24 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Unchecked is the state of a new paragraph, so leaving one unchecked never makes the base class go on to
+    // the next paragraph too.
     enum BlockState
     {
-        Unchecked = 0,
+        Unchecked = -1,
         Checked = 1
     };
 
     void scheduleCheck();
+    void textChanged(int position, int removed, int added);
+    // Rehighlights one paragraph; the format changes it makes are not taken for the user's edits.
+    void recheckBlock(const QTextBlock &block);
 
     QPointer<QPlainTextEdit> m_textView;
     QPointer<SpellChecker> m_checker;
     QTimer *m_checkTimer = nullptr;
     bool m_enabled = true;
+    bool m_rehighlighting = false;
     // Paragraph numbers in view when last looked; before the view is laid out, a first screenful.
     int m_firstVisible = 0;
     int m_lastVisible = 100;

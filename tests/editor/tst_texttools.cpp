@@ -126,6 +126,22 @@ private Q_SLOTS:
         QTRY_COMPARE(w.underlined(), expected);
     }
 
+    void typingMarksAndUnmarks()
+    {
+        Window w;
+        w.tools->setAutomaticSpellingCorrectionEnabled(false);
+        QTest::keyClicks(w.text, QStringLiteral("a tset is"));
+        QTRY_COMPARE(w.underlined(), QStringList{"tset"});
+        QTest::keyClick(w.text, Qt::Key_Return);
+        QTest::keyClicks(w.text, QStringLiteral("wrod"));
+        QTRY_COMPARE(w.underlined(), (QStringList{"tset", "wrod"}));
+        // Fixing the word takes its mark away.
+        w.select(2, 6);
+        QTest::keyClicks(w.text, QStringLiteral("test"));
+        QCOMPARE(w.text->toPlainText(), QStringLiteral("a test is\nwrod"));
+        QTRY_COMPARE(w.underlined(), QStringList{"wrod"});
+    }
+
     void farParagraphsAreCheckedWhenScrolledTo()
     {
         QString content;
@@ -135,6 +151,9 @@ private Q_SLOTS:
         Window w(content);
         QTRY_VERIFY(w.text->document()->firstBlock().userState() == 1);
         QVERIFY(w.underlined().isEmpty());
+        // Opening went over the paragraphs in view only, not over the whole note.
+        QTest::qWait(50);
+        QCOMPARE(w.text->document()->lastBlock().userState(), -1);
         w.text->moveCursor(QTextCursor::End);
         w.text->ensureCursorVisible();
         QTRY_COMPARE(w.underlined(), QStringList{"tset"});
