@@ -177,7 +177,7 @@ bool TextTools::selectNextMisspelling()
 
 void TextTools::replaceSelection(const QString &text)
 {
-    if (!m_textView)
+    if (!m_textView || m_textView->isReadOnly())
         return;
     QTextCursor cursor = m_textView->textCursor();
     const int start = cursor.selectionStart();
@@ -188,7 +188,7 @@ void TextTools::replaceSelection(const QString &text)
 
 void TextTools::deleteSelectionSmartly()
 {
-    if (!m_textView)
+    if (!m_textView || m_textView->isReadOnly())
         return;
     QTextCursor cursor = m_textView->textCursor();
     if (!cursor.hasSelection())
@@ -216,7 +216,7 @@ void TextTools::deleteSelectionSmartly()
 
 void TextTools::cutSmartly()
 {
-    if (!m_textView || !m_textView->textCursor().hasSelection())
+    if (!m_textView || m_textView->isReadOnly() || !m_textView->textCursor().hasSelection())
         return;
     m_textView->copy();
     deleteSelectionSmartly();
@@ -224,7 +224,7 @@ void TextTools::cutSmartly()
 
 void TextTools::pasteSmartly(const QString &text)
 {
-    if (!m_textView || text.isEmpty())
+    if (!m_textView || m_textView->isReadOnly() || text.isEmpty())
         return;
     QTextCursor cursor = m_textView->textCursor();
     QString inserted = text;

@@ -272,6 +272,44 @@ private Q_SLOTS:
         QVERIFY(w.text->extraSelections().isEmpty());
     }
 
+    void highlightsFollowTheView()
+    {
+        QString content;
+        for (int i = 0; i < 400; ++i)
+            content += i < 200 ? QStringLiteral("plain line\n") : QStringLiteral("needle line\n");
+        Window w(content);
+        w.window.show();
+        w.bar->showFind();
+        QTest::keyClicks(w.bar->searchField(), QStringLiteral("zzz"));
+        QVERIFY(w.text->extraSelections().isEmpty());
+        w.bar->setSearchText(QStringLiteral("needle"));
+        QVERIFY(w.text->extraSelections().isEmpty());
+        w.text->moveCursor(QTextCursor::End);
+        QTRY_VERIFY(!w.text->extraSelections().isEmpty());
+        // Only what is in view, not all 200.
+        QVERIFY(w.text->extraSelections().size() < 100);
+        QCOMPARE(w.bar->matchCount(), qsizetype(200));
+    }
+
+    void jumpToSelectionCentresIt()
+    {
+        QString content;
+        for (int i = 0; i < 1000; ++i)
+            content += QStringLiteral("line %1\n").arg(i);
+        Window w(content);
+        w.window.show();
+        const qsizetype at = content.indexOf(QStringLiteral("line 500"));
+        // Selecting scrolls the selection only just into view, at an edge.
+        w.select(at, at + 8);
+        QAction jump;
+        w.tools->centerSelectionInVisibleArea(&jump);
+        const int middle = w.text->viewport()->height() / 2;
+        const QRect caret = w.text->cursorRect();
+        QVERIFY2(qAbs(caret.center().y() - middle) <= caret.height(),
+                 qPrintable(QStringLiteral("caret at %1, middle %2").arg(caret.center().y()).arg(middle)));
+        QCOMPARE(w.selection(), qMakePair(at, at + 8));
+    }
+
     void bigNoteIsCountedInSlices()
     {
         QString content;

@@ -222,6 +222,18 @@ private Q_SLOTS:
         QVERIFY(later.underlined().isEmpty());
     }
 
+    void spellingMarksDoNotRestartTheFindCount()
+    {
+        Window w(QStringLiteral("a tset here, a tset there"));
+        QTRY_COMPARE(w.underlined().size(), 2);
+        w.bar->showFind();
+        w.bar->setSearchText(QStringLiteral("tset"));
+        QCOMPARE(w.bar->matchCount(), qsizetype(2));
+        w.tools->spellChecker()->ignore(QStringLiteral("tset"));
+        QTRY_VERIFY(w.underlined().isEmpty());
+        QCOMPARE(w.bar->matchCount(), qsizetype(2));
+    }
+
     void checkDocumentNowWalksWithWrap()
     {
         Window w(QStringLiteral("tset one\ntwo wrod\nthree"));
