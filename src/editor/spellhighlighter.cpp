@@ -56,6 +56,15 @@ SpellHighlighter::SpellHighlighter(QPlainTextEdit *textView, SpellChecker *check
     });
     connect(textView, &QPlainTextEdit::blockCountChanged, this, &SpellHighlighter::scheduleCheck);
     connect(checker, &SpellChecker::wordAccepted, this, &SpellHighlighter::recheckWord);
+    connect(textView, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+        // Leaving the word being written finishes it: check it now.
+        if (m_typingAt < 0 || !m_textView || m_textView->textCursor().position() == m_typingAt)
+            return;
+        const QTextBlock block = document()->findBlock(m_typingAt);
+        m_typingAt = -1;
+        if (block.isValid() && block.userState() == Checked)
+            recheckBlock(block);
+    });
     textView->viewport()->installEventFilter(this);
     scheduleCheck();
 }
@@ -96,10 +105,13 @@ void SpellHighlighter::checkVisible()
     }
 }
 
-void SpellHighlighter::textChanged(int position, int, int added)
+void SpellHighlighter::textChanged(int position, int removed, int added)
 {
     if (m_rehighlighting)
         return;
+    // A letter typed at the end of a word: the word is still being written and gets no mark yet.
+    const QChar typed = document()->characterAt(position);
+    m_typingAt = added == 1 && removed == 0 && (typed.isLetter() || typed.isMark()) ? position + 1 : -1;
     QTextBlock block = document()->findBlock(position);
     const QTextBlock last = document()->findBlock(position + added);
     for (int number = block.blockNumber(); block.isValid(); block = block.next(), ++number) {
@@ -145,7 +157,10 @@ void SpellHighlighter::highlightBlock(const QString &text)
         return;
     }
     const QTextCharFormat format = misspelledFormat();
+    const qsizetype typingAt = m_typingAt - currentBlock().position();
     for (const SpellChecker::Word &word : SpellChecker::words(text)) {
+        if (word.position + word.length == typingAt)
+            continue;
         if (!m_checker->isCorrect(text.mid(word.position, word.length)))
             setFormat(int(word.position), int(word.length), format);
     }

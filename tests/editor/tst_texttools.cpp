@@ -133,13 +133,23 @@ private Q_SLOTS:
         QTest::keyClicks(w.text, QStringLiteral("a tset is"));
         QTRY_COMPARE(w.underlined(), QStringList{"tset"});
         QTest::keyClick(w.text, Qt::Key_Return);
+        // The word being typed is not marked until it is finished or left.
         QTest::keyClicks(w.text, QStringLiteral("wrod"));
+        QTest::qWait(0);
+        QCOMPARE(w.underlined(), QStringList{"tset"});
+        w.text->moveCursor(QTextCursor::Start);
         QTRY_COMPARE(w.underlined(), (QStringList{"tset", "wrod"}));
+        w.text->moveCursor(QTextCursor::End);
+        QTest::keyClicks(w.text, QStringLiteral("s"));
+        QTest::qWait(0);
+        QCOMPARE(w.underlined(), QStringList{"tset"});
+        QTest::keyClick(w.text, Qt::Key_Space);
+        QTRY_COMPARE(w.underlined(), (QStringList{"tset", "wrods"}));
         // Fixing the word takes its mark away.
         w.select(2, 6);
         QTest::keyClicks(w.text, QStringLiteral("test"));
-        QCOMPARE(w.text->toPlainText(), QStringLiteral("a test is\nwrod"));
-        QTRY_COMPARE(w.underlined(), QStringList{"wrod"});
+        QCOMPARE(w.text->toPlainText(), QStringLiteral("a test is\nwrods "));
+        QTRY_COMPARE(w.underlined(), QStringList{"wrods"});
     }
 
     void farParagraphsAreCheckedWhenScrolledTo()
@@ -177,6 +187,7 @@ private Q_SLOTS:
         QVERIFY(w.underlined().isEmpty());
         w.tools->toggleContinuousSpellChecking(nullptr);
         QVERIFY(w.tools->isContinuousSpellCheckingEnabled());
+        w.text->moveCursor(QTextCursor::Start);
         QTRY_COMPARE(w.underlined(), (QStringList{"tset", "wrod", "zorp"}));
     }
 
