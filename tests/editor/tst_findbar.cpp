@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QVBoxLayout>
@@ -334,5 +335,14 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestFindBar)
+int main(int argc, char **argv)
+{
+    // The text tools open the user's spelling word list: keep it in a temporary home.
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    QApplication app(argc, argv);
+    TestFindBar test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_findbar.moc"
