@@ -1,6 +1,8 @@
 #include "editor/spellchecker.h"
 
+#include <QFileInfo>
 #include <QLocale>
+#include <QStandardPaths>
 
 #include <enchant.h>
 
@@ -92,7 +94,13 @@ SpellChecker::SpellChecker(const QString &language, QObject *parent)
         }
     }
     candidates << QString::fromLatin1(fallbackLanguage);
-    for (const QString &candidate : std::as_const(candidates)) {
+    openDictionary(candidates);
+    m_wordListStamp = wordListStamp();
+}
+
+void SpellChecker::openDictionary(const QStringList &candidates)
+{
+    for (const QString &candidate : candidates) {
         const QByteArray tag = candidate.toUtf8();
         if (tag.isEmpty() || !enchant_broker_dict_exists(m_broker.get(), tag.constData()))
             continue;
@@ -102,6 +110,39 @@ SpellChecker::SpellChecker(const QString &language, QObject *parent)
             return;
         }
     }
+}
+
+QString SpellChecker::wordListPath() const
+{
+    // Where enchant keeps the personal word list of a language: the user's config folder.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/enchant/") +
+           m_language + QStringLiteral(".dic");
+}
+
+QPair<QDateTime, qint64> SpellChecker::wordListStamp() const
+{
+    const QFileInfo info(wordListPath());
+    if (!info.exists())
+        return {};
+    return {info.lastModified(), info.size()};
+}
+
+bool SpellChecker::refreshWordList()
+{
+    if (!m_dictionary)
+        return false;
+    const QPair<QDateTime, qint64> stamp = wordListStamp();
+    if (stamp == m_wordListStamp)
+        return false;
+    m_wordListStamp = stamp;
+    // enchant notices a changed list only by its time in whole seconds; opening the dictionary afresh always
+    // reads it.
+    const QString language = m_language;
+    m_dictionary.reset();
+    openDictionary({language});
+    m_known.clear();
+    Q_EMIT wordListChanged();
+    return true;
 }
 
 SpellChecker::~SpellChecker() = default;
@@ -143,6 +184,7 @@ void SpellChecker::learn(const QString &word)
         return;
     const QByteArray utf8 = word.toUtf8();
     enchant_dict_add(m_dictionary.get(), utf8.constData(), utf8.size());
+    m_wordListStamp = wordListStamp();
     m_known.insert(word, true);
     Q_EMIT wordAccepted(word);
 }

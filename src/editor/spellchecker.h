@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -46,6 +47,9 @@ public:
     // Accepts the word for this note while it is open.
     void ignore(const QString &word);
     bool isIgnored(const QString &word) const;
+    // Takes in words learned meanwhile in another note (the personal word list changed on disk). True when
+    // there were any, so that marks must be checked again.
+    bool refreshWordList();
 
     // The correction to make without asking, or empty when the dictionary's choice is not clear-cut: the
     // first suggestion, taken only when it differs from the word by a swap of two neighbouring letters
@@ -62,6 +66,8 @@ public:
 Q_SIGNALS:
     // A word now counts as correct (learned or ignored): marks on it should go.
     void wordAccepted(const QString &word);
+    // Words learned elsewhere were taken in: every mark may be out of date.
+    void wordListChanged();
 
 private:
     struct BrokerDeleter
@@ -74,9 +80,14 @@ private:
         void operator()(str_enchant_dict *dictionary) const;
     };
 
+    void openDictionary(const QStringList &candidates);
+    QString wordListPath() const;
+    QPair<QDateTime, qint64> wordListStamp() const;
+
     std::unique_ptr<str_enchant_broker, BrokerDeleter> m_broker;
     std::unique_ptr<str_enchant_dict, DictionaryDeleter> m_dictionary;
     QString m_language;
     QSet<QString> m_ignored;
     mutable QHash<QString, bool> m_known;
+    QPair<QDateTime, qint64> m_wordListStamp;
 };

@@ -56,6 +56,7 @@ SpellHighlighter::SpellHighlighter(QPlainTextEdit *textView, SpellChecker *check
     });
     connect(textView, &QPlainTextEdit::blockCountChanged, this, &SpellHighlighter::scheduleCheck);
     connect(checker, &SpellChecker::wordAccepted, this, &SpellHighlighter::recheckWord);
+    connect(checker, &SpellChecker::wordListChanged, this, &SpellHighlighter::recheckAll);
     connect(textView, &QPlainTextEdit::cursorPositionChanged, this, [this] {
         // Leaving the word being written finishes it: check it now.
         if (m_typingAt < 0 || !m_textView || m_textView->textCursor().position() == m_typingAt)
@@ -66,6 +67,7 @@ SpellHighlighter::SpellHighlighter(QPlainTextEdit *textView, SpellChecker *check
             recheckBlock(block);
     });
     textView->viewport()->installEventFilter(this);
+    textView->installEventFilter(this);
     scheduleCheck();
 }
 
@@ -132,6 +134,15 @@ void SpellHighlighter::recheckBlock(const QTextBlock &block)
     m_rehighlighting = false;
 }
 
+void SpellHighlighter::recheckAll()
+{
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block.userState() == Checked)
+            block.setUserState(Unchecked);
+    }
+    checkVisible();
+}
+
 void SpellHighlighter::recheckWord(const QString &word)
 {
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
@@ -171,6 +182,9 @@ bool SpellHighlighter::eventFilter(QObject *watched, QEvent *event)
 {
     if (m_textView && watched == m_textView->viewport() && event->type() == QEvent::Resize)
         scheduleCheck();
+    // Coming back to this note: words may have been learned in another one meanwhile.
+    if (m_textView && watched == m_textView && event->type() == QEvent::FocusIn && m_checker)
+        m_checker->refreshWordList();
     return QSyntaxHighlighter::eventFilter(watched, event);
 }
 

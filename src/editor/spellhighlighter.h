@@ -25,6 +25,8 @@ public:
     void checkVisible();
     // Checks again the paragraphs that hold word, after it was learned or ignored.
     void recheckWord(const QString &word);
+    // Checks the paragraphs in view again and forgets what was checked elsewhere.
+    void recheckAll();
 
     static QTextCharFormat misspelledFormat();
 

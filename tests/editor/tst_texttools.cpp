@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -243,6 +244,28 @@ private Q_SLOTS:
         w.tools->spellChecker()->ignore(QStringLiteral("tset"));
         QTRY_VERIFY(w.underlined().isEmpty());
         QCOMPARE(w.bar->matchCount(), qsizetype(2));
+    }
+
+    void wordsLearnedInAnotherNoteAreTakenIn()
+    {
+        Window first(QStringLiteral("Grumbleweed grows"));
+        Window second(QStringLiteral("more Grumbleweed"));
+        QTRY_COMPARE(second.underlined(), QStringList{"Grumbleweed"});
+        first.tools->spellChecker()->learn(QStringLiteral("Grumbleweed"));
+        QTRY_VERIFY(first.underlined().isEmpty());
+        QCOMPARE(second.underlined(), QStringList{"Grumbleweed"});
+        QFocusEvent focusIn(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(second.text, &focusIn);
+        QTRY_VERIFY(second.underlined().isEmpty());
+    }
+
+    void ignoringIsForOneNote()
+    {
+        Window first(QStringLiteral("Snarfblat here"));
+        Window second(QStringLiteral("Snarfblat there"));
+        first.tools->spellChecker()->ignore(QStringLiteral("Snarfblat"));
+        QTRY_VERIFY(first.underlined().isEmpty());
+        QTRY_COMPARE(second.underlined(), QStringList{"Snarfblat"});
     }
 
     void checkDocumentNowWalksWithWrap()
