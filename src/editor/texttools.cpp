@@ -222,15 +222,18 @@ void TextTools::cutSmartly()
     deleteSelectionSmartly();
 }
 
-void TextTools::pasteSmartly(const QString &text)
+bool TextTools::pasteSmartly(const QString &text)
 {
-    if (!m_textView || m_textView->isReadOnly() || text.isEmpty())
-        return;
+    if (!m_textView || m_textView->isReadOnly() || !m_smartInsertDelete || text.isEmpty() ||
+        !isWordCharacter(text.front()) || !isWordCharacter(text.back()))
+        return false;
+    for (const QChar c : text) {
+        if (c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator || c == QChar::Null)
+            return false;
+    }
     QTextCursor cursor = m_textView->textCursor();
     QString inserted = text;
-    const bool isWord = !text.contains(u'\n') && !text.contains(QChar::ParagraphSeparator) &&
-                        isWordCharacter(text.front()) && isWordCharacter(text.back());
-    if (m_smartInsertDelete && isWord) {
+    {
         const QTextBlock block = m_textView->document()->findBlock(cursor.selectionStart());
         const QString blockText = block.text();
         const qsizetype startInBlock = cursor.selectionStart() - block.position();
@@ -243,6 +246,13 @@ void TextTools::pasteSmartly(const QString &text)
     cursor.insertText(inserted);
     m_textView->setTextCursor(cursor);
     m_textView->ensureCursorVisible();
+    return true;
+}
+
+void TextTools::pasteClipboard()
+{
+    if (m_textView && !pasteSmartly(QApplication::clipboard()->text()))
+        m_textView->paste();
 }
 
 void TextTools::performFindPanelAction(QObject *sender)
@@ -311,12 +321,12 @@ void TextTools::cut(QObject *)
 
 void TextTools::paste(QObject *)
 {
-    pasteSmartly(QApplication::clipboard()->text());
+    pasteClipboard();
 }
 
 void TextTools::pasteAsPlainText(QObject *)
 {
-    pasteSmartly(QApplication::clipboard()->text());
+    pasteClipboard();
 }
 
 void TextTools::deleteSelection(QObject *)
@@ -339,10 +349,8 @@ bool TextTools::eventFilter(QObject *watched, QEvent *event)
         cutSmartly();
         return true;
     }
-    if (key->matches(QKeySequence::Paste)) {
-        pasteSmartly(QApplication::clipboard()->text());
+    if (key->matches(QKeySequence::Paste) && pasteSmartly(QApplication::clipboard()->text()))
         return true;
-    }
     if (m_autoCorrect && !hasSelection && finishesWord(key->text()) && m_spellChecker->hasDictionary()) {
         // Let the view type the character first, so the correction is an undo step of its own.
         m_forwardingKey = true;

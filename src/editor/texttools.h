@@ -62,7 +62,11 @@ public:
     // Edits with smart insert and delete; each is one undo step.
     void deleteSelectionSmartly();
     void cutSmartly();
-    void pasteSmartly(const QString &text);
+    // Pastes text that is one line beginning and ending with a letter or digit, adding the spaces it needs
+    // between words; false, with nothing done, for anything else (the view's own paste takes that).
+    bool pasteSmartly(const QString &text);
+    // The clipboard: smartly when it holds such words, else through the view's own paste.
+    void pasteClipboard();
 
 public Q_SLOTS:
     void performFindPanelAction(QObject *sender);

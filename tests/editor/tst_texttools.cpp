@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -372,6 +373,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("start");
         QTest::addColumn<int>("end");
         QTest::addColumn<QString>("pasted");
+        // Empty where the text is no words and is left to the view's own paste.
         QTest::addColumn<QString>("expected");
         QTest::newRow("adds a space before") << "hello world" << 5 << 5 << "big"
                                              << "hello big world";
@@ -381,14 +383,16 @@ private Q_SLOTS:
                                             << "hello big world";
         QTest::newRow("over a selected word") << "a old b" << 2 << 5 << "new"
                                               << "a new b";
+        QTest::newRow("two words") << "a b" << 1 << 1 << "big red"
+                                   << "a big red b";
         QTest::newRow("leaves: end of the line") << "hello " << 6 << 6 << "big"
                                                  << "hello big";
         QTest::newRow("leaves: text with its own spaces") << "ab" << 1 << 1 << " x "
-                                                          << "a x b";
+                                                          << "";
         QTest::newRow("leaves: several lines") << "ab" << 1 << 1 << "x\ny"
-                                               << "ax\nyb";
+                                               << "";
         QTest::newRow("leaves: punctuation pasted") << "ab" << 1 << 1 << ","
-                                                    << "a,b";
+                                                    << "";
     }
 
     void smartPaste()
@@ -400,10 +404,29 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         Window w(content);
         w.select(start, end);
-        w.tools->pasteSmartly(pasted);
+        QCOMPARE(w.tools->pasteSmartly(pasted), !expected.isEmpty());
+        if (expected.isEmpty())
+            expected = content;
         QCOMPARE(w.text->toPlainText(), expected);
+        if (expected == content)
+            return;
         w.text->undo();
         QCOMPARE(w.text->toPlainText(), content);
+    }
+
+    void pasteKeyAddsSpaces()
+    {
+        Window w(QStringLiteral("helloworld"));
+        w.select(5, 5);
+        QApplication::clipboard()->setText(QStringLiteral("big"));
+        if (QApplication::clipboard()->text() != u"big")
+            QSKIP("This platform has no clipboard.");
+        QTest::keyClick(w.text, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w.text->toPlainText(), QStringLiteral("hello big world"));
+        // Lines go in through the view's own paste, as they are.
+        QApplication::clipboard()->setText(QStringLiteral("one\ntwo"));
+        QTest::keyClick(w.text, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w.text->toPlainText(), QStringLiteral("hello big one\ntwoworld"));
     }
 
     void spellingPanelChangesAndLearns()
