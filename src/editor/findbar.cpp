@@ -134,7 +134,12 @@ FindBar::FindBar(QPlainTextEdit *textView, QWidget *parent)
     hide();
 }
 
-FindBar::~FindBar() = default;
+FindBar::~FindBar()
+{
+    // Our marks would stay in the text otherwise.
+    if (m_textView && m_highlighting)
+        m_textView->setExtraSelections({});
+}
 
 QString FindBar::searchText() const
 {

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace {
@@ -71,7 +72,15 @@ SpellHighlighter::SpellHighlighter(QPlainTextEdit *textView, SpellChecker *check
     scheduleCheck();
 }
 
-SpellHighlighter::~SpellHighlighter() = default;
+SpellHighlighter::~SpellHighlighter()
+{
+    // The base class takes its marks off the note as it goes, an edit of the document that must not reach us
+    // half destroyed.
+    if (QTextDocument *note = document())
+        disconnect(note, nullptr, this, nullptr);
+    if (m_textView)
+        disconnect(m_textView, nullptr, this, nullptr);
+}
 
 void SpellHighlighter::setEnabled(bool enabled)
 {

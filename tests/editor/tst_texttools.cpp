@@ -154,6 +154,16 @@ private Q_SLOTS:
         QTRY_COMPARE(w.underlined(), QStringList{"wrods"});
     }
 
+    void removingTheToolsLeavesACleanView()
+    {
+        Window w(QStringLiteral("a tset here"));
+        QTRY_COMPARE(w.underlined(), QStringList{"tset"});
+        delete w.tools;
+        QVERIFY(w.underlined().isEmpty());
+        QTest::keyClicks(w.text, QStringLiteral("teh "));
+        QCOMPARE(w.text->toPlainText(), QStringLiteral("teh a tset here"));
+    }
+
     void farParagraphsAreCheckedWhenScrolledTo()
     {
         QString content;
