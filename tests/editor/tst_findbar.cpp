@@ -229,6 +229,20 @@ private Q_SLOTS:
         QCOMPARE(w.selection(), qMakePair(qsizetype(4), qsizetype(9)));
     }
 
+    void useSelectionTakesItsFirstLine()
+    {
+        Window w(QStringLiteral("first line\nsecond line"));
+        w.window.show();
+        w.select(6, 17);
+        w.send(TextTools::SetSearchString);
+        QCOMPARE(w.bar->searchText(), QStringLiteral("line"));
+        QVERIFY(w.bar->isHidden());
+        // An empty selection leaves the last search as it was.
+        w.select(0, 0);
+        w.send(TextTools::SetSearchString);
+        QCOMPARE(w.bar->searchText(), QStringLiteral("line"));
+    }
+
     void replaceAllIsOneUndoStep()
     {
         const QString original = QStringLiteral("cat dog cat\ncat");

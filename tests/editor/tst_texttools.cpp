@@ -439,9 +439,9 @@ private Q_SLOTS:
         QCOMPARE(w.text->toPlainText(), QStringLiteral("hello big one\ntwoworld"));
     }
 
-    void spellingPanelChangesAndLearns()
+    void spellingPanelChangesIgnoresAndLearns()
     {
-        Window w(QStringLiteral("one tset and one Blorvik"));
+        Window w(QStringLiteral("one tset and one Blorvik, then Zwonkel and Blorvik"));
         w.tools->showGuessPanel(nullptr);
         auto *panel = w.window.findChild<SpellingPanel *>();
         QVERIFY(panel);
@@ -455,12 +455,21 @@ private Q_SLOTS:
         QVERIFY(panel->guesses().contains(QStringLiteral("test")));
         panel->guessList()->setCurrentRow(int(panel->guesses().indexOf(QStringLiteral("test"))));
         panel->change();
-        QCOMPARE(w.text->toPlainText(), QStringLiteral("one test and one Blorvik"));
+        QCOMPARE(w.text->toPlainText(), QStringLiteral("one test and one Blorvik, then Zwonkel and Blorvik"));
         QCOMPARE(panel->word(), QStringLiteral("Blorvik"));
+        // Ignored for this note: its second use is passed over too.
+        panel->ignore();
+        QCOMPARE(panel->word(), QStringLiteral("Zwonkel"));
+        QVERIFY(!w.tools->spellChecker()->isLearned(QStringLiteral("Blorvik")));
         panel->learn();
-        QVERIFY(w.tools->spellChecker()->isLearned(QStringLiteral("Blorvik")));
+        QVERIFY(w.tools->spellChecker()->isLearned(QStringLiteral("Zwonkel")));
         QVERIFY(panel->word().isEmpty());
         QCOMPARE(panel->status(), QStringLiteral("No misspelled words found."));
+        // The menu's "Check Document Now" drives the open panel.
+        w.text->setPlainText(QStringLiteral("fine wrod"));
+        w.tools->checkSpelling(nullptr);
+        QCOMPARE(panel->word(), QStringLiteral("wrod"));
+        QCOMPARE(w.selected(), QStringLiteral("wrod"));
     }
 };
 
