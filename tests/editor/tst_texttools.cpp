@@ -105,7 +105,7 @@ private Q_SLOTS:
         if (!checker.hasDictionary())
             QSKIP("The American English dictionary (hunspell-en-us) is not installed.");
         Window w;
-        if (w.tools->spellChecker()->language() != u"en_US")
+        if (!w.tools->spellChecker()->language().startsWith(u"en"))
             QSKIP("The user's language has its own dictionary here; these cases are written in English.");
     }
 
