@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringView>
+
+#include <memory>
+
+struct str_enchant_broker;
+struct str_enchant_dict;
+
+// Spelling for one open note with enchant: the dictionary of the user's language when one is installed, else
+// American English. Learned words go to the user's personal word list (enchant keeps it under the user's
+// config folder) and survive a restart; ignored words count as correct for this note while it is open.
+// Without any dictionary every word counts as correct.
+class SpellChecker : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Word
+    {
+        qsizetype position = -1;
+        qsizetype length = 0;
+        bool isValid() const { return position >= 0; }
+        bool operator==(const Word &) const = default;
+    };
+
+    // An empty language means the user's own.
+    explicit SpellChecker(const QString &language = {}, QObject *parent = nullptr);
+    ~SpellChecker() override;
+    Q_DISABLE_COPY_MOVE(SpellChecker)
+
+    bool hasDictionary() const { return m_dictionary != nullptr; }
+    // The dictionary's language tag, e.g. "en_US", or empty without one.
+    QString language() const { return m_language; }
+
+    bool isCorrect(const QString &word) const;
+    QStringList suggestions(const QString &word) const;
+    // Adds the word to the personal word list.
+    void learn(const QString &word);
+    bool isLearned(const QString &word) const;
+    // Accepts the word for this note while it is open.
+    void ignore(const QString &word);
+    bool isIgnored(const QString &word) const;
+    // Takes in words learned meanwhile in another note (the personal word list changed on disk). True when
+    // there were any, so that marks must be checked again.
+    bool refreshWordList();
+
+    // The correction to make without asking, or empty when the dictionary's choice is not clear-cut: the
+    // first suggestion, taken only when it differs from the word by a swap of two neighbouring letters
+    // ("teh" → "the") or in letter case alone ("monday" → "Monday"). A capitalised word is looked up in
+    // lower case and the correction capitalised again.
+    QString correctionFor(const QString &word) const;
+
+    // The words worth checking in one paragraph: runs of letters with inner apostrophes; runs with digits or
+    // underscores, parts of addresses, paths and file names, and scripts written without spaces are left out.
+    static QList<Word> words(QStringView text);
+    // The first misspelled word of text that starts at or after from.
+    Word nextMisspelling(QStringView text, qsizetype from = 0) const;
+
+Q_SIGNALS:
+    // A word now counts as correct (learned or ignored): marks on it should go.
+    void wordAccepted(const QString &word);
+    // Words learned elsewhere were taken in: every mark may be out of date.
+    void wordListChanged();
+
+private:
+    struct BrokerDeleter
+    {
+        void operator()(str_enchant_broker *broker) const;
+    };
+    struct DictionaryDeleter
+    {
+        str_enchant_broker *broker = nullptr;
+        void operator()(str_enchant_dict *dictionary) const;
+    };
+
+    void openDictionary(const QStringList &candidates);
+    QString wordListPath() const;
+    QPair<QDateTime, qint64> wordListStamp() const;
+
+    std::unique_ptr<str_enchant_broker, BrokerDeleter> m_broker;
+    std::unique_ptr<str_enchant_dict, DictionaryDeleter> m_dictionary;
+    QString m_language;
+    QSet<QString> m_ignored;
+    mutable QHash<QString, bool> m_known;
+    QPair<QDateTime, qint64> m_wordListStamp;
+};
