@@ -8,6 +8,7 @@
 #include <memory>
 
 class Document;
+class QMenuBar;
 class QWidget;
 
 // Owns one top-level window and ties it to its document: title, closing, error presentation.
@@ -30,6 +31,9 @@ public:
     void synchronizeWindowTitleWithDocumentName();
 
     void showWindow();
+    // Puts the app's menu bar at the top of the window (each window on Linux carries its own).
+    void setMenuBar(QMenuBar *menuBar);
+    QMenuBar *menuBar() const;
     // The standard error message box for this window.
     void presentError(const Error &error);
 
