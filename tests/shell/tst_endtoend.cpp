@@ -99,23 +99,77 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note), QByteArray("before the end"));
     }
 
+    void closingTheWindowRightAfterTypingKeepsIt()
+    {
+        startApp();
+        const QString note = desktop(QStringLiteral(" Note.txt"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(note), 10000);
+        QVERIFY(waitForWindow(m_stamp + QStringLiteral(" Note")));
+        xdotool(
+            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral("closed at once")});
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+w")});
+        // The last window closed: the app ends, and the note holds everything typed.
+        QVERIFY(m_app->waitForFinished(10000));
+        QCOMPARE(readBytes(note), QByteArray("closed at once"));
+    }
+
+    void aSecondLaunchHandsItsFilesToTheFirst()
+    {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+            QSKIP("needs a session bus (ctest runs this test under dbus-run-session)");
+        startApp({}, true);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(desktop(QStringLiteral(" Note.txt"))), 10000);
+        QVERIFY(waitForWindow(m_stamp + QStringLiteral(" Note")));
+        const QString other = m_home->filePath(QStringLiteral("other.txt"));
+        writeBytes(other, "from the file manager");
+
+        for (int launch = 0; launch < 2; ++launch) {
+            const Run second = run(appBinary(), {other}, {}, appEnvironment(true));
+            QCOMPARE(second.exitCode, 0);
+            QVERIFY(waitForWindow(QStringLiteral("other")));
+        }
+        QCOMPARE(visibleWindows(QStringLiteral("other")), 1);
+        screenshot(QStringLiteral("4-handed-over"));
+
+        // A launch without files while windows are visible brings them forward and makes nothing new.
+        QCOMPARE(run(appBinary(), {}, {}, appEnvironment(true)).exitCode, 0);
+        QTest::qWait(500);
+        QCOMPARE(QDir(m_home->filePath(QStringLiteral("Desktop"))).entryList(QDir::Files).size(), 1);
+        QCOMPARE(m_app->state(), QProcess::Running);
+    }
+
 private:
+    int visibleWindows(const QString &title)
+    {
+        const Run found = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                          QStringLiteral("--name"), QStringLiteral("^") + title});
+        return int(found.out.trimmed().split('\n').size()) - (found.out.trimmed().isEmpty() ? 1 : 0);
+    }
+
     QString desktop(const QString &suffix) const
     {
         return m_home->filePath(QStringLiteral("Desktop/")) + m_stamp + suffix;
     }
 
-    void startApp(const QStringList &arguments = {})
+    QStringList appEnvironment(bool sessionBus) const
+    {
+        const QString home = m_home->path();
+        QStringList env{QStringLiteral("HOME=") + home,
+                        QStringLiteral("XDG_CONFIG_HOME=") + home + QStringLiteral("/.config"),
+                        QStringLiteral("XDG_DATA_HOME=") + home + QStringLiteral("/.local/share"),
+                        QStringLiteral("XDG_STATE_HOME=") + home + QStringLiteral("/.local/state"),
+                        QStringLiteral("XDG_CACHE_HOME=") + home + QStringLiteral("/.cache"),
+                        QStringLiteral("QT_QPA_PLATFORM=xcb")};
+        // Without the bus each launch is an instance of its own, so tests never meet another running app.
+        if (!sessionBus)
+            env << QStringLiteral("DBUS_SESSION_BUS_ADDRESS=disabled:");
+        return env;
+    }
+
+    void startApp(const QStringList &arguments = {}, bool sessionBus = false)
     {
         m_app = std::make_unique<QProcess>();
-        QStringList env = QProcess::systemEnvironment();
-        const QString home = m_home->path();
-        env << QStringLiteral("HOME=") + home << QStringLiteral("XDG_CONFIG_HOME=") + home + QStringLiteral("/.config")
-            << QStringLiteral("XDG_DATA_HOME=") + home + QStringLiteral("/.local/share")
-            << QStringLiteral("XDG_STATE_HOME=") + home + QStringLiteral("/.local/state")
-            << QStringLiteral("XDG_CACHE_HOME=") + home + QStringLiteral("/.cache")
-            << QStringLiteral("QT_QPA_PLATFORM=xcb") << QStringLiteral("DBUS_SESSION_BUS_ADDRESS=disabled:");
-        m_app->setEnvironment(env);
+        m_app->setEnvironment(QProcess::systemEnvironment() + appEnvironment(sessionBus));
         m_app->setProcessChannelMode(QProcess::ForwardedChannels);
         m_app->start(appBinary(), arguments);
         QVERIFY(m_app->waitForStarted());
