@@ -114,6 +114,27 @@ private Q_SLOTS:
         QVERIFY(delegate.calls.isEmpty());
     }
 
+    void helperIsAskedBeforeItsWidgetUntilItGoes()
+    {
+        ActionDispatcher dispatcher;
+        QWidget window;
+        auto *layout = new QVBoxLayout(&window);
+        auto *note = new QPlainTextEdit(QStringLiteral("note text"));
+        layout->addWidget(note);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        note->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), note);
+
+        auto *helper = new Delegate; // answers copy: too
+        ActionDispatcher::setHelperResponder(note, helper);
+        QCOMPARE(dispatcher.responderFor("copy:"), helper);
+        QCOMPARE(dispatcher.responderChain().indexOf(helper) + 1, dispatcher.responderChain().indexOf(note));
+        delete helper;
+        QCOMPARE(dispatcher.responderFor("copy:"), note);
+    }
+
     void chainOrder()
     {
         ActionDispatcher dispatcher;
