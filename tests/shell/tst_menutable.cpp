@@ -1,4 +1,6 @@
 #include "framework/actiondispatcher.h"
+#include "framework/document.h"
+#include "framework/documentcontroller.h"
 #include "editor/notetextview.h"
 #include "framework/windowcontroller.h"
 #include "shell/menubar.h"
@@ -133,6 +135,10 @@ const QMetaObject *responderClass(const QByteArray &className)
 {
     if (className == "WindowController")
         return &WindowController::staticMetaObject;
+    if (className == "Document")
+        return &Document::staticMetaObject;
+    if (className == "DocumentController")
+        return &DocumentController::staticMetaObject;
     if (className == "NoteTextView")
         return &NoteTextView::staticMetaObject;
     return nullptr;
