@@ -3,12 +3,18 @@
 #include "mountsandbox.h"
 #include "support/testsupport.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
+#include <cstring>
 #include <sys/stat.h>
 
 using namespace TestSupport;
@@ -165,6 +171,83 @@ private Q_SLOTS:
         QCOMPARE(note.document->isDocumentEdited(), !edit.isEmpty() && !errorPart.isEmpty());
     }
 
+    void nameDialogSelectsTheNameWithoutItsExtension_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QString>("renamedTo");
+        QTest::newRow("one extension") << "note.txt"
+                                       << "note"
+                                       << "Groceries.txt";
+        QTest::newRow("only the last extension") << "a.b.txt"
+                                                 << "a.b"
+                                                 << "Groceries.txt";
+        QTest::newRow("no extension") << "README"
+                                      << "README"
+                                      << "Groceries";
+        QTest::newRow("hidden file, no extension") << ".notes"
+                                                   << ".notes"
+                                                   << "Groceries";
+    }
+    void nameDialogSelectsTheNameWithoutItsExtension()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, selected);
+        QFETCH(QString, renamedTo);
+        QTemporaryDir dir;
+        writeBytes(dir.filePath(name), "the note");
+        OpenNote note(dir.filePath(name));
+        note.controller->showWindow();
+        QString seenSelection;
+        QString seenTitle;
+        // The user types a new name over the selection and presses Rename.
+        QTimer::singleShot(0, this, [&] {
+            (void)QTest::qWaitFor([&] {
+                auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+                auto *edit = dialog ? dialog->findChild<QLineEdit *>() : nullptr;
+                return edit && edit->selectedText() == selected;
+            });
+            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            auto *edit = dialog->findChild<QLineEdit *>();
+            seenSelection = edit->selectedText();
+            seenTitle = dialog->windowTitle();
+            QTest::keyClicks(edit, QStringLiteral("Groceries"));
+            dialog->accept();
+        });
+        note.document->renameDocument(nullptr);
+        QCOMPARE(seenTitle, QStringLiteral("Rename"));
+        QCOMPARE(seenSelection, selected);
+        QCOMPARE(note.error(), QString());
+        QCOMPARE(entries(dir.path()), QStringList{renamedTo});
+        QCOMPARE(note.path(), dir.filePath(renamedTo));
+    }
+
+    void folderDialogMovesToTheChosenFolder()
+    {
+        QTemporaryDir dir;
+        QTemporaryDir other;
+        writeBytes(dir.filePath("note.txt"), "the note");
+        OpenNote note(dir.filePath("note.txt"));
+        note.controller->showWindow();
+        QString seenTitle;
+        QTimer::singleShot(0, this, [&] {
+            (void)QTest::qWaitFor([] { return qobject_cast<QFileDialog *>(QApplication::activeModalWidget()); });
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            seenTitle = dialog->windowTitle();
+            dialog->setDirectory(other.path());
+            static_cast<QDialog *>(dialog)->accept(); // QFileDialog hides accept()
+        });
+        note.document->moveDocument(nullptr);
+        QCOMPARE(seenTitle, QStringLiteral("Move To"));
+        QCOMPARE(note.error(), QString());
+        QCOMPARE(note.path(), other.filePath("note.txt"));
+        QCOMPARE(readBytes(other.filePath("note.txt")), QByteArray("the note"));
+    }
+
     void watchFollowsARename()
     {
         QTemporaryDir dir;
@@ -311,6 +394,33 @@ private Q_SLOTS:
         replaceByRename(note.path(), "changed elsewhere");
         QVERIFY(reloaded.wait(5000));
         QCOMPARE(note.document->bytes, QByteArray("changed elsewhere"));
+    }
+
+    void moveAcrossFileSystemsKeepsTheNoteWhereItWasWhenTheOriginalCannotGo()
+    {
+        QTemporaryDir dir;
+        QTemporaryDir other;
+        const QString folder = dir.filePath("locked");
+        QDir().mkpath(folder);
+        writeBytes(folder + "/note.txt", "the note");
+        MountSandbox sandbox;
+        // Seen through the read-only mount the note is on another file system than the destination, and cannot
+        // be removed once it has been copied.
+        if (!sandbox.start(MountSandbox::readOnlyBind(folder)))
+            QSKIP(qPrintable("needs a private read-only bind mount: " + sandbox.reason()));
+        const QString source = sandbox.view(folder + "/note.txt");
+        OpenNote note(source);
+
+        moveInto(other.path());
+        note.document->moveDocument(nullptr);
+
+        QVERIFY2(note.error().contains(QString::fromLocal8Bit(std::strerror(EROFS))), qPrintable(note.error()));
+        QVERIFY2(note.error().contains(u"“note.txt”"), qPrintable(note.error()));
+        // Not in two places: the copy went again.
+        QCOMPARE(entries(other.path()), QStringList());
+        QCOMPARE(readBytes(source), QByteArray("the note"));
+        QCOMPARE(note.path(), source);
+        QCOMPARE(note.moved->size(), 0);
     }
 };
 
