@@ -1,6 +1,9 @@
 #include "editor.h"
 
+#include "editor/findbar.h"
 #include "editor/notetextview.h"
+#include "editor/texttools.h"
+#include "framework/actiondispatcher.h"
 #include "editor/wordcounter.h"
 #include "storage/plaintextdocument.h"
 
@@ -99,6 +102,19 @@ Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
     connect(m_wordCounter, &WordCounter::totalChanged, this, &Editor::showWordCount);
     connect(m_textView, &NoteTextView::textEdited, this, &Editor::textDidChange);
     frame->installEventFilter(this);
+
+    // Find, spelling and case tools answer the menu's actions before the text view itself, and for the window
+    // when the focus is in the find bar.
+    auto *findBar = new FindBar(m_textView);
+    setFindBar(findBar);
+    auto *tools = new TextTools(m_textView, findBar);
+    setSpellChecker(tools);
+    ActionDispatcher::setHelperResponder(m_textView, tools);
+    ActionDispatcher::setHelperResponder(frame, tools);
+    m_textView->setContextMenuExtender([tools = QPointer<TextTools>(tools)](QMenu *menu, const QPoint &position) {
+        if (tools)
+            tools->extendContextMenu(menu, position);
+    });
 
     updateWordCount();
     m_textView->setFocus();

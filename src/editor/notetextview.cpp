@@ -1,8 +1,10 @@
 #include "editor/notetextview.h"
 
+#include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QScopedValueRollback>
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <array>
 #include <vector>
 
@@ -473,4 +476,17 @@ QRect NoteTextView::caretRect() const
 {
     const QRect cursor = cursorRect();
     return QRect(cursor.left(), cursor.top(), caretWidth, cursor.height());
+}
+
+void NoteTextView::setContextMenuExtender(ContextMenuExtender extender)
+{
+    m_contextMenuExtender = std::move(extender);
+}
+
+void NoteTextView::contextMenuEvent(QContextMenuEvent *event)
+{
+    std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+    if (m_contextMenuExtender)
+        m_contextMenuExtender(menu.get(), event->pos());
+    menu->exec(event->globalPos());
 }

@@ -2,6 +2,8 @@
 
 #include <QColor>
 #include <QPlainTextEdit>
+
+#include <functional>
 #include <QRect>
 #include <QTimer>
 
@@ -59,6 +61,10 @@ public:
     // The ending a line typed by the user gets: the note's most common one when its text was set, LF if none.
     LineEnding newLineEnding() const { return m_defaultEnding; }
 
+    // Adds items (spelling suggestions) to the context menu at a point of the viewport.
+    using ContextMenuExtender = std::function<void(QMenu *menu, const QPoint &viewportPosition)>;
+    void setContextMenuExtender(ContextMenuExtender extender);
+
 public Q_SLOTS:
     void pasteAsPlainText(QObject *sender);
     // Removes the selection, like the Delete key does when there is one.
@@ -76,6 +82,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void onContentsChange(int position, int charsRemoved, int charsAdded);
@@ -104,4 +111,5 @@ private:
     bool m_caretOn = true;
     QRect m_drawnCaret;
     QTimer m_caretBlink;
+    ContextMenuExtender m_contextMenuExtender;
 };

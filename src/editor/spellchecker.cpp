@@ -220,12 +220,21 @@ QString SpellChecker::correctionFor(const QString &word) const
     const QStringList guesses = suggestions(lookedUp);
     if (guesses.isEmpty())
         return {};
-    const QString first = guesses.first();
-    const bool clearCut =
-        differsBySwap(lookedUp, first) || (first != lookedUp && first.compare(lookedUp, Qt::CaseInsensitive) == 0);
-    if (!clearCut)
+    // Unambiguous means exactly one suggestion is a slip of the hand (two letters swapped, or letter case):
+    // "tset" could be "test" or "stet", so it stays as typed.
+    QString only;
+    for (const QString &guess : guesses) {
+        const bool slip =
+            differsBySwap(lookedUp, guess) || (guess != lookedUp && guess.compare(lookedUp, Qt::CaseInsensitive) == 0);
+        if (!slip)
+            continue;
+        if (!only.isEmpty() && guess != only)
+            return {};
+        only = guess;
+    }
+    if (only.isEmpty())
         return {};
-    return isCapitalized ? capitalized(first) : first;
+    return isCapitalized ? capitalized(only) : only;
 }
 
 QList<SpellChecker::Word> SpellChecker::words(QStringView text)

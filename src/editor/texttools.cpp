@@ -1,5 +1,7 @@
 #include "editor/texttools.h"
 
+#include "editor/casetransform.h"
+
 #include "editor/findbar.h"
 #include "editor/spellchecker.h"
 #include "editor/spellhighlighter.h"
@@ -439,4 +441,25 @@ bool TextTools::isWholeWordSelection(const QTextCursor &cursor) const
     const QChar before = cursor.selectionStart() > 0 ? document->characterAt(cursor.selectionStart() - 1) : QChar();
     const QChar after = document->characterAt(cursor.selectionEnd());
     return !isWordCharacter(before) && !isWordCharacter(after);
+}
+
+void TextTools::uppercaseWord(QObject *sender)
+{
+    Q_UNUSED(sender);
+    if (m_textView)
+        CaseTransform::uppercaseWord(m_textView);
+}
+
+void TextTools::lowercaseWord(QObject *sender)
+{
+    Q_UNUSED(sender);
+    if (m_textView)
+        CaseTransform::lowercaseWord(m_textView);
+}
+
+void TextTools::capitalizeWord(QObject *sender)
+{
+    Q_UNUSED(sender);
+    if (m_textView)
+        CaseTransform::capitalizeWord(m_textView);
 }

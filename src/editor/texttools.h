@@ -82,6 +82,10 @@ public Q_SLOTS:
     void paste(QObject *sender);
     void pasteAsPlainText(QObject *sender);
     void deleteSelection(QObject *sender);
+    // The Transformations menu: the selection, or the word at the caret.
+    void uppercaseWord(QObject *sender);
+    void lowercaseWord(QObject *sender);
+    void capitalizeWord(QObject *sender);
 
 Q_SIGNALS:
     // For the check mark of "Check Spelling While Typing".

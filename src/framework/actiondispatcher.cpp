@@ -17,6 +17,7 @@ namespace {
 
 constexpr char actionProperty[] = "noltnoltAction";
 constexpr char targetProperty[] = "noltnoltTarget";
+constexpr char helperProperty[] = "noltnoltHelperResponder";
 
 // Actions whose plain slot name would collide with a C++ keyword or with a slot every widget has (QWidget::hide
 // would hide the focused text view instead of the app).
@@ -89,14 +90,26 @@ QObject *ActionDispatcher::documentController() const
     return m_documentController;
 }
 
+void ActionDispatcher::setHelperResponder(QWidget *widget, QObject *helper)
+{
+    widget->setProperty(helperProperty, QVariant::fromValue(helper));
+    if (helper) {
+        // A helper that goes away must not be asked again.
+        connect(helper, &QObject::destroyed, widget, [widget] { widget->setProperty(helperProperty, QVariant()); });
+    }
+}
+
 QList<QObject *> ActionDispatcher::responderChain() const
 {
     QList<QObject *> chain;
     QWidget *start = QApplication::focusWidget();
     if (!start)
         start = QApplication::activeWindow();
-    for (QWidget *widget = start; widget; widget = widget->parentWidget())
+    for (QWidget *widget = start; widget; widget = widget->parentWidget()) {
+        if (QObject *helper = widget->property(helperProperty).value<QObject *>())
+            chain.append(helper);
         chain.append(widget);
+    }
     if (start) {
         if (m_windowResponders) {
             chain.append(m_windowResponders(start->window()));

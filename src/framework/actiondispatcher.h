@@ -35,6 +35,9 @@ public:
     static ActionDispatcher &shared();
 
     static QByteArray slotNameFor(const QByteArray &action);
+    // An object that answers actions on behalf of widget and is asked just before it (tools that extend a text
+    // view without being one). One helper per widget; none removes it.
+    static void setHelperResponder(QWidget *widget, QObject *helper);
     // The index of the method of object that answers action, or -1.
     static int methodIndexFor(const QObject *object, const QByteArray &action);
 

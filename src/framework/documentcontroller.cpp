@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -130,7 +131,16 @@ void DocumentController::openDocument(const QUrl &url, bool display, const OpenC
         noteNewRecentDocumentUrl(to);
     });
     noteNewRecentDocumentUrl(url);
+    // Edits that no window saves by itself (a note moved away by another program) are written on the delay.
+    connect(document, &Document::documentEditedChanged, this, [this, document](bool edited) {
+        if (edited && m_autosavingDelay > 0)
+            QTimer::singleShot(int(m_autosavingDelay * 1000), document, [document] {
+                if (document->isDocumentEdited())
+                    document->autosave(false, {}); // a failure keeps the note edited and its text recoverable
+            });
+    });
     document->makeWindowControllers();
+    Q_EMIT windowControllersMade(document);
     if (display)
         document->showWindows();
     if (completion)

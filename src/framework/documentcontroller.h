@@ -75,6 +75,8 @@ public Q_SLOTS:
     void clearRecentDocuments(QObject *sender);
 
 Q_SIGNALS:
+    // A newly opened document has its windows, which are not shown yet.
+    void windowControllersMade(Document *document);
     void recentDocumentsChanged();
     void autosavingDelayChanged(double seconds);
 

@@ -5,7 +5,9 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLayout>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
@@ -63,6 +65,21 @@ void WindowController::showWindow()
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+}
+
+void WindowController::setMenuBar(QMenuBar *menuBar)
+{
+    if (QLayout *layout = m_window->layout())
+        layout->setMenuBar(menuBar);
+    else if (menuBar)
+        menuBar->setParent(m_window.get());
+}
+
+QMenuBar *WindowController::menuBar() const
+{
+    if (QLayout *layout = m_window->layout())
+        return qobject_cast<QMenuBar *>(layout->menuBar());
+    return m_window->findChild<QMenuBar *>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 void WindowController::presentError(const Error &error)

@@ -9,6 +9,7 @@
 #include <optional>
 
 class Document;
+class QMenuBar;
 class QWidget;
 
 // Owns one top-level window and ties it to its document: title, closing, error presentation.
@@ -31,6 +32,9 @@ public:
     void synchronizeWindowTitleWithDocumentName();
 
     void showWindow();
+    // Puts the app's menu bar at the top of the window (each window on Linux carries its own).
+    void setMenuBar(QMenuBar *menuBar);
+    QMenuBar *menuBar() const;
     // The standard error message box for this window.
     void presentError(const Error &error);
     // Small dialogs over this window for renaming and moving the document's file; none when the user cancels.

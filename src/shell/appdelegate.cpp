@@ -1,8 +1,402 @@
 #include "appdelegate.h"
 
+#include "editor/editor.h"
+#include "editor/texttools.h"
+#include "framework/actiondispatcher.h"
+#include "framework/document.h"
+#include "framework/documentcontroller.h"
+#include "framework/recoverystore.h"
+#include "shell/filemanager.h"
+#include "shell/menubar.h"
+#include "shell/notesfolderpanel.h"
+#include "shell/openrecentmenu.h"
+#include "shell/terminationsignals.h"
+#include "shell/updateprompt.h"
+#include "storage/notesfolder.h"
+#include "storage/plaintextdocument.h"
+#include "storage/textfiles.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeDatabase>
+#include <QPointer>
+#include <QSessionManager>
+#include <QStandardPaths>
+#include <QWidget>
+
+namespace {
+
+constexpr double autosavingDelaySeconds = 0.3;
+constexpr char stateFolderName[] = "noltnolt";
+constexpr char spellingToggleAction[] = "toggleContinuousSpellChecking:";
+
+// Plain text and every kind of file that is plain text underneath (source code, logs, Markdown...).
+QString plainTextFilter()
+{
+    QStringList globs;
+    const QMimeDatabase mimes;
+    const QList<QMimeType> all = mimes.allMimeTypes();
+    for (const QMimeType &type : all) {
+        if (type.inherits(QStringLiteral("text/plain")))
+            globs.append(type.globPatterns());
+    }
+    globs.removeDuplicates();
+    globs.sort();
+    return QStringLiteral("Plain Text (%1)").arg(globs.join(u' '));
+}
+
+QList<DocumentController::DocumentType> documentTypes(const AppResources &resources)
+{
+    QFile info(resources.folder() + QStringLiteral("/info.json"));
+    if (info.open(QIODevice::ReadOnly)) {
+        const QList<DocumentController::DocumentType> types = DocumentController::documentTypesFromInfo(info.readAll());
+        if (!types.isEmpty())
+            return types;
+    }
+    // Without its information file the app still opens notes.
+    return {{QString::fromLatin1(PlainTextDocument::typeName),
+             {QStringLiteral("text/plain")},
+             QStringLiteral("PlainTextDocument")}};
+}
+
+QList<QWidget *> noteWindows()
+{
+    QList<QWidget *> windows;
+    const QList<QWidget *> topLevels = QApplication::topLevelWidgets();
+    for (QWidget *widget : topLevels) {
+        if (WindowController::forWindow(widget) && widget->isWindow())
+            windows.append(widget);
+    }
+    return windows;
+}
+
+} // namespace
+
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
-{}
+    , m_documents(DocumentController::shared())
+    , m_recovery(std::make_unique<RecoveryStore>(RecoveryStore::defaultFolder(QString::fromLatin1(stateFolderName))))
+    , m_terminationSignals(new TerminationSignals(this))
+    , m_notesFolder(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
+{
+    m_documents.setDocumentTypes(documentTypes(m_resources));
+    m_documents.registerDocumentClass(PlainTextDocument::staticMetaObject);
+    Document::setRecoveryStore(m_recovery.get());
+    NotesFolder::shared().setPanel([](const NotesFolder::PanelRequest &request) {
+        return NotesFolderPanel::run(request, QApplication::activeWindow());
+    });
+
+    // A kill, Ctrl+C or the end of the session writes every note before the app ends.
+    connect(m_terminationSignals, &TerminationSignals::terminationRequested, this,
+            [this](int) { quitAfterSaving(true); });
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::commitDataRequest, this,
+                [this](QSessionManager &) { m_documents.reviewUnsavedDocumentsBeforeQuit(); });
+    }
+}
+
+AppDelegate::~AppDelegate()
+{
+    // Windows go while the application object still exists.
+    const QList<Document *> open = m_documents.documents();
+    for (Document *document : open)
+        document->close();
+    Document::setRecoveryStore(nullptr);
+}
+
+void AppDelegate::setLaunchFiles(const QList<QUrl> &files)
+{
+    m_launchFiles = files;
+}
+
+void AppDelegate::setNotesFolder(const QString &folder)
+{
+    m_notesFolder = folder;
+}
+
+QString AppDelegate::notesFolder() const
+{
+    return m_notesFolder;
+}
+
+void AppDelegate::setErrorPresenter(ErrorPresenter presenter)
+{
+    m_errorPresenter = std::move(presenter);
+}
+
+void AppDelegate::setOpenPanel(OpenPanel panel)
+{
+    m_openPanel = std::move(panel);
+}
+
+AppResources &AppDelegate::resources()
+{
+    return m_resources;
+}
 
 void AppDelegate::applicationDidFinishLaunching()
-{}
+{
+    m_updater = std::make_unique<UpdatePrompt>(
+        m_resources.infoWebUrl(QString::fromLatin1(AppResources::updateFeedKey)).value_or(QUrl()),
+        QCoreApplication::applicationVersion());
+    buildMenus();
+    m_documents.setAutosavingDelay(autosavingDelaySeconds);
+    m_launched = true;
+
+    if (!m_launchFiles.isEmpty()) {
+        applicationOpenUrls(m_launchFiles);
+    } else if (const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls(); !restored.isEmpty()) {
+        applicationOpenUrls(restored);
+        if (m_documents.documents().isEmpty())
+            applicationOpenUntitledFile();
+    } else {
+        applicationOpenUntitledFile();
+    }
+    Q_EMIT launched();
+}
+
+void AppDelegate::buildMenus()
+{
+    ActionDispatcher &dispatcher = ActionDispatcher::shared();
+    dispatcher.setDelegate(this);
+    dispatcher.setDocumentController(&m_documents);
+    connect(&dispatcher, &ActionDispatcher::menuWillOpen, this, &AppDelegate::menuWillOpen);
+    // Each note window carries its own copy of the one menu bar.
+    connect(&m_documents, &DocumentController::windowControllersMade, this, [](Document *document) {
+        const QList<WindowController *> controllers = document->windowControllers();
+        for (WindowController *controller : controllers) {
+            if (!controller->menuBar())
+                controller->setMenuBar(new MenuBar(ActionDispatcher::shared(), controller->window()));
+        }
+    });
+}
+
+void AppDelegate::menuWillOpen(QMenu *menu)
+{
+    OpenRecentMenu::rebuild(menu, m_documents.recentDocumentUrls(), ActionDispatcher::shared());
+    const QList<QAction *> items = menu->actions();
+    for (QAction *item : items) {
+        if (ActionDispatcher::actionOf(item) != spellingToggleAction)
+            continue;
+        auto *tools = qobject_cast<TextTools *>(ActionDispatcher::shared().responderFor(spellingToggleAction));
+        item->setCheckable(true);
+        item->setChecked(tools && tools->isContinuousSpellCheckingEnabled());
+    }
+}
+
+void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
+{
+    if (hasVisibleWindows)
+        arrangeInFront(nullptr);
+    else
+        newDocument(nullptr);
+}
+
+void AppDelegate::reopen()
+{
+    applicationShouldHandleReopen(hasVisibleNoteWindows());
+}
+
+bool AppDelegate::hasVisibleNoteWindows() const
+{
+    const QList<QWidget *> windows = noteWindows();
+    return std::any_of(windows.begin(), windows.end(),
+                       [](const QWidget *window) { return window->isVisible() && !window->isMinimized(); });
+}
+
+void AppDelegate::applicationOpenUrls(const QList<QUrl> &urls)
+{
+    for (const QUrl &url : urls)
+        open(url);
+}
+
+void AppDelegate::applicationOpenUntitledFile()
+{
+    newDocument(nullptr);
+}
+
+void AppDelegate::performAction(const QString &name)
+{
+    if (name == u"chooseNotesFolder")
+        chooseNotesFolder(nullptr);
+}
+
+void AppDelegate::open(const QUrl &url)
+{
+    m_documents.openDocument(url, true,
+                             [self = QPointer<AppDelegate>(this)](Document *, bool, const std::optional<Error> &error) {
+                                 if (error && self)
+                                     self->presentError(*error);
+                             });
+}
+
+Editor *AppDelegate::current() const
+{
+    Document *document = m_documents.currentDocument();
+    if (!document || document->windowControllers().isEmpty())
+        return nullptr;
+    return qobject_cast<Editor *>(document->windowControllers().first());
+}
+
+void AppDelegate::presentError(const Error &error)
+{
+    if (m_errorPresenter) {
+        m_errorPresenter(error);
+        return;
+    }
+    QMessageBox::warning(QApplication::activeWindow(), QCoreApplication::applicationName(), error.description());
+}
+
+bool AppDelegate::quitAfterSaving(bool force)
+{
+    const bool saved = m_documents.reviewUnsavedDocumentsBeforeQuit();
+    if (!saved && !force)
+        return false;
+    // Every note is written (or, when its disk refuses, kept for recovery): the windows may go.
+    QApplication::closeAllWindows();
+    QCoreApplication::exit(0);
+    return saved;
+}
+
+void AppDelegate::orderFrontStandardAboutPanel(QObject *sender)
+{
+    Q_UNUSED(sender);
+    const QString website =
+        m_resources.infoWebUrl(QString::fromLatin1(AppResources::websiteKey)).value_or(QUrl()).toString();
+    QMessageBox::about(
+        QApplication::activeWindow(), QStringLiteral("About Nolt Nolt"),
+        QStringLiteral("<p><b>Nolt Nolt</b></p><p>Version %1</p><p>Plain-text notes, saved as you type.</p>"
+                       "<p><a href=\"%2\">%2</a></p>")
+            .arg(QCoreApplication::applicationVersion().toHtmlEscaped(), website.toHtmlEscaped()));
+}
+
+void AppDelegate::checkForUpdates(QObject *sender)
+{
+    Q_UNUSED(sender);
+    if (m_updater)
+        m_updater->checkForUpdates(QApplication::activeWindow());
+}
+
+void AppDelegate::hideApplication(QObject *sender)
+{
+    Q_UNUSED(sender);
+    const QList<QWidget *> windows = noteWindows();
+    for (QWidget *window : windows)
+        window->showMinimized();
+}
+
+void AppDelegate::unhideAllApplications(QObject *sender)
+{
+    Q_UNUSED(sender);
+    const QList<QWidget *> windows = noteWindows();
+    for (QWidget *window : windows) {
+        if (window->isMinimized())
+            window->showNormal();
+    }
+}
+
+void AppDelegate::terminate(QObject *sender)
+{
+    Q_UNUSED(sender);
+    quitAfterSaving(false);
+}
+
+void AppDelegate::newDocument(QObject *sender)
+{
+    Q_UNUSED(sender);
+    QUrl note;
+    try {
+        if (!QDir().mkpath(m_notesFolder))
+            throw Error::fromErrno(EACCES, QStringLiteral("Could not create the folder"), m_notesFolder);
+        note = TextFiles::create(QUrl::fromLocalFile(m_notesFolder));
+    } catch (const Error &error) {
+        presentError(error);
+        return;
+    }
+    open(note);
+}
+
+void AppDelegate::openDocument(QObject *sender)
+{
+    Q_UNUSED(sender);
+    QList<QUrl> chosen;
+    if (m_openPanel) {
+        chosen = m_openPanel();
+    } else {
+        QFileDialog dialog(QApplication::activeWindow());
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        dialog.setNameFilter(plainTextFilter());
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        chosen = dialog.selectedUrls();
+    }
+    applicationOpenUrls(chosen);
+}
+
+void AppDelegate::openRecent(QObject *sender)
+{
+    const QUrl url = OpenRecentMenu::urlOf(sender);
+    if (url.isValid() && url.isLocalFile())
+        open(url);
+}
+
+void AppDelegate::revealDocument(QObject *sender)
+{
+    Q_UNUSED(sender);
+    Editor *editor = current();
+    PlainTextDocument *document = editor ? editor->textDocument() : nullptr;
+    if (!document || document->fileUrl().isEmpty())
+        return;
+    FileManager::showItems({document->fileUrl()});
+}
+
+void AppDelegate::arrangeInFront(QObject *sender)
+{
+    Q_UNUSED(sender);
+    QWidget *active = QApplication::activeWindow();
+    const QList<QWidget *> windows = noteWindows();
+    for (QWidget *window : windows) {
+        if (window->isMinimized())
+            window->showNormal();
+        window->show();
+        window->raise();
+    }
+    if (!active && !windows.isEmpty())
+        active = windows.last();
+    if (active) {
+        active->raise();
+        active->activateWindow();
+    }
+}
+
+void AppDelegate::showHelp(QObject *sender)
+{
+    Q_UNUSED(sender);
+    m_resources.showHelp();
+}
+
+void AppDelegate::showPrivacy(QObject *sender)
+{
+    Q_UNUSED(sender);
+    m_resources.showPrivacy();
+}
+
+void AppDelegate::openWebsite(QObject *sender)
+{
+    Q_UNUSED(sender);
+    m_resources.openWebsite();
+}
+
+void AppDelegate::chooseNotesFolder(QObject *sender)
+{
+    Q_UNUSED(sender);
+    try {
+        NotesFolder::shared().choose();
+    } catch (const Error &error) {
+        presentError(error);
+    }
+}

@@ -1,15 +1,95 @@
 #pragma once
 
-#include <QObject>
+#include "framework/error.h"
+#include "shell/appresources.h"
 
-// Answers the application's launch and the commands of the menu bar.
+#include <QList>
+#include <QObject>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+class DocumentController;
+class Editor;
+class QMenu;
+class RecoveryStore;
+class TerminationSignals;
+class UpdatePrompt;
+
+// Answers the application's launch, reopen and open-files requests and the commands of the menu bar that belong
+// to no window: new notes, opening, recent files, help, updates, quitting.
 class AppDelegate : public QObject
 {
     Q_OBJECT
 
 public:
+    // Shows an error that ended a command (a note that could not be created, a file that could not be opened).
+    using ErrorPresenter = std::function<void(const Error &error)>;
+    // Asks for files to open; empty when the user cancels.
+    using OpenPanel = std::function<QList<QUrl>()>;
+
     explicit AppDelegate(QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    // Files handed to this process at launch (the command line).
+    void setLaunchFiles(const QList<QUrl> &files);
+    // The folder new notes go to; by default the user's Desktop.
+    void setNotesFolder(const QString &folder);
+    QString notesFolder() const;
+    void setErrorPresenter(ErrorPresenter presenter);
+    void setOpenPanel(OpenPanel panel);
+    AppResources &resources();
+
+    // Opens one file through the document controller and presents its error, if any.
+    void open(const QUrl &url);
+    // The editor of the current note, or none.
+    Editor *current() const;
 
 public Q_SLOTS:
     void applicationDidFinishLaunching();
+    // A second launch without files: a new note when no window is visible, else the windows come forward.
+    void applicationShouldHandleReopen(bool hasVisibleWindows);
+    void reopen();
+    void applicationOpenUrls(const QList<QUrl> &urls);
+    void applicationOpenUntitledFile();
+    void performAction(const QString &name);
+
+    // Menu actions.
+    void orderFrontStandardAboutPanel(QObject *sender);
+    void checkForUpdates(QObject *sender);
+    void hideApplication(QObject *sender);
+    void unhideAllApplications(QObject *sender);
+    void terminate(QObject *sender);
+    void newDocument(QObject *sender);
+    void openDocument(QObject *sender);
+    void openRecent(QObject *sender);
+    void revealDocument(QObject *sender);
+    void arrangeInFront(QObject *sender);
+    void showHelp(QObject *sender);
+    void showPrivacy(QObject *sender);
+    void openWebsite(QObject *sender);
+    void chooseNotesFolder(QObject *sender);
+
+Q_SIGNALS:
+    void launched();
+
+private:
+    void buildMenus();
+    void menuWillOpen(QMenu *menu);
+    void presentError(const Error &error);
+    // Writes every note and ends the event loop; true when all were written.
+    bool quitAfterSaving(bool force);
+    bool hasVisibleNoteWindows() const;
+
+    DocumentController &m_documents;
+    AppResources m_resources;
+    std::unique_ptr<UpdatePrompt> m_updater;
+    std::unique_ptr<RecoveryStore> m_recovery;
+    TerminationSignals *m_terminationSignals = nullptr;
+    QList<QUrl> m_launchFiles;
+    QString m_notesFolder;
+    ErrorPresenter m_errorPresenter;
+    OpenPanel m_openPanel;
+    bool m_launched = false;
 };

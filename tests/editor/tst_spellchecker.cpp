@@ -63,12 +63,14 @@ private Q_SLOTS:
                                               << "Monday";
         QTest::newRow("leaves: correct word") << "the"
                                               << "";
-        QTest::newRow("leaves: first guess not a swap") << "speling"
-                                                        << "";
+        QTest::newRow("leaves: no guess is a swap") << "speling"
+                                                    << "";
         QTest::newRow("leaves: apostrophe guess not first") << "dont"
                                                             << "";
         QTest::newRow("leaves: no clear guess") << "qwzx"
                                                 << "";
+        QTest::newRow("leaves: two swaps fit (test, stet)") << "tset"
+                                                            << "";
     }
 
     void correction()

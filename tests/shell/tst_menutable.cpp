@@ -1,7 +1,9 @@
 #include "framework/actiondispatcher.h"
 #include "framework/document.h"
-#include "framework/documentcontroller.h"
 #include "editor/notetextview.h"
+#include "editor/texttools.h"
+#include "framework/documentcontroller.h"
+#include "shell/appdelegate.h"
 #include "framework/windowcontroller.h"
 #include "shell/menubar.h"
 #include "shell/menutable.h"
@@ -81,7 +83,7 @@ const Row expectedRows[] = {
 };
 
 // Who answers each action. Classes not merged into this branch yet are switched on in responderClass() below;
-// the "tools responder" is whichever object answers the find bar, spelling and case items.
+// the "TextTools" is whichever object answers the find bar, spelling and case items.
 struct Responder
 {
     const char *action;
@@ -117,30 +119,33 @@ const Responder responders[] = {
     {"pasteAsPlainText:", "NoteTextView"},
     {"delete:", "NoteTextView"},
     {"selectAll:", "NoteTextView"},
-    {"performFindPanelAction:", "tools responder"},
-    {"centerSelectionInVisibleArea:", "tools responder"},
-    {"showGuessPanel:", "tools responder"},
-    {"checkSpelling:", "tools responder"},
-    {"toggleContinuousSpellChecking:", "tools responder"},
-    {"uppercaseWord:", "tools responder"},
-    {"lowercaseWord:", "tools responder"},
-    {"capitalizeWord:", "tools responder"},
+    {"performFindPanelAction:", "TextTools"},
+    {"centerSelectionInVisibleArea:", "TextTools"},
+    {"showGuessPanel:", "TextTools"},
+    {"checkSpelling:", "TextTools"},
+    {"toggleContinuousSpellChecking:", "TextTools"},
+    {"uppercaseWord:", "TextTools"},
+    {"lowercaseWord:", "TextTools"},
+    {"capitalizeWord:", "TextTools"},
 };
 
 // Nothing on Linux hides other applications: the item stays, disabled.
 constexpr char unanswered[] = "hideOtherApplications:";
 
-// The meta-object of a responder class once it is in the build; none until then.
 const QMetaObject *responderClass(const QByteArray &className)
 {
     if (className == "WindowController")
         return &WindowController::staticMetaObject;
     if (className == "Document")
         return &Document::staticMetaObject;
-    if (className == "DocumentController")
-        return &DocumentController::staticMetaObject;
     if (className == "NoteTextView")
         return &NoteTextView::staticMetaObject;
+    if (className == "TextTools")
+        return &TextTools::staticMetaObject;
+    if (className == "AppDelegate")
+        return &AppDelegate::staticMetaObject;
+    if (className == "DocumentController")
+        return &DocumentController::staticMetaObject;
     return nullptr;
 }
 
