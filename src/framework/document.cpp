@@ -1,10 +1,12 @@
 #include "document.h"
 
 #include "framework/durablewriter.h"
+#include "framework/filemover.h"
 #include "framework/recoverystore.h"
 #include "framework/windowcontroller.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -23,6 +25,45 @@ Document::ConflictResolver &conflictResolver()
 {
     static Document::ConflictResolver resolver;
     return resolver;
+}
+
+Document::Asker &fileNameAsker()
+{
+    static Document::Asker asker;
+    return asker;
+}
+
+Document::Asker &folderAsker()
+{
+    static Document::Asker asker;
+    return asker;
+}
+
+// A document without a window has nowhere to ask; the menu reaches documents only through their windows anyway.
+WindowController *firstController(Document *document)
+{
+    return document->windowControllers().isEmpty() ? nullptr : document->windowControllers().constFirst();
+}
+
+// A name that would put the file into another folder or that the system cannot hold is refused before the file is
+// touched.
+void checkNewName(const QString &current, const QString &name)
+{
+    QString why;
+    if (name.isEmpty())
+        why = QStringLiteral("the new name is empty");
+    else if (name.contains(u'/'))
+        why = QStringLiteral("a name cannot contain “/”");
+    else if (name.contains(QChar(u'\0')))
+        why = QStringLiteral("a name cannot contain a null character");
+    else if (name == u"." || name == u"..")
+        why = QStringLiteral("“%1” is not a file name").arg(name);
+    else if (DurableWriter::isTemporaryName(name))
+        // Such a file would be taken for a leftover of a killed save and cleared away.
+        why = QStringLiteral("names of this form are kept for the temporary copies written while saving");
+    if (!why.isEmpty())
+        throw Error(QString::fromUtf16(ErrorDomain::posix), EINVAL,
+                    QStringLiteral("Could not rename “%1” to “%2”: %3.").arg(current, name, why));
 }
 
 RecoveryStore *&recoveryStore()
@@ -302,6 +343,91 @@ void Document::saveDocument(QObject *sender)
     }
 }
 
+void Document::renameDocument(QObject *sender)
+{
+    Q_UNUSED(sender);
+    if (m_fileUrl.isEmpty() || !m_fileUrl.isLocalFile())
+        return;
+    try {
+        std::optional<QString> name;
+        if (const Asker &asker = fileNameAsker())
+            name = asker(this);
+        else if (WindowController *controller = firstController(this))
+            name = controller->askForFileName(displayName());
+        if (name)
+            renameTo(*name);
+    } catch (const Error &error) {
+        presentError(error);
+    }
+}
+
+void Document::moveDocument(QObject *sender)
+{
+    Q_UNUSED(sender);
+    if (m_fileUrl.isEmpty() || !m_fileUrl.isLocalFile())
+        return;
+    try {
+        std::optional<QString> folder;
+        if (const Asker &asker = folderAsker())
+            folder = asker(this);
+        else if (WindowController *controller = firstController(this))
+            folder = controller->askForFolder(QFileInfo(m_fileUrl.toLocalFile()).absolutePath());
+        if (folder)
+            moveTo(*folder);
+    } catch (const Error &error) {
+        presentError(error);
+    }
+}
+
+void Document::renameTo(const QString &name)
+{
+    const QFileInfo current(m_fileUrl.toLocalFile());
+    if (name == current.fileName())
+        return;
+    checkNewName(current.fileName(), name);
+    writeBeforeMoving();
+    const QString target = current.absolutePath() + u'/' + name;
+    FileMover::rename(current.absoluteFilePath(), target);
+    followMovedFile(target);
+}
+
+void Document::moveTo(const QString &folder)
+{
+    const QFileInfo current(m_fileUrl.toLocalFile());
+    const QFileInfo destination(folder);
+    const QString domain = QString::fromUtf16(ErrorDomain::posix);
+    if (!destination.exists())
+        throw Error(domain, ENOENT,
+                    QStringLiteral("Could not move “%1”: the folder “%2” does not exist.")
+                        .arg(current.fileName(), destination.absoluteFilePath()));
+    if (!destination.isDir())
+        throw Error(domain, ENOTDIR,
+                    QStringLiteral("Could not move “%1”: “%2” is not a folder.")
+                        .arg(current.fileName(), destination.absoluteFilePath()));
+    if (destination.canonicalFilePath() == QFileInfo(current.absolutePath()).canonicalFilePath())
+        return;
+    writeBeforeMoving();
+    const QString target = QDir(destination.absoluteFilePath()).filePath(current.fileName());
+    FileMover::move(current.absoluteFilePath(), target);
+    followMovedFile(target);
+}
+
+void Document::writeBeforeMoving()
+{
+    // A write still landing would recreate the file under its old name; unsaved text goes to the old name first, so
+    // nothing typed is left behind if the move fails.
+    finishWrites();
+    if (isDocumentEdited())
+        saveInPlace();
+}
+
+void Document::followMovedFile(const QString &path)
+{
+    const QUrl from = m_fileUrl;
+    setFileUrl(QUrl::fromLocalFile(path));
+    Q_EMIT fileMoved(from, m_fileUrl);
+}
+
 bool Document::prepareToClose()
 {
     finishWrites();
@@ -396,6 +522,16 @@ void Document::presentError(const Error &error)
 void Document::setRecoveryStore(RecoveryStore *store)
 {
     recoveryStore() = store;
+}
+
+void Document::setFileNameAsker(Asker asker)
+{
+    fileNameAsker() = std::move(asker);
+}
+
+void Document::setFolderAsker(Asker asker)
+{
+    folderAsker() = std::move(asker);
 }
 
 void Document::setConflictResolver(ConflictResolver resolver)

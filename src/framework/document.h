@@ -95,9 +95,19 @@ public:
     // Where the text of a document goes when its own file cannot be written; none keeps nothing.
     static void setRecoveryStore(RecoveryStore *store);
 
+    // Asks for a new file name (rename) or a destination folder (move); none when the user cancels. Replaceable so
+    // that tests and other front ends can answer without a dialog; by default the first window asks.
+    using Asker = std::function<std::optional<QString>(Document *document)>;
+    static void setFileNameAsker(Asker asker);
+    static void setFolderAsker(Asker asker);
+
 public Q_SLOTS:
     // The menu's "Save": writes now.
     void saveDocument(QObject *sender);
+    // The menu's "Rename…": renames the file in its folder; the document, its windows and its watch follow.
+    void renameDocument(QObject *sender);
+    // The menu's "Move To…": moves the file to another folder, keeping its name; the document stays open.
+    void moveDocument(QObject *sender);
 
 Q_SIGNALS:
     void fileUrlChanged(const QUrl &url);
@@ -107,6 +117,8 @@ Q_SIGNALS:
     void reloadedFromDisk();
     // An error that a window controller presented for this document.
     void errorPresented(const Error &error);
+    // After the file was renamed or moved on disk by this document.
+    void fileMoved(const QUrl &from, const QUrl &to);
 
 protected:
     // Presents through the first window controller, or nowhere when there is none.
@@ -125,6 +137,11 @@ private:
     bool confirmOverwrite();
     Conflict askAboutConflict();
     void reloadFromDisk(const FileIdentity &identity);
+    // Throw Error.
+    void renameTo(const QString &name);
+    void moveTo(const QString &folder);
+    void writeBeforeMoving();
+    void followMovedFile(const QString &path);
 
     QUrl m_fileUrl;
     QString m_fileType;

@@ -125,6 +125,11 @@ void DocumentController::openDocument(const QUrl &url, bool display, const OpenC
     document->setFileType(type->typeName);
     m_documents.append(document);
     connect(document, &Document::closed, this, [this, document] { forget(document); });
+    // A renamed or moved note is listed under its new place only; the old entry would open nothing.
+    connect(document, &Document::fileMoved, this, [this](const QUrl &from, const QUrl &to) {
+        removeRecentDocumentUrl(from);
+        noteNewRecentDocumentUrl(to);
+    });
     noteNewRecentDocumentUrl(url);
     // Edits that no window saves by itself (a note moved away by another program) are written on the delay.
     connect(document, &Document::documentEditedChanged, this, [this, document](bool edited) {
@@ -184,6 +189,18 @@ void DocumentController::noteNewRecentDocumentUrl(const QUrl &url)
     recent.prepend(url);
     while (recent.size() > maximumRecentDocuments)
         recent.removeLast();
+    writeUrlList(recentDocumentsKey, recent);
+    Q_EMIT recentDocumentsChanged();
+}
+
+void DocumentController::removeRecentDocumentUrl(const QUrl &url)
+{
+    QList<QUrl> recent = recentDocumentUrls();
+    const QString identity = identityOf(url);
+    const qsizetype removed =
+        recent.removeIf([&](const QUrl &entry) { return entry == url || identityOf(entry) == identity; });
+    if (removed == 0)
+        return;
     writeUrlList(recentDocumentsKey, recent);
     Q_EMIT recentDocumentsChanged();
 }

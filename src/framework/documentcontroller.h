@@ -60,6 +60,7 @@ public:
 
     QList<QUrl> recentDocumentUrls() const;
     void noteNewRecentDocumentUrl(const QUrl &url);
+    void removeRecentDocumentUrl(const QUrl &url);
 
     double autosavingDelay() const;
     void setAutosavingDelay(double seconds);

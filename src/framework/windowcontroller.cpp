@@ -3,7 +3,10 @@
 #include "framework/document.h"
 
 #include <QCloseEvent>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
@@ -87,6 +90,36 @@ void WindowController::presentError(const Error &error)
     box->setWindowModality(Qt::WindowModal);
     box->open();
     Q_EMIT errorPresented(error);
+}
+
+std::optional<QString> WindowController::askForFileName(const QString &currentName)
+{
+    QInputDialog dialog(m_window.get());
+    dialog.setWindowTitle(QStringLiteral("Rename"));
+    dialog.setLabelText(QStringLiteral("New name for “%1”:").arg(currentName));
+    dialog.setTextValue(currentName);
+    dialog.setOkButtonText(QStringLiteral("Rename"));
+    // Only the name is selected, not its extension: typing replaces the name and keeps the kind of file.
+    QTimer::singleShot(0, &dialog, [&dialog, currentName] {
+        if (auto *edit = dialog.findChild<QLineEdit *>()) {
+            const qsizetype dot = currentName.lastIndexOf(u'.');
+            edit->setSelection(0, dot > 0 ? dot : currentName.size());
+        }
+    });
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}
+
+std::optional<QString> WindowController::askForFolder(const QString &currentFolder)
+{
+    QFileDialog dialog(m_window.get(), QStringLiteral("Move To"), currentFolder);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Move"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
 }
 
 WindowController *WindowController::forWindow(const QWidget *widget)

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class Document;
 class QMenuBar;
@@ -36,6 +37,9 @@ public:
     QMenuBar *menuBar() const;
     // The standard error message box for this window.
     void presentError(const Error &error);
+    // Small dialogs over this window for renaming and moving the document's file; none when the user cancels.
+    std::optional<QString> askForFileName(const QString &currentName);
+    std::optional<QString> askForFolder(const QString &currentFolder);
 
     // The controller that owns window (or the window a widget lives in), or none.
     static WindowController *forWindow(const QWidget *widget);

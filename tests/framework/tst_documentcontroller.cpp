@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -196,6 +197,40 @@ private Q_SLOTS:
         QCOMPARE(controller->recentDocumentUrls(), urls);
         controller->clearRecentDocuments(nullptr);
         QVERIFY(makeController()->recentDocumentUrls().isEmpty());
+    }
+
+    void recentListFollowsARenameOrMove_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("renamed") << "rename";
+        QTest::newRow("moved to another folder") << "move";
+    }
+    void recentListFollowsARenameOrMove()
+    {
+        QFETCH(QString, command);
+        QDir(m_dir.path()).mkpath(QStringLiteral("moved-here"));
+        const QString newPath = command == u"rename"
+                                    ? m_dir.filePath(QStringLiteral("renamed-%1.txt").arg(m_settingsCount))
+                                    : m_dir.filePath(QStringLiteral("moved-here/a-%1.txt").arg(m_settingsCount));
+        auto controller = makeController();
+        const QUrl first = note(QStringLiteral("a-%1.txt").arg(m_settingsCount));
+        const QUrl other = note(QStringLiteral("b-%1.txt").arg(m_settingsCount));
+        Document *document = open(*controller, first).document;
+        QVERIFY(document);
+        QVERIFY(open(*controller, other).document);
+        Document::setFileNameAsker([&newPath](Document *) { return QFileInfo(newPath).fileName(); });
+        Document::setFolderAsker([&newPath](Document *) { return QFileInfo(newPath).absolutePath(); });
+        if (command == u"rename")
+            document->renameDocument(nullptr);
+        else
+            document->moveDocument(nullptr);
+        Document::setFileNameAsker({});
+        Document::setFolderAsker({});
+        QCOMPARE(document->fileUrl(), QUrl::fromLocalFile(newPath));
+        // The old entry would open nothing; the note is listed once, under its new place.
+        QCOMPARE(controller->recentDocumentUrls(), (QList<QUrl>{QUrl::fromLocalFile(newPath), other}));
+        QCOMPARE(controller->documentForUrl(QUrl::fromLocalFile(newPath)), document);
+        QCOMPARE(controller->documentForUrl(first), nullptr);
     }
 
     void currentDocumentIsTheActiveWindows()

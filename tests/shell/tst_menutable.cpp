@@ -1,4 +1,5 @@
 #include "framework/actiondispatcher.h"
+#include "framework/document.h"
 #include "editor/notetextview.h"
 #include "editor/texttools.h"
 #include "framework/documentcontroller.h"
@@ -135,6 +136,8 @@ const QMetaObject *responderClass(const QByteArray &className)
 {
     if (className == "WindowController")
         return &WindowController::staticMetaObject;
+    if (className == "Document")
+        return &Document::staticMetaObject;
     if (className == "NoteTextView")
         return &NoteTextView::staticMetaObject;
     if (className == "TextTools")
