@@ -153,6 +153,47 @@ private Q_SLOTS:
         QCOMPARE(FileSnapshot::take(sandbox.view(note)).folder(), folderBefore);
     }
 
+    void changeInTheSameSecondIsNoticed()
+    {
+        // ext4 with small inodes keeps whole seconds only: a second write in the same second keeps size, inode,
+        // modification and change time of the first, as on file systems with a coarse clock. Only the content
+        // tells.
+        if (QStandardPaths::findExecutable("mkfs.ext4").isEmpty())
+            QSKIP("needs mkfs.ext4 (e2fsprogs)");
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("folder");
+        QDir().mkpath(folder);
+        const QString note = folder + "/note.txt";
+        MountSandbox sandbox;
+        const QString image = dir.filePath("seconds.img");
+        if (!sandbox.start("truncate -s 1024K '" + image + "'\nmkfs.ext4 -q -F -I 128 -O ^has_journal '" + image +
+                           "'\nmount -o loop '" + image + "' '" + folder + "'\nprintf 'opened\\n' > '" + note + "'\n"))
+            QSKIP(qPrintable("needs a loop-mounted ext4 image: " + sandbox.reason()));
+        QString script;
+        const int pairs = 3;
+        for (int i = 1; i <= pairs; ++i) {
+            script += QStringLiteral("sh printf 'first  %1\\n' > '%2'; stat -c 'id %s %Y %Z %i' '%2'\nwait 100\ntext\n"
+                                     "sh printf 'second %1\\n' > '%2'; stat -c 'id %s %Y %Z %i' '%2'\nwait 300\n"
+                                     "text\n")
+                          .arg(i)
+                          .arg(note);
+        }
+        script += "quit\n";
+        const Run result = sandbox.run({noteWindow(), note}, script.toUtf8());
+        QVERIFY2(result.exitCode == 0, result.out + result.err);
+        const QStringList lines = linesOf(result.out).filter(QRegularExpression("^(id|text) "));
+        QCOMPARE(lines.size(), 4 * pairs);
+        int sameSecond = 0;
+        for (int i = 0; i < pairs; ++i) {
+            const QStringList pair = lines.mid(4 * i, 4);
+            QCOMPARE(pair.at(1), QStringLiteral("text first  %1\\n").arg(i + 1));
+            QCOMPARE(pair.at(3), QStringLiteral("text second %1\\n").arg(i + 1));
+            sameSecond += pair.at(0) == pair.at(2);
+        }
+        if (sameSecond == 0)
+            QSKIP("no second write fell into the same second as the first");
+    }
+
     void slowDiskKeepsSavesInOrderAndQuitWaits()
     {
         // Every sync of a save's temporary copy takes two seconds while typing goes on.

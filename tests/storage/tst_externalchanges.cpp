@@ -181,31 +181,6 @@ private Q_SLOTS:
         QTRY_COMPARE(note.view()->text(), QStringLiteral("The QUICK brown fox\njumps over the lazy dog\n"));
     }
 
-    void twoWritesInOneClockTick()
-    {
-        // The second write keeps size, inode, modification and change time of the first when both fall in one tick
-        // of the file system's clock; only the content tells them apart.
-        OpenNote note(fox);
-        QSignalSpy reloaded(note.document.get(), &Document::reloadedFromDisk);
-        for (int attempt = 0; attempt < 50; ++attempt) {
-            const QByteArray first = "first  " + QByteArray::number(attempt % 10) + '\n';
-            const QByteArray second = "second " + QByteArray::number(attempt % 10) + '\n';
-            writeBytes(note.path, first);
-            note.document->checkFileOnDisk(); // the watcher's report of the first write, handled at once
-            const FileIdentity seen = FileIdentity::of(note.path);
-            writeBytes(note.path, second);
-            if (FileIdentity::of(note.path) != seen) {
-                QTRY_COMPARE(note.view()->text(), QString::fromUtf8(second)); // another tick: the easy case
-                continue;
-            }
-            QCOMPARE(note.view()->text(), QString::fromUtf8(first));
-            QTRY_COMPARE(note.view()->text(), QString::fromUtf8(second));
-            QVERIFY(!note.document->isDocumentEdited());
-            return;
-        }
-        QSKIP("two writes never fell into one clock tick of this file system");
-    }
-
     void deletedOrMovedAway_data()
     {
         QTest::addColumn<QString>("how");

@@ -6,6 +6,7 @@
 //   wait MS        lets the window run for MS milliseconds
 //   sh COMMAND     runs COMMAND with sh -c and waits for it
 //   settle         waits until the pending save has run and its write has landed
+//   text           prints "text <the window's text>" with \n and \\ escaped
 //   state          prints "edited 0|1" and "retry 0|1" (a retry of a failed save is pending)
 //   quit           writes what is unsaved as closing does and exits; prints "closed 1|0 <ms it took>"
 // It prints, as they happen: "attempt" for each autosave, "error <description>" for each alert shown, "saved"
@@ -101,6 +102,10 @@ private:
         } else if (word == u"settle") {
             settle();
             return;
+        } else if (word == u"text") {
+            QString text = m_editor->textView()->text();
+            text.replace(u'\\', QStringLiteral("\\\\")).replace(u'\n', QStringLiteral("\\n"));
+            say(QStringLiteral("text ") + text);
         } else if (word == u"state") {
             say(QStringLiteral("edited %1").arg(int(m_note->isDocumentEdited())));
             say(QStringLiteral("retry %1").arg(int(m_editor->pendingRetry() != nullptr)));
