@@ -19,6 +19,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace {
 
 constexpr QSize windowSize(780, 600);
@@ -142,6 +144,11 @@ QTimer *Editor::pendingSave() const
     return m_pendingSave;
 }
 
+QTimer *Editor::pendingRetry() const
+{
+    return m_retrySave && m_retrySave->isActive() ? m_retrySave : nullptr;
+}
+
 void Editor::updateWordCount()
 {
     showWordCount(m_wordCounter->total());
@@ -173,6 +180,10 @@ void Editor::textDidChange()
         return;
     }
     note->updateChangeCount(Document::ChangeType::Done);
+    // The edit's own save comes first; a retry after it waits from the start again.
+    m_retryDelayMs = 0;
+    if (m_retrySave)
+        m_retrySave->stop();
     if (!m_pendingSave) {
         m_pendingSave = new QTimer(this);
         m_pendingSave->setSingleShot(true);
@@ -188,17 +199,50 @@ void Editor::autosavePendingEdit()
     PlainTextDocument *note = textDocument();
     if (!note)
         return;
+    if (m_retrySave)
+        m_retrySave->stop();
     Q_EMIT autosaveRequested();
     const QPointer<Editor> self(this);
     try {
         note->autosave(false, [self](const std::optional<Error> &error) {
-            if (error && self)
-                self->presentError(*error);
+            if (self)
+                self->autosaveFinished(error);
         });
     } catch (const Error &error) {
-        presentError(error);
+        autosaveFinished(error);
     } catch (...) {
     }
+}
+
+void Editor::autosaveFinished(const std::optional<Error> &error)
+{
+    if (!error) {
+        m_shownFailure.reset();
+        m_retryDelayMs = 0;
+        if (m_retrySave)
+            m_retrySave->stop();
+        return;
+    }
+    // A disk that stays full or read-only fails every save the same way: one alert says it, not one per pause
+    // in typing. A different failure is news and is shown.
+    const bool same = m_shownFailure && m_shownFailure->domain() == error->domain() &&
+                      m_shownFailure->code() == error->code() && m_shownFailure->description() == error->description();
+    m_shownFailure = *error;
+    if (!same)
+        presentError(*error);
+    PlainTextDocument *note = textDocument();
+    // Only a file system failure may pass by itself; a question left unanswered or refused bytes wait for the user.
+    if (!note || !note->isDocumentEdited() || error->domain() != QString::fromUtf16(ErrorDomain::posix))
+        return;
+    // Tried again without an edit too, so that text typed before the disk got room again reaches it; waiting
+    // longer each time keeps a lasting failure from spinning the disk.
+    if (!m_retrySave) {
+        m_retrySave = new QTimer(this);
+        m_retrySave->setSingleShot(true);
+        connect(m_retrySave, &QTimer::timeout, this, &Editor::autosavePendingEdit);
+    }
+    m_retryDelayMs = m_retryDelayMs == 0 ? firstRetryMs : std::min(m_retryDelayMs * 2, mostRetryMs);
+    m_retrySave->start(m_retryDelayMs);
 }
 
 void Editor::setFindBar(QWidget *findBar)

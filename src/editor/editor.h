@@ -1,9 +1,12 @@
 #pragma once
 
+#include "framework/error.h"
 #include "framework/windowcontroller.h"
 
 #include <QPointer>
 #include <QUrl>
+
+#include <optional>
 
 class NoteTextView;
 class PlainTextDocument;
@@ -20,6 +23,9 @@ class Editor : public WindowController
 
 public:
     static constexpr int saveDelayMs = 300;
+    // A save that failed is tried again after this, then after twice as long each time up to the most.
+    static constexpr int firstRetryMs = 1000;
+    static constexpr int mostRetryMs = 60000;
 
     Editor(const QUrl &url, const QString &text, QObject *parent = nullptr);
     ~Editor() override;
@@ -29,6 +35,8 @@ public:
     PlainTextDocument *textDocument() const;
     // The last save timer scheduled, or none before the first edit.
     QTimer *pendingSave() const;
+    // The retry after a failed save, or none while saves succeed.
+    QTimer *pendingRetry() const;
 
     void updateWordCount();
     QString windowTitle(const QString &documentDisplayName) const override;
@@ -50,6 +58,7 @@ protected:
 private:
     void showWordCount(int total);
     void autosavePendingEdit();
+    void autosaveFinished(const std::optional<Error> &error);
     void windowShown();
     void rememberFrame() const;
     void releaseFrameName();
@@ -58,6 +67,10 @@ private:
     QLabel *m_wordCountLabel = nullptr;
     WordCounter *m_wordCounter = nullptr;
     QTimer *m_pendingSave = nullptr;
+    // After a failed save: tries again later, waiting longer each time, and shows the same failure only once.
+    QTimer *m_retrySave = nullptr;
+    int m_retryDelayMs = 0;
+    std::optional<Error> m_shownFailure;
     QVBoxLayout *m_textColumn = nullptr;
     QPointer<QWidget> m_findBar;
     QPointer<QObject> m_spellChecker;

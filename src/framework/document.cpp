@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -120,6 +122,15 @@ QByteArray readWholeFile(const QString &path)
     return bytes;
 }
 
+QByteArray digestOf(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+// Within this long of a file's last change another change may have left its times as they were: some file systems
+// keep times in whole seconds, or two.
+constexpr long long racyWindowNs = 2'000'000'000LL;
+
 } // namespace
 
 Document::Document(QObject *parent)
@@ -220,14 +231,20 @@ void Document::showWindows()
 
 void Document::readFromUrl(const QUrl &url, const QString &typeName)
 {
-    read(readWholeFile(url.toLocalFile()), typeName);
+    const QByteArray bytes = readWholeFile(url.toLocalFile());
+    read(bytes, typeName);
+    if (url == m_fileUrl)
+        m_knownDigest = digestOf(bytes);
 }
 
 void Document::writeSafely(const QUrl &url, const QString &typeName, SaveOperation operation)
 {
-    DurableWriter::replace(url.toLocalFile(), data(typeName));
-    if (url == m_fileUrl && operation != SaveOperation::SaveTo)
+    const QByteArray bytes = data(typeName);
+    DurableWriter::replace(url.toLocalFile(), bytes);
+    if (url == m_fileUrl && operation != SaveOperation::SaveTo) {
+        m_knownDigest = digestOf(bytes);
         noteOwnWrite();
+    }
 }
 
 void Document::autosave(bool implicitlyCancellable, const Completion &completion)
@@ -267,6 +284,7 @@ void Document::startBackgroundWrite(const QList<Completion> &completions)
     const QString path = m_fileUrl.toLocalFile();
     const QByteArray bytes = data(m_fileType);
     const quint64 generation = m_editGeneration;
+    m_writingDigest = digestOf(bytes);
     m_writing = true;
     m_writer->start([this, path, bytes, generation, completions] {
         std::optional<Error> failure;
@@ -289,6 +307,7 @@ void Document::finishBackgroundWrite(const std::optional<Error> &failure, quint6
     if (failure) {
         keepForRecovery();
     } else {
+        m_knownDigest = m_writingDigest;
         noteOwnWrite();
         if (generation == m_editGeneration)
             updateChangeCount(ChangeType::Cleared);
@@ -466,7 +485,7 @@ bool Document::confirmOverwrite()
 {
     // Checked again right before replacing the file: another program may have written it since we last looked.
     const FileIdentity now = FileIdentity::of(QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath());
-    if (!now.exists || !m_knownIdentity.exists || now == m_knownIdentity)
+    if (!now.exists || !m_knownIdentity.exists || sameAsKnown(now))
         return true;
     if (m_asking)
         return false; // the open question decides; this save waits for its answer
@@ -498,6 +517,20 @@ void Document::reloadFromDisk(const FileIdentity &identity)
     m_missingReported = false;
     updateChangeCount(ChangeType::Cleared);
     Q_EMIT reloadedFromDisk();
+}
+
+bool Document::sameAsKnown(const FileIdentity &now) const
+{
+    if (now != m_knownIdentity)
+        return false;
+    const long long clockNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
+    if (m_knownDigest.isEmpty() || clockNs - now.changedNs > racyWindowNs)
+        return true;
+    try {
+        return digestOf(readWholeFile(m_fileUrl.toLocalFile())) == m_knownDigest;
+    } catch (const Error &) {
+        return true; // gone or unreadable: the next look at its identity tells
+    }
 }
 
 void Document::close()
@@ -553,6 +586,7 @@ void Document::watchFile()
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &Document::fileMayHaveChanged);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &Document::fileMayHaveChanged);
     m_knownIdentity = FileIdentity::of(info.absoluteFilePath());
+    m_knownDigest.clear(); // known again once read or written
 }
 
 void Document::noteOwnWrite()
@@ -600,7 +634,7 @@ void Document::checkFileOnDisk()
         }
         return;
     }
-    if (now == m_knownIdentity || now == m_refusedIdentity)
+    if (now == m_refusedIdentity || sameAsKnown(now))
         return;
     if (isDocumentEdited() && askAboutConflict() == Conflict::KeepMine) {
         // Mine wins: it is written over the other version at once, so the choice sticks.

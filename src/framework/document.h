@@ -142,6 +142,9 @@ private:
     void moveTo(const QString &folder);
     void writeBeforeMoving();
     void followMovedFile(const QString &path);
+    // Whether the file still holds what we last read or wrote. The identity alone misses a change that fell into
+    // the same tick of the file system's clock as the one before it, so a recent file is compared by content too.
+    bool sameAsKnown(const FileIdentity &now) const;
 
     QUrl m_fileUrl;
     QString m_fileType;
@@ -157,6 +160,9 @@ private:
     // The file as we last read or wrote it, and a version we refused to read.
     FileIdentity m_knownIdentity;
     FileIdentity m_refusedIdentity;
+    // A digest of the bytes we last read or wrote, and of the bytes the background write under way writes.
+    QByteArray m_knownDigest;
+    QByteArray m_writingDigest;
     bool m_missingReported = false;
     bool m_asking = false;
 };

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "framework/error.h"
+#include "framework/recoverystore.h"
+
+#include <QList>
+#include <QUrl>
+
+#include <functional>
+
+// At launch: the texts that could not be saved before the app last ended, offered one by one next to their notes.
+// The note itself is never written here; a recovered text goes into a new file beside it, which the user then
+// compares and keeps as they like.
+class RecoveryOffer
+{
+public:
+    enum class Choice
+    {
+        OpenRecoveredText,
+        Discard,
+        Later
+    };
+    // Asks what to do with one kept text (its bytes as kept). Replaceable so that tests answer without a dialog.
+    using Question = std::function<Choice(const RecoveryStore::Entry &entry, const QByteArray &text)>;
+
+    explicit RecoveryOffer(RecoveryStore &store);
+
+    void setQuestion(Question question);
+
+    // Asks about every kept text. Returns the recovered files to open, in the store's order. A text whose file
+    // cannot be made stays kept, and its error is in errors().
+    QList<QUrl> offer();
+    const QList<Error> &errors() const { return m_errors; }
+
+    // "<note name> (Recovered).txt" beside the note, or "(Recovered 2)" and on when that is taken.
+    static QString recoveredName(const QString &noteFileName, int number);
+    // Makes the first free recovered name beside originalPath, exclusively, and writes text into it durably.
+    // Throws Error; no file is left behind on failure.
+    static QUrl writeRecoveredFile(const QString &originalPath, const QByteArray &text);
+
+private:
+    RecoveryStore &m_store;
+    Question m_question;
+    QList<Error> m_errors;
+};

@@ -1,0 +1,297 @@
+#include "faultkit.h"
+#include "filesnapshot.h"
+#include "mountsandbox.h"
+
+#include "framework/recoverystore.h"
+#include "shell/recoveryoffer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+
+using namespace TestSupport;
+
+namespace {
+
+const QByteArray oldBytes = "old bytes\n";
+
+QString noteWindow()
+{
+    return qEnvironmentVariable("NOLTNOLT_NOTEWINDOW");
+}
+
+QString cause(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+QStringList linesOf(const QByteArray &out)
+{
+    return QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
+}
+
+int countStarting(const QStringList &lines, const QString &start)
+{
+    return int(std::count_if(lines.begin(), lines.end(), [&](const QString &line) { return line.startsWith(start); }));
+}
+
+// The value of the first "<word> <value>" line.
+QString valueOf(const QStringList &lines, const QString &word)
+{
+    for (const QString &line : lines) {
+        if (line.startsWith(word + u' '))
+            return line.mid(word.size() + 1);
+    }
+    return {};
+}
+
+} // namespace
+
+class TestNoteFaults : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (FaultKit::faultLibrary().isEmpty() || noteWindow().isEmpty())
+            QSKIP("run through ctest, which names the fault library and the note window tool");
+        // The note window remembers its frame; it does so here, not in the home folder.
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    }
+
+    void unwritableNoteBacksOffAndRecovers_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("typedBytes");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("full disk, short text") << "full" << 8 << cause(ENOSPC);
+        QTest::newRow("full disk, long text") << "full" << 40000 << cause(ENOSPC);
+        QTest::newRow("read-only mount") << "readonly" << 8 << cause(EROFS);
+        QTest::newRow("immutable file (chattr +i)")
+            << "immutable" << 8 << cause(EPERM) + ". The note is locked against changes.";
+    }
+
+    void unwritableNoteBacksOffAndRecovers()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, typedBytes);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        openToEveryone(dir.path());
+        const QString folder = dir.filePath("folder");
+        QDir().mkpath(folder);
+        const QString note = folder + "/note.txt";
+        const QString recovery = dir.filePath("recovery");
+        writeBytes(dir.filePath("old"), oldBytes);
+        MountSandbox sandbox;
+        QString makeWritable;
+        if (kind == u"full") {
+            if (!sandbox.start(MountSandbox::tmpfs(folder) + "printf 'old bytes\\n' > '" + note +
+                               "'\ndd if=/dev/zero of='" + folder + "/filler' bs=4k 2>/dev/null || true\n"))
+                QSKIP(qPrintable("needs a private 64 KiB tmpfs: " + sandbox.reason()));
+            makeWritable = "rm '" + folder + "/filler'";
+        } else if (kind == u"readonly") {
+            writeBytes(note, oldBytes);
+            if (!sandbox.start(MountSandbox::readOnlyBind(folder)))
+                QSKIP(qPrintable("needs a private read-only bind mount: " + sandbox.reason()));
+            makeWritable = "mount -o remount,bind,rw '" + folder + "'";
+        } else {
+            if (QStandardPaths::findExecutable("chattr").isEmpty() ||
+                QStandardPaths::findExecutable("mkfs.ext4").isEmpty())
+                QSKIP("needs chattr and mkfs.ext4 (e2fsprogs)");
+            if (!sandbox.start(MountSandbox::ext4Image(dir.filePath("disk.img"), folder) + "printf 'old bytes\\n' > '" +
+                               note + "'\nchattr +i '" + note + "'\n"))
+                QSKIP(qPrintable("needs a loop-mounted ext4 image for chattr +i: " + sandbox.reason()));
+            makeWritable = "chattr -i '" + note + "'";
+        }
+        const FileSnapshot before = FileSnapshot::take(sandbox.view(note));
+
+        const QString typed = QString(typedBytes - 2, u'x') + "\\n";
+        // Three edits, each followed by its save, then a pause with no typing: only the growing retries try.
+        const QString script = QStringLiteral("type %1\nwait 400\ntype y\nwait 400\ntype z\nwait 2800\nstate\n"
+                                              "sh cmp -s '%2' '%3' && echo old-bytes-kept\n"
+                                              "sh ls '%4' | grep -q txt && echo kept-for-recovery\n"
+                                              "sh %5\ntype !\nsettle\nstate\nquit\n")
+                                   .arg(typed, note, dir.filePath("old"), recovery, makeWritable);
+        const Run result = sandbox.run({noteWindow(), note, recovery}, script.toUtf8());
+        const QStringList lines = linesOf(result.out);
+        QVERIFY2(result.exitCode == 0, result.out + result.err);
+
+        const qsizetype firstState = lines.indexOf("edited 1");
+        QVERIFY2(firstState > 0, result.out.constData());
+        const QStringList whileUnwritable = lines.mid(0, firstState);
+        // One alert for a failure that stays the same, however often the save is tried.
+        QCOMPARE(countStarting(lines, "error "), 1);
+        const QString shown = valueOf(lines, "error");
+        QVERIFY2(shown.startsWith("Could not save “note.txt” in “" + folder + "”: " + expected), qPrintable(shown));
+        // Three edits' saves, then retries without an edit, one second and then two later; no more.
+        const int attempts = countStarting(whileUnwritable, "attempt");
+        QVERIFY2(attempts >= 4 && attempts <= 5, qPrintable(QString::number(attempts) + " saves tried"));
+        QCOMPARE(lines.at(firstState + 1), "retry 1");
+        QVERIFY(lines.contains("old-bytes-kept"));
+        QVERIFY(lines.contains("kept-for-recovery"));
+        QCOMPARE(countStarting(whileUnwritable, "saved"), 0);
+
+        // Writable again: the next save goes through, the note is clean and the kept copy is gone.
+        QVERIFY2(lines.mid(firstState).contains("edited 0"), result.out.constData());
+        QCOMPARE(lines.mid(firstState).filter("retry").last(), "retry 0");
+        const QByteArray text = oldBytes + QByteArray(typedBytes - 2, 'x') + "\nyz!";
+        QCOMPARE(readBytes(sandbox.view(note)), text);
+        QVERIFY(RecoveryStore(recovery).entries().isEmpty());
+        // Nothing stray beside the note; only the filler that made the disk full is gone.
+        QStringList folderBefore = before.folder();
+        folderBefore.removeAll("filler");
+        QCOMPARE(FileSnapshot::take(sandbox.view(note)).folder(), folderBefore);
+    }
+
+    void changeInTheSameSecondIsNoticed()
+    {
+        // ext4 with small inodes keeps whole seconds only: a second write in the same second keeps size, inode,
+        // modification and change time of the first, as on file systems with a coarse clock. Only the content
+        // tells.
+        if (QStandardPaths::findExecutable("mkfs.ext4").isEmpty())
+            QSKIP("needs mkfs.ext4 (e2fsprogs)");
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("folder");
+        QDir().mkpath(folder);
+        const QString note = folder + "/note.txt";
+        MountSandbox sandbox;
+        const QString image = dir.filePath("seconds.img");
+        if (!sandbox.start("truncate -s 1024K '" + image + "'\nmkfs.ext4 -q -F -I 128 -O ^has_journal '" + image +
+                           "'\nmount -o loop '" + image + "' '" + folder + "'\nprintf 'opened\\n' > '" + note + "'\n"))
+            QSKIP(qPrintable("needs a loop-mounted ext4 image: " + sandbox.reason()));
+        QString script;
+        const int pairs = 3;
+        for (int i = 1; i <= pairs; ++i) {
+            script += QStringLiteral("sh printf 'first  %1\\n' > '%2'; stat -c 'id %s %Y %Z %i' '%2'\nwait 100\ntext\n"
+                                     "sh printf 'second %1\\n' > '%2'; stat -c 'id %s %Y %Z %i' '%2'\nwait 300\n"
+                                     "text\n")
+                          .arg(i)
+                          .arg(note);
+        }
+        script += "quit\n";
+        const Run result = sandbox.run({noteWindow(), note}, script.toUtf8());
+        QVERIFY2(result.exitCode == 0, result.out + result.err);
+        const QStringList lines = linesOf(result.out).filter(QRegularExpression("^(id|text) "));
+        QCOMPARE(lines.size(), 4 * pairs);
+        int sameSecond = 0;
+        for (int i = 0; i < pairs; ++i) {
+            const QStringList pair = lines.mid(4 * i, 4);
+            QCOMPARE(pair.at(1), QStringLiteral("text first  %1\\n").arg(i + 1));
+            QCOMPARE(pair.at(3), QStringLiteral("text second %1\\n").arg(i + 1));
+            sameSecond += pair.at(0) == pair.at(2);
+        }
+        if (sameSecond == 0)
+            QSKIP("no second write fell into the same second as the first");
+    }
+
+    void slowDiskKeepsSavesInOrderAndQuitWaits()
+    {
+        // Every sync of a save's temporary copy takes two seconds while typing goes on.
+        QTemporaryDir dir;
+        const QString note = dir.filePath("note.txt");
+        writeBytes(note, oldBytes);
+        const QString trace = dir.filePath("trace");
+        QString script;
+        QByteArray expected = oldBytes;
+        for (int i = 1; i <= 8; ++i) {
+            script += QStringLiteral("type %1 \nwait 400\n").arg(i);
+            expected += QByteArray::number(i) + ' ';
+        }
+        script += "quit\n";
+        const QStringList command =
+            FaultKit::underFaults({noteWindow(), note}, {"FAULT_CALL=fsync", "FAULT_PATH_SUBSTR=.tmp",
+                                                         "FAULT_DELAY_MS=2000", "FAULT_TRACE=" + trace});
+        QElapsedTimer clock;
+        clock.start();
+        const Run result = run(command.first(), command.mid(1), script.toUtf8());
+        const qint64 elapsed = clock.elapsed();
+        const QStringList lines = linesOf(result.out);
+        QVERIFY2(result.exitCode == 0, result.out + result.err);
+
+        // Quitting waited for the last text to land.
+        QCOMPARE(readBytes(note), expected);
+        const QStringList closed = valueOf(lines, "closed").split(u' ');
+        QCOMPARE(closed.first(), "1");
+        QVERIFY2(closed.last().toInt() >= 1000, qPrintable("quit took " + closed.last() + " ms"));
+
+        // The window kept answering while the disk was slow.
+        const int maxGap = valueOf(lines, "maxgap").toInt();
+        qInfo("longest pause of the window while a save synced for 2 s: %d ms", maxGap);
+        QVERIFY2(maxGap < 1000, qPrintable(QString::number(maxGap)));
+
+        // On disk the note only ever grew: no older text landed after a newer one.
+        const QStringList sizes = valueOf(lines, "sizes").split(u',');
+        QVERIFY2(sizes.size() >= 3, qPrintable(sizes.join(u',')));
+        for (qsizetype i = 1; i < sizes.size(); ++i)
+            QVERIFY2(sizes.at(i).toLongLong() > sizes.at(i - 1).toLongLong(), qPrintable(sizes.join(u',')));
+        QCOMPARE(sizes.last().toLongLong(), qint64(expected.size()));
+
+        // One save at a time: each sync took its two seconds after the one before it had finished.
+        const QStringList syncs = QString::fromUtf8(readBytes(trace))
+                                      .split(u'\n')
+                                      .filter(QRegularExpression("^faultinject: fsync .*\\.tmp = "));
+        QVERIFY2(syncs.size() >= 2, qPrintable(syncs.join(u'\n')));
+        QVERIFY2(elapsed >= 2000 * syncs.size(),
+                 qPrintable(QStringLiteral("%1 syncs in %2 ms").arg(syncs.size()).arg(elapsed)));
+    }
+
+    void killedWhileSavesFailTheTextIsRecovered()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("notes");
+        QDir().mkpath(folder);
+        const QString note = folder + "/note.txt";
+        writeBytes(note, oldBytes);
+        const QString recovery = dir.filePath("state/noltnolt/recovery");
+        const QStringList command =
+            FaultKit::underFaults({noteWindow(), note, recovery},
+                                  {"FAULT_CALL=write", "FAULT_ERRNO=ENOSPC", "FAULT_PATH_SUBSTR=" + folder + u'/'});
+        QProcess window;
+        window.start(command.first(), command.mid(1));
+        QVERIFY(window.waitForStarted());
+        window.write("type typed but never saved\nwait 60000\n");
+        window.closeWriteChannel();
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += window.readAllStandardOutput()).contains("error "), 10000);
+        QVERIFY2(out.contains("error Could not save “note.txt”"), out.constData());
+        window.kill();
+        QVERIFY(window.waitForFinished());
+
+        RecoveryStore store(recovery);
+        QVERIFY(store.holds(note));
+        RecoveryOffer offer(store);
+        int asked = 0;
+        offer.setQuestion([&](const RecoveryStore::Entry &entry, const QByteArray &text) {
+            ++asked;
+            [&] {
+                QCOMPARE(entry.originalPath, note);
+                QCOMPARE(text, oldBytes + "typed but never saved");
+            }();
+            return RecoveryOffer::Choice::OpenRecoveredText;
+        });
+        const QList<QUrl> opened = offer.offer();
+        QCOMPARE(asked, 1);
+        QVERIFY(offer.errors().isEmpty());
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(folder + "/note (Recovered).txt")});
+        QCOMPARE(readBytes(opened.first().toLocalFile()), oldBytes + "typed but never saved");
+        QCOMPARE(readBytes(note), oldBytes);
+        QCOMPARE(entries(folder), (QStringList{"note (Recovered).txt", "note.txt"}));
+        QVERIFY(store.entries().isEmpty());
+    }
+
+private:
+    QTemporaryDir m_config;
+};
+
+QTEST_GUILESS_MAIN(TestNoteFaults)
+#include "tst_notefaults.moc"

@@ -1,0 +1,111 @@
+#include "support/testsupport.h"
+
+#include "framework/recoverystore.h"
+#include "shell/recoveryoffer.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace TestSupport;
+
+class TestRecoveryOffer : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void answers_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<bool>("earlierRecoveredFile");
+        QTest::addColumn<QString>("expectedFile");
+        QTest::addColumn<bool>("stillKept");
+        QTest::newRow("open: a new file beside the note")
+            << int(RecoveryOffer::Choice::OpenRecoveredText) << false << "20261206 Note (Recovered).txt" << false;
+        QTest::newRow("open when a recovered file is there: the next free name")
+            << int(RecoveryOffer::Choice::OpenRecoveredText) << true << "20261206 Note (Recovered 2).txt" << false;
+        QTest::newRow("discard: nothing written, nothing kept")
+            << int(RecoveryOffer::Choice::Discard) << false << QString() << false;
+        QTest::newRow("later: nothing written, still kept")
+            << int(RecoveryOffer::Choice::Later) << false << QString() << true;
+    }
+
+    void answers()
+    {
+        QFETCH(int, choice);
+        QFETCH(bool, earlierRecoveredFile);
+        QFETCH(QString, expectedFile);
+        QFETCH(bool, stillKept);
+        QTemporaryDir dir;
+        const QString notes = dir.filePath("notes");
+        QDir().mkpath(notes);
+        const QString note = notes + "/20261206 Note.txt";
+        writeBytes(note, "on disk\n");
+        if (earlierRecoveredFile)
+            writeBytes(notes + "/20261206 Note (Recovered).txt", "earlier\n");
+        RecoveryStore store(dir.filePath("state/recovery"));
+        store.keep(note, "typed but never saved\n");
+
+        RecoveryOffer offer(store);
+        QStringList asked;
+        offer.setQuestion([&](const RecoveryStore::Entry &entry, const QByteArray &text) {
+            asked << entry.originalPath + u'|' + QString::fromUtf8(text);
+            return RecoveryOffer::Choice(choice);
+        });
+        const QList<QUrl> opened = offer.offer();
+
+        QCOMPARE(asked, QStringList{note + "|typed but never saved\n"});
+        QVERIFY(offer.errors().isEmpty());
+        QCOMPARE(readBytes(note), QByteArray("on disk\n"));
+        if (earlierRecoveredFile)
+            QCOMPARE(readBytes(notes + "/20261206 Note (Recovered).txt"), QByteArray("earlier\n"));
+        if (expectedFile.isEmpty()) {
+            QVERIFY(opened.isEmpty());
+        } else {
+            QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(notes + u'/' + expectedFile)});
+            QCOMPARE(readBytes(opened.first().toLocalFile()), QByteArray("typed but never saved\n"));
+        }
+        QCOMPARE(store.holds(note), stillKept);
+        QCOMPARE(store.entries().size(), stillKept ? 1 : 0);
+    }
+
+    void folderGoneKeepsTheText()
+    {
+        // Nowhere to put the recovered file: the text stays kept for a later launch and the error says why.
+        QTemporaryDir dir;
+        const QString note = dir.filePath("gone/note.txt");
+        RecoveryStore store(dir.filePath("recovery"));
+        store.keep(note, "only copy\n");
+        RecoveryOffer offer(store);
+        offer.setQuestion(
+            [](const RecoveryStore::Entry &, const QByteArray &) { return RecoveryOffer::Choice::OpenRecoveredText; });
+        QVERIFY(offer.offer().isEmpty());
+        QCOMPARE(offer.errors().size(), 1);
+        QVERIFY2(offer.errors().first().description().startsWith("Could not create “note (Recovered).txt”"),
+                 qPrintable(offer.errors().first().description()));
+        QVERIFY(store.holds(note));
+        QVERIFY(!QFileInfo::exists(dir.filePath("gone")));
+    }
+
+    void recoveredNames_data()
+    {
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("first") << "20261206 Note.txt" << 1 << "20261206 Note (Recovered).txt";
+        QTest::newRow("third") << "20261206 Note.txt" << 3 << "20261206 Note (Recovered 3).txt";
+        QTest::newRow("other extension") << "list.md" << 1 << "list (Recovered).txt";
+        QTest::newRow("hidden file keeps its dot") << ".todo" << 1 << ".todo (Recovered).txt";
+    }
+
+    void recoveredNames()
+    {
+        QFETCH(QString, note);
+        QFETCH(int, number);
+        QFETCH(QString, expected);
+        QCOMPARE(RecoveryOffer::recoveredName(note, number), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecoveryOffer)
+#include "tst_recoveryoffer.moc"

@@ -1,0 +1,207 @@
+// Opens one note in an editor window, as the app does, and plays a script from stdin against it, for tests that
+// need the window in a process of its own: under injected faults, inside a mount namespace, or killed.
+//   notewindow FILE [RECOVERYFOLDER] < script
+// Script lines:
+//   type TEXT      appends TEXT (\n and \\ escapes) at the end as typing does
+//   wait MS        lets the window run for MS milliseconds
+//   sh COMMAND     runs COMMAND with sh -c and waits for it
+//   settle         waits until the pending save has run and its write has landed
+//   text           prints "text <the window's text>" with \n and \\ escaped
+//   state          prints "edited 0|1" and "retry 0|1" (a retry of a failed save is pending)
+//   quit           writes what is unsaved as closing does and exits; prints "closed 1|0 <ms it took>"
+// It prints, as they happen: "attempt" for each autosave, "error <description>" for each alert shown, "saved"
+// when the note becomes unedited, "reloaded"; and at quit "maxgap <ms>" (the longest wait of a 10 ms timer, that
+// is how long the window stopped answering) and "sizes <n,...>" (the note's size on disk each time it changed).
+#include "editor/editor.h"
+#include "editor/notetextview.h"
+#include "framework/error.h"
+#include "framework/recoverystore.h"
+#include "storage/plaintextdocument.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTextCursor>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+void say(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+QString unescaped(const QString &text)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == u'\\' && i + 1 < text.size()) {
+            ++i;
+            out += text.at(i) == u'n' ? QChar(u'\n') : text.at(i);
+        } else {
+            out += text.at(i);
+        }
+    }
+    return out;
+}
+
+class Player : public QObject
+{
+public:
+    Player(PlainTextDocument *note, Editor *editor, QStringList script)
+        : m_note(note)
+        , m_editor(editor)
+        , m_script(std::move(script))
+    {
+        m_path = note->fileUrl().toLocalFile();
+        m_lastSize = QFileInfo(m_path).size();
+        m_sizes << m_lastSize;
+        m_ticker.setInterval(10);
+        m_ticker.setTimerType(Qt::PreciseTimer);
+        connect(&m_ticker, &QTimer::timeout, this, [this] { tick(); });
+        m_sinceTick.start();
+        m_ticker.start();
+        QTimer::singleShot(0, this, [this] { next(); });
+    }
+
+private:
+    void tick()
+    {
+        m_maxGap = std::max(m_maxGap, m_sinceTick.restart());
+        const qint64 size = QFileInfo(m_path).exists() ? QFileInfo(m_path).size() : -1;
+        if (size != m_lastSize) {
+            m_lastSize = size;
+            m_sizes << size;
+        }
+    }
+
+    void next()
+    {
+        if (m_script.isEmpty()) {
+            quit();
+            return;
+        }
+        const QString line = m_script.takeFirst();
+        const QString word = line.section(u' ', 0, 0);
+        const QString rest = line.section(u' ', 1);
+        if (word == u"type") {
+            QTextCursor cursor(m_editor->textView()->document());
+            cursor.movePosition(QTextCursor::End);
+            cursor.insertText(unescaped(rest));
+        } else if (word == u"wait") {
+            QTimer::singleShot(rest.toInt(), this, [this] { next(); });
+            return;
+        } else if (word == u"sh") {
+            QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), rest});
+        } else if (word == u"settle") {
+            settle();
+            return;
+        } else if (word == u"text") {
+            QString text = m_editor->textView()->text();
+            text.replace(u'\\', QStringLiteral("\\\\")).replace(u'\n', QStringLiteral("\\n"));
+            say(QStringLiteral("text ") + text);
+        } else if (word == u"state") {
+            say(QStringLiteral("edited %1").arg(int(m_note->isDocumentEdited())));
+            say(QStringLiteral("retry %1").arg(int(m_editor->pendingRetry() != nullptr)));
+        } else if (word == u"quit") {
+            quit();
+            return;
+        }
+        QTimer::singleShot(0, this, [this] { next(); });
+    }
+
+    void settle()
+    {
+        if (m_editor->pendingSave() && m_editor->pendingSave()->isActive()) {
+            QTimer::singleShot(20, this, [this] { settle(); });
+            return;
+        }
+        m_note->finishWrites();
+        QTimer::singleShot(0, this, [this] { next(); });
+    }
+
+    void quit()
+    {
+        tick();
+        m_ticker.stop();
+        say(QStringLiteral("maxgap %1").arg(m_maxGap));
+        QElapsedTimer closing;
+        closing.start();
+        const bool closed = m_note->prepareToClose();
+        tick();
+        QStringList sizes;
+        for (qint64 size : std::as_const(m_sizes))
+            sizes << QString::number(size);
+        say(QStringLiteral("sizes %1").arg(sizes.join(u',')));
+        say(QStringLiteral("closed %1 %2").arg(int(closed)).arg(closing.elapsed()));
+        QCoreApplication::exit(closed ? 0 : 1);
+    }
+
+    PlainTextDocument *m_note;
+    Editor *m_editor;
+    QStringList m_script;
+    QString m_path;
+    QTimer m_ticker;
+    QElapsedTimer m_sinceTick;
+    qint64 m_maxGap = 0;
+    qint64 m_lastSize = -1;
+    QList<qint64> m_sizes;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: notewindow FILE [RECOVERYFOLDER] < script\n");
+        return 2;
+    }
+    std::unique_ptr<RecoveryStore> store;
+    if (args.size() > 2) {
+        store = std::make_unique<RecoveryStore>(args.at(2));
+        Document::setRecoveryStore(store.get());
+    }
+    // A conflict keeps both: the window's text wins and the other version is in the test's hands.
+    Document::setConflictResolver([](Document *) { return Document::Conflict::KeepMine; });
+
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly))
+        return 2;
+    const QStringList script = QString::fromUtf8(in.readAll()).split(u'\n', Qt::SkipEmptyParts);
+
+    auto note = std::make_unique<PlainTextDocument>();
+    try {
+        note->setFileUrl(QUrl::fromLocalFile(QFileInfo(args.at(1)).absoluteFilePath()));
+        note->readFromUrl(note->fileUrl(), QString::fromLatin1(PlainTextDocument::typeName));
+    } catch (const Error &error) {
+        std::fprintf(stderr, "%s\n", qPrintable(error.description()));
+        return 1;
+    }
+    note->makeWindowControllers();
+    note->showWindows();
+    auto *editor = qobject_cast<Editor *>(note->windowControllers().first());
+    QObject::connect(editor, &Editor::autosaveRequested, &app, [] { say(QStringLiteral("attempt")); });
+    QObject::connect(editor, &WindowController::errorPresented, &app,
+                     [](const Error &error) { say(QStringLiteral("error ") + error.description()); });
+    QObject::connect(note.get(), &Document::documentEditedChanged, &app, [](bool edited) {
+        if (!edited)
+            say(QStringLiteral("saved"));
+    });
+    QObject::connect(note.get(), &Document::reloadedFromDisk, &app, [] { say(QStringLiteral("reloaded")); });
+
+    Player player(note.get(), editor, script);
+    const int status = app.exec();
+    note->close();
+    Document::setRecoveryStore(nullptr);
+    return status;
+}
