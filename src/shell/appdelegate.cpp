@@ -147,16 +147,35 @@ void AppDelegate::applicationDidFinishLaunching()
     m_documents.setAutosavingDelay(autosavingDelaySeconds);
     m_launched = true;
 
+    // Text that could not be saved before the app last ended comes first: nothing may be lost twice.
+    const int recovered = offerRecoveredTexts();
     if (!m_launchFiles.isEmpty()) {
         applicationOpenUrls(m_launchFiles);
     } else if (const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls(); !restored.isEmpty()) {
         applicationOpenUrls(restored);
         if (m_documents.documents().isEmpty())
             applicationOpenUntitledFile();
-    } else {
+    } else if (recovered == 0) {
         applicationOpenUntitledFile();
     }
     Q_EMIT launched();
+}
+
+int AppDelegate::offerRecoveredTexts()
+{
+    RecoveryOffer offer(*m_recovery);
+    if (m_recoveryQuestion)
+        offer.setQuestion(m_recoveryQuestion);
+    const QList<QUrl> files = offer.offer();
+    for (const Error &error : offer.errors())
+        presentError(error);
+    applicationOpenUrls(files);
+    return int(files.size());
+}
+
+void AppDelegate::setRecoveryQuestion(RecoveryOffer::Question question)
+{
+    m_recoveryQuestion = std::move(question);
 }
 
 void AppDelegate::buildMenus()

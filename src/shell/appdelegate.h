@@ -2,6 +2,7 @@
 
 #include "framework/error.h"
 #include "shell/appresources.h"
+#include "shell/recoveryoffer.h"
 
 #include <QList>
 #include <QObject>
@@ -39,6 +40,8 @@ public:
     QString notesFolder() const;
     void setErrorPresenter(ErrorPresenter presenter);
     void setOpenPanel(OpenPanel panel);
+    // How the launch asks about texts that could not be saved last time; by default a dialog.
+    void setRecoveryQuestion(RecoveryOffer::Question question);
     AppResources &resources();
 
     // Opens one file through the document controller and presents its error, if any.
@@ -81,6 +84,8 @@ private:
     // Writes every note and ends the event loop; true when all were written.
     bool quitAfterSaving(bool force);
     bool hasVisibleNoteWindows() const;
+    // Offers the texts kept from the last run; returns the recovered files it opened.
+    int offerRecoveredTexts();
 
     DocumentController &m_documents;
     AppResources m_resources;
@@ -91,5 +96,6 @@ private:
     QString m_notesFolder;
     ErrorPresenter m_errorPresenter;
     OpenPanel m_openPanel;
+    RecoveryOffer::Question m_recoveryQuestion;
     bool m_launched = false;
 };

@@ -10,7 +10,10 @@
 namespace Utf8 {
 
 bool isValid(const char *data, qsizetype size);
-inline bool isValid(const QByteArray &bytes) { return isValid(bytes.constData(), bytes.size()); }
+inline bool isValid(const QByteArray &bytes)
+{
+    return isValid(bytes.constData(), bytes.size());
+}
 
 // The text of valid bytes (a leading byte-order mark stays in the text), or none.
 std::optional<QString> decode(const QByteArray &bytes);

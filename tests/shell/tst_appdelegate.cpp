@@ -1,5 +1,6 @@
 #include "framework/document.h"
 #include "framework/documentcontroller.h"
+#include "framework/recoverystore.h"
 #include "framework/windowcontroller.h"
 #include "shell/appdelegate.h"
 #include "storage/textfiles.h"
@@ -69,6 +70,33 @@ private Q_SLOTS:
         QCOMPARE(m_errors, QStringList());
         for (Document *document : DocumentController::shared().documents())
             QVERIFY(document->windowControllers().first()->window()->isVisible());
+    }
+
+    void textKeptFromALostRunIsOfferedFirst()
+    {
+        const QString note = m_notes->filePath(QStringLiteral("note.txt"));
+        writeBytes(note, "what the disk had");
+        RecoveryStore store(RecoveryStore::defaultFolder(QStringLiteral("noltnolt")));
+        store.keep(note, "what the user typed");
+
+        AppDelegate delegate;
+        configure(delegate);
+        int asked = 0;
+        delegate.setRecoveryQuestion([&](const RecoveryStore::Entry &entry, const QByteArray &text) {
+            ++asked;
+            return entry.originalPath == note && text == "what the user typed"
+                       ? RecoveryOffer::Choice::OpenRecoveredText
+                       : RecoveryOffer::Choice::Later;
+        });
+        delegate.applicationDidFinishLaunching();
+        QCOMPARE(asked, 1);
+        QCOMPARE(readBytes(note), QByteArray("what the disk had"));
+        const QString recovered = m_notes->filePath(QStringLiteral("note (Recovered).txt"));
+        QCOMPARE(readBytes(recovered), QByteArray("what the user typed"));
+        QCOMPARE(DocumentController::shared().documents().size(), 1);
+        QCOMPARE(DocumentController::shared().documents().first()->fileUrl(), QUrl::fromLocalFile(recovered));
+        QCOMPARE(newNotes().size(), 0);
+        QCOMPARE(store.entries().size(), 0);
     }
 
     void reopen_data()
