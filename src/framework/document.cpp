@@ -355,6 +355,7 @@ void Document::saveDocument(QObject *sender)
     Q_UNUSED(sender);
     if (m_fileUrl.isEmpty())
         return;
+    m_keptOnDiskIdentity = {}; // an explicit save asks again
     try {
         saveInPlace();
     } catch (const Error &error) {
@@ -489,8 +490,19 @@ bool Document::confirmOverwrite()
         return true;
     if (m_asking)
         return false; // the open question decides; this save waits for its answer
-    if (askAboutConflict() == Conflict::KeepMine)
+    if (now == m_keptOnDiskIdentity) {
+        // The user chose this version on disk and it could not be read in: it is not overwritten unasked, and the
+        // window's text is kept for recovery instead of asking after every pause in typing.
+        keepForRecovery();
+        return false;
+    }
+    if (now == m_overwriteIdentity)
+        return true; // answered once: a retry after a failed write does not ask again
+    if (askAboutConflict() == Conflict::KeepMine) {
+        m_overwriteIdentity = now;
         return true;
+    }
+    m_keptOnDiskIdentity = now;
     reloadFromDisk(now);
     return false;
 }
@@ -636,11 +648,14 @@ void Document::checkFileOnDisk()
     }
     if (now == m_refusedIdentity || sameAsKnown(now))
         return;
-    if (isDocumentEdited() && askAboutConflict() == Conflict::KeepMine) {
-        // Mine wins: it is written over the other version at once, so the choice sticks.
-        writeSafely(m_fileUrl, m_fileType, SaveOperation::Save);
-        updateChangeCount(ChangeType::Cleared);
-        return;
+    if (isDocumentEdited()) {
+        if (askAboutConflict() == Conflict::KeepMine) {
+            // Mine wins: it is written over the other version at once, so the choice sticks.
+            m_overwriteIdentity = now;
+            saveInPlace();
+            return;
+        }
+        m_keptOnDiskIdentity = now;
     }
     reloadFromDisk(now);
 }

@@ -160,6 +160,9 @@ private:
     // The file as we last read or wrote it, and a version we refused to read.
     FileIdentity m_knownIdentity;
     FileIdentity m_refusedIdentity;
+    // Versions on disk the user chose to keep over the window's text, or to write over.
+    FileIdentity m_keptOnDiskIdentity;
+    FileIdentity m_overwriteIdentity;
     // A digest of the bytes we last read or wrote, and of the bytes the background write under way writes.
     QByteArray m_knownDigest;
     QByteArray m_writingDigest;

@@ -278,6 +278,31 @@ private Q_SLOTS:
         QVERIFY(!note.document->isDocumentEdited());
     }
 
+    void answersAreNotAskedAgain()
+    {
+        int asked = 0;
+        Document::Conflict answer = Document::Conflict::UseDisk;
+        Document::setConflictResolver([&](Document *) {
+            ++asked;
+            return answer;
+        });
+        OpenNote note("first");
+        // Theirs cannot be read in and the user keeps it: later pauses neither ask nor overwrite it.
+        note.document->edit("mine");
+        writeBytes(note.path, "REFUSE \xff");
+        autosaveAndWait(note.document);
+        note.document->edit("mine, more");
+        autosaveAndWait(note.document);
+        QTest::qWait(200);
+        QCOMPARE(asked, 1);
+        QCOMPARE(readBytes(note.path), QByteArray("REFUSE \xff"));
+        // An explicit save asks again; this time mine wins, and stays the answer.
+        answer = Document::Conflict::KeepMine;
+        note.document->saveDocument(nullptr);
+        QCOMPARE(asked, 2);
+        QCOMPARE(readBytes(note.path), QByteArray("mine, more"));
+    }
+
     void refusedReloadIsReportedOnceAndKeepsTheText()
     {
         OpenNote note("first");
