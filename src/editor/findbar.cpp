@@ -1,5 +1,7 @@
 #include "editor/findbar.h"
 
+#include "editor/visibleblocks.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -26,22 +28,6 @@ constexpr int recountDelayMs = 120;
 // Caps on what is highlighted in view, for a one-letter search on a huge line.
 constexpr int maxHighlightedBlocks = 2000;
 constexpr int maxHighlightedMatches = 5000;
-
-// The last paragraph in view: the view's own hit test answers the end of the note for points below what it has
-// laid out so far, so walk down from the first paragraph in view adding up heights instead.
-QTextBlock lastVisibleBlock(const QPlainTextEdit *view, QTextBlock block, int maxBlocks)
-{
-    const qreal height = view->viewport()->height();
-    const QAbstractTextDocumentLayout *layout = view->document()->documentLayout();
-    qreal covered = view->cursorRect(QTextCursor(block)).top();
-    for (int count = 0; block.isValid() && count < maxBlocks; ++count) {
-        covered += layout->blockBoundingRect(block).height();
-        if (covered >= height || !block.next().isValid())
-            return block;
-        block = block.next();
-    }
-    return block.isValid() ? block : view->document()->lastBlock();
-}
 
 } // namespace
 
@@ -449,7 +435,7 @@ void FindBar::highlightVisible()
         format.setForeground(Qt::black);
         const QRect area = m_textView->viewport()->rect();
         QTextBlock block = m_textView->cursorForPosition(area.topLeft()).block();
-        const int last = lastVisibleBlock(m_textView, block, maxHighlightedBlocks).blockNumber();
+        const int last = VisibleBlocks::last(m_textView, block, maxHighlightedBlocks).blockNumber();
         for (int blocks = 0; block.isValid() && block.blockNumber() <= last && blocks < maxHighlightedBlocks;
              block = block.next(), ++blocks) {
             const QString text = block.text();

@@ -1,5 +1,6 @@
 #include "editor/spellhighlighter.h"
 
+#include "editor/visibleblocks.h"
 #include "editor/spellchecker.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -16,22 +17,6 @@ namespace {
 constexpr int visibleMargin = 40;
 // A view cannot show more paragraphs than this; a bound for a broken layout.
 constexpr int maxVisibleBlocks = 5000;
-
-// The last paragraph in view: the view's own hit test answers the end of the note for points below what it has
-// laid out so far, so walk down from the first paragraph in view adding up heights instead.
-QTextBlock lastVisibleBlock(const QPlainTextEdit *view, QTextBlock block, int maxBlocks)
-{
-    const qreal height = view->viewport()->height();
-    const QAbstractTextDocumentLayout *layout = view->document()->documentLayout();
-    qreal covered = view->cursorRect(QTextCursor(block)).top();
-    for (int count = 0; block.isValid() && count < maxBlocks; ++count) {
-        covered += layout->blockBoundingRect(block).height();
-        if (covered >= height || !block.next().isValid())
-            return block;
-        block = block.next();
-    }
-    return block.isValid() ? block : view->document()->lastBlock();
-}
 
 } // namespace
 
@@ -104,7 +89,7 @@ void SpellHighlighter::checkVisible()
         return;
     const QRect area = m_textView->viewport()->rect();
     const QTextBlock first = m_textView->cursorForPosition(area.topLeft()).block();
-    const QTextBlock last = lastVisibleBlock(m_textView, first, maxVisibleBlocks);
+    const QTextBlock last = VisibleBlocks::last(m_textView, first, maxVisibleBlocks);
     m_firstVisible = first.blockNumber();
     m_lastVisible = std::max(last.blockNumber(), m_firstVisible);
     QTextBlock block = document()->findBlockByNumber(std::max(0, m_firstVisible - visibleMargin));

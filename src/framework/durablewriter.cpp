@@ -1,5 +1,6 @@
 #include "durablewriter.h"
 
+#include "framework/posixcall.h"
 #include "error.h"
 
 #include <QFile>
@@ -34,15 +35,6 @@ constexpr qsizetype maxRandomLength = 7;
 QString saveAction()
 {
     return QStringLiteral("Could not save");
-}
-
-int retryEintr(auto call)
-{
-    int result;
-    do {
-        result = call();
-    } while (result < 0 && errno == EINTR);
-    return result;
 }
 
 // Folder syncs make a rename or a new name survive a power cut. Some file systems cannot sync a folder at all

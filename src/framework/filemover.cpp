@@ -1,5 +1,6 @@
 #include "filemover.h"
 
+#include "framework/posixcall.h"
 #include "framework/error.h"
 
 #include <QFile>
@@ -24,15 +25,6 @@ enum class Verb
     Rename,
     Move
 };
-
-int retryEintr(auto call)
-{
-    int result;
-    do {
-        result = call();
-    } while (result < 0 && errno == EINTR);
-    return result;
-}
 
 QByteArray folderOf(const QByteArray &path)
 {
