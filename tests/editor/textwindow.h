@@ -3,7 +3,10 @@
 #include "editor/findbar.h"
 #include "editor/texttools.h"
 
+#include <QApplication>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QVBoxLayout>
@@ -58,3 +61,15 @@ struct TextWindow
         return words;
     }
 };
+
+// The text tools open the user's spelling word list, which enchant finds once per process: keep it in a
+// temporary home set before the application starts.
+template<class Test> int execWithTemporaryHome(int argc, char **argv)
+{
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    QApplication app(argc, argv);
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}

@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -293,12 +292,7 @@ private Q_SLOTS:
 
 int main(int argc, char **argv)
 {
-    // The text tools open the user's spelling word list: keep it in a temporary home.
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
-    QApplication app(argc, argv);
-    TestFindBar test;
-    return QTest::qExec(&test, argc, argv);
+    return execWithTemporaryHome<TestFindBar>(argc, argv);
 }
+
 #include "tst_findbar.moc"

@@ -26,10 +26,8 @@ namespace {
 // The note's text as the document decodes it: strict UTF-8 with a leading byte-order mark kept.
 QString decode(const QByteArray &bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(bytes);
-    return text;
+    using enum QStringDecoder::Flag;
+    return QStringDecoder(QStringDecoder::Utf8, Stateless | ConvertInitialBom).decode(bytes);
 }
 
 // Types text where the caret is, the way a keyboard would deliver it.

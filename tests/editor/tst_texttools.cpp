@@ -10,8 +10,9 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -357,10 +358,8 @@ private Q_SLOTS:
         QVERIFY(panel);
         QVERIFY(panel->isVisible());
         // It does not pretend to check grammar.
-        bool saysSpellingOnly = false;
-        for (const QLabel *label : panel->findChildren<QLabel *>())
-            saysSpellingOnly = saysSpellingOnly || label->text().contains(QStringLiteral("no grammar"));
-        QVERIFY(saysSpellingOnly);
+        const QList<QLabel *> labels = panel->findChildren<QLabel *>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [](QLabel *l) { return l->text().contains(u"no grammar"); }));
         QCOMPARE(panel->word(), QStringLiteral("tset"));
         QVERIFY(panel->guesses().contains(QStringLiteral("test")));
         panel->guessList()->setCurrentRow(int(panel->guesses().indexOf(QStringLiteral("test"))));
@@ -385,13 +384,7 @@ private Q_SLOTS:
 
 int main(int argc, char **argv)
 {
-    // enchant reads the user's config folder once per process: the personal word list goes to a temporary home.
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
-    QApplication app(argc, argv);
-    TestTextTools test;
-    return QTest::qExec(&test, argc, argv);
+    return execWithTemporaryHome<TestTextTools>(argc, argv);
 }
 
 #include "tst_texttools.moc"
