@@ -11,13 +11,7 @@ Q_DECLARE_METATYPE(CaseTransform::Mapping)
 namespace {
 
 // A caret is a selection whose start and end are equal.
-struct Selection
-{
-    int start = 0;
-    int end = 0;
-};
-
-Selection selectionOf(const QPlainTextEdit &view)
+QPair<int, int> selectionOf(const QPlainTextEdit &view)
 {
     return {view.textCursor().selectionStart(), view.textCursor().selectionEnd()};
 }
@@ -102,9 +96,7 @@ private Q_SLOTS:
         CaseTransform::apply(&view, mapping);
         QCOMPARE(view.toPlainText(), expected);
         QCOMPARE(view.blockCount(), blocks);
-        const Selection after = selectionOf(view);
-        QCOMPARE(after.start, expectedStart);
-        QCOMPARE(after.end, expectedEnd);
+        QCOMPARE(selectionOf(view), qMakePair(expectedStart, expectedEnd));
     }
 
     void undoesInOneStep_data()
@@ -124,7 +116,6 @@ private Q_SLOTS:
         view.selectAll();
         QVERIFY(CaseTransform::apply(&view, mapping));
         QVERIFY(view.toPlainText() != text);
-        QVERIFY(view.document()->isUndoAvailable());
         view.undo();
         QCOMPARE(view.toPlainText(), text);
         QVERIFY(!view.document()->isUndoAvailable());
@@ -156,7 +147,7 @@ private Q_SLOTS:
         view.selectAll();
         QVERIFY(CaseTransform::apply(&view, Mapping::Upper));
         QVERIFY(!view.document()->isUndoAvailable());
-        QCOMPARE(selectionOf(view).end, 14);
+        QCOMPARE(selectionOf(view).second, 14);
     }
 
     void reportsNothingToActOn()

@@ -1,63 +1,42 @@
 #include "support/testsupport.h"
 
-#include "editor/editor.h"
-#include "editor/notetextview.h"
-#include "storage/plaintextdocument.h"
+#include "editor/notefixture.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTextDocument>
 #include <QTimer>
 
-#include <memory>
-
 #include <unistd.h>
 
+using namespace NoteFixture;
 using namespace TestSupport;
 
 namespace {
 
-const QString typeName = QString::fromLatin1(PlainTextDocument::typeName);
-
-QString shownCount(const Editor *editor)
+// A note file in a folder of its own (so the folder can be locked), opened in its editor.
+struct OpenedNote
 {
-    const QList<QLabel *> labels = editor->window()->findChildren<QLabel *>();
-    for (const QLabel *label : labels) {
-        if (label->accessibleName() == u"Word count")
-            return label->text();
+    QTemporaryDir home;
+    QString folder = home.filePath(QStringLiteral("Notes"));
+    QString path = folder + QStringLiteral("/Note.txt");
+    std::unique_ptr<PlainTextDocument> note;
+    Editor *editor = nullptr;
+
+    explicit OpenedNote(const QByteArray &bytes)
+    {
+        QDir().mkdir(folder);
+        writeBytes(path, bytes);
+        note = openNote(path);
+        editor = editorOf(*note);
     }
-    return {};
-}
-
-Editor *editorOf(const PlainTextDocument &note)
-{
-    const QList<WindowController *> controllers = note.windowControllers();
-    return controllers.isEmpty() ? nullptr : qobject_cast<Editor *>(controllers.first());
-}
-
-// Opens the note at path the way the app does: read, one editor, shown.
-std::unique_ptr<PlainTextDocument> openNote(const QString &path)
-{
-    auto note = std::make_unique<PlainTextDocument>();
-    note->setFileUrl(QUrl::fromLocalFile(path));
-    note->readFromUrl(note->fileUrl(), typeName);
-    note->makeWindowControllers();
-    note->showWindows();
-    return note;
-}
-
-void typeAtEnd(NoteTextView *view, const QString &text)
-{
-    view->setSelectedRange({view->textLength(), 0});
-    QTest::keyClicks(view, text);
-}
+    NoteTextView *view() const { return editor->textView(); }
+};
 
 // A folder in which nobody can make a file, root included (root ignores permission bits, not the immutable
 // flag). Its files stay as they are, so no program sees a change on disk.
@@ -67,23 +46,24 @@ public:
     explicit LockedFolder(const QString &path)
         : m_path(path)
     {
-        if (::geteuid() != 0)
-            m_locked = QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        else
-            m_locked = run(QStringLiteral("chattr"), {QStringLiteral("+i"), path}).exitCode == 0;
+        m_locked = lock(true);
     }
     ~LockedFolder()
     {
-        if (!m_locked)
-            return;
-        if (::geteuid() != 0)
-            QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        else
-            run(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path});
+        if (m_locked)
+            lock(false);
     }
     bool isLocked() const { return m_locked; }
 
 private:
+    bool lock(bool on) const
+    {
+        if (::geteuid() == 0)
+            return run(QStringLiteral("chattr"), {on ? QStringLiteral("+i") : QStringLiteral("-i"), m_path}).exitCode ==
+                   0;
+        return QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                                 (on ? QFileDevice::Permissions() : QFileDevice::WriteOwner));
+    }
     QString m_path;
     bool m_locked = false;
 };
@@ -105,40 +85,40 @@ private Q_SLOTS:
 
     void firstTitle_data()
     {
-        QTest::addColumn<QUrl>("url");
+        QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("filePath");
-        QTest::newRow("no file: New Note") << QUrl() << QStringLiteral("New Note") << QString();
-        QTest::newRow("note: extension removed")
-            << QUrl::fromLocalFile(QStringLiteral("/notes/20261014 Note 2.txt")) << QStringLiteral("20261014 Note 2")
-            << QStringLiteral("/notes/20261014 Note 2.txt");
-        QTest::newRow("no extension: name whole") << QUrl::fromLocalFile(QStringLiteral("/notes/README"))
-                                                  << QStringLiteral("README") << QStringLiteral("/notes/README");
-        QTest::newRow("two extensions: only the last goes")
-            << QUrl::fromLocalFile(QStringLiteral("/notes/a.b.txt")) << QStringLiteral("a.b")
-            << QStringLiteral("/notes/a.b.txt");
+        QTest::newRow("no file: New Note") << QString() << "New Note";
+        QTest::newRow("note: extension removed") << "/notes/20261014 Note 2.txt"
+                                                 << "20261014 Note 2";
+        QTest::newRow("no extension: name whole") << "/notes/README"
+                                                  << "README";
+        QTest::newRow("two extensions: only the last goes") << "/notes/a.b.txt"
+                                                            << "a.b";
     }
 
     void firstTitle()
     {
-        QFETCH(QUrl, url);
+        QFETCH(QString, path);
         QFETCH(QString, title);
-        QFETCH(QString, filePath);
-        Editor editor(url, QString());
+        Editor editor(path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path), QString());
         QCOMPARE(editor.window()->windowTitle(), title);
-        QCOMPARE(editor.window()->windowFilePath(), filePath);
+        QCOMPARE(editor.window()->windowFilePath(), path);
     }
 
     void titleForDisplayName_data()
     {
         QTest::addColumn<QString>("displayName");
         QTest::addColumn<QString>("title");
-        QTest::newRow("removes: .txt") << QStringLiteral("20261014 Note.txt") << QStringLiteral("20261014 Note");
-        QTest::newRow("keeps: name without a dot")
-            << QStringLiteral("20261014 Note") << QStringLiteral("20261014 Note");
-        QTest::newRow("removes: any last dot-suffix") << QStringLiteral("Budget 2.5") << QStringLiteral("Budget 2");
-        QTest::newRow("removes: only the last extension") << QStringLiteral("a.b.txt") << QStringLiteral("a.b");
-        QTest::newRow("keeps: hidden file name") << QStringLiteral(".notes") << QStringLiteral(".notes");
+        QTest::newRow("removes: .txt") << "20261014 Note.txt"
+                                       << "20261014 Note";
+        QTest::newRow("keeps: name without a dot") << "20261014 Note"
+                                                   << "20261014 Note";
+        QTest::newRow("removes: any last dot-suffix") << "Budget 2.5"
+                                                      << "Budget 2";
+        QTest::newRow("removes: only the last extension") << "a.b.txt"
+                                                          << "a.b";
+        QTest::newRow("keeps: hidden file name") << ".notes"
+                                                 << ".notes";
     }
 
     void titleForDisplayName()
@@ -153,9 +133,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("count");
-        QTest::newRow("empty: 0") << QString() << QStringLiteral("0");
-        QTest::newRow("two words: 2, not the first 0") << QStringLiteral("two words") << QStringLiteral("2");
-        QTest::newRow("1234 words: no separator") << QStringLiteral("word ").repeated(1234) << QStringLiteral("1234");
+        QTest::newRow("empty: 0") << QString() << "0";
+        QTest::newRow("two words: 2, not the first 0") << "two words"
+                                                       << "2";
+        QTest::newRow("1234 words: no separator") << QStringLiteral("word ").repeated(1234) << "1234";
     }
 
     void countsTheTextItOpensWith()
@@ -167,27 +148,11 @@ private Q_SLOTS:
         QCOMPARE(editor.textView()->text(), text);
     }
 
-    void opensWithTheTextFocused()
-    {
-        Editor editor(QUrl(), QStringLiteral("x"));
-        editor.showWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(editor.window()));
-        QCOMPARE(editor.window()->size(), QSize(780, 600));
-        QCOMPARE(editor.window()->minimumSize(), QSize(360, 240));
-        QCOMPARE(editor.window()->objectName(), QStringLiteral("QuorbellDocument"));
-        QTRY_VERIFY(editor.textView()->hasFocus());
-    }
-
     void burstOfEditsSavesOnceAfterTheLast()
     {
-        QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("20261014 Note.txt"));
-        writeBytes(path, QByteArrayLiteral("Start"));
-        const auto note = openNote(path);
-        Editor *editor = editorOf(*note);
-        QSignalSpy saves(editor, &Editor::autosaveRequested);
-        QCOMPARE(editor->pendingSave(), nullptr);
-
+        OpenedNote n(QByteArrayLiteral("Start"));
+        QSignalSpy saves(n.editor, &Editor::autosaveRequested);
+        QCOMPARE(n.editor->pendingSave(), nullptr);
         // Five keystrokes 100 ms apart, driven by the event loop.
         int edits = 0;
         QElapsedTimer clock;
@@ -198,11 +163,10 @@ private Q_SLOTS:
         connect(&typist, &QTimer::timeout, this, [&] {
             longestGap = std::max(longestGap, clock.elapsed() - lastEdit);
             lastEdit = clock.elapsed();
-            typeAtEnd(editor->textView(), QStringLiteral("!"));
+            typeAtEnd(n.view(), QStringLiteral("!"));
             QCOMPARE(saves.count(), 0);
-            QVERIFY(note->isDocumentEdited());
-            QCOMPARE(note->text(), QStringLiteral("Start") + QString(++edits, u'!'));
-            if (edits == 5)
+            QVERIFY(n.note->isDocumentEdited());
+            if (++edits == 5)
                 typist.stop();
         });
         clock.start();
@@ -213,7 +177,7 @@ private Q_SLOTS:
         QVERIFY(saves.wait(5000));
         const qint64 saveDelay = clock.elapsed() - lastEdit;
         QVERIFY2(saveDelay >= Editor::saveDelayMs, QByteArray::number(saveDelay).constData());
-        QTRY_COMPARE(readBytes(path), QByteArrayLiteral("Start!!!!!"));
+        QTRY_COMPARE(readBytes(n.path), QByteArrayLiteral("Start!!!!!"));
         QVERIFY(!saves.wait(Editor::saveDelayMs * 2));
         QCOMPARE(saves.count(), 1);
     }
@@ -231,104 +195,84 @@ private Q_SLOTS:
 
     void editsOfANoteCanBeUndone()
     {
-        QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("Undo.txt"));
-        writeBytes(path, QByteArrayLiteral("one"));
-        const auto note = openNote(path);
-        NoteTextView *view = editorOf(*note)->textView();
-        typeAtEnd(view, QStringLiteral(" two"));
-        QVERIFY(view->document()->isUndoAvailable());
-        view->undo();
-        QCOMPARE(view->text(), QStringLiteral("one"));
+        OpenedNote n(QByteArrayLiteral("one"));
+        typeAtEnd(n.view(), QStringLiteral(" two"));
+        n.view()->undo();
+        QCOMPARE(n.view()->text(), QStringLiteral("one"));
     }
 
     void failedAutosaveIsPresentedOnce()
     {
-        QTemporaryDir home;
-        const QString folder = home.filePath(QStringLiteral("Notes"));
-        QVERIFY(QDir().mkdir(folder));
-        const QString path = folder + QStringLiteral("/Doomed.txt");
-        writeBytes(path, QByteArrayLiteral("text"));
-        const auto note = openNote(path);
-        Editor *editor = editorOf(*note);
-        QSignalSpy saves(editor, &Editor::autosaveRequested);
-        QSignalSpy presented(editor, &WindowController::errorPresented);
-        const LockedFolder locked(folder);
+        OpenedNote n(QByteArrayLiteral("text"));
+        QSignalSpy saves(n.editor, &Editor::autosaveRequested);
+        QSignalSpy presented(n.editor, &WindowController::errorPresented);
+        const LockedFolder locked(n.folder);
         if (!locked.isLocked())
             QSKIP("cannot make a folder unwritable here: chattr +i needs ext2/3/4 or similar and CAP_LINUX_IMMUTABLE");
-
-        typeAtEnd(editor->textView(), QStringLiteral(" more"));
+        typeAtEnd(n.view(), QStringLiteral(" more"));
         QVERIFY(presented.wait(5000));
         const auto error = presented.first().first().value<Error>();
-        QVERIFY2(error.description().contains(QStringLiteral("Doomed.txt")), qPrintable(error.description()));
+        QVERIFY2(error.description().contains(QStringLiteral("Note.txt")), qPrintable(error.description()));
         QVERIFY(!presented.wait(Editor::saveDelayMs * 2));
         QCOMPARE(saves.count(), 1);
         QCOMPARE(presented.count(), 1);
-        QCOMPARE(editor->textView()->text(), QStringLiteral("text more"));
-        QCOMPARE(readBytes(path), QByteArrayLiteral("text"));
+        QCOMPARE(n.view()->text(), QStringLiteral("text more"));
+        QCOMPARE(readBytes(n.path), QByteArrayLiteral("text"));
     }
 
     void closingRightAfterAnEditKeepsIt()
     {
-        QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("Quick.txt"));
-        writeBytes(path, QByteArrayLiteral("text"));
-        const auto note = openNote(path);
-        Editor *editor = editorOf(*note);
-        typeAtEnd(editor->textView(), QStringLiteral(" kept"));
-        QVERIFY(editor->pendingSave()->isActive());
-        QVERIFY(editor->window()->close());
-        QCOMPARE(readBytes(path), QByteArrayLiteral("text kept"));
+        OpenedNote n(QByteArrayLiteral("text"));
+        typeAtEnd(n.view(), QStringLiteral(" kept"));
+        QVERIFY(n.editor->pendingSave()->isActive());
+        QVERIFY(n.editor->window()->close());
+        QCOMPARE(readBytes(n.path), QByteArrayLiteral("text kept"));
     }
 
     void changeByAnotherProgramReachesTheEditor()
     {
-        QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("Shared.txt"));
-        writeBytes(path, QByteArrayLiteral("One two\nThree four"));
-        const auto note = openNote(path);
-        NoteTextView *view = editorOf(*note)->textView();
-        view->setSelectedRange({4, 3});
-        writeBytes(path, QByteArrayLiteral("One two\nThree four five"));
-        QTRY_COMPARE(view->text(), QStringLiteral("One two\nThree four five"));
-        QCOMPARE(view->selectedRange(), (NoteTextView::Range{4, 3}));
-        QCOMPARE(shownCount(editorOf(*note)), QStringLiteral("5"));
-        QVERIFY(!note->isDocumentEdited());
+        OpenedNote n(QByteArrayLiteral("One two\nThree four"));
+        n.view()->setSelectedRange({4, 3});
+        writeBytes(n.path, QByteArrayLiteral("One two\nThree four five"));
+        QTRY_COMPARE(n.view()->text(), QStringLiteral("One two\nThree four five"));
+        QCOMPARE(n.view()->selectedRange(), (NoteTextView::Range{4, 3}));
+        QCOMPARE(shownCount(n.editor), QStringLiteral("5"));
+        QVERIFY(!n.note->isDocumentEdited());
     }
 
     void closedEditorIsNeverCalledBack()
     {
-        QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("Gone.txt"));
-        writeBytes(path, QByteArrayLiteral("text"));
-        auto note = openNote(path);
-        typeAtEnd(editorOf(*note)->textView(), QStringLiteral("!"));
-        QPointer<QTimer> timer = editorOf(*note)->pendingSave();
+        OpenedNote n(QByteArrayLiteral("text"));
+        typeAtEnd(n.view(), QStringLiteral("!"));
+        QPointer<QTimer> timer = n.editor->pendingSave();
         QVERIFY(timer && timer->isActive());
-        note.reset();
+        n.note.reset();
         QVERIFY(!timer);
     }
 
     void firstOpenWindowGetsTheRememberedFrame()
     {
         QSettings().remove(QStringLiteral("EditorWindow"));
+        const auto shown = [](Editor &editor) {
+            editor.showWindow();
+            return QTest::qWaitForWindowExposed(editor.window());
+        };
         {
-            Editor first{QUrl(), QString()};
-            first.showWindow();
-            QVERIFY(QTest::qWaitForWindowExposed(first.window()));
+            Editor first{QUrl(), QStringLiteral("x")};
+            QVERIFY(shown(first));
+            QCOMPARE(first.window()->size(), QSize(780, 600));
+            QCOMPARE(first.window()->minimumSize(), QSize(360, 240));
+            QCOMPARE(first.window()->objectName(), QStringLiteral("QuorbellDocument"));
+            QTRY_VERIFY(first.textView()->hasFocus());
             first.window()->resize(500, 400);
             first.window()->close();
         }
-        QVERIFY(QSettings().contains(QStringLiteral("EditorWindow")));
-
         Editor reopened{QUrl(), QString()};
-        reopened.showWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(reopened.window()));
+        QVERIFY(shown(reopened));
         QCOMPARE(reopened.window()->size(), QSize(500, 400));
-
+        // Opened while the first is open, a second editor keeps the default frame.
         Editor alongside{QUrl(), QString()};
-        alongside.showWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(alongside.window()));
+        QVERIFY(shown(alongside));
         QCOMPARE(alongside.window()->size(), QSize(780, 600));
     }
 };

@@ -1,18 +1,11 @@
-#include "editor/findbar.h"
-#include "editor/texttools.h"
+#include "editor/textwindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
-#include <QVBoxLayout>
-
-#include <memory>
 
 namespace {
 
@@ -25,39 +18,9 @@ void type(QWidget *widget, const QString &text)
     }
 }
 
-// A window laid out like the editor's: the text with the find bar below it.
-struct Window
+struct Window : TextWindow
 {
-    QWidget window;
-    QPlainTextEdit *text = nullptr;
-    FindBar *bar = nullptr;
-    TextTools *tools = nullptr;
-
-    explicit Window(const QString &content)
-    {
-        auto *layout = new QVBoxLayout(&window);
-        text = new QPlainTextEdit(&window);
-        bar = new FindBar(text, &window);
-        layout->addWidget(text);
-        layout->addWidget(bar);
-        tools = new TextTools(text, bar, &window);
-        text->setPlainText(content);
-        window.resize(600, 400);
-    }
-
-    void select(qsizetype start, qsizetype end)
-    {
-        QTextCursor cursor(text->document());
-        cursor.setPosition(start);
-        cursor.setPosition(end, QTextCursor::KeepAnchor);
-        text->setTextCursor(cursor);
-    }
-
-    QPair<qsizetype, qsizetype> selection() const
-    {
-        const QTextCursor cursor = text->textCursor();
-        return {cursor.selectionStart(), cursor.selectionEnd()};
-    }
+    using TextWindow::TextWindow;
 
     void send(int tag)
     {
@@ -110,7 +73,6 @@ private Q_SLOTS:
         QFETCH(bool, barShown);
         QFETCH(QList<qsizetype>, expected);
         Window w(content);
-        w.window.show();
         w.bar->setSearchText(needle);
         if (barShown) {
             w.bar->showFind();
@@ -138,7 +100,6 @@ private Q_SLOTS:
         QFETCH(qsizetype, count);
         QFETCH(qsizetype, first);
         Window w(QStringLiteral("Apple apple APPLE ÄPFEL äpfel"));
-        w.window.show();
         w.bar->setCaseSensitive(caseSensitive);
         w.bar->showFind();
         QTest::keyClicks(w.bar->searchField(), QStringLiteral("apple"));
@@ -152,7 +113,6 @@ private Q_SLOTS:
     void incrementalSearchSelectsFirstAfterCaret()
     {
         Window w(QStringLiteral("tea tan\ntea ten\ntan"));
-        w.window.show();
         w.select(5, 5);
         w.tools->performFindPanelAction(nullptr);
         w.send(TextTools::ShowFindInterface);
@@ -201,7 +161,6 @@ private Q_SLOTS:
         QFETCH(QString, searchText);
         QFETCH(qsizetype, selectionStart);
         Window w(QStringLiteral("beta  gamma beta beta"));
-        w.window.show();
         w.bar->setSearchText(QStringLiteral("beta"));
         w.select(6, 11);
         w.send(tag);
@@ -215,27 +174,15 @@ private Q_SLOTS:
         }
     }
 
+    // Tag 7 above sets the search from one word; here from a selection over lines, then used without the bar.
     void useSelectionThenFindNext()
     {
-        Window w(QStringLiteral("red green red\ngreen"));
-        w.window.show();
-        w.select(4, 9);
-        w.send(TextTools::SetSearchString);
-        QVERIFY(w.bar->isHidden());
-        QCOMPARE(w.selection(), qMakePair(qsizetype(4), qsizetype(9)));
-        w.send(TextTools::NextMatch);
-        QCOMPARE(w.selection(), qMakePair(qsizetype(14), qsizetype(19)));
-        w.send(TextTools::NextMatch);
-        QCOMPARE(w.selection(), qMakePair(qsizetype(4), qsizetype(9)));
-    }
-
-    void useSelectionTakesItsFirstLine()
-    {
-        Window w(QStringLiteral("first line\nsecond line"));
-        w.window.show();
-        w.select(6, 17);
+        Window w(QStringLiteral("red line\ngreen\nline"));
+        w.select(4, 14);
         w.send(TextTools::SetSearchString);
         QCOMPARE(w.bar->searchText(), QStringLiteral("line"));
+        w.send(TextTools::NextMatch);
+        QCOMPARE(w.selection(), qMakePair(qsizetype(15), qsizetype(19)));
         QVERIFY(w.bar->isHidden());
         // An empty selection leaves the last search as it was.
         w.select(0, 0);
@@ -247,7 +194,6 @@ private Q_SLOTS:
     {
         const QString original = QStringLiteral("cat dog cat\ncat");
         Window w(original);
-        w.window.show();
         w.send(TextTools::ShowReplaceInterface);
         QTest::keyClicks(w.bar->searchField(), QStringLiteral("cat"));
         w.bar->setReplaceText(QStringLiteral("lion"));
@@ -262,7 +208,6 @@ private Q_SLOTS:
     void replaceOneMovesOn()
     {
         Window w(QStringLiteral("a-b-c"));
-        w.window.show();
         w.send(TextTools::ShowReplaceInterface);
         QTest::keyClicks(w.bar->searchField(), QStringLiteral("-"));
         QCOMPARE(w.selection().first, qsizetype(1));
@@ -275,7 +220,6 @@ private Q_SLOTS:
     void escapeGivesFocusBack()
     {
         Window w(QStringLiteral("some text"));
-        w.window.show();
         w.window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w.window));
         w.text->setFocus();
@@ -293,7 +237,6 @@ private Q_SLOTS:
         for (int i = 0; i < 400; ++i)
             content += i < 200 ? QStringLiteral("plain line\n") : QStringLiteral("needle line\n");
         Window w(content);
-        w.window.show();
         w.bar->showFind();
         QTest::keyClicks(w.bar->searchField(), QStringLiteral("zzz"));
         QVERIFY(w.text->extraSelections().isEmpty());
@@ -312,7 +255,6 @@ private Q_SLOTS:
         for (int i = 0; i < 1000; ++i)
             content += QStringLiteral("line %1\n").arg(i);
         Window w(content);
-        w.window.show();
         const qsizetype at = content.indexOf(QStringLiteral("line 500"));
         // Selecting scrolls the selection only just into view, at an edge.
         w.select(at, at + 8);
@@ -333,7 +275,6 @@ private Q_SLOTS:
         for (int i = 0; i < 100000; ++i)
             content += line;
         Window w(content);
-        w.window.show();
         QSignalSpy finished(w.bar, &FindBar::countFinished);
         w.bar->showFind();
         QTest::keyClicks(w.bar->searchField(), QStringLiteral("fox"));
@@ -351,12 +292,7 @@ private Q_SLOTS:
 
 int main(int argc, char **argv)
 {
-    // The text tools open the user's spelling word list: keep it in a temporary home.
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
-    QApplication app(argc, argv);
-    TestFindBar test;
-    return QTest::qExec(&test, argc, argv);
+    return execWithTemporaryHome<TestFindBar>(argc, argv);
 }
+
 #include "tst_findbar.moc"

@@ -16,18 +16,18 @@
 #include <QTextDocument>
 
 using Range = NoteTextView::Range;
+using Action = void (*)(NoteTextView &);
 
 Q_DECLARE_METATYPE(Range)
+Q_DECLARE_METATYPE(Action)
 
 namespace {
 
 // The note's text as the document decodes it: strict UTF-8 with a leading byte-order mark kept.
 QString decode(const QByteArray &bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(bytes);
-    return text;
+    using enum QStringDecoder::Flag;
+    return QStringDecoder(QStringDecoder::Utf8, Stateless | ConvertInitialBom).decode(bytes);
 }
 
 // Types text where the caret is, the way a keyboard would deliver it.
@@ -70,142 +70,85 @@ class TestNoteTextView : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Opening such a note and typing at its end changes only the typed bytes.
     void keepsBytesWhenTyping_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("LF") << QByteArray("one\ntwo\n") << "x" << QByteArray("one\ntwo\nx");
-        QTest::newRow("CRLF") << QByteArray("one\r\ntwo\r\n") << "x" << QByteArray("one\r\ntwo\r\nx");
-        QTest::newRow("mixed CRLF, LF and CR")
-            << QByteArray("a\r\nb\nc\rd\r\ne") << "x" << QByteArray("a\r\nb\nc\rd\r\nex");
-        QTest::newRow("lone CR") << QByteArray("a\rb\r") << "x" << QByteArray("a\rb\rx");
-        QTest::newRow("LF then CR is two breaks") << QByteArray("a\n\rb") << "x" << QByteArray("a\n\rbx");
-        QTest::newRow("blank CRLF lines") << QByteArray("\r\n\r\n") << "x" << QByteArray("\r\n\r\nx");
-        QTest::newRow("no-break space") << QByteArray("a\xc2\xa0"
-                                                      "b")
-                                        << "x"
-                                        << QByteArray("a\xc2\xa0"
-                                                      "bx");
-        QTest::newRow("line separator U+2028") << QByteArray("a\xe2\x80\xa8"
-                                                             "b")
-                                               << "x"
-                                               << QByteArray("a\xe2\x80\xa8"
-                                                             "bx");
-        QTest::newRow("literal U+2029") << QByteArray("a\xe2\x80\xa9"
-                                                      "b\n")
-                                        << "x"
-                                        << QByteArray("a\xe2\x80\xa9"
-                                                      "b\nx");
-        QTest::newRow("only U+2029 breaks") << QByteArray("a\xe2\x80\xa9"
-                                                          "b")
-                                            << "x"
-                                            << QByteArray("a\xe2\x80\xa9"
-                                                          "bx");
-        QTest::newRow("noncharacters U+FDD0 and U+FDD1") << QByteArray("a\xef\xb7\x90"
-                                                                       "b\xef\xb7\x91"
-                                                                       "c\n")
-                                                         << "x"
-                                                         << QByteArray("a\xef\xb7\x90"
-                                                                       "b\xef\xb7\x91"
-                                                                       "c\nx");
-        QTest::newRow("NUL") << QByteArray("a\0b\n", 4) << "x" << QByteArray("a\0b\nx", 5);
-        QTest::newRow("byte-order mark") << QByteArray("\xef\xbb\xbfhello\r\n") << "x"
-                                         << QByteArray("\xef\xbb\xbfhello\r\nx");
-        QTest::newRow("emoji, typing non-ASCII") << QByteArray("\xf0\x9f\x8c\xb1\r\n") << QString::fromUtf8("é")
-                                                 << QByteArray("\xf0\x9f\x8c\xb1\r\n\xc3\xa9");
-        QTest::newRow("no final newline") << QByteArray("last line") << "x" << QByteArray("last linex");
-        QTest::newRow("empty") << QByteArray() << "x" << QByteArray("x");
+        QTest::newRow("LF") << QByteArray("one\ntwo\n");
+        QTest::newRow("CRLF") << QByteArray("one\r\ntwo\r\n");
+        QTest::newRow("mixed CRLF, LF and CR") << QByteArray("a\r\nb\nc\rd\r\ne");
+        QTest::newRow("lone CR") << QByteArray("a\rb\r");
+        QTest::newRow("LF then CR is two breaks") << QByteArray("a\n\rb");
+        QTest::newRow("blank CRLF lines") << QByteArray("\r\n\r\n");
+        QTest::newRow("no-break space") << QByteArray("a\302\240b");
+        QTest::newRow("line separator U+2028") << QByteArray("a\342\200\250b");
+        QTest::newRow("literal U+2029") << QByteArray("a\342\200\251b\n");
+        QTest::newRow("only U+2029 breaks") << QByteArray("a\342\200\251b");
+        QTest::newRow("noncharacters U+FDD0 and U+FDD1") << QByteArray("a\357\267\220b\357\267\221c\n");
+        QTest::newRow("NUL") << QByteArray("a\0b\n", 4);
+        QTest::newRow("byte-order mark") << QByteArray("\357\273\277hello\r\n");
+        QTest::newRow("emoji") << QByteArray("\360\237\214\261\r\n");
+        QTest::newRow("no final newline") << QByteArray("last line");
+        QTest::newRow("empty") << QByteArray();
     }
 
     void keepsBytesWhenTyping()
     {
         QFETCH(QByteArray, file);
-        QFETCH(QString, typed);
-        QFETCH(QByteArray, expected);
         NoteTextView view;
-        const QString text = decode(file);
-        view.setText(text);
+        view.setText(decode(file));
         QCOMPARE(view.text().toUtf8(), file);
-        QCOMPARE(view.textLength(), text.size());
+        QCOMPARE(view.textLength(), decode(file).size());
         view.moveCursor(QTextCursor::End);
-        type(&view, typed);
+        type(&view, QStringLiteral("x\u00e9"));
+        const QByteArray expected = file + "x\303\251";
         QCOMPARE(view.text().toUtf8(), expected);
         QCOMPARE(view.textLength(), decode(expected).size());
     }
 
-    void newLineTakesTheNotesEnding_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<qsizetype>("caret");
-        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("CRLF note") << QByteArray("a\r\nb") << qsizetype(4) << Qt::KeyboardModifiers()
-                                   << QByteArray("a\r\nb\r\n");
-        QTest::newRow("mixed, CRLF most common") << QByteArray("a\r\nb\r\nc\nd") << qsizetype(9)
-                                                 << Qt::KeyboardModifiers() << QByteArray("a\r\nb\r\nc\nd\r\n");
-        QTest::newRow("mixed, LF most common")
-            << QByteArray("a\nb\nc\r\nd") << qsizetype(8) << Qt::KeyboardModifiers() << QByteArray("a\nb\nc\r\nd\n");
-        QTest::newRow("CR note") << QByteArray("a\rb") << qsizetype(3) << Qt::KeyboardModifiers()
-                                 << QByteArray("a\rb\r");
-        QTest::newRow("empty note") << QByteArray() << qsizetype(0) << Qt::KeyboardModifiers() << QByteArray("\n");
-        QTest::newRow("one line") << QByteArray("abc") << qsizetype(1) << Qt::KeyboardModifiers()
-                                  << QByteArray("a\nbc");
-        QTest::newRow("splitting a CR line keeps its CR")
-            << QByteArray("a\r\nbc\rd\r\n") << qsizetype(4) << Qt::KeyboardModifiers()
-            << QByteArray("a\r\nb\r\nc\rd\r\n");
-        QTest::newRow("at the start of a CR line") << QByteArray("a\r\nb\rc\r\n") << qsizetype(5)
-                                                   << Qt::KeyboardModifiers() << QByteArray("a\r\nb\r\r\nc\r\n");
-        QTest::newRow("Shift+Return is a new line too")
-            << QByteArray("a\r\nb") << qsizetype(4) << Qt::KeyboardModifiers(Qt::ShiftModifier)
-            << QByteArray("a\r\nb\r\n");
-    }
-
-    void newLineTakesTheNotesEnding()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(qsizetype, caret);
-        QFETCH(Qt::KeyboardModifiers, modifiers);
-        QFETCH(QByteArray, expected);
-        NoteTextView view;
-        view.setText(decode(file));
-        view.setSelectedRange({caret, 0});
-        QTest::keyClick(&view, Qt::Key_Return, modifiers);
-        QCOMPARE(view.text().toUtf8(), expected);
-        view.undo();
-        QCOMPARE(view.text().toUtf8(), file);
-        view.redo();
-        QCOMPARE(view.text().toUtf8(), expected);
-    }
-
-    void deletingRemovesExactlyWhatWasSelected_data()
+    // A new line takes the note's most common ending; deleting removes exactly the selected characters.
+    void keysKeepTheOtherEndings_data()
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<Range>("selection");
         QTest::addColumn<int>("key");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("Backspace joins CRLF lines")
-            << QByteArray("a\r\nb") << Range{3, 0} << int(Qt::Key_Backspace) << QByteArray("ab");
-        QTest::newRow("Delete joins CRLF lines")
-            << QByteArray("a\r\nb") << Range{1, 0} << int(Qt::Key_Delete) << QByteArray("ab");
+        const int ret = Qt::Key_Return, back = Qt::Key_Backspace, del = Qt::Key_Delete;
+        QTest::newRow("Return: CRLF note") << QByteArray("a\r\nb") << Range{4, 0} << ret << QByteArray("a\r\nb\r\n");
+        QTest::newRow("Return: mixed, CRLF most common")
+            << QByteArray("a\r\nb\r\nc\nd") << Range{9, 0} << ret << QByteArray("a\r\nb\r\nc\nd\r\n");
+        QTest::newRow("Return: mixed, LF most common")
+            << QByteArray("a\nb\nc\r\nd") << Range{8, 0} << ret << QByteArray("a\nb\nc\r\nd\n");
+        QTest::newRow("Return: CR note") << QByteArray("a\rb") << Range{3, 0} << ret << QByteArray("a\rb\r");
+        QTest::newRow("Return: empty note") << QByteArray() << Range{0, 0} << ret << QByteArray("\n");
+        QTest::newRow("Return: one line") << QByteArray("abc") << Range{1, 0} << ret << QByteArray("a\nbc");
+        QTest::newRow("Return: splitting a CR line keeps its CR")
+            << QByteArray("a\r\nbc\rd\r\n") << Range{4, 0} << ret << QByteArray("a\r\nb\r\nc\rd\r\n");
+        QTest::newRow("Return: at the start of a CR line")
+            << QByteArray("a\r\nb\rc\r\n") << Range{5, 0} << ret << QByteArray("a\r\nb\r\r\nc\r\n");
+        QTest::newRow("Shift+Return is a new line too")
+            << QByteArray("a\r\nb") << Range{4, 0} << (Qt::ShiftModifier | Qt::Key_Return).toCombined()
+            << QByteArray("a\r\nb\r\n");
+        QTest::newRow("Backspace joins CRLF lines") << QByteArray("a\r\nb") << Range{3, 0} << back << QByteArray("ab");
+        QTest::newRow("Delete joins CRLF lines") << QByteArray("a\r\nb") << Range{1, 0} << del << QByteArray("ab");
         QTest::newRow("Backspace joins a CR line in a CRLF note")
-            << QByteArray("a\r\nb\rc\r\nd") << Range{5, 0} << int(Qt::Key_Backspace) << QByteArray("a\r\nbc\r\nd");
+            << QByteArray("a\r\nb\rc\r\nd") << Range{5, 0} << back << QByteArray("a\r\nbc\r\nd");
         QTest::newRow("Backspace joins an LF line in a CRLF note")
-            << QByteArray("x\r\ny\r\nz\nw") << Range{8, 0} << int(Qt::Key_Backspace) << QByteArray("x\r\ny\r\nzw");
+            << QByteArray("x\r\ny\r\nz\nw") << Range{8, 0} << back << QByteArray("x\r\ny\r\nzw");
         QTest::newRow("Delete joins a CR line, keeping the ending before")
-            << QByteArray("a\nb\rc\r\nd") << Range{3, 0} << int(Qt::Key_Delete) << QByteArray("a\nbc\r\nd");
+            << QByteArray("a\nb\rc\r\nd") << Range{3, 0} << del << QByteArray("a\nbc\r\nd");
         QTest::newRow("selection from a line start over a CR")
-            << QByteArray("a\r\nb\rc\nd") << Range{3, 3} << int(Qt::Key_Delete) << QByteArray("a\r\n\nd");
+            << QByteArray("a\r\nb\rc\nd") << Range{3, 3} << del << QByteArray("a\r\n\nd");
         QTest::newRow("selection across several endings")
-            << QByteArray("a\rb\r\nc\nd\re") << Range{1, 7} << int(Qt::Key_Backspace) << QByteArray("a\re");
+            << QByteArray("a\rb\r\nc\nd\re") << Range{1, 7} << back << QByteArray("a\re");
         QTest::newRow("Backspace after an empty line")
-            << QByteArray("a\r\n\nb") << Range{4, 0} << int(Qt::Key_Backspace) << QByteArray("a\r\nb");
+            << QByteArray("a\r\n\nb") << Range{4, 0} << back << QByteArray("a\r\nb");
         QTest::newRow("Delete on an empty line")
-            << QByteArray("a\r\n\nb") << Range{3, 0} << int(Qt::Key_Delete) << QByteArray("a\r\nb");
-        QTest::newRow("whole note") << QByteArray("a\rb\r\nc") << Range{0, 6} << int(Qt::Key_Delete) << QByteArray();
+            << QByteArray("a\r\n\nb") << Range{3, 0} << del << QByteArray("a\r\nb");
+        QTest::newRow("whole note") << QByteArray("a\rb\r\nc") << Range{0, 6} << del << QByteArray();
     }
 
-    void deletingRemovesExactlyWhatWasSelected()
+    void keysKeepTheOtherEndings()
     {
         QFETCH(QByteArray, file);
         QFETCH(Range, selection);
@@ -214,7 +157,8 @@ private Q_SLOTS:
         NoteTextView view;
         view.setText(decode(file));
         view.setSelectedRange(selection);
-        QTest::keyClick(&view, Qt::Key(key));
+        QTest::keyClick(&view, Qt::Key(key & ~Qt::KeyboardModifierMask),
+                        Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
         QCOMPARE(view.text().toUtf8(), expected);
         view.undo();
         QCOMPARE(view.text().toUtf8(), file);
@@ -347,64 +291,40 @@ private Q_SLOTS:
 
     void signalsUserEditsOnly_data()
     {
-        QTest::addColumn<QString>("action");
+        QTest::addColumn<Action>("action");
         QTest::addColumn<bool>("edited");
-        QTest::newRow("typing") << "type" << true;
-        QTest::newRow("Return") << "return" << true;
-        QTest::newRow("Backspace") << "backspace" << true;
-        QTest::newRow("paste") << "paste" << true;
-        QTest::newRow("cut") << "cut" << true;
-        QTest::newRow("Delete command") << "deleteSelection" << true;
-        QTest::newRow("undo") << "undo" << true;
-        QTest::newRow("redo") << "redo" << true;
-        QTest::newRow("not: setText") << "setText" << false;
-        QTest::newRow("not: selecting") << "select" << false;
-        QTest::newRow("not: copying") << "copy" << false;
-        QTest::newRow("not: words marked by a highlighter") << "highlight" << false;
+        QTest::newRow("typing") << Action([](NoteTextView &v) { type(&v, QStringLiteral("x")); }) << true;
+        QTest::newRow("Return") << Action([](NoteTextView &v) { QTest::keyClick(&v, Qt::Key_Return); }) << true;
+        QTest::newRow("Backspace") << Action([](NoteTextView &v) { QTest::keyClick(&v, Qt::Key_Backspace); }) << true;
+        QTest::newRow("paste") << Action([](NoteTextView &v) { v.paste(); }) << true;
+        QTest::newRow("cut") << Action([](NoteTextView &v) { v.cut(); }) << true;
+        QTest::newRow("Delete command") << Action([](NoteTextView &v) { v.deleteSelection(nullptr); }) << true;
+        QTest::newRow("undo") << Action([](NoteTextView &v) { v.undo(); }) << true;
+        QTest::newRow("redo") << Action([](NoteTextView &v) { v.redo(); }) << true;
+        QTest::newRow("not: setText") << Action([](NoteTextView &v) { v.setText(QStringLiteral("new\rtext")); })
+                                      << false;
+        QTest::newRow("not: selecting") << Action([](NoteTextView &v) { v.setSelectedRange({0, 2}); }) << false;
+        QTest::newRow("not: copying") << Action([](NoteTextView &v) { v.copy(); }) << false;
+        QTest::newRow("not: words marked by a highlighter")
+            << Action([](NoteTextView &v) { (new WordMarker(v.document()))->rehighlight(); }) << false;
     }
 
     void signalsUserEditsOnly()
     {
-        QFETCH(QString, action);
+        QFETCH(Action, action);
         QFETCH(bool, edited);
         NoteTextView view;
         view.setText(QStringLiteral("one\r\ntwo three\r\n"));
-        WordMarker marker(static_cast<QObject *>(nullptr));
         view.setSelectedRange({5, 3});
-        if (action == u"undo" || action == u"redo")
-            type(&view, QStringLiteral("x"));
-        if (action == u"redo")
-            view.undo();
         QGuiApplication::clipboard()->setText(QStringLiteral("pasted\r\n"));
+        // Two separate edits, one undone: there is something to undo and something to redo.
+        type(&view, QStringLiteral("x"));
+        view.setSelectedRange({0, 0});
+        type(&view, QStringLiteral("y"));
+        view.undo();
+        view.setSelectedRange({5, 3});
         QSignalSpy spy(&view, &NoteTextView::textEdited);
-
-        if (action == u"type")
-            type(&view, QStringLiteral("x"));
-        else if (action == u"return")
-            QTest::keyClick(&view, Qt::Key_Return);
-        else if (action == u"backspace")
-            QTest::keyClick(&view, Qt::Key_Backspace);
-        else if (action == u"paste")
-            view.paste();
-        else if (action == u"cut")
-            view.cut();
-        else if (action == u"deleteSelection")
-            view.deleteSelection(nullptr);
-        else if (action == u"undo")
-            view.undo();
-        else if (action == u"redo")
-            view.redo();
-        else if (action == u"setText")
-            view.setText(QStringLiteral("new\rtext"));
-        else if (action == u"select")
-            view.setSelectedRange({0, 2});
-        else if (action == u"copy")
-            view.copy();
-        else if (action == u"highlight") {
-            marker.setDocument(view.document());
-            marker.rehighlight();
-        }
-
+        action(view);
         QCOMPARE(spy.count() > 0, edited);
     }
 

@@ -53,24 +53,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("word");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("corrects: swapped letters") << "teh"
-                                                   << "the";
-        QTest::newRow("corrects: swapped letters inside") << "recieve"
-                                                          << "receive";
-        QTest::newRow("corrects: capitalised word stays capitalised") << "Teh"
-                                                                      << "The";
-        QTest::newRow("corrects: case alone") << "monday"
-                                              << "Monday";
-        QTest::newRow("leaves: correct word") << "the"
-                                              << "";
-        QTest::newRow("leaves: no guess is a swap") << "speling"
-                                                    << "";
-        QTest::newRow("leaves: apostrophe guess not first") << "dont"
-                                                            << "";
-        QTest::newRow("leaves: no clear guess") << "qwzx"
-                                                << "";
-        QTest::newRow("leaves: two swaps fit (test, stet)") << "tset"
-                                                            << "";
+        QTest::newRow("corrects: swapped letters") << u"teh"_qs << u"the"_qs;
+        QTest::newRow("corrects: swapped letters inside") << u"recieve"_qs << u"receive"_qs;
+        QTest::newRow("corrects: capitalised word stays capitalised") << u"Teh"_qs << u"The"_qs;
+        QTest::newRow("corrects: case alone") << u"monday"_qs << u"Monday"_qs;
+        QTest::newRow("leaves: correct word") << u"the"_qs << QString();
+        QTest::newRow("leaves: no guess is a swap") << u"speling"_qs << QString();
+        QTest::newRow("leaves: apostrophe guess not first") << u"dont"_qs << QString();
+        QTest::newRow("leaves: no clear guess") << u"qwzx"_qs << QString();
+        QTest::newRow("leaves: two swaps fit (test, stet)") << u"tset"_qs << QString();
     }
 
     void correction()

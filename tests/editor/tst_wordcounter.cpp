@@ -13,8 +13,7 @@ namespace {
 // Words joined by the separators a note has: spaces, a comma, a line break, a tab.
 QString wordsText(int words)
 {
-    static const QString separators[] = {QStringLiteral(" "), QStringLiteral(", "), QStringLiteral("\n"),
-                                         QStringLiteral("\t"), QStringLiteral("  ")};
+    static const QStringList separators = {u" "_qs, u", "_qs, u"\n"_qs, u"\t"_qs, u"  "_qs};
     QString text;
     for (int i = 0; i < words; ++i)
         text += (i % 7 == 0 ? QStringLiteral("Note") : QStringLiteral("word%1").arg(i % 5)) + separators[i % 5];
@@ -22,40 +21,21 @@ QString wordsText(int words)
 }
 
 // Pieces a random edit inserts: words of several scripts, spaces, punctuation, paragraph and line breaks.
-const QString pieces[] = {
-    QStringLiteral("word"),
-    QStringLiteral(" "),
-    QStringLiteral("\n"),
-    QStringLiteral("two words "),
-    QStringLiteral(", "),
-    QStringLiteral("e.g."),
-    QStringLiteral("3.14"),
-    QStringLiteral(u"café"),
-    QStringLiteral(u"我喜欢吃苹果"),
-    QStringLiteral(u"日本語を話します"),
-    QStringLiteral(u"🌱"),
-    QStringLiteral(u"\u2028"),
-    QStringLiteral("a\nb"),
-    QStringLiteral("x"),
-    QStringLiteral("\n\n"),
-    QStringLiteral(u"don't"),
-};
+const QStringList pieces =
+    u"word| |\n|two words |, |e.g.|3.14|café|我喜欢吃苹果|日本語を話します|🌱|\u2028|a\nb|x|\n\n|don't"_qs.split(u'|');
 
 // Pieces for long paragraphs, rich in what sits around a space: marks and joiners after or before it,
 // flags, ideographic space, no-break space, line separators.
-const QString inlinePieces[] = {
-    QStringLiteral("word"),      QStringLiteral(" "),       QStringLiteral("  "),      QStringLiteral(u"\u3000"),
-    QStringLiteral(u"\u00A0"),   QStringLiteral(u"\u0301"), QStringLiteral(u"\u200D"), QStringLiteral(u"🇩🇪🇫🇷"),
-    QStringLiteral("e.g. "),     QStringLiteral("3.14"),    QStringLiteral(","),       QStringLiteral(u"我喜欢吃苹果"),
-    QStringLiteral(u"カタカナ"), QStringLiteral(u"\u2028"), QStringLiteral("don't "),  QStringLiteral(u"👩\u200D💻"),
-    QStringLiteral("x"),         QStringLiteral(u"café "),  QStringLiteral("'"),       QStringLiteral("a:b "),
-};
+const QStringList inlinePieces = {
+    u"word"_qs,  u" "_qs,     u"  "_qs, u"\u3000"_qs,       u"\u00A0"_qs,   u"\u0301"_qs, u"\u200D"_qs, u"🇩🇪🇫🇷"_qs,
+    u"e.g. "_qs, u"3.14"_qs,  u","_qs,  u"我喜欢吃苹果"_qs, u"カタカナ"_qs, u"\u2028"_qs, u"don't "_qs, u"👩\u200D💻"_qs,
+    u"x"_qs,     u"café "_qs, u"'"_qs,  u"a:b "_qs};
 
 QString randomInline(QRandomGenerator &random, int pieces)
 {
     QString text;
     for (int i = 0; i < pieces; ++i)
-        text += inlinePieces[random.bounded(int(std::size(inlinePieces)))];
+        text += inlinePieces[random.bounded(int(inlinePieces.size()))];
     return text;
 }
 
@@ -105,67 +85,71 @@ private Q_SLOTS:
         QCOMPARE(counter.total(), words);
     }
 
-    void countsAViewWithoutCopying()
+    // Seeded random edits; after each the running total must equal a full count of the text.
+    void followsRandomEdits_data()
     {
-        const QString text = QStringLiteral("skip these words then count three words");
-        QCOMPARE(WordCounter::count(QStringView(text).sliced(22)), 3);
+        QTest::addColumn<QStringList>("insertions");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<int>("mostBlocks");
+        QRandomGenerator random(3007);
+        QTest::newRow("many paragraphs split and joined") << pieces << QString() << 3000 << 20;
+        QTest::newRow("one long paragraph counted in pieces")
+            << inlinePieces << randomInline(random, 1500) + u"\nshort line"_qs << 1000 << 2;
     }
 
     void followsRandomEdits()
     {
+        QFETCH(QStringList, insertions);
+        QFETCH(QString, start);
+        QFETCH(int, steps);
+        QFETCH(int, mostBlocks);
         QRandomGenerator random(1014);
         QTextDocument document;
+        QTextCursor(&document).insertText(start);
         WordCounter counter(&document);
         QSignalSpy totals(&counter, &WordCounter::totalChanged);
-        int mostBlocks = 0;
-        for (int step = 0; step < 3000; ++step) {
+        int blocks = 0;
+        for (int step = 0; step < steps; ++step) {
             const int length = document.characterCount() - 1;
             QTextCursor cursor(&document);
+            cursor.setPosition(random.bounded(length + 1));
+            const QString piece = insertions[random.bounded(int(insertions.size()))];
             const int kind = random.bounded(20);
             if (kind < 9) {
                 // Typing or pasting, which may split a paragraph.
-                cursor.setPosition(random.bounded(length + 1));
-                cursor.insertText(pieces[random.bounded(int(std::size(pieces)))]);
-            } else if (kind < 15 && length > 0) {
+                cursor.insertText(piece);
+            } else if (kind < 15) {
                 // Deleting a range, which may join paragraphs.
-                const int start = random.bounded(length);
-                cursor.setPosition(start);
-                cursor.setPosition(std::min(length, start + random.bounded(1, 12)), QTextCursor::KeepAnchor);
+                cursor.setPosition(std::min(length, cursor.position() + random.bounded(1, 12)),
+                                   QTextCursor::KeepAnchor);
                 cursor.removeSelectedText();
-            } else if (kind < 17 && length > 0) {
-                // Several edits in one step, as a replace-all or an undo of one does.
+            } else if (kind < 17) {
+                // Two changes far apart in one step, as a replace-all or an undo of one does.
                 cursor.beginEditBlock();
-                cursor.setPosition(random.bounded(length + 1));
-                cursor.insertText(QStringLiteral("new\nwords "));
+                cursor.insertText(piece);
                 cursor.setPosition(random.bounded(document.characterCount()));
-                cursor.insertBlock();
+                cursor.setPosition(std::min(document.characterCount() - 1, cursor.position() + 3),
+                                   QTextCursor::KeepAnchor);
+                cursor.insertText(QStringLiteral("x"));
                 cursor.endEditBlock();
             } else if (kind < 19) {
-                if (random.bounded(2))
-                    document.undo();
-                else
-                    document.redo();
+                random.bounded(2) ? document.undo() : document.redo();
             } else if (random.bounded(60) == 0) {
-                if (random.bounded(3) == 0)
-                    document.clear();
-                else
-                    document.setPlainText(random.bounded(2) ? QString() : QStringLiteral("one\ntwo three\n\nfour"));
+                random.bounded(2) ? document.clear() : document.setPlainText(start);
             }
-            mostBlocks = std::max(mostBlocks, document.blockCount());
+            blocks = std::max(blocks, document.blockCount());
             // The full count must leave the paragraph counts right for the edits after it.
             if (step % 400 == 399)
                 counter.recountAll();
             const int expected = WordCounter::count(document.toRawText());
-            if (counter.total() != expected)
-                QFAIL(qPrintable(QStringLiteral("step %1: counted %2, the text has %3 words")
-                                     .arg(step)
-                                     .arg(counter.total())
-                                     .arg(expected)));
+            QVERIFY2(counter.total() == expected,
+                     qPrintable(u"step %1: %2 words, counted %3"_qs.arg(step).arg(expected).arg(counter.total())));
             if (!totals.isEmpty())
                 QCOMPARE(totals.constLast().at(0).toInt(), counter.total());
         }
         QVERIFY(totals.size() > 100);
-        QVERIFY2(mostBlocks > 20, qPrintable(QString::number(mostBlocks)));
+        QVERIFY2(blocks >= mostBlocks, qPrintable(QString::number(blocks)));
     }
 
     // Long paragraphs are counted in pieces cut before spaces; that is only right if no word rule reaches
@@ -181,51 +165,8 @@ private Q_SLOTS:
                     continue;
                 const int parts =
                     WordCounter::count(QStringView(text).first(i)) + WordCounter::count(QStringView(text).sliced(i));
-                if (parts != whole)
-                    QFAIL(qPrintable(QStringLiteral("cut at %1 of \"%2\"").arg(i).arg(text)));
+                QVERIFY2(parts == whole, qPrintable(u"cut at %1 of \"%2\""_qs.arg(i).arg(text)));
             }
-        }
-    }
-
-    void followsEditsInALongParagraph()
-    {
-        QRandomGenerator random(3007);
-        QTextDocument document;
-        QTextCursor(&document).insertText(randomInline(random, 1500) + QStringLiteral("\nshort line"));
-        WordCounter counter(&document);
-        QVERIFY(document.firstBlock().length() > 3000);
-        for (int step = 0; step < 1000; ++step) {
-            const int length = document.characterCount() - 1;
-            QTextCursor cursor(&document);
-            const int kind = random.bounded(20);
-            cursor.setPosition(random.bounded(length + 1));
-            if (kind < 10) {
-                cursor.insertText(randomInline(random, random.bounded(1, 3)));
-            } else if (kind < 16) {
-                cursor.setPosition(std::min(length, cursor.position() + random.bounded(1, 8)), QTextCursor::KeepAnchor);
-                cursor.removeSelectedText();
-            } else if (kind < 18) {
-                // Two changes far apart in one step.
-                cursor.beginEditBlock();
-                cursor.insertText(QStringLiteral(" two "));
-                cursor.setPosition(random.bounded(document.characterCount()));
-                cursor.setPosition(std::min(document.characterCount() - 1, cursor.position() + 3),
-                                   QTextCursor::KeepAnchor);
-                cursor.insertText(QStringLiteral("x"));
-                cursor.endEditBlock();
-            } else if (kind < 19) {
-                document.undo();
-            } else if (random.bounded(20) == 0) {
-                cursor.insertText(QStringLiteral("\n")); // now and then a split, so pieces start over
-            } else {
-                document.redo();
-            }
-            const int expected = WordCounter::count(document.toRawText());
-            if (counter.total() != expected)
-                QFAIL(qPrintable(QStringLiteral("step %1: counted %2, the text has %3 words")
-                                     .arg(step)
-                                     .arg(counter.total())
-                                     .arg(expected)));
         }
     }
 
@@ -254,10 +195,8 @@ private Q_SLOTS:
         QTextDocument document;
         WordCounter counter(&document);
         QTextCursor(&document).insertText(QStringLiteral("one two"));
-        QCOMPARE(counter.total(), 2);
         QPlainTextEdit view;
         view.setDocument(&document);
-        QCOMPARE(view.document(), &document);
         view.moveCursor(QTextCursor::End);
         QTest::keyClicks(&view, QStringLiteral(" three"));
         QCOMPARE(counter.total(), 3);

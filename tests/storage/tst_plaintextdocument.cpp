@@ -1,31 +1,15 @@
-#include "editor/editor.h"
-#include "editor/notetextview.h"
-#include "storage/plaintextdocument.h"
+#include "editor/notefixture.h"
 
-#include <QLabel>
-#include <QTest>
 #include <QTextDocument>
+
+using namespace NoteFixture;
+using Range = NoteTextView::Range;
+
+Q_DECLARE_METATYPE(Range)
 
 namespace {
 
-const QString typeName = QString::fromLatin1(PlainTextDocument::typeName);
 const QString sampleText = QStringLiteral("Plain text\nUnicode: café 🌱\n\tIndented\n");
-
-QString shownCount(const Editor *editor)
-{
-    const QList<QLabel *> labels = editor->window()->findChildren<QLabel *>();
-    for (const QLabel *label : labels) {
-        if (label->accessibleName() == u"Word count")
-            return label->text();
-    }
-    return {};
-}
-
-Editor *editorOf(const PlainTextDocument &note)
-{
-    const QList<WindowController *> controllers = note.windowControllers();
-    return controllers.isEmpty() ? nullptr : qobject_cast<Editor *>(controllers.first());
-}
 
 } // namespace
 
@@ -41,12 +25,10 @@ private Q_SLOTS:
         QTest::newRow("accepts: empty file") << QByteArray() << QString();
         QTest::newRow("accepts: sample text") << sampleText.toUtf8() << sampleText;
         QTest::newRow("accepts: NUL as an ordinary character")
-            << QByteArray("a\0b", 3) << QStringView(u"a\u0000b", 3).toString();
-        QTest::newRow("accepts: U+FFFD written literally")
-            << QByteArray("x\xEF\xBF\xBDy") << QStringLiteral("x\uFFFDy");
-        QTest::newRow("keeps: leading byte-order mark")
-            << QByteArray("\xEF\xBB\xBFnote") << QStringLiteral("\uFEFFnote");
-        QTest::newRow("accepts: U+10FFFF") << QByteArray("\xF4\x8F\xBF\xBF") << QString::fromUcs4(U"\U0010FFFF");
+            << QByteArray("a\0b", 3) << QString::fromUtf16(u"a\0b", 3);
+        QTest::newRow("accepts: U+FFFD written literally") << QByteArray("x\357\277\275y") << u"x\uFFFDy"_qs;
+        QTest::newRow("keeps: leading byte-order mark") << QByteArray("\357\273\277note") << u"\uFEFFnote"_qs;
+        QTest::newRow("accepts: U+10FFFF") << QByteArray("\364\217\277\277") << QString::fromUcs4(U"\U0010FFFF", 1);
     }
 
     void acceptsWellFormedUtf8()
@@ -54,11 +36,10 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, expected);
         PlainTextDocument note;
-        note.read(bytes, typeName);
-        QCOMPARE(note.text(), expected);
-        QCOMPARE(note.data(typeName), bytes);
-        note.makeWindowControllers();
-        QCOMPARE(editorOf(note)->textView()->text(), expected);
+        const Editor *editor = readWithEditor(note, bytes);
+        QCOMPARE(note.windowControllers().size(), 1);
+        QCOMPARE(editor->textDocument(), &note);
+        QCOMPARE(editor->textView()->text(), expected);
         QCOMPARE(note.data(typeName), bytes);
     }
 
@@ -66,8 +47,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("rejects: FF FE FF (UTF-16 byte-order mark look-alike)") << QByteArray("\xFF\xFE\xFF");
-        QTest::newRow("rejects: lone continuation byte") << QByteArray("ab\x80"
-                                                                       "cd");
+        QTest::newRow("rejects: lone continuation byte") << QByteArray("ab\200cd");
         QTest::newRow("rejects: sequence cut short at the very end") << QByteArray("caf\xC3");
         QTest::newRow("rejects: three-byte sequence cut short at the end") << QByteArray("x\xE2\x82");
         QTest::newRow("rejects: overlong slash C0 AF") << QByteArray("\xC0\xAF");
@@ -82,10 +62,14 @@ private Q_SLOTS:
     void rejectsIllFormedUtf8()
     {
         QFETCH(QByteArray, bytes);
+        // Without an editor the document keeps its own copy of the text.
+        PlainTextDocument bare;
+        bare.read(sampleText.toUtf8(), typeName);
+        QVERIFY_THROWS_EXCEPTION(Error, bare.read(bytes, typeName));
+        QCOMPARE(bare.text(), sampleText);
+
         PlainTextDocument note;
-        note.read(sampleText.toUtf8(), typeName);
-        note.makeWindowControllers();
-        NoteTextView *view = editorOf(note)->textView();
+        NoteTextView *view = readWithEditor(note, sampleText.toUtf8())->textView();
         view->setSelectedRange({8, 3});
         try {
             note.read(bytes, typeName);
@@ -95,76 +79,50 @@ private Q_SLOTS:
             QCOMPARE(error.code(), 261);
             QCOMPARE(error.description(), QStringLiteral("This file is not UTF-8 plain text."));
         }
-        QCOMPARE(note.text(), sampleText);
         QCOMPARE(view->text(), sampleText);
-        QCOMPARE(view->selectedRange(), (NoteTextView::Range{8, 3}));
+        QCOMPARE(view->selectedRange(), (Range{8, 3}));
         QCOMPARE(note.data(typeName), sampleText.toUtf8());
-    }
-
-    void rejectedReadWithoutEditorKeepsText()
-    {
-        PlainTextDocument note;
-        note.read(sampleText.toUtf8(), typeName);
-        QVERIFY_THROWS_EXCEPTION(Error, note.read(QByteArrayLiteral("\xFF\xFE\xFF"), typeName));
-        QCOMPARE(note.text(), sampleText);
     }
 
     void reloadClampsSelection_data()
     {
         QTest::addColumn<QString>("shown");
-        QTest::addColumn<qsizetype>("location");
-        QTest::addColumn<qsizetype>("length");
+        QTest::addColumn<Range>("selection");
         QTest::addColumn<QString>("reloaded");
-        QTest::addColumn<qsizetype>("expectedLocation");
-        QTest::addColumn<qsizetype>("expectedLength");
-        QTest::addColumn<QString>("expectedCount");
-
+        QTest::addColumn<Range>("expected");
+        QTest::addColumn<QString>("count");
+        const QString lines = QStringLiteral("One two\nThree four");
         const QString twenty = QStringLiteral("abcde fghij klmno pq");
         QTest::newRow("keeps: selection inside a longer text")
-            << QStringLiteral("One two\nThree four") << qsizetype(4) << qsizetype(3)
-            << QStringLiteral("One two\nThree four!") << qsizetype(4) << qsizetype(3) << QStringLiteral("4");
-        QTest::newRow("collapses: start beyond the new end")
-            << QStringLiteral("One two\nThree four") << qsizetype(4) << qsizetype(3) << QStringLiteral("On")
-            << qsizetype(2) << qsizetype(0) << QStringLiteral("1");
+            << lines << Range{4, 3} << lines + u'!' << Range{4, 3} << "4";
+        QTest::newRow("collapses: start beyond the new end") << lines << Range{4, 3} << "On" << Range{2, 0} << "1";
         QTest::newRow("collapses: 20 units, 15/5, new length 10")
-            << twenty << qsizetype(15) << qsizetype(5) << twenty.left(10) << qsizetype(10) << qsizetype(0)
-            << QStringLiteral("2");
+            << twenty << Range{15, 5} << twenty.left(10) << Range{10, 0} << "2";
         QTest::newRow("shortens: 20 units, 5/10, new length 8")
-            << twenty << qsizetype(5) << qsizetype(10) << twenty.left(8) << qsizetype(5) << qsizetype(3)
-            << QStringLiteral("2");
+            << twenty << Range{5, 10} << twenty.left(8) << Range{5, 3} << "2";
         QTest::newRow("counts UTF-16: two emoji are four units")
-            << QStringLiteral("ab🌱🌱cd") << qsizetype(2) << qsizetype(4) << QStringLiteral("ab🌱🌱") << qsizetype(2)
-            << qsizetype(4) << QStringLiteral("1");
+            << u"ab🌱🌱cd"_qs << Range{2, 4} << u"ab🌱🌱"_qs << Range{2, 4} << "1";
         QTest::newRow("counts UTF-16: one emoji left of two")
-            << QStringLiteral("ab🌱🌱cd") << qsizetype(2) << qsizetype(4) << QStringLiteral("ab🌱") << qsizetype(2)
-            << qsizetype(2) << QStringLiteral("1");
+            << u"ab🌱🌱cd"_qs << Range{2, 4} << u"ab🌱"_qs << Range{2, 2} << "1";
         QTest::newRow("counts UTF-16: precomposed é is one unit")
-            << QStringLiteral("café au lait") << qsizetype(3) << qsizetype(5) << QStringLiteral("café") << qsizetype(3)
-            << qsizetype(1) << QStringLiteral("1");
-        QTest::newRow("collapses: reload to empty") << QStringLiteral("One two") << qsizetype(2) << qsizetype(3)
-                                                    << QString() << qsizetype(0) << qsizetype(0) << QStringLiteral("0");
+            << u"café au lait"_qs << Range{3, 5} << u"café"_qs << Range{3, 1} << "1";
+        QTest::newRow("collapses: reload to empty") << u"One two"_qs << Range{2, 3} << QString() << Range{0, 0} << "0";
     }
 
     void reloadClampsSelection()
     {
         QFETCH(QString, shown);
-        QFETCH(qsizetype, location);
-        QFETCH(qsizetype, length);
+        QFETCH(Range, selection);
         QFETCH(QString, reloaded);
-        QFETCH(qsizetype, expectedLocation);
-        QFETCH(qsizetype, expectedLength);
-        QFETCH(QString, expectedCount);
-
+        QFETCH(Range, expected);
+        QFETCH(QString, count);
         PlainTextDocument note;
-        note.addWindowController(new Editor(note.fileUrl(), note.text()));
-        Editor *editor = editorOf(note);
-        QVERIFY(editor);
-        editor->textView()->setText(shown);
-        editor->textView()->setSelectedRange({location, length});
+        Editor *editor = readWithEditor(note, shown.toUtf8());
+        editor->textView()->setSelectedRange(selection);
         note.read(reloaded.toUtf8(), typeName);
         QCOMPARE(editor->textView()->text(), reloaded);
-        QCOMPARE(editor->textView()->selectedRange(), (NoteTextView::Range{expectedLocation, expectedLength}));
-        QCOMPARE(shownCount(editor), expectedCount);
+        QCOMPARE(editor->textView()->selectedRange(), expected);
+        QCOMPARE(shownCount(editor), count);
         QCOMPARE(note.text(), reloaded);
         // The new text is laid out like the old one.
         QCOMPARE(editor->textView()->document()->documentMargin(), 5.0);
@@ -182,54 +140,26 @@ private Q_SLOTS:
     {
         QFETCH(QString, reloaded);
         PlainTextDocument note;
-        note.read(QStringLiteral("café crème ").toUtf8(), typeName);
-        note.makeWindowControllers();
-        Editor *editor = editorOf(note);
+        Editor *editor = readWithEditor(note, QStringLiteral("café crème ").toUtf8());
         NoteTextView *view = editor->textView();
-        view->setSelectedRange({view->textLength(), 0});
-        QTest::keyClick(view, Qt::Key_X);
-        QCOMPARE(view->text(), QStringLiteral("café crème x"));
+        typeAtEnd(view, QStringLiteral("x"));
         view->setSelectedRange({1, 2});
         const int undoSteps = view->document()->availableUndoSteps();
         QVERIFY(undoSteps > 0);
-        QCOMPARE(shownCount(editor), QStringLiteral("3"));
         // A label changed behind our back would show that the count ran again.
-        const QList<QLabel *> labels = editor->window()->findChildren<QLabel *>();
-        for (QLabel *label : labels)
-            if (label->accessibleName() == u"Word count")
-                label->setText(QStringLiteral("untouched"));
-
+        countLabel(editor)->setText(QStringLiteral("untouched"));
         note.read(reloaded.toUtf8(), typeName);
         QCOMPARE(view->text(), QStringLiteral("café crème x"));
-        QCOMPARE(view->selectedRange(), (NoteTextView::Range{1, 2}));
+        QCOMPARE(view->selectedRange(), (Range{1, 2}));
         QCOMPARE(view->document()->availableUndoSteps(), undoSteps);
         QCOMPARE(shownCount(editor), QStringLiteral("untouched"));
-    }
-
-    void makesOneEditorWithTheText()
-    {
-        PlainTextDocument note;
-        note.setFileUrl(QUrl::fromLocalFile(QStringLiteral("/notes/20261014 Note 2.txt")));
-        note.read(sampleText.toUtf8(), typeName);
-        note.makeWindowControllers();
-        QCOMPARE(note.windowControllers().size(), 1);
-        Editor *editor = editorOf(note);
-        QVERIFY(editor);
-        QCOMPARE(editor->textDocument(), &note);
-        QCOMPARE(editor->textView()->text(), sampleText);
-        QCOMPARE(shownCount(editor), QStringLiteral("5"));
     }
 
     void savesWhatTheEditorShows()
     {
         PlainTextDocument note;
-        note.read(QByteArrayLiteral("One\r\ntwo"), typeName);
-        note.makeWindowControllers();
-        NoteTextView *view = editorOf(note)->textView();
-        view->setSelectedRange({view->textLength(), 0});
-        QTest::keyClicks(view, QStringLiteral(" three"));
+        typeAtEnd(readWithEditor(note, QByteArrayLiteral("One\r\ntwo"))->textView(), QStringLiteral(" three"));
         QCOMPARE(note.data(typeName), QByteArrayLiteral("One\r\ntwo three"));
-        QCOMPARE(note.text(), QStringLiteral("One\r\ntwo three"));
         // Once its window is closed the document keeps the last text.
         note.close();
         QCOMPARE(note.windowControllers().size(), 0);

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "editor/editor.h"
+#include "editor/notetextview.h"
+#include "storage/plaintextdocument.h"
+
+#include <QLabel>
+#include <QTest>
+
+#include <memory>
+
+// What the editor and document tests share: a note opened the way the app opens it, and what its window shows.
+namespace NoteFixture {
+
+inline const QString typeName = QString::fromLatin1(PlainTextDocument::typeName);
+
+inline QLabel *countLabel(const Editor *editor)
+{
+    for (QLabel *label : editor->window()->findChildren<QLabel *>()) {
+        if (label->accessibleName() == u"Word count")
+            return label;
+    }
+    return nullptr;
+}
+
+inline QString shownCount(const Editor *editor)
+{
+    const QLabel *label = countLabel(editor);
+    return label ? label->text() : QString();
+}
+
+inline Editor *editorOf(const PlainTextDocument &note)
+{
+    const QList<WindowController *> controllers = note.windowControllers();
+    return controllers.isEmpty() ? nullptr : qobject_cast<Editor *>(controllers.first());
+}
+
+// Read from bytes with one editor made, as the app does before showing a note.
+inline Editor *readWithEditor(PlainTextDocument &note, const QByteArray &bytes)
+{
+    note.read(bytes, typeName);
+    note.makeWindowControllers();
+    return editorOf(note);
+}
+
+// Opens the note at path the way the app does: read, one editor, shown.
+inline std::unique_ptr<PlainTextDocument> openNote(const QString &path)
+{
+    auto note = std::make_unique<PlainTextDocument>();
+    note->setFileUrl(QUrl::fromLocalFile(path));
+    note->readFromUrl(note->fileUrl(), typeName);
+    note->makeWindowControllers();
+    note->showWindows();
+    return note;
+}
+
+inline void typeAtEnd(NoteTextView *view, const QString &text)
+{
+    view->setSelectedRange({view->textLength(), 0});
+    QTest::keyClicks(view, text);
+}
+
+} // namespace NoteFixture
