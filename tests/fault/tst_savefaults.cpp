@@ -304,27 +304,21 @@ private Q_SLOTS:
         if (operation == u"create")
             note = QString::fromUtf8(result.out.trimmed());
 
-        const QStringList lines = QString::fromUtf8(readBytes(log)).split(u'\n');
-        const QByteArray all = lines.join(u'\n').toUtf8();
-        auto find = [&](const QString &pattern, int from = 0) {
-            const QRegularExpression expression(pattern);
-            for (int i = from; i < lines.size(); ++i) {
-                if (expression.match(lines.at(i)).hasMatch())
-                    return i;
-            }
-            return -1;
+        const QString all = QString::fromUtf8(readBytes(log));
+        auto find = [&](const QString &pattern, qsizetype from = 0) {
+            return all.indexOf(QRegularExpression(pattern), from);
         };
         const QString quotedNote = QRegularExpression::escape(note);
         const QString quotedFolder = QRegularExpression::escape(folder);
         const QString temp = quotedFolder + "/\\.note\\.txt\\.nolt-[0-9a-z]+\\.tmp";
-        const int synced = operation == u"create" ? find("openat\\(.*\"" + quotedNote + "\", .*O_CREAT\\|O_EXCL")
-                                                  : find("fsync\\(\\d+<" + temp + ">\\) = 0");
-        QVERIFY2(synced >= 0, all.constData());
-        const int written = operation == u"create"
-                                ? find("fsync\\(\\d+<" + quotedNote + ">\\) = 0", synced)
-                                : find("rename\\w*\\(.*\"" + temp + "\", .*\"" + quotedNote + "\".*= 0", synced);
-        QVERIFY2(written >= 0, all.constData());
-        QVERIFY2(find("fsync\\(\\d+<" + quotedFolder + ">\\) = 0", written) > written, all.constData());
+        const qsizetype synced = operation == u"create" ? find("openat\\(.*\"" + quotedNote + "\", .*O_CREAT\\|O_EXCL")
+                                                        : find("fsync\\(\\d+<" + temp + ">\\) = 0");
+        QVERIFY2(synced >= 0, qPrintable(all));
+        const qsizetype written = operation == u"create"
+                                      ? find("fsync\\(\\d+<" + quotedNote + ">\\) = 0", synced)
+                                      : find("rename\\w*\\(.*\"" + temp + "\", .*\"" + quotedNote + "\".*= 0", synced);
+        QVERIFY2(written >= 0, qPrintable(all));
+        QVERIFY2(find("fsync\\(\\d+<" + quotedFolder + ">\\) = 0", written) > written, qPrintable(all));
     }
 };
 
