@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <cstring>
+
 namespace FaultKit {
 
 QString faultLibrary()
@@ -49,6 +51,11 @@ QStringList added(const QStringList &before, const QStringList &after)
             result << name;
     }
     return result;
+}
+
+QString cause(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
 }
 
 bool looksTemporary(const QString &name)

@@ -25,6 +25,8 @@ QString messageLines(const QByteArray &err);
 
 // Names in folder that are not in before: for checking that nothing stray was left.
 QStringList added(const QStringList &before, const QStringList &after);
+// strerror's text for an errno, as the messages quote it.
+QString cause(int code);
 // Whether a name is hidden and ends in ".tmp", the only shape a save's temporary copy may have.
 bool looksTemporary(const QString &name);
 

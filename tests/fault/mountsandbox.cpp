@@ -58,6 +58,33 @@ bool MountSandbox::start(const QString &setup)
     return true;
 }
 
+QString MountSandbox::startUnwritable(const QString &kind, const QString &folder, const QString &scratch)
+{
+    const QString note = quoted(folder + QStringLiteral("/note.txt"));
+    const QString old = QStringLiteral("printf 'old bytes\\n' > %1\n").arg(note);
+    QString setup;
+    QString undo;
+    if (kind == u"full") {
+        const QString filler = quoted(folder + QStringLiteral("/filler"));
+        setup = tmpfs(folder) + old + QStringLiteral("dd if=/dev/zero of=%1 bs=4k 2>/dev/null || true\n").arg(filler);
+        undo = QStringLiteral("rm ") + filler;
+    } else if (kind == u"readonly") {
+        setup = old + readOnlyBind(folder);
+        undo = QStringLiteral("mount -o remount,bind,rw ") + quoted(folder);
+    } else {
+        if (QStandardPaths::findExecutable(QStringLiteral("chattr")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("mkfs.ext4")).isEmpty()) {
+            m_reason = QStringLiteral("needs chattr and mkfs.ext4 (e2fsprogs)");
+            return {};
+        }
+        // tmpfs has no immutable flag: a small ext4 image, loop-mounted, has.
+        setup = ext4Image(scratch + QStringLiteral("/disk.img"), folder) + old + QStringLiteral("chattr +i ") + note +
+                u'\n';
+        undo = QStringLiteral("chattr -i ") + note;
+    }
+    return start(setup) ? undo : QString();
+}
+
 QString MountSandbox::view(const QString &path) const
 {
     return QStringLiteral("/proc/%1/root%2").arg(m_holder.processId()).arg(path);

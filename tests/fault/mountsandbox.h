@@ -21,6 +21,10 @@ public:
     // Starts the namespace and runs setup (a POSIX shell script, run with -e) inside it. False when the kernel or
     // the user forbids it; reason() then says why.
     bool start(const QString &setup);
+    // Starts with folder/note.txt holding "old bytes\n" where no save can land: "full" (a filled 64 KiB tmpfs),
+    // "readonly" (a read-only bind) or "immutable" (chattr +i on an ext4 image in scratch). Returns the shell line
+    // that makes the note writable again, or nothing when the sandbox cannot start (reason() says why).
+    QString startUnwritable(const QString &kind, const QString &folder, const QString &scratch);
     QString reason() const { return m_reason; }
 
     // path as seen inside the namespace, reachable from the test.

@@ -10,6 +10,17 @@
 
 using namespace TestSupport;
 
+namespace {
+
+// The probe makes one call of the given kind on a path in folder, under faults.
+Run probe(const QString &call, const QString &folder, const QStringList &faults)
+{
+    const QStringList command = FaultKit::underFaults({FaultKit::faultProbe(), call, folder}, faults);
+    return run(command.first(), command.mid(1));
+}
+
+} // namespace
+
 class TestFaultKit : public QObject
 {
     Q_OBJECT
@@ -23,36 +34,29 @@ private Q_SLOTS:
 
     void injectsErrno_data()
     {
-        QTest::addColumn<QString>("probe");
+        QTest::addColumn<QString>("call");
         QTest::addColumn<QStringList>("faults");
-        QTest::addColumn<QString>("symbol");
-        QTest::newRow("open") << "open" << QStringList{"FAULT_CALL=open"} << "open";
-        QTest::newRow("openat") << "openat" << QStringList{"FAULT_CALL=open", "FAULT_OPEN_FLAGS=creat"} << "openat";
-        QTest::newRow("open with O_TMPFILE")
-            << "tmpfile" << QStringList{"FAULT_CALL=open", "FAULT_OPEN_FLAGS=tmpfile"} << "open";
-        QTest::newRow("creat") << "creat" << QStringList{"FAULT_CALL=open"} << "creat";
-        QTest::newRow("write") << "write" << QStringList{"FAULT_CALL=write"} << "write";
-        QTest::newRow("close") << "close" << QStringList{"FAULT_CALL=close"} << "close";
-        QTest::newRow("fsync") << "fsync" << QStringList{"FAULT_CALL=fsync"} << "fsync";
-        QTest::newRow("fdatasync") << "fdatasync" << QStringList{"FAULT_CALL=fdatasync"} << "fdatasync";
-        QTest::newRow("rename") << "rename" << QStringList{"FAULT_CALL=rename"} << "rename";
-        QTest::newRow("renameat") << "renameat" << QStringList{"FAULT_CALL=rename"} << "renameat";
-        QTest::newRow("renameat2") << "renameat2" << QStringList{"FAULT_CALL=renameat2"} << "renameat2";
-        QTest::newRow("link") << "link" << QStringList{"FAULT_CALL=linkat"} << "link";
-        QTest::newRow("linkat") << "linkat" << QStringList{"FAULT_CALL=linkat"} << "linkat";
+        QTest::newRow("open") << "open" << QStringList{"FAULT_CALL=open"};
+        QTest::newRow("openat") << "openat" << QStringList{"FAULT_CALL=open", "FAULT_OPEN_FLAGS=creat"};
+        QTest::newRow("open with O_TMPFILE") << "tmpfile" << QStringList{"FAULT_CALL=open", "FAULT_OPEN_FLAGS=tmpfile"};
+        QTest::newRow("creat") << "creat" << QStringList{"FAULT_CALL=open"};
+        for (const char *call : {"write", "close", "fsync", "fdatasync", "rename", "renameat2", "linkat"})
+            QTest::newRow(call) << call << QStringList{QStringLiteral("FAULT_CALL=") + call};
+        QTest::newRow("renameat") << "renameat" << QStringList{"FAULT_CALL=rename"};
+        QTest::newRow("link") << "link" << QStringList{"FAULT_CALL=linkat"};
     }
 
     void injectsErrno()
     {
-        QFETCH(QString, probe);
+        QFETCH(QString, call);
         QFETCH(QStringList, faults);
-        QFETCH(QString, symbol);
         QTemporaryDir dir;
-        const QStringList env =
-            faults + QStringList{"FAULT_ERRNO=EDQUOT", "FAULT_TRACE=1", "FAULT_PATH_SUBSTR=" + dir.path()};
-        const QStringList command = FaultKit::underFaults({FaultKit::faultProbe(), probe, dir.path()}, env);
-        const Run result = run(command.first(), command.mid(1));
+        faults << "FAULT_ERRNO=EDQUOT"
+               << "FAULT_TRACE=1"
+               << "FAULT_PATH_SUBSTR=" + dir.path();
+        const Run result = probe(call, dir.path(), faults);
         QCOMPARE(result.out.trimmed(), QByteArray::number(EDQUOT));
+        const QString symbol = call == u"tmpfile" ? QStringLiteral("open") : call;
         const QStringList trace = FaultKit::traceLines(result.err);
         QVERIFY2(trace.filter(QRegularExpression("^faultinject: " + symbol + " \\S*" +
                                                  QRegularExpression::escape(dir.path()) + ".* injected EDQUOT$"))
@@ -60,15 +64,28 @@ private Q_SLOTS:
                  qPrintable(trace.join(u'\n')));
     }
 
-    void passesOtherPaths()
+    void letsThrough_data()
     {
-        // A path filter that does not match leaves the call alone.
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<int>("delayed");
+        QTest::newRow("a path that does not match")
+            << QStringList{"FAULT_CALL=any", "FAULT_ERRNO=EIO", "FAULT_PATH_SUBSTR=/elsewhere/"} << 0;
+        QTest::newRow("calls before FAULT_AFTER")
+            << QStringList{"FAULT_CALL=fsync", "FAULT_ERRNO=EIO", "FAULT_AFTER=1"} << 0;
+        QTest::newRow("FAULT_DELAY_MS holds the call back")
+            << QStringList{"FAULT_CALL=fsync", "FAULT_DELAY_MS=50"} << 1;
+    }
+
+    void letsThrough()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(int, delayed);
         QTemporaryDir dir;
-        const QStringList command =
-            FaultKit::underFaults({FaultKit::faultProbe(), "fsync", dir.path()},
-                                  {"FAULT_CALL=any", "FAULT_ERRNO=EIO", "FAULT_PATH_SUBSTR=/elsewhere/"});
-        const Run result = run(command.first(), command.mid(1));
+        // Later settings win, so a row may move the path filter elsewhere.
+        const Run result =
+            probe("fsync", dir.path(), QStringList{"FAULT_TRACE=1", "FAULT_PATH_SUBSTR=" + dir.path()} + faults);
         QCOMPARE(result.out.trimmed(), QByteArray("ok"));
+        QCOMPARE(FaultKit::traceLines(result.err).filter(" delayed").size(), delayed);
     }
 
     void kills_data()
@@ -84,29 +101,11 @@ private Q_SLOTS:
         QFETCH(QString, when);
         QFETCH(bool, renamed);
         QTemporaryDir dir;
-        const QStringList command =
-            FaultKit::underFaults({FaultKit::faultProbe(), "rename", dir.path()},
-                                  {"FAULT_CALL=rename", "FAULT_KILL=" + when, "FAULT_PATH_SUBSTR=" + dir.path()});
-        const Run result = run(command.first(), command.mid(1));
+        const Run result =
+            probe("rename", dir.path(), {"FAULT_CALL=rename", "FAULT_KILL=" + when, "FAULT_PATH_SUBSTR=" + dir.path()});
         QCOMPARE(result.exitStatus, QProcess::CrashExit);
         QVERIFY(result.out.isEmpty());
         QCOMPARE(QFile::exists(dir.filePath("b")), renamed);
-    }
-
-    void countsAndDelays()
-    {
-        // FAULT_AFTER lets the first calls through; FAULT_DELAY_MS holds a call back and says so in the trace.
-        QTemporaryDir dir;
-        const QStringList env{"FAULT_CALL=fsync", "FAULT_AFTER=1", "FAULT_ERRNO=EIO", "FAULT_TRACE=1",
-                              "FAULT_PATH_SUBSTR=" + dir.path()};
-        QStringList command = FaultKit::underFaults({FaultKit::faultProbe(), "fsync", dir.path()}, env);
-        QCOMPARE(run(command.first(), command.mid(1)).out.trimmed(), QByteArray("ok"));
-        command = FaultKit::underFaults(
-            {FaultKit::faultProbe(), "fsync", dir.path()},
-            {"FAULT_CALL=fsync", "FAULT_DELAY_MS=50", "FAULT_TRACE=1", "FAULT_PATH_SUBSTR=" + dir.path()});
-        const Run delayed = run(command.first(), command.mid(1));
-        QCOMPARE(delayed.out.trimmed(), QByteArray("ok"));
-        QCOMPARE(FaultKit::traceLines(delayed.err).filter(" delayed").size(), 1);
     }
 };
 

@@ -14,11 +14,11 @@
 #include <QTest>
 
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace TestSupport;
+using FaultKit::cause;
 
 namespace {
 
@@ -61,11 +61,6 @@ QMap<QString, FileSnapshot> snapshots(const QString &folder)
     return result;
 }
 
-QString cause(int code)
-{
-    return QString::fromLocal8Bit(std::strerror(code));
-}
-
 } // namespace
 
 class TestSaveMetadata : public QObject
@@ -77,30 +72,42 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("layout");
         QTest::addColumn<QString>("target");
-        QTest::newRow("relative link") << QStringList{"file:real.txt", "link:note.txt->real.txt"} << "real.txt";
-        QTest::newRow("absolute link") << QStringList{"file:real.txt", "link:note.txt->$DIR/real.txt"} << "real.txt";
+        QTest::addColumn<int>("code"); // of the error, and then nothing may change
+        QTest::newRow("relative link") << QStringList{"file:real.txt", "link:note.txt->real.txt"} << "real.txt" << 0;
+        QTest::newRow("absolute link") << QStringList{"file:real.txt", "link:note.txt->$DIR/real.txt"} << "real.txt"
+                                       << 0;
         QTest::newRow("link into a subfolder")
-            << QStringList{"dir:notes", "file:notes/real.txt", "link:note.txt->notes/real.txt"} << "notes/real.txt";
+            << QStringList{"dir:notes", "file:notes/real.txt", "link:note.txt->notes/real.txt"} << "notes/real.txt"
+            << 0;
         QTest::newRow("chain of links") << QStringList{"dir:sub", "file:real.txt", "link:note.txt->a.txt",
                                                        "link:a.txt->sub/b.txt", "link:sub/b.txt->../real.txt"}
-                                        << "real.txt";
-        QTest::newRow("dangling link: the target is created") << QStringList{"link:note.txt->real.txt"} << "real.txt";
+                                        << "real.txt" << 0;
+        QTest::newRow("dangling link: the target is created")
+            << QStringList{"link:note.txt->real.txt"} << "real.txt" << 0;
+        QTest::newRow("loop: an error") << QStringList{"link:note.txt->a.txt", "link:a.txt->note.txt"} << "" << ELOOP;
+        QTest::newRow("link to a missing folder: an error")
+            << QStringList{"link:note.txt->missing/real.txt"} << "" << ENOENT;
     }
 
     void symbolicLinks()
     {
         QFETCH(QStringList, layout);
         QFETCH(QString, target);
+        QFETCH(int, code);
         QTemporaryDir dir;
         layOut(dir.path(), layout);
         const auto before = snapshots(dir.path());
-
-        TextFiles::save(QString::fromUtf8(newText), QUrl::fromLocalFile(dir.filePath("note.txt")));
-
-        QCOMPARE(readBytes(dir.filePath(target)), newText);
+        try {
+            TextFiles::save(QString::fromUtf8(newText), QUrl::fromLocalFile(dir.filePath("note.txt")));
+            QCOMPARE(code, 0);
+            QCOMPARE(readBytes(dir.filePath(target)), newText);
+        } catch (const Error &error) {
+            QCOMPARE(error.code(), code);
+            QVERIFY2(error.description().contains(cause(code)), qPrintable(error.description()));
+        }
         const auto after = snapshots(dir.path());
         // Nothing appears but a target that did not exist, so no temporary is left either.
-        QCOMPARE(after.size(), before.size() + (before.contains(target) ? 0 : 1));
+        QCOMPARE(after.size(), before.size() + (target.isEmpty() || before.contains(target) ? 0 : 1));
         for (auto it = after.cbegin(); it != after.cend(); ++it) {
             if (!before.contains(it.key())) {
                 QCOMPARE(it.key(), target);
@@ -109,7 +116,7 @@ private Q_SLOTS:
                 struct stat info
                 {};
                 QCOMPARE(::stat(QFile::encodeName(dir.filePath(target)).constData(), &info), 0);
-                QCOMPARE(info.st_mode & 07777, 0666 & ~mask);
+                QCOMPARE(info.st_mode & 07777, 0666 & ~mask); // a new target gets the usual mode
                 continue;
             }
             QStringList changes = it.value().changes(before.value(it.key()));
@@ -117,38 +124,6 @@ private Q_SLOTS:
             const QStringList expected = it.key() == target ? QStringList{"content", "inode"} : QStringList{};
             QVERIFY2(changes == expected, qPrintable(it.key() + ": " + it.value().describe(before.value(it.key()))));
         }
-    }
-
-    void linkFailures_data()
-    {
-        QTest::addColumn<QStringList>("layout");
-        QTest::addColumn<int>("code");
-        QTest::newRow("loop") << QStringList{"link:note.txt->a.txt", "link:a.txt->note.txt"} << ELOOP;
-        QTest::newRow("link to a missing folder") << QStringList{"link:note.txt->missing/real.txt"} << ENOENT;
-    }
-
-    void linkFailures()
-    {
-        // An error, and nothing changes: no link replaced by a file, nothing created.
-        QFETCH(QStringList, layout);
-        QFETCH(int, code);
-        QTemporaryDir dir;
-        layOut(dir.path(), layout);
-        const auto before = snapshots(dir.path());
-        try {
-            TextFiles::save(QString::fromUtf8(newText), QUrl::fromLocalFile(dir.filePath("note.txt")));
-            QFAIL("the save succeeded");
-        } catch (const Error &error) {
-            QCOMPARE(error.code(), code);
-            QVERIFY2(
-                error.description().startsWith("Could not save “note.txt” in “" + dir.path() + "”: " + cause(code)) ||
-                    error.description().contains(cause(code)),
-                qPrintable(error.description()));
-        }
-        const auto after = snapshots(dir.path());
-        QCOMPARE(after.keys(), before.keys());
-        for (auto it = after.cbegin(); it != after.cend(); ++it)
-            QVERIFY2(it.value().changes(before.value(it.key())).isEmpty(), qPrintable(it.key()));
     }
 
     void linkIntoAnotherFileSystem()
@@ -172,7 +147,7 @@ private Q_SLOTS:
 
     void hardLinks()
     {
-        // Both names show the new text: the file is rewritten in place rather than replaced, so the link stays.
+        // Rewritten in place rather than replaced, so both names show the new text.
         QTemporaryDir dir;
         QDir().mkpath(dir.filePath("elsewhere"));
         const QString note = dir.filePath("note.txt");
@@ -251,7 +226,7 @@ private Q_SLOTS:
 
         const Run result = sandbox.run({noteTool(), "save", note}, QByteArray(32 * 1024, 'x'));
         QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.err.contains("No space left on device"), result.err.constData());
+        QVERIFY2(result.err.contains(cause(ENOSPC).toUtf8()), result.err.constData());
         const FileSnapshot after = FileSnapshot::take(sandbox.view(note));
         QVERIFY2(after.changes(before).isEmpty(), qPrintable(after.describe(before)));
         QCOMPARE(readBytes(sandbox.view(mount + "/other.txt")), oldBytes);

@@ -1,3 +1,4 @@
+// Another program changes an open note: each change reloads an unedited note, and typing on either side is kept.
 #include "support/testsupport.h"
 
 #include "editor/editor.h"
@@ -29,6 +30,7 @@ struct OpenNote
     QString path;
     std::unique_ptr<PlainTextDocument> document;
     Editor *editor = nullptr;
+    int asked = 0; // how often the user was asked which version to keep
 
     explicit OpenNote(const QByteArray &bytes)
     {
@@ -45,6 +47,14 @@ struct OpenNote
     {
         document->close();
         Document::setConflictResolver({});
+    }
+    // The user's answer whenever both the window and the file changed.
+    void answer(bool keepMine)
+    {
+        Document::setConflictResolver([this, keepMine](Document *) {
+            ++asked;
+            return keepMine ? Document::Conflict::KeepMine : Document::Conflict::UseDisk;
+        });
     }
     NoteTextView *view() const { return editor->textView(); }
     // Another program's shell command, run in the note's folder with $N naming the note.
@@ -149,22 +159,18 @@ private Q_SLOTS:
         QFETCH(bool, keepMine);
         QFETCH(bool, saveAtOnce);
         OpenNote note(fox);
-        int asked = 0;
-        Document::setConflictResolver([&](Document *) {
-            ++asked;
-            return keepMine ? Document::Conflict::KeepMine : Document::Conflict::UseDisk;
-        });
+        note.answer(keepMine);
         note.type(QStringLiteral("mine"));
         note.other(QStringLiteral("sed -i 's/quick/slow/' \"$N\""));
         const QByteArray theirs = QByteArray(fox).replace("quick", "slow");
         if (saveAtOnce) // before the watcher has said a word: the save itself must look at the file again
             note.document->saveDocument(nullptr);
-        QTRY_COMPARE(asked, 1);
+        QTRY_COMPARE(note.asked, 1);
         const QByteArray kept = keepMine ? fox + "mine" : theirs;
         QTRY_COMPARE(readBytes(note.path), kept);
         QCOMPARE(note.view()->text(), QString::fromUtf8(kept));
         QTRY_VERIFY(!note.document->isDocumentEdited());
-        QVERIFY(!QTest::qWaitFor([&] { return asked > 1; }, 500));
+        QVERIFY(!QTest::qWaitFor([&] { return note.asked > 1; }, 500));
         QCOMPARE(readBytes(note.path), kept);
     }
 
@@ -217,11 +223,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, overwrite);
         OpenNote note(fox);
-        int asked = 0;
-        Document::setConflictResolver([&](Document *) {
-            ++asked;
-            return overwrite ? Document::Conflict::KeepMine : Document::Conflict::UseDisk;
-        });
+        note.answer(overwrite);
         QSignalSpy told(note.editor, &WindowController::errorPresented);
         note.other(QStringLiteral("printf 'caf\\351 latin-1\\n' > \"$N\""));
         const QByteArray theirs = "caf\xe9 latin-1\n";
@@ -232,8 +234,8 @@ private Q_SLOTS:
         QVERIFY(!QTest::qWaitFor([&] { return told.count() > 1; }, 300));
 
         note.type(QStringLiteral("typed"));
-        QTRY_COMPARE(asked, 1);
-        QVERIFY(!QTest::qWaitFor([&] { return asked > 1; }, 1500));
+        QTRY_COMPARE(note.asked, 1);
+        QVERIFY(!QTest::qWaitFor([&] { return note.asked > 1; }, 1500));
         QCOMPARE(readBytes(note.path), overwrite ? fox + "typed" : theirs);
         QCOMPARE(note.view()->text(), QString::fromUtf8(fox + "typed"));
     }
