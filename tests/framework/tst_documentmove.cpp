@@ -40,26 +40,22 @@ public:
 // A note open in a window, with spies on what the user would see.
 struct OpenNote
 {
-    BytesDocument *document = nullptr;
-    WindowController *controller = nullptr;
-    std::unique_ptr<QSignalSpy> moved;
-    std::unique_ptr<QSignalSpy> errors;
+    BytesDocument *document = new BytesDocument;
+    WindowController *controller = new WindowController(new QWidget);
+    QSignalSpy moved{document, &Document::fileMoved};
+    QSignalSpy errors{document, &Document::errorPresented};
 
     explicit OpenNote(const QString &path)
     {
-        document = new BytesDocument;
         document->setFileType(QStringLiteral("text/plain"));
         document->readFromUrl(QUrl::fromLocalFile(path), QStringLiteral("text/plain"));
         document->setFileUrl(QUrl::fromLocalFile(path));
-        controller = new WindowController(new QWidget);
         document->addWindowController(controller);
-        moved = std::make_unique<QSignalSpy>(document, &Document::fileMoved);
-        errors = std::make_unique<QSignalSpy>(document, &Document::errorPresented);
     }
     ~OpenNote() { delete document; }
 
     QString path() const { return document->fileUrl().toLocalFile(); }
-    QString error() const { return errors->isEmpty() ? QString() : errors->last().at(0).value<Error>().description(); }
+    QString error() const { return errors.isEmpty() ? QString() : errors.last().at(0).value<Error>().description(); }
     // No error when none is expected, else one that says the expected part.
     bool failedWith(const QString &part) const { return error().isEmpty() == part.isEmpty() && error().contains(part); }
 };
@@ -166,7 +162,7 @@ private Q_SLOTS:
         QCOMPARE(readBytes(dir.filePath("taken.txt")), QByteArray("someone else's"));
         QCOMPARE(note.path(), dir.filePath(expectedName));
         QCOMPARE(note.controller->window()->windowTitle(), expectedName);
-        QCOMPARE(note.moved->size(), expectedName == u"note.txt" ? 0 : 1);
+        QCOMPARE(note.moved.size(), expectedName == u"note.txt" ? 0 : 1);
         // A refused name keeps the edit in the window, unsaved, for the next save.
         QCOMPARE(note.document->isDocumentEdited(), !edit.isEmpty() && !errorPart.isEmpty());
     }
@@ -306,7 +302,7 @@ private Q_SLOTS:
         if (nameTaken)
             QCOMPARE(readBytes(other.filePath("note.txt")), QByteArray("someone else's"));
         QCOMPARE(entries(other.path()), (movedAway || nameTaken) ? QStringList{"note.txt"} : QStringList());
-        QCOMPARE(note.moved->size(), movedAway ? 1 : 0);
+        QCOMPARE(note.moved.size(), movedAway ? 1 : 0);
     }
 
     void moveAcrossFileSystems_data()
@@ -349,14 +345,14 @@ private Q_SLOTS:
         if (!errorPart.isEmpty()) {
             QCOMPARE(note.path(), source);
             QCOMPARE(readBytes(source), text);
-            QCOMPARE(note.moved->size(), 0);
+            QCOMPARE(note.moved.size(), 0);
             return;
         }
         QVERIFY(!QFileInfo::exists(source));
         QCOMPARE(note.path(), target + "/note.txt");
         QCOMPARE(readBytes(note.path()), text);
         QCOMPARE(modeOf(note.path()), mode_t(0604));
-        QCOMPARE(note.moved->size(), 1);
+        QCOMPARE(note.moved.size(), 1);
 
         // The watch follows to the other disk.
         QSignalSpy reloaded(note.document, &Document::reloadedFromDisk);
@@ -388,7 +384,7 @@ private Q_SLOTS:
         QCOMPARE(entries(other.path()), QStringList());
         QCOMPARE(readBytes(source), QByteArray("the note"));
         QCOMPARE(note.path(), source);
-        QCOMPARE(note.moved->size(), 0);
+        QCOMPARE(note.moved.size(), 0);
     }
 };
 
