@@ -66,6 +66,17 @@ public Q_SLOTS:
     void saveDocument(QObject *) { ++saves; }
 };
 
+// Shows the window, makes it active and gives the widget the focus, as a click would.
+bool focusIn(QWidget *window, QWidget *widget)
+{
+    window->show();
+    QApplication::setActiveWindow(window);
+    if (!QTest::qWaitForWindowActive(window))
+        return false;
+    widget->setFocus();
+    return QTest::qWaitFor([widget] { return QApplication::focusWidget() == widget; });
+}
+
 } // namespace
 
 class TestActionDispatcher : public QObject
@@ -73,23 +84,7 @@ class TestActionDispatcher : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void slotNames_data()
-    {
-        QTest::addColumn<QByteArray>("action");
-        QTest::addColumn<QByteArray>("slot");
-        QTest::newRow("plain: newDocument") << QByteArray("newDocument:") << QByteArray("newDocument");
-        QTest::newRow("keyword: delete") << QByteArray("delete:") << QByteArray("deleteSelection");
-        QTest::newRow("widget slot: hide") << QByteArray("hide:") << QByteArray("hideApplication");
-        QTest::newRow("no colon") << QByteArray("copy") << QByteArray("copy");
-    }
-    void slotNames()
-    {
-        QFETCH(QByteArray, action);
-        QFETCH(QByteArray, slot);
-        QCOMPARE(ActionDispatcher::slotNameFor(action), slot);
-    }
-
-    void copyReachesTheFocusedField()
+    void copyReachesTheFocusedFieldAndTheNotesHelperFirst()
     {
         ActionDispatcher dispatcher;
         Delegate delegate;
@@ -100,33 +95,16 @@ private Q_SLOTS:
         auto *field = new QLineEdit(QStringLiteral("find me"));
         layout->addWidget(note);
         layout->addWidget(field);
-        window.show();
-        QApplication::setActiveWindow(&window);
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        field->setFocus();
+        QVERIFY(focusIn(&window, field));
         field->selectAll();
-        QTRY_COMPARE(QApplication::focusWidget(), field);
-
         QCOMPARE(dispatcher.responderFor("copy:"), field);
         QApplication::clipboard()->clear();
         QVERIFY(dispatcher.send("copy:", nullptr, nullptr));
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("find me"));
         QVERIFY(delegate.calls.isEmpty());
-    }
 
-    void helperIsAskedBeforeItsWidgetUntilItGoes()
-    {
-        ActionDispatcher dispatcher;
-        QWidget window;
-        auto *layout = new QVBoxLayout(&window);
-        auto *note = new QPlainTextEdit(QStringLiteral("note text"));
-        layout->addWidget(note);
-        window.show();
-        QApplication::setActiveWindow(&window);
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        note->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), note);
-
+        // A helper of the note is asked before the note, until the helper goes.
+        QVERIFY(focusIn(&window, note));
         auto *helper = new Delegate; // answers copy: too
         ActionDispatcher::setHelperResponder(note, helper);
         QCOMPARE(dispatcher.responderFor("copy:"), helper);
@@ -145,11 +123,7 @@ private Q_SLOTS:
         auto *panel = new Panel;
         auto *field = new QLineEdit(panel);
         layout->addWidget(panel);
-        window.show();
-        QApplication::setActiveWindow(&window);
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        field->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), field);
+        QVERIFY(focusIn(&window, field));
 
         // The window's controller and its document follow the window's widgets.
         Panel controller;
@@ -181,11 +155,7 @@ private Q_SLOTS:
         auto *field = new QLineEdit(window);
         auto *controller = new WindowController(window);
         document.addWindowController(controller);
-        window->show();
-        QApplication::setActiveWindow(window);
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        field->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), field);
+        QVERIFY(focusIn(window, field));
 
         const QList<QObject *> expected{field, window, controller, &document, qApp, &delegate};
         QCOMPARE(dispatcher.responderChain(), expected);
@@ -244,15 +214,10 @@ private Q_SLOTS:
         dispatcher.bind(item, action, static_cast<ActionDispatcher::Target>(target));
         QWidget window;
         auto *field = new QLineEdit(&window);
-        if (withFocusedField) {
-            window.show();
-            QApplication::setActiveWindow(&window);
-            QVERIFY(QTest::qWaitForWindowActive(&window));
-            field->setFocus();
-            QTRY_COMPARE(QApplication::focusWidget(), field);
-        } else {
+        if (withFocusedField)
+            QVERIFY(focusIn(&window, field));
+        else
             QTRY_COMPARE(QApplication::focusWidget(), nullptr);
-        }
         dispatcher.updateItems(&menu);
         QCOMPARE(item->isEnabled(), enabled);
     }

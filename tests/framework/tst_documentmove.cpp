@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 
 using namespace TestSupport;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -36,29 +37,27 @@ public:
     QByteArray bytes;
 };
 
-// A note open in a window, with spies on what the user and the app would see.
+// A note open in a window, with spies on what the user would see.
 struct OpenNote
 {
-    BytesDocument *document = nullptr;
-    WindowController *controller = nullptr;
-    std::unique_ptr<QSignalSpy> moved;
-    std::unique_ptr<QSignalSpy> errors;
+    BytesDocument *document = new BytesDocument;
+    WindowController *controller = new WindowController(new QWidget);
+    QSignalSpy moved{document, &Document::fileMoved};
+    QSignalSpy errors{document, &Document::errorPresented};
 
     explicit OpenNote(const QString &path)
     {
-        document = new BytesDocument;
         document->setFileType(QStringLiteral("text/plain"));
         document->readFromUrl(QUrl::fromLocalFile(path), QStringLiteral("text/plain"));
         document->setFileUrl(QUrl::fromLocalFile(path));
-        controller = new WindowController(new QWidget);
         document->addWindowController(controller);
-        moved = std::make_unique<QSignalSpy>(document, &Document::fileMoved);
-        errors = std::make_unique<QSignalSpy>(document, &Document::errorPresented);
     }
     ~OpenNote() { delete document; }
 
     QString path() const { return document->fileUrl().toLocalFile(); }
-    QString error() const { return errors->isEmpty() ? QString() : errors->last().at(0).value<Error>().description(); }
+    QString error() const { return errors.isEmpty() ? QString() : errors.last().at(0).value<Error>().description(); }
+    // No error when none is expected, else one that says the expected part.
+    bool failedWith(const QString &part) const { return error().isEmpty() == part.isEmpty() && error().contains(part); }
 };
 
 void answerWith(const std::optional<QString> &name)
@@ -85,6 +84,15 @@ void replaceByRename(const QString &path, const QByteArray &content)
     QVERIFY(::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) == 0);
 }
 
+// Acts on the next modal dialog of type D from inside its own event loop, as the user would.
+template<typename D> void whenShown(QObject *context, const std::function<void(D *)> &act)
+{
+    QTimer::singleShot(0, context, [act] {
+        if (QTest::qWaitFor([] { return qobject_cast<D *>(QApplication::activeModalWidget()) != nullptr; }))
+            act(qobject_cast<D *>(QApplication::activeModalWidget()));
+    });
+}
+
 mode_t modeOf(const QString &path)
 {
     struct stat info
@@ -108,40 +116,29 @@ private Q_SLOTS:
     void rename_data()
     {
         QTest::addColumn<QByteArray>("edit");
-        QTest::addColumn<std::optional<QString>>("answer");
+        QTest::addColumn<QString>("answer"); // a null answer is a cancelled dialog
         QTest::addColumn<QString>("expectedName");
         QTest::addColumn<QString>("errorPart");
-        const std::optional<QString> none;
-        QTest::newRow("renames: plain") << QByteArray() << std::optional<QString>("Shopping.txt") << "Shopping.txt"
-                                        << "";
+        QTest::newRow("renames: plain") << QByteArray() << u"Shopping.txt"_s << u"Shopping.txt"_s << QString();
         QTest::newRow("renames: spaces and accents")
-            << QByteArray() << std::optional<QString>("Été 2026 list.txt") << "Été 2026 list.txt"
-            << "";
+            << QByteArray() << u"Été 2026 list.txt"_s << u"Été 2026 list.txt"_s << QString();
         QTest::newRow("renames: edited note written first")
-            << QByteArray("typed just now") << std::optional<QString>("new.txt") << "new.txt"
-            << "";
+            << QByteArray("typed just now") << u"new.txt"_s << u"new.txt"_s << QString();
         QTest::newRow("refuses: existing name, nothing changed")
-            << QByteArray() << std::optional<QString>("taken.txt") << "note.txt"
-            << "a file named “taken.txt” already exists";
+            << QByteArray() << u"taken.txt"_s << u"note.txt"_s << u"a file named “taken.txt” already exists"_s;
         QTest::newRow("refuses: name with a slash")
-            << QByteArray() << std::optional<QString>("sub/moved.txt") << "note.txt"
-            << "a name cannot contain “/”";
-        QTest::newRow("refuses: empty name") << QByteArray() << std::optional<QString>("") << "note.txt"
-                                             << "the new name is empty";
-        QTest::newRow("refuses: dot-dot") << QByteArray() << std::optional<QString>("..") << "note.txt"
-                                          << "“..” is not a file name";
+            << QByteArray() << u"sub/moved.txt"_s << u"note.txt"_s << u"a name cannot contain “/”"_s;
+        QTest::newRow("refuses: empty name") << QByteArray() << u""_s << u"note.txt"_s << u"the new name is empty"_s;
+        QTest::newRow("refuses: dot-dot") << QByteArray() << u".."_s << u"note.txt"_s << u"“..” is not a file name"_s;
         QTest::newRow("refuses: name of a save's temporary")
-            << QByteArray() << std::optional<QString>(".note.txt.nolt-abc.tmp") << "note.txt"
-            << "temporary copies";
-        QTest::newRow("no-op: same name") << QByteArray() << std::optional<QString>("note.txt") << "note.txt"
-                                          << "";
-        QTest::newRow("no-op: cancelled") << QByteArray() << none << "note.txt"
-                                          << "";
+            << QByteArray() << u".note.txt.nolt-abc.tmp"_s << u"note.txt"_s << u"temporary copies"_s;
+        QTest::newRow("no-op: same name") << QByteArray() << u"note.txt"_s << u"note.txt"_s << QString();
+        QTest::newRow("no-op: cancelled") << QByteArray() << QString() << u"note.txt"_s << QString();
     }
     void rename()
     {
         QFETCH(QByteArray, edit);
-        QFETCH(std::optional<QString>, answer);
+        QFETCH(QString, answer);
         QFETCH(QString, expectedName);
         QFETCH(QString, errorPart);
         QTemporaryDir dir;
@@ -153,12 +150,11 @@ private Q_SLOTS:
             note.document->edit(edit);
         const QByteArray expectedText = edit.isEmpty() || !errorPart.isEmpty() ? QByteArray("the note") : edit;
 
-        answerWith(answer);
+        answerWith(answer.isNull() ? std::nullopt : std::optional<QString>(answer));
         note.document->renameDocument(nullptr);
 
-        QCOMPARE(note.error().isEmpty(), errorPart.isEmpty());
-        QVERIFY2(note.error().contains(errorPart), qPrintable(note.error()));
-        if (!errorPart.isEmpty() && !answer->isEmpty())
+        QVERIFY2(note.failedWith(errorPart), qPrintable(note.error()));
+        if (!errorPart.isEmpty() && !answer.isEmpty())
             QVERIFY2(note.error().contains(u"“note.txt”"), qPrintable(note.error()));
         QCOMPARE(sorted(entries(dir.path())), sorted({expectedName, "sub", "taken.txt"}));
         QCOMPARE(entries(dir.filePath("sub")), QStringList());
@@ -166,7 +162,7 @@ private Q_SLOTS:
         QCOMPARE(readBytes(dir.filePath("taken.txt")), QByteArray("someone else's"));
         QCOMPARE(note.path(), dir.filePath(expectedName));
         QCOMPARE(note.controller->window()->windowTitle(), expectedName);
-        QCOMPARE(note.moved->size(), expectedName == u"note.txt" ? 0 : 1);
+        QCOMPARE(note.moved.size(), expectedName == u"note.txt" ? 0 : 1);
         // A refused name keeps the edit in the window, unsaved, for the next save.
         QCOMPARE(note.document->isDocumentEdited(), !edit.isEmpty() && !errorPart.isEmpty());
     }
@@ -175,25 +171,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("selected");
-        QTest::addColumn<QString>("renamedTo");
-        QTest::newRow("one extension") << "note.txt"
-                                       << "note"
-                                       << "Groceries.txt";
-        QTest::newRow("only the last extension") << "a.b.txt"
-                                                 << "a.b"
-                                                 << "Groceries.txt";
-        QTest::newRow("no extension") << "README"
-                                      << "README"
-                                      << "Groceries";
-        QTest::newRow("hidden file, no extension") << ".notes"
-                                                   << ".notes"
-                                                   << "Groceries";
+        QTest::newRow("one extension") << u"note.txt"_s << u"note"_s;
+        QTest::newRow("only the last extension") << u"a.b.txt"_s << u"a.b"_s;
+        QTest::newRow("no extension") << u"README"_s << u"README"_s;
+        QTest::newRow("hidden file, no extension") << u".notes"_s << u".notes"_s;
     }
     void nameDialogSelectsTheNameWithoutItsExtension()
     {
         QFETCH(QString, name);
         QFETCH(QString, selected);
-        QFETCH(QString, renamedTo);
+        const QString renamedTo = u"Groceries"_s + name.mid(selected.size());
         QTemporaryDir dir;
         writeBytes(dir.filePath(name), "the note");
         OpenNote note(dir.filePath(name));
@@ -201,16 +188,9 @@ private Q_SLOTS:
         QString seenSelection;
         QString seenTitle;
         // The user types a new name over the selection and presses Rename.
-        QTimer::singleShot(0, this, [&] {
-            (void)QTest::qWaitFor([&] {
-                auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
-                auto *edit = dialog ? dialog->findChild<QLineEdit *>() : nullptr;
-                return edit && edit->selectedText() == selected;
-            });
-            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
+        whenShown<QInputDialog>(this, [&](QInputDialog *dialog) {
             auto *edit = dialog->findChild<QLineEdit *>();
+            (void)QTest::qWaitFor([&] { return edit->selectedText() == selected; });
             seenSelection = edit->selectedText();
             seenTitle = dialog->windowTitle();
             QTest::keyClicks(edit, QStringLiteral("Groceries"));
@@ -232,11 +212,7 @@ private Q_SLOTS:
         OpenNote note(dir.filePath("note.txt"));
         note.controller->showWindow();
         QString seenTitle;
-        QTimer::singleShot(0, this, [&] {
-            (void)QTest::qWaitFor([] { return qobject_cast<QFileDialog *>(QApplication::activeModalWidget()); });
-            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
+        whenShown<QFileDialog>(this, [&](QFileDialog *dialog) {
             seenTitle = dialog->windowTitle();
             dialog->setDirectory(other.path());
             static_cast<QDialog *>(dialog)->accept(); // QFileDialog hides accept()
@@ -248,7 +224,7 @@ private Q_SLOTS:
         QCOMPARE(readBytes(other.filePath("note.txt")), QByteArray("the note"));
     }
 
-    void watchFollowsARename()
+    void watchAndAutosaveFollowARename()
     {
         QTemporaryDir dir;
         writeBytes(dir.filePath("note.txt"), "before");
@@ -261,20 +237,11 @@ private Q_SLOTS:
         replaceByRename(dir.filePath("renamed.txt"), "changed elsewhere");
         QVERIFY(reloaded.wait(5000));
         QCOMPARE(note.document->bytes, QByteArray("changed elsewhere"));
-
         // The old name is no longer this note: a new file there is someone else's.
         writeBytes(dir.filePath("note.txt"), "a new file under the old name");
         QVERIFY(!reloaded.wait(500));
         QCOMPARE(note.document->bytes, QByteArray("changed elsewhere"));
-    }
 
-    void autosaveAfterARenameGoesToTheNewName()
-    {
-        QTemporaryDir dir;
-        writeBytes(dir.filePath("note.txt"), "before");
-        OpenNote note(dir.filePath("note.txt"));
-        answerWith(QStringLiteral("renamed.txt"));
-        note.document->renameDocument(nullptr);
         note.document->edit("after");
         bool done = false;
         note.document->autosave(false, [&done](const std::optional<Error> &error) {
@@ -282,13 +249,14 @@ private Q_SLOTS:
             done = true;
         });
         QTRY_VERIFY(done);
-        QCOMPARE(entries(dir.path()), QStringList{"renamed.txt"});
+        QCOMPARE(sorted(entries(dir.path())), (QStringList{"note.txt", "renamed.txt"}));
         QCOMPARE(readBytes(dir.filePath("renamed.txt")), QByteArray("after"));
+        QCOMPARE(readBytes(dir.filePath("note.txt")), QByteArray("a new file under the old name"));
     }
 
     void move_data()
     {
-        QTest::addColumn<QString>("destination"); // "other", "own", "missing", "file"
+        QTest::addColumn<QString>("destination");
         QTest::addColumn<bool>("nameTaken");
         QTest::addColumn<QByteArray>("edit");
         QTest::addColumn<QString>("errorPart");
@@ -296,8 +264,8 @@ private Q_SLOTS:
         QTest::newRow("moves: edited note written first") << "other" << false << QByteArray("typed") << "";
         QTest::newRow("refuses: name exists in the folder")
             << "other" << true << QByteArray() << "a file named “note.txt” already exists";
-        QTest::newRow("refuses: folder gone") << "missing" << false << QByteArray() << "does not exist";
-        QTest::newRow("refuses: a file, not a folder") << "file" << false << QByteArray() << "is not a folder";
+        QTest::newRow("refuses: folder gone") << "gone" << false << QByteArray() << "does not exist";
+        QTest::newRow("refuses: a file, not a folder") << "plain file" << false << QByteArray() << "is not a folder";
         QTest::newRow("no-op: its own folder") << "own" << false << QByteArray() << "";
     }
     void move()
@@ -314,10 +282,9 @@ private Q_SLOTS:
         if (nameTaken)
             writeBytes(other.filePath("note.txt"), "someone else's");
         writeBytes(dir.filePath("plain file"), "");
-        const QString folder = destination == u"other"     ? other.path()
-                               : destination == u"own"     ? dir.path()
-                               : destination == u"missing" ? dir.filePath("gone")
-                                                           : dir.filePath("plain file");
+        const QString folder = destination == u"other" ? other.path()
+                               : destination == u"own" ? dir.path()
+                                                       : dir.filePath(destination);
         OpenNote note(source);
         if (!edit.isEmpty())
             note.document->edit(edit);
@@ -325,8 +292,7 @@ private Q_SLOTS:
         moveInto(folder);
         note.document->moveDocument(nullptr);
 
-        QVERIFY2(note.error().contains(errorPart), qPrintable(note.error()));
-        QCOMPARE(note.error().isEmpty(), errorPart.isEmpty());
+        QVERIFY2(note.failedWith(errorPart), qPrintable(note.error()));
         const bool movedAway = errorPart.isEmpty() && destination == u"other";
         const QString expected = movedAway ? other.filePath("note.txt") : source;
         QCOMPARE(note.path(), expected);
@@ -336,7 +302,7 @@ private Q_SLOTS:
         if (nameTaken)
             QCOMPARE(readBytes(other.filePath("note.txt")), QByteArray("someone else's"));
         QCOMPARE(entries(other.path()), (movedAway || nameTaken) ? QStringList{"note.txt"} : QStringList());
-        QCOMPARE(note.moved->size(), movedAway ? 1 : 0);
+        QCOMPARE(note.moved.size(), movedAway ? 1 : 0);
     }
 
     void moveAcrossFileSystems_data()
@@ -371,8 +337,7 @@ private Q_SLOTS:
         moveInto(target);
         note.document->moveDocument(nullptr);
 
-        QVERIFY2(note.error().contains(errorPart), qPrintable(note.error()));
-        QCOMPARE(note.error().isEmpty(), errorPart.isEmpty());
+        QVERIFY2(note.failedWith(errorPart), qPrintable(note.error()));
         // Never a temporary left behind, never the note in two places or in none.
         QCOMPARE(entries(target), (errorPart.isEmpty() || nameTaken) ? QStringList{"note.txt"} : QStringList());
         if (nameTaken)
@@ -380,14 +345,14 @@ private Q_SLOTS:
         if (!errorPart.isEmpty()) {
             QCOMPARE(note.path(), source);
             QCOMPARE(readBytes(source), text);
-            QCOMPARE(note.moved->size(), 0);
+            QCOMPARE(note.moved.size(), 0);
             return;
         }
         QVERIFY(!QFileInfo::exists(source));
         QCOMPARE(note.path(), target + "/note.txt");
         QCOMPARE(readBytes(note.path()), text);
         QCOMPARE(modeOf(note.path()), mode_t(0604));
-        QCOMPARE(note.moved->size(), 1);
+        QCOMPARE(note.moved.size(), 1);
 
         // The watch follows to the other disk.
         QSignalSpy reloaded(note.document, &Document::reloadedFromDisk);
@@ -404,8 +369,7 @@ private Q_SLOTS:
         QDir().mkpath(folder);
         writeBytes(folder + "/note.txt", "the note");
         MountSandbox sandbox;
-        // Seen through the read-only mount the note is on another file system than the destination, and cannot
-        // be removed once it has been copied.
+        // Behind a read-only mount the note is on another file system and cannot be removed after the copy.
         if (!sandbox.start(MountSandbox::readOnlyBind(folder)))
             QSKIP(qPrintable("needs a private read-only bind mount: " + sandbox.reason()));
         const QString source = sandbox.view(folder + "/note.txt");
@@ -416,11 +380,11 @@ private Q_SLOTS:
 
         QVERIFY2(note.error().contains(QString::fromLocal8Bit(std::strerror(EROFS))), qPrintable(note.error()));
         QVERIFY2(note.error().contains(u"“note.txt”"), qPrintable(note.error()));
-        // Not in two places: the copy went again.
+        // Not in two places: the copy is removed again.
         QCOMPARE(entries(other.path()), QStringList());
         QCOMPARE(readBytes(source), QByteArray("the note"));
         QCOMPARE(note.path(), source);
-        QCOMPARE(note.moved->size(), 0);
+        QCOMPARE(note.moved.size(), 0);
     }
 };
 

@@ -8,6 +8,25 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Records what the app asked to open instead of opening it.
+std::shared_ptr<QList<QUrl>> recordOpens(AppResources &resources)
+{
+    auto opened = std::make_shared<QList<QUrl>>();
+    resources.setOpener([opened](const QUrl &url) { return (opened->append(url), true); });
+    return opened;
+}
+
+QString installedFolder()
+{
+    return QFileInfo(TestSupport::appBinary()).absolutePath() + QStringLiteral("/../share/noltnolt");
+}
+
+} // namespace
+
 class TestAppResources : public QObject
 {
     Q_OBJECT
@@ -37,17 +56,9 @@ private Q_SLOTS:
                 TestSupport::writeBytes(dir.filePath(file), "<html></html>");
         }
         AppResources resources(dir.path());
-        QList<QUrl> calls;
-        resources.setOpener([&calls](const QUrl &url) {
-            calls.append(url);
-            return true;
-        });
-        const bool result = page == u"Help" ? resources.showHelp() : resources.showPrivacy();
-        QCOMPARE(result, opened);
-        if (opened)
-            QCOMPARE(calls, QList<QUrl>{QUrl::fromLocalFile(dir.filePath(page + QStringLiteral(".html")))});
-        else
-            QVERIFY(calls.isEmpty());
+        const auto calls = recordOpens(resources);
+        QCOMPARE(page == u"Help" ? resources.showHelp() : resources.showPrivacy(), opened);
+        QCOMPARE(*calls, opened ? QList<QUrl>{QUrl::fromLocalFile(dir.filePath(page + u".html"_s))} : QList<QUrl>{});
     }
 
     void website_data()
@@ -75,20 +86,15 @@ private Q_SLOTS:
         if (!info.isNull())
             TestSupport::writeBytes(dir.filePath(QStringLiteral("info.json")), info);
         AppResources resources(dir.path());
-        QList<QUrl> calls;
-        resources.setOpener([&calls](const QUrl &url) {
-            calls.append(url);
-            return true;
-        });
+        const auto calls = recordOpens(resources);
         QCOMPARE(resources.openWebsite(), !opened.isEmpty());
-        QCOMPARE(calls, opened.isEmpty() ? QList<QUrl>{} : QList<QUrl>{QUrl(opened)});
+        QCOMPARE(*calls, opened.isEmpty() ? QList<QUrl>{} : QList<QUrl>{QUrl(opened)});
     }
 
-    // The build tree is laid out as installed: the app finds its files from its own folder.
+    // The build tree is laid out as installed.
     void shippedResourcesAreFoundNextToTheApp()
     {
-        AppResources resources(QFileInfo(TestSupport::appBinary()).absolutePath() +
-                               QStringLiteral("/../share/noltnolt"));
+        AppResources resources(installedFolder());
         QVERIFY(resources.pageUrl(QStringLiteral("Help")));
         QVERIFY(resources.pageUrl(QStringLiteral("Privacy")));
         QVERIFY(resources.infoWebUrl(QLatin1String(AppResources::websiteKey)));
@@ -101,25 +107,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
-        QTest::newRow("name") << "Name"
-                              << "Nolt Nolt";
-        QTest::newRow("text files") << "MimeType"
-                                    << "text/plain;";
-        QTest::newRow("files on the command line") << "Exec"
-                                                   << "noltnolt %F";
-        QTest::newRow("icon") << "Icon"
-                              << "noltnolt";
-        QTest::newRow("application interface") << "Implements"
-                                               << "org.freedesktop.Application;";
+        QTest::newRow("name") << u"Name"_s << u"Nolt Nolt"_s;
+        QTest::newRow("text files") << u"MimeType"_s << u"text/plain;"_s;
+        QTest::newRow("files on the command line") << u"Exec"_s << u"noltnolt %F"_s;
+        QTest::newRow("icon") << u"Icon"_s << u"noltnolt"_s;
+        QTest::newRow("application interface") << u"Implements"_s << u"org.freedesktop.Application;"_s;
     }
     void desktopEntry()
     {
         QFETCH(QString, key);
         QFETCH(QString, value);
-        const QString folder =
-            QFileInfo(TestSupport::appBinary()).absolutePath() + QStringLiteral("/../share/noltnolt");
         const QStringList lines =
-            QString::fromUtf8(TestSupport::readBytes(folder + QStringLiteral("/noltnolt.desktop"))).split(u'\n');
+            QString::fromUtf8(TestSupport::readBytes(installedFolder() + u"/noltnolt.desktop"_s)).split(u'\n');
         QCOMPARE(lines.value(0), QStringLiteral("[Desktop Entry]"));
         const QStringList matches = lines.filter(QRegularExpression(QStringLiteral("^%1=").arg(key)));
         QCOMPARE(matches, QStringList{key + u'=' + value});

@@ -59,19 +59,16 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note), QByteArray("on disk\n"));
         if (earlierRecoveredFile)
             QCOMPARE(readBytes(notes + "/20261206 Note (Recovered).txt"), QByteArray("earlier\n"));
-        if (expectedFile.isEmpty()) {
-            QVERIFY(opened.isEmpty());
-        } else {
-            QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(notes + u'/' + expectedFile)});
+        QCOMPARE(opened,
+                 expectedFile.isEmpty() ? QList<QUrl>{} : QList{QUrl::fromLocalFile(notes + u'/' + expectedFile)});
+        if (!expectedFile.isEmpty())
             QCOMPARE(readBytes(opened.first().toLocalFile()), QByteArray("typed but never saved\n"));
-        }
-        QCOMPARE(store.holds(note), stillKept);
         QCOMPARE(store.entries().size(), stillKept ? 1 : 0);
     }
 
     void folderGoneKeepsTheText()
     {
-        // Nowhere to put the recovered file: the text stays kept for a later launch and the error says why.
+        // Nowhere to put the recovered file: the text stays for a later launch and the error says why.
         QTemporaryDir dir;
         const QString note = dir.filePath("gone/note.txt");
         RecoveryStore store(dir.filePath("recovery"));

@@ -2,7 +2,6 @@
 #include "shell/updateprompt.h"
 
 #include <QApplication>
-#include <QHash>
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -12,60 +11,42 @@
 #include <QTcpSocket>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-// A plain HTTP/1.1 server on 127.0.0.1 that answers each path with a fixed status and body.
+// A plain HTTP/1.1 server on 127.0.0.1 that answers every request for the feed with one status and body.
 class FeedServer : public QObject
 {
-    Q_OBJECT
-
 public:
-    struct Answer
+    FeedServer(int status, const QByteArray &body)
     {
-        int status = 200;
-        QByteArray body;
-    };
-
-    FeedServer()
-    {
+        const QByteArray reason = status == 200 ? "OK" : "Not Found";
+        m_response = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
+                     "\r\nContent-Type: application/rss+xml\r\nConnection: close\r\nContent-Length: " +
+                     QByteArray::number(body.size()) + "\r\n\r\n" + body;
         connect(&m_server, &QTcpServer::newConnection, this, &FeedServer::accept);
         m_server.listen(QHostAddress::LocalHost);
     }
-
-    void serve(const QByteArray &path, Answer answer) { m_answers.insert(path, std::move(answer)); }
-    QUrl url(const QByteArray &path) const
-    {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(QString::fromUtf8(path)));
-    }
+    QUrl url() const { return QUrl(u"http://127.0.0.1:%1/appcast.xml"_s.arg(m_server.serverPort())); }
 
 private:
     void accept()
     {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { answer(socket); });
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                // Answer once the whole request head is in.
+                if (socket->peek(socket->bytesAvailable()).contains("\r\n\r\n")) {
+                    socket->write(m_response);
+                    socket->disconnectFromHost();
+                }
+            });
         }
     }
 
-    void answer(QTcpSocket *socket)
-    {
-        QByteArray &request = m_pending[socket];
-        request += socket->readAll();
-        if (!request.contains("\r\n\r\n"))
-            return;
-        const QByteArray path = request.split(' ').value(1);
-        m_pending.remove(socket);
-        const Answer answer = m_answers.value(path, Answer{404, "not here"});
-        const QByteArray reason = answer.status == 200 ? "OK" : "Not Found";
-        socket->write("HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reason +
-                      "\r\nContent-Type: application/rss+xml\r\nConnection: close\r\nContent-Length: " +
-                      QByteArray::number(answer.body.size()) + "\r\n\r\n" + answer.body);
-        socket->disconnectFromHost();
-    }
-
     QTcpServer m_server;
-    QHash<QByteArray, Answer> m_answers;
-    QHash<QTcpSocket *, QByteArray> m_pending;
+    QByteArray m_response;
 };
 
 QByteArray item(const QByteArray &version, const QByteArray &extra = {})
@@ -89,6 +70,16 @@ QByteArray feed(const QByteArray &items)
            items + "</channel></rss>";
 }
 
+// One check and its single answer; a check that goes to the network is busy until that answer.
+std::optional<UpdateChecker::Result> run(UpdateChecker &checker, bool viaNetwork = true)
+{
+    QSignalSpy finished(&checker, &UpdateChecker::finished);
+    checker.check();
+    if (checker.isChecking() != viaNetwork || !finished.wait(10000) || finished.size() != 1 || checker.isChecking())
+        return std::nullopt;
+    return finished.at(0).at(0).value<UpdateChecker::Result>();
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(UpdateChecker::Outcome)
@@ -103,18 +94,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<int>("order");
-        QTest::newRow("same") << "1.2.0"
-                              << "1.2.0" << 0;
-        QTest::newRow("missing component is zero") << "1.2"
-                                                   << "1.2.0" << 0;
-        QTest::newRow("numeric, not text: 1.10 > 1.9") << "1.10"
-                                                       << "1.9" << 1;
-        QTest::newRow("older patch") << "1.0.1"
-                                     << "1.0.2" << -1;
-        QTest::newRow("major wins") << "2.0"
-                                    << "1.99.99" << 1;
-        QTest::newRow("suffix ignored") << "1.2.0-beta"
-                                        << "1.2.0" << 0;
+        QTest::newRow("same") << u"1.2.0"_s << u"1.2.0"_s << 0;
+        QTest::newRow("missing component is zero") << u"1.2"_s << u"1.2.0"_s << 0;
+        QTest::newRow("numeric, not text: 1.10 > 1.9") << u"1.10"_s << u"1.9"_s << 1;
+        QTest::newRow("older patch") << u"1.0.1"_s << u"1.0.2"_s << -1;
+        QTest::newRow("major wins") << u"2.0"_s << u"1.99.99"_s << 1;
+        QTest::newRow("suffix ignored") << u"1.2.0-beta"_s << u"1.2.0"_s << 0;
     }
     void compareVersions()
     {
@@ -127,64 +112,73 @@ private Q_SLOTS:
 
     void checkAgainstServer_data()
     {
-        QTest::addColumn<QByteArray>("path");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<UpdateChecker::Outcome>("outcome");
         QTest::addColumn<QString>("latest");
         using O = UpdateChecker::Outcome;
-        QTest::newRow("newer: update available")
-            << QByteArray("/appcast.xml") << 200 << feed(item("1.2.0")) << O::UpdateAvailable << "1.2.0";
-        QTest::newRow("same: up to date")
-            << QByteArray("/appcast.xml") << 200 << feed(item("1.0.0")) << O::UpToDate << "1.0.0";
-        QTest::newRow("older: up to date")
-            << QByteArray("/appcast.xml") << 200 << feed(item("0.9.5")) << O::UpToDate << "0.9.5";
+        QTest::newRow("newer: update available") << 200 << feed(item("1.2.0")) << O::UpdateAvailable << "1.2.0";
+        QTest::newRow("same: up to date") << 200 << feed(item("1.0.0")) << O::UpToDate << "1.0.0";
+        QTest::newRow("older: up to date") << 200 << feed(item("0.9.5")) << O::UpToDate << "0.9.5";
         QTest::newRow("newest is not the first item")
-            << QByteArray("/appcast.xml") << 200 << feed(item("1.0.0") + item("1.10.0") + item("1.9.0"))
-            << O::UpdateAvailable << "1.10.0";
+            << 200 << feed(item("1.0.0") + item("1.10.0") + item("1.9.0")) << O::UpdateAvailable << "1.10.0";
         QTest::newRow("version as an element")
-            << QByteArray("/appcast.xml") << 200
-            << feed("<item><title>x</title><version>2.0</version><link>https://example.org/2</link></item>")
+            << 200 << feed("<item><title>x</title><version>2.0</version><link>https://example.org/2</link></item>")
             << O::UpdateAvailable << "2.0";
         QTest::newRow("undeclared prefix still read")
-            << QByteArray("/appcast.xml") << 200
+            << 200
             << QByteArray("<rss version=\"2.0\"><channel><item><enclosure url=\"https://e.org/x\" "
                           "sparkle:version=\"3.1\"/></item></channel></rss>")
             << O::UpdateAvailable << "3.1";
-        QTest::newRow("malformed feed") << QByteArray("/appcast.xml") << 200
-                                        << QByteArray("<rss><channel><item><title>1.2") << O::Failed << "";
+        QTest::newRow("malformed feed") << 200 << QByteArray("<rss><channel><item><title>1.2") << O::Failed << "";
         QTest::newRow("not a feed: HTML page")
-            << QByteArray("/appcast.xml") << 200 << QByteArray("<html><body>Hello</body></html>") << O::Failed << "";
-        QTest::newRow("empty feed") << QByteArray("/appcast.xml") << 200 << feed({}) << O::Failed << "";
-        QTest::newRow("empty body") << QByteArray("/appcast.xml") << 200 << QByteArray() << O::Failed << "";
-        QTest::newRow("items without versions")
-            << QByteArray("/appcast.xml") << 200 << feed("<item><title>News</title></item>") << O::Failed << "";
-        QTest::newRow("HTTP 404") << QByteArray("/elsewhere.xml") << 200 << feed(item("9.0")) << O::Failed << "";
+            << 200 << QByteArray("<html><body>Hello</body></html>") << O::Failed << "";
+        QTest::newRow("empty feed") << 200 << feed({}) << O::Failed << "";
+        QTest::newRow("empty body") << 200 << QByteArray() << O::Failed << "";
+        QTest::newRow("items without versions") << 200 << feed("<item><title>News</title></item>") << O::Failed << "";
+        QTest::newRow("HTTP 404") << 404 << feed(item("9.0")) << O::Failed << "";
     }
     void checkAgainstServer()
     {
-        QFETCH(QByteArray, path);
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(UpdateChecker::Outcome, outcome);
         QFETCH(QString, latest);
-        FeedServer server;
-        server.serve(path == "/elsewhere.xml" ? QByteArray("/appcast.xml") : path, {status, body});
-        UpdateChecker checker(server.url(path), QStringLiteral("1.0.0"));
-        QSignalSpy finished(&checker, &UpdateChecker::finished);
-        checker.check();
-        QVERIFY(checker.isChecking());
-        QVERIFY(finished.wait(10000));
-        QCOMPARE(finished.size(), 1);
-        const auto result = finished.at(0).at(0).value<UpdateChecker::Result>();
-        QCOMPARE(result.outcome, outcome);
-        QCOMPARE(result.latest.version, latest);
-        QCOMPARE(result.error.has_value(), outcome == UpdateChecker::Outcome::Failed);
-        if (result.error) {
-            QVERIFY2(result.error->description().contains(server.url(path).toDisplayString()),
-                     qPrintable(result.error->description()));
+        FeedServer server(status, body);
+        UpdateChecker checker(server.url(), QStringLiteral("1.0.0"));
+        const auto result = run(checker);
+        QVERIFY(result);
+        QCOMPARE(result->outcome, outcome);
+        QCOMPARE(result->latest.version, latest);
+        QCOMPARE(result->error.has_value(), outcome == UpdateChecker::Outcome::Failed);
+        if (result->error) {
+            QVERIFY2(result->error->description().contains(server.url().toDisplayString()),
+                     qPrintable(result->error->description()));
         }
-        QVERIFY(!checker.isChecking());
+    }
+
+    void failsWithoutAServer_data()
+    {
+        QTest::addColumn<bool>("haveAddress");
+        QTest::addColumn<int>("code");
+        QTest::newRow("server down") << true << int(UpdateChecker::Unreachable);
+        QTest::newRow("no feed address") << false << int(UpdateChecker::NoFeed);
+    }
+    void failsWithoutAServer()
+    {
+        QFETCH(bool, haveAddress);
+        QFETCH(int, code);
+        quint16 port = 0;
+        {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost));
+            port = closed.serverPort();
+        }
+        UpdateChecker checker(haveAddress ? QUrl(u"http://127.0.0.1:%1/appcast.xml"_s.arg(port)) : QUrl(), "1.0.0");
+        const auto result = run(checker, haveAddress);
+        QVERIFY(result && result->error);
+        QCOMPARE(result->outcome, UpdateChecker::Outcome::Failed);
+        QCOMPARE(result->error->code(), code);
     }
 
     void releaseDetails()
@@ -194,23 +188,6 @@ private Q_SLOTS:
         QCOMPARE(result.latest.downloadUrl, QUrl(QStringLiteral("https://noltnolt.quorbell.com/download/1.2.0")));
         QCOMPARE(result.latest.notes, QStringLiteral("<p>Faster saving.</p>"));
         QCOMPARE(result.latest.date, QDateTime(QDate(2026, 10, 14), QTime(9, 0), Qt::UTC));
-    }
-
-    void serverDown()
-    {
-        quint16 port = 0;
-        {
-            QTcpServer closed;
-            QVERIFY(closed.listen(QHostAddress::LocalHost));
-            port = closed.serverPort();
-        }
-        UpdateChecker checker(QUrl(QStringLiteral("http://127.0.0.1:%1/appcast.xml").arg(port)), "1.0.0");
-        QSignalSpy finished(&checker, &UpdateChecker::finished);
-        checker.check();
-        QVERIFY(finished.wait(10000));
-        const auto result = finished.at(0).at(0).value<UpdateChecker::Result>();
-        QCOMPARE(result.outcome, UpdateChecker::Outcome::Failed);
-        QCOMPARE(result.error->code(), int(UpdateChecker::Unreachable));
     }
 
     void promptTellsTheUser_data()
@@ -230,13 +207,11 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(bool, offersDownload);
         QApplication::setApplicationDisplayName(QStringLiteral("Nolt Nolt"));
-        FeedServer server;
-        server.serve("/appcast.xml", {200, body});
-        UpdatePrompt prompt(server.url("/appcast.xml"), QStringLiteral("1.0.0"));
-        bool sawProgress = false;
+        FeedServer server(200, body);
+        UpdatePrompt prompt(server.url(), QStringLiteral("1.0.0"));
         QString shownText;
         QStringList shownButtons;
-        // The answer is a modal box: read it and dismiss it from its own event loop.
+        // The answer is a modal box: read and dismiss it from its own event loop.
         QTimer look;
         look.setInterval(5);
         connect(&look, &QTimer::timeout, &look, [&] {
@@ -253,25 +228,11 @@ private Q_SLOTS:
         prompt.checkForUpdates(nullptr);
         // While the feed is on its way, the user sees that something is happening.
         const QList<QWidget *> windows = QApplication::topLevelWidgets();
-        for (QWidget *window : windows) {
-            if (qobject_cast<QProgressDialog *>(window) && window->isVisible())
-                sawProgress = true;
-        }
+        QVERIFY(std::any_of(windows.begin(), windows.end(),
+                            [](QWidget *w) { return qobject_cast<QProgressDialog *>(w) && w->isVisible(); }));
         QTRY_VERIFY(!shownText.isEmpty());
-        QVERIFY(sawProgress);
         QCOMPARE(shownText, text);
         QCOMPARE(shownButtons.contains(QStringLiteral("Download…")), offersDownload);
-    }
-
-    void noFeedAddress()
-    {
-        UpdateChecker checker(QUrl(), "1.0.0");
-        QSignalSpy finished(&checker, &UpdateChecker::finished);
-        checker.check();
-        QVERIFY(finished.wait(10000));
-        const auto result = finished.at(0).at(0).value<UpdateChecker::Result>();
-        QCOMPARE(result.outcome, UpdateChecker::Outcome::Failed);
-        QCOMPARE(result.error->code(), int(UpdateChecker::NoFeed));
     }
 };
 

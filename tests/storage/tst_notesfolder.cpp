@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The panel as a user who answers with a fixed folder (or cancels), counting how often it was shown.
@@ -20,13 +22,15 @@ struct ScriptedPanel
     int shown = 0;
     NotesFolder::PanelRequest lastRequest;
 
-    NotesFolder::Panel function()
+    ScriptedPanel(NotesFolder &folder, const QString &answerPath = {})
     {
-        return [this](const NotesFolder::PanelRequest &request) {
+        if (!answerPath.isEmpty())
+            answer = QUrl::fromLocalFile(answerPath);
+        folder.setPanel([this](const NotesFolder::PanelRequest &request) {
             ++shown;
             lastRequest = request;
             return answer;
-        };
+        });
     }
 };
 
@@ -70,8 +74,7 @@ private Q_SLOTS:
     void panelTexts()
     {
         NotesFolder folder(m_settings);
-        ScriptedPanel panel;
-        folder.setPanel(panel.function());
+        ScriptedPanel panel(folder);
         QCOMPARE(folder.choose(), std::nullopt);
         QCOMPARE(panel.lastRequest.title, QStringLiteral("Choose a Folder for New Notes"));
         QCOMPARE(panel.lastRequest.message,
@@ -89,30 +92,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("result");
         QTest::addColumn<QString>("storedAfter");
         QTest::addColumn<int>("accessesOpened");
-        QTest::newRow("no preference: asks, user picks B") << "none"
-                                                           << "B" << 1 << "B"
-                                                           << "B" << 1;
-        QTest::newRow("no preference: asks, user cancels") << "none"
-                                                           << "cancel" << 1 << ""
-                                                           << "none" << 0;
-        QTest::newRow("valid bookmark: no panel") << "A"
-                                                  << "B" << 0 << "A"
-                                                  << "A" << 1;
-        QTest::newRow("folder deleted: asks, cancel keeps old preference") << "deleted A"
-                                                                           << "cancel" << 1 << ""
-                                                                           << "old" << 0;
-        QTest::newRow("folder deleted: asks, B replaces it") << "deleted A"
-                                                             << "B" << 1 << "B"
-                                                             << "B" << 1;
-        QTest::newRow("folder replaced: stale, used and refreshed") << "replaced A"
-                                                                    << "B" << 0 << "A"
-                                                                    << "A fresh" << 1;
-        QTest::newRow("damaged bytes: asks") << "damaged"
-                                             << "B" << 1 << "B"
-                                             << "B" << 1;
-        QTest::newRow("not a byte string: asks") << "text"
-                                                 << "cancel" << 1 << ""
-                                                 << "old" << 0;
+        QTest::newRow("no preference: asks, user picks B") << u"none"_s << u"B"_s << 1 << u"B"_s << u"B"_s << 1;
+        QTest::newRow("no preference: asks, user cancels") << u"none"_s << u"cancel"_s << 1 << u""_s << u"none"_s << 0;
+        QTest::newRow("valid bookmark: no panel") << u"A"_s << u"B"_s << 0 << u"A"_s << u"A"_s << 1;
+        QTest::newRow("folder deleted: asks, cancel keeps old preference")
+            << u"deleted A"_s << u"cancel"_s << 1 << u""_s << u"old"_s << 0;
+        QTest::newRow("folder deleted: asks, B replaces it") << u"deleted A"_s << u"B"_s << 1 << u"B"_s << u"B"_s << 1;
+        QTest::newRow("folder replaced: stale, used and refreshed")
+            << u"replaced A"_s << u"B"_s << 0 << u"A"_s << u"A fresh"_s << 1;
+        QTest::newRow("damaged bytes: asks") << u"damaged"_s << u"B"_s << 1 << u"B"_s << u"B"_s << 1;
+        QTest::newRow("not a byte string: asks") << u"text"_s << u"cancel"_s << 1 << u""_s << u"old"_s << 0;
     }
     void resolveAtLaunch()
     {
@@ -128,8 +117,7 @@ private Q_SLOTS:
         if (stored == u"deleted A")
             QVERIFY(QDir(m_folderA).removeRecursively());
         if (stored == u"replaced A") {
-            // Another folder now stands at the same path: a different directory (the old one is kept elsewhere
-            // so the new one cannot reuse its inode).
+            // A different folder at the same path; the old one is kept so its inode is not reused.
             QVERIFY(QDir().rename(m_folderA, m_dir.filePath(QStringLiteral("old A %1").arg(QTest::currentDataTag()))));
             QVERIFY(QDir().mkpath(m_folderA));
         }
@@ -140,10 +128,7 @@ private Q_SLOTS:
         const QVariant before = QSettings(m_settings, QSettings::IniFormat).value(QLatin1String(NotesFolder::key));
 
         NotesFolder folder(m_settings);
-        ScriptedPanel panel;
-        if (answer == u"B")
-            panel.answer = QUrl::fromLocalFile(m_folderB);
-        folder.setPanel(panel.function());
+        ScriptedPanel panel(folder, answer == u"B" ? m_folderB : QString());
         const std::optional<QUrl> resolved = folder.resolve();
 
         QCOMPARE(panel.shown, panelShown);
@@ -169,50 +154,33 @@ private Q_SLOTS:
     void secondResolveUsesTheFolderInUse()
     {
         NotesFolder folder(m_settings);
-        ScriptedPanel panel;
-        panel.answer = QUrl::fromLocalFile(m_folderA);
-        folder.setPanel(panel.function());
+        ScriptedPanel panel(folder, m_folderA);
         QCOMPARE(folder.resolve(), QUrl::fromLocalFile(m_folderA));
-        // Without the preference, and with the folder gone: still the same answer, no panel, no new access.
-        storeBookmark(m_settings, QVariant());
+        // Without the preference: still the same answer, no panel, no new access.
         QSettings(m_settings, QSettings::IniFormat).remove(QLatin1String(NotesFolder::key));
         QCOMPARE(folder.resolve(), QUrl::fromLocalFile(m_folderA));
         QCOMPARE(panel.shown, 1);
         QCOMPARE(folder.activeUrls().size(), 1);
     }
 
-    void cancellingKeepsTheFolderInUse()
+    void choosingAgainOpensAccessAgainAndCancelKeepsTheFolder()
     {
         NotesFolder folder(m_settings);
-        ScriptedPanel panel;
-        panel.answer = QUrl::fromLocalFile(m_folderA);
-        folder.setPanel(panel.function());
+        ScriptedPanel panel(folder, m_folderA);
+        QVERIFY(folder.choose());
         QVERIFY(folder.choose());
         const QByteArray stored = storedBookmark(m_settings);
         panel.answer.reset();
         QCOMPARE(folder.choose(), std::nullopt);
         QCOMPARE(folder.currentUrl(), QUrl::fromLocalFile(m_folderA));
         QCOMPARE(storedBookmark(m_settings), stored);
-    }
-
-    void choosingTwiceOpensAccessTwice()
-    {
-        NotesFolder folder(m_settings);
-        ScriptedPanel panel;
-        panel.answer = QUrl::fromLocalFile(m_folderA);
-        folder.setPanel(panel.function());
-        folder.choose();
-        folder.choose();
-        const QList<QUrl> expected{QUrl::fromLocalFile(m_folderA), QUrl::fromLocalFile(m_folderA)};
-        QCOMPARE(folder.activeUrls(), expected);
+        QCOMPARE(folder.activeUrls(), QList<QUrl>(2, QUrl::fromLocalFile(m_folderA)));
     }
 
     void choiceThatCannotBeRememberedThrows()
     {
         NotesFolder folder(m_settings);
-        ScriptedPanel panel;
-        panel.answer = QUrl::fromLocalFile(m_folderA);
-        folder.setPanel(panel.function());
+        ScriptedPanel panel(folder, m_folderA);
         folder.choose();
         const QByteArray stored = storedBookmark(m_settings);
         panel.answer = QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("vanished")));
@@ -230,7 +198,7 @@ private Q_SLOTS:
     void refusedAccessStillRemembers()
     {
         if (::geteuid() == 0) {
-            // Root is granted every folder: the case runs again in this test program as an unprivileged user.
+            // Root is granted every folder: run this case again as an unprivileged user.
             if (!TestSupport::canRunUnprivileged())
                 QSKIP("root is granted every folder and cannot drop privileges here");
             const TestSupport::Run run = TestSupport::runUnprivileged(QCoreApplication::applicationFilePath(),
@@ -241,9 +209,7 @@ private Q_SLOTS:
         }
         QVERIFY(::chmod(QFile::encodeName(m_folderA).constData(), 0500) == 0);
         NotesFolder folder(m_settings);
-        ScriptedPanel panel;
-        panel.answer = QUrl::fromLocalFile(m_folderA);
-        folder.setPanel(panel.function());
+        ScriptedPanel panel(folder, m_folderA);
         QCOMPARE(folder.choose(), QUrl::fromLocalFile(m_folderA));
         QVERIFY(folder.activeUrls().isEmpty());
         QCOMPARE(NotesFolder::resolveBookmark(storedBookmark(m_settings)).url, QUrl::fromLocalFile(m_folderA));
