@@ -101,10 +101,13 @@ AppDelegate::AppDelegate(QObject *parent)
 
 AppDelegate::~AppDelegate()
 {
-    // Windows go while the application object still exists.
+    // Windows go while the application object still exists. However the event loop ended, an edited note is
+    // written first; one that cannot be is already kept for recovery by the failed write.
     const QList<Document *> open = m_documents.documents();
-    for (Document *document : open)
+    for (Document *document : open) {
+        document->prepareToClose();
         document->close();
+    }
     Document::setRecoveryStore(nullptr);
 }
 

@@ -76,6 +76,15 @@ std::optional<Error> autosaveAndWait(Document *document)
     return result;
 }
 
+// Answers every question about another program's version the same way, counting the questions.
+void answerConflicts(int &asked, bool keepMine)
+{
+    Document::setConflictResolver([&asked, keepMine](Document *) {
+        ++asked;
+        return keepMine ? Document::Conflict::KeepMine : Document::Conflict::UseDisk;
+    });
+}
+
 void replaceByRename(const QString &path, const QByteArray &content)
 {
     const QString temp = path + QStringLiteral(".other");
@@ -265,10 +274,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, onDisk);
         QFETCH(QByteArray, inMemory);
         int asked = 0;
-        Document::setConflictResolver([&](Document *) {
-            ++asked;
-            return keepMine ? Document::Conflict::KeepMine : Document::Conflict::UseDisk;
-        });
+        answerConflicts(asked, keepMine);
         OpenNote note("first");
         note.document->edit("mine");
         writeBytes(note.path, "theirs");
@@ -347,10 +353,7 @@ private Q_SLOTS:
         QFETCH(bool, keepMine);
         QFETCH(QByteArray, onDisk);
         int asked = 0;
-        Document::setConflictResolver([&](Document *) {
-            ++asked;
-            return keepMine ? Document::Conflict::KeepMine : Document::Conflict::UseDisk;
-        });
+        answerConflicts(asked, keepMine);
         OpenNote note("first");
         note.document->edit("mine");
         // Written and saved over at once, before the watcher has said anything.

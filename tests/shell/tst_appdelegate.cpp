@@ -3,6 +3,7 @@
 #include "framework/recoverystore.h"
 #include "framework/windowcontroller.h"
 #include "shell/appdelegate.h"
+#include "storage/plaintextdocument.h"
 #include "storage/textfiles.h"
 #include "support/testsupport.h"
 
@@ -97,6 +98,21 @@ private Q_SLOTS:
         QCOMPARE(DocumentController::shared().documents().first()->fileUrl(), QUrl::fromLocalFile(recovered));
         QCOMPARE(newNotes().size(), 0);
         QCOMPARE(store.entries().size(), 0);
+    }
+
+    void endingWithoutQuitWritesEditedNotes()
+    {
+        const QString path = m_notes->filePath(QStringLiteral("note.txt"));
+        writeBytes(path, "old");
+        {
+            AppDelegate delegate;
+            configure(delegate);
+            delegate.applicationOpenUrls({QUrl::fromLocalFile(path)});
+            auto *document = qobject_cast<PlainTextDocument *>(DocumentController::shared().documents().first());
+            document->setText(QStringLiteral("typed, never saved"));
+            document->updateChangeCount(Document::ChangeType::Done);
+        }
+        QCOMPARE(readBytes(path), QByteArray("typed, never saved"));
     }
 
     void reopen_data()
