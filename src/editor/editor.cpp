@@ -180,6 +180,11 @@ void Editor::textDidChange()
         return;
     }
     note->updateChangeCount(Document::ChangeType::Done);
+    scheduleSave();
+}
+
+void Editor::scheduleSave()
+{
     // The edit's own save comes first; a retry after it waits from the start again.
     m_retryDelayMs = 0;
     if (m_retrySave)
@@ -204,13 +209,17 @@ void Editor::autosavePendingEdit()
     Q_EMIT autosaveRequested();
     const QPointer<Editor> self(this);
     try {
-        note->autosave(false, [self](const std::optional<Error> &error) {
+        note->autosave([self](const std::optional<Error> &error) {
             if (self)
                 self->autosaveFinished(error);
         });
     } catch (const Error &error) {
         autosaveFinished(error);
-    } catch (...) {
+    } catch (const std::exception &unexpected) {
+        // Anything else (no memory left to take the text) is still a failed save the user must hear of.
+        autosaveFinished(
+            Error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileWriteUnknown,
+                  tr("Could not save “%1”: %2").arg(note->displayName(), QString::fromLocal8Bit(unexpected.what()))));
     }
 }
 

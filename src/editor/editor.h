@@ -43,6 +43,8 @@ public:
 
     // The user's edit: recount, mark the note changed and restart the save timer.
     void textDidChange();
+    // The one save timer of the note: a write 0.3 s after the last edit of a burst.
+    void scheduleSave() override;
 
     void setFindBar(QWidget *findBar);
     QWidget *findBar() const;

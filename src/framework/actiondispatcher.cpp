@@ -15,9 +15,9 @@
 
 namespace {
 
-constexpr char actionProperty[] = "noltnoltAction";
-constexpr char targetProperty[] = "noltnoltTarget";
-constexpr char helperProperty[] = "noltnoltHelperResponder";
+constexpr char actionProperty[] = "dispatchedAction";
+constexpr char targetProperty[] = "dispatchedTarget";
+constexpr char helperProperty[] = "dispatchHelperResponder";
 
 // Actions whose plain slot name would collide with a C++ keyword or with a slot every widget has (QWidget::hide
 // would hide the focused text view instead of the app).

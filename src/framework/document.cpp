@@ -1,72 +1,19 @@
 #include "document.h"
 
+#include "framework/documentmover.h"
 #include "framework/durablewriter.h"
+#include "framework/filechangetracker.h"
 #include "framework/filemover.h"
+#include "framework/posixfile.h"
 #include "framework/recoverystore.h"
 #include "framework/windowcontroller.h"
+#include "framework/writequeue.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QCryptographicHash>
-#include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QThreadPool>
-#include <QWidget>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
-
-Document::ConflictResolver &conflictResolver()
-{
-    static Document::ConflictResolver resolver;
-    return resolver;
-}
-
-Document::Asker &fileNameAsker()
-{
-    static Document::Asker asker;
-    return asker;
-}
-
-Document::Asker &folderAsker()
-{
-    static Document::Asker asker;
-    return asker;
-}
-
-// A document without a window has nowhere to ask; the menu reaches documents only through their windows anyway.
-WindowController *firstController(Document *document)
-{
-    return document->windowControllers().isEmpty() ? nullptr : document->windowControllers().constFirst();
-}
-
-// A name that would put the file into another folder or that the system cannot hold is refused before the file is
-// touched.
-void checkNewName(const QString &current, const QString &name)
-{
-    QString why;
-    if (name.isEmpty())
-        why = QStringLiteral("the new name is empty");
-    else if (name.contains(u'/'))
-        why = QStringLiteral("a name cannot contain “/”");
-    else if (name.contains(QChar(u'\0')))
-        why = QStringLiteral("a name cannot contain a null character");
-    else if (name == u"." || name == u"..")
-        why = QStringLiteral("“%1” is not a file name").arg(name);
-    else if (DurableWriter::isTemporaryName(name))
-        // Such a file would be taken for a leftover of a killed save and cleared away.
-        why = QStringLiteral("names of this form are kept for the temporary copies written while saving");
-    if (!why.isEmpty())
-        throw Error(QString::fromUtf16(ErrorDomain::posix), EINVAL,
-                    QStringLiteral("Could not rename “%1” to “%2”: %3.").arg(current, name, why));
-}
 
 RecoveryStore *&recoveryStore()
 {
@@ -74,76 +21,26 @@ RecoveryStore *&recoveryStore()
     return store;
 }
 
-Document::Conflict askWhichVersion(Document *document)
+void completeAll(const QList<Document::Completion> &completions, const std::optional<Error> &result)
 {
-    QWidget *parent =
-        document->windowControllers().isEmpty() ? nullptr : document->windowControllers().first()->window();
-    QMessageBox box(QMessageBox::Warning, document->displayName(),
-                    QStringLiteral("“%1” was changed by another program while it had unsaved changes here.")
-                        .arg(document->displayName()),
-                    QMessageBox::NoButton, parent);
-    box.setInformativeText(QStringLiteral("Which version do you want to keep?"));
-    QPushButton *mine = box.addButton(QStringLiteral("Keep My Version"), QMessageBox::AcceptRole);
-    box.addButton(QStringLiteral("Use Version on Disk"), QMessageBox::DestructiveRole);
-    box.setDefaultButton(mine);
-    box.exec();
-    return box.clickedButton() == mine ? Document::Conflict::KeepMine : Document::Conflict::UseDisk;
+    for (const Document::Completion &completion : completions)
+        completion(result);
 }
-
-QByteArray readWholeFile(const QString &path)
-{
-    const QByteArray encoded = QFile::encodeName(path);
-    int fd;
-    do {
-        fd = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        throw Error::fromErrno(errno, QStringLiteral("Could not read"), path);
-    QByteArray bytes;
-    constexpr qsizetype chunk = 1 << 20;
-    for (;;) {
-        const qsizetype at = bytes.size();
-        bytes.resize(at + chunk);
-        const ssize_t got = ::read(fd, bytes.data() + at, chunk);
-        if (got < 0 && errno == EINTR) {
-            bytes.resize(at);
-            continue;
-        }
-        if (got < 0) {
-            const int failure = errno;
-            ::close(fd);
-            throw Error::fromErrno(failure, QStringLiteral("Could not read"), path);
-        }
-        bytes.resize(at + got);
-        if (got == 0)
-            break;
-    }
-    ::close(fd);
-    return bytes;
-}
-
-QByteArray digestOf(const QByteArray &bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
-}
-
-// Within this long of a file's last change another change may have left its times as they were: some file systems
-// keep times in whole seconds, or two.
-constexpr long long racyWindowNs = 2'000'000'000LL;
 
 } // namespace
 
 Document::Document(QObject *parent)
     : QObject(parent)
-    , m_writer(std::make_unique<QThreadPool>())
+    , m_writes(new WriteQueue(this))
+    , m_tracker(new FileChangeTracker(this))
 {
-    m_writer->setMaxThreadCount(1);
+    connect(m_tracker, &FileChangeTracker::fileMayHaveChanged, this, &Document::fileMayHaveChanged);
 }
 
 Document::~Document()
 {
     // A write under way finishes before the document goes; its report back is dropped with the document.
-    m_writer->waitForDone();
+    delete m_writes;
 }
 
 QUrl Document::fileUrl() const
@@ -156,7 +53,7 @@ void Document::setFileUrl(const QUrl &url)
     if (url == m_fileUrl)
         return;
     m_fileUrl = url;
-    watchFile();
+    m_tracker->watch(url.isLocalFile() ? url.toLocalFile() : QString());
     for (WindowController *controller : std::as_const(m_windowControllers))
         controller->synchronizeWindowTitleWithDocumentName();
     Q_EMIT fileUrlChanged(url);
@@ -174,7 +71,7 @@ void Document::setFileType(const QString &typeName)
 
 QString Document::displayName() const
 {
-    return m_fileUrl.isEmpty() ? QStringLiteral("Untitled") : m_fileUrl.fileName();
+    return m_fileUrl.isEmpty() ? tr("Untitled") : m_fileUrl.fileName();
 }
 
 void Document::updateChangeCount(ChangeType change)
@@ -231,35 +128,32 @@ void Document::showWindows()
 
 void Document::readFromUrl(const QUrl &url, const QString &typeName)
 {
-    const QByteArray bytes = readWholeFile(url.toLocalFile());
+    const QByteArray bytes = PosixFile::readWholeFile(url.toLocalFile());
     read(bytes, typeName);
     if (url == m_fileUrl)
-        m_knownDigest = digestOf(bytes);
+        m_tracker->noteContent(bytes);
 }
 
 void Document::writeSafely(const QUrl &url, const QString &typeName, SaveOperation operation)
 {
     const QByteArray bytes = data(typeName);
     DurableWriter::replace(url.toLocalFile(), bytes);
-    if (url == m_fileUrl && operation != SaveOperation::SaveTo) {
-        m_knownDigest = digestOf(bytes);
-        noteOwnWrite();
+    if (url == m_fileUrl && operation == SaveOperation::Save) {
+        m_tracker->noteContent(bytes);
+        m_tracker->noteOwnWrite();
     }
 }
 
-void Document::autosave(bool implicitlyCancellable, const Completion &completion)
+void Document::autosave(const Completion &completion)
 {
-    Q_UNUSED(implicitlyCancellable);
     if (!autosavesInPlace() || m_fileUrl.isEmpty() || !isDocumentEdited()) {
         if (completion)
             completion(std::nullopt);
         return;
     }
-    if (m_writing) {
+    if (m_writes->isWriting()) {
         // One write at a time, in order: this request is served by the write after the current one.
-        m_writeAgain = true;
-        if (completion)
-            m_waitingCompletions.append(completion);
+        m_writes->requestAgain(completion);
         return;
     }
     startBackgroundWrite(completion ? QList<Completion>{completion} : QList<Completion>{});
@@ -267,75 +161,53 @@ void Document::autosave(bool implicitlyCancellable, const Completion &completion
 
 void Document::startBackgroundWrite(const QList<Completion> &completions)
 {
-    auto finishAll = [&completions](const std::optional<Error> &result) {
-        for (const Completion &completion : completions)
-            completion(result);
-    };
     try {
         if (!confirmOverwrite()) {
-            finishAll(std::nullopt);
+            completeAll(completions, std::nullopt);
             return;
         }
     } catch (const Error &error) {
-        finishAll(error);
+        completeAll(completions, error);
         return;
     }
     // The bytes are taken now, on this thread; only the slow part (writing and syncing) runs on the writer.
-    const QString path = m_fileUrl.toLocalFile();
     const QByteArray bytes = data(m_fileType);
     const quint64 generation = m_editGeneration;
-    m_writingDigest = digestOf(bytes);
-    m_writing = true;
-    m_writer->start([this, path, bytes, generation, completions] {
-        std::optional<Error> failure;
-        try {
-            DurableWriter::replace(path, bytes);
-        } catch (const Error &error) {
-            failure = error;
-        }
-        QMetaObject::invokeMethod(
-            this, [this, failure, generation, completions] { finishBackgroundWrite(failure, generation, completions); },
-            Qt::QueuedConnection);
-    });
+    m_writingDigest = FileChangeTracker::digestOf(bytes);
+    m_writes->start(m_fileUrl.toLocalFile(), bytes,
+                    [this, generation, completions](const std::optional<Error> &failure) {
+                        finishBackgroundWrite(failure, generation, completions);
+                    });
 }
 
 void Document::finishBackgroundWrite(const std::optional<Error> &failure, quint64 generation,
                                      const QList<Completion> &completions)
 {
-    m_writing = false;
-    const QString path = m_fileUrl.toLocalFile();
     if (failure) {
         keepForRecovery();
     } else {
-        m_knownDigest = m_writingDigest;
-        noteOwnWrite();
+        m_tracker->noteContentDigest(m_writingDigest);
+        m_tracker->noteOwnWrite();
         if (generation == m_editGeneration)
             updateChangeCount(ChangeType::Cleared);
-        if (RecoveryStore *store = recoveryStore(); store && store->holds(path) && !isDocumentEdited())
-            store->discard(path);
+        discardRecovered();
+        Q_EMIT saved();
     }
-    for (const Completion &completion : completions)
-        completion(failure);
+    completeAll(completions, failure);
     if (std::exchange(m_checkAfterWrite, false))
         fileMayHaveChanged();
-    if (m_writeAgain && !m_writing) {
-        m_writeAgain = false;
-        const QList<Completion> waiting = std::exchange(m_waitingCompletions, {});
-        if (isDocumentEdited()) {
-            startBackgroundWrite(waiting);
-        } else {
-            for (const Completion &completion : waiting)
-                completion(std::nullopt);
-        }
-    }
+    QList<Completion> waiting;
+    if (m_writes->isWriting() || !m_writes->takeRequest(waiting))
+        return;
+    if (isDocumentEdited())
+        startBackgroundWrite(waiting);
+    else
+        completeAll(waiting, std::nullopt);
 }
 
 void Document::finishWrites()
 {
-    while (m_writing) {
-        m_writer->waitForDone();
-        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-    }
+    m_writes->finish();
 }
 
 void Document::keepForRecovery()
@@ -348,6 +220,13 @@ void Document::keepForRecovery()
     } catch (const Error &) {
         // Nothing more can be done here; the save's own error is what the user needs to read.
     }
+}
+
+void Document::discardRecovered()
+{
+    const QString path = m_fileUrl.toLocalFile();
+    if (RecoveryStore *store = recoveryStore(); store && store->holds(path) && !isDocumentEdited())
+        store->discard(path);
 }
 
 void Document::saveDocument(QObject *sender)
@@ -369,13 +248,8 @@ void Document::renameDocument(QObject *sender)
     if (m_fileUrl.isEmpty() || !m_fileUrl.isLocalFile())
         return;
     try {
-        std::optional<QString> name;
-        if (const Asker &asker = fileNameAsker())
-            name = asker(this);
-        else if (WindowController *controller = firstController(this))
-            name = controller->askForFileName(displayName());
-        if (name)
-            renameTo(*name);
+        if (const std::optional<QString> name = DocumentAsker::newFileName(this))
+            relocate(DocumentMover::renamedPath(m_fileUrl.toLocalFile(), *name), true);
     } catch (const Error &error) {
         presentError(error);
     }
@@ -387,64 +261,29 @@ void Document::moveDocument(QObject *sender)
     if (m_fileUrl.isEmpty() || !m_fileUrl.isLocalFile())
         return;
     try {
-        std::optional<QString> folder;
-        if (const Asker &asker = folderAsker())
-            folder = asker(this);
-        else if (WindowController *controller = firstController(this))
-            folder = controller->askForFolder(QFileInfo(m_fileUrl.toLocalFile()).absolutePath());
-        if (folder)
-            moveTo(*folder);
+        if (const std::optional<QString> folder = DocumentAsker::destinationFolder(this))
+            relocate(DocumentMover::movedPath(m_fileUrl.toLocalFile(), *folder), false);
     } catch (const Error &error) {
         presentError(error);
     }
 }
 
-void Document::renameTo(const QString &name)
+void Document::relocate(const QString &target, bool sameFolder)
 {
-    const QFileInfo current(m_fileUrl.toLocalFile());
-    if (name == current.fileName())
+    if (target.isEmpty())
         return;
-    checkNewName(current.fileName(), name);
-    writeBeforeMoving();
-    const QString target = current.absolutePath() + u'/' + name;
-    FileMover::rename(current.absoluteFilePath(), target);
-    followMovedFile(target);
-}
-
-void Document::moveTo(const QString &folder)
-{
-    const QFileInfo current(m_fileUrl.toLocalFile());
-    const QFileInfo destination(folder);
-    const QString domain = QString::fromUtf16(ErrorDomain::posix);
-    if (!destination.exists())
-        throw Error(domain, ENOENT,
-                    QStringLiteral("Could not move “%1”: the folder “%2” does not exist.")
-                        .arg(current.fileName(), destination.absoluteFilePath()));
-    if (!destination.isDir())
-        throw Error(domain, ENOTDIR,
-                    QStringLiteral("Could not move “%1”: “%2” is not a folder.")
-                        .arg(current.fileName(), destination.absoluteFilePath()));
-    if (destination.canonicalFilePath() == QFileInfo(current.absolutePath()).canonicalFilePath())
-        return;
-    writeBeforeMoving();
-    const QString target = QDir(destination.absoluteFilePath()).filePath(current.fileName());
-    FileMover::move(current.absoluteFilePath(), target);
-    followMovedFile(target);
-}
-
-void Document::writeBeforeMoving()
-{
     // A write still landing would recreate the file under its old name; unsaved text goes to the old name first, so
     // nothing typed is left behind if the move fails.
     finishWrites();
     if (isDocumentEdited())
         saveInPlace();
-}
-
-void Document::followMovedFile(const QString &path)
-{
+    const QString current = QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath();
+    if (sameFolder)
+        FileMover::rename(current, target);
+    else
+        FileMover::move(current, target);
     const QUrl from = m_fileUrl;
-    setFileUrl(QUrl::fromLocalFile(path));
+    setFileUrl(QUrl::fromLocalFile(target));
     Q_EMIT fileMoved(from, m_fileUrl);
 }
 
@@ -467,8 +306,6 @@ bool Document::saveInPlace()
     finishWrites();
     if (!confirmOverwrite())
         return false;
-    const QString path = m_fileUrl.toLocalFile();
-    RecoveryStore *store = recoveryStore();
     try {
         writeSafely(m_fileUrl, m_fileType, SaveOperation::Save);
     } catch (const Error &) {
@@ -477,8 +314,8 @@ bool Document::saveInPlace()
         throw;
     }
     updateChangeCount(ChangeType::Cleared);
-    if (store && store->holds(path))
-        store->discard(path);
+    discardRecovered();
+    Q_EMIT saved();
     return true;
 }
 
@@ -486,7 +323,7 @@ bool Document::confirmOverwrite()
 {
     // Checked again right before replacing the file: another program may have written it since we last looked.
     const FileIdentity now = FileIdentity::of(QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath());
-    if (!now.exists || !m_knownIdentity.exists || sameAsKnown(now))
+    if (!now.exists || !m_tracker->knewFile() || m_tracker->isKnown(now))
         return true;
     if (m_asking)
         return false; // the open question decides; this save waits for its answer
@@ -510,8 +347,7 @@ bool Document::confirmOverwrite()
 Document::Conflict Document::askAboutConflict()
 {
     m_asking = true;
-    const ConflictResolver &resolver = conflictResolver();
-    const Conflict answer = resolver ? resolver(this) : askWhichVersion(this);
+    const Conflict answer = DocumentAsker::whichVersion(this);
     m_asking = false;
     return answer;
 }
@@ -521,35 +357,18 @@ void Document::reloadFromDisk(const FileIdentity &identity)
     try {
         readFromUrl(m_fileUrl, m_fileType);
     } catch (const Error &) {
-        // Remembered so that a version we refuse is reported once, not on every change in the folder.
-        m_refusedIdentity = identity;
+        m_tracker->refuse(identity);
         throw;
     }
-    m_knownIdentity = identity;
-    m_missingReported = false;
+    m_tracker->accept(identity);
     updateChangeCount(ChangeType::Cleared);
     Q_EMIT reloadedFromDisk();
-}
-
-bool Document::sameAsKnown(const FileIdentity &now) const
-{
-    if (now != m_knownIdentity)
-        return false;
-    const long long clockNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
-    if (m_knownDigest.isEmpty() || clockNs - now.changedNs > racyWindowNs)
-        return true;
-    try {
-        return digestOf(readWholeFile(m_fileUrl.toLocalFile())) == m_knownDigest;
-    } catch (const Error &) {
-        return true; // gone or unreadable: the next look at its identity tells
-    }
 }
 
 void Document::close()
 {
     finishWrites();
-    delete m_watcher;
-    m_watcher = nullptr;
+    m_tracker->stop();
     const QList<WindowController *> controllers = m_windowControllers;
     m_windowControllers.clear();
     for (WindowController *controller : controllers)
@@ -569,49 +388,6 @@ void Document::setRecoveryStore(RecoveryStore *store)
     recoveryStore() = store;
 }
 
-void Document::setFileNameAsker(Asker asker)
-{
-    fileNameAsker() = std::move(asker);
-}
-
-void Document::setFolderAsker(Asker asker)
-{
-    folderAsker() = std::move(asker);
-}
-
-void Document::setConflictResolver(ConflictResolver resolver)
-{
-    conflictResolver() = std::move(resolver);
-}
-
-void Document::watchFile()
-{
-    delete m_watcher;
-    m_watcher = nullptr;
-    if (m_fileUrl.isEmpty() || !m_fileUrl.isLocalFile())
-        return;
-    m_watcher = new QFileSystemWatcher(this);
-    // The folder too: a file replaced by rename (as most editors save) drops out of the file watch.
-    const QFileInfo info(m_fileUrl.toLocalFile());
-    m_watcher->addPath(info.absolutePath());
-    m_watcher->addPath(info.absoluteFilePath());
-    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &Document::fileMayHaveChanged);
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &Document::fileMayHaveChanged);
-    m_knownIdentity = FileIdentity::of(info.absoluteFilePath());
-    m_knownDigest.clear(); // known again once read or written
-}
-
-void Document::noteOwnWrite()
-{
-    if (m_fileUrl.isEmpty())
-        return;
-    const QString path = m_fileUrl.toLocalFile();
-    m_knownIdentity = FileIdentity::of(path);
-    m_missingReported = false;
-    if (m_watcher && !m_watcher->files().contains(QFileInfo(path).absoluteFilePath()))
-        m_watcher->addPath(QFileInfo(path).absoluteFilePath());
-}
-
 void Document::fileMayHaveChanged()
 {
     try {
@@ -625,28 +401,17 @@ void Document::checkFileOnDisk()
 {
     if (m_fileUrl.isEmpty() || m_asking)
         return;
-    if (m_writing) {
+    if (m_writes->isWriting()) {
         // Our own write is landing; look again once it has, with its result known.
         m_checkAfterWrite = true;
         return;
     }
-    const QString path = QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath();
-    const FileIdentity now = FileIdentity::of(path);
-    if (m_watcher && now.exists && !m_watcher->files().contains(path))
-        m_watcher->addPath(path);
+    const FileIdentity now = m_tracker->current();
     if (!now.exists) {
-        // The text stays in the window and counts as unsaved, so the next save writes it again at its place.
-        if (m_knownIdentity.exists && !m_missingReported) {
-            m_missingReported = true;
-            updateChangeCount(ChangeType::Done);
-            presentError(Error(QString::fromUtf16(ErrorDomain::posix), ENOENT,
-                               QStringLiteral("“%1” was moved or deleted by another program. Its text is still "
-                                              "open here and will be saved again in “%2”.")
-                                   .arg(QFileInfo(path).fileName(), QFileInfo(path).absolutePath())));
-        }
+        reportMissingFile();
         return;
     }
-    if (now == m_refusedIdentity || sameAsKnown(now))
+    if (m_tracker->isRefused(now) || m_tracker->isKnown(now))
         return;
     if (isDocumentEdited()) {
         if (askAboutConflict() == Conflict::KeepMine) {
@@ -658,4 +423,20 @@ void Document::checkFileOnDisk()
         m_keptOnDiskIdentity = now;
     }
     reloadFromDisk(now);
+}
+
+void Document::reportMissingFile()
+{
+    if (!m_tracker->firstTimeMissing())
+        return;
+    // The text stays in the window and counts as unsaved, so the next save writes it again at its place; a window
+    // that saves its edits by itself schedules that save as for an edit.
+    const QFileInfo file(m_fileUrl.toLocalFile());
+    updateChangeCount(ChangeType::Done);
+    presentError(Error(QString::fromUtf16(ErrorDomain::posix), ENOENT,
+                       tr("“%1” was moved or deleted by another program. Its text is still open here and will be "
+                          "saved again in “%2”.")
+                           .arg(file.fileName(), file.absolutePath())));
+    if (!m_windowControllers.isEmpty())
+        m_windowControllers.first()->scheduleSave();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/documentasker.h"
 #include "framework/error.h"
 #include "framework/fileidentity.h"
 
@@ -11,13 +12,15 @@
 #include <memory>
 #include <optional>
 
-class QFileSystemWatcher;
-class QThreadPool;
+class FileChangeTracker;
 class RecoveryStore;
 class WindowController;
+class WriteQueue;
 
 // One open file: its location, whether it has unsaved changes, its windows, and reading and writing it.
-// Subclasses say how bytes become their content (read) and back (data). Knows nothing of notes.
+// Subclasses say how bytes become their content (read) and back (data). Coordinates the background writes
+// (WriteQueue), the watch for other programs' changes (FileChangeTracker), rename and move (DocumentMover) and the
+// questions to the user (DocumentAsker).
 class Document : public QObject
 {
     Q_OBJECT
@@ -32,10 +35,10 @@ public:
     };
     enum class SaveOperation
     {
-        Save = 0,
-        SaveAs = 1,
-        SaveTo = 2,
-        Autosave = 3
+        // Writes the document's own file: the written bytes become the known version.
+        Save,
+        // Writes a copy elsewhere; the document's own file stays as it was.
+        SaveTo
     };
     using Completion = std::function<void(const std::optional<Error> &)>;
 
@@ -70,7 +73,7 @@ public:
     virtual bool autosavesInPlace() const { return false; }
     // Writes the document in place on a background writer, then calls completion on this thread with the
     // error or none. Writes of one document run one at a time and in order; the window stays responsive.
-    void autosave(bool implicitlyCancellable, const Completion &completion);
+    void autosave(const Completion &completion);
     // Waits for a background write under way (closing, quitting and explicit saves come after it).
     void finishWrites();
 
@@ -83,23 +86,19 @@ public:
     // Reads the file again after another program changed it (no-op while the file is unchanged).
     void checkFileOnDisk();
 
-    enum class Conflict
+    using Conflict = DocumentAsker::Conflict;
+    // Replaceable answers to the document's questions, so that tests and other front ends need no dialog: which
+    // version to keep after a change on disk, a new file name (rename) and a destination folder (move).
+    using ConflictResolver = DocumentAsker::ConflictResolver;
+    using Asker = DocumentAsker::Asker;
+    static void setConflictResolver(ConflictResolver resolver)
     {
-        KeepMine,
-        UseDisk
-    };
-    // Asks which version to keep when the file changed on disk while the document has unsaved edits.
-    // Replaceable so that tests and other front ends can answer without a dialog.
-    using ConflictResolver = std::function<Conflict(Document *document)>;
-    static void setConflictResolver(ConflictResolver resolver);
+        DocumentAsker::setConflictResolver(std::move(resolver));
+    }
+    static void setFileNameAsker(Asker asker) { DocumentAsker::setFileNameAsker(std::move(asker)); }
+    static void setFolderAsker(Asker asker) { DocumentAsker::setFolderAsker(std::move(asker)); }
     // Where the text of a document goes when its own file cannot be written; none keeps nothing.
     static void setRecoveryStore(RecoveryStore *store);
-
-    // Asks for a new file name (rename) or a destination folder (move); none when the user cancels. Replaceable so
-    // that tests and other front ends can answer without a dialog; by default the first window asks.
-    using Asker = std::function<std::optional<QString>(Document *document)>;
-    static void setFileNameAsker(Asker asker);
-    static void setFolderAsker(Asker asker);
 
 public Q_SLOTS:
     // The menu's "Save": writes now.
@@ -119,14 +118,14 @@ Q_SIGNALS:
     void errorPresented(const Error &error);
     // After the file was renamed or moved on disk by this document.
     void fileMoved(const QUrl &from, const QUrl &to);
+    // After the document's text reached its own file (a save, an autosave, the write before closing).
+    void saved();
 
 protected:
     // Presents through the first window controller, or nowhere when there is none.
     void presentError(const Error &error);
 
 private:
-    void watchFile();
-    void noteOwnWrite();
     void fileMayHaveChanged();
     // Throws Error; false when the user chose the version on disk instead (it was read in).
     bool saveInPlace();
@@ -134,38 +133,28 @@ private:
     void finishBackgroundWrite(const std::optional<Error> &failure, quint64 generation,
                                const QList<Completion> &completions);
     void keepForRecovery();
+    void discardRecovered();
     bool confirmOverwrite();
     Conflict askAboutConflict();
     void reloadFromDisk(const FileIdentity &identity);
-    // Throw Error.
-    void renameTo(const QString &name);
-    void moveTo(const QString &folder);
-    void writeBeforeMoving();
-    void followMovedFile(const QString &path);
-    // Whether the file still holds what we last read or wrote. The identity alone misses a change that fell into
-    // the same tick of the file system's clock as the one before it, so a recent file is compared by content too.
-    bool sameAsKnown(const FileIdentity &now) const;
+    void reportMissingFile();
+    // Throws Error.
+    void relocate(const QString &target, bool sameFolder);
 
     QUrl m_fileUrl;
     QString m_fileType;
     int m_changeCount = 0;
     quint64 m_editGeneration = 0;
-    std::unique_ptr<QThreadPool> m_writer;
-    bool m_writing = false;
-    bool m_writeAgain = false;
-    bool m_checkAfterWrite = false;
-    QList<Completion> m_waitingCompletions;
     QList<WindowController *> m_windowControllers;
-    QFileSystemWatcher *m_watcher = nullptr;
-    // The file as we last read or wrote it, and a version we refused to read.
-    FileIdentity m_knownIdentity;
-    FileIdentity m_refusedIdentity;
+    WriteQueue *m_writes;
+    FileChangeTracker *m_tracker;
+    // A background write finished while a look at the file waited for it.
+    bool m_checkAfterWrite = false;
+    // A question about a conflict is open; saves and looks at the file wait for its answer.
+    bool m_asking = false;
     // Versions on disk the user chose to keep over the window's text, or to write over.
     FileIdentity m_keptOnDiskIdentity;
     FileIdentity m_overwriteIdentity;
-    // A digest of the bytes we last read or wrote, and of the bytes the background write under way writes.
-    QByteArray m_knownDigest;
+    // A digest of the bytes the background write under way writes.
     QByteArray m_writingDigest;
-    bool m_missingReported = false;
-    bool m_asking = false;
 };

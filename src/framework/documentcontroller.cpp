@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -108,9 +107,9 @@ void DocumentController::openDocument(const QUrl &url, bool display, const OpenC
     const std::optional<DocumentType> type = typeFor(url);
     Document *document = type && m_factory ? m_factory(type->className) : nullptr;
     if (!document) {
-        fail(Error(QString::fromUtf16(ErrorDomain::cocoa), 256,
-                   tr("The document “%1” could not be opened: Nolt Nolt cannot open files of this kind.")
-                       .arg(QFileInfo(path).fileName())));
+        fail(Error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileReadUnknown,
+                   tr("The document “%1” could not be opened: %2 cannot open files of this kind.")
+                       .arg(QFileInfo(path).fileName(), QGuiApplication::applicationDisplayName())));
         return;
     }
     document->setParent(this);
@@ -131,14 +130,6 @@ void DocumentController::openDocument(const QUrl &url, bool display, const OpenC
         noteNewRecentDocumentUrl(to);
     });
     noteNewRecentDocumentUrl(url);
-    // Edits that no window saves by itself (a note moved away by another program) are written on the delay.
-    connect(document, &Document::documentEditedChanged, this, [this, document](bool edited) {
-        if (edited && m_autosavingDelay > 0)
-            QTimer::singleShot(int(m_autosavingDelay * 1000), document, [document] {
-                if (document->isDocumentEdited())
-                    document->autosave(false, {}); // a failure keeps the note edited and its text recoverable
-            });
-    });
     document->makeWindowControllers();
     Q_EMIT windowControllersMade(document);
     if (display)
@@ -209,19 +200,6 @@ void DocumentController::clearRecentDocuments(QObject *)
 {
     writeUrlList(recentDocumentsKey, {});
     Q_EMIT recentDocumentsChanged();
-}
-
-double DocumentController::autosavingDelay() const
-{
-    return m_autosavingDelay;
-}
-
-void DocumentController::setAutosavingDelay(double seconds)
-{
-    if (seconds == m_autosavingDelay)
-        return;
-    m_autosavingDelay = seconds;
-    Q_EMIT autosavingDelayChanged(seconds);
 }
 
 bool DocumentController::reviewUnsavedDocumentsBeforeQuit()

@@ -13,7 +13,7 @@
 
 class Document;
 
-// The one controller of all open documents: opening by URL, the current document, recent files, autosaving,
+// The one controller of all open documents: opening by URL, the current document, recent files,
 // and writing every edited document before the app quits.
 class DocumentController : public QObject
 {
@@ -62,9 +62,6 @@ public:
     void noteNewRecentDocumentUrl(const QUrl &url);
     void removeRecentDocumentUrl(const QUrl &url);
 
-    double autosavingDelay() const;
-    void setAutosavingDelay(double seconds);
-
     // Writes every edited document; false when one could not be written (its error was presented). When all
     // are written, remembers the open documents, in the order they were opened, for the next launch.
     bool reviewUnsavedDocumentsBeforeQuit();
@@ -78,7 +75,6 @@ Q_SIGNALS:
     // A newly opened document has its windows, which are not shown yet.
     void windowControllersMade(Document *document);
     void recentDocumentsChanged();
-    void autosavingDelayChanged(double seconds);
 
 private:
     std::optional<DocumentType> typeFor(const QUrl &url) const;
@@ -91,5 +87,4 @@ private:
     QList<DocumentType> m_types;
     QList<const QMetaObject *> m_classes;
     QList<QPointer<Document>> m_documents;
-    double m_autosavingDelay = 0.0;
 };

@@ -1,13 +1,13 @@
 #include "durablewriter.h"
 
-#include "framework/posixcall.h"
-#include "error.h"
+#include "framework/error.h"
+#include "framework/posixfile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QSet>
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,47 +23,15 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace PosixFile;
+
 namespace {
 
 constexpr int maxLinkHops = 40;
-constexpr int maxTempNameTries = 100;
-constexpr qsizetype writeChunk = 1 << 20;
-// Temporaries are named ".<note>.nolt-<random>.tmp"; the random part is a 32-bit number in base 36.
-constexpr char temporaryMark[] = "nolt-";
-constexpr qsizetype maxRandomLength = 7;
 
 QString saveAction()
 {
-    return QStringLiteral("Could not save");
-}
-
-// Folder syncs make a rename or a new name survive a power cut. Some file systems cannot sync a folder at all
-// (EINVAL); that is not a failure of ours.
-int syncFolder(const QByteArray &folder)
-{
-    const int fd = retryEintr([&] { return ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
-    if (fd < 0)
-        return errno;
-    int failure = 0;
-    if (::fsync(fd) != 0 && errno != EINVAL)
-        failure = errno;
-    ::close(fd);
-    return failure;
-}
-
-QByteArray folderOf(const QByteArray &path)
-{
-    const int slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    if (slash == 0)
-        return QByteArrayLiteral("/");
-    return path.left(slash);
-}
-
-QByteArray fileNameOf(const QByteArray &path)
-{
-    return path.mid(path.lastIndexOf('/') + 1);
+    return QCoreApplication::translate("DurableWriter", "Could not save");
 }
 
 void copyExtendedAttributes(const QByteArray &from, int toFd)
@@ -87,56 +55,12 @@ void copyExtendedAttributes(const QByteArray &from, int toFd)
     }
 }
 
-// Large texts go down in bounded pieces, so one call never has to hold the whole text in the kernel at once.
-int writeAll(int fd, const QByteArray &data)
-{
-    const char *at = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, at, static_cast<size_t>(std::min(left, writeChunk)));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (written == 0)
-            return EIO;
-        at += written;
-        left -= written;
-    }
-    return 0;
-}
-
-int readAll(const QByteArray &path, QByteArray &out)
-{
-    const int fd = retryEintr([&] { return ::open(path.constData(), O_RDONLY | O_CLOEXEC); });
-    if (fd < 0)
-        return errno;
-    out.clear();
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            const int failure = errno;
-            ::close(fd);
-            return failure;
-        }
-        if (got == 0)
-            break;
-        out.append(buffer, got);
-    }
-    ::close(fd);
-    return 0;
-}
-
 // Puts data at the start of an open file, cuts what was longer, and syncs.
 int overwrite(int fd, const QByteArray &data)
 {
     if (::lseek(fd, 0, SEEK_SET) != 0)
         return errno;
-    if (const int failure = writeAll(fd, data))
+    if (const int failure = writeAll(fd, data.constData(), data.size()))
         return failure;
     if (::ftruncate(fd, data.size()) != 0)
         return errno;
@@ -156,59 +80,6 @@ mode_t currentUmask()
     return 022;
 }
 
-// A hidden sibling ".<note>.nolt-<random>.tmp": never taken for a note, and on the note's own file system so that the
-// rename is atomic. While a save runs it holds a lock on it, so a later save can tell a temporary of a killed
-// process (lock free) from one still being written.
-struct Temporary
-{
-    QByteArray path;
-    int fd = -1;
-
-    void discard()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-        if (!path.isEmpty())
-            ::unlink(path.constData());
-        path.clear();
-    }
-};
-
-int createTemporary(const QByteArray &folder, const QByteArray &name, Temporary &temp)
-{
-    for (int attempt = 0; attempt < maxTempNameTries; ++attempt) {
-        temp.path = folder + "/." + name + '.' + temporaryMark +
-                    QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
-        // Private until the note's own mode is copied: another user must not open it in between and read on.
-        temp.fd =
-            retryEintr([&] { return ::open(temp.path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600); });
-        if (temp.fd >= 0) {
-            (void)::flock(temp.fd, LOCK_EX | LOCK_NB);
-            return 0;
-        }
-        if (errno != EEXIST) {
-            temp.path.clear();
-            return errno;
-        }
-    }
-    temp.path.clear();
-    return EEXIST;
-}
-
-bool isTemporaryOf(const char *entry, const QByteArray &name)
-{
-    const QByteArray candidate(entry);
-    const QByteArray prefix = '.' + name + '.' + temporaryMark;
-    if (!candidate.startsWith(prefix) || !candidate.endsWith(".tmp"))
-        return false;
-    // Exactly what createTemporary makes, so that no file of the user's is ever taken for one.
-    const QByteArray random = candidate.mid(prefix.size(), candidate.size() - prefix.size() - 4);
-    return !random.isEmpty() && random.size() <= maxRandomLength &&
-           std::all_of(random.begin(), random.end(),
-                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
-}
-
 // Temporaries that a killed or crashed save left beside the note are removed once the note holds a complete new
 // text; one whose lock is still held belongs to a save in progress and stays.
 void sweepStaleTemporaries(const QByteArray &folder, const QByteArray &name)
@@ -218,7 +89,7 @@ void sweepStaleTemporaries(const QByteArray &folder, const QByteArray &name)
         return;
     const int dirFd = ::dirfd(dir);
     while (const dirent *entry = ::readdir(dir)) {
-        if (!isTemporaryOf(entry->d_name, name))
+        if (!isTemporaryOf(QByteArray(entry->d_name), name))
             continue;
         const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
@@ -241,8 +112,9 @@ Error folderError(int code, const QString &path)
         return error;
     return Error(error.domain(), error.code(),
                  error.description() +
-                     QStringLiteral(". The folder does not allow new files, and a note is saved by writing a new copy "
-                                    "beside it."));
+                     QCoreApplication::translate("DurableWriter",
+                                                 ". The folder does not allow new files, and a note is saved "
+                                                 "by writing a new copy beside it."));
 }
 
 // Why the note could not be replaced, where the errno alone would puzzle: the note is locked against changes, or a
@@ -260,10 +132,11 @@ Error replaceError(int code, const QString &path, const QByteArray &target, cons
     struct stat dir
     {};
     if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0)
-        hint = QStringLiteral(". The note is locked against changes.");
+        hint = QCoreApplication::translate("DurableWriter", ". The note is locked against changes.");
     else if (::stat(folder.constData(), &dir) == 0 && (dir.st_mode & S_ISVTX) != 0 &&
              ::stat(target.constData(), &note) == 0 && note.st_uid != ::geteuid())
-        hint = QStringLiteral(
+        hint = QCoreApplication::translate(
+            "DurableWriter",
             ". In this folder only a file's owner may replace it, and the note belongs to someone else.");
     if (fd >= 0)
         ::close(fd);
@@ -279,35 +152,30 @@ void replaceInPlace(const QString &path, const QByteArray &target, const QByteAr
 
     // The backup is synced, name included, before the first byte of the note changes.
     Temporary backup;
-    if (const int failure = createTemporary(folder, fileNameOf(target), backup))
+    if (const int failure = backup.create(folder, fileNameOf(target)))
         throw folderError(failure, path);
-    int failure = writeAll(backup.fd, oldText);
-    if (failure == 0 && ::fsync(backup.fd) != 0)
+    int failure = writeAll(backup.fd(), oldText.constData(), oldText.size());
+    if (failure == 0 && ::fsync(backup.fd()) != 0)
         failure = errno;
     if (failure == 0)
         failure = syncFolder(folder);
-    if (failure != 0) {
-        backup.discard();
+    if (failure != 0)
         throw Error::fromErrno(failure, saveAction(), path);
-    }
 
     const int fd = retryEintr([&] { return ::open(target.constData(), O_WRONLY | O_CLOEXEC); });
-    if (fd < 0) {
-        const int code = errno;
-        backup.discard();
-        throw Error::fromErrno(code, saveAction(), path);
-    }
+    if (fd < 0)
+        throw Error::fromErrno(errno, saveAction(), path);
     failure = overwrite(fd, data);
     if (failure != 0 && overwrite(fd, oldText) != 0) {
         // The note may now be partial; its old text stays in the backup, which is kept and named.
         ::close(fd);
-        ::close(backup.fd);
-        backup.fd = -1;
+        backup.close();
+        const QString kept = QFile::decodeName(fileNameOf(backup.path()));
+        backup.release();
         const Error error = Error::fromErrno(failure, saveAction(), path);
-        throw Error(
-            error.domain(), error.code(),
-            error.description() +
-                QStringLiteral(". Its previous text is kept in “%1”.").arg(QFile::decodeName(fileNameOf(backup.path))));
+        throw Error(error.domain(), error.code(),
+                    error.description() +
+                        QCoreApplication::translate("DurableWriter", ". Its previous text is kept in “%1”.").arg(kept));
     }
     if (::close(fd) != 0 && errno != EINTR && failure == 0)
         failure = errno;
@@ -353,37 +221,30 @@ void replaceResolved(const QString &path, const QByteArray &target, const QByteA
     }
 
     Temporary temp;
-    if (const int failure = createTemporary(folder, name, temp))
+    if (const int failure = temp.create(folder, name))
         throw folderError(failure, path);
-
-    auto fail = [&](int code) {
-        temp.discard();
+    const auto fail = [&path](int code) {
         throw Error::fromErrno(code, saveAction(), path);
     };
 
     if (exists) {
         // Owner and group first: changing them may clear set-id bits that the mode then restores.
-        if (::fchown(temp.fd, old.st_uid, old.st_gid) != 0)
-            (void)::fchown(temp.fd, static_cast<uid_t>(-1), old.st_gid);
-        ::fchmod(temp.fd, old.st_mode & 07777);
-        copyExtendedAttributes(target, temp.fd);
+        if (::fchown(temp.fd(), old.st_uid, old.st_gid) != 0)
+            (void)::fchown(temp.fd(), static_cast<uid_t>(-1), old.st_gid);
+        ::fchmod(temp.fd(), old.st_mode & 07777);
+        copyExtendedAttributes(target, temp.fd());
     } else {
-        ::fchmod(temp.fd, 0666 & ~currentUmask());
+        ::fchmod(temp.fd(), 0666 & ~currentUmask());
     }
-    if (const int failure = writeAll(temp.fd, data))
+    if (const int failure = writeAll(temp.fd(), data.constData(), data.size()))
         fail(failure);
-    if (::fsync(temp.fd) != 0)
+    if (::fsync(temp.fd()) != 0)
         fail(errno);
-    const int closeResult = ::close(temp.fd);
-    temp.fd = -1;
-    if (closeResult != 0 && errno != EINTR)
-        fail(errno);
-    if (::rename(temp.path.constData(), target.constData()) != 0) {
-        const int code = errno;
-        temp.discard();
-        throw replaceError(code, path, target, folder);
-    }
-    temp.path.clear();
+    if (const int failure = temp.close())
+        fail(failure);
+    if (::rename(temp.path().constData(), target.constData()) != 0)
+        throw replaceError(errno, path, target, folder);
+    temp.release();
     if (const int failure = syncFolder(folder))
         throw Error::fromErrno(failure, saveAction(), path);
 }
@@ -425,23 +286,26 @@ void DurableWriter::replace(const QString &path, const QByteArray &data)
 bool DurableWriter::isTemporaryName(const QString &fileName)
 {
     const QByteArray encoded = QFile::encodeName(fileName);
-    const int mark = encoded.lastIndexOf(QByteArray(".") + temporaryMark);
-    return mark > 1 && isTemporaryOf(encoded.constData(), encoded.mid(1, mark - 1));
+    const qsizetype mark = encoded.lastIndexOf(QByteArray(".") + temporaryMark);
+    return mark > 1 && isTemporaryOf(encoded, encoded.mid(1, mark - 1));
 }
 
-int DurableWriter::createNew(const QString &path)
+void DurableWriter::createNew(const QString &path)
 {
     const QByteArray encoded = QFile::encodeName(path);
     const int fd =
         retryEintr([&] { return ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
-    if (fd < 0)
-        return errno;
-    int failure = ::fsync(fd) != 0 ? errno : 0;
-    if (::close(fd) != 0 && errno != EINTR && failure == 0)
-        failure = errno;
-    if (failure == 0)
-        failure = syncFolder(folderOf(encoded));
+    int failure = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+        if (::fsync(fd) != 0)
+            failure = errno;
+        if (::close(fd) != 0 && errno != EINTR && failure == 0)
+            failure = errno;
+        if (failure == 0)
+            failure = syncFolder(folderOf(encoded));
+        if (failure != 0)
+            ::unlink(encoded.constData());
+    }
     if (failure != 0)
-        ::unlink(encoded.constData());
-    return failure;
+        throw Error::fromErrno(failure, QCoreApplication::translate("DurableWriter", "Could not create"), path);
 }

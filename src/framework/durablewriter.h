@@ -20,8 +20,8 @@ public:
     static bool isTemporaryName(const QString &fileName);
 
     // Creates an empty file at path only if nothing exists there (a dangling link counts as something),
-    // then syncs the folder. Returns 0 or the errno of the failure; no file is left on failure.
-    static int createNew(const QString &path);
+    // then syncs the folder. Throws Error (code EEXIST when something is there); no file is left on failure.
+    static void createNew(const QString &path);
 
     // Follows symbolic links from path to the file they finally name (which need not exist yet).
     // Throws ELOOP for a loop or a chain longer than the system allows.

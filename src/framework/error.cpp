@@ -1,5 +1,6 @@
 #include "error.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <cstring>
@@ -15,7 +16,7 @@ Error Error::fromErrno(int errnoCode, const QString &action, const QString &path
 {
     const QFileInfo info(path);
     const QString cause = QString::fromLocal8Bit(std::strerror(errnoCode));
-    const QString description =
-        QStringLiteral("%1 “%2” in “%3”: %4").arg(action, info.fileName(), info.absolutePath(), cause);
+    const QString description = QCoreApplication::translate("Error", "%1 “%2” in “%3”: %4")
+                                    .arg(action, info.fileName(), info.absolutePath(), cause);
     return Error(QString::fromUtf16(ErrorDomain::posix), errnoCode, description);
 }

@@ -36,3 +36,11 @@ inline constexpr char16_t quorbell[] = u"Quorbell";
 inline constexpr char16_t posix[] = u"NSPOSIXErrorDomain";
 inline constexpr char16_t cocoa[] = u"NSCocoaErrorDomain";
 } // namespace ErrorDomain
+
+// The codes of the cocoa domain that these files use.
+namespace ErrorCode {
+inline constexpr int fileReadUnknown = 256;
+inline constexpr int fileReadCorrupt = 259;
+inline constexpr int fileReadInapplicableEncoding = 261;
+inline constexpr int fileWriteUnknown = 512;
+} // namespace ErrorCode

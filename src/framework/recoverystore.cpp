@@ -2,13 +2,13 @@
 
 #include "framework/durablewriter.h"
 #include "framework/error.h"
+#include "framework/posixfile.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <cerrno>
 
 namespace {
 
@@ -37,8 +37,7 @@ QString RecoveryStore::basePathFor(const QString &originalPath) const
 
 void RecoveryStore::keep(const QString &originalPath, const QByteArray &bytes)
 {
-    if (!QDir().mkpath(m_folder))
-        throw Error::fromErrno(EACCES, QStringLiteral("Could not keep a copy in"), m_folder);
+    PosixFile::makePath(m_folder, QCoreApplication::translate("RecoveryStore", "Could not keep a copy in"));
     const QString base = basePathFor(originalPath);
     // The text first: a path without its text is never listed.
     DurableWriter::replace(base + QLatin1String(textSuffix), bytes);

@@ -9,12 +9,13 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
 namespace {
 
-constexpr char controllerProperty[] = "noltnolt.windowController";
+constexpr char controllerProperty[] = "windowController";
 
 } // namespace
 
@@ -95,10 +96,10 @@ void WindowController::presentError(const Error &error)
 std::optional<QString> WindowController::askForFileName(const QString &currentName)
 {
     QInputDialog dialog(m_window.get());
-    dialog.setWindowTitle(QStringLiteral("Rename"));
-    dialog.setLabelText(QStringLiteral("New name for “%1”:").arg(currentName));
+    dialog.setWindowTitle(tr("Rename"));
+    dialog.setLabelText(tr("New name for “%1”:").arg(currentName));
     dialog.setTextValue(currentName);
-    dialog.setOkButtonText(QStringLiteral("Rename"));
+    dialog.setOkButtonText(tr("Rename"));
     // Only the name is selected, not its extension: typing replaces the name and keeps the kind of file.
     QTimer::singleShot(0, &dialog, [&dialog, currentName] {
         if (auto *edit = dialog.findChild<QLineEdit *>()) {
@@ -113,13 +114,27 @@ std::optional<QString> WindowController::askForFileName(const QString &currentNa
 
 std::optional<QString> WindowController::askForFolder(const QString &currentFolder)
 {
-    QFileDialog dialog(m_window.get(), QStringLiteral("Move To"), currentFolder);
+    QFileDialog dialog(m_window.get(), tr("Move To"), currentFolder);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Move"));
+    dialog.setLabelText(QFileDialog::Accept, tr("Move"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
+}
+
+bool WindowController::askToKeepOwnVersion(const QString &documentDisplayName)
+{
+    QMessageBox box(
+        QMessageBox::Warning, documentDisplayName,
+        tr("“%1” was changed by another program while it had unsaved changes here.").arg(documentDisplayName),
+        QMessageBox::NoButton, m_window.get());
+    box.setInformativeText(tr("Which version do you want to keep?"));
+    QPushButton *mine = box.addButton(tr("Keep My Version"), QMessageBox::AcceptRole);
+    box.addButton(tr("Use Version on Disk"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(mine);
+    box.exec();
+    return box.clickedButton() == mine;
 }
 
 WindowController *WindowController::forWindow(const QWidget *widget)

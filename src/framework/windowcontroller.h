@@ -40,6 +40,12 @@ public:
     // Small dialogs over this window for renaming and moving the document's file; none when the user cancels.
     std::optional<QString> askForFileName(const QString &currentName);
     std::optional<QString> askForFolder(const QString &currentFolder);
+    // Asks which version to keep after another program changed the file of an edited document: true for the
+    // window's own text, false for the version on disk.
+    bool askToKeepOwnVersion(const QString &documentDisplayName);
+    // The document changed without an edit in this window (its file went away) and wants writing as an edit would;
+    // a window that saves its own edits schedules it with them. Nothing by default.
+    virtual void scheduleSave() {}
 
     // The controller that owns window (or the window a widget lives in), or none.
     static WindowController *forWindow(const QWidget *widget);

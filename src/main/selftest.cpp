@@ -3,6 +3,7 @@
 #include "editor/editor.h"
 #include "editor/notetextview.h"
 #include "framework/error.h"
+#include "framework/posixfile.h"
 #include "storage/plaintextdocument.h"
 #include "storage/textfiles.h"
 
@@ -49,14 +50,12 @@ void check(bool condition)
 
 QString readUtf8(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error::fromErrno(ENOENT, QStringLiteral("Could not read"), path);
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = PosixFile::readWholeFile(path);
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        throw Error(QString::fromUtf16(ErrorDomain::cocoa), 261, QStringLiteral("This file is not UTF-8 plain text."));
+        throw Error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileReadInapplicableEncoding,
+                    QStringLiteral("This file is not UTF-8 plain text."));
     return text;
 }
 

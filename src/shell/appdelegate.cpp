@@ -5,6 +5,7 @@
 #include "framework/actiondispatcher.h"
 #include "framework/document.h"
 #include "framework/documentcontroller.h"
+#include "framework/posixfile.h"
 #include "framework/recoverystore.h"
 #include "shell/filemanager.h"
 #include "shell/menubar.h"
@@ -30,7 +31,6 @@
 
 namespace {
 
-constexpr double autosavingDelaySeconds = 0.3;
 constexpr char stateFolderName[] = "noltnolt";
 constexpr char spellingToggleAction[] = "toggleContinuousSpellChecking:";
 
@@ -147,7 +147,6 @@ void AppDelegate::applicationDidFinishLaunching()
         m_resources.infoWebUrl(QString::fromLatin1(AppResources::updateFeedKey)).value_or(QUrl()),
         QCoreApplication::applicationVersion());
     buildMenus();
-    m_documents.setAutosavingDelay(autosavingDelaySeconds);
     m_launched = true;
 
     // Text that could not be saved before the app last ended comes first: nothing may be lost twice.
@@ -332,8 +331,7 @@ void AppDelegate::newDocument(QObject *sender)
     Q_UNUSED(sender);
     QUrl note;
     try {
-        if (!QDir().mkpath(m_notesFolder))
-            throw Error::fromErrno(EACCES, QStringLiteral("Could not create the folder"), m_notesFolder);
+        PosixFile::makePath(m_notesFolder, tr("Could not create the folder"));
         note = TextFiles::create(QUrl::fromLocalFile(m_notesFolder));
     } catch (const Error &error) {
         presentError(error);

@@ -1,6 +1,7 @@
 #include "recoveryoffer.h"
 
 #include "framework/durablewriter.h"
+#include "framework/posixfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -40,10 +41,10 @@ RecoveryOffer::Choice askUser(const RecoveryStore::Entry &entry, const QByteArra
 
 QByteArray readKept(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error::fromErrno(ENOENT, QStringLiteral("Could not read the recovered text of"), path);
-    return file.readAll();
+    QByteArray bytes;
+    if (const int failure = PosixFile::readAll(QFile::encodeName(path), bytes))
+        throw Error::fromErrno(failure, QStringLiteral("Could not read the recovered text of"), path);
+    return bytes;
 }
 
 } // namespace
@@ -73,11 +74,13 @@ QUrl RecoveryOffer::writeRecoveredFile(const QString &originalPath, const QByteA
     for (int number = 1; number <= maxRecoveredNames; ++number) {
         const QString path = note.absolutePath() + u'/' + recoveredName(note.fileName(), number);
         // Exclusive: an earlier recovered file, or anything else at that name, is never overwritten.
-        const int failure = DurableWriter::createNew(path);
-        if (failure == EEXIST)
-            continue;
-        if (failure != 0)
-            throw Error::fromErrno(failure, QStringLiteral("Could not create"), path);
+        try {
+            DurableWriter::createNew(path);
+        } catch (const Error &error) {
+            if (error.code() == EEXIST)
+                continue;
+            throw;
+        }
         try {
             DurableWriter::replace(path, text);
         } catch (const Error &) {

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int notPlainTextCode = 261;
+constexpr int notPlainTextCode = ErrorCode::fileReadInapplicableEncoding;
 
 // Texts that differ only in how accented characters are composed are the same note.
 bool canonicallyEqual(const QString &a, const QString &b)

@@ -29,13 +29,16 @@ QUrl create(const QUrl &folder, const QDateTime &date)
     const QDir dir(folder.toLocalFile());
     for (int number = 1; number <= maxNotesPerDay; ++number) {
         const QString path = dir.filePath(noteFileName(stamp, number));
-        const int failure = DurableWriter::createNew(path);
-        if (failure == 0)
+        try {
+            DurableWriter::createNew(path);
             return QUrl::fromLocalFile(path);
-        struct stat info
-        {};
-        if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
-            throw Error::fromErrno(failure, QStringLiteral("Could not create"), path);
+        } catch (const Error &) {
+            // Something at that name (a dangling link too) passes on to the next number; anything else is the cause.
+            struct stat info
+            {};
+            if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+                throw;
+        }
     }
     throw Error(QString::fromUtf16(ErrorDomain::quorbell), 1,
                 QStringLiteral("Could not find an available document name."));

@@ -67,7 +67,7 @@ std::optional<Error> autosaveAndWait(Document *document)
 {
     bool done = false;
     std::optional<Error> result;
-    document->autosave(false, [&](const std::optional<Error> &error) {
+    document->autosave([&](const std::optional<Error> &error) {
         done = true;
         result = error;
     });
@@ -162,7 +162,7 @@ private Q_SLOTS:
         QList<int> finished;
         for (int i = 0; i < 20; ++i) {
             note.document->edit(QByteArray("version ") + QByteArray::number(i));
-            note.document->autosave(false, [&finished, i](const std::optional<Error> &error) {
+            note.document->autosave([&finished, i](const std::optional<Error> &error) {
                 QVERIFY(!error);
                 finished.append(i);
             });
@@ -179,7 +179,7 @@ private Q_SLOTS:
         OpenNote note("old");
         note.document->edit("first");
         bool done = false;
-        note.document->autosave(false, [&](const std::optional<Error> &) { done = true; });
+        note.document->autosave([&](const std::optional<Error> &) { done = true; });
         note.document->edit("second"); // typed while the first write is on its way
         QTRY_VERIFY(done);
         QVERIFY(note.document->isDocumentEdited());

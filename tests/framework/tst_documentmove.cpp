@@ -244,7 +244,7 @@ private Q_SLOTS:
 
         note.document->edit("after");
         bool done = false;
-        note.document->autosave(false, [&done](const std::optional<Error> &error) {
+        note.document->autosave([&done](const std::optional<Error> &error) {
             QVERIFY(!error);
             done = true;
         });

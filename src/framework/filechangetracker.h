@@ -1,0 +1,57 @@
+#pragma once
+
+#include "framework/fileidentity.h"
+
+#include <QObject>
+#include <QString>
+
+class QFileSystemWatcher;
+
+// Watches a document's file for changes by other programs and remembers the file as the document last read or
+// wrote it, so that the document's own writes are never taken for someone else's.
+class FileChangeTracker : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FileChangeTracker(QObject *parent = nullptr);
+
+    // Starts watching the file at path (none: forgets it) and takes it as known, its content not yet.
+    void watch(const QString &path);
+    // Stops watching; the file is still looked at when asked.
+    void stop();
+
+    // The file as it is now; watched again when it came back after being replaced.
+    FileIdentity current();
+    // Whether the file still holds what we last read or wrote. The identity alone misses a change that fell into
+    // the same tick of the file system's clock as the one before it, so a recent file is compared by content too.
+    bool isKnown(const FileIdentity &now) const;
+    // Whether the file existed when we last looked at it as ours.
+    bool knewFile() const;
+
+    // The document read these bytes from the file, or wrote them to it.
+    void noteContent(const QByteArray &bytes);
+    void noteContentDigest(const QByteArray &digest);
+    static QByteArray digestOf(const QByteArray &bytes);
+    // The document's own write landed: its result is the known file.
+    void noteOwnWrite();
+    // The document took this version of the file in.
+    void accept(const FileIdentity &identity);
+
+    // A version the document refused to read is reported once, not on every change in the folder.
+    void refuse(const FileIdentity &identity);
+    bool isRefused(const FileIdentity &identity) const;
+    // True the first time the file is found missing since it was last known.
+    bool firstTimeMissing();
+
+Q_SIGNALS:
+    void fileMayHaveChanged();
+
+private:
+    QString m_path;
+    QFileSystemWatcher *m_watcher = nullptr;
+    FileIdentity m_known;
+    FileIdentity m_refused;
+    QByteArray m_knownDigest;
+    bool m_missingReported = false;
+};

@@ -1,0 +1,64 @@
+#include "writequeue.h"
+
+#include "framework/durablewriter.h"
+
+#include <QCoreApplication>
+#include <QThreadPool>
+
+WriteQueue::WriteQueue(QObject *parent)
+    : QObject(parent)
+    , m_writer(std::make_unique<QThreadPool>())
+{
+    m_writer->setMaxThreadCount(1);
+}
+
+WriteQueue::~WriteQueue()
+{
+    m_writer->waitForDone();
+}
+
+bool WriteQueue::isWriting() const
+{
+    return m_writing;
+}
+
+void WriteQueue::start(const QString &path, const QByteArray &bytes, const Finished &finished)
+{
+    m_writing = true;
+    m_writer->start([this, path, bytes, finished] {
+        std::optional<Error> failure;
+        try {
+            DurableWriter::replace(path, bytes);
+        } catch (const Error &error) {
+            failure = error;
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, failure, finished] {
+                m_writing = false;
+                finished(failure);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void WriteQueue::requestAgain(const Completion &completion)
+{
+    m_again = true;
+    if (completion)
+        m_waiting.append(completion);
+}
+
+bool WriteQueue::takeRequest(QList<Completion> &waiting)
+{
+    waiting = std::exchange(m_waiting, {});
+    return std::exchange(m_again, false);
+}
+
+void WriteQueue::finish()
+{
+    while (m_writing) {
+        m_writer->waitForDone();
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "framework/error.h"
+
+#include <QList>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QThreadPool;
+
+// Writes a document's bytes to its file on a background writer, one write at a time and in order, so the window
+// stays responsive while a long text goes to disk. A request made during a write is served by the write after it.
+class WriteQueue : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Completion = std::function<void(const std::optional<Error> &)>;
+    using Finished = std::function<void(const std::optional<Error> &)>;
+
+    explicit WriteQueue(QObject *parent = nullptr);
+    // A write under way finishes first; its report back is dropped.
+    ~WriteQueue() override;
+
+    bool isWriting() const;
+    // Runs DurableWriter::replace(path, bytes) on the writer, then finished on this thread with its error or none.
+    void start(const QString &path, const QByteArray &bytes, const Finished &finished);
+    // Remembers that another write is wanted once the current one has finished, and who waits for it.
+    void requestAgain(const Completion &completion);
+    // Whether a write was asked for during the last one, with those waiting for it; forgets them.
+    bool takeRequest(QList<Completion> &waiting);
+    // Waits for the write under way, and its report back, on this thread.
+    void finish();
+
+private:
+    std::unique_ptr<QThreadPool> m_writer;
+    bool m_writing = false;
+    bool m_again = false;
+    QList<Completion> m_waiting;
+};
