@@ -128,16 +128,31 @@ void Document::showWindows()
 
 void Document::readFromUrl(const QUrl &url, const QString &typeName)
 {
-    const QByteArray bytes = PosixFile::readWholeFile(url.toLocalFile());
-    read(bytes, typeName);
-    if (url == m_fileUrl)
-        m_tracker->noteContent(bytes);
+    // An in-place rewrite killed midway left the file cut short; its old text comes back before anything reads it.
+    if (url != m_fileUrl)
+        DurableWriter::restoreInterruptedSave(url.toLocalFile());
+    QByteArray bytes = PosixFile::readWholeFile(url.toLocalFile());
+    const QByteArray digest = url == m_fileUrl ? FileChangeTracker::digestOf(bytes) : QByteArray();
+    try {
+        read(bytes, typeName);
+    } catch (const Error &error) {
+        throw readError(error, url);
+    }
+    if (!digest.isEmpty())
+        m_tracker->noteContentDigest(digest);
+}
+
+DurableWriter::Options Document::writeOptions() const
+{
+    DurableWriter::Options options;
+    options.followLinks = m_tracker->writesThroughLink();
+    return options;
 }
 
 void Document::writeSafely(const QUrl &url, const QString &typeName, SaveOperation operation)
 {
     const QByteArray bytes = data(typeName);
-    DurableWriter::replace(url.toLocalFile(), bytes);
+    DurableWriter::replace(url.toLocalFile(), bytes, url == m_fileUrl ? writeOptions() : DurableWriter::Options());
     if (url == m_fileUrl && operation == SaveOperation::Save) {
         m_tracker->noteContent(bytes);
         m_tracker->noteOwnWrite();
@@ -174,7 +189,7 @@ void Document::startBackgroundWrite(const QList<Completion> &completions)
     const QByteArray bytes = data(m_fileType);
     const quint64 generation = m_editGeneration;
     m_writingDigest = FileChangeTracker::digestOf(bytes);
-    m_writes->start(m_fileUrl.toLocalFile(), bytes,
+    m_writes->start(m_fileUrl.toLocalFile(), bytes, writeOptions(),
                     [this, generation, completions](const std::optional<Error> &failure) {
                         finishBackgroundWrite(failure, generation, completions);
                     });
@@ -321,8 +336,11 @@ bool Document::saveInPlace()
 
 bool Document::confirmOverwrite()
 {
-    // Checked again right before replacing the file: another program may have written it since we last looked.
-    const FileIdentity now = FileIdentity::of(QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath());
+    // Checked again right before replacing the file: another program may have written it since we last looked, or
+    // moved it, and the text follows it there.
+    FileIdentity now = FileIdentity::of(QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath());
+    if (!now.exists && followMovedFile())
+        now = FileIdentity::of(m_fileUrl.toLocalFile());
     if (!now.exists || !m_tracker->knewFile() || m_tracker->isKnown(now))
         return true;
     if (m_asking)
@@ -376,6 +394,21 @@ void Document::close()
     Q_EMIT closed();
 }
 
+void Document::closeKeepingText()
+{
+    finishWrites();
+    if (isDocumentEdited() && !m_fileUrl.isEmpty()) {
+        try {
+            saveInPlace();
+        } catch (const Error &) {
+            // saveInPlace kept the text for recovery.
+        }
+        if (isDocumentEdited())
+            keepForRecovery(); // the user chose to keep another version on disk: the window's text is kept
+    }
+    close();
+}
+
 void Document::presentError(const Error &error)
 {
     if (!m_windowControllers.isEmpty())
@@ -408,12 +441,14 @@ void Document::checkFileOnDisk()
     }
     const FileIdentity now = m_tracker->current();
     if (!now.exists) {
-        reportMissingFile();
+        if (!followMovedFile())
+            reportMissingFile();
         return;
     }
     if (m_tracker->isRefused(now) || m_tracker->isKnown(now))
         return;
-    if (isDocumentEdited()) {
+    // A link put in the note's place shows another file: never taken in without asking.
+    if (isDocumentEdited() || m_tracker->linkSwappedIn()) {
         if (askAboutConflict() == Conflict::KeepMine) {
             // Mine wins: it is written over the other version at once, so the choice sticks.
             m_overwriteIdentity = now;
@@ -423,6 +458,17 @@ void Document::checkFileOnDisk()
         m_keptOnDiskIdentity = now;
     }
     reloadFromDisk(now);
+}
+
+bool Document::followMovedFile()
+{
+    const std::optional<QString> moved = m_tracker->movedTo();
+    if (!moved)
+        return false;
+    const QUrl from = m_fileUrl;
+    setFileUrl(QUrl::fromLocalFile(*moved));
+    Q_EMIT fileMoved(from, m_fileUrl);
+    return true;
 }
 
 void Document::reportMissingFile()

@@ -22,13 +22,14 @@ bool WriteQueue::isWriting() const
     return m_writing;
 }
 
-void WriteQueue::start(const QString &path, const QByteArray &bytes, const Finished &finished)
+void WriteQueue::start(const QString &path, const QByteArray &bytes, const DurableWriter::Options &options,
+                       const Finished &finished)
 {
     m_writing = true;
-    m_writer->start([this, path, bytes, finished] {
+    m_writer->start([this, path, bytes, options, finished] {
         std::optional<Error> failure;
         try {
-            DurableWriter::replace(path, bytes);
+            DurableWriter::replace(path, bytes, options);
         } catch (const Error &error) {
             failure = error;
         }

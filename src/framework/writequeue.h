@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/durablewriter.h"
 #include "framework/error.h"
 
 #include <QList>
@@ -26,8 +27,10 @@ public:
     ~WriteQueue() override;
 
     bool isWriting() const;
-    // Runs DurableWriter::replace(path, bytes) on the writer, then finished on this thread with its error or none.
-    void start(const QString &path, const QByteArray &bytes, const Finished &finished);
+    // Runs DurableWriter::replace(path, bytes, options) on the writer, then finished on this thread with its error
+    // or none.
+    void start(const QString &path, const QByteArray &bytes, const DurableWriter::Options &options,
+               const Finished &finished);
     // Remembers that another write is wanted once the current one has finished, and who waits for it.
     void requestAgain(const Completion &completion);
     // Whether a write was asked for during the last one, with those waiting for it; forgets them.

@@ -104,10 +104,8 @@ AppDelegate::~AppDelegate()
     // Windows go while the application object still exists. However the event loop ended, an edited note is
     // written first; one that cannot be is already kept for recovery by the failed write.
     const QList<Document *> open = m_documents.documents();
-    for (Document *document : open) {
-        document->prepareToClose();
-        document->close();
-    }
+    for (Document *document : open)
+        document->closeKeepingText();
     Document::setRecoveryStore(nullptr);
 }
 
@@ -168,6 +166,7 @@ int AppDelegate::offerRecoveredTexts()
     RecoveryOffer offer(*m_recovery);
     if (m_recoveryQuestion)
         offer.setQuestion(m_recoveryQuestion);
+    offer.setFallbackFolders({m_notesFolder, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)});
     const QList<QUrl> files = offer.offer();
     for (const Error &error : offer.errors())
         presentError(error);
@@ -269,7 +268,10 @@ void AppDelegate::presentError(const Error &error)
         m_errorPresenter(error);
         return;
     }
-    QMessageBox::warning(QApplication::activeWindow(), QCoreApplication::applicationName(), error.description());
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), error.description(), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.setInformativeText(error.informativeText());
+    box.exec();
 }
 
 bool AppDelegate::quitAfterSaving(bool force)
@@ -277,6 +279,11 @@ bool AppDelegate::quitAfterSaving(bool force)
     const bool saved = m_documents.reviewUnsavedDocumentsBeforeQuit();
     if (!saved && !force)
         return false;
+    // Ending anyway: a note that cannot be written keeps its text in recovery, and its error was shown once above,
+    // not again by each window closing.
+    const QList<Document *> open = m_documents.documents();
+    for (Document *document : open)
+        document->closeKeepingText();
     // Every note is written (or, when its disk refuses, kept for recovery): the windows may go.
     QApplication::closeAllWindows();
     QCoreApplication::exit(0);

@@ -43,6 +43,13 @@ Error PlainTextDocument::notPlainTextError()
                  QStringLiteral("This file is not UTF-8 plain text."));
 }
 
+Error PlainTextDocument::readError(const Error &error, const QUrl &url) const
+{
+    if (error.domain() != QString::fromUtf16(ErrorDomain::cocoa) || error.code() != notPlainTextCode)
+        return error;
+    return error.withInformativeText(tr("“%1” is not UTF-8 plain text.").arg(url.fileName()));
+}
+
 Editor *PlainTextDocument::liveEditor() const
 {
     const QList<WindowController *> controllers = windowControllers();
@@ -87,6 +94,9 @@ void PlainTextDocument::editorWillClose(Editor *editor)
 void PlainTextDocument::makeWindowControllers()
 {
     addWindowController(new Editor(fileUrl(), text()));
+    // The editor holds the live text from now on; a second copy of a long note would only take memory.
+    if (liveEditor())
+        m_text.clear();
 }
 
 void PlainTextDocument::read(const QByteArray &data, const QString &typeName)
@@ -96,6 +106,9 @@ void PlainTextDocument::read(const QByteArray &data, const QString &typeName)
     if (!decoded)
         throw notPlainTextError();
     setText(*decoded);
+    // With an editor the text lives in its view; the document's copy would double the memory of a long note.
+    if (liveEditor())
+        m_text.clear();
 }
 
 QByteArray PlainTextDocument::data(const QString &typeName) const

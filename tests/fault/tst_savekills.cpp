@@ -4,6 +4,7 @@
 #include "filesnapshot.h"
 
 #include "framework/durablewriter.h"
+#include "storage/plaintextdocument.h"
 
 #include <QDir>
 #include <QProcess>
@@ -125,6 +126,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("locked");
         QTest::addColumn<bool>("removed");
         QTest::newRow("removes: a stale temporary of the note") << ".note.txt.nolt-1k3j9xa.tmp" << false << true;
+        QTest::newRow("removes: a backup of a rewrite the note has outlived")
+            << ".note.txt.nolt-backup-1k3j9xa.tmp" << false << true;
         QTest::newRow("keeps: a temporary whose save still runs") << ".note.txt.nolt-1k3j9xa.tmp" << true << false;
         QTest::newRow("keeps: another note's temporary") << ".other.txt.nolt-1k3j9xa.tmp" << false << false;
         QTest::newRow("keeps: a user's look-alike file") << ".note.txt.backup.tmp" << false << false;
@@ -151,6 +154,33 @@ private Q_SLOTS:
         QVERIFY2(result.exitCode == 0, result.err.constData());
         QCOMPARE(QFile::exists(stray), !removed);
         QCOMPARE(readBytes(note), shortNew);
+    }
+
+    void longNamesSaveAndSweep_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("240 bytes") << QString(236, u'n') + ".txt";
+        QTest::newRow("255 bytes, two-byte characters") << QString(125, u'é') + "a.txt";
+    }
+
+    void longNamesSaveAndSweep()
+    {
+        // A temporary's name fits in 255 bytes whatever the note's, and the next save still knows it for a leftover.
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString note = dir.filePath(name);
+        writeBytes(note, oldText);
+        const Run killed =
+            FaultKit::save(note, shortNew, {"FAULT_CALL=open", "FAULT_KILL=after", "FAULT_PATH_SUBSTR=" + dir.path()});
+        QCOMPARE(killed.exitStatus, QProcess::CrashExit);
+        QStringList left = entries(dir.path());
+        left.removeAll(name);
+        QCOMPARE(left.size(), 1);
+        QVERIFY(DurableWriter::isTemporaryName(left.first()));
+        const Run next = FaultKit::save(note, shortNew);
+        QVERIFY2(next.exitCode == 0, next.err.constData());
+        QCOMPARE(readBytes(note), shortNew);
+        QCOMPARE(entries(dir.path()), QStringList{name});
     }
 
     void temporaryStaysPrivate()
@@ -195,7 +225,8 @@ private Q_SLOTS:
 
     void killedWhileRewritingHardLinkedNote()
     {
-        // A hard-linked note is rewritten in place: killed midway, its old text is whole in the synced backup.
+        // A hard-linked note is rewritten in place: killed midway, its old text is whole in the synced backup, and
+        // opening the note again puts that text back under both names before anything else reads or saves it.
         QTemporaryDir dir;
         const QString note = dir.filePath("note.txt");
         const QByteArray longOld = numberedText(0, 3 * 1024 * 1024);
@@ -214,6 +245,12 @@ private Q_SLOTS:
         QVERIFY(FaultKit::looksTemporary(left.first()));
         QCOMPARE(readBytes(dir.filePath(left.first())), longOld);
         QVERIFY(readBytes(note) != longOld && readBytes(note) != text);
+
+        PlainTextDocument reopened;
+        reopened.readFromUrl(QUrl::fromLocalFile(note), QString::fromLatin1(PlainTextDocument::typeName));
+        QCOMPARE(reopened.text(), QString::fromUtf8(longOld));
+        QCOMPARE(readBytes(dir.filePath("other name.txt")), longOld);
+        QCOMPARE(strays(dir.path()), QStringList{});
 
         const Run next = FaultKit::save(note, text);
         QVERIFY2(next.exitCode == 0, next.err.constData());

@@ -190,26 +190,80 @@ private Q_SLOTS:
     void deletedOrMovedAway_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::newRow("deleted") << "rm \"$N\"";
-        QTest::newRow("moved to another folder") << "mkdir -p elsewhere && mv \"$N\" elsewhere/";
-        QTest::newRow("renamed in its folder") << "mv \"$N\" renamed.txt";
+        QTest::addColumn<QString>("followedTo"); // empty: the note is gone and written again at its place
+        QTest::newRow("deleted") << "rm \"$N\"" << QString();
+        QTest::newRow("moved to another file system")
+            << "mv \"$N\" /dev/shm/tst_externalchanges-$$ && rm /dev/shm/tst_externalchanges-$$" << QString();
+        QTest::newRow("moved to another folder: followed") << "mkdir -p elsewhere && mv \"$N\" elsewhere/"
+                                                           << "elsewhere/note.txt";
+        QTest::newRow("renamed in its folder: followed") << "mv \"$N\" renamed.txt"
+                                                         << "renamed.txt";
     }
 
     void deletedOrMovedAway()
     {
         QFETCH(QString, how);
+        QFETCH(QString, followedTo);
         OpenNote note(fox);
+        const QString original = note.path;
         QSignalSpy told(note.editor, &WindowController::errorPresented);
+        QSignalSpy moved(note.document.get(), &Document::fileMoved);
         note.other(QStringLiteral("cd \"$(dirname \"$N\")\"; ") + how);
-        QTRY_COMPARE(told.count(), 1);
-        const QString message = told.first().first().value<Error>().description();
-        QVERIFY2(message.contains(u"“note.txt” was moved or deleted"), qPrintable(message));
+        if (followedTo.isEmpty()) {
+            QTRY_COMPARE(told.count(), 1);
+            const QString message = told.first().first().value<Error>().description();
+            QVERIFY2(message.contains(u"“note.txt” was moved or deleted"), qPrintable(message));
+            QVERIFY(note.document->isDocumentEdited());
+        } else {
+            // The open file is followed: its window, its watch and Open Recent take the new place.
+            const QString there = note.dir.filePath(followedTo);
+            QTRY_COMPARE(moved.count(), 1);
+            QCOMPARE(note.document->fileUrl(), QUrl::fromLocalFile(there));
+            QCOMPARE(note.editor->window()->windowFilePath(), there);
+            QCOMPARE(told.count(), 0);
+            note.path = there;
+        }
         QCOMPARE(note.view()->text(), QString::fromUtf8(fox));
-        QVERIFY(note.document->isDocumentEdited());
-        // The next save puts the text back where it was, with what was typed since.
         QVERIFY(note.typedAndSaved(QStringLiteral("again")));
         QCOMPARE(readBytes(note.path), fox + "again");
-        QVERIFY(!QTest::qWaitFor([&] { return told.count() > 1; }, 300));
+        QCOMPARE(QFileInfo::exists(original), followedTo.isEmpty()); // never two copies
+        QVERIFY(!QTest::qWaitFor([&] { return told.count() > (followedTo.isEmpty() ? 1 : 0); }, 300));
+    }
+
+    // Another program puts a link in the note's place: the other file is never shown unasked nor written through.
+    void linkSwappedIn_data()
+    {
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<bool>("keepMine");
+        QTest::newRow("unedited, keeps the window's text") << false << true;
+        QTest::newRow("typing, keeps the window's text") << true << true;
+        QTest::newRow("unedited, shows the other file as asked") << false << false;
+    }
+
+    void linkSwappedIn()
+    {
+        QFETCH(bool, edited);
+        QFETCH(bool, keepMine);
+        OpenNote note(fox);
+        note.answer(keepMine);
+        const QString other = note.dir.filePath(QStringLiteral("bashrc"));
+        const QByteArray theirs = "export SECRET=1\n";
+        writeBytes(other, theirs);
+        note.other(QStringLiteral("cd \"$(dirname \"$N\")\"; ln -s bashrc link && mv -T link \"$N\""));
+        if (edited)
+            note.type(QStringLiteral("typed"));
+        QTRY_COMPARE(note.asked, 1);
+        const QByteArray mine = fox + (edited ? "typed" : "");
+        if (keepMine) {
+            QTRY_VERIFY(!QFileInfo(note.path).isSymLink());
+            QCOMPARE(readBytes(note.path), mine);
+        } else {
+            QTRY_COMPARE(note.view()->text(), QString::fromUtf8(theirs));
+            QVERIFY(note.typedAndSaved(QStringLiteral("typed")));
+            QVERIFY(!QFileInfo(note.path).isSymLink());
+            QCOMPARE(readBytes(note.path), theirs + "typed");
+        }
+        QCOMPARE(readBytes(other), theirs);
     }
 
     void bytesThatAreNotUtf8_data()
