@@ -85,6 +85,8 @@ AppDelegate::AppDelegate(QObject *parent)
 {
     m_documents.setDocumentTypes(documentTypes(m_resources));
     m_documents.registerDocumentClass(PlainTextDocument::staticMetaObject);
+    PlainTextDocument::setWindowFactory(
+        [](PlainTextDocument *note) { return new Editor(note->fileUrl(), note->text()); });
     Document::setRecoveryStore(m_recovery.get());
     NotesFolder::shared().setPanel([](const NotesFolder::PanelRequest &request) {
         return NotesFolderPanel::run(request, QApplication::activeWindow());
