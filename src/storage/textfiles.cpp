@@ -3,6 +3,7 @@
 #include "framework/durablewriter.h"
 #include "framework/error.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -35,10 +36,10 @@ QUrl create(const QUrl &folder, const QDateTime &date)
         struct stat info
         {};
         if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
-            throw Error::fromErrno(failure, QStringLiteral("Could not create"), path);
+            throw Error::fromErrno(failure, QCoreApplication::translate("TextFiles", "Could not create"), path);
     }
     throw Error(QString::fromUtf16(ErrorDomain::quorbell), 1,
-                QStringLiteral("Could not find an available document name."));
+                QCoreApplication::translate("TextFiles", "Could not find an available document name."));
 }
 
 void save(const QString &text, const QUrl &url)
