@@ -24,6 +24,15 @@ namespace {
 // Edits in a big note restart the count only after a short pause in typing.
 constexpr int recountDelayMs = 120;
 
+QToolButton *arrowButton(Qt::ArrowType arrow, const QString &toolTip, const QString &name, QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setArrowType(arrow);
+    button->setToolTip(toolTip);
+    button->setAccessibleName(name);
+    return button;
+}
+
 } // namespace
 
 FindBar::FindBar(QPlainTextEdit *textView, QWidget *parent)
@@ -48,14 +57,8 @@ void FindBar::makeRows()
     m_searchField->setPlaceholderText(tr("Find"));
     m_searchField->setClearButtonEnabled(true);
     m_searchField->setAccessibleName(tr("Search text"));
-    m_previousButton = new QToolButton(this);
-    m_previousButton->setArrowType(Qt::LeftArrow);
-    m_previousButton->setToolTip(tr("Previous match"));
-    m_previousButton->setAccessibleName(tr("Previous"));
-    m_nextButton = new QToolButton(this);
-    m_nextButton->setArrowType(Qt::RightArrow);
-    m_nextButton->setToolTip(tr("Next match"));
-    m_nextButton->setAccessibleName(tr("Next"));
+    m_previousButton = arrowButton(Qt::LeftArrow, tr("Previous match"), tr("Previous"), this);
+    m_nextButton = arrowButton(Qt::RightArrow, tr("Next match"), tr("Next"), this);
     m_countLabel = new QLabel(this);
     m_countLabel->setMinimumWidth(m_countLabel->fontMetrics().horizontalAdvance(QStringLiteral("0000 of 0000")));
     m_countLabel->setAccessibleName(tr("Match count"));
@@ -128,10 +131,7 @@ QString FindBar::searchText() const
 void FindBar::setSearchText(const QString &text)
 {
     // A search string is one line: the field cannot hold more, and matches never span lines.
-    QString line = text;
-    const qsizetype end = line.indexOf(QRegularExpression(QStringLiteral("[\\n\\r\\x{2028}\\x{2029}]")));
-    if (end >= 0)
-        line.truncate(end);
+    const QString line = text.left(text.indexOf(QRegularExpression(QStringLiteral("[\\n\\r\\x{2028}\\x{2029}]"))));
     if (line == m_searchField->text())
         return;
     m_searchField->setText(line);
@@ -271,26 +271,15 @@ qsizetype FindBar::replaceAll()
 {
     if (!m_textView || searchText().isEmpty())
         return 0;
-    const QList<qsizetype> matches = search().allMatches();
-    if (matches.isEmpty())
-        return 0;
-    const qsizetype length = searchText().size();
-    const QString replacement = replaceText();
-    QTextCursor cursor(m_textView->document());
     m_editing = true;
-    cursor.beginEditBlock();
-    // Back to front, so the positions still to come stay valid.
-    for (auto it = matches.crbegin(); it != matches.crend(); ++it) {
-        cursor.setPosition(*it);
-        cursor.setPosition(*it + length, QTextCursor::KeepAnchor);
-        cursor.insertText(replacement);
-    }
-    cursor.endEditBlock();
+    const qsizetype replaced = search().replaceAll(replaceText());
     m_editing = false;
+    if (replaced == 0)
+        return 0;
     m_revision = m_textView->document()->revision();
     restartCount(false);
     highlightVisible();
-    return matches.size();
+    return replaced;
 }
 
 bool FindBar::eventFilter(QObject *watched, QEvent *event)

@@ -3,7 +3,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
-TextSearch::TextSearch(const QTextDocument *document, const QString &needle, Qt::CaseSensitivity sensitivity)
+TextSearch::TextSearch(QTextDocument *document, const QString &needle, Qt::CaseSensitivity sensitivity)
     : m_document(document)
     , m_needle(needle)
     , m_sensitivity(sensitivity)
@@ -70,4 +70,21 @@ qsizetype TextSearch::backward(qsizetype before) const
             break;
     }
     return -1;
+}
+
+qsizetype TextSearch::replaceAll(const QString &replacement) const
+{
+    const QList<qsizetype> matches = allMatches();
+    if (matches.isEmpty())
+        return 0;
+    QTextCursor cursor(m_document);
+    cursor.beginEditBlock();
+    // Back to front, so the positions still to come stay valid.
+    for (auto it = matches.crbegin(); it != matches.crend(); ++it) {
+        cursor.setPosition(int(*it));
+        cursor.setPosition(int(*it + m_needle.size()), QTextCursor::KeepAnchor);
+        cursor.insertText(replacement);
+    }
+    cursor.endEditBlock();
+    return matches.size();
 }

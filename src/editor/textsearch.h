@@ -14,7 +14,7 @@ class TextSearch
 {
 public:
     TextSearch() = default;
-    TextSearch(const QTextDocument *document, const QString &needle, Qt::CaseSensitivity sensitivity);
+    TextSearch(QTextDocument *document, const QString &needle, Qt::CaseSensitivity sensitivity);
 
     const QTextDocument *document() const { return m_document; }
     bool isEmpty() const { return !m_document || m_needle.isEmpty(); }
@@ -28,9 +28,11 @@ public:
     qsizetype forward(qsizetype from) const;
     // The last match that starts before before, wrapping around; -1 when there is none.
     qsizetype backward(qsizetype before) const;
+    // Replaces every match as one undo step and returns how many were replaced.
+    qsizetype replaceAll(const QString &replacement) const;
 
 private:
-    const QTextDocument *m_document = nullptr;
+    QTextDocument *m_document = nullptr;
     QString m_needle;
     Qt::CaseSensitivity m_sensitivity = Qt::CaseInsensitive;
 };
