@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6dbus6 libqt6network6
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6dbus6 libqt6network6 qt6-tools-dev qt6-l10n-tools
     libgl-dev libicu-dev
     libenchant-2-dev hunspell-en-us
     xvfb xauth xdotool x11-utils imagemagick dbus dbus-x11

@@ -21,12 +21,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QPointer>
 #include <QSessionManager>
 #include <QStandardPaths>
+#include <QTranslator>
 #include <QWidget>
 
 namespace {
@@ -46,7 +48,7 @@ QString plainTextFilter()
     }
     globs.removeDuplicates();
     globs.sort();
-    return QStringLiteral("Plain Text (%1)").arg(globs.join(u' '));
+    return AppDelegate::tr("Plain Text (%1)").arg(globs.join(u' '));
 }
 
 QList<DocumentController::DocumentType> documentTypes(const AppResources &resources)
@@ -74,6 +76,18 @@ QList<QWidget *> noteWindows()
     return windows;
 }
 
+// The app's translation for the user's language, when it carries one; once per application.
+void installTranslation()
+{
+    static QPointer<QTranslator> installed;
+    if (installed)
+        return;
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale(), QStringLiteral("noltnolt"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+        QCoreApplication::installTranslator(translator);
+    installed = translator;
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(QObject *parent)
@@ -83,8 +97,11 @@ AppDelegate::AppDelegate(QObject *parent)
     , m_terminationSignals(new TerminationSignals(this))
     , m_notesFolder(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
 {
+    installTranslation();
     m_documents.setDocumentTypes(documentTypes(m_resources));
     m_documents.registerDocumentClass(PlainTextDocument::staticMetaObject);
+    PlainTextDocument::setWindowFactory(
+        [](PlainTextDocument *note) { return new Editor(note->fileUrl(), note->text()); });
     Document::setRecoveryStore(m_recovery.get());
     NotesFolder::shared().setPanel([](const NotesFolder::PanelRequest &request) {
         return NotesFolderPanel::run(request, QApplication::activeWindow());
@@ -288,11 +305,10 @@ void AppDelegate::orderFrontStandardAboutPanel(QObject *sender)
     Q_UNUSED(sender);
     const QString website =
         m_resources.infoWebUrl(QString::fromLatin1(AppResources::websiteKey)).value_or(QUrl()).toString();
-    QMessageBox::about(
-        QApplication::activeWindow(), QStringLiteral("About Nolt Nolt"),
-        QStringLiteral("<p><b>Nolt Nolt</b></p><p>Version %1</p><p>Plain-text notes, saved as you type.</p>"
-                       "<p><a href=\"%2\">%2</a></p>")
-            .arg(QCoreApplication::applicationVersion().toHtmlEscaped(), website.toHtmlEscaped()));
+    QMessageBox::about(QApplication::activeWindow(), tr("About Nolt Nolt"),
+                       tr("<p><b>Nolt Nolt</b></p><p>Version %1</p><p>Plain-text notes, saved as you type.</p>"
+                          "<p><a href=\"%2\">%2</a></p>")
+                           .arg(QCoreApplication::applicationVersion().toHtmlEscaped(), website.toHtmlEscaped()));
 }
 
 void AppDelegate::checkForUpdates(QObject *sender)

@@ -39,7 +39,7 @@ struct OpenNote
         document = std::make_unique<PlainTextDocument>();
         document->setFileUrl(QUrl::fromLocalFile(path));
         document->readFromUrl(document->fileUrl(), typeName);
-        document->makeWindowControllers();
+        document->addWindowController(new Editor(document->fileUrl(), document->text()));
         document->showWindows();
         editor = qobject_cast<Editor *>(document->windowControllers().first());
     }
