@@ -44,6 +44,8 @@ struct OpenedNote
             editor = editorOf(*note);
             return;
         }
+        PlainTextDocument::setWindowFactory(
+            [](PlainTextDocument *opened) { return new Editor(opened->fileUrl(), opened->text()); });
         controller = std::make_unique<DocumentController>(home.filePath(QStringLiteral("settings.ini")));
         controller->registerDocumentClass(PlainTextDocument::staticMetaObject);
         controller->setDocumentTypes({{typeName, {typeName}, QStringLiteral("PlainTextDocument")}});
