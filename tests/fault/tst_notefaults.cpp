@@ -214,9 +214,8 @@ private Q_SLOTS:
         const QString note = folder + "/note.txt";
         writeBytes(note, oldBytes);
         const QString recovery = dir.filePath("state/noltnolt/recovery");
-        const QStringList command =
-            FaultKit::underFaults({noteWindow(), note, recovery},
-                                  FaultKit::failing("write", ENOSPC) << "FAULT_PATH_SUBSTR=" + folder + u'/');
+        const QStringList command = FaultKit::underFaults(
+            {noteWindow(), note, recovery}, FaultKit::failing("write", ENOSPC) << "FAULT_PATH_SUBSTR=" + folder + u'/');
         QProcess window;
         window.start(command.first(), command.mid(1));
         QVERIFY(window.waitForStarted());
