@@ -45,7 +45,6 @@ private Q_SLOTS:
         QTest::newRow("nothing given: one new note") << 0 << 0 << 1 << 1;
         QTest::newRow("files given: those, no new note") << 2 << 0 << 2 << 0;
         QTest::newRow("notes open at the last quit: those, no new note") << 0 << 2 << 2 << 0;
-        QTest::newRow("files given win over remembered ones") << 1 << 2 << 1 << 0;
     }
 
     void launch()
@@ -172,17 +171,6 @@ private Q_SLOTS:
         QCOMPARE(m_errors.size(), 1);
         QVERIFY2(m_errors.first().contains(u"Desktop"), qPrintable(m_errors.first()));
         QCOMPARE(DocumentController::shared().documents().size(), 0);
-    }
-
-    void newNotesAreNumberedAndOpenEachInItsWindow()
-    {
-        AppDelegate delegate;
-        configure(delegate);
-        delegate.newDocument(nullptr);
-        delegate.newDocument(nullptr);
-        const QString stamp = TextFiles::dayStamp(QDateTime::currentDateTime());
-        QCOMPARE(newNotes(), (QStringList{stamp + QStringLiteral(" Note 2.txt"), stamp + QStringLiteral(" Note.txt")}));
-        QCOMPARE(DocumentController::shared().documents().size(), 2);
     }
 
     void cleanup()

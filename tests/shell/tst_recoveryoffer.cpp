@@ -83,25 +83,6 @@ private Q_SLOTS:
         QVERIFY(store.holds(note));
         QVERIFY(!QFileInfo::exists(dir.filePath("gone")));
     }
-
-    void recoveredNames_data()
-    {
-        QTest::addColumn<QString>("note");
-        QTest::addColumn<int>("number");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("first") << "20261206 Note.txt" << 1 << "20261206 Note (Recovered).txt";
-        QTest::newRow("third") << "20261206 Note.txt" << 3 << "20261206 Note (Recovered 3).txt";
-        QTest::newRow("other extension") << "list.md" << 1 << "list (Recovered).txt";
-        QTest::newRow("hidden file keeps its dot") << ".todo" << 1 << ".todo (Recovered).txt";
-    }
-
-    void recoveredNames()
-    {
-        QFETCH(QString, note);
-        QFETCH(int, number);
-        QFETCH(QString, expected);
-        QCOMPARE(RecoveryOffer::recoveredName(note, number), expected);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestRecoveryOffer)
