@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStyle>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -55,6 +56,16 @@ void WindowPlacement::place(QWidget *window, const QUrl &url)
     window->resize(outer.size().shrunkBy(margins));
     window->move(outer.topLeft());
     m_last = window;
+    // The first window also takes the "EditorWindow" frame as it shows, perhaps saved on a larger screen.
+    QTimer::singleShot(0, window, [window] {
+        const QRect available = window->screen()->availableGeometry();
+        const QRect frame = window->frameGeometry();
+        const QRect inside = fitted(frame, available);
+        if (inside == frame)
+            return;
+        window->resize(inside.size().shrunkBy(frameMargins(window)));
+        window->move(inside.topLeft());
+    });
 }
 
 QWidget *WindowPlacement::cascadeSource(const QWidget *window) const
