@@ -24,14 +24,11 @@ int main(int argc, char **argv)
     const QList<QUrl> files = SingleInstance::urlsFromArguments(app.arguments().mid(1), QDir::currentPath());
     SingleInstance instance;
     if (!instance.start(files))
-        return 0;
+        return instance.role() == SingleInstance::Role::HandedOver ? 0 : 1;
 
     AppDelegate delegate;
     delegate.setLaunchFiles(files);
-    QObject::connect(&instance, &SingleInstance::openRequested, &delegate, &AppDelegate::applicationOpenUrls);
-    QObject::connect(&instance, &SingleInstance::activateRequested, &delegate, &AppDelegate::reopen);
-    QObject::connect(&instance, &SingleInstance::actionRequested, &delegate,
-                     [&delegate](const QString &name, const QVariantList &) { delegate.performAction(name); });
+    delegate.listenTo(instance);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     app.exec();
     return 0;

@@ -10,9 +10,12 @@
 #include "shell/filemanager.h"
 #include "shell/menubar.h"
 #include "shell/notesfolderpanel.h"
+#include "shell/openerrorreport.h"
 #include "shell/openrecentmenu.h"
+#include "shell/singleinstance.h"
 #include "shell/terminationsignals.h"
 #include "shell/updateprompt.h"
+#include "shell/windowplacement.h"
 #include "storage/notesfolder.h"
 #include "storage/plaintextdocument.h"
 #include "storage/textfiles.h"
@@ -26,6 +29,7 @@
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QSessionManager>
 #include <QStandardPaths>
 #include <QTranslator>
@@ -95,6 +99,8 @@ AppDelegate::AppDelegate(QObject *parent)
     , m_documents(DocumentController::shared())
     , m_recovery(std::make_unique<RecoveryStore>(RecoveryStore::defaultFolder(QString::fromLatin1(stateFolderName))))
     , m_terminationSignals(new TerminationSignals(this))
+    , m_openErrors(new OpenErrorReport(this))
+    , m_placement(new WindowPlacement(m_documents, this))
     , m_notesFolder(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
 {
     installTranslation();
@@ -111,8 +117,10 @@ AppDelegate::AppDelegate(QObject *parent)
     connect(m_terminationSignals, &TerminationSignals::terminationRequested, this,
             [this](int) { quitAfterSaving(true); });
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::commitDataRequest, this,
-                [this](QSessionManager &) { m_documents.reviewUnsavedDocumentsBeforeQuit(); });
+        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) {
+            WindowPlacement::rememberFrames(m_documents.documents());
+            m_documents.reviewUnsavedDocumentsBeforeQuit();
+        });
     }
 }
 
@@ -146,6 +154,7 @@ QString AppDelegate::notesFolder() const
 void AppDelegate::setErrorPresenter(ErrorPresenter presenter)
 {
     m_errorPresenter = std::move(presenter);
+    m_openErrors->setPresenter(m_errorPresenter);
 }
 
 void AppDelegate::setOpenPanel(OpenPanel panel)
@@ -166,11 +175,14 @@ void AppDelegate::applicationDidFinishLaunching()
     buildMenus();
     m_launched = true;
 
+    // The notes of the last quit are taken whatever this launch opens, so they never come back a session late.
+    const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls();
+    m_placement->takeRememberedFrames();
     // Text that could not be saved before the app last ended comes first: nothing may be lost twice.
     const int recovered = offerRecoveredTexts();
     if (!m_launchFiles.isEmpty()) {
         applicationOpenUrls(m_launchFiles);
-    } else if (const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls(); !restored.isEmpty()) {
+    } else if (!restored.isEmpty()) {
         applicationOpenUrls(restored);
         if (m_documents.documents().isEmpty())
             applicationOpenUntitledFile();
@@ -226,6 +238,14 @@ void AppDelegate::menuWillOpen(QMenu *menu)
     }
 }
 
+void AppDelegate::listenTo(SingleInstance &instance)
+{
+    connect(&instance, &SingleInstance::openRequested, this, &AppDelegate::applicationOpenUrls);
+    connect(&instance, &SingleInstance::activateRequested, this, &AppDelegate::reopen);
+    connect(&instance, &SingleInstance::actionRequested, this,
+            [this](const QString &name, const QVariantList &) { performAction(name); });
+}
+
 void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
 {
     if (hasVisibleWindows)
@@ -236,14 +256,14 @@ void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
 
 void AppDelegate::reopen()
 {
-    applicationShouldHandleReopen(hasVisibleNoteWindows());
+    applicationShouldHandleReopen(hasNoteWindowsShown());
 }
 
-bool AppDelegate::hasVisibleNoteWindows() const
+bool AppDelegate::hasNoteWindowsShown() const
 {
+    // Minimised windows count: after Hide, a reopen brings them back rather than adding a note.
     const QList<QWidget *> windows = noteWindows();
-    return std::any_of(windows.begin(), windows.end(),
-                       [](const QWidget *window) { return window->isVisible() && !window->isMinimized(); });
+    return std::any_of(windows.begin(), windows.end(), [](const QWidget *window) { return window->isVisible(); });
 }
 
 void AppDelegate::applicationOpenUrls(const QList<QUrl> &urls)
@@ -265,11 +285,12 @@ void AppDelegate::performAction(const QString &name)
 
 void AppDelegate::open(const QUrl &url)
 {
-    m_documents.openDocument(url, true,
-                             [self = QPointer<AppDelegate>(this)](Document *, bool, const std::optional<Error> &error) {
-                                 if (error && self)
-                                     self->presentError(*error);
-                             });
+    m_documents.openDocument(
+        url, true,
+        [report = QPointer<OpenErrorReport>(m_openErrors), url](Document *, bool, const std::optional<Error> &error) {
+            if (error && report)
+                report->add(url, *error);
+        });
 }
 
 Editor *AppDelegate::current() const
@@ -291,6 +312,7 @@ void AppDelegate::presentError(const Error &error)
 
 bool AppDelegate::quitAfterSaving(bool force)
 {
+    WindowPlacement::rememberFrames(m_documents.documents());
     const bool saved = m_documents.reviewUnsavedDocumentsBeforeQuit();
     if (!saved && !force)
         return false;
@@ -430,6 +452,15 @@ void AppDelegate::openWebsite(QObject *sender)
 void AppDelegate::chooseNotesFolder(QObject *sender)
 {
     Q_UNUSED(sender);
+    // Asked again while the panel shows (a launcher repeating its request): the panel comes forward, once.
+    if (m_choosingFolder) {
+        if (QWidget *panel = QApplication::activeModalWidget()) {
+            panel->raise();
+            panel->activateWindow();
+        }
+        return;
+    }
+    const QScopedValueRollback<bool> choosing(m_choosingFolder, true);
     try {
         NotesFolder::shared().choose();
     } catch (const Error &error) {
