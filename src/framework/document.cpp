@@ -237,6 +237,13 @@ void Document::readFromUrl(const QUrl &url, const QString &typeName)
         m_knownDigest = digestOf(bytes);
 }
 
+std::function<QByteArray()> Document::dataTask(const QString &typeName) const
+{
+    return [bytes = data(typeName)] {
+        return bytes;
+    };
+}
+
 void Document::writeSafely(const QUrl &url, const QString &typeName, SaveOperation operation)
 {
     const QByteArray bytes = data(typeName);
@@ -280,21 +287,27 @@ void Document::startBackgroundWrite(const QList<Completion> &completions)
         finishAll(error);
         return;
     }
-    // The bytes are taken now, on this thread; only the slow part (writing and syncing) runs on the writer.
+    // The content is taken now, on this thread; encoding, writing and syncing run on the writer.
     const QString path = m_fileUrl.toLocalFile();
-    const QByteArray bytes = data(m_fileType);
+    const std::function<QByteArray()> bytesOf = dataTask(m_fileType);
     const quint64 generation = m_editGeneration;
-    m_writingDigest = digestOf(bytes);
     m_writing = true;
-    m_writer->start([this, path, bytes, generation, completions] {
+    m_writer->start([this, path, bytesOf, generation, completions] {
         std::optional<Error> failure;
+        QByteArray digest;
         try {
+            const QByteArray bytes = bytesOf();
+            digest = digestOf(bytes);
             DurableWriter::replace(path, bytes);
         } catch (const Error &error) {
             failure = error;
         }
         QMetaObject::invokeMethod(
-            this, [this, failure, generation, completions] { finishBackgroundWrite(failure, generation, completions); },
+            this,
+            [this, failure, digest, generation, completions] {
+                m_writingDigest = digest;
+                finishBackgroundWrite(failure, generation, completions);
+            },
             Qt::QueuedConnection);
     });
 }

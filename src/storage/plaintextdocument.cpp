@@ -103,3 +103,12 @@ QByteArray PlainTextDocument::data(const QString &typeName) const
     Q_UNUSED(typeName);
     return text().toUtf8();
 }
+
+std::function<QByteArray()> PlainTextDocument::dataTask(const QString &typeName) const
+{
+    if (const Editor *editor = liveEditor())
+        return [snapshot = editor->textView()->snapshot()] {
+            return snapshot.text().toUtf8();
+        };
+    return Document::dataTask(typeName);
+}

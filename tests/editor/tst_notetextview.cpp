@@ -90,6 +90,9 @@ private Q_SLOTS:
         QTest::newRow("emoji") << QByteArray("\360\237\214\261\r\n");
         QTest::newRow("no final newline") << QByteArray("last line");
         QTest::newRow("empty") << QByteArray();
+        QTest::newRow("long CRLF lines, cut for the view") << QByteArray("word ").repeated(3000) + "\r\nend\r\n";
+        QTest::newRow("long line without spaces") << QByteArray("x\360\237\214\261").repeated(5000);
+        QTest::newRow("big note, put into the view in parts") << QByteArray("line\r\n").repeated(40000);
     }
 
     void keepsBytesWhenTyping()
@@ -98,11 +101,17 @@ private Q_SLOTS:
         NoteTextView view;
         view.setText(decode(file));
         QCOMPARE(view.text().toUtf8(), file);
+        QCOMPARE(view.snapshot().text().toUtf8(), file);
         QCOMPARE(view.textLength(), decode(file).size());
+        QTRY_VERIFY(!view.isLoading());
+        // A long line is held in pieces, so that a keystroke lays out only a piece.
+        if (QByteArray(QTest::currentDataTag()).startsWith("long"))
+            QVERIFY(view.document()->blockCount() > 3);
         view.moveCursor(QTextCursor::End);
         type(&view, QStringLiteral("x\u00e9"));
         const QByteArray expected = file + "x\303\251";
         QCOMPARE(view.text().toUtf8(), expected);
+        QCOMPARE(view.snapshot().text().toUtf8(), expected);
         QCOMPARE(view.textLength(), decode(expected).size());
     }
 
@@ -146,6 +155,11 @@ private Q_SLOTS:
         QTest::newRow("Delete on an empty line")
             << QByteArray("a\r\n\nb") << Range{3, 0} << del << QByteArray("a\r\nb");
         QTest::newRow("whole note") << QByteArray("a\rb\r\nc") << Range{0, 6} << del << QByteArray();
+        const QByteArray longLine = QByteArray(2048, 'a') + " b\r\nc";
+        QTest::newRow("Backspace where a long line is cut")
+            << longLine << Range{2048, 0} << back << QByteArray(2047, 'a') + " b\r\nc";
+        QTest::newRow("deleting a selection over a cut")
+            << longLine << Range{2040, 10} << del << QByteArray(2040, 'a') + "\r\nc";
     }
 
     void keysKeepTheOtherEndings()
@@ -160,8 +174,10 @@ private Q_SLOTS:
         QTest::keyClick(&view, Qt::Key(key & ~Qt::KeyboardModifierMask),
                         Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
         QCOMPARE(view.text().toUtf8(), expected);
+        QCOMPARE(view.snapshot().text().toUtf8(), expected);
         view.undo();
         QCOMPARE(view.text().toUtf8(), file);
+        QCOMPARE(view.snapshot().text().toUtf8(), file);
         view.redo();
         QCOMPARE(view.text().toUtf8(), expected);
     }
