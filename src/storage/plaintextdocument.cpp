@@ -87,6 +87,10 @@ void PlainTextDocument::editorWillClose(Editor *editor)
 void PlainTextDocument::makeWindowControllers()
 {
     addWindowController(new Editor(fileUrl(), text()));
+    // The editor holds the text from now on and hands it back when it closes; a second copy of a big note would
+    // only take memory.
+    if (liveEditor())
+        m_text = QString();
 }
 
 void PlainTextDocument::read(const QByteArray &data, const QString &typeName)
