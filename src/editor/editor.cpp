@@ -97,6 +97,7 @@ Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
     // The counter may finish a recount after the edit signal; the label follows it either way.
     connect(m_wordCounter, &WordCounter::totalChanged, this, &Editor::showWordCount);
     connect(m_textView, &NoteTextView::textEdited, this, &Editor::textDidChange);
+    connect(m_textView, &NoteTextView::loaded, this, &Editor::updateWordCount);
     frame->installEventFilter(this);
     updateWordCount();
     m_textView->setFocus();
@@ -184,7 +185,8 @@ void Editor::updateWordCount()
 
 void Editor::showWordCount(int total)
 {
-    const QString count = QString::number(total);
+    // A big note is still coming into the view: its count is not known yet.
+    const QString count = m_textView->isLoading() ? tr("…") : QString::number(total);
     m_wordCountLabel->setText(count);
     m_wordCountLabel->setAccessibleDescription(count);
 }
@@ -201,6 +203,11 @@ QString Editor::windowTitle(const QString &documentDisplayName) const
 QString Editor::presentedText() const
 {
     return m_textView->text();
+}
+
+std::function<QString()> Editor::presentedTextSnapshot() const
+{
+    return [snapshot = m_textView->snapshot()] { return snapshot.text(); };
 }
 
 void Editor::presentText(const QString &text)

@@ -70,6 +70,10 @@ void PlainTextDocument::makeWindowControllers()
 {
     if (windowFactory())
         addWindowController(windowFactory()(this));
+    // The window holds the text from now on and hands it back when it closes; a second copy of a big note would
+    // only take memory.
+    if (livePresenter())
+        m_text = QString();
 }
 
 void PlainTextDocument::read(const QByteArray &data, const QString &typeName)
@@ -85,4 +89,13 @@ QByteArray PlainTextDocument::data(const QString &typeName) const
 {
     Q_UNUSED(typeName);
     return text().toUtf8();
+}
+
+std::function<QByteArray()> PlainTextDocument::dataTask(const QString &typeName) const
+{
+    if (const TextPresenter *presenter = livePresenter())
+        return [snapshot = presenter->presentedTextSnapshot()] {
+            return snapshot().toUtf8();
+        };
+    return Document::dataTask(typeName);
 }

@@ -32,6 +32,8 @@ public:
     // Throws the "This file is not UTF-8 plain text." error (NSCocoaErrorDomain, 261) and changes nothing.
     void read(const QByteArray &data, const QString &typeName) override;
     QByteArray data(const QString &typeName) const override;
+    // With an editor open: a snapshot of its text, encoded on the writer thread.
+    std::function<QByteArray()> dataTask(const QString &typeName) const override;
     bool autosavesInPlace() const override { return true; }
 
     // A window going away hands over its text, which is the note's text from then on.

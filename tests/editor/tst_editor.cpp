@@ -102,6 +102,27 @@ private Q_SLOTS:
         QSettings().remove(QStringLiteral("EditorWindow"));
     }
 
+    void countsTheTextItOpensWith_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("count");
+        QTest::newRow("two words: 2, not the first 0") << "two words"
+                                                       << "2";
+        QTest::newRow("one long line") << QStringLiteral("word ").repeated(5000) << "5000";
+        QTest::newRow("big note, counted as it comes into view")
+            << QStringLiteral("two words\n").repeated(20000) << "40000";
+    }
+
+    void countsTheTextItOpensWith()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, count);
+        Editor editor(QUrl(), text);
+        QCOMPARE(editor.textView()->text(), text);
+        QTRY_COMPARE(shownCount(&editor), count);
+        QCOMPARE(editor.textView()->text(), text);
+    }
+
     void burstOfEditsSavesOnceAfterTheLast()
     {
         // Opened as the app opens notes, through the document controller: no other scheduler may add a write.

@@ -79,6 +79,11 @@ private Q_SLOTS:
         QTest::newRow("lone CR") << QByteArray("a\rb\r");
         QTest::newRow("literal U+2029") << QByteArray("a\342\200\251b\n");
         QTest::newRow("only U+2029 breaks") << QByteArray("a\342\200\251b");
+        QTest::newRow("NUL") << QByteArray("a\0b\n", 4);
+        QTest::newRow("byte-order mark") << QByteArray("\357\273\277hello\r\n");
+        QTest::newRow("long CRLF lines, cut for the view") << QByteArray("word ").repeated(3000) + "\r\nend\r\n";
+        QTest::newRow("long line without spaces") << QByteArray("x\360\237\214\261").repeated(5000);
+        QTest::newRow("big note, put into the view in parts") << QByteArray("line\r\n").repeated(40000);
     }
 
     void keepsBytesWhenTyping()
@@ -87,11 +92,17 @@ private Q_SLOTS:
         NoteTextView view;
         view.setText(decode(file));
         QCOMPARE(view.text().toUtf8(), file);
+        QCOMPARE(view.snapshot().text().toUtf8(), file);
         QCOMPARE(view.textLength(), decode(file).size());
+        QTRY_VERIFY(!view.isLoading());
+        // A long line is held in pieces, so that a keystroke lays out only a piece.
+        if (QByteArray(QTest::currentDataTag()).startsWith("long"))
+            QVERIFY(view.document()->blockCount() > 3);
         view.moveCursor(QTextCursor::End);
         type(&view, QStringLiteral("x\u00e9"));
         const QByteArray expected = file + "x\303\251";
         QCOMPARE(view.text().toUtf8(), expected);
+        QCOMPARE(view.snapshot().text().toUtf8(), expected);
         QCOMPARE(view.textLength(), decode(expected).size());
     }
 
@@ -113,6 +124,11 @@ private Q_SLOTS:
             << QByteArray("a\nb\rc\r\nd") << Range{3, 0} << del << QByteArray("a\nbc\r\nd");
         QTest::newRow("selection across several endings")
             << QByteArray("a\rb\r\nc\nd\re") << Range{1, 7} << back << QByteArray("a\re");
+        const QByteArray longLine = QByteArray(2048, 'a') + " b\r\nc";
+        QTest::newRow("Backspace where a long line is cut")
+            << longLine << Range{2048, 0} << back << QByteArray(2047, 'a') + " b\r\nc";
+        QTest::newRow("deleting a selection over a cut")
+            << longLine << Range{2040, 10} << del << QByteArray(2040, 'a') + "\r\nc";
     }
 
     void keysKeepTheOtherEndings()
@@ -127,8 +143,10 @@ private Q_SLOTS:
         QTest::keyClick(&view, Qt::Key(key & ~Qt::KeyboardModifierMask),
                         Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
         QCOMPARE(view.text().toUtf8(), expected);
+        QCOMPARE(view.snapshot().text().toUtf8(), expected);
         view.undo();
         QCOMPARE(view.text().toUtf8(), file);
+        QCOMPARE(view.snapshot().text().toUtf8(), file);
         view.redo();
         QCOMPARE(view.text().toUtf8(), expected);
     }
