@@ -2,6 +2,7 @@
 
 #include "editor/findbar.h"
 #include "editor/notetextview.h"
+#include "editor/notewindowsetup.h"
 #include "editor/texttools.h"
 #include "framework/actiondispatcher.h"
 #include "editor/wordcounter.h"
@@ -118,6 +119,7 @@ Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
             tools->extendContextMenu(menu, position);
     });
 
+    NoteWindowSetup::apply(frame, m_textView);
     updateWordCount();
     m_textView->setFocus();
 }

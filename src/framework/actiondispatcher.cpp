@@ -226,7 +226,14 @@ void ActionDispatcher::trigger(QAction *item)
 void ActionDispatcher::updateItem(QAction *item) const
 {
     const auto target = static_cast<Target>(item->property(targetProperty).toInt());
-    item->setEnabled(responderFor(actionOf(item), target) != nullptr);
+    QObject *responder = responderFor(actionOf(item), target);
+    item->setEnabled(responder && (!m_itemValidator || m_itemValidator(item, responder)));
+}
+
+void ActionDispatcher::setItemValidator(ItemValidator validator)
+{
+    m_itemValidator = std::move(validator);
+    updateAllItems();
 }
 
 void ActionDispatcher::setWindowResponders(WindowResponders responders)

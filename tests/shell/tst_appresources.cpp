@@ -1,4 +1,5 @@
 #include "shell/appresources.h"
+#include "shell/singleinstance.h"
 #include "support/testsupport.h"
 
 #include <QCoreApplication>
@@ -99,7 +100,24 @@ private Q_SLOTS:
         QVERIFY(resources.pageUrl(QStringLiteral("Privacy")));
         QVERIFY(resources.infoWebUrl(QLatin1String(AppResources::websiteKey)));
         QVERIFY(resources.infoWebUrl(QLatin1String(AppResources::updateFeedKey)));
-        QVERIFY(QFile::exists(resources.folder() + QStringLiteral("/noltnolt.svg")));
+        // The icon draws even where no icon theme has it, in the About box too.
+        QVERIFY(!AppResources::applicationIcon(installedFolder()).pixmap(64).isNull());
+        QCOMPARE(QLatin1String(AppResources::applicationId), QLatin1String(SingleInstance::serviceName));
+    }
+
+    // The help page tells what no menu shows: F1, F10, the zoom keys, and the way to the privacy page.
+    void helpPage_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char *text :
+             {"<kbd>F1</kbd>", "<kbd>F10</kbd>", "<kbd>Ctrl</kbd>+<kbd>+</kbd>", "<kbd>Ctrl</kbd>+<kbd>-</kbd>",
+              "<kbd>Ctrl</kbd>+<kbd>0</kbd>", "href=\"Privacy.html\""})
+            QTest::newRow(text) << QString::fromUtf8(text);
+    }
+    void helpPage()
+    {
+        QFETCH(QString, text);
+        QVERIFY(QString::fromUtf8(TestSupport::readBytes(installedFolder() + u"/Help.html"_s)).contains(text));
     }
 
     // File managers offer the app for text files and start it with the chosen files.
@@ -110,7 +128,7 @@ private Q_SLOTS:
         QTest::newRow("name") << u"Name"_s << u"Nolt Nolt"_s;
         QTest::newRow("text files") << u"MimeType"_s << u"text/plain;"_s;
         QTest::newRow("files on the command line") << u"Exec"_s << u"noltnolt %F"_s;
-        QTest::newRow("icon") << u"Icon"_s << u"noltnolt"_s;
+        QTest::newRow("icon") << u"Icon"_s << QString::fromLatin1(AppResources::applicationId);
         QTest::newRow("application interface") << u"Implements"_s << u"org.freedesktop.Application;"_s;
     }
     void desktopEntry()
@@ -118,12 +136,14 @@ private Q_SLOTS:
         QFETCH(QString, key);
         QFETCH(QString, value);
         const QStringList lines =
-            QString::fromUtf8(TestSupport::readBytes(installedFolder() + u"/noltnolt.desktop"_s)).split(u'\n');
+            QString::fromUtf8(TestSupport::readBytes(installedFolder() + u'/' +
+                                                     QLatin1String(AppResources::applicationId) + u".desktop"_s))
+                .split(u'\n');
         QCOMPARE(lines.value(0), QStringLiteral("[Desktop Entry]"));
         const QStringList matches = lines.filter(QRegularExpression(QStringLiteral("^%1=").arg(key)));
         QCOMPARE(matches, QStringList{key + u'=' + value});
     }
 };
 
-QTEST_GUILESS_MAIN(TestAppResources)
+QTEST_MAIN(TestAppResources)
 #include "tst_appresources.moc"
