@@ -77,6 +77,7 @@ Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
     m_textView->setAccessibleName(QStringLiteral("Document text"));
     m_textView->setAccessibleDescription(QStringLiteral("Plain text. Changes save automatically."));
     // Laid out once: everything that shapes the layout comes before the text.
+    NoteWindowSetup::prepareTextView(frame, m_textView);
     m_textView->document()->setDocumentMargin(textPadding);
     m_textView->setText(text);
 
@@ -119,7 +120,7 @@ Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
             tools->extendContextMenu(menu, position);
     });
 
-    NoteWindowSetup::apply(frame, m_textView);
+    NoteWindowSetup::finishWindow(frame);
     updateWordCount();
     m_textView->setFocus();
 }

@@ -7,8 +7,11 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTextOption>
 
 namespace {
@@ -47,9 +50,49 @@ protected:
     }
 };
 
+// The plain-text layout gives every paragraph the document's one alignment. This one stands a paragraph that
+// starts with a right-to-left letter at the right, as its readers expect; the text itself is not touched.
+class ParagraphDirectionLayout : public QPlainTextDocumentLayout
+{
+public:
+    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+
+    // Every paragraph is laid out through here before it is drawn or hit.
+    QRectF blockBoundingRect(const QTextBlock &block) const override
+    {
+        const QRectF rect = QPlainTextDocumentLayout::blockBoundingRect(block);
+        QTextLayout *layout = block.layout();
+        QTextOption option = layout->textOption();
+        const Qt::Alignment wanted = block.text().isRightToLeft() ? Qt::AlignRight | Qt::AlignAbsolute : Qt::AlignLeft;
+        if (option.alignment() != wanted) {
+            option.setAlignment(wanted);
+            layout->setTextOption(option);
+        }
+        return rect;
+    }
+};
+
 } // namespace
 
-void NoteWindowSetup::apply(QWidget *window, QPlainTextEdit *textView)
+void NoteWindowSetup::prepareTextView(QWidget *window, QPlainTextEdit *textView)
+{
+    QTextDocument *document = textView->document();
+    // Each paragraph takes the direction of its first strong letter (cursor movement, punctuation), and its
+    // alignment from the layout above.
+    QTextOption option = document->defaultTextOption();
+    option.setTextDirection(Qt::LayoutDirectionAuto);
+    document->setDefaultTextOption(option);
+    const int cursorWidth = textView->cursorWidth();
+    document->setDocumentLayout(new ParagraphDirectionLayout(document));
+    // The view takes the new layout as its own; the caret width lives in the layout.
+    textView->setDocument(document);
+    textView->setCursorWidth(cursorWidth);
+
+    textView->installEventFilter(new AltKeyGuard(textView));
+    TextZoom::shared().attach(window, textView);
+}
+
+void NoteWindowSetup::finishWindow(QWidget *window)
 {
     static const bool factoryInstalled = (QAccessible::installFactory(noteWindowAccessible), true);
     Q_UNUSED(factoryInstalled);
@@ -62,12 +105,4 @@ void NoteWindowSetup::apply(QWidget *window, QPlainTextEdit *textView)
             clear->setToolTip(clear->text());
         }
     }
-
-    // Each paragraph takes the direction of its first strong letter; alignment follows it. The file is unchanged.
-    QTextOption option = textView->document()->defaultTextOption();
-    option.setTextDirection(Qt::LayoutDirectionAuto);
-    textView->document()->setDefaultTextOption(option);
-
-    textView->installEventFilter(new AltKeyGuard(textView));
-    TextZoom::shared().attach(window, textView);
 }

@@ -9,6 +9,9 @@ class QWidget;
 // text follows the shared zoom.
 namespace NoteWindowSetup {
 
-void apply(QWidget *window, QPlainTextEdit *textView);
+// Before the text is set: what shapes the layout (direction, alignment, the zoomed size), so it is laid out once.
+void prepareTextView(QWidget *window, QPlainTextEdit *textView);
+// Once the window holds all its widgets.
+void finishWindow(QWidget *window);
 
 } // namespace NoteWindowSetup

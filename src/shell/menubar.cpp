@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMenu>
+#include <QShortcut>
 #include <QWidget>
 
 namespace {
@@ -78,14 +79,11 @@ MenuBar::MenuBar(ActionDispatcher &dispatcher, QWidget *parent)
         addMenu(built);
     }
     // F10 opens the first menu, as in every Linux desktop's apps.
-    auto *openFirst = new QAction(this);
-    openFirst->setShortcut(Qt::Key_F10);
-    openFirst->setShortcutContext(Qt::WindowShortcut);
-    connect(openFirst, &QAction::triggered, this, [this] {
+    auto *openFirst = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(openFirst, &QShortcut::activated, this, [this] {
         if (!actions().isEmpty())
             setActiveAction(actions().constFirst());
     });
-    addAction(openFirst);
 }
 
 QMenu *MenuBar::findMenu(const QString &title) const

@@ -57,7 +57,7 @@ private Q_SLOTS:
         const int error = int(CommandLine::Action::Error);
         QTest::newRow("files") << QByteArrayList{"a.txt", "b c.txt"} << run << QStringList{"a.txt", "b c.txt"} << 0;
         QTest::newRow("help anywhere") << QByteArrayList{"a.txt", "--help"} << int(CommandLine::Action::Help)
-                                       << QStringList{} << 0;
+                                       << QStringList{"a.txt"} << 0;
         QTest::newRow("version") << QByteArrayList{"--version"} << int(CommandLine::Action::Version) << QStringList{}
                                  << 0;
         QTest::newRow("toolkit option is unknown") << QByteArrayList{"-reverse"} << error << QStringList{} << 0;

@@ -8,9 +8,11 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextLayout>
 
@@ -224,6 +226,7 @@ private Q_SLOTS:
         const int middle = view->viewport()->width() / 2;
         QString shown;
         for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next()) {
+            view->document()->documentLayout()->blockBoundingRect(block); // lays the paragraph out
             const QRectF line = block.layout()->lineAt(0).naturalTextRect();
             shown += line.left() > middle ? u'R' : u'L';
         }
