@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMetaMethod>
 #include <QWidget>
@@ -36,7 +37,13 @@ constexpr Renamed renamedActions[] = {
 ActionDispatcher::ActionDispatcher(QObject *parent)
     : QObject(parent)
 {
-    connect(qApp, &QApplication::focusChanged, this, &ActionDispatcher::updateAllItems);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
+        // Keyboard navigation of the menu bar (F10, Alt+letter) takes the focus; the commands are still meant for
+        // the widget that had it.
+        if (qobject_cast<QMenuBar *>(now) && old && old->window() == now->window())
+            m_beforeMenuBar = old;
+        updateAllItems();
+    });
 }
 
 ActionDispatcher::~ActionDispatcher() = default;
@@ -103,6 +110,8 @@ QList<QObject *> ActionDispatcher::responderChain() const
 {
     QList<QObject *> chain;
     QWidget *start = QApplication::focusWidget();
+    if (qobject_cast<QMenuBar *>(start) && m_beforeMenuBar && m_beforeMenuBar->window() == start->window())
+        start = m_beforeMenuBar;
     if (!start)
         start = QApplication::activeWindow();
     for (QWidget *widget = start; widget; widget = widget->parentWidget()) {

@@ -92,4 +92,5 @@ private:
     FailurePresenter m_failurePresenter;
     WindowResponders m_windowResponders;
     ItemValidator m_itemValidator;
+    QPointer<QWidget> m_beforeMenuBar;
 };
