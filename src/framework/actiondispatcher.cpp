@@ -37,11 +37,14 @@ constexpr Renamed renamedActions[] = {
 ActionDispatcher::ActionDispatcher(QObject *parent)
     : QObject(parent)
 {
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        // The focus passes through nothing while a menu pops up: the items keep their state meanwhile.
+        if (!now)
+            return;
         // Keyboard navigation of the menu bar (F10, Alt+letter) takes the focus; the commands are still meant for
         // the widget that had it.
-        if (qobject_cast<QMenuBar *>(now) && old && old->window() == now->window())
-            m_beforeMenuBar = old;
+        if (!qobject_cast<QMenuBar *>(now))
+            m_beforeMenuBar = now;
         updateAllItems();
     });
 }
