@@ -38,9 +38,11 @@ ActionDispatcher::ActionDispatcher(QObject *parent)
     : QObject(parent)
 {
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
-        // The focus passes through nothing while a menu pops up: the items keep their state meanwhile.
-        if (!now)
+        // The focus passes through nothing while a menu pops up: look again once it has settled.
+        if (!now) {
+            QMetaObject::invokeMethod(this, &ActionDispatcher::updateAllItems, Qt::QueuedConnection);
             return;
+        }
         // Keyboard navigation of the menu bar (F10, Alt+letter) takes the focus; the commands are still meant for
         // the widget that had it.
         if (!qobject_cast<QMenuBar *>(now))
