@@ -2,6 +2,7 @@
 
 #include "editor/findbar.h"
 #include "editor/notetextview.h"
+#include "editor/notewindowsetup.h"
 #include "editor/texttools.h"
 #include "editor/wordcounter.h"
 #include "framework/actiondispatcher.h"
@@ -99,6 +100,7 @@ Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
     connect(m_textView, &NoteTextView::textEdited, this, &Editor::textDidChange);
     connect(m_textView, &NoteTextView::loaded, this, &Editor::updateWordCount);
     frame->installEventFilter(this);
+    NoteWindowSetup::finishWindow(frame);
     updateWordCount();
     m_textView->setFocus();
 }
@@ -114,6 +116,7 @@ void Editor::setUpTextView(const QString &text)
     m_textView->setAccessibleName(tr("Document text"));
     m_textView->setAccessibleDescription(tr("Plain text. Changes save automatically."));
     // Laid out once: everything that shapes the layout comes before the text.
+    NoteWindowSetup::prepareTextView(window(), m_textView);
     m_textView->document()->setDocumentMargin(textPadding);
     m_textView->setText(text);
 }

@@ -27,7 +27,6 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeDatabase>
 #include <QPointer>
 #include <QScopedValueRollback>
 #include <QSessionManager>
@@ -39,21 +38,6 @@ namespace {
 
 constexpr char stateFolderName[] = "noltnolt";
 constexpr char spellingToggleAction[] = "toggleContinuousSpellChecking:";
-
-// Plain text and every kind of file that is plain text underneath (source code, logs, Markdown...).
-QString plainTextFilter()
-{
-    QStringList globs;
-    const QMimeDatabase mimes;
-    const QList<QMimeType> all = mimes.allMimeTypes();
-    for (const QMimeType &type : all) {
-        if (type.inherits(QStringLiteral("text/plain")))
-            globs.append(type.globPatterns());
-    }
-    globs.removeDuplicates();
-    globs.sort();
-    return AppDelegate::tr("Plain Text (%1)").arg(globs.join(u' '));
-}
 
 QList<DocumentController::DocumentType> documentTypes(const AppResources &resources)
 {
@@ -387,7 +371,9 @@ void AppDelegate::openDocument(QObject *sender)
     } else {
         QFileDialog dialog(QApplication::activeWindow());
         dialog.setFileMode(QFileDialog::ExistingFiles);
-        dialog.setNameFilter(plainTextFilter());
+        // By type, not by name: the desktop's dialog then offers every kind of plain text (source code, logs,
+        // Markdown...), and the note's bytes still decide on reading.
+        dialog.setMimeTypeFilters({QStringLiteral("text/plain"), QStringLiteral("application/octet-stream")});
         if (dialog.exec() != QDialog::Accepted)
             return;
         chosen = dialog.selectedUrls();

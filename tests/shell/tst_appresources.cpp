@@ -1,4 +1,5 @@
 #include "shell/appresources.h"
+#include "shell/singleinstance.h"
 #include "support/testsupport.h"
 
 #include <QCoreApplication>
@@ -66,9 +67,26 @@ private Q_SLOTS:
         QVERIFY(resources.pageUrl(QStringLiteral("Privacy")));
         QVERIFY(resources.infoWebUrl(QLatin1String(AppResources::websiteKey)));
         QVERIFY(resources.infoWebUrl(QLatin1String(AppResources::updateFeedKey)));
-        QVERIFY(QFile::exists(resources.folder() + QStringLiteral("/noltnolt.svg")));
+        // The icon draws even where no icon theme has it, in the About box too.
+        QVERIFY(!AppResources::applicationIcon(installedFolder()).pixmap(64).isNull());
+        QCOMPARE(QLatin1String(AppResources::applicationId), QLatin1String(SingleInstance::serviceName));
+    }
+
+    // The help page tells what no menu shows: F1, F10, the zoom keys, and the way to the privacy page.
+    void helpPage_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char *text :
+             {"<kbd>F1</kbd>", "<kbd>F10</kbd>", "<kbd>Ctrl</kbd>+<kbd>+</kbd>", "<kbd>Ctrl</kbd>+<kbd>-</kbd>",
+              "<kbd>Ctrl</kbd>+<kbd>0</kbd>", "href=\"Privacy.html\""})
+            QTest::newRow(text) << QString::fromUtf8(text);
+    }
+    void helpPage()
+    {
+        QFETCH(QString, text);
+        QVERIFY(QString::fromUtf8(TestSupport::readBytes(installedFolder() + u"/Help.html"_s)).contains(text));
     }
 };
 
-QTEST_GUILESS_MAIN(TestAppResources)
+QTEST_MAIN(TestAppResources)
 #include "tst_appresources.moc"

@@ -15,11 +15,20 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A plain HTTP/1.1 server on 127.0.0.1 that answers every request for the feed with one status and body.
+// A plain HTTP/1.1 server on 127.0.0.1 that answers every request for the feed with one status and body; or, as
+// a misbehaving server, with a body without end or with nothing at all.
 class FeedServer : public QObject
 {
 public:
-    FeedServer(int status, const QByteArray &body)
+    enum class Misbehaviour
+    {
+        None,
+        Endless,
+        Silent
+    };
+
+    FeedServer(int status, const QByteArray &body, Misbehaviour misbehaviour = Misbehaviour::None)
+        : m_misbehaviour(misbehaviour)
     {
         const QByteArray reason = status == 200 ? "OK" : "Not Found";
         m_response = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
@@ -37,16 +46,26 @@ private:
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
                 // Answer once the whole request head is in.
-                if (socket->peek(socket->bytesAvailable()).contains("\r\n\r\n")) {
-                    socket->write(m_response);
-                    socket->disconnectFromHost();
+                if (!socket->peek(socket->bytesAvailable()).contains("\r\n\r\n") ||
+                    m_misbehaviour == Misbehaviour::Silent)
+                    return;
+                socket->readAll();
+                if (m_misbehaviour == Misbehaviour::Endless) {
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/rss+xml\r\n\r\n<rss><channel>");
+                    // Another 64 KiB whenever the last went out, for as long as the client reads.
+                    connect(socket, &QTcpSocket::bytesWritten, socket,
+                            [socket] { socket->write(QByteArray(64 * 1024, ' ')); });
+                    return;
                 }
+                socket->write(m_response);
+                socket->disconnectFromHost();
             });
         }
     }
 
     QTcpServer m_server;
     QByteArray m_response;
+    Misbehaviour m_misbehaviour;
 };
 
 QByteArray item(const QByteArray &version, const QByteArray &extra = {})
@@ -162,6 +181,64 @@ private Q_SLOTS:
         QVERIFY(result && result->error);
         QCOMPARE(result->outcome, UpdateChecker::Outcome::Failed);
         QCOMPARE(result->error->code(), code);
+    }
+
+    // A server that sends without end, too much, or nothing gets a clear error, not the app's memory or patience.
+    void misbehavingServer_data()
+    {
+        QTest::addColumn<int>("misbehaviour");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("code");
+        using M = FeedServer::Misbehaviour;
+        QTest::newRow("endless body") << int(M::Endless) << QByteArray() << int(UpdateChecker::TooLarge);
+        QTest::newRow("declared larger than 1 MiB")
+            << int(M::None) << feed(QByteArray(UpdateChecker::maxFeedBytes + 1, ' ')) << int(UpdateChecker::TooLarge);
+        QTest::newRow("never answers") << int(M::Silent) << QByteArray() << int(UpdateChecker::TimedOut);
+    }
+    void misbehavingServer()
+    {
+        QFETCH(int, misbehaviour);
+        QFETCH(QByteArray, body);
+        QFETCH(int, code);
+        FeedServer server(200, body, FeedServer::Misbehaviour(misbehaviour));
+        UpdateChecker checker(server.url(), QStringLiteral("1.0.0"));
+        checker.setTimeout(500);
+        const auto result = run(checker);
+        QVERIFY(result && result->error);
+        QCOMPARE(result->error->code(), code);
+        QVERIFY2(result->error->description().contains(server.url().toDisplayString()),
+                 qPrintable(result->error->description()));
+    }
+
+    // Only web links leave the app: https always, http only from a feed that came over http.
+    void links_data()
+    {
+        QTest::addColumn<QString>("feedUrl");
+        QTest::addColumn<QByteArray>("extra");
+        QTest::addColumn<bool>("accepted");
+        const QString https = u"https://e.org/appcast.xml"_s;
+        QTest::newRow("https link") << https << QByteArray() << true;
+        QTest::newRow("refused: a desktop file") << https << QByteArray("<link>file:///tmp/x.desktop</link>") << false;
+        QTest::newRow("refused: http from an https feed")
+            << https << QByteArray("<link>http://e.org/d</link>") << false;
+        QTest::newRow("http from an http feed")
+            << u"http://e.org/a.xml"_s << QByteArray("<link>http://e.org/d</link>") << true;
+        QTest::newRow("refused: release notes elsewhere")
+            << https << QByteArray("<sparkle:releaseNotesLink>ftp://e.org/n</sparkle:releaseNotesLink>") << false;
+    }
+    void links()
+    {
+        QFETCH(QString, feedUrl);
+        QFETCH(QByteArray, extra);
+        QFETCH(bool, accepted);
+        // A second link element overrides the item's own.
+        QByteArray body = feed(item("1.2.0", extra));
+        if (extra.startsWith("<link>"))
+            body.replace("<link>https://noltnolt.quorbell.com/download/1.2.0</link>", "");
+        const auto result = UpdateChecker::evaluate(body, QUrl(feedUrl), QStringLiteral("1.0"));
+        QCOMPARE(result.outcome == UpdateChecker::Outcome::UpdateAvailable, accepted);
+        if (!accepted)
+            QCOMPARE(result.error->code(), int(UpdateChecker::UnsafeLink));
     }
 
     void promptTellsTheUser_data()
