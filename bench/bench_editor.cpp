@@ -1,5 +1,7 @@
 // Prints what typing and opening cost in big notes: our own work per keystroke (word count, change count,
-// save timer) at 1 MB and 20 MB, and the time to open a 20 MB note. Run by hand: build/bench/bench_editor
+// save timer) at 1 MB and 20 MB, the main thread's share of an autosave, the time to open a 20 MB note (first
+// screen, longest stall while the rest comes in), and opening and typing in a single line of 1 MB and 16 MB.
+// Run by hand: build/bench/bench_editor
 #include "editor/editor.h"
 #include "editor/notetextview.h"
 #include "editor/wordcounter.h"
@@ -96,7 +98,7 @@ void measureTyping(const QString &folder, qsizetype size)
     PlainTextDocument note;
     note.setFileUrl(QUrl::fromLocalFile(path));
     note.readFromUrl(note.fileUrl(), typeName);
-    note.makeWindowControllers();
+    note.addWindowController(new Editor(note.fileUrl(), note.text()));
     note.showWindows();
     QApplication::processEvents();
     auto *editor = qobject_cast<Editor *>(note.windowControllers().first());
@@ -127,12 +129,78 @@ void measureTyping(const QString &folder, qsizetype size)
     }
     editor->pendingSave()->stop();
 
+    // The main thread's share of an autosave: taking what the writer thread will encode and write.
+    std::vector<qint64> take;
+    for (int i = 0; i < 20; ++i) {
+        const qint64 start = clock.nsecsElapsed();
+        const auto task = note.dataTask(typeName);
+        take.push_back(clock.nsecsElapsed() - start);
+        if (i == 0 && task().size() < bytes.size())
+            std::abort();
+    }
+    std::printf("%6.1f MB  autosave, main thread's share: %.3f ms (encoding on the writer thread)\n",
+                double(bytes.size()) / 1e6, median(take));
+
     const double recountMs = median(recount);
     const double handlerMs = median(handler);
     std::printf("%6.1f MB  keystroke, our own work: %.4f ms (paragraph recount %.4f ms + edit handler %.4f ms); "
                 "whole keystroke with Qt's insert and layout %.3f ms\n",
                 double(bytes.size()) / 1e6, recountMs + handlerMs, recountMs, handlerMs, keystroke);
     std::fflush(stdout);
+    note.close();
+}
+
+// Runs the event loop until view has all of its note; the time that took and the longest turn of the loop.
+std::pair<double, double> untilLoaded(NoteTextView *view)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 longest = 0;
+    while (view->isLoading()) {
+        QApplication::processEvents();
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    }
+    QApplication::processEvents();
+    return {milliseconds(clock.nsecsElapsed()), milliseconds(longest)};
+}
+
+// A note of one line of words: open it, then type in its middle.
+void measureLongLine(const QString &folder, qsizetype size)
+{
+    const QString path = folder + QStringLiteral("/Long %1.txt").arg(size);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray("word ").repeated(size / 5)) != size)
+        std::abort();
+    file.close();
+    QElapsedTimer clock;
+    clock.start();
+    PlainTextDocument note;
+    note.setFileUrl(QUrl::fromLocalFile(path));
+    note.readFromUrl(note.fileUrl(), typeName);
+    note.makeWindowControllers();
+    note.showWindows();
+    QApplication::processEvents();
+    const double shown = milliseconds(clock.nsecsElapsed());
+    auto *view = qobject_cast<Editor *>(note.windowControllers().first())->textView();
+    const auto [loading, stall] = untilLoaded(view);
+    view->setSelectedRange({view->textLength() / 2, 0});
+    QApplication::processEvents();
+    std::vector<qint64> keys;
+    for (int i = 0; i < 50; ++i) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        const qint64 start = clock.nsecsElapsed();
+        QApplication::sendEvent(view, &press);
+        QApplication::processEvents(); // spelling, count and repaint of what changed
+        keys.push_back(clock.nsecsElapsed() - start);
+    }
+    std::printf("%6.1f MB single line: first screen %.0f ms, the rest %.0f ms (longest stall %.1f ms); keystroke with "
+                "spelling, count and repaint %.2f ms\n",
+                double(size) / 1e6, shown, loading, stall, median(keys));
+    std::fflush(stdout);
+    note.updateChangeCount(Document::ChangeType::Cleared);
     note.close();
 }
 
@@ -178,12 +246,16 @@ void measureOpening(const QString &folder, qsizetype size)
     note->readFromUrl(note->fileUrl(), typeName);
     const qint64 read = clock.nsecsElapsed();
     clock.restart();
-    note->makeWindowControllers();
+    note->addWindowController(new Editor(note->fileUrl(), note->text()));
     const qint64 build = clock.nsecsElapsed();
     clock.restart();
     note->showWindows();
     QApplication::processEvents();
     const qint64 show = clock.nsecsElapsed();
+    auto *view = qobject_cast<Editor *>(note->windowControllers().first())->textView();
+    const auto [loading, stall] = untilLoaded(view);
+    std::printf("%6.1f MB  after the first screen: rest loaded and counted in %.0f ms, longest stall %.1f ms\n",
+                double(bytes.size()) / 1e6, loading, stall);
     clock.restart();
     auto *editor = qobject_cast<Editor *>(note->windowControllers().first());
     const QString text = editor->textView()->text();
@@ -217,6 +289,8 @@ int main(int argc, char **argv)
     QTemporaryDir folder;
     if (!folder.isValid())
         return 1;
+    measureLongLine(folder.path(), 1'000'000);
+    measureLongLine(folder.path(), 16'000'000);
     measureTyping(folder.path(), 1'000'000);
     measureTyping(folder.path(), 20'000'000);
     measureOpening(folder.path(), 20'000'000);

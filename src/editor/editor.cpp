@@ -2,9 +2,10 @@
 
 #include "editor/findbar.h"
 #include "editor/notetextview.h"
+#include "editor/notewindowsetup.h"
 #include "editor/texttools.h"
-#include "framework/actiondispatcher.h"
 #include "editor/wordcounter.h"
+#include "framework/actiondispatcher.h"
 #include "storage/plaintextdocument.h"
 
 #include <QEvent>
@@ -12,6 +13,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QScreen>
 #include <QSettings>
 #include <QTextDocument>
@@ -43,6 +45,23 @@ QFont fixedFont(int pointSize)
     return font;
 }
 
+// Texts that differ only in how accented characters are composed are the same note.
+bool canonicallyEqual(const QString &a, const QString &b)
+{
+    if (a == b)
+        return true;
+    return a.normalized(QString::NormalizationForm_D) == b.normalized(QString::NormalizationForm_D);
+}
+
+QList<NoteTextView::Range> clamped(QList<NoteTextView::Range> ranges, qsizetype length)
+{
+    for (NoteTextView::Range &range : ranges) {
+        range.location = std::min(range.location, length);
+        range.length = std::min(range.length, length - range.location);
+    }
+    return ranges;
+}
+
 void centre(QWidget *window)
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
@@ -62,27 +81,52 @@ Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
     frame->setObjectName(QStringLiteral("QuorbellDocument"));
     frame->resize(windowSize);
     frame->setMinimumSize(minimumWindowSize);
-    frame->setWindowTitle(url.isEmpty() ? QStringLiteral("New Note") : windowTitle(url.fileName()));
+    frame->setWindowTitle(url.isEmpty() ? tr("New Note") : windowTitle(url.fileName()));
     if (url.isLocalFile())
         frame->setWindowFilePath(url.toLocalFile());
     centre(frame);
 
+    setUpTextView(text);
+    auto *textColumn = new QVBoxLayout(frame);
+    textColumn->setContentsMargins(0, 0, 0, 0);
+    textColumn->setSpacing(0);
+    textColumn->addWidget(m_textView, 1);
+    textColumn->addWidget(attachTextTools());
+    textColumn->addWidget(makeWordCountStrip());
+
+    m_wordCounter = new WordCounter(m_textView->document(), this);
+    // The counter may finish a recount after the edit signal; the label follows it either way.
+    connect(m_wordCounter, &WordCounter::totalChanged, this, &Editor::showWordCount);
+    connect(m_textView, &NoteTextView::textEdited, this, &Editor::textDidChange);
+    connect(m_textView, &NoteTextView::loaded, this, &Editor::updateWordCount);
+    frame->installEventFilter(this);
+    NoteWindowSetup::finishWindow(frame);
+    updateWordCount();
+    m_textView->setFocus();
+}
+
+void Editor::setUpTextView(const QString &text)
+{
     m_textView = new NoteTextView;
     m_textView->setFrameShape(QFrame::NoFrame);
     m_textView->setFont(fixedFont(textFontPointSize));
     m_textView->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_textView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_textView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_textView->setAccessibleName(QStringLiteral("Document text"));
-    m_textView->setAccessibleDescription(QStringLiteral("Plain text. Changes save automatically."));
+    m_textView->setAccessibleName(tr("Document text"));
+    m_textView->setAccessibleDescription(tr("Plain text. Changes save automatically."));
     // Laid out once: everything that shapes the layout comes before the text.
+    NoteWindowSetup::prepareTextView(window(), m_textView);
     m_textView->document()->setDocumentMargin(textPadding);
     m_textView->setText(text);
+}
 
+QWidget *Editor::makeWordCountStrip()
+{
     m_wordCountLabel = new QLabel(QStringLiteral("0"));
     m_wordCountLabel->setFont(fixedFont(labelFontPointSize));
     m_wordCountLabel->setAlignment(Qt::AlignRight | Qt::AlignBottom);
-    m_wordCountLabel->setAccessibleName(QStringLiteral("Word count"));
+    m_wordCountLabel->setAccessibleName(tr("Word count"));
     QPalette palette = m_wordCountLabel->palette();
     palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
     m_wordCountLabel->setPalette(palette);
@@ -92,40 +136,28 @@ Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
     auto *stripLayout = new QHBoxLayout(strip);
     stripLayout->setContentsMargins(labelSideMargin, 0, labelSideMargin, labelBottomMargin);
     stripLayout->addWidget(m_wordCountLabel, 1, Qt::AlignBottom);
+    return strip;
+}
 
-    m_textColumn = new QVBoxLayout(frame);
-    m_textColumn->setContentsMargins(0, 0, 0, 0);
-    m_textColumn->setSpacing(0);
-    m_textColumn->addWidget(m_textView, 1);
-    m_textColumn->addWidget(strip);
-
-    m_wordCounter = new WordCounter(m_textView->document(), this);
-    // The counter may finish a recount after the edit signal; the label follows it either way.
-    connect(m_wordCounter, &WordCounter::totalChanged, this, &Editor::showWordCount);
-    connect(m_textView, &NoteTextView::textEdited, this, &Editor::textDidChange);
-    frame->installEventFilter(this);
-
+QWidget *Editor::attachTextTools()
+{
     // Find, spelling and case tools answer the menu's actions before the text view itself, and for the window
     // when the focus is in the find bar.
     auto *findBar = new FindBar(m_textView);
-    setFindBar(findBar);
-    auto *tools = new TextTools(m_textView, findBar);
-    setSpellChecker(tools);
+    auto *tools = new TextTools(m_textView, findBar, this);
     ActionDispatcher::setHelperResponder(m_textView, tools);
-    ActionDispatcher::setHelperResponder(frame, tools);
+    ActionDispatcher::setHelperResponder(window(), tools);
     m_textView->setContextMenuExtender([tools = QPointer<TextTools>(tools)](QMenu *menu, const QPoint &position) {
         if (tools)
             tools->extendContextMenu(menu, position);
     });
-
-    updateWordCount();
-    m_textView->setFocus();
+    return findBar;
 }
 
 Editor::~Editor()
 {
     if (PlainTextDocument *note = textDocument())
-        note->editorWillClose(this);
+        note->presenterWillClose(*this);
     releaseFrameName();
 }
 
@@ -156,7 +188,8 @@ void Editor::updateWordCount()
 
 void Editor::showWordCount(int total)
 {
-    const QString count = QString::number(total);
+    // A big note is still coming into the view: its count is not known yet.
+    const QString count = m_textView->isLoading() ? tr("…") : QString::number(total);
     m_wordCountLabel->setText(count);
     m_wordCountLabel->setAccessibleDescription(count);
 }
@@ -168,6 +201,26 @@ QString Editor::windowTitle(const QString &documentDisplayName) const
     if (dot <= 0)
         return documentDisplayName;
     return documentDisplayName.left(dot);
+}
+
+QString Editor::presentedText() const
+{
+    return m_textView->text();
+}
+
+std::function<QString()> Editor::presentedTextSnapshot() const
+{
+    return [snapshot = m_textView->snapshot()] { return snapshot.text(); };
+}
+
+void Editor::presentText(const QString &text)
+{
+    if (canonicallyEqual(m_textView->text(), text))
+        return;
+    const QList<NoteTextView::Range> ranges = clamped(m_textView->selectedRanges(), text.size());
+    m_textView->setText(text);
+    m_textView->setSelectedRanges(ranges);
+    updateWordCount();
 }
 
 void Editor::textDidChange()
@@ -252,34 +305,6 @@ void Editor::autosaveFinished(const std::optional<Error> &error)
     }
     m_retryDelayMs = m_retryDelayMs == 0 ? firstRetryMs : std::min(m_retryDelayMs * 2, mostRetryMs);
     m_retrySave->start(m_retryDelayMs);
-}
-
-void Editor::setFindBar(QWidget *findBar)
-{
-    if (m_findBar)
-        delete m_findBar;
-    m_findBar = findBar;
-    if (findBar)
-        m_textColumn->insertWidget(m_textColumn->indexOf(m_textView) + 1, findBar);
-}
-
-QWidget *Editor::findBar() const
-{
-    return m_findBar;
-}
-
-void Editor::setSpellChecker(QObject *spellChecker)
-{
-    if (m_spellChecker)
-        delete m_spellChecker;
-    m_spellChecker = spellChecker;
-    if (spellChecker)
-        spellChecker->setParent(this);
-}
-
-QObject *Editor::spellChecker() const
-{
-    return m_spellChecker;
 }
 
 bool Editor::eventFilter(QObject *watched, QEvent *event)

@@ -2,8 +2,8 @@
 
 #include "framework/error.h"
 #include "framework/windowcontroller.h"
+#include "storage/textpresenter.h"
 
-#include <QPointer>
 #include <QUrl>
 
 #include <optional>
@@ -12,14 +12,14 @@ class NoteTextView;
 class PlainTextDocument;
 class QLabel;
 class QTimer;
-class QVBoxLayout;
 class WordCounter;
 
 // The window of one open note: its text view above a strip with the live word count. Writes the note back
 // 0.3 s after the last edit.
-class Editor : public WindowController
+class Editor : public WindowController, public TextPresenter
 {
     Q_OBJECT
+    Q_INTERFACES(TextPresenter)
 
 public:
     static constexpr int saveDelayMs = 300;
@@ -40,16 +40,15 @@ public:
 
     void updateWordCount();
     QString windowTitle(const QString &documentDisplayName) const override;
+    QString presentedText() const override;
+    std::function<QString()> presentedTextSnapshot() const override;
+    // Leaves selection, undo history and count alone when nothing really changed.
+    void presentText(const QString &text) override;
 
     // The user's edit: recount, mark the note changed and restart the save timer.
     void textDidChange();
     // The one save timer of the note: a write 0.3 s after the last edit of a burst.
     void scheduleSave() override;
-
-    void setFindBar(QWidget *findBar);
-    QWidget *findBar() const;
-    void setSpellChecker(QObject *spellChecker);
-    QObject *spellChecker() const;
 
 Q_SIGNALS:
     void autosaveRequested();
@@ -58,6 +57,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void setUpTextView(const QString &text);
+    QWidget *makeWordCountStrip();
+    // Returns the find bar, which goes under the text.
+    QWidget *attachTextTools();
     void showWordCount(int total);
     void autosavePendingEdit();
     void autosaveFinished(const std::optional<Error> &error);
@@ -73,8 +76,5 @@ private:
     QTimer *m_retrySave = nullptr;
     int m_retryDelayMs = 0;
     std::optional<Error> m_shownFailure;
-    QVBoxLayout *m_textColumn = nullptr;
-    QPointer<QWidget> m_findBar;
-    QPointer<QObject> m_spellChecker;
     bool m_shownOnce = false;
 };

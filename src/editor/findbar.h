@@ -2,10 +2,10 @@
 
 #include <QList>
 #include <QPointer>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QWidget>
 
+class MatchCounter;
+class MatchHighlighter;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -13,6 +13,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 class QToolButton;
+class TextSearch;
 
 // The find bar under a note's text: a search field with previous/next, the match count, a case option and
 // "Done"; in replace mode a replace field with "Replace" and "All". Searching is incremental and never blocks
@@ -68,33 +69,27 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    struct Scan
-    {
-        QTextBlock block;
-        QTextBlock stopBlock;
-        bool wrapped = false;
-        bool selectFirst = false;
-        qsizetype origin = 0;
-        QList<qsizetype> head;
-        QList<qsizetype> tail;
-    };
-
+    void makeRows();
+    void connectControls();
+    void followTextView();
+    void showBar(bool replaceMode);
     void searchEdited();
     void restartCount(bool selectFirst);
-    void scanSlice();
-    void finishScan();
+    void selectFirstMatch(qsizetype position);
+    void takeCount(const QList<qsizetype> &matches);
     void highlightVisible();
     void scheduleHighlight();
     void updateCountLabel();
-    void setReplaceMode(bool on);
     void documentChanged();
     Qt::CaseSensitivity caseSensitivity() const;
     bool selectionIsMatch() const;
     void selectMatch(qsizetype position);
-    // Direct search along the blocks, wrapping around; -1 when there is no match.
+    // Selects a match found by a search, or says there is none (-1); false then.
+    bool selectFound(qsizetype position);
+    TextSearch search() const;
+    // From the counted matches when there are, else along the blocks; wraps around; -1 when there is no match.
     qsizetype searchForward(qsizetype from) const;
     qsizetype searchBackward(qsizetype before) const;
-    QList<qsizetype> allMatches() const;
 
     QPointer<QPlainTextEdit> m_textView;
     QLineEdit *m_searchField = nullptr;
@@ -107,16 +102,17 @@ private:
     QLineEdit *m_replaceField = nullptr;
     QPushButton *m_replaceButton = nullptr;
     QPushButton *m_replaceAllButton = nullptr;
-    QTimer *m_sliceTimer = nullptr;
-    QTimer *m_highlightTimer = nullptr;
+    MatchCounter *m_counter = nullptr;
+    MatchHighlighter *m_highlighter = nullptr;
     QTimer *m_recountTimer = nullptr;
 
-    Scan m_scan;
+    // A count is under way or waits for a pause in typing.
     bool m_counting = false;
+    // The search was edited: its first match from the caret on gets selected as the count finds it.
+    bool m_selectFirst = false;
     bool m_countValid = false;
     bool m_editing = false;
     bool m_selecting = false;
-    bool m_highlighting = false;
     int m_revision = 0;
     QList<qsizetype> m_matches;
 };

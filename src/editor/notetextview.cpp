@@ -1,6 +1,7 @@
 #include "editor/notetextview.h"
 
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -14,64 +15,27 @@
 #include <QTextDocument>
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <memory>
-#include <array>
-#include <vector>
 
 namespace {
 
-// Character format property of a paragraph break holding the note's ending there; absent means the note's default
-// ending. It rides on the break character itself, so deleting, undoing and redoing carry it exactly.
-constexpr int endingProperty = QTextFormat::UserProperty + 0x2029;
-constexpr char16_t paragraphBreak = 0x2029;
 constexpr int caretWidth = 2;
 constexpr qreal textMargin = 5;
-constexpr int endingKinds = 6;
+// A big note shows this much at once, more than a screen; the rest follows in parts, as much as fits in the slice
+// of time each turn of the event loop gives it.
+constexpr qsizetype firstPart = 64 * 1024;
+constexpr qsizetype laterPart = 32 * 1024;
+constexpr int loadSliceMs = 15;
 
-// The ending that starts at text[i] and its length in UTF-16 units, or length 0 when there is none. These are
-// exactly the characters the text document turns into a paragraph break.
-struct Break
-{
-    NoteTextView::LineEnding ending = NoteTextView::LineEnding::Lf;
-    int length = 0;
-};
-
-inline Break breakAt(const QChar *text, qsizetype size, qsizetype i)
-{
-    using E = NoteTextView::LineEnding;
-    const char16_t c = text[i].unicode();
-    if (c > u'\r' && c < paragraphBreak)
-        return {};
-    switch (c) {
-    case u'\n':
-        return {E::Lf, 1};
-    case u'\r':
-        if (i + 1 < size && text[i + 1] == u'\n')
-            return {E::CrLf, 2};
-        return {E::Cr, 1};
-    case paragraphBreak:
-        return {E::ParagraphSeparator, 1};
-    case 0xFDD0:
-        return {E::Fdd0, 1};
-    case 0xFDD1:
-        return {E::Fdd1, 1};
-    default:
-        return {};
-    }
-}
-
-QStringView endingText(NoteTextView::LineEnding ending)
-{
-    static constexpr char16_t texts[endingKinds][3] = {u"\n", u"\r\n", u"\r", u"\u2029", u"\uFDD0", u"\uFDD1"};
-    return QStringView(texts[int(ending)]);
-}
+using LineEndings::Break;
+using LineEndings::breakAt;
 
 } // namespace
 
 NoteTextView::NoteTextView(QWidget *parent)
     : QPlainTextEdit(parent)
+    , m_breaks(document())
 {
     setFrameShape(QFrame::NoFrame);
     setUndoRedoEnabled(true);
@@ -82,6 +46,8 @@ NoteTextView::NoteTextView(QWidget *parent)
     setCursorWidth(0);
 
     connect(document(), &QTextDocument::contentsChange, this, &NoteTextView::onContentsChange);
+    m_loadTimer.setInterval(0);
+    connect(&m_loadTimer, &QTimer::timeout, this, &NoteTextView::loadMore);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &NoteTextView::restartCaretBlink);
     connect(&m_caretBlink, &QTimer::timeout, this, &NoteTextView::toggleCaret);
 }
@@ -95,66 +61,120 @@ QColor NoteTextView::caretColor()
 
 QString NoteTextView::text() const
 {
-    return withEndings(document()->toRawText(), document()->begin());
+    QString note = m_breaks.withEndings(document()->toRawText(), document()->begin());
+    if (isLoading())
+        note.append(QStringView(m_pending).sliced(m_pendingFrom));
+    return note;
 }
 
 void NoteTextView::setText(const QString &text)
 {
-    // The ending before each paragraph after the first, as the text document will split the text.
-    std::vector<LineEnding> endings;
-    std::array<qsizetype, endingKinds> counts{};
-    const QChar *chars = text.constData();
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const Break b = breakAt(chars, size, i);
-        if (b.length == 0)
-            continue;
-        endings.push_back(b.ending);
-        ++counts[int(b.ending)];
-        i += b.length - 1;
-    }
-    const auto most = std::max_element(counts.begin(), counts.end());
-    const auto defaultEnding = LineEnding(most - counts.begin());
-
+    m_loadTimer.stop();
     const QScopedValueRollback settingText(m_settingText, true);
-    m_defaultEnding = defaultEnding;
-    m_mixedEndings = false;
+    m_breaks.defaultEnding = LineEndings::mostCommon(text);
+    m_breaks.mixedEndings = false;
     // Qt gives the new text the caret's character format, which may carry an ending of the old text.
     setTextCursor(QTextCursor(document()));
     setCurrentCharFormat(QTextCharFormat());
-    setPlainText(text);
-    if (qsizetype(endings.size()) != *most) {
-        // Formatting with undo off keeps the history empty, as after any new text.
+    const LineEndings::Piece first = LineEndings::piece(text, 0, firstPart);
+    setPlainText(first.shown);
+    markEndings(document()->begin(), first.endings);
+    m_mirror.reset(document()->toRawText());
+    m_pending = first.end < text.size() ? text : QString();
+    m_pendingFrom = first.end;
+    if (isLoading())
+        m_loadTimer.start();
+}
+
+void NoteTextView::finishLoading()
+{
+    while (isLoading())
+        loadPart(std::numeric_limits<qsizetype>::max());
+}
+
+void NoteTextView::loadMore()
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (isLoading() && clock.elapsed() < loadSliceMs)
+        loadPart(laterPart);
+}
+
+void NoteTextView::loadPart(qsizetype budget)
+{
+    const LineEndings::Piece part = LineEndings::piece(m_pending, m_pendingFrom, budget);
+    {
+        const QScopedValueRollback settingText(m_settingText, true);
+        // Loading is no edit of the user's: nothing to undo. Edits wait for the load to end (finishLoading), so
+        // there is no history here yet to lose.
         QTextDocument *doc = document();
         const bool undo = doc->isUndoRedoEnabled();
         doc->setUndoRedoEnabled(false);
         QTextCursor cursor(doc);
-        cursor.beginEditBlock();
-        QTextBlock block = doc->begin();
-        for (const LineEnding ending : endings) {
-            block = block.next();
-            if (ending == defaultEnding)
-                continue;
-            cursor.setPosition(block.position() - 1);
-            cursor.setPosition(block.position(), QTextCursor::KeepAnchor);
-            cursor.setCharFormat(breakFormat(QTextCharFormat(), ending));
-        }
-        cursor.endEditBlock();
+        cursor.movePosition(QTextCursor::End);
+        const QTextBlock start = cursor.block();
+        cursor.setCharFormat(QTextCharFormat());
+        cursor.insertText(part.shown);
+        markEndings(start, part.endings);
         doc->setUndoRedoEnabled(undo);
     }
+    m_pendingFrom = part.end;
+    if (m_pendingFrom < m_pending.size())
+        return;
+    m_pending = QString();
+    m_pendingFrom = 0;
+    m_loadTimer.stop();
+    Q_EMIT loaded();
+}
+
+void NoteTextView::markEndings(QTextBlock block, const std::vector<LineEnding> &endings)
+{
+    if (std::all_of(endings.begin(), endings.end(), [this](LineEnding e) { return e == m_breaks.defaultEnding; }))
+        return;
+    // Formatting with undo off keeps the history empty, as after any new text.
+    QTextDocument *doc = document();
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    for (const LineEnding ending : endings) {
+        block = block.next();
+        if (ending == m_breaks.defaultEnding)
+            continue;
+        cursor.setPosition(block.position() - 1);
+        cursor.setPosition(block.position(), QTextCursor::KeepAnchor);
+        cursor.setCharFormat(m_breaks.breakFormat(QTextCharFormat(), ending));
+    }
+    cursor.endEditBlock();
+    doc->setUndoRedoEnabled(undo);
 }
 
 qsizetype NoteTextView::textLength() const
 {
-    const QTextDocument *doc = document();
-    const qsizetype chars = doc->characterCount() - 1;
-    if (!m_mixedEndings)
-        return chars + (m_defaultEnding == LineEnding::CrLf ? doc->blockCount() - 1 : 0);
-    const QList<signed char> endings = endingsByFormat();
-    qsizetype crlfs = 0;
-    for (QTextBlock block = doc->begin().next(); block.isValid(); block = block.next())
-        crlfs += endingBefore(block, endings) == LineEnding::CrLf;
-    return chars + crlfs;
+    return m_breaks.length(isLoading() ? m_pending.size() - m_pendingFrom : 0);
+}
+
+NoteTextView::Snapshot NoteTextView::snapshot() const
+{
+    Snapshot snapshot;
+    snapshot.pieces = m_mirror.pieces();
+    snapshot.defaultEnding = m_breaks.defaultEnding;
+    snapshot.mixedEndings = m_breaks.mixedEndings;
+    if (m_breaks.mixedEndings)
+        snapshot.endings = m_breaks.breakEndings(document()->begin(), document()->blockCount() - 1);
+    if (isLoading()) {
+        snapshot.pending = m_pending;
+        snapshot.pendingFrom = m_pendingFrom;
+    }
+    return snapshot;
+}
+
+QString NoteTextView::Snapshot::text() const
+{
+    QString note = LineEndings::noteText(TextMirror::join(pieces), defaultEnding, mixedEndings ? &endings : nullptr);
+    if (!pending.isEmpty())
+        note.append(QStringView(pending).sliced(pendingFrom));
+    return note;
 }
 
 QList<NoteTextView::Range> NoteTextView::selectedRanges() const
@@ -172,7 +192,7 @@ void NoteTextView::setSelectedRanges(const QList<Range> &ranges)
 NoteTextView::Range NoteTextView::selectedRange() const
 {
     const QTextCursor cursor = textCursor();
-    const auto [start, end] = noteFromDocument(cursor.selectionStart(), cursor.selectionEnd());
+    const auto [start, end] = m_breaks.noteFromDocument(cursor.selectionStart(), cursor.selectionEnd());
     return {start, end - start};
 }
 
@@ -181,7 +201,7 @@ void NoteTextView::setSelectedRange(Range range)
     // Mapping clamps past the end, so a range reaching beyond the text ends where the text does.
     const qsizetype location = std::max<qsizetype>(range.location, 0);
     const qsizetype length = std::clamp<qsizetype>(range.length, 0, std::numeric_limits<qsizetype>::max() - location);
-    const auto [start, end] = documentFromNote(location, location + length);
+    const auto [start, end] = m_breaks.documentFromNote(location, location + length);
     QTextCursor cursor(document());
     cursor.setPosition(start);
     cursor.setPosition(end, QTextCursor::KeepAnchor);
@@ -211,7 +231,7 @@ QMimeData *NoteTextView::createMimeDataFromSelection() const
 {
     const QTextCursor cursor = textCursor();
     auto *mime = new QMimeData;
-    mime->setText(withEndings(cursor.selectedText(), document()->findBlock(cursor.selectionStart())));
+    mime->setText(m_breaks.withEndings(cursor.selectedText(), document()->findBlock(cursor.selectionStart())));
     return mime;
 }
 
@@ -220,6 +240,7 @@ void NoteTextView::insertFromMimeData(const QMimeData *source)
     // Only the plain text of rich content: a note holds characters, never formatting.
     if (!source || !source->hasText() || isReadOnly())
         return;
+    finishLoading();
     const QString text = source->text();
     if (text.isEmpty())
         return;
@@ -231,18 +252,53 @@ void NoteTextView::insertFromMimeData(const QMimeData *source)
 
 void NoteTextView::keyPressEvent(QKeyEvent *event)
 {
+    finishLoading();
+    if (!isReadOnly() && m_breaks.mixedEndings &&
+        ((event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier) && deleteAcrossCut(false)) ||
+         (event->matches(QKeySequence::Delete) && deleteAcrossCut(true)))) {
+        event->accept();
+        return;
+    }
     // A new line gets the note's ending. Shift+Return too: Qt would insert a line separator, which the note
     // would then keep as an unusual character.
     if (!isReadOnly() &&
         (event->matches(QKeySequence::InsertParagraphSeparator) || event->matches(QKeySequence::InsertLineSeparator))) {
         QTextCursor cursor = textCursor();
-        cursor.insertBlock(cursor.blockFormat(), breakFormat(cursor.charFormat(), m_defaultEnding));
+        cursor.insertBlock(cursor.blockFormat(), m_breaks.breakFormat(cursor.charFormat(), m_breaks.defaultEnding));
         setTextCursor(cursor);
         ensureCursorVisible();
         event->accept();
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+void NoteTextView::inputMethodEvent(QInputMethodEvent *event)
+{
+    finishLoading();
+    QPlainTextEdit::inputMethodEvent(event);
+}
+
+bool NoteTextView::deleteAcrossCut(bool forward)
+{
+    QTextCursor cursor = textCursor();
+    const QTextBlock block = cursor.block();
+    const QTextBlock after = forward ? block.next() : block;
+    if (cursor.hasSelection() || !after.isValid() || after == document()->begin() ||
+        (forward ? !cursor.atBlockEnd() : !cursor.atBlockStart()) ||
+        m_breaks.endingBefore(after, m_breaks.endingsByFormat()) != LineEnding::Wrap)
+        return false;
+    cursor.beginEditBlock();
+    if (forward) {
+        cursor.deleteChar();
+        cursor.deleteChar();
+    } else {
+        cursor.deletePreviousChar();
+        cursor.deletePreviousChar();
+    }
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    return true;
 }
 
 void NoteTextView::paintEvent(QPaintEvent *event)
@@ -267,185 +323,53 @@ void NoteTextView::focusOutEvent(QFocusEvent *event)
     updateCaret();
 }
 
-void NoteTextView::onContentsChange(int, int charsRemoved, int charsAdded)
+void NoteTextView::onContentsChange(int position, int charsRemoved, int charsAdded)
 {
+    followInMirror(position, charsAdded);
     if (m_settingText || (charsRemoved == 0 && charsAdded == 0))
         return;
     Q_EMIT textEdited();
 }
 
-void NoteTextView::insertNoteText(QTextCursor &cursor, QStringView text)
+void NoteTextView::followInMirror(int position, int charsAdded)
 {
-    // One edit block: one undo step and one change signal for the whole insertion.
+    // Qt counts the document's closing paragraph break into some changes (a new whole text): the sizes before
+    // and after say how much really went.
+    QTextDocument *doc = document();
+    const qsizetype size = doc->characterCount() - 1;
+    const qsizetype added = std::clamp<qsizetype>(charsAdded, 0, std::max<qsizetype>(size - position, 0));
+    const qsizetype removed = m_mirror.size() + added - size;
+    QTextCursor cursor(doc);
+    cursor.setPosition(position);
+    cursor.setPosition(int(position + added), QTextCursor::KeepAnchor);
+    if (!m_mirror.replace(position, removed, cursor.selectedText()))
+        m_mirror.reset(doc->toRawText());
+}
+
+void NoteTextView::insertNoteText(QTextCursor &cursor, const QString &text)
+{
+    // One edit block: one undo step and one change signal for the whole insertion. A long line is cut as when
+    // a note is opened.
+    const LineEndings::Piece piece = LineEndings::piece(text, 0, std::numeric_limits<qsizetype>::max());
     cursor.beginEditBlock();
     cursor.removeSelectedText();
-    const QChar *chars = text.data();
-    const qsizetype size = text.size();
+    const QChar *chars = piece.shown.constData();
+    const qsizetype size = piece.shown.size();
     qsizetype from = 0;
+    std::size_t n = 0;
     for (qsizetype i = 0; i < size; ++i) {
         const Break b = breakAt(chars, size, i);
         if (b.length == 0)
             continue;
         if (i > from)
-            cursor.insertText(text.sliced(from, i - from).toString());
-        cursor.insertBlock(cursor.blockFormat(), breakFormat(cursor.charFormat(), b.ending));
+            cursor.insertText(piece.shown.sliced(from, i - from));
+        cursor.insertBlock(cursor.blockFormat(), m_breaks.breakFormat(cursor.charFormat(), piece.endings.at(n++)));
         i += b.length - 1;
         from = i + 1;
     }
     if (from < size)
-        cursor.insertText(text.sliced(from).toString());
+        cursor.insertText(piece.shown.sliced(from));
     cursor.endEditBlock();
-}
-
-QTextCharFormat NoteTextView::breakFormat(QTextCharFormat format, LineEnding ending)
-{
-    if (ending == m_defaultEnding) {
-        format.clearProperty(endingProperty);
-    } else {
-        format.setProperty(endingProperty, int(ending));
-        m_mixedEndings = true;
-    }
-    return format;
-}
-
-QList<signed char> NoteTextView::endingsByFormat() const
-{
-    const QList<QTextFormat> formats = document()->allFormats();
-    QList<signed char> endings(formats.size(), -1);
-    for (qsizetype i = 0; i < formats.size(); ++i) {
-        const QVariant value = formats.at(i).property(endingProperty);
-        if (value.isValid())
-            endings[i] = static_cast<signed char>(value.toInt());
-    }
-    return endings;
-}
-
-NoteTextView::LineEnding NoteTextView::endingBefore(const QTextBlock &block, const QList<signed char> &endings) const
-{
-    // The character format of a block is that of the break before it.
-    const int index = block.charFormatIndex();
-    if (index >= 0 && index < endings.size() && endings.at(index) >= 0)
-        return LineEnding(endings.at(index));
-    return m_defaultEnding;
-}
-
-QString NoteTextView::withEndings(QString raw, QTextBlock block) const
-{
-    const QStringView view(raw);
-    if (!m_mixedEndings) {
-        const QStringView ending = endingText(m_defaultEnding);
-        if (ending.size() == 1) {
-            if (m_defaultEnding != LineEnding::ParagraphSeparator)
-                raw.replace(QChar(paragraphBreak), ending.front());
-            return raw;
-        }
-        // CRLF: grow the string where it lies and spread the text out from the back. Writing a second copy of a
-        // big note costs more in fresh memory than the whole spreading does.
-        const qsizetype breaks = view.count(QChar(paragraphBreak));
-        if (breaks == 0)
-            return raw;
-        const qsizetype size = raw.size();
-        raw.resize(size + breaks);
-        QChar *data = raw.data();
-        qsizetype end = size;
-        qsizetype out = size + breaks;
-        for (qsizetype at; end > 0 && (at = QStringView(data, end).lastIndexOf(QChar(paragraphBreak))) >= 0; end = at) {
-            out -= end - (at + 1);
-            std::memmove(data + out, data + at + 1, (end - (at + 1)) * sizeof(QChar));
-            data[--out] = u'\n';
-            data[--out] = u'\r';
-        }
-        return raw;
-    }
-    const QList<signed char> endings = endingsByFormat();
-    QString note;
-    note.reserve(raw.size() + raw.size() / 32);
-    qsizetype from = 0;
-    for (qsizetype at; (at = view.indexOf(QChar(paragraphBreak), from)) >= 0; from = at + 1) {
-        note.append(view.sliced(from, at - from));
-        block = block.next();
-        note.append(endingText(endingBefore(block, endings)));
-    }
-    note.append(view.sliced(from));
-    return note;
-}
-
-NoteTextView::NotePositions NoteTextView::noteFromDocument(int first, int second) const
-{
-    const QTextDocument *doc = document();
-    if (!m_mixedEndings) {
-        if (m_defaultEnding != LineEnding::CrLf)
-            return {first, second};
-        return {first + doc->findBlock(first).blockNumber(), second + doc->findBlock(second).blockNumber()};
-    }
-    // One pass over the paragraphs, counting the CRLFs before each position.
-    const QList<signed char> endings = endingsByFormat();
-    const std::array<int, 2> positions{first, second};
-    NotePositions note{};
-    std::size_t resolved = 0;
-    qsizetype crlfs = 0;
-    int blockStart = 0;
-    for (QTextBlock block = doc->begin();;) {
-        const QTextBlock next = block.next();
-        const int nextStart = blockStart + block.length();
-        while (resolved < positions.size() && (!next.isValid() || positions[resolved] < nextStart)) {
-            note[resolved] = positions[resolved] + crlfs;
-            ++resolved;
-        }
-        if (resolved == positions.size())
-            return note;
-        crlfs += endingBefore(next, endings) == LineEnding::CrLf;
-        blockStart = nextStart;
-        block = next;
-    }
-}
-
-NoteTextView::DocumentPositions NoteTextView::documentFromNote(qsizetype first, qsizetype second) const
-{
-    // Positions past the end go to the end; a position between CR and LF goes before the break.
-    const QTextDocument *doc = document();
-    const int last = doc->characterCount() - 1;
-    if (!m_mixedEndings && m_defaultEnding != LineEnding::CrLf)
-        return {int(std::min<qsizetype>(first, last)), int(std::min<qsizetype>(second, last))};
-    if (!m_mixedEndings) {
-        // Every break is CRLF: paragraph n starts n units later in the note than in the document.
-        const auto map = [doc](qsizetype position) {
-            int low = 0;
-            int high = doc->blockCount() - 1;
-            while (low < high) {
-                const int middle = (low + high + 1) / 2;
-                if (doc->findBlockByNumber(middle).position() + middle <= position)
-                    low = middle;
-                else
-                    high = middle - 1;
-            }
-            const QTextBlock block = doc->findBlockByNumber(low);
-            return block.position() + int(std::min<qsizetype>(position - block.position() - low, block.length() - 1));
-        };
-        return {map(first), map(second)};
-    }
-    const QList<signed char> endings = endingsByFormat();
-    const std::array<qsizetype, 2> positions{first, second};
-    DocumentPositions result{};
-    std::size_t resolved = 0;
-    qsizetype noteStart = 0;
-    int blockStart = 0;
-    for (QTextBlock block = doc->begin();;) {
-        const QTextBlock next = block.next();
-        const qsizetype textLength = block.length() - 1;
-        const qsizetype nextStart = next.isValid()
-                                        ? noteStart + textLength + endingText(endingBefore(next, endings)).size()
-                                        : std::numeric_limits<qsizetype>::max();
-        while (resolved < positions.size() && positions[resolved] < nextStart) {
-            result[resolved] = blockStart + int(std::min(positions[resolved] - noteStart, textLength));
-            ++resolved;
-        }
-        if (resolved == positions.size())
-            return result;
-        noteStart = nextStart;
-        blockStart += block.length();
-        block = next;
-    }
 }
 
 void NoteTextView::restartCaretBlink()

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "editor/breakmap.h"
+#include "editor/lineendings.h"
+#include "editor/textmirror.h"
+
 #include <QColor>
 #include <QPlainTextEdit>
-
-#include <functional>
 #include <QRect>
 #include <QTimer>
 
 #include <array>
+#include <functional>
+#include <vector>
 
 class QTextBlock;
 
@@ -18,6 +22,10 @@ class QTextBlock;
 // The text document holds every line break as one paragraph break; the note's ending there (LF, CRLF, CR, U+2029)
 // rides on the break's character format, so deleting, undo and redo keep it with the break. Read and replace the
 // note with text() and setText(), never with toPlainText() and setPlainText(), which lose those characters.
+//
+// A very long line is held as several paragraphs joined by breaks that stand for no character, so that an edit
+// lays out a few thousand characters instead of the whole line. A big note is put into the view a part at a time
+// from the event loop, the first screen at once; text() and snapshot() hold the whole note meanwhile.
 class NoteTextView : public QPlainTextEdit
 {
     Q_OBJECT
@@ -30,16 +38,20 @@ public:
         bool operator==(const Range &) const = default;
     };
 
-    // How a line ends in the note. The text document turns all of these into a paragraph break.
-    enum class LineEnding : signed char
+    using LineEnding = LineEndings::Ending;
+
+    // The whole text at one moment, taken in about no time and turned into the note's text on any thread.
+    struct Snapshot
     {
-        Lf,
-        CrLf,
-        Cr,
-        ParagraphSeparator,
-        // Two noncharacters the text document also takes as a break (its frame markers).
-        Fdd0,
-        Fdd1,
+        QList<QString> pieces;
+        LineEnding defaultEnding = LineEnding::Lf;
+        bool mixedEndings = false;
+        std::vector<signed char> endings;
+        // Text not yet in the view, from pendingFrom on.
+        QString pending;
+        qsizetype pendingFrom = 0;
+
+        QString text() const;
     };
 
     static QColor caretColor();
@@ -52,6 +64,12 @@ public:
     // Replaces the whole text as one programmatic change (no edit signal, no undo step).
     void setText(const QString &text);
     qsizetype textLength() const;
+    Snapshot snapshot() const;
+
+    // True while a big note is still being put into the view.
+    bool isLoading() const { return !m_pending.isEmpty(); }
+    // Puts the rest of the note into the view now.
+    void finishLoading();
 
     QList<Range> selectedRanges() const;
     void setSelectedRanges(const QList<Range> &ranges);
@@ -59,7 +77,7 @@ public:
     void setSelectedRange(Range range);
 
     // The ending a line typed by the user gets: the note's most common one when its text was set, LF if none.
-    LineEnding newLineEnding() const { return m_defaultEnding; }
+    LineEnding newLineEnding() const { return m_breaks.defaultEnding; }
 
     // Adds items (spelling suggestions) to the context menu at a point of the viewport.
     using ContextMenuExtender = std::function<void(QMenu *menu, const QPoint &viewportPosition)>;
@@ -73,6 +91,8 @@ public Q_SLOTS:
 Q_SIGNALS:
     // Emitted after each edit made by the user (typing, paste, cut, undo, redo), never for setText.
     void textEdited();
+    // The whole note is in the view.
+    void loaded();
 
 protected:
     bool canInsertFromMimeData(const QMimeData *source) const override;
@@ -83,31 +103,31 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
     void onContentsChange(int position, int charsRemoved, int charsAdded);
-    void insertNoteText(QTextCursor &cursor, QStringView text);
-    // The format for a paragraph break standing for ending, based on format.
-    QTextCharFormat breakFormat(QTextCharFormat format, LineEnding ending);
-    // Endings of the block formats in use, indexed by format index; -1 where a format carries none.
-    QList<signed char> endingsByFormat() const;
-    LineEnding endingBefore(const QTextBlock &block, const QList<signed char> &endings) const;
-    // The note's text for a piece of raw document text that starts in block.
-    QString withEndings(QString raw, QTextBlock block) const;
-    // Both mappings take two ascending positions, so a selection costs one pass over the paragraphs.
-    using NotePositions = std::array<qsizetype, 2>;
-    using DocumentPositions = std::array<int, 2>;
-    NotePositions noteFromDocument(int first, int second) const;
-    DocumentPositions documentFromNote(qsizetype first, qsizetype second) const;
+    void followInMirror(int position, int charsAdded);
+    void insertNoteText(QTextCursor &cursor, const QString &text);
+    // Puts the next part of the note at the end of the view.
+    void loadPart(qsizetype budget);
+    void loadMore();
+    // Gives the breaks after block the endings, in order.
+    void markEndings(QTextBlock block, const std::vector<LineEnding> &endings);
+    // Backspace at the start of a piece of a cut line, or Delete at its end, removes the character beyond the cut.
+    bool deleteAcrossCut(bool forward);
     void restartCaretBlink();
     void toggleCaret();
     void updateCaret();
     QRect caretRect() const;
 
-    LineEnding m_defaultEnding = LineEnding::Lf;
-    // False while every paragraph break is the default ending, which keeps text() and the range mapping cheap.
-    bool m_mixedEndings = false;
+    BreakMap m_breaks;
     bool m_settingText = false;
+    TextMirror m_mirror;
+    // The note being put into the view, and where the part not yet in it starts.
+    QString m_pending;
+    qsizetype m_pendingFrom = 0;
+    QTimer m_loadTimer;
     bool m_caretOn = true;
     QRect m_drawnCaret;
     QTimer m_caretBlink;

@@ -237,6 +237,15 @@ QString SpellChecker::correctionFor(const QString &word) const
     return isCapitalized ? capitalized(only) : only;
 }
 
+SpellChecker::Word SpellChecker::wordAt(QStringView text, qsizetype offset)
+{
+    for (const Word &word : words(text)) {
+        if (offset >= word.position && offset <= word.position + word.length)
+            return word;
+    }
+    return {};
+}
+
 QList<SpellChecker::Word> SpellChecker::words(QStringView text)
 {
     QList<Word> result;

@@ -60,6 +60,8 @@ public:
     // The words worth checking in one paragraph: runs of letters with inner apostrophes; runs with digits or
     // underscores, parts of addresses, paths and file names, and scripts written without spaces are left out.
     static QList<Word> words(QStringView text);
+    // The word of text that contains offset or ends right at it, or none.
+    static Word wordAt(QStringView text, qsizetype offset);
     // The first misspelled word of text that starts at or after from.
     Word nextMisspelling(QStringView text, qsizetype from = 0) const;
 

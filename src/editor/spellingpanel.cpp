@@ -1,7 +1,7 @@
 #include "editor/spellingpanel.h"
 
 #include "editor/spellchecker.h"
-#include "editor/texttools.h"
+#include "editor/spellingtools.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -11,9 +11,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-SpellingPanel::SpellingPanel(TextTools *tools, QWidget *parent)
+SpellingPanel::SpellingPanel(SpellingTools *spelling, QWidget *parent)
     : QDialog(parent)
-    , m_tools(tools)
+    , m_tools(spelling)
 {
     setWindowTitle(tr("Spelling"));
     setModal(false);

@@ -7,7 +7,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class TextTools;
+class SpellingTools;
 
 // "Show Spelling and Grammar": walks the misspelled words of one note. There is no grammar checker here, and
 // the panel says so rather than pretend to check grammar.
@@ -16,7 +16,7 @@ class SpellingPanel : public QDialog
     Q_OBJECT
 
 public:
-    SpellingPanel(TextTools *tools, QWidget *parent = nullptr);
+    explicit SpellingPanel(SpellingTools *spelling, QWidget *parent = nullptr);
     ~SpellingPanel() override;
 
     // The misspelled word in question (editable: what is typed there is what "Change" puts in).
@@ -37,7 +37,7 @@ public Q_SLOTS:
 private:
     QString selectedMisspelling() const;
 
-    QPointer<TextTools> m_tools;
+    QPointer<SpellingTools> m_tools;
     QLabel *m_status = nullptr;
     QLineEdit *m_word = nullptr;
     QListWidget *m_guesses = nullptr;

@@ -2,21 +2,21 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 
+class AutoCorrector;
 class FindBar;
 class QMenu;
 class QPlainTextEdit;
 class QPoint;
-class QTextCursor;
+class SmartEditing;
 class SpellChecker;
-class SpellHighlighter;
 class SpellingPanel;
+class SpellingTools;
 
-// What the menu bar's find, spelling and editing commands reach for one note's text view. The commands arrive
-// by name along the focus chain as slots name(QObject *sender); the sender is the menu's QAction with its tag
-// in the property "tag". Also corrects clear-cut misspellings as words are finished and keeps spaces right
-// when whole words are deleted or pasted.
+// What the menu bar's find, spelling and editing commands reach for one note's text view: this routes each to
+// the tool that does it (the find bar, spelling, smart insert and delete, case changes). The commands arrive by
+// name along the focus chain as slots name(QObject *sender); the sender is the menu's QAction with its tag in
+// the property "tag".
 class TextTools : public QObject
 {
     Q_OBJECT
@@ -39,34 +39,19 @@ public:
 
     QPlainTextEdit *textView() const;
     FindBar *findBar() const;
-    SpellChecker *spellChecker() const { return m_spellChecker; }
-    SpellHighlighter *spellHighlighter() const { return m_highlighter; }
+    SpellChecker *spellChecker() const;
 
     // "Check Spelling While Typing", on by default.
     bool isContinuousSpellCheckingEnabled() const;
     void setContinuousSpellCheckingEnabled(bool enabled);
-    bool isAutomaticSpellingCorrectionEnabled() const { return m_autoCorrect; }
-    void setAutomaticSpellingCorrectionEnabled(bool enabled) { m_autoCorrect = enabled; }
-    bool isSmartInsertDeleteEnabled() const { return m_smartInsertDelete; }
-    void setSmartInsertDeleteEnabled(bool enabled) { m_smartInsertDelete = enabled; }
+    bool isAutomaticSpellingCorrectionEnabled() const;
+    void setAutomaticSpellingCorrectionEnabled(bool enabled);
 
-    // Puts the spelling actions for the word at a viewport position on top of a context menu of the view:
-    // the suggestions, "Ignore Spelling" and "Learn Spelling". Nothing is added for a correct word.
+    // The spelling suggestions on top of the text view's context menu.
     void extendContextMenu(QMenu *menu, const QPoint &viewportPosition);
-
-    // Selects the next misspelled word after the selection, wrapping around; false when there is none.
     bool selectNextMisspelling();
-    // Replaces the selection as one undo step and selects the new text.
-    void replaceSelection(const QString &text);
-
-    // Edits with smart insert and delete; each is one undo step.
-    void deleteSelectionSmartly();
-    void cutSmartly();
-    // Pastes text that is one line beginning and ending with a letter or digit, adding the spaces it needs
-    // between words; false, with nothing done, for anything else (the view's own paste takes that).
+    // Pastes words with the spaces they need; false, with nothing done, for other text.
     bool pasteSmartly(const QString &text);
-    // The clipboard: smartly when it holds such words, else through the view's own paste.
-    void pasteClipboard();
 
 public Q_SLOTS:
     void performFindPanelAction(QObject *sender);
@@ -91,30 +76,11 @@ Q_SIGNALS:
     // For the check mark of "Check Spelling While Typing".
     void continuousSpellCheckingChanged(bool enabled);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
-    struct Correction
-    {
-        qsizetype position = -1;
-        QString original;
-        QString replacement;
-    };
-
-    void correctWordBeforeCaret();
-    void trackCorrection(int position, int removed, int added);
-    bool isWholeWordSelection(const QTextCursor &cursor) const;
-
     QPointer<QPlainTextEdit> m_textView;
     QPointer<FindBar> m_findBar;
-    SpellChecker *m_spellChecker = nullptr;
-    SpellHighlighter *m_highlighter = nullptr;
+    SpellingTools *m_spelling = nullptr;
+    AutoCorrector *m_autoCorrector = nullptr;
+    SmartEditing *m_smartEditing = nullptr;
     QPointer<SpellingPanel> m_panel;
-    bool m_autoCorrect = true;
-    bool m_smartInsertDelete = true;
-    bool m_forwardingKey = false;
-    Correction m_lastCorrection;
-    // Words whose correction the user undid: they are left as typed in this note.
-    QSet<QString> m_rejected;
 };

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMetaMethod>
 #include <QWidget>
@@ -36,7 +37,18 @@ constexpr Renamed renamedActions[] = {
 ActionDispatcher::ActionDispatcher(QObject *parent)
     : QObject(parent)
 {
-    connect(qApp, &QApplication::focusChanged, this, &ActionDispatcher::updateAllItems);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        // The focus passes through nothing while a menu pops up: look again once it has settled.
+        if (!now) {
+            QMetaObject::invokeMethod(this, &ActionDispatcher::updateAllItems, Qt::QueuedConnection);
+            return;
+        }
+        // Keyboard navigation of the menu bar (F10, Alt+letter) takes the focus; the commands are still meant for
+        // the widget that had it.
+        if (!qobject_cast<QMenuBar *>(now))
+            m_beforeMenuBar = now;
+        updateAllItems();
+    });
 }
 
 ActionDispatcher::~ActionDispatcher() = default;
@@ -103,6 +115,8 @@ QList<QObject *> ActionDispatcher::responderChain() const
 {
     QList<QObject *> chain;
     QWidget *start = QApplication::focusWidget();
+    if (qobject_cast<QMenuBar *>(start) && m_beforeMenuBar && m_beforeMenuBar->window() == start->window())
+        start = m_beforeMenuBar;
     if (!start)
         start = QApplication::activeWindow();
     for (QWidget *widget = start; widget; widget = widget->parentWidget()) {
@@ -226,7 +240,14 @@ void ActionDispatcher::trigger(QAction *item)
 void ActionDispatcher::updateItem(QAction *item) const
 {
     const auto target = static_cast<Target>(item->property(targetProperty).toInt());
-    item->setEnabled(responderFor(actionOf(item), target) != nullptr);
+    QObject *responder = responderFor(actionOf(item), target);
+    item->setEnabled(responder && (!m_itemValidator || m_itemValidator(item, responder)));
+}
+
+void ActionDispatcher::setItemValidator(ItemValidator validator)
+{
+    m_itemValidator = std::move(validator);
+    updateAllItems();
 }
 
 void ActionDispatcher::setWindowResponders(WindowResponders responders)

@@ -72,6 +72,11 @@ public:
     using WindowResponders = std::function<QList<QObject *>(QWidget *window)>;
     void setWindowResponders(WindowResponders responders);
 
+    // Whether responder can carry out item's action now (a selection to cut, text to paste); without a validator
+    // every responder can. Asked whenever the items are enabled afresh, so shortcuts follow the same rule.
+    using ItemValidator = std::function<bool(const QAction *item, QObject *responder)>;
+    void setItemValidator(ItemValidator validator);
+
     // Shows a failure a responder threw; by default the active window's error box, else a plain message box.
     using FailurePresenter = std::function<void(const Error &)>;
     void setFailurePresenter(FailurePresenter presenter);
@@ -86,4 +91,6 @@ private:
     QList<QPointer<QAction>> m_items;
     FailurePresenter m_failurePresenter;
     WindowResponders m_windowResponders;
+    ItemValidator m_itemValidator;
+    QPointer<QWidget> m_beforeMenuBar;
 };

@@ -149,6 +149,13 @@ DurableWriter::Options Document::writeOptions() const
     return options;
 }
 
+std::function<QByteArray()> Document::dataTask(const QString &typeName) const
+{
+    return [bytes = data(typeName)] {
+        return bytes;
+    };
+}
+
 void Document::writeSafely(const QUrl &url, const QString &typeName, SaveOperation operation)
 {
     const QByteArray bytes = data(typeName);
@@ -185,12 +192,12 @@ void Document::startBackgroundWrite(const QList<Completion> &completions)
         completeAll(completions, error);
         return;
     }
-    // The bytes are taken now, on this thread; only the slow part (writing and syncing) runs on the writer.
-    const QByteArray bytes = data(m_fileType);
+    // The content is taken now, on this thread, as cheaply as the document can; encoding, writing and syncing run
+    // on the writer.
     const quint64 generation = m_editGeneration;
-    m_writingDigest = FileChangeTracker::digestOf(bytes);
-    m_writes->start(m_fileUrl.toLocalFile(), bytes, writeOptions(),
-                    [this, generation, completions](const std::optional<Error> &failure) {
+    m_writes->start(m_fileUrl.toLocalFile(), dataTask(m_fileType), writeOptions(),
+                    [this, generation, completions](const std::optional<Error> &failure, const QByteArray &digest) {
+                        m_writingDigest = digest;
                         finishBackgroundWrite(failure, generation, completions);
                     });
 }

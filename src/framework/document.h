@@ -65,6 +65,9 @@ public:
     // Throws Error. read() must change nothing when it throws.
     virtual void read(const QByteArray &data, const QString &typeName) = 0;
     virtual QByteArray data(const QString &typeName) const = 0;
+    // What a background write runs to get the bytes: by default data(), taken at once. A document whose content is
+    // big overrides it to take a snapshot that costs little here and to encode it on the writer thread.
+    virtual std::function<QByteArray()> dataTask(const QString &typeName) const;
     // Reads the file at url through read(); throws the file error or read()'s error.
     void readFromUrl(const QUrl &url, const QString &typeName);
 

@@ -1,6 +1,7 @@
 #include "writequeue.h"
 
 #include "framework/durablewriter.h"
+#include "framework/filechangetracker.h"
 
 #include <QCoreApplication>
 #include <QThreadPool>
@@ -22,22 +23,25 @@ bool WriteQueue::isWriting() const
     return m_writing;
 }
 
-void WriteQueue::start(const QString &path, const QByteArray &bytes, const DurableWriter::Options &options,
-                       const Finished &finished)
+void WriteQueue::start(const QString &path, const std::function<QByteArray()> &bytesOf,
+                       const DurableWriter::Options &options, const Finished &finished)
 {
     m_writing = true;
-    m_writer->start([this, path, bytes, options, finished] {
+    m_writer->start([this, path, bytesOf, options, finished] {
         std::optional<Error> failure;
+        QByteArray digest;
         try {
+            const QByteArray bytes = bytesOf();
+            digest = FileChangeTracker::digestOf(bytes);
             DurableWriter::replace(path, bytes, options);
         } catch (const Error &error) {
             failure = error;
         }
         QMetaObject::invokeMethod(
             this,
-            [this, failure, finished] {
+            [this, failure, digest, finished] {
                 m_writing = false;
-                finished(failure);
+                finished(failure, digest);
             },
             Qt::QueuedConnection);
     });

@@ -20,16 +20,17 @@ class WriteQueue : public QObject
 
 public:
     using Completion = std::function<void(const std::optional<Error> &)>;
-    using Finished = std::function<void(const std::optional<Error> &)>;
+    // With the write's error or none, and the digest of the bytes it wrote.
+    using Finished = std::function<void(const std::optional<Error> &, const QByteArray &digest)>;
 
     explicit WriteQueue(QObject *parent = nullptr);
     // A write under way finishes first; its report back is dropped.
     ~WriteQueue() override;
 
     bool isWriting() const;
-    // Runs DurableWriter::replace(path, bytes, options) on the writer, then finished on this thread with its error
-    // or none.
-    void start(const QString &path, const QByteArray &bytes, const DurableWriter::Options &options,
+    // Takes the bytes from bytesOf and runs DurableWriter::replace(path, bytes, options), both on the writer, then
+    // finished on this thread with its error or none and the digest of what was written.
+    void start(const QString &path, const std::function<QByteArray()> &bytesOf, const DurableWriter::Options &options,
                const Finished &finished);
     // Remembers that another write is wanted once the current one has finished, and who waits for it.
     void requestAgain(const Completion &completion);

@@ -10,9 +10,12 @@
 #include "shell/filemanager.h"
 #include "shell/menubar.h"
 #include "shell/notesfolderpanel.h"
+#include "shell/openerrorreport.h"
 #include "shell/openrecentmenu.h"
+#include "shell/singleinstance.h"
 #include "shell/terminationsignals.h"
 #include "shell/updateprompt.h"
+#include "shell/windowplacement.h"
 #include "storage/notesfolder.h"
 #include "storage/plaintextdocument.h"
 #include "storage/textfiles.h"
@@ -21,33 +24,20 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeDatabase>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QSessionManager>
 #include <QStandardPaths>
+#include <QTranslator>
 #include <QWidget>
 
 namespace {
 
 constexpr char stateFolderName[] = "noltnolt";
 constexpr char spellingToggleAction[] = "toggleContinuousSpellChecking:";
-
-// Plain text and every kind of file that is plain text underneath (source code, logs, Markdown...).
-QString plainTextFilter()
-{
-    QStringList globs;
-    const QMimeDatabase mimes;
-    const QList<QMimeType> all = mimes.allMimeTypes();
-    for (const QMimeType &type : all) {
-        if (type.inherits(QStringLiteral("text/plain")))
-            globs.append(type.globPatterns());
-    }
-    globs.removeDuplicates();
-    globs.sort();
-    return QStringLiteral("Plain Text (%1)").arg(globs.join(u' '));
-}
 
 QList<DocumentController::DocumentType> documentTypes(const AppResources &resources)
 {
@@ -74,6 +64,18 @@ QList<QWidget *> noteWindows()
     return windows;
 }
 
+// The app's translation for the user's language, when it carries one; once per application.
+void installTranslation()
+{
+    static QPointer<QTranslator> installed;
+    if (installed)
+        return;
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale(), QStringLiteral("noltnolt"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+        QCoreApplication::installTranslator(translator);
+    installed = translator;
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(QObject *parent)
@@ -81,10 +83,15 @@ AppDelegate::AppDelegate(QObject *parent)
     , m_documents(DocumentController::shared())
     , m_recovery(std::make_unique<RecoveryStore>(RecoveryStore::defaultFolder(QString::fromLatin1(stateFolderName))))
     , m_terminationSignals(new TerminationSignals(this))
+    , m_openErrors(new OpenErrorReport(this))
+    , m_placement(new WindowPlacement(m_documents, this))
     , m_notesFolder(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
 {
+    installTranslation();
     m_documents.setDocumentTypes(documentTypes(m_resources));
     m_documents.registerDocumentClass(PlainTextDocument::staticMetaObject);
+    PlainTextDocument::setWindowFactory(
+        [](PlainTextDocument *note) { return new Editor(note->fileUrl(), note->text()); });
     Document::setRecoveryStore(m_recovery.get());
     NotesFolder::shared().setPanel([](const NotesFolder::PanelRequest &request) {
         return NotesFolderPanel::run(request, QApplication::activeWindow());
@@ -94,8 +101,10 @@ AppDelegate::AppDelegate(QObject *parent)
     connect(m_terminationSignals, &TerminationSignals::terminationRequested, this,
             [this](int) { quitAfterSaving(true); });
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::commitDataRequest, this,
-                [this](QSessionManager &) { m_documents.reviewUnsavedDocumentsBeforeQuit(); });
+        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) {
+            WindowPlacement::rememberFrames(m_documents.documents());
+            m_documents.reviewUnsavedDocumentsBeforeQuit();
+        });
     }
 }
 
@@ -127,6 +136,7 @@ QString AppDelegate::notesFolder() const
 void AppDelegate::setErrorPresenter(ErrorPresenter presenter)
 {
     m_errorPresenter = std::move(presenter);
+    m_openErrors->setPresenter(m_errorPresenter);
 }
 
 void AppDelegate::setOpenPanel(OpenPanel panel)
@@ -147,11 +157,14 @@ void AppDelegate::applicationDidFinishLaunching()
     buildMenus();
     m_launched = true;
 
+    // The notes of the last quit are taken whatever this launch opens, so they never come back a session late.
+    const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls();
+    m_placement->takeRememberedFrames();
     // Text that could not be saved before the app last ended comes first: nothing may be lost twice.
     const int recovered = offerRecoveredTexts();
     if (!m_launchFiles.isEmpty()) {
         applicationOpenUrls(m_launchFiles);
-    } else if (const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls(); !restored.isEmpty()) {
+    } else if (!restored.isEmpty()) {
         applicationOpenUrls(restored);
         if (m_documents.documents().isEmpty())
             applicationOpenUntitledFile();
@@ -208,6 +221,14 @@ void AppDelegate::menuWillOpen(QMenu *menu)
     }
 }
 
+void AppDelegate::listenTo(SingleInstance &instance)
+{
+    connect(&instance, &SingleInstance::openRequested, this, &AppDelegate::applicationOpenUrls);
+    connect(&instance, &SingleInstance::activateRequested, this, &AppDelegate::reopen);
+    connect(&instance, &SingleInstance::actionRequested, this,
+            [this](const QString &name, const QVariantList &) { performAction(name); });
+}
+
 void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
 {
     if (hasVisibleWindows)
@@ -218,14 +239,14 @@ void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
 
 void AppDelegate::reopen()
 {
-    applicationShouldHandleReopen(hasVisibleNoteWindows());
+    applicationShouldHandleReopen(hasNoteWindowsShown());
 }
 
-bool AppDelegate::hasVisibleNoteWindows() const
+bool AppDelegate::hasNoteWindowsShown() const
 {
+    // Minimised windows count: after Hide, a reopen brings them back rather than adding a note.
     const QList<QWidget *> windows = noteWindows();
-    return std::any_of(windows.begin(), windows.end(),
-                       [](const QWidget *window) { return window->isVisible() && !window->isMinimized(); });
+    return std::any_of(windows.begin(), windows.end(), [](const QWidget *window) { return window->isVisible(); });
 }
 
 void AppDelegate::applicationOpenUrls(const QList<QUrl> &urls)
@@ -247,11 +268,12 @@ void AppDelegate::performAction(const QString &name)
 
 void AppDelegate::open(const QUrl &url)
 {
-    m_documents.openDocument(url, true,
-                             [self = QPointer<AppDelegate>(this)](Document *, bool, const std::optional<Error> &error) {
-                                 if (error && self)
-                                     self->presentError(*error);
-                             });
+    m_documents.openDocument(
+        url, true,
+        [report = QPointer<OpenErrorReport>(m_openErrors), url](Document *, bool, const std::optional<Error> &error) {
+            if (error && report)
+                report->add(url, *error);
+        });
 }
 
 Editor *AppDelegate::current() const
@@ -276,6 +298,7 @@ void AppDelegate::presentError(const Error &error)
 
 bool AppDelegate::quitAfterSaving(bool force)
 {
+    WindowPlacement::rememberFrames(m_documents.documents());
     const bool saved = m_documents.reviewUnsavedDocumentsBeforeQuit();
     if (!saved && !force)
         return false;
@@ -295,11 +318,10 @@ void AppDelegate::orderFrontStandardAboutPanel(QObject *sender)
     Q_UNUSED(sender);
     const QString website =
         m_resources.infoWebUrl(QString::fromLatin1(AppResources::websiteKey)).value_or(QUrl()).toString();
-    QMessageBox::about(
-        QApplication::activeWindow(), QStringLiteral("About Nolt Nolt"),
-        QStringLiteral("<p><b>Nolt Nolt</b></p><p>Version %1</p><p>Plain-text notes, saved as you type.</p>"
-                       "<p><a href=\"%2\">%2</a></p>")
-            .arg(QCoreApplication::applicationVersion().toHtmlEscaped(), website.toHtmlEscaped()));
+    QMessageBox::about(QApplication::activeWindow(), tr("About Nolt Nolt"),
+                       tr("<p><b>Nolt Nolt</b></p><p>Version %1</p><p>Plain-text notes, saved as you type.</p>"
+                          "<p><a href=\"%2\">%2</a></p>")
+                           .arg(QCoreApplication::applicationVersion().toHtmlEscaped(), website.toHtmlEscaped()));
 }
 
 void AppDelegate::checkForUpdates(QObject *sender)
@@ -356,7 +378,9 @@ void AppDelegate::openDocument(QObject *sender)
     } else {
         QFileDialog dialog(QApplication::activeWindow());
         dialog.setFileMode(QFileDialog::ExistingFiles);
-        dialog.setNameFilter(plainTextFilter());
+        // By type, not by name: the desktop's dialog then offers every kind of plain text (source code, logs,
+        // Markdown...), and the note's bytes still decide on reading.
+        dialog.setMimeTypeFilters({QStringLiteral("text/plain"), QStringLiteral("application/octet-stream")});
         if (dialog.exec() != QDialog::Accepted)
             return;
         chosen = dialog.selectedUrls();
@@ -421,6 +445,15 @@ void AppDelegate::openWebsite(QObject *sender)
 void AppDelegate::chooseNotesFolder(QObject *sender)
 {
     Q_UNUSED(sender);
+    // Asked again while the panel shows (a launcher repeating its request): the panel comes forward, once.
+    if (m_choosingFolder) {
+        if (QWidget *panel = QApplication::activeModalWidget()) {
+            panel->raise();
+            panel->activateWindow();
+        }
+        return;
+    }
+    const QScopedValueRollback<bool> choosing(m_choosingFolder, true);
     try {
         NotesFolder::shared().choose();
     } catch (const Error &error) {

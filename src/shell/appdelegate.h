@@ -13,10 +13,13 @@
 
 class DocumentController;
 class Editor;
+class OpenErrorReport;
 class QMenu;
 class RecoveryStore;
+class SingleInstance;
 class TerminationSignals;
 class UpdatePrompt;
+class WindowPlacement;
 
 // Answers the application's launch, reopen and open-files requests and the commands of the menu bar that belong
 // to no window: new notes, opening, recent files, help, updates, quitting.
@@ -44,7 +47,10 @@ public:
     void setRecoveryQuestion(RecoveryOffer::Question question);
     AppResources &resources();
 
-    // Opens one file through the document controller and presents its error, if any.
+    // Answers the requests a later launch or a launcher sends over the session bus.
+    void listenTo(SingleInstance &instance);
+
+    // Opens one file through the document controller; failures of quick succession are told together.
     void open(const QUrl &url);
     // The editor of the current note, or none.
     Editor *current() const;
@@ -83,7 +89,7 @@ private:
     void presentError(const Error &error);
     // Writes every note and ends the event loop; true when all were written.
     bool quitAfterSaving(bool force);
-    bool hasVisibleNoteWindows() const;
+    bool hasNoteWindowsShown() const;
     // Offers the texts kept from the last run; returns the recovered files it opened.
     int offerRecoveredTexts();
 
@@ -92,10 +98,13 @@ private:
     std::unique_ptr<UpdatePrompt> m_updater;
     std::unique_ptr<RecoveryStore> m_recovery;
     TerminationSignals *m_terminationSignals = nullptr;
+    OpenErrorReport *m_openErrors = nullptr;
+    WindowPlacement *m_placement = nullptr;
     QList<QUrl> m_launchFiles;
     QString m_notesFolder;
     ErrorPresenter m_errorPresenter;
     OpenPanel m_openPanel;
     RecoveryOffer::Question m_recoveryQuestion;
     bool m_launched = false;
+    bool m_choosingFolder = false;
 };

@@ -1,7 +1,8 @@
 #include "appresources.h"
 
+#include "shell/filemanager.h"
+
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,12 +16,19 @@ constexpr char infoFile[] = "info.json";
 
 AppResources::AppResources(const QString &folder)
     : m_folder(folder.isEmpty() ? defaultFolder() : folder)
-    , m_opener([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+    , m_opener([](const QUrl &url) { return FileManager::openUrl(url); })
 {}
 
 QString AppResources::defaultFolder()
 {
     return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/noltnolt"));
+}
+
+QIcon AppResources::applicationIcon(const QString &folder)
+{
+    const QString shipped =
+        (folder.isEmpty() ? defaultFolder() : folder) + u'/' + QLatin1String(applicationId) + QStringLiteral(".svg");
+    return QIcon::fromTheme(QLatin1String(applicationId), QIcon(shipped));
 }
 
 std::optional<QUrl> AppResources::pageUrl(const QString &name) const
@@ -79,7 +87,5 @@ bool AppResources::open(const std::optional<QUrl> &url) const
 {
     if (!url || !m_opener)
         return false;
-    // Whether the viewer managed to show it is the desktop's business.
-    m_opener(*url);
-    return true;
+    return m_opener(*url);
 }

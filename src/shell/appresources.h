@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QJsonObject>
 #include <QString>
 #include <QUrl>
@@ -14,6 +15,8 @@ class AppResources
 public:
     static constexpr char websiteKey[] = "QuorbellWebsite";
     static constexpr char updateFeedKey[] = "QuorbellUpdateFeed";
+    // The one name the desktop knows the app by: its launcher, metadata, icon and session-bus name.
+    static constexpr char applicationId[] = "com.quorbell.noltnolt";
 
     // Hands an address to the desktop (the default browser or viewer); replaceable for tests.
     using Opener = std::function<bool(const QUrl &url)>;
@@ -22,6 +25,8 @@ public:
     explicit AppResources(const QString &folder = {});
 
     static QString defaultFolder();
+    // The icon of the installed theme, else the one shipped beside the app.
+    static QIcon applicationIcon(const QString &folder = {});
     QString folder() const { return m_folder; }
 
     // The page "<name>.html", or none when it is not there.
@@ -32,7 +37,8 @@ public:
     std::optional<QUrl> infoWebUrl(const QString &key) const;
 
     void setOpener(Opener opener);
-    // Each opens its page or address and does nothing at all when it is missing or malformed. True when opened.
+    // Each opens its page or address and does nothing at all when it is missing or malformed. True when handed
+    // on; when no program answers, the user is told in the app.
     bool showHelp() const;
     bool showPrivacy() const;
     bool openWebsite() const;

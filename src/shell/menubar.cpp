@@ -2,15 +2,48 @@
 
 #include "framework/actiondispatcher.h"
 #include "framework/windowcontroller.h"
+#include "shell/menustate.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QMenu>
+#include <QShortcut>
 #include <QWidget>
 
 namespace {
 
 constexpr char windowListProperty[] = "noltnoltWindowListItem";
+constexpr char tableTitleProperty[] = "noltnoltTableTitle";
+constexpr char helpAction[] = "showHelp:";
+
+// Marks one letter of each title as its mnemonic, as Linux menus do: the first letter of a word not yet taken in
+// the same menu, else any free letter. The table keeps its titles; only the shown text gets the "&".
+class Mnemonics
+{
+public:
+    QString mark(const QString &title)
+    {
+        QString shown = title;
+        shown.replace(u'&', QStringLiteral("&&"));
+        qsizetype chosen = -1;
+        for (int pass = 0; pass < 2 && chosen < 0; ++pass) {
+            for (qsizetype i = 0; i < shown.size() && chosen < 0; ++i) {
+                const bool wordStart = i == 0 || shown.at(i - 1).isSpace();
+                if (shown.at(i).isLetterOrNumber() && (wordStart || pass == 1) &&
+                    !m_taken.contains(shown.at(i).toLower()))
+                    chosen = i;
+            }
+        }
+        if (chosen < 0)
+            return shown;
+        m_taken.append(shown.at(chosen).toLower());
+        return shown.insert(chosen, u'&');
+    }
+
+private:
+    QList<QChar> m_taken;
+};
 
 // The windows the Window menu lists: the open document windows, shown or minimised.
 QList<QWidget *> listedWindows()
@@ -38,15 +71,26 @@ MenuBar::MenuBar(ActionDispatcher &dispatcher, QWidget *parent)
     : QMenuBar(parent)
     , m_dispatcher(dispatcher)
 {
-    for (const MenuTable::Menu &menu : MenuTable::mainMenu())
-        addMenu(buildMenu(menu, this));
+    MenuState::install(dispatcher);
+    Mnemonics topLevel;
+    for (const MenuTable::Menu &menu : MenuTable::mainMenu()) {
+        QMenu *built = buildMenu(menu, this);
+        built->setTitle(topLevel.mark(MenuTable::translatedTitle(menu.title)));
+        addMenu(built);
+    }
+    // F10 opens the first menu, as in every Linux desktop's apps.
+    auto *openFirst = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(openFirst, &QShortcut::activated, this, [this] {
+        if (!actions().isEmpty())
+            setActiveAction(actions().constFirst());
+    });
 }
 
 QMenu *MenuBar::findMenu(const QString &title) const
 {
     const QList<QMenu *> menus = findChildren<QMenu *>();
     for (QMenu *menu : menus) {
-        if (menu->title() == title)
+        if (menu->property(tableTitleProperty).toString() == title)
             return menu;
     }
     return nullptr;
@@ -54,18 +98,28 @@ QMenu *MenuBar::findMenu(const QString &title) const
 
 QMenu *MenuBar::buildMenu(const MenuTable::Menu &table, QWidget *parent)
 {
-    auto *menu = new QMenu(QString::fromUtf8(table.title), parent);
+    Mnemonics mnemonics;
+    auto *menu = new QMenu(MenuTable::translatedTitle(table.title), parent);
+    menu->setProperty(tableTitleProperty, QString::fromUtf8(table.title));
     for (const MenuTable::Item &row : table.items) {
         switch (row.kind) {
         case MenuTable::Kind::Separator:
             menu->addSeparator();
             break;
-        case MenuTable::Kind::Submenu:
-            menu->addMenu(buildMenu(*row.submenu, menu));
+        case MenuTable::Kind::Submenu: {
+            QMenu *submenu = buildMenu(*row.submenu, menu);
+            submenu->setTitle(mnemonics.mark(MenuTable::translatedTitle(row.title)));
+            menu->addMenu(submenu);
             break;
+        }
         case MenuTable::Kind::Item: {
-            QAction *item = menu->addAction(MenuTable::title(row));
-            item->setShortcut(MenuTable::shortcut(row));
+            QAction *item = menu->addAction(mnemonics.mark(MenuTable::translatedTitle(row.title)));
+            item->setProperty(tableTitleProperty, MenuTable::title(row));
+            QList<QKeySequence> shortcuts{MenuTable::shortcut(row)};
+            // Help answers F1 as well, as on every Linux desktop.
+            if (qstrcmp(row.action, helpAction) == 0)
+                shortcuts.append(QKeySequence(Qt::Key_F1));
+            item->setShortcuts(shortcuts);
             item->setProperty("tag", row.tag);
             m_dispatcher.bind(item, row.action, row.target);
             break;

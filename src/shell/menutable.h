@@ -60,6 +60,8 @@ public:
     static QString revealTitle();
 
     static QString title(const Item &item);
+    // A table title as the user's language says it (context "MenuTable").
+    static QString translatedTitle(const char *title);
     // The key equivalent as a shortcut: a capital letter implies Shift; a shifted symbol stays as typed.
     static QKeySequence shortcut(const Item &item);
 };

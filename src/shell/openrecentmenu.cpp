@@ -3,6 +3,7 @@
 #include "framework/actiondispatcher.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMenu>
 
@@ -22,11 +23,11 @@ void OpenRecentMenu::rebuild(QMenu *menu, const QList<QUrl> &recentUrls, ActionD
         dispatcher.bind(item, "openRecent:", ActionDispatcher::Target::Delegate);
     }
     if (menu->actions().isEmpty()) {
-        menu->addAction(QObject::tr("No Recent Documents"))->setEnabled(false);
+        menu->addAction(QCoreApplication::translate("OpenRecentMenu", "No Recent Documents"))->setEnabled(false);
         return;
     }
     menu->addSeparator();
-    QAction *clear = menu->addAction(QObject::tr("Clear Menu"));
+    QAction *clear = menu->addAction(QCoreApplication::translate("OpenRecentMenu", "Clear Menu"));
     dispatcher.bind(clear, "clearRecentDocuments:", ActionDispatcher::Target::DocumentController);
 }
 

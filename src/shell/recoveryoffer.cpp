@@ -3,7 +3,6 @@
 #include "framework/durablewriter.h"
 #include "framework/posixfile.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -20,17 +19,17 @@ RecoveryOffer::Choice askUser(const RecoveryStore::Entry &entry, const QByteArra
 {
     const QFileInfo note(entry.originalPath);
     QMessageBox box(QMessageBox::Warning, note.fileName(),
-                    QStringLiteral("“%1” in “%2” has text that could not be saved before Nolt Nolt last quit.")
+                    RecoveryOffer::tr("“%1” in “%2” has text that could not be saved before Nolt Nolt last quit.")
                         .arg(note.fileName(), note.absolutePath()));
     QString preview = QString::fromUtf8(text.left(previewLength * 4)).left(previewLength);
     if (preview.size() < QString::fromUtf8(text).size())
         preview += u'…';
-    box.setInformativeText(QStringLiteral("The note itself is left as it is. The recovered text opens as a new "
-                                          "note beside it."));
+    box.setInformativeText(
+        RecoveryOffer::tr("The note itself is left as it is. The recovered text opens as a new note beside it."));
     box.setDetailedText(preview);
-    QPushButton *open = box.addButton(QStringLiteral("Open Recovered Text"), QMessageBox::AcceptRole);
-    QPushButton *discard = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
-    box.addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
+    QPushButton *open = box.addButton(RecoveryOffer::tr("Open Recovered Text"), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(RecoveryOffer::tr("Discard"), QMessageBox::DestructiveRole);
+    box.addButton(RecoveryOffer::tr("Later"), QMessageBox::RejectRole);
     box.setDefaultButton(open);
     box.exec();
     if (box.clickedButton() == open)
@@ -44,7 +43,7 @@ QByteArray readKept(const QString &path)
 {
     QByteArray bytes;
     if (const int failure = PosixFile::readAll(QFile::encodeName(path), bytes))
-        throw Error::fromErrno(failure, QStringLiteral("Could not read the recovered text of"), path);
+        throw Error::fromErrno(failure, RecoveryOffer::tr("Could not read the recovered text of"), path);
     return bytes;
 }
 
@@ -114,7 +113,7 @@ QUrl RecoveryOffer::writeRecoveredFileIn(const QString &folder, const QString &n
         }
         return QUrl::fromLocalFile(path);
     }
-    throw Error::fromErrno(EEXIST, QStringLiteral("Could not create"), folder + u'/' + recoveredName(noteName, 1));
+    throw Error::fromErrno(EEXIST, tr("Could not create"), folder + u'/' + recoveredName(noteName, 1));
 }
 
 void RecoveryOffer::noteElsewhere(const QString &originalPath, const QUrl &file)
@@ -124,9 +123,8 @@ void RecoveryOffer::noteElsewhere(const QString &originalPath, const QUrl &file)
     if (recovered.absolutePath() == note.absolutePath())
         return;
     m_errors << Error(QString::fromUtf16(ErrorDomain::quorbell), 0,
-                      QCoreApplication::translate("RecoveryOffer",
-                                                  "The recovered text of “%1” could not be written beside it in "
-                                                  "“%2”. It is in “%3” in “%4”.")
+                      tr("The recovered text of “%1” could not be written beside it in "
+                         "“%2”. It is in “%3” in “%4”.")
                           .arg(note.fileName(), note.absolutePath(), recovered.fileName(), recovered.absolutePath()));
 }
 

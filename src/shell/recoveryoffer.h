@@ -3,6 +3,7 @@
 #include "framework/error.h"
 #include "framework/recoverystore.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QStringList>
 #include <QUrl>
@@ -14,6 +15,8 @@
 // compares and keeps as they like.
 class RecoveryOffer
 {
+    Q_DECLARE_TR_FUNCTIONS(RecoveryOffer)
+
 public:
     enum class Choice
     {

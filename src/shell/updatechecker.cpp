@@ -4,7 +4,10 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QXmlStreamReader>
+
+#include <algorithm>
 
 namespace {
 
@@ -66,6 +69,8 @@ UpdateChecker::Release readItem(QXmlStreamReader &reader)
             release.date = QDateTime::fromString(reader.readElementText().trimmed(), Qt::RFC2822Date);
         } else if (name == u"description") {
             release.notes = reader.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+        } else if (name == u"releaseNotesLink") {
+            release.releaseNotesUrl = QUrl(reader.readElementText().trimmed());
         } else if (name == u"link") {
             link = QUrl(reader.readElementText().trimmed());
         } else {
@@ -76,6 +81,25 @@ UpdateChecker::Release readItem(QXmlStreamReader &reader)
     return release;
 }
 
+// A link the feed may send the user to: a web page, over https, or over http when the feed itself came over http.
+bool isWebLink(const QUrl &link, const QUrl &feedUrl)
+{
+    const QString scheme = link.scheme().toLower();
+    const bool allowed = scheme == u"https" || (scheme == u"http" && feedUrl.scheme().toLower() == u"http");
+    return allowed && link.isValid() && !link.host().isEmpty();
+}
+
+void refuseUnsafeLinks(const UpdateChecker::Release &release, const QUrl &feedUrl)
+{
+    for (const QUrl &link : {release.downloadUrl, release.releaseNotesUrl}) {
+        if (!link.isEmpty() && !isWebLink(link, feedUrl))
+            throw feedError(UpdateChecker::UnsafeLink, feedUrl,
+                            UpdateChecker::tr("it links to “%1”, which is not a secure web address. The link was "
+                                              "refused.")
+                                .arg(link.toDisplayString()));
+    }
+}
+
 } // namespace
 
 UpdateChecker::UpdateChecker(const QUrl &feedUrl, const QString &currentVersion, QObject *parent)
@@ -83,13 +107,26 @@ UpdateChecker::UpdateChecker(const QUrl &feedUrl, const QString &currentVersion,
     , m_feedUrl(feedUrl)
     , m_currentVersion(currentVersion)
     , m_network(new QNetworkAccessManager(this))
-{}
+    , m_deadline(new QTimer(this))
+{
+    m_deadline->setSingleShot(true);
+    m_deadline->setInterval(defaultTimeoutMs);
+    connect(m_deadline, &QTimer::timeout, this, [this] {
+        const int seconds = std::max(1, (m_deadline->interval() + 999) / 1000);
+        fail(TimedOut, tr("the server did not answer within %n second(s).", nullptr, seconds));
+    });
+}
 
 UpdateChecker::~UpdateChecker() = default;
 
 bool UpdateChecker::isChecking() const
 {
     return m_reply != nullptr;
+}
+
+void UpdateChecker::setTimeout(int milliseconds)
+{
+    m_deadline->setInterval(milliseconds);
 }
 
 void UpdateChecker::check()
@@ -109,10 +146,30 @@ void UpdateChecker::check()
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     m_reply = m_network->get(request);
     connect(m_reply, &QNetworkReply::finished, this, &UpdateChecker::replyFinished);
+    connect(m_reply, &QNetworkReply::downloadProgress, this, &UpdateChecker::replyProgress);
+    m_deadline->start();
+}
+
+void UpdateChecker::replyProgress(qint64 received, qint64 total)
+{
+    if (received > maxFeedBytes || total > maxFeedBytes)
+        fail(TooLarge,
+             tr("it is larger than %1 KiB, far more than update information needs.").arg(maxFeedBytes / 1024));
+}
+
+void UpdateChecker::fail(int code, const QString &cause)
+{
+    if (!m_reply)
+        return;
+    cancel();
+    Result result;
+    result.error = feedError(code, m_feedUrl, cause);
+    finish(result);
 }
 
 void UpdateChecker::cancel()
 {
+    m_deadline->stop();
     if (m_reply) {
         QNetworkReply *reply = m_reply;
         m_reply = nullptr;
@@ -180,6 +237,7 @@ UpdateChecker::Result UpdateChecker::evaluate(const QByteArray &feed, const QUrl
         }
         if (!newest)
             throw feedError(NoReleases, feedUrl, tr("it lists no release."));
+        refuseUnsafeLinks(*newest, feedUrl);
         result.latest = *newest;
         result.outcome =
             compareVersions(newest->version, currentVersion) > 0 ? Outcome::UpdateAvailable : Outcome::UpToDate;
@@ -196,6 +254,7 @@ void UpdateChecker::replyFinished()
     m_reply = nullptr;
     if (!reply)
         return;
+    m_deadline->stop();
     reply->deleteLater();
     Result result;
     if (reply->error() != QNetworkReply::NoError) {
@@ -205,7 +264,7 @@ void UpdateChecker::replyFinished()
         if (status.isValid() && status.toInt() != 200)
             result.error = feedError(Unreachable, m_feedUrl, tr("the server answered %1.").arg(status.toInt()));
         else
-            result = evaluate(reply->readAll(), m_feedUrl, m_currentVersion);
+            result = evaluate(reply->read(maxFeedBytes), m_feedUrl, m_currentVersion);
     }
     finish(result);
 }

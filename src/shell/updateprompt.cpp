@@ -1,7 +1,8 @@
 #include "updateprompt.h"
 
+#include "shell/filemanager.h"
+
 #include <QApplication>
-#include <QDesktopServices>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -60,12 +61,17 @@ void UpdatePrompt::showResult(const UpdateChecker::Result &result)
         if (!result.latest.notes.isEmpty())
             box.setDetailedText(result.latest.notes);
         QPushButton *download = box.addButton(tr("Download…"), QMessageBox::AcceptRole);
+        QPushButton *notes = nullptr;
+        if (!result.latest.releaseNotesUrl.isEmpty())
+            notes = box.addButton(tr("Release Notes…"), QMessageBox::HelpRole);
         box.addButton(tr("Not Now"), QMessageBox::RejectRole);
         download->setEnabled(result.latest.downloadUrl.isValid() && !result.latest.downloadUrl.isEmpty());
         box.setDefaultButton(download);
         box.exec();
         if (box.clickedButton() == download)
-            QDesktopServices::openUrl(result.latest.downloadUrl);
+            FileManager::openUrl(result.latest.downloadUrl);
+        else if (notes && box.clickedButton() == notes)
+            FileManager::openUrl(result.latest.releaseNotesUrl);
         return;
     }
     case UpdateChecker::Outcome::Failed:

@@ -27,7 +27,8 @@ std::unique_ptr<QSettings> openSettings(const QString &file)
 
 Error damagedBookmark()
 {
-    return Error(QString::fromUtf16(ErrorDomain::cocoa), 259, QObject::tr("The remembered notes folder is damaged."));
+    return Error(QString::fromUtf16(ErrorDomain::cocoa), 259,
+                 NotesFolder::tr("The remembered notes folder is damaged."));
 }
 
 } // namespace
@@ -56,10 +57,10 @@ void NotesFolder::setPanel(Panel panel)
 
 NotesFolder::PanelRequest NotesFolder::panelRequest()
 {
-    return {QObject::tr("Choose a Folder for New Notes"),
-            QObject::tr("Choose Desktop to keep new notes there, or choose another folder. Nolt Nolt remembers "
-                        "this choice and saves new notes automatically."),
-            QObject::tr("Use Folder")};
+    return {tr("Choose a Folder for New Notes"),
+            tr("Choose Desktop to keep new notes there, or choose another folder. Nolt Nolt remembers "
+               "this choice and saves new notes automatically."),
+            tr("Use Folder")};
 }
 
 std::optional<QUrl> NotesFolder::choose()
@@ -116,9 +117,9 @@ QByteArray NotesFolder::bookmarkData(const QUrl &folder)
     const QString path = folder.toLocalFile();
     struct stat info = {};
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0)
-        throw Error::fromErrno(path.isEmpty() ? EINVAL : errno, QObject::tr("Could not remember the folder"), path);
+        throw Error::fromErrno(path.isEmpty() ? EINVAL : errno, tr("Could not remember the folder"), path);
     if (!S_ISDIR(info.st_mode))
-        throw Error::fromErrno(ENOTDIR, QObject::tr("Could not remember the folder"), path);
+        throw Error::fromErrno(ENOTDIR, tr("Could not remember the folder"), path);
     QByteArray bytes;
     QDataStream stream(&bytes, QIODevice::WriteOnly);
     stream << bookmarkMagic << bookmarkVersion << path << quint64(info.st_dev) << quint64(info.st_ino);
@@ -139,9 +140,9 @@ NotesFolder::Resolved NotesFolder::resolveBookmark(const QByteArray &bookmark)
         throw damagedBookmark();
     struct stat info = {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        throw Error::fromErrno(errno, QObject::tr("Could not find the notes folder"), path);
+        throw Error::fromErrno(errno, tr("Could not find the notes folder"), path);
     if (!S_ISDIR(info.st_mode))
-        throw Error::fromErrno(ENOTDIR, QObject::tr("Could not find the notes folder"), path);
+        throw Error::fromErrno(ENOTDIR, tr("Could not find the notes folder"), path);
     return {QUrl::fromLocalFile(path), quint64(info.st_dev) != device || quint64(info.st_ino) != inode};
 }
 
@@ -164,7 +165,7 @@ void NotesFolder::remember(const QUrl &folder)
     settings->sync();
     if (settings->status() != QSettings::NoError)
         throw Error(QString::fromUtf16(ErrorDomain::cocoa), 512,
-                    QObject::tr("The choice of notes folder could not be saved in the settings."));
+                    tr("The choice of notes folder could not be saved in the settings."));
 }
 
 QByteArray NotesFolder::storedBookmark() const

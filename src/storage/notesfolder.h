@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -13,6 +14,8 @@
 // folder is gone. Asking the user is left to a panel function the app provides: storage opens no dialogs.
 class NotesFolder
 {
+    Q_DECLARE_TR_FUNCTIONS(NotesFolder)
+
 public:
     static constexpr char key[] = "NotesFolderBookmark";
 

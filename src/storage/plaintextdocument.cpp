@@ -1,30 +1,17 @@
 #include "plaintextdocument.h"
 
-#include "editor/editor.h"
-#include "editor/notetextview.h"
+#include "framework/windowcontroller.h"
+#include "storage/textpresenter.h"
 #include "storage/utf8.h"
-
-#include <algorithm>
 
 namespace {
 
 constexpr int notPlainTextCode = ErrorCode::fileReadInapplicableEncoding;
 
-// Texts that differ only in how accented characters are composed are the same note.
-bool canonicallyEqual(const QString &a, const QString &b)
+PlainTextDocument::WindowFactory &windowFactory()
 {
-    if (a == b)
-        return true;
-    return a.normalized(QString::NormalizationForm_D) == b.normalized(QString::NormalizationForm_D);
-}
-
-QList<NoteTextView::Range> clamped(QList<NoteTextView::Range> ranges, qsizetype length)
-{
-    for (NoteTextView::Range &range : ranges) {
-        range.location = std::min(range.location, length);
-        range.length = std::min(range.length, length - range.location);
-    }
-    return ranges;
+    static PlainTextDocument::WindowFactory factory;
+    return factory;
 }
 
 } // namespace
@@ -37,10 +24,14 @@ PlainTextDocument::PlainTextDocument(QObject *parent)
 
 PlainTextDocument::~PlainTextDocument() = default;
 
+void PlainTextDocument::setWindowFactory(WindowFactory factory)
+{
+    windowFactory() = std::move(factory);
+}
+
 Error PlainTextDocument::notPlainTextError()
 {
-    return Error(QString::fromUtf16(ErrorDomain::cocoa), notPlainTextCode,
-                 QStringLiteral("This file is not UTF-8 plain text."));
+    return Error(QString::fromUtf16(ErrorDomain::cocoa), notPlainTextCode, tr("This file is not UTF-8 plain text."));
 }
 
 Error PlainTextDocument::readError(const Error &error, const QUrl &url) const
@@ -50,20 +41,20 @@ Error PlainTextDocument::readError(const Error &error, const QUrl &url) const
     return error.withInformativeText(tr("“%1” is not UTF-8 plain text.").arg(url.fileName()));
 }
 
-Editor *PlainTextDocument::liveEditor() const
+const TextPresenter *PlainTextDocument::livePresenter() const
 {
     const QList<WindowController *> controllers = windowControllers();
     for (WindowController *controller : controllers) {
-        if (auto *editor = qobject_cast<Editor *>(controller))
-            return editor;
+        if (const auto *presenter = qobject_cast<TextPresenter *>(controller))
+            return presenter;
     }
     return nullptr;
 }
 
 QString PlainTextDocument::text() const
 {
-    if (const Editor *editor = liveEditor())
-        return editor->textView()->text();
+    if (const TextPresenter *presenter = livePresenter())
+        return presenter->presentedText();
     return m_text;
 }
 
@@ -72,31 +63,24 @@ void PlainTextDocument::setText(const QString &text)
     m_text = text;
     const QList<WindowController *> controllers = windowControllers();
     for (WindowController *controller : controllers) {
-        auto *editor = qobject_cast<Editor *>(controller);
-        if (!editor)
-            continue;
-        NoteTextView *view = editor->textView();
-        // Leaves selection, undo history and count alone when nothing really changed.
-        if (canonicallyEqual(view->text(), text))
-            continue;
-        const QList<NoteTextView::Range> ranges = clamped(view->selectedRanges(), text.size());
-        view->setText(text);
-        view->setSelectedRanges(ranges);
-        editor->updateWordCount();
+        if (auto *presenter = qobject_cast<TextPresenter *>(controller))
+            presenter->presentText(text);
     }
 }
 
-void PlainTextDocument::editorWillClose(Editor *editor)
+void PlainTextDocument::presenterWillClose(const TextPresenter &presenter)
 {
-    m_text = editor->textView()->text();
+    m_text = presenter.presentedText();
 }
 
 void PlainTextDocument::makeWindowControllers()
 {
-    addWindowController(new Editor(fileUrl(), text()));
-    // The editor holds the live text from now on; a second copy of a long note would only take memory.
-    if (liveEditor())
-        m_text.clear();
+    if (windowFactory())
+        addWindowController(windowFactory()(this));
+    // The window holds the text from now on and hands it back when it closes; a second copy of a big note would
+    // only take memory.
+    if (livePresenter())
+        m_text = QString();
 }
 
 void PlainTextDocument::read(const QByteArray &data, const QString &typeName)
@@ -107,12 +91,21 @@ void PlainTextDocument::read(const QByteArray &data, const QString &typeName)
         throw notPlainTextError();
     setText(*decoded);
     // With an editor the text lives in its view; the document's copy would double the memory of a long note.
-    if (liveEditor())
-        m_text.clear();
+    if (livePresenter())
+        m_text = QString();
 }
 
 QByteArray PlainTextDocument::data(const QString &typeName) const
 {
     Q_UNUSED(typeName);
     return text().toUtf8();
+}
+
+std::function<QByteArray()> PlainTextDocument::dataTask(const QString &typeName) const
+{
+    if (const TextPresenter *presenter = livePresenter())
+        return [snapshot = presenter->presentedTextSnapshot()] {
+            return snapshot().toUtf8();
+        };
+    return Document::dataTask(typeName);
 }

@@ -4,33 +4,40 @@
 
 #include <QString>
 
-class Editor;
+#include <functional>
 
-// One open note. Reads only well-formed UTF-8 and writes the UTF-8 of its text, nothing added. While an
-// editor is attached its text view holds the live text, and the document takes it from there when it saves.
+class TextPresenter;
+
+// One open note. Reads only well-formed UTF-8 and writes the UTF-8 of its text, nothing added. While a window
+// that presents the text is attached, the document takes the live text from there when it saves.
 class PlainTextDocument : public Document
 {
     Q_OBJECT
 
 public:
     static constexpr char typeName[] = "text/plain";
+    // Makes the window of a note; the app registers its editor. Without one a note gets no window.
+    using WindowFactory = std::function<WindowController *(PlainTextDocument *note)>;
 
     Q_INVOKABLE explicit PlainTextDocument(QObject *parent = nullptr);
     ~PlainTextDocument() override;
 
+    static void setWindowFactory(WindowFactory factory);
+
     QString text() const;
-    // Replaces the note's text and brings every attached editor up to date, keeping its selection as far as
-    // the new text allows.
+    // Replaces the note's text and brings every attached presenter up to date.
     void setText(const QString &text);
 
     void makeWindowControllers() override;
     // Throws the "This file is not UTF-8 plain text." error (NSCocoaErrorDomain, 261) and changes nothing.
     void read(const QByteArray &data, const QString &typeName) override;
     QByteArray data(const QString &typeName) const override;
+    // With an editor open: a snapshot of its text, encoded on the writer thread.
+    std::function<QByteArray()> dataTask(const QString &typeName) const override;
     bool autosavesInPlace() const override { return true; }
 
-    // An editor going away hands over its text, which is the note's text from then on.
-    void editorWillClose(Editor *editor);
+    // A window going away hands over its text, which is the note's text from then on.
+    void presenterWillClose(const TextPresenter &presenter);
 
     // What opening a file that is not UTF-8 reports.
     static Error notPlainTextError();
@@ -40,7 +47,7 @@ protected:
     Error readError(const Error &error, const QUrl &url) const override;
 
 private:
-    Editor *liveEditor() const;
+    const TextPresenter *livePresenter() const;
 
     QString m_text;
 };

@@ -3,6 +3,7 @@
 #include "framework/durablewriter.h"
 #include "framework/error.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -41,7 +42,7 @@ QUrl create(const QUrl &folder, const QDateTime &date)
         }
     }
     throw Error(QString::fromUtf16(ErrorDomain::quorbell), 1,
-                QStringLiteral("Could not find an available document name."));
+                QCoreApplication::translate("TextFiles", "Could not find an available document name."));
 }
 
 void save(const QString &text, const QUrl &url)

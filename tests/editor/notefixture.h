@@ -39,7 +39,7 @@ inline Editor *editorOf(const PlainTextDocument &note)
 inline Editor *readWithEditor(PlainTextDocument &note, const QByteArray &bytes)
 {
     note.read(bytes, typeName);
-    note.makeWindowControllers();
+    note.addWindowController(new Editor(note.fileUrl(), note.text()));
     return editorOf(note);
 }
 
@@ -49,7 +49,7 @@ inline std::unique_ptr<PlainTextDocument> openNote(const QString &path)
     auto note = std::make_unique<PlainTextDocument>();
     note->setFileUrl(QUrl::fromLocalFile(path));
     note->readFromUrl(note->fileUrl(), typeName);
-    note->makeWindowControllers();
+    note->addWindowController(new Editor(note->fileUrl(), note->text()));
     note->showWindows();
     return note;
 }

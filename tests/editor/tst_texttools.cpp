@@ -81,8 +81,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("content");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("two misspellings") << "This is a tset of speling." << QStringList{"tset", "speling"};
-        QTest::newRow("over several paragraphs") << "fine\nwrod here\n\nlast thign" << QStringList{"wrod", "thign"};
-        QTest::newRow("none in correct text") << "All of these words are fine." << QStringList{};
         QTest::newRow("not in file names and addresses") << "open notes.txt or mail me@exmple.org" << QStringList{};
     }
 
@@ -121,127 +119,13 @@ private Q_SLOTS:
         QTRY_COMPARE(w.underlined(), QStringList{"wrods"});
     }
 
-    void removingTheToolsLeavesACleanView()
-    {
-        Window w(QStringLiteral("a tset here"));
-        QTRY_COMPARE(w.underlined(), QStringList{"tset"});
-        delete w.tools;
-        QVERIFY(w.underlined().isEmpty());
-        QTest::keyClicks(w.text, QStringLiteral("teh "));
-        QCOMPARE(w.text->toPlainText(), QStringLiteral("teh a tset here"));
-    }
-
-    void farParagraphsAreCheckedWhenScrolledTo()
-    {
-        QString content;
-        for (int i = 0; i < 3000; ++i)
-            content += QStringLiteral("A line of good words.\n");
-        content += QStringLiteral("The end has a tset.");
-        Window w(content);
-        QTRY_VERIFY(w.text->document()->firstBlock().userState() == 1);
-        QVERIFY(w.underlined().isEmpty());
-        // Opening went over the paragraphs in view only, not over the whole note.
-        QTest::qWait(50);
-        QCOMPARE(w.text->document()->lastBlock().userState(), -1);
-        w.text->moveCursor(QTextCursor::End);
-        w.text->ensureCursorVisible();
-        QTRY_COMPARE(w.underlined(), QStringList{"tset"});
-    }
-
-    void toggleTurnsUnderlinesOff()
-    {
-        Window w(QStringLiteral("a tset and a wrod"));
-        QTRY_COMPARE(w.underlined().size(), 2);
-        QSignalSpy changed(w.tools, &TextTools::continuousSpellCheckingChanged);
-        w.tools->toggleContinuousSpellChecking(nullptr);
-        QCOMPARE(changed.size(), 1);
-        QVERIFY(!w.tools->isContinuousSpellCheckingEnabled());
-        QVERIFY(w.underlined().isEmpty());
-        // Typing while off marks nothing.
-        w.tools->setAutomaticSpellingCorrectionEnabled(false);
-        w.text->moveCursor(QTextCursor::End);
-        QTest::keyClicks(w.text, QStringLiteral(" zorp"));
-        QTest::qWait(0);
-        QVERIFY(w.underlined().isEmpty());
-        w.tools->toggleContinuousSpellChecking(nullptr);
-        w.text->moveCursor(QTextCursor::Start);
-        QTRY_COMPARE(w.underlined(), (QStringList{"tset", "wrod", "zorp"}));
-    }
-
-    void contextMenuOffersSuggestions()
-    {
-        Window w(QStringLiteral("a speling error and a wrod"));
-        QTRY_COMPARE(w.underlined().size(), 2);
-        const qsizetype standard = std::unique_ptr<QMenu>(w.text->createStandardContextMenu())->actions().size();
-        QMenu *menu = w.menuAt(4);
-        QVERIFY(actionNamed(menu, QStringLiteral("Ignore Spelling")));
-        QVERIFY(actionNamed(menu, QStringLiteral("Learn Spelling")));
-        w.menuAt(4, QStringLiteral("spelling"));
-        QCOMPARE(w.text->toPlainText(), QStringLiteral("a spelling error and a wrod"));
-        QTRY_COMPARE(w.underlined(), QStringList{"wrod"});
-        // Ignore lasts for this note only.
-        w.menuAt(24, QStringLiteral("Ignore Spelling"));
-        QTRY_VERIFY(w.underlined().isEmpty());
-        Window other(QStringLiteral("a wrod"));
-        QTRY_COMPARE(other.underlined(), QStringList{"wrod"});
-        // A correct word adds nothing.
-        QCOMPARE(w.menuAt(14)->actions().size(), standard);
-    }
-
-    void learnReachesOtherNotes()
-    {
-        Window first(QStringLiteral("Flurbish grows"));
-        Window second(QStringLiteral("more Flurbish"));
-        QTRY_COMPARE(second.underlined(), QStringList{"Flurbish"});
-        first.menuAt(2, QStringLiteral("Learn Spelling"));
-        QTRY_VERIFY(first.underlined().isEmpty());
-        // An open note takes the word in when it is next activated; a new one has it from the start.
-        QCOMPARE(second.underlined(), QStringList{"Flurbish"});
-        QFocusEvent focusIn(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
-        QApplication::sendEvent(second.text, &focusIn);
-        QTRY_VERIFY(second.underlined().isEmpty());
-        Window later(QStringLiteral("Flurbish again"));
-        QTRY_VERIFY(later.text->document()->firstBlock().userState() == 1);
-        QVERIFY(later.underlined().isEmpty());
-    }
-
-    void spellingMarksDoNotRestartTheFindCount()
-    {
-        Window w(QStringLiteral("a tset here, a tset there"));
-        QTRY_COMPARE(w.underlined().size(), 2);
-        w.bar->showFind();
-        w.bar->setSearchText(QStringLiteral("tset"));
-        QCOMPARE(w.bar->matchCount(), qsizetype(2));
-        w.tools->spellChecker()->ignore(QStringLiteral("tset"));
-        QTRY_VERIFY(w.underlined().isEmpty());
-        QCOMPARE(w.bar->matchCount(), qsizetype(2));
-    }
-
-    void checkDocumentNowWalksWithWrap()
-    {
-        Window w(QStringLiteral("tset one\ntwo wrod\nthree"));
-        w.select(5, 5);
-        for (const QString &word : {u"wrod"_qs, u"tset"_qs, u"wrod"_qs}) {
-            w.tools->checkSpelling(nullptr);
-            QCOMPARE(w.selected(), word);
-        }
-        Window clean(QStringLiteral("nothing wrong here"));
-        clean.select(3, 3);
-        QVERIFY(!clean.tools->selectNextMisspelling());
-        QCOMPARE(clean.text->textCursor().position(), 3);
-    }
-
     void automaticCorrection_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("expected");
         QTest::newRow("corrects: on space") << u"I saw teh cat"_qs << u"I saw the cat"_qs;
-        QTest::newRow("corrects: on punctuation") << u"we recieve."_qs << u"we receive."_qs;
-        QTest::newRow("corrects: on return") << u"teh\nend"_qs << u"the\nend"_qs;
-        QTest::newRow("corrects: keeps the capital") << u"Teh end"_qs << u"The end"_qs;
         QTest::newRow("leaves: ambiguous guess") << u"dont go"_qs << u"dont go"_qs;
         QTest::newRow("leaves: word still being typed") << u"wait teh"_qs << u"wait teh"_qs;
-        QTest::newRow("leaves: correct words") << u"the end"_qs << u"the end"_qs;
         QTest::newRow("leaves: learned word") << u"my wrold "_qs << u"my wrold "_qs;
     }
 
@@ -278,13 +162,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("end");
         QTest::addColumn<QString>("expected");
         QTest::newRow("word between words takes one space") << "a word b" << 2 << 6 << "a b";
-        QTest::newRow("word before a full stop takes the space before") << "a word." << 2 << 6 << "a.";
-        QTest::newRow("word at line start takes the space after") << "word b" << 0 << 4 << "b";
-        QTest::newRow("word at line end takes the space before") << "a word\nnext" << 2 << 6 << "a\nnext";
-        QTest::newRow("two words") << "a big word b" << 2 << 10 << "a b";
         QTest::newRow("leaves: part of a word") << "a word b" << 2 << 5 << "a d b";
-        QTest::newRow("leaves: word in brackets") << "(word) b" << 1 << 5 << "() b";
-        QTest::newRow("leaves: selection with a space") << "a word b" << 1 << 6 << "a b";
     }
 
     void smartDelete()
@@ -310,14 +188,7 @@ private Q_SLOTS:
         // Empty where the text is no words and is left to the view's own paste.
         QTest::addColumn<QString>("expected");
         QTest::newRow("adds a space before") << u"hello world"_qs << 5 << 5 << u"big"_qs << u"hello big world"_qs;
-        QTest::newRow("adds spaces on both sides") << u"helloworld"_qs << 5 << 5 << u"big"_qs << u"hello big world"_qs;
-        QTest::newRow("adds a space after") << u"hello world"_qs << 6 << 6 << u"big"_qs << u"hello big world"_qs;
-        QTest::newRow("over a selected word") << u"a old b"_qs << 2 << 5 << u"new"_qs << u"a new b"_qs;
-        QTest::newRow("two words") << u"a b"_qs << 1 << 1 << u"big red"_qs << u"a big red b"_qs;
-        QTest::newRow("leaves: end of the line") << u"hello "_qs << 6 << 6 << u"big"_qs << u"hello big"_qs;
         QTest::newRow("leaves: text with its own spaces") << u"ab"_qs << 1 << 1 << u" x "_qs << QString();
-        QTest::newRow("leaves: several lines") << u"ab"_qs << 1 << 1 << u"x\ny"_qs << QString();
-        QTest::newRow("leaves: punctuation pasted") << u"ab"_qs << 1 << 1 << u","_qs << QString();
     }
 
     void smartPaste()
@@ -333,21 +204,6 @@ private Q_SLOTS:
         QCOMPARE(w.text->toPlainText(), expected.isEmpty() ? content : expected);
         w.text->undo();
         QCOMPARE(w.text->toPlainText(), content);
-    }
-
-    void pasteKeyAddsSpaces()
-    {
-        Window w(QStringLiteral("helloworld"));
-        w.select(5, 5);
-        QApplication::clipboard()->setText(QStringLiteral("big"));
-        if (QApplication::clipboard()->text() != u"big")
-            QSKIP("This platform has no clipboard.");
-        QTest::keyClick(w.text, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(w.text->toPlainText(), QStringLiteral("hello big world"));
-        // Lines go in through the view's own paste, as they are.
-        QApplication::clipboard()->setText(QStringLiteral("one\ntwo"));
-        QTest::keyClick(w.text, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(w.text->toPlainText(), QStringLiteral("hello big one\ntwoworld"));
     }
 
     void spellingPanelChangesIgnoresAndLearns()

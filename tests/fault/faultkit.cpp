@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+using namespace Qt::StringLiterals;
+
 namespace FaultKit {
 
 QString faultLibrary()
@@ -11,16 +13,17 @@ QString faultLibrary()
     return qEnvironmentVariable("NOLTNOLT_FAULTLIB");
 }
 
-QString faultProbe()
-{
-    return qEnvironmentVariable("NOLTNOLT_FAULTPROBE");
-}
-
 QStringList underFaults(const QStringList &command, const QStringList &faults)
 {
     if (faults.isEmpty())
         return command;
     return QStringList{QStringLiteral("env"), QStringLiteral("LD_PRELOAD=") + faultLibrary()} + faults + command;
+}
+
+QStringList failing(const QString &call, int code, int after)
+{
+    return {u"FAULT_CALL="_s + call, u"FAULT_ERRNO="_s + QString::number(code),
+            u"FAULT_AFTER="_s + QString::number(after)};
 }
 
 TestSupport::Run save(const QString &file, const QByteArray &text, const QStringList &faults, bool unprivileged)
@@ -43,25 +46,9 @@ QString messageLines(const QByteArray &err)
     return lines.join(u'\n');
 }
 
-QStringList added(const QStringList &before, const QStringList &after)
-{
-    QStringList result;
-    for (const QString &name : after) {
-        if (!before.contains(name))
-            result << name;
-    }
-    return result;
-}
-
 QString cause(int code)
 {
     return QString::fromLocal8Bit(std::strerror(code));
-}
-
-bool looksTemporary(const QString &name)
-{
-    static const QRegularExpression shape(QStringLiteral("^\\..+\\.tmp$"));
-    return shape.match(name).hasMatch();
 }
 
 } // namespace FaultKit

@@ -9,11 +9,12 @@
 namespace FaultKit {
 
 QString faultLibrary();
-QString faultProbe();
 
 // command prefixed so that only its own process loads the library with the given FAULT_* settings: a setpriv or
 // nsenter in front of it stays untouched.
 QStringList underFaults(const QStringList &command, const QStringList &faults);
+// The settings that fail the calls of a family with code, after letting `after` of them through.
+QStringList failing(const QString &call, int code, int after = 0);
 
 // The note tool's "save FILE" under faults, as root or as nobody.
 TestSupport::Run save(const QString &file, const QByteArray &text, const QStringList &faults = {},
@@ -22,12 +23,7 @@ TestSupport::Run save(const QString &file, const QByteArray &text, const QString
 // The lines of a FAULT_TRACE=1 trace in a run's stderr, and the other lines (the tool's own message).
 QStringList traceLines(const QByteArray &err);
 QString messageLines(const QByteArray &err);
-
-// Names in folder that are not in before: for checking that nothing stray was left.
-QStringList added(const QStringList &before, const QStringList &after);
 // strerror's text for an errno, as the messages quote it.
 QString cause(int code);
-// Whether a name is hidden and ends in ".tmp", the only shape a save's temporary copy may have.
-bool looksTemporary(const QString &name);
 
 } // namespace FaultKit

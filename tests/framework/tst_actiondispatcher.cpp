@@ -1,7 +1,5 @@
 #include "framework/actiondispatcher.h"
-#include "framework/document.h"
 #include "framework/error.h"
-#include "framework/windowcontroller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -49,21 +47,6 @@ public:
 
 public Q_SLOTS:
     void performFindPanelAction(QObject *) { ++finds; }
-};
-
-class TextDocument : public Document
-{
-    Q_OBJECT
-
-public:
-    using Document::Document;
-    void read(const QByteArray &, const QString &) override {}
-    QByteArray data(const QString &) const override { return {}; }
-
-    int saves = 0;
-
-public Q_SLOTS:
-    void saveDocument(QObject *) { ++saves; }
 };
 
 // Shows the window, makes it active and gives the widget the focus, as a click would.
@@ -145,25 +128,6 @@ private Q_SLOTS:
         QCOMPARE(dispatcher.responderFor("hideOtherApplications:"), nullptr);
     }
 
-    void windowControllerAndDocumentFollowTheWidgets()
-    {
-        ActionDispatcher dispatcher;
-        Delegate delegate;
-        dispatcher.setDelegate(&delegate);
-        TextDocument document;
-        auto *window = new QWidget;
-        auto *field = new QLineEdit(window);
-        auto *controller = new WindowController(window);
-        document.addWindowController(controller);
-        QVERIFY(focusIn(window, field));
-
-        const QList<QObject *> expected{field, window, controller, &document, qApp, &delegate};
-        QCOMPARE(dispatcher.responderChain(), expected);
-        QCOMPARE(dispatcher.responderFor("performZoom:"), controller);
-        QVERIFY(dispatcher.send("saveDocument:", nullptr, nullptr));
-        QCOMPARE(document.saves, 1);
-    }
-
     void newReachesTheDelegateWithoutWindow()
     {
         QTRY_COMPARE(QApplication::activeWindow(), nullptr);
@@ -193,9 +157,7 @@ private Q_SLOTS:
         const int controller = int(ActionDispatcher::Target::DocumentController);
         QTest::newRow("paste: field focused") << QByteArray("paste:") << chain << true << true;
         QTest::newRow("paste: nothing focused") << QByteArray("paste:") << chain << false << false;
-        QTest::newRow("new: delegate answers") << QByteArray("newDocument:") << chain << false << true;
         QTest::newRow("hide others: nobody answers") << QByteArray("hideOtherApplications:") << chain << true << false;
-        QTest::newRow("explicit target: delegate answers") << QByteArray("newDocument:") << delegate << true << true;
         QTest::newRow("explicit target: field's answer ignored") << QByteArray("paste:") << delegate << true << false;
         QTest::newRow("explicit target: no controller")
             << QByteArray("clearRecentDocuments:") << controller << false << false;

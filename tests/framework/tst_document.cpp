@@ -1,80 +1,23 @@
-#include "framework/document.h"
+// A document's life with its file: saves one at a time, other programs' changes, conflicts, recovery, rename and move.
 #include "framework/recoverystore.h"
-#include "framework/windowcontroller.h"
-#include "support/testsupport.h"
+#include "mountsandbox.h"
+#include "support/bytesdocument.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QWidget>
+#include <QTimer>
 
+#include <cstring>
 #include <sys/stat.h>
 #include <utime.h>
 
 using namespace TestSupport;
+using namespace Qt::StringLiterals;
 
 namespace {
-
-// The least document: its content is the file's bytes.
-class BytesDocument : public Document
-{
-public:
-    using Document::Document;
-    void read(const QByteArray &data, const QString &) override
-    {
-        if (data.startsWith("REFUSE"))
-            throw Error(QStringLiteral("Test"), 1, QStringLiteral("refused"));
-        bytes = data;
-        ++reads;
-    }
-    QByteArray data(const QString &) const override { return bytes; }
-    bool autosavesInPlace() const override { return true; }
-
-    void edit(const QByteArray &newBytes)
-    {
-        bytes = newBytes;
-        updateChangeCount(ChangeType::Done);
-    }
-
-    QByteArray bytes;
-    int reads = 0;
-};
-
-struct OpenNote
-{
-    QTemporaryDir dir;
-    QString path;
-    BytesDocument *document = nullptr;
-    WindowController *controller = nullptr;
-
-    explicit OpenNote(const QByteArray &content)
-    {
-        path = dir.filePath(QStringLiteral("note.txt"));
-        writeBytes(path, content);
-        document = new BytesDocument;
-        document->setFileType(QStringLiteral("text/plain"));
-        document->readFromUrl(QUrl::fromLocalFile(path), QStringLiteral("text/plain"));
-        document->setFileUrl(QUrl::fromLocalFile(path));
-        controller = new WindowController(new QWidget);
-        document->addWindowController(controller);
-        document->reads = 0;
-    }
-    ~OpenNote() { delete document; }
-};
-
-std::optional<Error> autosaveAndWait(Document *document)
-{
-    bool done = false;
-    std::optional<Error> result;
-    document->autosave([&](const std::optional<Error> &error) {
-        done = true;
-        result = error;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 10000))
-        return Error(QStringLiteral("Test"), 0, QStringLiteral("autosave never finished"));
-    return result;
-}
 
 // Answers every question about another program's version the same way, counting the questions.
 void answerConflicts(int &asked, bool keepMine)
@@ -85,11 +28,16 @@ void answerConflicts(int &asked, bool keepMine)
     });
 }
 
-void replaceByRename(const QString &path, const QByteArray &content)
+QString lastError(const QSignalSpy &errors)
 {
-    const QString temp = path + QStringLiteral(".other");
-    writeBytes(temp, content);
-    QVERIFY(::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) == 0);
+    return errors.isEmpty() ? QString() : errors.last().at(0).value<Error>().description();
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat info
+    {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
 } // namespace
@@ -99,59 +47,38 @@ class TestDocument : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { Document::setConflictResolver({}); }
-
-    void changeCount_data()
+    void cleanup()
     {
-        QTest::addColumn<QList<int>>("changes");
-        QTest::addColumn<bool>("edited");
-        using C = Document::ChangeType;
-        QTest::newRow("nothing") << QList<int>{} << false;
-        QTest::newRow("done") << QList<int>{int(C::Done)} << true;
-        QTest::newRow("done, undone") << QList<int>{int(C::Done), int(C::Undone)} << false;
-        QTest::newRow("done twice, undone") << QList<int>{int(C::Done), int(C::Done), int(C::Undone)} << true;
-        QTest::newRow("done, cleared") << QList<int>{int(C::Done), int(C::Cleared)} << false;
-        QTest::newRow("cleared, undone (edit before the save)") << QList<int>{int(C::Cleared), int(C::Undone)} << true;
+        Document::setConflictResolver({});
+        Document::setFileNameAsker({});
+        Document::setFolderAsker({});
     }
 
     void changeCount()
     {
-        QFETCH(QList<int>, changes);
-        QFETCH(bool, edited);
+        // An edit made before a save and undone after it leaves the note edited.
+        using C = Document::ChangeType;
         BytesDocument document;
-        for (int change : changes)
-            document.updateChangeCount(Document::ChangeType(change));
-        QCOMPARE(document.isDocumentEdited(), edited);
-    }
-
-    void readingAMissingFileNamesIt()
-    {
-        QTemporaryDir dir;
-        BytesDocument document;
-        const QString path = dir.filePath(QStringLiteral("gone.txt"));
-        try {
-            document.readFromUrl(QUrl::fromLocalFile(path), QString());
-            QFAIL("read a missing file");
-        } catch (const Error &error) {
-            QCOMPARE(error.code(), ENOENT);
-            QVERIFY(error.description().contains(u"“gone.txt”"));
-        }
+        document.updateChangeCount(C::Done);
+        document.updateChangeCount(C::Undone);
+        QVERIFY(!document.isDocumentEdited());
+        document.updateChangeCount(C::Cleared);
+        document.updateChangeCount(C::Undone);
+        QVERIFY(document.isDocumentEdited());
     }
 
     void autosaveWritesInPlaceOrReportsTheError()
     {
         OpenNote note("old");
         note.document->edit("new");
-        QCOMPARE(autosaveAndWait(note.document), std::nullopt);
+        QCOMPARE(note.autosave(), std::nullopt);
         QCOMPARE(readBytes(note.path), QByteArray("new"));
         QVERIFY(!note.document->isDocumentEdited());
-
         // The folder goes away: the save fails, the note stays edited, the text stays in memory.
         note.document->edit("newer");
         QVERIFY(QDir(note.dir.path()).removeRecursively());
-        const std::optional<Error> failure = autosaveAndWait(note.document);
-        QVERIFY(failure);
-        QVERIFY(failure->description().contains(u"“note.txt”"));
+        const std::optional<Error> failure = note.autosave();
+        QVERIFY(failure && failure->description().contains(u"“note.txt”"));
         QVERIFY(note.document->isDocumentEdited());
         QCOMPARE(note.document->bytes, QByteArray("newer"));
     }
@@ -170,7 +97,7 @@ private Q_SLOTS:
         QTRY_COMPARE(finished.size(), 20);
         QCOMPARE(readBytes(note.path), QByteArray("version 19"));
         QVERIFY(!note.document->isDocumentEdited());
-        QTest::qWait(200);
+        settle();
         QCOMPARE(note.document->reads, 0); // none of our own writes looked like another program's
     }
 
@@ -187,29 +114,32 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note.path), QByteArray("second"));
     }
 
-    void closingTheLastWindowWritesFirst()
+    void closingTheLastWindowWritesFirst_data()
     {
-        OpenNote note("old");
-        QSignalSpy closed(note.document, &Document::closed);
-        note.controller->showWindow();
-        note.document->edit("typed just now");
-        QVERIFY(note.controller->window()->close());
-        QCOMPARE(readBytes(note.path), QByteArray("typed just now"));
-        QVERIFY(closed.wait(1000));
-        QVERIFY(note.document->windowControllers().isEmpty());
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("written, then closed") << true;
+        QTest::newRow("write fails: the window stays") << false;
     }
 
-    void closingKeepsTheWindowWhenTheWriteFails()
+    void closingTheLastWindowWritesFirst()
     {
+        QFETCH(bool, writable);
         OpenNote note("old");
-        note.controller->showWindow();
+        QSignalSpy closed(note.document, &Document::closed);
         QSignalSpy presented(note.controller, &WindowController::errorPresented);
-        note.document->edit("cannot be written");
-        QVERIFY(QDir(note.dir.path()).removeRecursively());
-        QVERIFY(!note.controller->window()->close());
-        QCOMPARE(presented.count(), 1);
-        QVERIFY(note.controller->window()->isVisible());
-        QCOMPARE(note.document->bytes, QByteArray("cannot be written"));
+        note.controller->showWindow();
+        note.document->edit("typed just now");
+        if (!writable)
+            QVERIFY(QDir(note.dir.path()).removeRecursively());
+        QCOMPARE(note.controller->window()->close(), writable);
+        if (writable) {
+            QCOMPARE(readBytes(note.path), QByteArray("typed just now"));
+            QVERIFY(closed.wait(1000));
+        } else {
+            QCOMPARE(presented.count(), 1);
+            QVERIFY(note.controller->window()->isVisible());
+            QCOMPARE(note.document->bytes, QByteArray("typed just now"));
+        }
     }
 
     void externalChangeReloadsAnUneditedNote_data()
@@ -224,11 +154,11 @@ private Q_SLOTS:
     {
         QFETCH(QString, how);
         OpenNote note("first");
-        QSignalSpy reloaded(note.document, &Document::reloadedFromDisk);
         if (how == u"write") {
             writeBytes(note.path, "second version");
             QTRY_COMPARE(note.document->bytes, QByteArray("second version"));
         } else if (how == u"rename") {
+            // The watch follows the note across every replacement.
             for (const QByteArray &content : {QByteArray("one"), QByteArray("two"), QByteArray("three")}) {
                 replaceByRename(note.path, content);
                 QTRY_COMPARE(note.document->bytes, content);
@@ -248,40 +178,45 @@ private Q_SLOTS:
         QVERIFY(!note.document->isDocumentEdited());
     }
 
-    void ownSavesNeverReload()
-    {
-        OpenNote note("first");
-        for (int i = 0; i < 5; ++i) {
-            note.document->edit(QByteArray("save ") + QByteArray::number(i));
-            QCOMPARE(autosaveAndWait(note.document), std::nullopt);
-        }
-        QTest::qWait(300); // give the watcher every chance to report our own writes
-        QCOMPARE(note.document->reads, 0);
-    }
-
     void externalChangeWithUnsavedEditsAsks_data()
     {
         QTest::addColumn<bool>("keepMine");
-        QTest::addColumn<QByteArray>("onDisk");
-        QTest::addColumn<QByteArray>("inMemory");
-        QTest::newRow("keep mine: written over theirs") << true << QByteArray("mine") << QByteArray("mine");
-        QTest::newRow("use disk: theirs read in") << false << QByteArray("theirs") << QByteArray("theirs");
+        QTest::addColumn<bool>("saveAtOnce");
+        QTest::addColumn<QByteArray>("theirs");
+        QTest::addColumn<QByteArray>("kept");
+        QTest::newRow("watcher asks, keep mine") << true << false << QByteArray("theirs") << QByteArray("mine");
+        QTest::newRow("watcher asks, use theirs") << false << false << QByteArray("theirs") << QByteArray("theirs");
+        // Written and saved over at once, before the watcher has said anything: the save looks again.
+        QTest::newRow("save rechecks, keep mine") << true << true << QByteArray("theirs") << QByteArray("mine");
+        QTest::newRow("save rechecks, use theirs") << false << true << QByteArray("theirs") << QByteArray("theirs");
+        QTest::newRow("refused bytes are not overwritten unasked")
+            << false << true << QByteArray("REFUSE \xff") << QByteArray("REFUSE \xff");
     }
 
     void externalChangeWithUnsavedEditsAsks()
     {
         QFETCH(bool, keepMine);
-        QFETCH(QByteArray, onDisk);
-        QFETCH(QByteArray, inMemory);
+        QFETCH(bool, saveAtOnce);
+        QFETCH(QByteArray, theirs);
+        QFETCH(QByteArray, kept);
         int asked = 0;
         answerConflicts(asked, keepMine);
         OpenNote note("first");
         note.document->edit("mine");
-        writeBytes(note.path, "theirs");
+        writeBytes(note.path, theirs);
+        if (saveAtOnce) {
+            note.autosave();
+            QCOMPARE(asked, 1);
+        }
         QTRY_COMPARE(asked, 1);
-        QTRY_COMPARE(readBytes(note.path), onDisk);
-        QCOMPARE(note.document->bytes, inMemory);
-        QVERIFY(!note.document->isDocumentEdited());
+        QTRY_COMPARE(readBytes(note.path), kept);
+        if (!theirs.startsWith("REFUSE")) {
+            QCOMPARE(note.document->bytes, kept);
+            QVERIFY(!note.document->isDocumentEdited());
+        }
+        settle();
+        QCOMPARE(asked, 1);
+        QCOMPARE(readBytes(note.path), kept);
     }
 
     void answersAreNotAskedAgain()
@@ -296,13 +231,13 @@ private Q_SLOTS:
         // Theirs cannot be read in and the user keeps it: later pauses neither ask nor overwrite it.
         note.document->edit("mine");
         writeBytes(note.path, "REFUSE \xff");
-        autosaveAndWait(note.document);
+        note.autosave();
         note.document->edit("mine, more");
-        autosaveAndWait(note.document);
-        QTest::qWait(200);
+        note.autosave();
+        settle();
         QCOMPARE(asked, 1);
         QCOMPARE(readBytes(note.path), QByteArray("REFUSE \xff"));
-        // An explicit save asks again; this time mine wins, and stays the answer.
+        // An explicit save asks again; this time mine wins.
         answer = Document::Conflict::KeepMine;
         note.document->saveDocument(nullptr);
         QCOMPARE(asked, 2);
@@ -316,53 +251,90 @@ private Q_SLOTS:
         writeBytes(note.path, "REFUSE these bytes");
         QTRY_COMPARE(presented.count(), 1);
         writeBytes(note.dir.filePath(QStringLiteral("unrelated.txt")), "x"); // a folder change
-        QTest::qWait(200);
+        settle();
         QCOMPARE(presented.count(), 1);
         QCOMPARE(note.document->bytes, QByteArray("first"));
     }
 
-    void deletedFileKeepsTheTextAndIsWrittenAgain()
+    void deletedOrMovedAway_data()
     {
+        QTest::addColumn<QString>("how");        // run in the note's folder, $N naming the note
+        QTest::addColumn<QString>("followedTo"); // empty: the note is gone and written again at its place
+        QTest::newRow("deleted") << "rm \"$N\"" << QString();
+        QTest::newRow("moved to another file system")
+            << "mv \"$N\" /dev/shm/tst_document-$$ && rm /dev/shm/tst_document-$$" << QString();
+        QTest::newRow("moved to another folder: followed") << "mkdir elsewhere && mv \"$N\" elsewhere/"
+                                                           << "elsewhere/note.txt";
+        QTest::newRow("renamed in its folder: followed") << "mv \"$N\" renamed.txt"
+                                                         << "renamed.txt";
+    }
+
+    void deletedOrMovedAway()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, followedTo);
         OpenNote note("first");
         QSignalSpy presented(note.document, &Document::errorPresented);
-        QVERIFY(QFile::remove(note.path));
-        QTRY_COMPARE(presented.count(), 1);
-        QVERIFY(presented.first().first().value<Error>().description().contains(u"moved or deleted"));
-        QVERIFY(note.document->isDocumentEdited());
-        QCOMPARE(note.document->bytes, QByteArray("first"));
-        QCOMPARE(autosaveAndWait(note.document), std::nullopt);
-        QCOMPARE(readBytes(note.path), QByteArray("first"));
-        QTest::qWait(200);
-        QCOMPARE(presented.count(), 1);
+        QSignalSpy moved(note.document, &Document::fileMoved);
+        QCOMPARE(run("sh", {"-ec", "cd \"$(dirname \"$N\")\"; " + how}, {}, {"N=" + note.path}).exitCode, 0);
+        QString path = note.path;
+        if (followedTo.isEmpty()) {
+            QTRY_COMPARE(presented.count(), 1);
+            QVERIFY(lastError(presented).contains(u"“note.txt” was moved or deleted"));
+            QVERIFY(note.document->isDocumentEdited());
+        } else {
+            // The open file is followed: its window, its watch and Open Recent take the new place.
+            path = note.dir.filePath(followedTo);
+            QTRY_COMPARE(moved.count(), 1);
+            QCOMPARE(note.document->fileUrl(), QUrl::fromLocalFile(path));
+            QCOMPARE(note.controller->window()->windowFilePath(), path);
+            note.document->edit("first, again");
+        }
+        QCOMPARE(note.autosave(), std::nullopt);
+        QCOMPARE(readBytes(path), followedTo.isEmpty() ? QByteArray("first") : QByteArray("first, again"));
+        QCOMPARE(QFileInfo::exists(note.path), followedTo.isEmpty()); // never two copies
+        settle();
+        QCOMPARE(presented.count(), followedTo.isEmpty() ? 1 : 0);
     }
 
-    void saveRechecksTheFileBeforeReplacingIt_data()
+    // Another program puts a link in the note's place: the other file is never shown unasked nor written through.
+    void linkSwappedIn_data()
     {
-        QTest::addColumn<QByteArray>("theirs");
+        QTest::addColumn<bool>("edited");
         QTest::addColumn<bool>("keepMine");
-        QTest::addColumn<QByteArray>("onDisk");
-        QTest::newRow("their text, keep mine") << QByteArray("theirs") << true << QByteArray("mine");
-        QTest::newRow("their text, use theirs") << QByteArray("theirs") << false << QByteArray("theirs");
-        QTest::newRow("refused bytes are not overwritten unasked")
-            << QByteArray("REFUSE \xff") << false << QByteArray("REFUSE \xff");
+        QTest::newRow("unedited, keeps the window's text") << false << true;
+        QTest::newRow("edited, keeps the window's text") << true << true;
+        QTest::newRow("unedited, shows the other file as asked") << false << false;
     }
 
-    void saveRechecksTheFileBeforeReplacingIt()
+    void linkSwappedIn()
     {
-        QFETCH(QByteArray, theirs);
+        QFETCH(bool, edited);
         QFETCH(bool, keepMine);
-        QFETCH(QByteArray, onDisk);
         int asked = 0;
         answerConflicts(asked, keepMine);
         OpenNote note("first");
-        note.document->edit("mine");
-        // Written and saved over at once, before the watcher has said anything.
-        writeBytes(note.path, theirs);
-        autosaveAndWait(note.document);
-        QCOMPARE(asked, 1);
-        QCOMPARE(readBytes(note.path), onDisk);
-        QTest::qWait(200);
-        QCOMPARE(readBytes(note.path), onDisk);
+        const QString other = note.dir.filePath(QStringLiteral("bashrc"));
+        const QByteArray theirs = "export SECRET=1\n";
+        writeBytes(other, theirs);
+        QCOMPARE(run("sh", {"-ec", "cd \"$(dirname \"$N\")\"; ln -s bashrc link && mv -T link \"$N\""}, {},
+                     {"N=" + note.path})
+                     .exitCode,
+                 0);
+        if (edited)
+            note.document->edit("first, typed");
+        QTRY_COMPARE(asked, 1);
+        if (keepMine) {
+            QTRY_VERIFY(!QFileInfo(note.path).isSymLink());
+            QCOMPARE(readBytes(note.path), edited ? QByteArray("first, typed") : QByteArray("first"));
+        } else {
+            QTRY_COMPARE(note.document->bytes, theirs);
+            note.document->edit(theirs + "typed");
+            QCOMPARE(note.autosave(), std::nullopt);
+            QVERIFY(!QFileInfo(note.path).isSymLink());
+            QCOMPARE(readBytes(note.path), theirs + "typed");
+        }
+        QCOMPARE(readBytes(other), theirs);
     }
 
     void unsavableTextIsKeptForRecoveryUntilSaved()
@@ -372,33 +344,209 @@ private Q_SLOTS:
         Document::setRecoveryStore(&store);
         OpenNote note("first");
         note.document->edit("typed where it cannot be written");
-        QVERIFY(QDir(note.dir.path()).removeRecursively()); // the folder is gone: nothing can be written there
-        QVERIFY(autosaveAndWait(note.document));
+        QVERIFY(QDir(note.dir.path()).removeRecursively());
+        QVERIFY(note.autosave());
         QCOMPARE(store.entries().size(), 1);
         QCOMPARE(readBytes(store.entries().first().recoveryPath), QByteArray("typed where it cannot be written"));
         QVERIFY(QDir().mkpath(note.dir.path()));
-        QCOMPARE(autosaveAndWait(note.document), std::nullopt);
+        QCOMPARE(note.autosave(), std::nullopt);
         QCOMPARE(store.entries().size(), 0);
         Document::setRecoveryStore(nullptr);
     }
 
-    void recoveryStoreListsWhatItKeeps()
+    void rename_data()
     {
-        QTemporaryDir state;
-        RecoveryStore store(state.filePath(QStringLiteral("deeper/recovery")));
-        store.keep(QStringLiteral("/notes/a.txt"), "text of a");
-        store.keep(QStringLiteral("/notes/b.txt"), "text of b");
-        store.keep(QStringLiteral("/notes/a.txt"), "newer text of a");
-        QList<RecoveryStore::Entry> entries = store.entries();
-        std::sort(entries.begin(), entries.end(),
-                  [](const auto &x, const auto &y) { return x.originalPath < y.originalPath; });
-        QCOMPARE(entries.size(), 2);
-        QCOMPARE(entries.at(0).originalPath, QStringLiteral("/notes/a.txt"));
-        QCOMPARE(readBytes(entries.at(0).recoveryPath), QByteArray("newer text of a"));
-        store.discard(QStringLiteral("/notes/a.txt"));
-        QCOMPARE(store.entries().size(), 1);
-        QVERIFY(!store.holds(QStringLiteral("/notes/a.txt")));
-        QVERIFY(store.holds(QStringLiteral("/notes/b.txt")));
+        QTest::addColumn<QByteArray>("edit");
+        QTest::addColumn<QString>("answer"); // a null answer is a cancelled dialog
+        QTest::addColumn<QString>("expectedName");
+        QTest::addColumn<QString>("errorPart");
+        QTest::newRow("renames") << QByteArray() << u"Été 2026.txt"_s << u"Été 2026.txt"_s << QString();
+        QTest::newRow("renames: edited note written first")
+            << QByteArray("typed just now") << u"new.txt"_s << u"new.txt"_s << QString();
+        QTest::newRow("refuses: existing name, nothing changed")
+            << QByteArray() << u"taken.txt"_s << u"note.txt"_s << u"a file named “taken.txt” already exists"_s;
+        QTest::newRow("refuses: name with a slash")
+            << QByteArray() << u"sub/moved.txt"_s << u"note.txt"_s << u"a name cannot contain “/”"_s;
+        QTest::newRow("refuses: name of a save's temporary")
+            << QByteArray() << u".note.txt.nolt-abc.tmp"_s << u"note.txt"_s << u"temporary copies"_s;
+        QTest::newRow("no-op: cancelled") << QByteArray() << QString() << u"note.txt"_s << QString();
+    }
+
+    void rename()
+    {
+        QFETCH(QByteArray, edit);
+        QFETCH(QString, answer);
+        QFETCH(QString, expectedName);
+        QFETCH(QString, errorPart);
+        OpenNote note("the note");
+        writeBytes(note.dir.filePath("taken.txt"), "someone else's");
+        QDir(note.dir.path()).mkdir("sub");
+        QSignalSpy moved(note.document, &Document::fileMoved);
+        QSignalSpy errors(note.document, &Document::errorPresented);
+        if (!edit.isEmpty())
+            note.document->edit(edit);
+        const QByteArray expectedText = edit.isEmpty() || !errorPart.isEmpty() ? QByteArray("the note") : edit;
+        Document::setFileNameAsker(
+            [answer](Document *) { return answer.isNull() ? std::nullopt : std::optional<QString>(answer); });
+        note.document->renameDocument(nullptr);
+        QVERIFY2(lastError(errors).isEmpty() == errorPart.isEmpty() && lastError(errors).contains(errorPart),
+                 qPrintable(lastError(errors)));
+        QStringList expected{expectedName, "sub", "taken.txt"};
+        expected.sort();
+        QCOMPARE(entries(note.dir.path()), expected);
+        QCOMPARE(entries(note.dir.filePath("sub")), QStringList());
+        QCOMPARE(readBytes(note.dir.filePath(expectedName)), expectedText);
+        QCOMPARE(readBytes(note.dir.filePath("taken.txt")), QByteArray("someone else's"));
+        QCOMPARE(note.document->fileUrl().toLocalFile(), note.dir.filePath(expectedName));
+        QCOMPARE(note.controller->window()->windowTitle(), expectedName);
+        QCOMPARE(moved.size(), expectedName == u"note.txt" ? 0 : 1);
+        // A refused name keeps the edit in the window, unsaved, for the next save.
+        QCOMPARE(note.document->isDocumentEdited(), !edit.isEmpty() && !errorPart.isEmpty());
+    }
+
+    void nameDialogSelectsTheNameWithoutItsExtension()
+    {
+        QTemporaryDir dir;
+        OpenNote named("the note", dir.filePath("a.b.txt"));
+        named.controller->showWindow();
+        QString seenSelection;
+        // The user types a new name over the selection and presses Rename.
+        QTimer::singleShot(0, this, [&] {
+            QVERIFY(QTest::qWaitFor([] { return qobject_cast<QInputDialog *>(QApplication::activeModalWidget()); }));
+            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+            auto *edit = dialog->findChild<QLineEdit *>();
+            (void)QTest::qWaitFor([&] { return edit->selectedText() == u"a.b"; });
+            seenSelection = edit->selectedText();
+            QTest::keyClicks(edit, QStringLiteral("Groceries"));
+            dialog->accept();
+        });
+        named.document->renameDocument(nullptr);
+        QCOMPARE(seenSelection, u"a.b"_s);
+        QCOMPARE(entries(dir.path()), QStringList{"Groceries.txt"});
+    }
+
+    void watchAndAutosaveFollowARename()
+    {
+        OpenNote note("before");
+        Document::setFileNameAsker([](Document *) { return u"renamed.txt"_s; });
+        note.document->renameDocument(nullptr);
+        QSignalSpy reloaded(note.document, &Document::reloadedFromDisk);
+        replaceByRename(note.dir.filePath("renamed.txt"), "changed elsewhere");
+        QVERIFY(reloaded.wait(5000));
+        QCOMPARE(note.document->bytes, QByteArray("changed elsewhere"));
+        // The old name is no longer this note: a new file there is someone else's.
+        writeBytes(note.path, "a new file under the old name");
+        settle();
+        QCOMPARE(reloaded.count(), 1);
+        note.document->edit("after");
+        QCOMPARE(note.autosave(), std::nullopt);
+        QCOMPARE(readBytes(note.dir.filePath("renamed.txt")), QByteArray("after"));
+        QCOMPARE(readBytes(note.path), QByteArray("a new file under the old name"));
+    }
+
+    void move_data()
+    {
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<bool>("nameTaken");
+        QTest::addColumn<QByteArray>("edit");
+        QTest::addColumn<QString>("errorPart");
+        QTest::newRow("moves: edited note written first") << "other" << false << QByteArray("typed") << "";
+        QTest::newRow("refuses: name exists in the folder")
+            << "other" << true << QByteArray() << "a file named “note.txt” already exists";
+        QTest::newRow("refuses: folder gone") << "gone" << false << QByteArray() << "does not exist";
+        QTest::newRow("no-op: its own folder") << "own" << false << QByteArray() << "";
+    }
+
+    void move()
+    {
+        QFETCH(QString, destination);
+        QFETCH(bool, nameTaken);
+        QFETCH(QByteArray, edit);
+        QFETCH(QString, errorPart);
+        QTemporaryDir dir;
+        QTemporaryDir other;
+        const QString source = dir.filePath("note.txt");
+        writeBytes(source, "the note");
+        QVERIFY(::chmod(QFile::encodeName(source).constData(), 0640) == 0);
+        OpenNote note("", source);
+        QSignalSpy moved(note.document, &Document::fileMoved);
+        QSignalSpy errors(note.document, &Document::errorPresented);
+        if (nameTaken)
+            writeBytes(other.filePath("note.txt"), "someone else's");
+        if (!edit.isEmpty())
+            note.document->edit(edit);
+        const QString folder = destination == u"other" ? other.path()
+                               : destination == u"own" ? dir.path()
+                                                       : dir.filePath(destination);
+        Document::setFolderAsker([folder](Document *) { return folder; });
+        note.document->moveDocument(nullptr);
+        QVERIFY2(lastError(errors).isEmpty() == errorPart.isEmpty() && lastError(errors).contains(errorPart),
+                 qPrintable(lastError(errors)));
+        const bool movedAway = errorPart.isEmpty() && destination == u"other";
+        const QString expected = movedAway ? other.filePath("note.txt") : note.path;
+        QCOMPARE(note.document->fileUrl().toLocalFile(), expected);
+        QCOMPARE(QFileInfo::exists(note.path), !movedAway);
+        QCOMPARE(readBytes(expected), edit.isEmpty() || !errorPart.isEmpty() ? QByteArray("the note") : edit);
+        QCOMPARE(modeOf(expected), mode_t(0640));
+        if (nameTaken)
+            QCOMPARE(readBytes(other.filePath("note.txt")), QByteArray("someone else's"));
+        QCOMPARE(moved.size(), movedAway ? 1 : 0);
+    }
+
+    void moveAcrossFileSystems_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("errorPart");
+        QTest::newRow("moves: copy, then the original removed") << QByteArray("the note\n") << ""
+                                                                << "";
+        QTest::newRow("refuses: name exists on the other disk") << QByteArray("the note\n") << "taken"
+                                                                << "a file named “note.txt” already exists";
+        QTest::newRow("refuses: other disk full, original kept") << QByteArray(256 * 1024, 'x') << ""
+                                                                 << "No space left on device";
+        QTest::newRow("refuses: original cannot go, the copy is removed")
+            << QByteArray("the note\n") << "readonly" << QString::fromLocal8Bit(std::strerror(EROFS));
+    }
+
+    void moveAcrossFileSystems()
+    {
+        // Never a temporary left behind, never the note in two places or in none.
+        QFETCH(QByteArray, text);
+        QFETCH(QString, setup);
+        QFETCH(QString, errorPart);
+        QTemporaryDir dir;
+        const QString mount = dir.filePath("disk");
+        const QString home = dir.filePath("home");
+        QDir().mkpath(mount);
+        QDir().mkpath(home);
+        writeBytes(home + "/note.txt", text);
+        QVERIFY(::chmod(QFile::encodeName(home + "/note.txt").constData(), 0604) == 0);
+        MountSandbox sandbox;
+        if (!sandbox.start(MountSandbox::tmpfs(mount, QStringLiteral("size=128k")) +
+                           (setup == u"taken" ? "printf 'theirs' > '" + mount + "/note.txt'\n" : QString()) +
+                           (setup == u"readonly" ? MountSandbox::readOnlyBind(home) : QString())))
+            QSKIP(qPrintable("needs a private 128 KiB tmpfs as a second file system: " + sandbox.reason()));
+        const QString target = sandbox.view(mount);
+        const QString source = sandbox.view(home + "/note.txt");
+        OpenNote note("", source);
+        QSignalSpy errors(note.document, &Document::errorPresented);
+        Document::setFolderAsker([target](Document *) { return target; });
+        note.document->moveDocument(nullptr);
+        QVERIFY2(lastError(errors).isEmpty() == errorPart.isEmpty() && lastError(errors).contains(errorPart),
+                 qPrintable(lastError(errors)));
+        QCOMPARE(entries(target), (errorPart.isEmpty() || setup == u"taken") ? QStringList{"note.txt"} : QStringList());
+        if (!errorPart.isEmpty()) {
+            QCOMPARE(note.document->fileUrl().toLocalFile(), source);
+            QCOMPARE(readBytes(source), text);
+            return;
+        }
+        QVERIFY(!QFileInfo::exists(source));
+        QCOMPARE(readBytes(target + "/note.txt"), text);
+        QCOMPARE(modeOf(target + "/note.txt"), mode_t(0604));
+        // The watch follows to the other disk.
+        QSignalSpy reloaded(note.document, &Document::reloadedFromDisk);
+        replaceByRename(target + "/note.txt", "changed elsewhere");
+        QVERIFY(reloaded.wait(5000));
     }
 };
 

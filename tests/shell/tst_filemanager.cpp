@@ -2,6 +2,9 @@
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -55,6 +58,47 @@ private Q_SLOTS:
         FileManager::showItems({QUrl::fromLocalFile(QStringLiteral("/home/u/Desktop/a.txt"))},
                                [&folders](const QUrl &folder) { folders.append(folder); });
         QTRY_COMPARE(folders, QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/home/u/Desktop"))});
+    }
+
+    // With no program to answer, the user is told; with one, nothing is said. A stand-in xdg-open on PATH plays
+    // the desktop.
+    void openUrlTellsWhenNothingAnswers_data()
+    {
+        QTest::addColumn<int>("xdgOpenStatus");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("opened") << 0 << QString();
+        QTest::newRow("xdg-open finds no program") << 3 << QStringLiteral("status 3");
+        QTest::newRow("no xdg-open") << -1 << QStringLiteral("xdg-open was not found");
+    }
+    void openUrlTellsWhenNothingAnswers()
+    {
+        QFETCH(int, xdgOpenStatus);
+        QFETCH(QString, reason);
+        QTemporaryDir bin;
+        const QString marker = bin.filePath(QStringLiteral("ran"));
+        if (xdgOpenStatus >= 0) {
+            QFile script(bin.filePath(QStringLiteral("xdg-open")));
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\necho \"$1\" > '" + marker.toUtf8() + "'\nexit " +
+                         QByteArray::number(xdgOpenStatus) + "\n");
+            script.close();
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", bin.path().toUtf8());
+        QStringList reasons;
+        const QUrl page(QStringLiteral("https://noltnolt.quorbell.com/"));
+        FileManager::openUrl(page, [&reasons](const QUrl &, const QString &why) { reasons.append(why); });
+        qputenv("PATH", path);
+        if (xdgOpenStatus >= 0)
+            QTRY_VERIFY(QFile::exists(marker));
+        if (reason.isEmpty()) {
+            QTRY_VERIFY(QCoreApplication::instance()->findChildren<QProcess *>().isEmpty());
+            QVERIFY(reasons.isEmpty());
+        } else {
+            QTRY_COMPARE(reasons.size(), 1);
+            QVERIFY2(reasons.first().contains(reason), qPrintable(reasons.first()));
+        }
     }
 };
 

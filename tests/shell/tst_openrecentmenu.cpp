@@ -33,8 +33,6 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("recent");
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<QStringList>("toolTips");
-        QTest::newRow("empty: only No Recent Documents")
-            << QStringList{} << QStringList{"No Recent Documents"} << QStringList{"No Recent Documents"};
         QTest::newRow("two files, newest first")
             << QStringList{"/n/20261014 Note 2.txt", "/n/20261014 Note.txt"}
             << QStringList{"20261014 Note 2.txt", "20261014 Note.txt", "", "Clear Menu"}
@@ -42,9 +40,6 @@ private Q_SLOTS:
         QTest::newRow("same name in two folders: tool tips tell them apart")
             << QStringList{"/a/todo.txt", "/b/todo.txt"} << QStringList{"todo.txt", "todo.txt", "", "Clear Menu"}
             << QStringList{"/a/todo.txt", "/b/todo.txt", "", "Clear Menu"};
-        QTest::newRow("missing file still listed")
-            << QStringList{"/nowhere/gone.txt"} << QStringList{"gone.txt", "", "Clear Menu"}
-            << QStringList{"/nowhere/gone.txt", "", "Clear Menu"};
     }
     void rebuild()
     {
@@ -96,16 +91,6 @@ private Q_SLOTS:
         OpenRecentMenu::rebuild(&menu, documents.recentDocumentUrls(), dispatcher);
         QCOMPARE(menu.actions().size(), 1);
         QCOMPARE(menu.actions().first()->text(), QStringLiteral("No Recent Documents"));
-    }
-
-    void otherMenusAreLeftAlone()
-    {
-        ActionDispatcher dispatcher;
-        QMenu menu(QStringLiteral("File"));
-        menu.addAction(QStringLiteral("New"));
-        OpenRecentMenu::rebuild(&menu, {QUrl::fromLocalFile(QStringLiteral("/a.txt"))}, dispatcher);
-        QCOMPARE(menu.actions().size(), 1);
-        QCOMPARE(menu.actions().first()->text(), QStringLiteral("New"));
     }
 };
 

@@ -143,10 +143,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("note");
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("first") << "20261206 Note.txt" << 1 << "20261206 Note (Recovered).txt";
-        QTest::newRow("third") << "20261206 Note.txt" << 3 << "20261206 Note (Recovered 3).txt";
-        QTest::newRow("other extension") << "list.md" << 1 << "list (Recovered).txt";
-        QTest::newRow("hidden file keeps its dot") << ".todo" << 1 << ".todo (Recovered).txt";
         QTest::newRow("too long: shortened to 255 bytes")
             << QString(250, u'n') + ".txt" << 2 << QString(237, u'n') + " (Recovered 2).txt";
         QTest::newRow("too long: never cuts a character")

@@ -71,18 +71,6 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(m_folderB));
     }
 
-    void panelTexts()
-    {
-        NotesFolder folder(m_settings);
-        ScriptedPanel panel(folder);
-        QCOMPARE(folder.choose(), std::nullopt);
-        QCOMPARE(panel.lastRequest.title, QStringLiteral("Choose a Folder for New Notes"));
-        QCOMPARE(panel.lastRequest.message,
-                 QStringLiteral("Choose Desktop to keep new notes there, or choose another folder. Nolt Nolt "
-                                "remembers this choice and saves new notes automatically."));
-        QCOMPARE(panel.lastRequest.prompt, QStringLiteral("Use Folder"));
-    }
-
     // A new launch: what the stored preference holds, and what the user answers if asked.
     void resolveAtLaunch_data()
     {
@@ -97,10 +85,8 @@ private Q_SLOTS:
         QTest::newRow("valid bookmark: no panel") << u"A"_s << u"B"_s << 0 << u"A"_s << u"A"_s << 1;
         QTest::newRow("folder deleted: asks, cancel keeps old preference")
             << u"deleted A"_s << u"cancel"_s << 1 << u""_s << u"old"_s << 0;
-        QTest::newRow("folder deleted: asks, B replaces it") << u"deleted A"_s << u"B"_s << 1 << u"B"_s << u"B"_s << 1;
         QTest::newRow("folder replaced: stale, used and refreshed")
             << u"replaced A"_s << u"B"_s << 0 << u"A"_s << u"A fresh"_s << 1;
-        QTest::newRow("damaged bytes: asks") << u"damaged"_s << u"B"_s << 1 << u"B"_s << u"B"_s << 1;
         QTest::newRow("not a byte string: asks") << u"text"_s << u"cancel"_s << 1 << u""_s << u"old"_s << 0;
     }
     void resolveAtLaunch()
@@ -149,18 +135,6 @@ private Q_SLOTS:
             if (storedAfter == u"A fresh")
                 QVERIFY(after != before);
         }
-    }
-
-    void secondResolveUsesTheFolderInUse()
-    {
-        NotesFolder folder(m_settings);
-        ScriptedPanel panel(folder, m_folderA);
-        QCOMPARE(folder.resolve(), QUrl::fromLocalFile(m_folderA));
-        // Without the preference: still the same answer, no panel, no new access.
-        QSettings(m_settings, QSettings::IniFormat).remove(QLatin1String(NotesFolder::key));
-        QCOMPARE(folder.resolve(), QUrl::fromLocalFile(m_folderA));
-        QCOMPARE(panel.shown, 1);
-        QCOMPARE(folder.activeUrls().size(), 1);
     }
 
     void choosingAgainOpensAccessAgainAndCancelKeepsTheFolder()

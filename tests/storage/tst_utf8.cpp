@@ -91,50 +91,6 @@ class TestUtf8 : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void accepts_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("keeps: two byte-order marks")
-            << QByteArray("\xef\xbb\xbf\xef\xbb\xbfx") << QStringLiteral(u"\uFEFF\uFEFFx");
-        QTest::newRow("keeps: byte-order mark inside") << QByteArray("a\xef\xbb\xbf") << QStringLiteral(u"a\uFEFF");
-        QTest::newRow("accepts: largest of each length")
-            << QByteArray("\x7f\xdf\xbf\xef\xbf\xbf") << QStringLiteral(u"\x7f\u07FF\uFFFF");
-        QTest::newRow("accepts: edges around surrogates")
-            << QByteArray("\xed\x9f\xbf\xee\x80\x80") << QStringLiteral(u"\uD7FF\uE000");
-    }
-    void accepts()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, text);
-        QVERIFY(Utf8::isValid(bytes));
-        const std::optional<QString> decoded = Utf8::decode(bytes);
-        QVERIFY(decoded.has_value());
-        QCOMPARE(*decoded, text);
-        QCOMPARE(decoded->toUtf8(), bytes);
-    }
-
-    void rejects_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("rejects: continuation after text") << QByteArray("abc\xbf");
-        QTest::newRow("rejects: four-byte cut at the very end") << QByteArray("x\xf0\x9f\x8c");
-        QTest::newRow("rejects: cut before ASCII") << QByteArray("\xe2\x82z");
-        QTest::newRow("rejects: overlong C1 BF") << QByteArray("\xc1\xbf");
-        QTest::newRow("rejects: overlong E0 9F BF") << QByteArray("\xe0\x9f\xbf");
-        QTest::newRow("rejects: overlong F0 80 80 AF") << QByteArray("\xf0\x80\x80\xaf");
-        QTest::newRow("rejects: overlong F0 8F BF BF") << QByteArray("\xf0\x8f\xbf\xbf");
-        QTest::newRow("rejects: surrogate ED BF BF") << QByteArray("\xed\xbf\xbf");
-        QTest::newRow("rejects: FF") << QByteArray("\xff");
-        QTest::newRow("rejects: lead without continuation") << QByteArray("\xc3(");
-    }
-    void rejects()
-    {
-        QFETCH(QByteArray, bytes);
-        QVERIFY(!Utf8::isValid(bytes));
-        QVERIFY(!Utf8::decode(bytes).has_value());
-    }
-
     // The fast path reads eight bytes at a time, so the first non-ASCII byte must be found at any offset.
     void alignment_data()
     {

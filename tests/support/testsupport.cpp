@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <QTest>
 
+#include <cstdio>
 #include <unistd.h>
 
 namespace TestSupport {
@@ -98,6 +100,17 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(bytes);
+}
+
+void settle()
+{
+    QTest::qWait(150);
+}
+
+void replaceByRename(const QString &path, const QByteArray &content)
+{
+    writeBytes(path + QStringLiteral(".other"), content);
+    ::rename(QFile::encodeName(path + QStringLiteral(".other")).constData(), QFile::encodeName(path).constData());
 }
 
 QStringList entries(const QString &folder)

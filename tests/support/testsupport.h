@@ -35,6 +35,11 @@ Run runInMountNamespace(const QString &script, const QStringList &environment = 
 // Makes a folder and everything in it writable and enterable by everyone, for tests that hand it to nobody.
 void openToEveryone(const QString &path);
 
+// Lets pending events and file notifications through, for checks that something did NOT happen.
+void settle();
+// Another program replaces the file the way most editors do: a new file renamed over it.
+void replaceByRename(const QString &path, const QByteArray &content);
+
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);
 QStringList entries(const QString &folder);

@@ -187,7 +187,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", qPrintable(error.description()));
         return 1;
     }
-    note->makeWindowControllers();
+    note->addWindowController(new Editor(note->fileUrl(), note->text()));
     note->showWindows();
     auto *editor = qobject_cast<Editor *>(note->windowControllers().first());
     QObject::connect(editor, &Editor::autosaveRequested, &app, [] { say(QStringLiteral("attempt")); });

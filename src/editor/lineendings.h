@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+// How a note's lines end, and how its text becomes the text of a text document and back. The text document
+// holds every line break as one paragraph break (U+2029 in its raw text).
+namespace LineEndings {
+
+enum class Ending : signed char
+{
+    Lf,
+    CrLf,
+    Cr,
+    ParagraphSeparator,
+    // Two noncharacters the text document also takes as a break (its frame markers).
+    Fdd0,
+    Fdd1,
+    // No character at all: a break the view puts into a very long line so that an edit lays out a few
+    // thousand characters, not the whole line.
+    Wrap,
+};
+constexpr int kinds = 7;
+
+// The ending that starts at text[i] and its length in UTF-16 units, or length 0 when there is none. These are
+// exactly the characters the text document turns into a paragraph break.
+struct Break
+{
+    Ending ending = Ending::Lf;
+    int length = 0;
+};
+
+inline Break breakAt(const QChar *text, qsizetype size, qsizetype i)
+{
+    const char16_t c = text[i].unicode();
+    if (c > u'\r' && c < 0x2029)
+        return {};
+    switch (c) {
+    case u'\n':
+        return {Ending::Lf, 1};
+    case u'\r':
+        if (i + 1 < size && text[i + 1] == u'\n')
+            return {Ending::CrLf, 2};
+        return {Ending::Cr, 1};
+    case 0x2029:
+        return {Ending::ParagraphSeparator, 1};
+    case 0xFDD0:
+        return {Ending::Fdd0, 1};
+    case 0xFDD1:
+        return {Ending::Fdd1, 1};
+    default:
+        return {};
+    }
+}
+
+QStringView text(Ending ending);
+
+// The most common ending of text, Lf when it has none.
+Ending mostCommon(QStringView text);
+
+// A stretch of a note made ready for the text document: a U+2029 added where a long line is cut, and the ending of
+// each break (the note's own and the cuts) in order.
+struct Piece
+{
+    QString shown;
+    std::vector<Ending> endings;
+    // Where in the note the next piece starts.
+    qsizetype end = 0;
+};
+// The piece of text from `from`, ending after a line break (or a cut of a long line) once it holds at least
+// `budget` units, or at the end of the text. A piece always starts a fresh line.
+Piece piece(const QString &text, qsizetype from, qsizetype budget);
+
+// The note's text for raw document text: each U+2029 becomes the default ending, or, where endings is given, the
+// ending of that break (endings[n] for the n-th break, -1 for the default).
+QString noteText(QString raw, Ending defaultEnding, const std::vector<signed char> *endings = nullptr);
+
+} // namespace LineEndings

@@ -1,0 +1,108 @@
+#include "notewindowsetup.h"
+
+#include "editor/textzoom.h"
+
+#include <QAccessibleWidget>
+#include <QAction>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextDocumentLayout>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTextOption>
+
+namespace {
+
+constexpr char noteWindowProperty[] = "noltnoltNoteWindow";
+// The action Qt gives a line edit's clear button; it comes without a name.
+constexpr char clearActionName[] = "_q_qlineeditclearaction";
+
+// A note window is a frame to screen readers, as other editors' main windows are, not an anonymous filler.
+QAccessibleInterface *noteWindowAccessible(const QString &className, QObject *object)
+{
+    auto *widget = qobject_cast<QWidget *>(object);
+    if (className != u"QWidget" || !widget || !widget->isWindow() || !widget->property(noteWindowProperty).toBool())
+        return nullptr;
+    return new QAccessibleWidget(widget, QAccessible::Window);
+}
+
+// Alt with a printable key is a menu's mnemonic or nothing: when no menu took it, it must not type a letter
+// that the next autosave would write.
+class AltKeyGuard : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            const Qt::KeyboardModifiers modifiers = key->modifiers();
+            if ((modifiers & Qt::AltModifier) && !(modifiers & Qt::ControlModifier) && !key->text().isEmpty() &&
+                key->text().front().isPrint())
+                return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// The plain-text layout gives every paragraph the document's one alignment. This one stands a paragraph that
+// starts with a right-to-left letter at the right, as its readers expect; the text itself is not touched.
+class ParagraphDirectionLayout : public QPlainTextDocumentLayout
+{
+public:
+    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+
+    // Every paragraph is laid out through here before it is drawn or hit.
+    QRectF blockBoundingRect(const QTextBlock &block) const override
+    {
+        const QRectF rect = QPlainTextDocumentLayout::blockBoundingRect(block);
+        QTextLayout *layout = block.layout();
+        QTextOption option = layout->textOption();
+        const Qt::Alignment wanted = block.text().isRightToLeft() ? Qt::AlignRight | Qt::AlignAbsolute : Qt::AlignLeft;
+        if (option.alignment() != wanted) {
+            option.setAlignment(wanted);
+            layout->setTextOption(option);
+        }
+        return rect;
+    }
+};
+
+} // namespace
+
+void NoteWindowSetup::prepareTextView(QWidget *window, QPlainTextEdit *textView)
+{
+    QTextDocument *document = textView->document();
+    // Each paragraph takes the direction of its first strong letter (cursor movement, punctuation), and its
+    // alignment from the layout above.
+    QTextOption option = document->defaultTextOption();
+    option.setTextDirection(Qt::LayoutDirectionAuto);
+    document->setDefaultTextOption(option);
+    const int cursorWidth = textView->cursorWidth();
+    document->setDocumentLayout(new ParagraphDirectionLayout(document));
+    // The view takes the new layout as its own; the caret width lives in the layout.
+    textView->setDocument(document);
+    textView->setCursorWidth(cursorWidth);
+
+    textView->installEventFilter(new AltKeyGuard(textView));
+    TextZoom::shared().attach(window, textView);
+}
+
+void NoteWindowSetup::finishWindow(QWidget *window)
+{
+    static const bool factoryInstalled = (QAccessible::installFactory(noteWindowAccessible), true);
+    Q_UNUSED(factoryInstalled);
+    window->setProperty(noteWindowProperty, true);
+
+    const QList<QLineEdit *> fields = window->findChildren<QLineEdit *>();
+    for (QLineEdit *field : fields) {
+        if (auto *clear = field->findChild<QAction *>(QLatin1String(clearActionName))) {
+            clear->setText(QCoreApplication::translate("NoteWindow", "Clear"));
+            clear->setToolTip(clear->text());
+        }
+    }
+}

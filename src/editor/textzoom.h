@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+
+class QPlainTextEdit;
+class QWidget;
+
+// The text size of every note window at once. Ctrl+Plus, Ctrl+Minus, Ctrl+0 and Ctrl+wheel change it within
+// bounds, and it is remembered for the next launch. These are window shortcuts, not menu items.
+class TextZoom : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int defaultPointSize = 15;
+    static constexpr int minimumPointSize = 6;
+    static constexpr int maximumPointSize = 72;
+
+    static TextZoom &shared();
+
+    int pointSize() const { return m_pointSize; }
+    // Clamped to the bounds; every attached view follows and the size is stored.
+    void setPointSize(int pointSize);
+    void zoomIn();
+    void zoomOut();
+    void reset();
+
+    // Gives view the current size, follows later changes, and adds the shortcuts to window.
+    void attach(QWidget *window, QPlainTextEdit *view);
+
+Q_SIGNALS:
+    void pointSizeChanged(int pointSize);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    explicit TextZoom(QObject *parent = nullptr);
+
+    int m_pointSize = defaultPointSize;
+    int m_wheelAngle = 0;
+};

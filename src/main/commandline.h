@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The app's own reading of its arguments. The toolkit is given none of them, so a file named like one of its
+// options ("-reverse", "-style") is still a file once it stands after "--".
+struct CommandLine
+{
+    enum class Action
+    {
+        Run,
+        Help,
+        Version,
+        Error
+    };
+
+    Action action = Action::Run;
+    // The files to open, decoded from the bytes of argv.
+    QStringList files;
+    // Names whose bytes are not UTF-8: no path the app can hold reaches them, so they are refused by name
+    // rather than answered with "no such file" for a different name.
+    QStringList undecodableNames;
+    // For Error: what was wrong, in one line.
+    QString error;
+
+    static CommandLine parse(int argc, const char *const *argv);
+    // The text of --help, of --version, and the lines that follow an error.
+    static QString usage(const QString &program);
+    static QString version();
+    static QString errorText(const QString &program, const QString &error);
+};

@@ -1,0 +1,125 @@
+#include "windowplacement.h"
+
+#include "framework/document.h"
+#include "framework/documentcontroller.h"
+#include "framework/windowcontroller.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QSettings>
+#include <QStyle>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace {
+
+// What the window manager adds around a window; nothing before the first show.
+QMargins frameMargins(const QWidget *window)
+{
+    const QRect outer = window->frameGeometry();
+    const QRect inner = window->geometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+} // namespace
+
+WindowPlacement::WindowPlacement(DocumentController &documents, QObject *parent)
+    : QObject(parent)
+{
+    connect(&documents, &DocumentController::windowControllersMade, this, [this](Document *document) {
+        const QList<WindowController *> controllers = document->windowControllers();
+        for (WindowController *controller : controllers)
+            place(controller->window(), document->fileUrl());
+    });
+}
+
+void WindowPlacement::place(QWidget *window, const QUrl &url)
+{
+    const QWidget *from = cascadeSource(window);
+    const QMargins margins = from ? frameMargins(from) : QMargins();
+    const QScreen *screen = from ? from->screen() : window->screen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    // A remembered place is the frame's corner and the inside's size, as move() and resize() take them.
+    const QRect remembered = m_frames.take(url.toString(QUrl::FullyEncoded));
+    if (remembered.isValid()) {
+        window->resize(remembered.size());
+        window->move(remembered.topLeft());
+    }
+    QRect outer(window->pos(), window->size().grownBy(margins));
+    if (!remembered.isValid() && from && available.isValid())
+        outer.moveTopLeft(cascaded(from->frameGeometry(), titleBarHeight(from), outer.size(), available));
+    if (available.isValid())
+        outer = fitted(outer, available);
+    window->resize(outer.size().shrunkBy(margins));
+    window->move(outer.topLeft());
+    m_last = window;
+    // The first window also takes the "EditorWindow" frame as it shows, perhaps saved on a larger screen.
+    QTimer::singleShot(0, window, [window] {
+        const QRect available = window->screen()->availableGeometry();
+        const QRect frame = window->frameGeometry();
+        const QRect inside = fitted(frame, available);
+        if (inside == frame)
+            return;
+        window->resize(inside.size().shrunkBy(frameMargins(window)));
+        window->move(inside.topLeft());
+    });
+}
+
+QWidget *WindowPlacement::cascadeSource(const QWidget *window) const
+{
+    QWidget *active = QApplication::activeWindow();
+    if (active && active != window && WindowController::forWindow(active))
+        return active;
+    if (m_last && m_last != window && m_last->isVisible())
+        return m_last;
+    return nullptr;
+}
+
+void WindowPlacement::rememberFrames(const QList<Document *> &documents)
+{
+    QVariantMap frames;
+    for (const Document *document : documents) {
+        const QList<WindowController *> controllers = document->windowControllers();
+        if (!document->fileUrl().isEmpty() && !controllers.isEmpty() && controllers.first()->window())
+            frames.insert(document->fileUrl().toString(QUrl::FullyEncoded),
+                          QRect(controllers.first()->window()->pos(), controllers.first()->window()->size()));
+    }
+    QSettings().setValue(QLatin1String(framesKey), frames);
+}
+
+void WindowPlacement::takeRememberedFrames()
+{
+    QSettings settings;
+    const QVariantMap frames = settings.value(QLatin1String(framesKey)).toMap();
+    settings.remove(QLatin1String(framesKey));
+    for (auto it = frames.cbegin(); it != frames.cend(); ++it)
+        m_frames.insert(it.key(), it.value().toRect());
+}
+
+QRect WindowPlacement::fitted(const QRect &frame, const QRect &available)
+{
+    QRect result(frame.topLeft(), frame.size().boundedTo(available.size()));
+    result.moveLeft(std::clamp(result.left(), available.left(), available.right() - result.width() + 1));
+    result.moveTop(std::clamp(result.top(), available.top(), available.bottom() - result.height() + 1));
+    return result;
+}
+
+QPoint WindowPlacement::cascaded(const QRect &from, int step, const QSize &size, const QRect &available)
+{
+    const QSize fitting = size.boundedTo(available.size());
+    QPoint point = from.topLeft() + QPoint(step, step);
+    if (point.x() + fitting.width() - 1 > available.right())
+        point.setX(available.left());
+    if (point.y() + fitting.height() - 1 > available.bottom())
+        point.setY(available.top());
+    return point;
+}
+
+int WindowPlacement::titleBarHeight(const QWidget *window)
+{
+    const int top = frameMargins(window).top();
+    return top > 0 ? top : window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+}
