@@ -94,18 +94,19 @@ AppDelegate::AppDelegate(QObject *parent)
     connect(m_terminationSignals, &TerminationSignals::terminationRequested, this,
             [this](int) { quitAfterSaving(true); });
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::commitDataRequest, this,
-                [this](QSessionManager &) { m_documents.reviewUnsavedDocumentsBeforeQuit(); });
+        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) {
+            m_documents.reviewUnsavedDocumentsBeforeQuit(DocumentController::QuitReview::KeepForRecovery);
+        });
     }
 }
 
 AppDelegate::~AppDelegate()
 {
     // Windows go while the application object still exists. However the event loop ended, an edited note is
-    // written first; one that cannot be is already kept for recovery by the failed write.
+    // written first; one that cannot be (or waits for an answer) is kept for recovery.
     const QList<Document *> open = m_documents.documents();
     for (Document *document : open) {
-        document->prepareToClose();
+        document->letGoUnsaved();
         document->close();
     }
     Document::setRecoveryStore(nullptr);
@@ -274,8 +275,9 @@ void AppDelegate::presentError(const Error &error)
 
 bool AppDelegate::quitAfterSaving(bool force)
 {
-    const bool saved = m_documents.reviewUnsavedDocumentsBeforeQuit();
-    if (!saved && !force)
+    const bool saved = m_documents.reviewUnsavedDocumentsBeforeQuit(
+        force ? DocumentController::QuitReview::KeepForRecovery : DocumentController::QuitReview::AskUser);
+    if (!saved)
         return false;
     // Every note is written (or, when its disk refuses, kept for recovery): the windows may go.
     QApplication::closeAllWindows();
