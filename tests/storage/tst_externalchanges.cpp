@@ -168,7 +168,7 @@ private Q_SLOTS:
         QTRY_COMPARE(note.asked, 1);
         const QByteArray kept = keepMine ? fox + "mine" : theirs;
         QTRY_COMPARE(readBytes(note.path), kept);
-        QCOMPARE(note.view()->text(), QString::fromUtf8(kept));
+        QTRY_COMPARE(note.view()->text(), QString::fromUtf8(kept)); // the answer comes from the event loop
         QTRY_VERIFY(!note.document->isDocumentEdited());
         QVERIFY(!QTest::qWaitFor([&] { return note.asked > 1; }, 500));
         QCOMPARE(readBytes(note.path), kept);
