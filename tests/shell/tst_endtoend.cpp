@@ -1,3 +1,4 @@
+#include "framework/recoverystore.h"
 #include "storage/textfiles.h"
 #include "support/testsupport.h"
 
@@ -96,6 +97,33 @@ private Q_SLOTS:
         ::kill(pid_t(m_app->processId()), signal);
         QVERIFY(m_app->waitForFinished(10000));
         QCOMPARE(readBytes(note), QByteArray("before the end"));
+    }
+
+    // Another program changes the note while it has unsaved typing: the question waits in the window's bar, typing
+    // goes on into the text (a Space presses no button), the other version is not written over, and a SIGTERM
+    // while the question is open keeps everything typed for recovery.
+    void aQuestionInTheWindowNeverTakesTypingOrText()
+    {
+        const QString note = m_home->filePath(QStringLiteral("note.txt"));
+        writeBytes(note, "");
+        startApp({note});
+        QVERIFY(waitForWindow(QStringLiteral("note")));
+        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral("one two")});
+        QTRY_COMPARE_WITH_TIMEOUT(readBytes(note), QByteArray("one two"), 3000);
+        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral(" three")});
+        writeBytes(note, "theirs");
+        const RecoveryStore recovery(m_home->filePath(QStringLiteral(".local/state/noltnolt/recovery")));
+        const auto recovered = [&recovery] {
+            return recovery.entries().isEmpty() ? QByteArray() : readBytes(recovery.entries().first().recoveryPath);
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(recovered(), QByteArray("one two three"), 5000);
+        screenshot(QStringLiteral("5-question"));
+        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral(" four five")});
+        QTRY_COMPARE_WITH_TIMEOUT(recovered(), QByteArray("one two three four five"), 5000);
+        ::kill(pid_t(m_app->processId()), SIGTERM);
+        QVERIFY(m_app->waitForFinished(10000));
+        QCOMPARE(readBytes(note), QByteArray("theirs"));
+        QCOMPARE(recovered(), QByteArray("one two three four five"));
     }
 
     void closingTheWindowRightAfterTypingKeepsIt()
