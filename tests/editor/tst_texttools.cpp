@@ -225,8 +225,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::newRow("delete: a word takes one space") << "a word b" << 2 << 6 << QString() << "a b";
         QTest::newRow("delete: part of a word alone") << "a word b" << 2 << 5 << QString() << "a d b";
-        QTest::newRow("paste: adds a space before") << "hello world" << 5 << 5 << "big" << "hello big world";
-        QTest::newRow("paste: text with its own spaces is left alone") << "ab" << 1 << 1 << " x " << "ab";
+        QTest::newRow("paste: adds a space before") << "hello world" << 5 << 5 << "big"
+                                                    << "hello big world";
+        QTest::newRow("paste: text with its own spaces is left alone") << "ab" << 1 << 1 << " x "
+                                                                       << "ab";
     }
     void smartEdits()
     {
