@@ -32,17 +32,13 @@ QStringList linesOf(const QByteArray &out)
 
 int countStarting(const QStringList &lines, const QString &start)
 {
-    return int(std::count_if(lines.begin(), lines.end(), [&](const QString &line) { return line.startsWith(start); }));
+    return int(lines.filter(QRegularExpression(u'^' + start)).size());
 }
 
 // The value of the first "<word> <value>" line.
 QString valueOf(const QStringList &lines, const QString &word)
 {
-    for (const QString &line : lines) {
-        if (line.startsWith(word + u' '))
-            return line.mid(word.size() + 1);
-    }
-    return {};
+    return lines.filter(QRegularExpression(u'^' + word + u' ')).value(0).mid(word.size() + 1);
 }
 
 } // namespace
@@ -87,7 +83,7 @@ private Q_SLOTS:
         const QStringList before = entries(sandbox.view(folder));
 
         // Three edits, each followed by its save, then a pause with no typing: only the growing retries try.
-        const QString script = QStringLiteral("type xxxxxx\\n\nwait 400\ntype y\nwait 400\ntype z\nwait 2800\nstate\n"
+        const QString script = QStringLiteral("type xxxxxx\nwait 400\ntype y\nwait 400\ntype z\nwait 2800\nstate\n"
                                               "sh cmp -s '%1' '%2' && echo old-bytes-kept\n"
                                               "sh ls '%3' | grep -q txt && echo kept-for-recovery\n"
                                               "sh %4\ntype !\nsettle\nstate\nquit\n")
@@ -114,7 +110,7 @@ private Q_SLOTS:
         // Writable again: the next save goes through, the note is clean and the kept copy is gone.
         QVERIFY2(lines.mid(firstState).contains("edited 0"), result.out.constData());
         QCOMPARE(lines.mid(firstState).filter("retry").last(), "retry 0");
-        const QByteArray text = oldBytes + "xxxxxx\nyz!";
+        const QByteArray text = oldBytes + "xxxxxxyz!";
         QCOMPARE(readBytes(sandbox.view(note)), text);
         QVERIFY(RecoveryStore(recovery).entries().isEmpty());
         // Nothing stray beside the note; only the filler that made the disk full is gone.

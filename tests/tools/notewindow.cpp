@@ -2,7 +2,7 @@
 // need the window in a process of its own: under injected faults, inside a mount namespace, or killed.
 //   notewindow FILE [RECOVERYFOLDER] < script
 // Script lines:
-//   type TEXT      appends TEXT (\n and \\ escapes) at the end as typing does
+//   type TEXT      appends TEXT at the end as typing does
 //   wait MS        lets the window run for MS milliseconds
 //   sh COMMAND     runs COMMAND with sh -c and waits for it
 //   settle         waits until the pending save has run and its write has landed
@@ -33,20 +33,6 @@ void say(const QString &line)
 {
     std::printf("%s\n", qPrintable(line));
     std::fflush(stdout);
-}
-
-QString unescaped(const QString &text)
-{
-    QString out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == u'\\' && i + 1 < text.size()) {
-            ++i;
-            out += text.at(i) == u'n' ? QChar(u'\n') : text.at(i);
-        } else {
-            out += text.at(i);
-        }
-    }
-    return out;
 }
 
 class Player : public QObject
@@ -86,7 +72,7 @@ private:
         if (word == u"type") {
             QTextCursor cursor(m_editor->textView()->document());
             cursor.movePosition(QTextCursor::End);
-            cursor.insertText(unescaped(rest));
+            cursor.insertText(rest);
         } else if (word == u"wait") {
             QTimer::singleShot(rest.toInt(), this, [this] { next(); });
             return;
