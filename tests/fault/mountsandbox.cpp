@@ -1,7 +1,5 @@
 #include "mountsandbox.h"
 
-#include <QStandardPaths>
-
 #include <unistd.h>
 
 namespace {
@@ -28,12 +26,6 @@ MountSandbox::~MountSandbox()
 
 bool MountSandbox::start(const QString &setup)
 {
-    for (const char *tool : {"unshare", "nsenter", "mount"}) {
-        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
-            m_reason = QStringLiteral("%1 is not installed").arg(QString::fromLatin1(tool));
-            return false;
-        }
-    }
     const QStringList unshare =
         ::geteuid() == 0 ? QStringList{QStringLiteral("-m")} : QStringList{QStringLiteral("-Urm")};
     m_holder.start(QStringLiteral("unshare"),
@@ -41,7 +33,7 @@ bool MountSandbox::start(const QString &setup)
                                          QStringLiteral("sh"), QStringLiteral("-ec"),
                                          setup + QStringLiteral("\necho ready\nexec cat >/dev/null")});
     if (!m_holder.waitForStarted(startTimeoutMs)) {
-        m_reason = QStringLiteral("unshare could not start");
+        m_reason = QStringLiteral("unshare (util-linux) could not start");
         return false;
     }
     QByteArray out;
