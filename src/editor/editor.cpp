@@ -291,7 +291,7 @@ void Editor::autosaveFinished(const std::optional<Error> &error)
                       m_shownFailure->code() == error->code() && m_shownFailure->description() == error->description();
     m_shownFailure = *error;
     if (!same)
-        presentError(*error);
+        presentSaveFailure(*error);
     PlainTextDocument *note = textDocument();
     // Only a file system failure may pass by itself; a question left unanswered or refused bytes wait for the user.
     if (!note || !note->isDocumentEdited() || error->domain() != QString::fromUtf16(ErrorDomain::posix))

@@ -54,6 +54,7 @@ void Document::setFileUrl(const QUrl &url)
         return;
     m_fileUrl = url;
     m_tracker->watch(url.isLocalFile() ? url.toLocalFile() : QString());
+    refreshReadOnly();
     for (WindowController *controller : std::as_const(m_windowControllers))
         controller->synchronizeWindowTitleWithDocumentName();
     Q_EMIT fileUrlChanged(url);
@@ -89,8 +90,10 @@ void Document::updateChangeCount(ChangeType change)
         m_changeCount = 0;
         break;
     }
-    if (change != ChangeType::Cleared)
+    if (change != ChangeType::Cleared) {
         ++m_editGeneration;
+        m_lettingGo = false;
+    }
     if (wasEdited != isDocumentEdited())
         Q_EMIT documentEditedChanged(isDocumentEdited());
 }
@@ -184,6 +187,12 @@ void Document::autosave(const Completion &completion)
 void Document::startBackgroundWrite(const QList<Completion> &completions)
 {
     try {
+        if (refreshReadOnly()) {
+            // The window says so once; each pause in typing keeps the text privately instead.
+            keepForRecovery();
+            completeAll(completions, std::nullopt);
+            return;
+        }
         if (!confirmOverwrite()) {
             completeAll(completions, std::nullopt);
             return;
@@ -235,7 +244,7 @@ void Document::finishWrites()
 void Document::keepForRecovery()
 {
     RecoveryStore *store = recoveryStore();
-    if (!store)
+    if (!store || m_fileUrl.isEmpty())
         return;
     try {
         store->keep(m_fileUrl.toLocalFile(), data(m_fileType));
@@ -309,23 +318,16 @@ void Document::relocate(const QString &target, bool sameFolder)
     Q_EMIT fileMoved(from, m_fileUrl);
 }
 
-bool Document::prepareToClose()
-{
-    finishWrites();
-    if (!isDocumentEdited() || m_fileUrl.isEmpty())
-        return true;
-    try {
-        saveInPlace();
-        return !isDocumentEdited();
-    } catch (const Error &error) {
-        presentError(error);
-        return false;
-    }
-}
-
 bool Document::saveInPlace()
 {
     finishWrites();
+    if (refreshReadOnly()) {
+        keepForRecovery();
+        throw Error(QString::fromUtf16(ErrorDomain::posix), EACCES,
+                    tr("“%1” is read-only. Your changes are kept here and for recovery; use Save As… to keep them "
+                       "in another file.")
+                        .arg(displayName()));
+    }
     if (!confirmOverwrite())
         return false;
     try {
@@ -350,31 +352,46 @@ bool Document::confirmOverwrite()
         now = FileIdentity::of(m_fileUrl.toLocalFile());
     if (!now.exists || !m_tracker->knewFile() || m_tracker->isKnown(now))
         return true;
-    if (m_asking)
-        return false; // the open question decides; this save waits for its answer
-    if (now == m_keptOnDiskIdentity) {
-        // The user chose this version on disk and it could not be read in: it is not overwritten unasked, and the
-        // window's text is kept for recovery instead of asking after every pause in typing.
+    if (m_asking || now == m_keptOnDiskIdentity) {
+        // The open question decides, or the user chose this version on disk and it could not be read in: it is not
+        // overwritten unasked, and the window's text is kept for recovery instead of asking after every pause.
         keepForRecovery();
         return false;
     }
     if (now == m_overwriteIdentity)
         return true; // answered once: a retry after a failed write does not ask again
-    if (askAboutConflict() == Conflict::KeepMine) {
-        m_overwriteIdentity = now;
-        return true;
-    }
-    m_keptOnDiskIdentity = now;
-    reloadFromDisk(now);
+    askAboutConflict(now);
     return false;
 }
 
-Document::Conflict Document::askAboutConflict()
+void Document::askAboutConflict(const FileIdentity &now)
 {
     m_asking = true;
-    const Conflict answer = DocumentAsker::whichVersion(this);
+    // Until the answer the window's text lives only in memory: a kept copy survives any end of the process.
+    keepForRecovery();
+    DocumentAsker::whichVersion(this, [this, now](Conflict answer) { conflictAnswered(now, answer); });
+}
+
+void Document::conflictAnswered(const FileIdentity &now, Conflict answer)
+{
+    if (!m_asking)
+        return; // settled meanwhile (saved elsewhere)
     m_asking = false;
-    return answer;
+    try {
+        if (answer == Conflict::KeepMine) {
+            // Mine wins: it is written over the other version at once, so the choice sticks.
+            m_overwriteIdentity = now;
+            // A swapped-in link is replaced by the note's own text even when nothing was typed.
+            if (isDocumentEdited() || m_tracker->linkSwappedIn())
+                saveInPlace();
+            return;
+        }
+        m_keptOnDiskIdentity = now;
+        reloadFromDisk(now);
+        discardRecovered();
+    } catch (const Error &error) {
+        presentError(error, MessageKind::FileChanged);
+    }
 }
 
 void Document::reloadFromDisk(const FileIdentity &identity)
@@ -390,36 +407,10 @@ void Document::reloadFromDisk(const FileIdentity &identity)
     Q_EMIT reloadedFromDisk();
 }
 
-void Document::close()
-{
-    finishWrites();
-    m_tracker->stop();
-    const QList<WindowController *> controllers = m_windowControllers;
-    m_windowControllers.clear();
-    for (WindowController *controller : controllers)
-        delete controller;
-    Q_EMIT closed();
-}
-
-void Document::closeKeepingText()
-{
-    finishWrites();
-    if (isDocumentEdited() && !m_fileUrl.isEmpty()) {
-        try {
-            saveInPlace();
-        } catch (const Error &) {
-            // saveInPlace kept the text for recovery.
-        }
-        if (isDocumentEdited())
-            keepForRecovery(); // the user chose to keep another version on disk: the window's text is kept
-    }
-    close();
-}
-
-void Document::presentError(const Error &error)
+void Document::presentError(const Error &error, MessageKind kind)
 {
     if (!m_windowControllers.isEmpty())
-        m_windowControllers.first()->presentError(error);
+        m_windowControllers.first()->presentError(error, kind);
     Q_EMIT errorPresented(error);
 }
 
@@ -433,7 +424,7 @@ void Document::fileMayHaveChanged()
     try {
         checkFileOnDisk();
     } catch (const Error &error) {
-        presentError(error);
+        presentError(error, MessageKind::FileChanged);
     }
 }
 
@@ -456,13 +447,8 @@ void Document::checkFileOnDisk()
         return;
     // A link put in the note's place shows another file: never taken in without asking.
     if (isDocumentEdited() || m_tracker->linkSwappedIn()) {
-        if (askAboutConflict() == Conflict::KeepMine) {
-            // Mine wins: it is written over the other version at once, so the choice sticks.
-            m_overwriteIdentity = now;
-            saveInPlace();
-            return;
-        }
-        m_keptOnDiskIdentity = now;
+        askAboutConflict(now);
+        return;
     }
     reloadFromDisk(now);
 }
@@ -489,7 +475,8 @@ void Document::reportMissingFile()
     presentError(Error(QString::fromUtf16(ErrorDomain::posix), ENOENT,
                        tr("“%1” was moved or deleted by another program. Its text is still open here and will be "
                           "saved again in “%2”.")
-                           .arg(file.fileName(), file.absolutePath())));
+                           .arg(file.fileName(), file.absolutePath())),
+                 MessageKind::FileChanged);
     if (!m_windowControllers.isEmpty())
         m_windowControllers.first()->scheduleSave();
 }

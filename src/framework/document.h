@@ -81,21 +81,29 @@ public:
     // Waits for a background write under way (closing, quitting and explicit saves come after it).
     void finishWrites();
 
-    // Writes an edited document before its last window closes or the app quits. False when the write failed;
-    // the error has then been presented and the document must stay open.
+    // A note the user may not write (no write permission, or no write bit in its mode) is open read-only: its
+    // typing is kept for recovery instead of written, until it is saved elsewhere. Looked at again at every save.
+    bool isReadOnly() const;
+
+    // Writes an edited document before its last window closes or the app quits. False when it could not be
+    // written (or which version to keep is still open); the document must then stay open, or be let go.
     bool prepareToClose();
-    // Closes all windows and lets the document go.
+    // The close the user asked for: writes, or when that fails asks "Save As…", "Close Without Saving" or
+    // "Cancel". False when the document must stay open.
+    bool shouldClose();
+    // Closing without a question (a signal, the end of the session, "Close Without Saving"): text that could not
+    // be written is kept for recovery, and the document may close.
+    void letGoUnsaved();
+    // Closes all windows and lets the document go; unsaved text is kept for recovery first.
     void close();
-    // Writes an edited document if it can, keeps its text for recovery if it cannot, and closes it, without a word:
-    // for the end of the app, after the user has been told.
-    void closeKeepingText();
 
     // Reads the file again after another program changed it (no-op while the file is unchanged).
     void checkFileOnDisk();
 
     using Conflict = DocumentAsker::Conflict;
     // Replaceable answers to the document's questions, so that tests and other front ends need no dialog: which
-    // version to keep after a change on disk, a new file name (rename) and a destination folder (move).
+    // version to keep after a change on disk (the answer arrives later, as the user's would), a new file name
+    // (rename) and a destination folder (move).
     using ConflictResolver = DocumentAsker::ConflictResolver;
     using Asker = DocumentAsker::Asker;
     static void setConflictResolver(ConflictResolver resolver)
@@ -114,6 +122,8 @@ public Q_SLOTS:
     void renameDocument(QObject *sender);
     // The menu's "Move To…": moves the file to another folder, keeping its name; the document stays open.
     void moveDocument(QObject *sender);
+    // "Save As…": writes the text to a file the user names, which the document then stands for.
+    void saveDocumentAs(QObject *sender);
 
 Q_SIGNALS:
     void fileUrlChanged(const QUrl &url);
@@ -127,10 +137,11 @@ Q_SIGNALS:
     void fileMoved(const QUrl &from, const QUrl &to);
     // After the document's text reached its own file (a save, an autosave, the write before closing).
     void saved();
+    void readOnlyChanged(bool readOnly);
 
 protected:
     // Presents through the first window controller, or nowhere when there is none.
-    void presentError(const Error &error);
+    void presentError(const Error &error, MessageKind kind = MessageKind::Error);
     // What a refusal of read() says once the file it came from is known.
     virtual Error readError(const Error &error, const QUrl &) const { return error; }
 
@@ -144,7 +155,11 @@ private:
     void keepForRecovery();
     void discardRecovered();
     bool confirmOverwrite();
-    Conflict askAboutConflict();
+    // True when the note is read-only now; tells its windows when that changed.
+    bool refreshReadOnly();
+    // The answer comes later; until then nothing is written over the other version.
+    void askAboutConflict(const FileIdentity &now);
+    void conflictAnswered(const FileIdentity &now, Conflict answer);
     void reloadFromDisk(const FileIdentity &identity);
     void reportMissingFile();
     // True when the file was renamed or moved by another program and the document now follows it.
@@ -164,6 +179,11 @@ private:
     bool m_checkAfterWrite = false;
     // A question about a conflict is open; saves and looks at the file wait for its answer.
     bool m_asking = false;
+    bool m_readOnly = false;
+    // The user (or the end of the session) let the unsaved text go to recovery; the next edit takes it back.
+    bool m_lettingGo = false;
+    // Why the last prepareToClose() could not write the document.
+    std::optional<Error> m_closeFailure;
     // Versions on disk the user chose to keep over the window's text, or to write over.
     FileIdentity m_keptOnDiskIdentity;
     FileIdentity m_overwriteIdentity;

@@ -4,12 +4,20 @@
 #include "framework/windowcontroller.h"
 
 #include <QFileInfo>
+#include <QPointer>
+#include <QTimer>
 
 namespace {
 
 DocumentAsker::ConflictResolver &conflictResolver()
 {
     static DocumentAsker::ConflictResolver resolver;
+    return resolver;
+}
+
+DocumentAsker::UnsavedResolver &unsavedResolver()
+{
+    static DocumentAsker::UnsavedResolver resolver;
     return resolver;
 }
 
@@ -20,6 +28,12 @@ DocumentAsker::Asker &fileNameAsker()
 }
 
 DocumentAsker::Asker &folderAsker()
+{
+    static DocumentAsker::Asker asker;
+    return asker;
+}
+
+DocumentAsker::Asker &saveAsAsker()
 {
     static DocumentAsker::Asker asker;
     return asker;
@@ -38,6 +52,11 @@ void DocumentAsker::setConflictResolver(ConflictResolver resolver)
     conflictResolver() = std::move(resolver);
 }
 
+void DocumentAsker::setUnsavedResolver(UnsavedResolver resolver)
+{
+    unsavedResolver() = std::move(resolver);
+}
+
 void DocumentAsker::setFileNameAsker(Asker asker)
 {
     fileNameAsker() = std::move(asker);
@@ -48,14 +67,34 @@ void DocumentAsker::setFolderAsker(Asker asker)
     folderAsker() = std::move(asker);
 }
 
-DocumentAsker::Conflict DocumentAsker::whichVersion(Document *document)
+void DocumentAsker::setSaveAsAsker(Asker asker)
 {
-    if (const ConflictResolver &resolver = conflictResolver())
-        return resolver(document);
-    // Without a window the text held here is all the user last saw of it: it is kept, as the dialog's default.
+    saveAsAsker() = std::move(asker);
+}
+
+void DocumentAsker::whichVersion(Document *document, const std::function<void(Conflict)> &answer)
+{
     WindowController *controller = firstController(document);
-    return !controller || controller->askToKeepOwnVersion(document->displayName()) ? Conflict::KeepMine
-                                                                                   : Conflict::UseDisk;
+    if (!conflictResolver() && controller) {
+        controller->askWhichVersion([target = QPointer<Document>(document), answer](bool keepMine) {
+            if (target)
+                answer(keepMine ? Conflict::KeepMine : Conflict::UseDisk);
+        });
+        return;
+    }
+    // Without a window the text held here is all the user last saw of it: it is kept. Either way the answer comes
+    // from the event loop, as the user's would.
+    const Conflict given = conflictResolver() ? conflictResolver()(document) : Conflict::KeepMine;
+    QTimer::singleShot(0, document, [answer, given] { answer(given); });
+}
+
+DocumentAsker::UnsavedChoice DocumentAsker::closeUnsaved(Document *document, const Error &reason)
+{
+    if (const UnsavedResolver &resolver = unsavedResolver())
+        return resolver(document, reason);
+    if (WindowController *controller = firstController(document))
+        return controller->askToCloseUnsaved(reason);
+    return UnsavedChoice::CloseWithoutSaving;
 }
 
 std::optional<QString> DocumentAsker::newFileName(Document *document)
@@ -73,5 +112,14 @@ std::optional<QString> DocumentAsker::destinationFolder(Document *document)
         return asker(document);
     if (WindowController *controller = firstController(document))
         return controller->askForFolder(QFileInfo(document->fileUrl().toLocalFile()).absolutePath());
+    return std::nullopt;
+}
+
+std::optional<QString> DocumentAsker::saveAsPath(Document *document)
+{
+    if (const Asker &asker = saveAsAsker())
+        return asker(document);
+    if (WindowController *controller = firstController(document))
+        return controller->askForSaveAsPath(document->fileUrl().toLocalFile());
     return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/error.h"
+
 #include <QString>
 
 #include <functional>
@@ -7,8 +9,19 @@
 
 class Document;
 
-// Every question a document puts to its user goes through here. By default the document's first window asks with a
-// small dialog; tests and other front ends replace an answer without a dialog.
+// What a window tells about its document, one message of each kind at a time: a newer one replaces the older.
+enum class MessageKind
+{
+    Conflict,
+    ReadOnly,
+    SaveFailed,
+    FileChanged,
+    Error
+};
+
+// Every question a document puts to its user goes through here. By default the document's first window asks: in
+// its message bar when the question comes unasked, in a dialog when it answers a command the user gave. Tests and
+// other front ends replace an answer without either.
 class DocumentAsker
 {
 public:
@@ -17,16 +30,30 @@ public:
         KeepMine,
         UseDisk
     };
+    enum class UnsavedChoice
+    {
+        SaveAs,
+        CloseWithoutSaving,
+        Cancel
+    };
     using ConflictResolver = std::function<Conflict(Document *document)>;
+    using UnsavedResolver = std::function<UnsavedChoice(Document *document, const Error &reason)>;
     using Asker = std::function<std::optional<QString>(Document *document)>;
 
     static void setConflictResolver(ConflictResolver resolver);
+    static void setUnsavedResolver(UnsavedResolver resolver);
     static void setFileNameAsker(Asker asker);
     static void setFolderAsker(Asker asker);
+    static void setSaveAsAsker(Asker asker);
 
-    // Which version to keep when the file changed on disk while the document has unsaved edits.
-    static Conflict whichVersion(Document *document);
-    // A new file name (rename) or a destination folder (move); none when the user cancels.
+    // Which version to keep when the file changed on disk while the document has unsaved edits. The question waits
+    // for the user without stopping them; answer is called later, on the document's thread, unless the document
+    // went away first.
+    static void whichVersion(Document *document, const std::function<void(Conflict)> &answer);
+    // What to do with an edited document that cannot be written when the user closes it or quits.
+    static UnsavedChoice closeUnsaved(Document *document, const Error &reason);
+    // A new file name (rename), a destination folder (move) or a new path (save as); none when the user cancels.
     static std::optional<QString> newFileName(Document *document);
     static std::optional<QString> destinationFolder(Document *document);
+    static std::optional<QString> saveAsPath(Document *document);
 };

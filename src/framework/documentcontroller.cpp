@@ -208,11 +208,13 @@ void DocumentController::clearRecentDocuments(QObject *)
     Q_EMIT recentDocumentsChanged();
 }
 
-bool DocumentController::reviewUnsavedDocumentsBeforeQuit()
+bool DocumentController::reviewUnsavedDocumentsBeforeQuit(QuitReview review)
 {
     const QList<Document *> open = documents();
     for (Document *document : open) {
-        if (!document->prepareToClose())
+        if (review == QuitReview::KeepForRecovery)
+            document->letGoUnsaved();
+        else if (!document->shouldClose())
             return false;
     }
     QList<QUrl> urls;

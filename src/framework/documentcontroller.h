@@ -62,9 +62,16 @@ public:
     void noteNewRecentDocumentUrl(const QUrl &url);
     void removeRecentDocumentUrl(const QUrl &url);
 
-    // Writes every edited document; false when one could not be written (its error was presented). When all
-    // are written, remembers the open documents, in the order they were opened, for the next launch.
-    bool reviewUnsavedDocumentsBeforeQuit();
+    enum class QuitReview
+    {
+        // The user quits: a document that cannot be written asks "Save As…", "Close Without Saving" or "Cancel".
+        AskUser,
+        // A signal or the end of the session: no questions; what cannot be written is kept for recovery.
+        KeepForRecovery
+    };
+    // Writes every edited document; false when the user cancelled. Then remembers the open documents, in the order
+    // they were opened, for the next launch.
+    bool reviewUnsavedDocumentsBeforeQuit(QuitReview review = QuitReview::AskUser);
     // The documents open at the last quit that still exist, in order; forgets them, so they come back once.
     QList<QUrl> takeRememberedDocumentUrls();
 

@@ -2,7 +2,10 @@
 
 #include "framework/document.h"
 
+#include <QApplication>
+#include <QBoxLayout>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLayout>
@@ -25,10 +28,12 @@ WindowController::WindowController(QWidget *window, QObject *parent)
 {
     m_window->setProperty(controllerProperty, QVariant::fromValue(static_cast<QObject *>(this)));
     m_window->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, &WindowController::focusChanged);
 }
 
 WindowController::~WindowController()
 {
+    disconnect(qApp, &QApplication::focusChanged, this, &WindowController::focusChanged);
     if (m_window)
         m_window->removeEventFilter(this);
 }
@@ -46,6 +51,17 @@ Document *WindowController::document() const
 void WindowController::setDocument(Document *document)
 {
     m_document = document;
+    if (!document)
+        return;
+    // Each message goes when its cause does.
+    connect(document, &Document::saved, this, [this] {
+        dismissMessage(MessageKind::Conflict); // settled by saving elsewhere
+        dismissMessage(MessageKind::SaveFailed);
+        dismissMessage(MessageKind::FileChanged);
+    });
+    connect(document, &Document::reloadedFromDisk, this, [this] { dismissMessage(MessageKind::FileChanged); });
+    connect(document, &Document::readOnlyChanged, this, &WindowController::showReadOnly);
+    showReadOnly(document->isReadOnly());
 }
 
 QString WindowController::windowTitle(const QString &documentDisplayName) const
@@ -57,7 +73,8 @@ void WindowController::synchronizeWindowTitleWithDocumentName()
 {
     if (!m_document)
         return;
-    m_window->setWindowTitle(windowTitle(m_document->displayName()));
+    const QString readOnly = m_document->isReadOnly() ? tr(" — Read-Only") : QString();
+    m_window->setWindowTitle(windowTitle(m_document->displayName()) + readOnly);
     m_window->setWindowFilePath(m_document->fileUrl().isLocalFile() ? m_document->fileUrl().toLocalFile() : QString());
 }
 
@@ -83,14 +100,116 @@ QMenuBar *WindowController::menuBar() const
     return m_window->findChild<QMenuBar *>(QString(), Qt::FindDirectChildrenOnly);
 }
 
-void WindowController::presentError(const Error &error)
+void WindowController::showMessage(MessageKind kind, const QString &text, const QList<MessageBar::Button> &buttons,
+                                   bool closable)
 {
-    auto *box = new QMessageBox(QMessageBox::Critical, m_window->windowTitle(), error.description(), QMessageBox::Ok,
-                                m_window.get());
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    box->open();
+    if (!m_messageArea) {
+        m_messageArea = new QWidget;
+        m_messageArea->setLayout(new QVBoxLayout);
+        m_messageArea->layout()->setContentsMargins(0, 0, 0, 0);
+        m_messageArea->layout()->setSpacing(0);
+        // Above the content (below the menu bar, which the layout keeps apart).
+        if (!m_window->layout())
+            new QVBoxLayout(m_window.get());
+        if (auto *column = qobject_cast<QBoxLayout *>(m_window->layout()))
+            column->insertWidget(0, m_messageArea);
+        else
+            m_window->layout()->addWidget(m_messageArea);
+    }
+    QPointer<MessageBar> &bar = m_messages[kind];
+    if (!bar) {
+        bar = new MessageBar;
+        m_messageArea->layout()->addWidget(bar);
+        connect(bar, &MessageBar::closeRequested, this, [this, kind] { dismissMessage(kind); });
+    }
+    bar->setMessage(text, buttons, closable);
+    bar->show();
+}
+
+void WindowController::dismissMessage(MessageKind kind)
+{
+    MessageBar *bar = m_messages.take(kind);
+    if (!bar)
+        return;
+    const bool hadFocus = bar->isAncestorOf(QApplication::focusWidget());
+    bar->hide();
+    bar->deleteLater();
+    if (hadFocus && m_contentFocus)
+        m_contentFocus->setFocus(Qt::OtherFocusReason);
+}
+
+MessageBar *WindowController::message(MessageKind kind) const
+{
+    return m_messages.value(kind);
+}
+
+void WindowController::focusChanged(QWidget *, QWidget *now)
+{
+    if (now && m_window->isAncestorOf(now) && !(m_messageArea && m_messageArea->isAncestorOf(now)))
+        m_contentFocus = now;
+}
+
+void WindowController::presentError(const Error &error, MessageKind kind)
+{
+    showMessage(kind, error.description(), {}, true);
     Q_EMIT errorPresented(error);
+}
+
+void WindowController::presentSaveFailure(const Error &error)
+{
+    const QPointer<WindowController> self(this);
+    const auto tryAgain = [self] {
+        if (!self || !self->m_document)
+            return;
+        self->m_document->autosave([self](const std::optional<Error> &failure) {
+            if (self && failure)
+                self->presentSaveFailure(*failure);
+            else if (self)
+                self->dismissMessage(MessageKind::SaveFailed);
+        });
+    };
+    const auto saveAs = [self] {
+        if (self && self->m_document)
+            self->m_document->saveDocumentAs(nullptr);
+    };
+    showMessage(MessageKind::SaveFailed, error.description(), {{tr("Save As…"), saveAs}, {tr("Try Again"), tryAgain}});
+    Q_EMIT errorPresented(error);
+}
+
+void WindowController::showReadOnly(bool readOnly)
+{
+    synchronizeWindowTitleWithDocumentName();
+    if (!readOnly || !m_document) {
+        dismissMessage(MessageKind::ReadOnly);
+        return;
+    }
+    const QPointer<Document> document(m_document);
+    showMessage(MessageKind::ReadOnly,
+                tr("“%1” is read-only: what you type is not saved to it.").arg(m_document->displayName()),
+                {{tr("Save As…"), [document] {
+                      if (document)
+                          document->saveDocumentAs(nullptr);
+                  }}});
+}
+
+void WindowController::askWhichVersion(const std::function<void(bool keepMine)> &answer)
+{
+    const QString name = m_document ? m_document->displayName() : m_window->windowTitle();
+    const auto choose = [this, answer](bool keepMine) {
+        dismissMessage(MessageKind::Conflict);
+        answer(keepMine);
+    };
+    showMessage(MessageKind::Conflict,
+                tr("“%1” was changed by another program while you were editing it. Until you choose, your text is "
+                   "not saved over it.")
+                    .arg(name),
+                {{tr("Keep My Text"),
+                  [choose] {
+                      choose(true);
+                  }},
+                 {tr("Reload"), [choose] {
+                      choose(false);
+                  }}});
 }
 
 std::optional<QString> WindowController::askForFileName(const QString &currentName)
@@ -123,18 +242,35 @@ std::optional<QString> WindowController::askForFolder(const QString &currentFold
     return dialog.selectedFiles().constFirst();
 }
 
-bool WindowController::askToKeepOwnVersion(const QString &documentDisplayName)
+std::optional<QString> WindowController::askForSaveAsPath(const QString &currentPath)
 {
-    QMessageBox box(
-        QMessageBox::Warning, documentDisplayName,
-        tr("“%1” was changed by another program while it had unsaved changes here.").arg(documentDisplayName),
-        QMessageBox::NoButton, m_window.get());
-    box.setInformativeText(tr("Which version do you want to keep?"));
-    QPushButton *mine = box.addButton(tr("Keep My Version"), QMessageBox::AcceptRole);
-    box.addButton(tr("Use Version on Disk"), QMessageBox::DestructiveRole);
-    box.setDefaultButton(mine);
+    // Next to the note when its folder takes files, else in the home folder.
+    const QFileInfo current(currentPath);
+    const QString folder = QFileInfo(current.absolutePath()).isWritable() ? current.absolutePath() : QDir::homePath();
+    QFileDialog dialog(m_window.get(), tr("Save As"), folder + u'/' + current.fileName());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+DocumentAsker::UnsavedChoice WindowController::askToCloseUnsaved(const Error &reason)
+{
+    const QString name = m_document ? m_document->displayName() : m_window->windowTitle();
+    QMessageBox box(QMessageBox::Warning, name, tr("“%1” could not be saved.").arg(name), QMessageBox::NoButton,
+                    m_window.get());
+    box.setInformativeText(reason.description() + u'\n' +
+                           tr("If you close it without saving, its text is kept for recovery."));
+    QPushButton *saveAs = box.addButton(tr("Save As…"), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(tr("Close Without Saving"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(saveAs);
+    box.setEscapeButton(cancel);
     box.exec();
-    return box.clickedButton() == mine;
+    if (box.clickedButton() == saveAs)
+        return DocumentAsker::UnsavedChoice::SaveAs;
+    return box.clickedButton() == discard ? DocumentAsker::UnsavedChoice::CloseWithoutSaving
+                                          : DocumentAsker::UnsavedChoice::Cancel;
 }
 
 WindowController *WindowController::forWindow(const QWidget *widget)
@@ -151,9 +287,9 @@ bool WindowController::eventFilter(QObject *watched, QEvent *event)
         return QObject::eventFilter(watched, event);
     if (!m_document)
         return false;
-    // The last window of a document writes an edited document first; a failed write keeps the window open.
+    // The last window of a document writes an edited document first; when that fails the user chooses.
     const bool lastWindow = m_document->windowControllers().size() <= 1;
-    if (lastWindow && !m_document->prepareToClose()) {
+    if (lastWindow && !m_document->shouldClose()) {
         event->ignore();
         return true;
     }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "framework/documentasker.h"
 #include "framework/error.h"
+#include "framework/messagebar.h"
 
+#include <QMap>
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -35,14 +39,25 @@ public:
     // Puts the app's menu bar at the top of the window (each window on Linux carries its own).
     void setMenuBar(QMenuBar *menuBar);
     QMenuBar *menuBar() const;
-    // The standard error message box for this window.
-    void presentError(const Error &error);
-    // Small dialogs over this window for renaming and moving the document's file; none when the user cancels.
+    // Messages about the document go to a bar above the window's content, one of each kind at a time; a newer one
+    // replaces the older. They never stop the user typing.
+    void showMessage(MessageKind kind, const QString &text, const QList<MessageBar::Button> &buttons = {},
+                     bool closable = false);
+    void dismissMessage(MessageKind kind);
+    MessageBar *message(MessageKind kind) const;
+    // An error about the document, in the bar.
+    void presentError(const Error &error, MessageKind kind = MessageKind::Error);
+    // A failed save, with "Save As…" and "Try Again"; it goes when a save succeeds.
+    void presentSaveFailure(const Error &error);
+    // Asks in the bar which version to keep after another program changed the file of an edited document; answer
+    // gets true for the window's own text, false for the version on disk, once the user chose.
+    void askWhichVersion(const std::function<void(bool keepMine)> &answer);
+    // Small dialogs over this window for commands the user gave: renaming, moving, saving elsewhere and closing a
+    // note that cannot be written. None when the user cancels.
     std::optional<QString> askForFileName(const QString &currentName);
     std::optional<QString> askForFolder(const QString &currentFolder);
-    // Asks which version to keep after another program changed the file of an edited document: true for the
-    // window's own text, false for the version on disk.
-    bool askToKeepOwnVersion(const QString &documentDisplayName);
+    std::optional<QString> askForSaveAsPath(const QString &currentPath);
+    DocumentAsker::UnsavedChoice askToCloseUnsaved(const Error &reason);
     // The document changed without an edit in this window (its file went away) and wants writing as an edit would;
     // a window that saves its own edits schedules it with them. Nothing by default.
     virtual void scheduleSave() {}
@@ -51,7 +66,7 @@ public:
     static WindowController *forWindow(const QWidget *widget);
 
 Q_SIGNALS:
-    // After an error was shown for this window (the box is window-modal and does not block).
+    // After an error was shown for this window.
     void errorPresented(const Error &error);
 
 protected:
@@ -64,6 +79,13 @@ public Q_SLOTS:
     void performZoom(QObject *sender);
 
 private:
+    void showReadOnly(bool readOnly);
+    void focusChanged(QWidget *old, QWidget *now);
+
     std::unique_ptr<QWidget> m_window;
     QPointer<Document> m_document;
+    QPointer<QWidget> m_messageArea;
+    QMap<MessageKind, QPointer<MessageBar>> m_messages;
+    // Where typing went last, so that answering the bar from the keyboard gives the focus back there.
+    QPointer<QWidget> m_contentFocus;
 };

@@ -103,7 +103,7 @@ AppDelegate::AppDelegate(QObject *parent)
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) {
             WindowPlacement::rememberFrames(m_documents.documents());
-            m_documents.reviewUnsavedDocumentsBeforeQuit();
+            m_documents.reviewUnsavedDocumentsBeforeQuit(DocumentController::QuitReview::KeepForRecovery);
         });
     }
 }
@@ -111,10 +111,12 @@ AppDelegate::AppDelegate(QObject *parent)
 AppDelegate::~AppDelegate()
 {
     // Windows go while the application object still exists. However the event loop ended, an edited note is
-    // written first; one that cannot be is already kept for recovery by the failed write.
+    // written first; one that cannot be (or waits for an answer) is kept for recovery.
     const QList<Document *> open = m_documents.documents();
-    for (Document *document : open)
-        document->closeKeepingText();
+    for (Document *document : open) {
+        document->letGoUnsaved();
+        document->close();
+    }
     Document::setRecoveryStore(nullptr);
 }
 
@@ -299,14 +301,10 @@ void AppDelegate::presentError(const Error &error)
 bool AppDelegate::quitAfterSaving(bool force)
 {
     WindowPlacement::rememberFrames(m_documents.documents());
-    const bool saved = m_documents.reviewUnsavedDocumentsBeforeQuit();
-    if (!saved && !force)
+    const bool saved = m_documents.reviewUnsavedDocumentsBeforeQuit(
+        force ? DocumentController::QuitReview::KeepForRecovery : DocumentController::QuitReview::AskUser);
+    if (!saved)
         return false;
-    // Ending anyway: a note that cannot be written keeps its text in recovery, and its error was shown once above,
-    // not again by each window closing.
-    const QList<Document *> open = m_documents.documents();
-    for (Document *document : open)
-        document->closeKeepingText();
     // Every note is written (or, when its disk refuses, kept for recovery): the windows may go.
     QApplication::closeAllWindows();
     QCoreApplication::exit(0);

@@ -1,6 +1,5 @@
 #include "editor/wordcounter.h"
 
-#include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
@@ -41,16 +40,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("words");
         QTest::newRow("empty") << QString() << 0;
-        QTest::newRow("words across lines") << QStringLiteral("one\ntwo\r\nthree\rfour\u2028five\u2029six") << 6;
-        // ICU keeps a period between letters inside the word, so "e.g." is one word and its final period none.
-        QTest::newRow("abbreviation e.g. is one word") << QStringLiteral("e.g.") << 1;
-        // ICU's default rules leave the colon out of the word-joining punctuation.
-        QTest::newRow("a:b is two words") << QStringLiteral("a:b") << 2;
-        QTest::newRow("apostrophe inside a word") << QStringLiteral("don't stop") << 2;
-        // Dictionary segmentation: 我 / 喜欢 / 吃 / 苹果, not one word per character nor one for the run.
-        QTest::newRow("Chinese by dictionary") << QStringLiteral(u"我喜欢吃苹果") << 4;
-        // 私 / は / 日本語 / を / 話 / し / ます
-        QTest::newRow("emoji between words") << QStringLiteral(u"plant🌱tree") << 2;
+        QTest::newRow("words across every kind of line break")
+            << QStringLiteral("one\ntwo\r\nthree\rfour\u2028five\u2029six") << 6;
+        QTest::newRow("apostrophe inside a word, emoji between words") << QStringLiteral(u"don't plant🌱tree") << 3;
     }
     void count()
     {
@@ -129,25 +121,6 @@ private Q_SLOTS:
         }
         QVERIFY(totals.size() > 100);
         QVERIFY2(blocks >= mostBlocks, qPrintable(QString::number(blocks)));
-    }
-
-    void followsTypingInATextView()
-    {
-        QPlainTextEdit view;
-        WordCounter counter(view.document());
-        QSignalSpy totals(&counter, &WordCounter::totalChanged);
-        QTest::keyClicks(&view, QStringLiteral("hello world"));
-        QCOMPARE(counter.total(), 2);
-        QTest::keyClick(&view, Qt::Key_Return);
-        QTest::keyClicks(&view, QStringLiteral("again"));
-        QCOMPARE(counter.total(), 3);
-        QTest::keyClick(&view, Qt::Key_Up);
-        QTest::keyClick(&view, Qt::Key_End);
-        QTest::keyClick(&view, Qt::Key_Delete);
-        QCOMPARE(counter.total(), 2); // "worldagain"
-        view.undo();
-        QCOMPARE(counter.total(), 3);
-        QCOMPARE(totals.constLast().at(0).toInt(), 3);
     }
 };
 

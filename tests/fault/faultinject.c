@@ -1,18 +1,17 @@
-/* Fault injection for the file layer, loaded with LD_PRELOAD into a test process.
- *
- * It wraps the calls a save makes (open, write, close, fsync, rename, renameat2, link) and, for the calls chosen by
- * the environment, fails them with an errno, kills the process, or delays them:
- *   FAULT_CALL         comma list of call families: open, write, close, fsync, rename (rename, renameat2), link, any
- *   FAULT_PATH_SUBSTR  only calls whose path (or the fd's path) contains this text
- *   FAULT_AFTER        let this many matching calls through first (default 0)
- *   FAULT_TIMES        act on at most this many matching calls (default: all of them)
- *   FAULT_ERRNO        fail the call with this errno number; close still closes the fd
- *   FAULT_KILL         "before" or "after": SIGKILL the process before the call is made or right after it returns
- *   FAULT_DELAY_MS     sleep this long before the call
- *   FAULT_SHORT        "1": a chosen write writes only half of what it was given, as a signal can make it do
- *   FAULT_TRACE        "1" traces every wrapped call to stderr; any other value names a file to append the trace to
- * Trace lines read "faultinject: <symbol> <path> = <result>" or "faultinject: <symbol> <path> injected <errno>".
- */
+// Fault injection for the file layer, loaded with LD_PRELOAD into a test process.
+//
+// It wraps the calls a save makes (open, write, close, fsync, rename, renameat2, link) and, for the calls chosen by
+// the environment, fails them with an errno, kills the process, or delays them:
+//   FAULT_CALL         comma list of call families: open, write, close, fsync, rename (rename, renameat2), link, any
+//   FAULT_PATH_SUBSTR  only calls whose path (or the fd's path) contains this text
+//   FAULT_AFTER        let this many matching calls through first (default 0)
+//   FAULT_TIMES        act on at most this many matching calls (default: all of them)
+//   FAULT_ERRNO        fail the call with this errno number; close still closes the fd
+//   FAULT_KILL         "before" or "after": SIGKILL the process before the call is made or right after it returns
+//   FAULT_DELAY_MS     sleep this long before the call
+//   FAULT_SHORT        "1": a chosen write writes only half of what it was given, as a signal can make it do
+//   FAULT_TRACE        "1" traces every wrapped call to stderr; any other value names a file to append the trace to
+// Trace lines read "faultinject: <symbol> <path> = <result>" or "faultinject: <symbol> <path> injected <errno>".
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -26,9 +25,16 @@
 #include <time.h>
 #include <unistd.h>
 
-static int configured, injectErrno, killWhen /* 1 before, 2 after */, shortWrites, traceFd = -1;
+// killWhen: 1 before the call, 2 after it.
+static int configured, injectErrno, killWhen, shortWrites, traceFd = -1;
 static const char *callList, *pathSubstr;
 static long after, times = -1, delayMs, matched, acted;
+
+static long number(const char *name, long otherwise)
+{
+    const char *value = getenv(name);
+    return value ? atol(value) : otherwise;
+}
 
 static void configure(void)
 {
@@ -37,18 +43,13 @@ static void configure(void)
     configured = 1;
     callList = getenv("FAULT_CALL");
     pathSubstr = getenv("FAULT_PATH_SUBSTR");
-    const char *value = getenv("FAULT_AFTER");
-    after = value ? atol(value) : 0;
-    value = getenv("FAULT_TIMES");
-    times = value ? atol(value) : -1;
-    value = getenv("FAULT_ERRNO");
-    injectErrno = value ? atoi(value) : 0;
-    value = getenv("FAULT_KILL");
+    after = number("FAULT_AFTER", 0);
+    times = number("FAULT_TIMES", -1);
+    injectErrno = (int)number("FAULT_ERRNO", 0);
+    delayMs = number("FAULT_DELAY_MS", 0);
+    shortWrites = number("FAULT_SHORT", 0) == 1;
+    const char *value = getenv("FAULT_KILL");
     killWhen = !value ? 0 : strcmp(value, "after") == 0 ? 2 : 1;
-    value = getenv("FAULT_SHORT");
-    shortWrites = value && strcmp(value, "1") == 0;
-    value = getenv("FAULT_DELAY_MS");
-    delayMs = value ? atol(value) : 0;
     value = getenv("FAULT_TRACE");
     if (value && strcmp(value, "1") == 0)
         traceFd = 2;
@@ -63,10 +64,8 @@ static void trace(const char *symbol, const char *path, const char *outcome, lon
     char line[4352];
     int length = outcome ? snprintf(line, sizeof line, "faultinject: %s %s %s\n", symbol, path, outcome)
                          : snprintf(line, sizeof line, "faultinject: %s %s = %ld\n", symbol, path, result);
-    if (length > (int)sizeof line - 1)
-        length = (int)sizeof line - 1;
     if (length > 0)
-        syscall(SYS_write, traceFd, line, (size_t)length);
+        syscall(SYS_write, traceFd, line, (size_t)(length < (int)sizeof line ? length : (int)sizeof line - 1));
 }
 
 static int listed(const char *family)
@@ -82,7 +81,7 @@ static int listed(const char *family)
     return 0;
 }
 
-/* The path a descriptor names, for fd calls; "-" when it cannot be read. */
+// The path a descriptor names, for fd calls; "-" when it cannot be read.
 static void fdPath(int fd, char *out, size_t size)
 {
     char link[64];
@@ -94,7 +93,7 @@ static void fdPath(int fd, char *out, size_t size)
         out[length] = '\0';
 }
 
-/* A path relative to a directory descriptor, made absolute so that FAULT_PATH_SUBSTR sees the folder. */
+// A path relative to a directory descriptor, made absolute so that FAULT_PATH_SUBSTR sees the folder.
 static void atPath(int dirFd, const char *path, char *out, size_t size)
 {
     char folder[4096] = "";
@@ -109,7 +108,7 @@ static void atPath(int dirFd, const char *path, char *out, size_t size)
     snprintf(out, size, "%s%s%s", folder, folder[0] ? "/" : "", path);
 }
 
-/* Decides what happens to one call: 0 let it run, 1 fail it (errno set), 2 kill after it, 3 shorten it. */
+// Decides what happens to one call: 0 let it run, 1 fail it (errno set), 2 kill after it, 3 shorten it.
 static int before(const char *symbol, const char *family, const char *path)
 {
     configure();
@@ -156,13 +155,13 @@ static long finish(const char *symbol, const char *path, int decision, long resu
     return result;
 }
 
-#define REAL(type, name, ...)                                                                                         \
+#define REAL(type, name, ...)                                                                                          \
     static type (*real)(__VA_ARGS__);                                                                                  \
     if (!real)                                                                                                         \
         real = (type(*)(__VA_ARGS__))dlsym(RTLD_NEXT, name);
 
-/* A path call: decide, then fail it or make it. */
-#define PATH_CALL(symbol, family, path, call)                                                                         \
+// A path call: decide, then fail it or make it.
+#define PATH_CALL(symbol, family, path, call)                                                                          \
     const int decision = before(symbol, family, path);                                                                 \
     if (decision == 1)                                                                                                 \
         return (int)finish(symbol, path, 0, -1);                                                                       \
@@ -173,7 +172,7 @@ static int modeOf(int flags, va_list args)
     return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(args, int) : 0;
 }
 
-#define OPEN(name, realName)                                                                                          \
+#define OPEN(name, realName)                                                                                           \
     int name(const char *file, int flags, ...)                                                                         \
     {                                                                                                                  \
         REAL(int, realName, const char *, int, ...)                                                                    \
@@ -209,7 +208,7 @@ ssize_t write(int fd, const void *data, size_t size)
 {
     REAL(ssize_t, "write", int, const void *, size_t)
     configure();
-    /* The trace's own descriptor and the standard streams are never faults of the file layer. */
+    // The trace's own descriptor and the standard streams are never faults of the file layer.
     if (fd == traceFd || fd <= 2 || !callList)
         return real(fd, data, size);
     char path[4096];
@@ -217,7 +216,8 @@ ssize_t write(int fd, const void *data, size_t size)
     const int decision = before("write", "write", path);
     if (decision == 1)
         return finish("write", path, 0, -1);
-    return finish("write", path, decision == 3 ? 0 : decision, real(fd, data, decision == 3 && size > 1 ? size / 2 : size));
+    return finish("write", path, decision == 3 ? 0 : decision,
+                  real(fd, data, decision == 3 && size > 1 ? size / 2 : size));
 }
 
 int close(int fd)
@@ -229,7 +229,7 @@ int close(int fd)
     char path[4096];
     fdPath(fd, path, sizeof path);
     const int decision = before("close", "close", path);
-    /* Linux always releases the descriptor, even when close reports an error. */
+    // Linux always releases the descriptor, even when close reports an error.
     const int result = real(fd);
     if (decision == 1)
         errno = injectErrno;
@@ -245,7 +245,7 @@ int fsync(int fd)
     PATH_CALL("fsync", "fsync", path, real(fd))
 }
 
-/* Both paths of a rename or link are matched; the trace shows "from>to". */
+// Both paths of a rename or link are matched; the trace shows "from>to".
 static void bothPaths(int fromDir, const char *from, int toDir, const char *to, char *both, size_t size)
 {
     char fromPath[4096];

@@ -72,42 +72,20 @@ FileSnapshot FileSnapshot::take(const QString &path)
 QStringList FileSnapshot::changes(const FileSnapshot &before) const
 {
     QStringList result;
-    auto note = [&](bool differs, const char *name) {
+    const std::pair<bool, const char *> fields[] = {{m_exists != before.m_exists, "exists"},
+                                                    {m_type != before.m_type, "type"},
+                                                    {m_linkTarget != before.m_linkTarget, "link"},
+                                                    {m_sha256 != before.m_sha256, "content"},
+                                                    {m_inode != before.m_inode, "inode"},
+                                                    {m_links != before.m_links, "links"},
+                                                    {m_owner != before.m_owner, "owner"},
+                                                    {m_group != before.m_group, "group"},
+                                                    {m_mode != before.m_mode, "mode"},
+                                                    {m_xattrs != before.m_xattrs, "xattrs"},
+                                                    {m_folder != before.m_folder, "folder"}};
+    for (const auto &[differs, name] : fields) {
         if (differs)
             result << QString::fromLatin1(name);
-    };
-    note(m_exists != before.m_exists, "exists");
-    note(m_type != before.m_type, "type");
-    note(m_linkTarget != before.m_linkTarget, "link");
-    note(m_sha256 != before.m_sha256, "content");
-    note(m_inode != before.m_inode, "inode");
-    note(m_links != before.m_links, "links");
-    note(m_owner != before.m_owner, "owner");
-    note(m_group != before.m_group, "group");
-    note(m_mode != before.m_mode, "mode");
-    note(m_xattrs != before.m_xattrs, "xattrs");
-    note(m_folder != before.m_folder, "folder");
+    }
     return result;
-}
-
-QString FileSnapshot::dump() const
-{
-    if (!m_exists)
-        return QStringLiteral("missing; folder %1").arg(m_folder.join(u'|'));
-    QStringList xattrs;
-    for (auto it = m_xattrs.cbegin(); it != m_xattrs.cend(); ++it)
-        xattrs << QString::fromLatin1(it.key()) + u'=' + QString::fromLatin1(it.value().toHex());
-    return QStringLiteral("%1 %2 sha256 %3 inode %4 links %5 owner %6:%7 mode %8 xattrs [%9] folder [%10]")
-        .arg(m_type, QString::fromLocal8Bit(m_linkTarget), QString::fromLatin1(m_sha256.left(12)))
-        .arg(m_inode)
-        .arg(m_links)
-        .arg(m_owner)
-        .arg(m_group)
-        .arg(m_mode, 4, 8, QLatin1Char('0'))
-        .arg(xattrs.join(u' '), m_folder.join(u'|'));
-}
-
-QString FileSnapshot::describe(const FileSnapshot &before) const
-{
-    return QStringLiteral("before: %1\nafter:  %2").arg(before.dump(), dump());
 }

@@ -18,15 +18,10 @@ public:
     // The names of what differs from before: "exists", "type", "link", "content", "inode", "links", "owner",
     // "group", "mode", "xattrs", "folder".
     QStringList changes(const FileSnapshot &before) const;
-    // Both snapshots side by side, for a failure message.
-    QString describe(const FileSnapshot &before) const;
 
-    bool exists() const { return m_exists; }
     QStringList folder() const { return m_folder; }
 
 private:
-    QString dump() const;
-
     bool m_exists = false;
     QString m_type;
     QByteArray m_linkTarget;

@@ -21,30 +21,23 @@ public:
     // Starts the namespace and runs setup (a POSIX shell script, run with -e) inside it. False when the kernel or
     // the user forbids it; reason() then says why.
     bool start(const QString &setup);
-    // Starts with folder/note.txt holding "old bytes\n" where no save can land: "full" (a filled 64 KiB tmpfs),
-    // "readonly" (a read-only bind) or "immutable" (chattr +i on an ext4 image in scratch). Returns the shell line
-    // that makes the note writable again, or nothing when the sandbox cannot start (reason() says why).
-    QString startUnwritable(const QString &kind, const QString &folder, const QString &scratch);
+    // Starts with folder/note.txt holding "old bytes\n" where no save can land: "full" (a filled 64 KiB tmpfs) or
+    // "readonly" (a read-only bind). Returns the shell line that makes the note writable again, or nothing when the
+    // sandbox cannot start (reason() says why).
+    QString startUnwritable(const QString &kind, const QString &folder);
     QString reason() const { return m_reason; }
 
     // path as seen inside the namespace, reachable from the test.
     QString view(const QString &path) const;
 
-    // Runs program inside the namespace, as root there, or as nobody when unprivileged is true.
-    TestSupport::Run run(const QStringList &command, const QByteArray &input = {}, bool unprivileged = false) const;
-    TestSupport::Run shell(const QString &script) const;
-    // Whether run() can drop to nobody inside.
-    bool canRunUnprivileged() const;
+    // Runs program inside the namespace, as root there.
+    TestSupport::Run run(const QStringList &command, const QByteArray &input = {}) const;
 
     // Setup snippets.
     static QString tmpfs(const QString &folder, const QString &options = QStringLiteral("size=64k"));
     static QString readOnlyBind(const QString &folder);
-    // An ext4 image in a file, loop-mounted on folder: it supports chattr +i, which tmpfs does not.
-    static QString ext4Image(const QString &image, const QString &folder, int sizeKiB = 1024);
 
 private:
-    QStringList enter() const;
-
     QProcess m_holder;
     QString m_reason;
 };

@@ -1,10 +1,13 @@
 // A document's life with its file: saves one at a time, other programs' changes, conflicts, recovery, rename and move.
+#include "framework/documentasker.h"
+#include "framework/messagebar.h"
 #include "framework/recoverystore.h"
 #include "mountsandbox.h"
 #include "support/bytesdocument.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QPushButton>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -52,6 +55,8 @@ private Q_SLOTS:
         Document::setConflictResolver({});
         Document::setFileNameAsker({});
         Document::setFolderAsker({});
+        DocumentAsker::setUnsavedResolver({});
+        DocumentAsker::setSaveAsAsker({});
     }
 
     void changeCount()
@@ -114,32 +119,106 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note.path), QByteArray("second"));
     }
 
-    void closingTheLastWindowWritesFirst_data()
-    {
-        QTest::addColumn<bool>("writable");
-        QTest::newRow("written, then closed") << true;
-        QTest::newRow("write fails: the window stays") << false;
-    }
-
     void closingTheLastWindowWritesFirst()
     {
-        QFETCH(bool, writable);
         OpenNote note("old");
         QSignalSpy closed(note.document, &Document::closed);
-        QSignalSpy presented(note.controller, &WindowController::errorPresented);
         note.controller->showWindow();
         note.document->edit("typed just now");
-        if (!writable)
-            QVERIFY(QDir(note.dir.path()).removeRecursively());
-        QCOMPARE(note.controller->window()->close(), writable);
-        if (writable) {
-            QCOMPARE(readBytes(note.path), QByteArray("typed just now"));
-            QVERIFY(closed.wait(1000));
+        QVERIFY(note.controller->window()->close());
+        QCOMPARE(readBytes(note.path), QByteArray("typed just now"));
+        QVERIFY(closed.wait(1000));
+    }
+
+    void closingANoteThatCannotBeWrittenOffersChoices_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<QByteArray>("copy");
+        QTest::addColumn<int>("recovered");
+        using C = DocumentAsker::UnsavedChoice;
+        QTest::newRow("cancel: the window stays") << int(C::Cancel) << false << QByteArray() << 1;
+        QTest::newRow("close without saving: kept for recovery")
+            << int(C::CloseWithoutSaving) << true << QByteArray() << 1;
+        QTest::newRow("save as: the copy holds the text") << int(C::SaveAs) << true << QByteArray("typed") << 0;
+        QTest::newRow("a signal: no question, kept for recovery") << -1 << true << QByteArray() << 1;
+    }
+
+    void closingANoteThatCannotBeWrittenOffersChoices()
+    {
+        QFETCH(int, choice);
+        QFETCH(bool, closed);
+        QFETCH(QByteArray, copy);
+        QFETCH(int, recovered);
+        QTemporaryDir state;
+        RecoveryStore store(state.filePath(QStringLiteral("recovery")));
+        Document::setRecoveryStore(&store);
+        OpenNote note("old");
+        note.controller->showWindow();
+        QVERIFY(::chmod(QFile::encodeName(note.path).constData(), 0444) == 0);
+        const QString copyPath = state.filePath(QStringLiteral("copy.txt"));
+        int asked = 0;
+        DocumentAsker::setUnsavedResolver([&](Document *, const Error &reason) {
+            ++asked;
+            [&] {
+                QVERIFY2(reason.description().contains(u"read-only"), qPrintable(reason.description()));
+            }();
+            return DocumentAsker::UnsavedChoice(choice);
+        });
+        DocumentAsker::setSaveAsAsker([&](Document *) { return std::optional<QString>(copyPath); });
+        note.document->edit("typed");
+        if (choice < 0) {
+            note.document->letGoUnsaved();
+            note.document->close();
         } else {
-            QCOMPARE(presented.count(), 1);
-            QVERIFY(note.controller->window()->isVisible());
-            QCOMPARE(note.document->bytes, QByteArray("typed just now"));
+            QCOMPARE(note.controller->window()->close(), closed);
         }
+        QCOMPARE(asked, choice < 0 ? 0 : 1);
+        QCOMPARE(readBytes(note.path), QByteArray("old"));
+        QCOMPARE(QFile::exists(copyPath) ? readBytes(copyPath) : QByteArray(), copy);
+        QCOMPARE(store.entries().size(), recovered);
+        if (recovered)
+            QCOMPARE(readBytes(store.entries().first().recoveryPath), QByteArray("typed"));
+        if (!closed)
+            QVERIFY(note.controller->window()->isVisible() && note.document->isDocumentEdited());
+        Document::setRecoveryStore(nullptr);
+    }
+
+    void readOnlyNotesAreNotWritten_data()
+    {
+        QTest::addColumn<bool>("atOpen");
+        QTest::newRow("read-only when opened") << true;
+        QTest::newRow("made read-only while open") << false;
+    }
+
+    void readOnlyNotesAreNotWritten()
+    {
+        QFETCH(bool, atOpen);
+        QTemporaryDir state;
+        RecoveryStore store(state.filePath(QStringLiteral("recovery")));
+        Document::setRecoveryStore(&store);
+        OpenNote note("old", {}, atOpen ? 0444 : 0644);
+        const QString notePath = note.path;
+        if (!atOpen)
+            QVERIFY(::chmod(QFile::encodeName(notePath).constData(), 0444) == 0);
+        note.document->edit("typed");
+        QCOMPARE(note.autosave(), std::nullopt);
+        QVERIFY(note.document->isReadOnly());
+        QVERIFY(note.controller->window()->windowTitle().endsWith(u"Read-Only"));
+        QVERIFY(note.controller->message(MessageKind::ReadOnly));
+        QCOMPARE(readBytes(notePath), QByteArray("old"));
+        QCOMPARE(readBytes(store.entries().value(0).recoveryPath), QByteArray("typed"));
+
+        // Save As… from the bar: the copy holds the text, and the note stands for the copy from then on.
+        const QString copyPath = note.dir.filePath(QStringLiteral("copy.txt"));
+        DocumentAsker::setSaveAsAsker([&](Document *) { return std::optional<QString>(copyPath); });
+        note.controller->message(MessageKind::ReadOnly)->buttons().constFirst()->click();
+        QTRY_COMPARE(readBytes(copyPath), QByteArray("typed"));
+        QVERIFY(!note.document->isReadOnly() && !note.document->isDocumentEdited());
+        QVERIFY(!note.controller->message(MessageKind::ReadOnly));
+        QCOMPARE(store.entries().size(), 0);
+        QCOMPARE(readBytes(notePath), QByteArray("old"));
+        Document::setRecoveryStore(nullptr);
     }
 
     void externalChangeReloadsAnUneditedNote_data()
@@ -211,8 +290,8 @@ private Q_SLOTS:
         QTRY_COMPARE(asked, 1);
         QTRY_COMPARE(readBytes(note.path), kept);
         if (!theirs.startsWith("REFUSE")) {
-            QCOMPARE(note.document->bytes, kept);
-            QVERIFY(!note.document->isDocumentEdited());
+            QTRY_COMPARE(note.document->bytes, kept);
+            QTRY_VERIFY(!note.document->isDocumentEdited());
         }
         settle();
         QCOMPARE(asked, 1);
@@ -241,7 +320,7 @@ private Q_SLOTS:
         answer = Document::Conflict::KeepMine;
         note.document->saveDocument(nullptr);
         QCOMPARE(asked, 2);
-        QCOMPARE(readBytes(note.path), QByteArray("mine, more"));
+        QTRY_COMPARE(readBytes(note.path), QByteArray("mine, more"));
     }
 
     void refusedReloadIsReportedOnceAndKeepsTheText()

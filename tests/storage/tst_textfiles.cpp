@@ -1,4 +1,3 @@
-#include "framework/error.h"
 #include "storage/textfiles.h"
 #include "support/testsupport.h"
 
@@ -104,22 +103,6 @@ private Q_SLOTS:
         qputenv("TZ", oldZone);
         ::tzset();
         QCOMPARE(got, stamp);
-    }
-
-    void createFailures()
-    {
-        QTemporaryDir dir;
-        const QString missing = dir.filePath(QStringLiteral("gone"));
-        try {
-            TextFiles::create(QUrl::fromLocalFile(missing), october14);
-            QFAIL("created a note in a missing folder");
-        } catch (const Error &error) {
-            QCOMPARE(error.code(), ENOENT);
-            QCOMPARE(
-                error.description(),
-                QStringLiteral("Could not create “20261014 Note.txt” in “%1”: No such file or directory").arg(missing));
-        }
-        QCOMPARE(entries(dir.path()), QStringList());
     }
 
     void save_data()

@@ -62,24 +62,18 @@ QByteArray randomBytes(QRandomGenerator &random)
     QByteArray bytes;
     const int pieces = random.bounded(1, 12);
     for (int n = 0; n < pieces; ++n) {
-        switch (random.bounded(5)) {
-        case 0:
+        const QByteArray point = encode(points[random.bounded(int(std::size(points)))]);
+        const int kind = random.bounded(5);
+        if (kind == 0)
             bytes += QByteArray(random.bounded(0, 20), 'a' + char(random.bounded(26)));
-            break;
-        case 1:
-            bytes += encode(points[random.bounded(int(std::size(points)))]);
-            break;
-        case 2:
+        else if (kind == 1)
+            bytes += point;
+        else if (kind == 2)
             bytes += char(edges[random.bounded(int(std::size(edges)))]);
-            break;
-        case 3:
+        else if (kind == 3)
             bytes += char(random.bounded(256));
-            break;
-        default: {
-            const QByteArray piece = encode(points[random.bounded(int(std::size(points)))]);
-            bytes += piece.left(random.bounded(1, int(piece.size()) + 1));
-        }
-        }
+        else
+            bytes += point.left(random.bounded(1, int(point.size()) + 1));
     }
     return bytes;
 }

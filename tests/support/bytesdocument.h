@@ -4,6 +4,8 @@
 #include "framework/windowcontroller.h"
 #include "support/testsupport.h"
 
+#include <sys/stat.h>
+
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -52,12 +54,14 @@ struct OpenNote
     WindowController *controller = nullptr;
 
     // At a path of its own when one is given; the content is written unless empty.
-    explicit OpenNote(const QByteArray &content, const QString &at = {})
+    explicit OpenNote(const QByteArray &content, const QString &at = {}, mode_t mode = 0644)
     {
         if (!at.isEmpty())
             path = at;
-        if (!content.isEmpty())
+        if (!content.isEmpty()) {
             TestSupport::writeBytes(path, content);
+            ::chmod(QFile::encodeName(path).constData(), mode);
+        }
         document->setFileType(QStringLiteral("text/plain"));
         document->readFromUrl(QUrl::fromLocalFile(path), QStringLiteral("text/plain"));
         document->setFileUrl(QUrl::fromLocalFile(path));

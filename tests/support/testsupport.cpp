@@ -64,27 +64,9 @@ Run runUnprivileged(const QString &program, const QStringList &arguments, const 
     return run(QStringLiteral("setpriv"), dropToNobody + QStringList{program} + arguments, input, environment);
 }
 
-bool canMountPrivately()
-{
-    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty())
-        return false;
-    const Run probe = runInMountNamespace(QStringLiteral("d=$(mktemp -d) && mount -t tmpfs -o size=64k tmpfs \"$d\""));
-    return probe.exitStatus == QProcess::NormalExit && probe.exitCode == 0;
-}
-
-Run runInMountNamespace(const QString &script, const QStringList &environment)
-{
-    return run(QStringLiteral("unshare"),
-               {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"), QStringLiteral("sh"),
-                QStringLiteral("-ec"), script},
-               {}, environment);
-}
-
 void openToEveryone(const QString &path)
 {
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                    QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                                    QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
+    QFile::setPermissions(path, QFileDevice::Permissions(0x7777));
 }
 
 QByteArray readBytes(const QString &path)

@@ -27,11 +27,6 @@ Run runUnprivileged(const QString &program, const QStringList &arguments, const 
 Run run(const QString &program, const QStringList &arguments, const QByteArray &input = {},
         const QStringList &environment = {});
 
-// Runs a shell script inside a private mount namespace as root (unshare -m), so it may mount a tmpfs.
-// Returns false when the kernel or the user forbids it.
-bool canMountPrivately();
-Run runInMountNamespace(const QString &script, const QStringList &environment = {});
-
 // Makes a folder and everything in it writable and enterable by everyone, for tests that hand it to nobody.
 void openToEveryone(const QString &path);
 

@@ -45,8 +45,7 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     try {
         if (args.size() == 3 && args.at(1) == u"create") {
-            const QUrl url = TextFiles::create(QUrl::fromLocalFile(args.at(2)));
-            std::printf("%s\n", qPrintable(url.toLocalFile()));
+            std::printf("%s\n", qPrintable(TextFiles::create(QUrl::fromLocalFile(args.at(2))).toLocalFile()));
             return 0;
         }
         if (args.size() == 5 && args.at(1) == u"create")

@@ -2,16 +2,15 @@
 // need the window in a process of its own: under injected faults, inside a mount namespace, or killed.
 //   notewindow FILE [RECOVERYFOLDER] < script
 // Script lines:
-//   type TEXT      appends TEXT (\n and \\ escapes) at the end as typing does
+//   type TEXT      appends TEXT at the end as typing does
 //   wait MS        lets the window run for MS milliseconds
 //   sh COMMAND     runs COMMAND with sh -c and waits for it
 //   settle         waits until the pending save has run and its write has landed
 //   text           prints "text <the window's text>" with \n and \\ escaped
 //   state          prints "edited 0|1" and "retry 0|1" (a retry of a failed save is pending)
-//   quit           writes what is unsaved as closing does and exits; prints "closed 1|0 <ms it took>"
+//   quit           writes what is unsaved as closing does and exits; prints "closed 1|0"
 // It prints, as they happen: "attempt" for each autosave, "error <description>" for each alert shown, "saved"
-// when the note becomes unedited, "reloaded"; and at quit "maxgap <ms>" (the longest wait of a 10 ms timer, that
-// is how long the window stopped answering) and "sizes <n,...>" (the note's size on disk each time it changed).
+// when the note becomes unedited; and at quit "sizes <n,...>" (the note's size on disk each time it changed).
 #include "editor/editor.h"
 #include "editor/notetextview.h"
 #include "framework/error.h"
@@ -19,7 +18,6 @@
 #include "storage/plaintextdocument.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -37,20 +35,6 @@ void say(const QString &line)
     std::fflush(stdout);
 }
 
-QString unescaped(const QString &text)
-{
-    QString out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == u'\\' && i + 1 < text.size()) {
-            ++i;
-            out += text.at(i) == u'n' ? QChar(u'\n') : text.at(i);
-        } else {
-            out += text.at(i);
-        }
-    }
-    return out;
-}
-
 class Player : public QObject
 {
 public:
@@ -62,18 +46,14 @@ public:
         m_path = note->fileUrl().toLocalFile();
         m_lastSize = QFileInfo(m_path).size();
         m_sizes << m_lastSize;
-        m_ticker.setInterval(10);
-        m_ticker.setTimerType(Qt::PreciseTimer);
         connect(&m_ticker, &QTimer::timeout, this, [this] { tick(); });
-        m_sinceTick.start();
-        m_ticker.start();
+        m_ticker.start(10);
         QTimer::singleShot(0, this, [this] { next(); });
     }
 
 private:
     void tick()
     {
-        m_maxGap = std::max(m_maxGap, m_sinceTick.restart());
         const qint64 size = QFileInfo(m_path).exists() ? QFileInfo(m_path).size() : -1;
         if (size != m_lastSize) {
             m_lastSize = size;
@@ -87,13 +67,12 @@ private:
             quit();
             return;
         }
-        const QString line = m_script.takeFirst();
-        const QString word = line.section(u' ', 0, 0);
-        const QString rest = line.section(u' ', 1);
+        const QString rest = m_script.first().section(u' ', 1);
+        const QString word = m_script.takeFirst().section(u' ', 0, 0);
         if (word == u"type") {
             QTextCursor cursor(m_editor->textView()->document());
             cursor.movePosition(QTextCursor::End);
-            cursor.insertText(unescaped(rest));
+            cursor.insertText(rest);
         } else if (word == u"wait") {
             QTimer::singleShot(rest.toInt(), this, [this] { next(); });
             return;
@@ -130,16 +109,13 @@ private:
     {
         tick();
         m_ticker.stop();
-        say(QStringLiteral("maxgap %1").arg(m_maxGap));
-        QElapsedTimer closing;
-        closing.start();
         const bool closed = m_note->prepareToClose();
         tick();
         QStringList sizes;
         for (qint64 size : std::as_const(m_sizes))
             sizes << QString::number(size);
         say(QStringLiteral("sizes %1").arg(sizes.join(u',')));
-        say(QStringLiteral("closed %1 %2").arg(int(closed)).arg(closing.elapsed()));
+        say(QStringLiteral("closed %1").arg(int(closed)));
         QCoreApplication::exit(closed ? 0 : 1);
     }
 
@@ -148,8 +124,6 @@ private:
     QStringList m_script;
     QString m_path;
     QTimer m_ticker;
-    QElapsedTimer m_sinceTick;
-    qint64 m_maxGap = 0;
     qint64 m_lastSize = -1;
     QList<qint64> m_sizes;
 };
@@ -197,7 +171,6 @@ int main(int argc, char **argv)
         if (!edited)
             say(QStringLiteral("saved"));
     });
-    QObject::connect(note.get(), &Document::reloadedFromDisk, &app, [] { say(QStringLiteral("reloaded")); });
 
     Player player(note.get(), editor, script);
     const int status = app.exec();
