@@ -1,13 +1,19 @@
 #include "editor/autocorrector.h"
 
+#include "editor/correctionmark.h"
 #include "editor/spellchecker.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 
 namespace {
+
+// Corrections remembered for "Change Back"; older ones are forgotten.
+constexpr qsizetype maxCorrections = 32;
 
 // Typing one of these right after a word finishes the word.
 bool finishesWord(const QString &typed)
@@ -25,16 +31,17 @@ AutoCorrector::AutoCorrector(QPlainTextEdit *textView, SpellChecker *spellChecke
     : QObject(parent)
     , m_textView(textView)
     , m_spellChecker(spellChecker)
+    , m_mark(new CorrectionMark(textView, this))
 {
     textView->installEventFilter(this);
-    connect(textView->document(), &QTextDocument::contentsChange, this, &AutoCorrector::trackCorrection);
+    connect(textView->document(), &QTextDocument::contentsChange, this, &AutoCorrector::trackCorrections);
 }
 
 AutoCorrector::~AutoCorrector() = default;
 
 bool AutoCorrector::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!m_enabled || watched != m_textView || event->type() != QEvent::KeyPress || m_forwardingKey ||
+    if (!isEnabled() || watched != m_textView || event->type() != QEvent::KeyPress || m_forwardingKey ||
         m_textView->isReadOnly() || !m_spellChecker || !m_spellChecker->hasDictionary())
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);
@@ -70,13 +77,6 @@ void AutoCorrector::correctWordBeforeCaret()
         return;
     const QString original = text.mid(word.position, word.length);
     const qsizetype position = block.position() + word.position;
-
-    // The last correction is back to what was typed: the user undid it, so the word stays as typed from now on.
-    if (m_lastCorrection.position >= 0) {
-        if (lastCorrectionUndone())
-            m_rejected.insert(m_lastCorrection.original);
-        m_lastCorrection = {};
-    }
     if (m_rejected.contains(original))
         return;
     const QString replacement = m_spellChecker->correctionFor(original);
@@ -88,31 +88,71 @@ void AutoCorrector::correctWordBeforeCaret()
     cursor.beginEditBlock();
     cursor.insertText(replacement);
     cursor.endEditBlock();
-    m_lastCorrection = {position, original, replacement};
+    m_corrections.append({position, original, replacement});
+    if (m_corrections.size() > maxCorrections)
+        m_corrections.removeFirst();
+    m_mark->show(position, replacement.size());
 }
 
-bool AutoCorrector::lastCorrectionUndone() const
+QString AutoCorrector::textAt(qsizetype position, qsizetype length) const
 {
     QTextCursor word(m_textView->document());
-    word.setPosition(int(m_lastCorrection.position));
-    word.setPosition(int(m_lastCorrection.position + m_lastCorrection.original.size()), QTextCursor::KeepAnchor);
-    return word.selectedText() == m_lastCorrection.original;
+    word.setPosition(int(position));
+    word.setPosition(int(position + length), QTextCursor::KeepAnchor);
+    return word.selectedText();
 }
 
-void AutoCorrector::trackCorrection(int position, int removed, int added)
+void AutoCorrector::extendContextMenu(QMenu *menu, const QPoint &viewportPosition)
 {
-    if (m_lastCorrection.position < 0 || !m_textView)
+    if (!m_textView || !menu)
         return;
-    if (position + removed <= m_lastCorrection.position) {
-        m_lastCorrection.position += added - removed;
+    const qsizetype at = m_textView->cursorForPosition(viewportPosition).position();
+    for (const Correction &correction : std::as_const(m_corrections)) {
+        if (at < correction.position || at > correction.position + correction.replacement.size() ||
+            textAt(correction.position, correction.replacement.size()) != correction.replacement)
+            continue;
+        auto *changeBack = new QAction(tr("Change Back to “%1”").arg(correction.original), menu);
+        connect(changeBack, &QAction::triggered, this, [this, correction] { this->changeBack(correction); });
+        auto *separator = new QAction(menu);
+        separator->setSeparator(true);
+        QAction *first = menu->actions().value(0);
+        menu->insertActions(first, first ? QList<QAction *>{changeBack, separator} : QList<QAction *>{changeBack});
         return;
     }
-    if (position >= m_lastCorrection.position + m_lastCorrection.replacement.size())
+}
+
+void AutoCorrector::changeBack(const Correction &correction)
+{
+    if (!m_textView || m_textView->isReadOnly() ||
+        textAt(correction.position, correction.replacement.size()) != correction.replacement)
         return;
-    // An edit of the corrected word: when it brings back what was typed (Undo, or typing it again), the user
-    // wants it so.
-    if (lastCorrectionUndone()) {
-        m_rejected.insert(m_lastCorrection.original);
-        m_lastCorrection = {};
+    QTextCursor cursor(m_textView->document());
+    cursor.setPosition(int(correction.position));
+    cursor.setPosition(int(correction.position + correction.replacement.size()), QTextCursor::KeepAnchor);
+    cursor.beginEditBlock();
+    cursor.insertText(correction.original);
+    cursor.endEditBlock();
+    m_textView->setTextCursor(cursor);
+}
+
+void AutoCorrector::trackCorrections(int position, int removed, int added)
+{
+    if (!m_textView)
+        return;
+    for (qsizetype i = m_corrections.size() - 1; i >= 0; --i) {
+        Correction &correction = m_corrections[i];
+        if (position + removed <= correction.position) {
+            correction.position += added - removed;
+            continue;
+        }
+        if (position >= correction.position + correction.replacement.size())
+            continue;
+        // An edit of the corrected word: when it brings back what was typed (Undo, Change Back, or typing it
+        // again), the user wants it so.
+        if (textAt(correction.position, correction.original.size()) != correction.original)
+            continue;
+        m_rejected.insert(correction.original);
+        m_corrections.removeAt(i);
+        m_mark->hide();
     }
 }

@@ -1,14 +1,20 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
 
+class CorrectionMark;
+class QMenu;
 class QPlainTextEdit;
+class QPoint;
 class SpellChecker;
 
-// Corrects clear-cut misspellings in a text view as words are finished, each correction an undo step of its own.
-// A correction the user undoes, or types over with the original again, is not made again in this note.
+// Corrects clear-cut misspellings in a text view as words are finished, only while spelling is checked as the
+// user types. Each correction is an undo step of its own, is underlined for a moment, and can be changed back
+// from the word's context menu. A correction the user undoes, changes back or types over with the original
+// again is not made again in this note.
 class AutoCorrector : public QObject
 {
     Q_OBJECT
@@ -17,8 +23,13 @@ public:
     AutoCorrector(QPlainTextEdit *textView, SpellChecker *spellChecker, QObject *parent = nullptr);
     ~AutoCorrector() override;
 
-    bool isEnabled() const { return m_enabled; }
+    bool isEnabled() const { return m_enabled && m_checkingWhileTyping; }
     void setEnabled(bool enabled) { m_enabled = enabled; }
+    // Follows "Check Spelling While Typing": no correction without it.
+    void setCheckingWhileTyping(bool on) { m_checkingWhileTyping = on; }
+
+    // Puts "Change Back to “original”" on top of the context menu of a corrected word.
+    void extendContextMenu(QMenu *menu, const QPoint &viewportPosition);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -32,15 +43,18 @@ private:
     };
 
     void correctWordBeforeCaret();
-    // Whether the text of the last correction is back to what was typed.
-    bool lastCorrectionUndone() const;
-    void trackCorrection(int position, int removed, int added);
+    QString textAt(qsizetype position, qsizetype length) const;
+    void changeBack(const Correction &correction);
+    void trackCorrections(int position, int removed, int added);
 
     QPointer<QPlainTextEdit> m_textView;
     QPointer<SpellChecker> m_spellChecker;
+    CorrectionMark *m_mark = nullptr;
     bool m_enabled = true;
+    bool m_checkingWhileTyping = true;
     bool m_forwardingKey = false;
-    Correction m_lastCorrection;
+    // Recent corrections still standing in the text, oldest first.
+    QList<Correction> m_corrections;
     // Words whose correction the user undid: they are left as typed in this note.
     QSet<QString> m_rejected;
 };

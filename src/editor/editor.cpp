@@ -210,7 +210,9 @@ QString Editor::presentedText() const
 
 std::function<QString()> Editor::presentedTextSnapshot() const
 {
-    return [snapshot = m_textView->snapshot()] { return snapshot.text(); };
+    return [snapshot = m_textView->snapshot()] {
+        return snapshot.text();
+    };
 }
 
 void Editor::presentText(const QString &text)

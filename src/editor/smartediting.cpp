@@ -84,7 +84,10 @@ bool SmartEditing::paste(const QString &text)
         inserted.prepend(u' ');
     if (endInBlock < blockText.size() && isWordCharacter(blockText.at(endInBlock)))
         inserted.append(u' ');
+    // An edit block of its own: a bare insert would merge with the typing before it into one undo step.
+    cursor.beginEditBlock();
     cursor.insertText(inserted);
+    cursor.endEditBlock();
     m_textView->setTextCursor(cursor);
     m_textView->ensureCursorVisible();
     return true;

@@ -11,6 +11,8 @@ namespace {
 // Past this many distinct words the cache of answers starts over, so a huge note cannot grow it without bound.
 constexpr qsizetype maxCachedWords = 100000;
 constexpr char fallbackLanguage[] = "en_US";
+// Shorter words are never corrected without asking.
+constexpr qsizetype minimumCorrectedLength = 3;
 
 bool isApostrophe(QChar c)
 {
@@ -212,21 +214,17 @@ bool SpellChecker::isIgnored(const QString &word) const
 
 QString SpellChecker::correctionFor(const QString &word) const
 {
-    if (word.size() < 2 || isCorrect(word) || isLearned(word))
+    // Short words and words in capitals are too often abbreviations, names or codes to change unasked.
+    if (word.size() < minimumCorrectedLength || word == word.toUpper() || isCorrect(word) || isLearned(word))
         return {};
     const QString lower = word.toLower();
     const bool isCapitalized = word == capitalized(lower) && word != lower;
     const QString lookedUp = isCapitalized ? lower : word;
-    const QStringList guesses = suggestions(lookedUp);
-    if (guesses.isEmpty())
-        return {};
-    // Unambiguous means exactly one suggestion is a slip of the hand (two letters swapped, or letter case):
-    // "tset" could be "test" or "stet", so it stays as typed.
+    // Unambiguous means exactly one suggestion is two neighbouring letters swapped: "tset" could be "test" or
+    // "stet", so it stays as typed. Letter case alone is never corrected: "ok" may be meant so.
     QString only;
-    for (const QString &guess : guesses) {
-        const bool slip =
-            differsBySwap(lookedUp, guess) || (guess != lookedUp && guess.compare(lookedUp, Qt::CaseInsensitive) == 0);
-        if (!slip)
+    for (const QString &guess : suggestions(lookedUp)) {
+        if (!differsBySwap(lookedUp, guess))
             continue;
         if (!only.isEmpty() && guess != only)
             return {};

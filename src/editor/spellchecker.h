@@ -51,10 +51,10 @@ public:
     // there were any, so that marks must be checked again.
     bool refreshWordList();
 
-    // The correction to make without asking, or empty when the dictionary's choice is not clear-cut: the
-    // first suggestion, taken only when it differs from the word by a swap of two neighbouring letters
-    // ("teh" → "the") or in letter case alone ("monday" → "Monday"). A capitalised word is looked up in
-    // lower case and the correction capitalised again.
+    // The correction to make without asking, or empty when the dictionary's choice is not clear-cut: the one
+    // suggestion that differs from the word by a swap of two neighbouring letters ("teh" → "the"). Words of
+    // fewer than three letters and words in capitals stay. A capitalised word is looked up in lower case and
+    // the correction capitalised again.
     QString correctionFor(const QString &word) const;
 
     // The words worth checking in one paragraph: runs of letters with inner apostrophes; runs with digits or

@@ -6,6 +6,7 @@
 #include "editor/smartediting.h"
 #include "editor/spellingpanel.h"
 #include "editor/spellingtools.h"
+#include "editor/undosteps.h"
 
 #include <QPlainTextEdit>
 #include <QVariant>
@@ -25,10 +26,16 @@ TextTools::TextTools(QPlainTextEdit *textView, FindBar *findBar, QObject *parent
     , m_findBar(findBar)
 {
     m_spelling = new SpellingTools(textView, this);
+    // First, so that a correction made after a typed key is not part of the typing step.
+    new UndoSteps(textView, this);
     m_autoCorrector = new AutoCorrector(textView, m_spelling->spellChecker(), this);
     m_smartEditing = new SmartEditing(textView, this);
     connect(m_spelling, &SpellingTools::continuousSpellCheckingChanged, this,
             &TextTools::continuousSpellCheckingChanged);
+    // Correction goes with checking while typing: a word is never changed where misspellings are not shown.
+    m_autoCorrector->setCheckingWhileTyping(m_spelling->isContinuousSpellCheckingEnabled());
+    connect(m_spelling, &SpellingTools::continuousSpellCheckingChanged, m_autoCorrector,
+            &AutoCorrector::setCheckingWhileTyping);
 }
 
 TextTools::~TextTools() = default;
@@ -71,6 +78,7 @@ void TextTools::setAutomaticSpellingCorrectionEnabled(bool enabled)
 void TextTools::extendContextMenu(QMenu *menu, const QPoint &viewportPosition)
 {
     m_spelling->extendContextMenu(menu, viewportPosition);
+    m_autoCorrector->extendContextMenu(menu, viewportPosition);
 }
 
 bool TextTools::selectNextMisspelling()

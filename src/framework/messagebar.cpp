@@ -60,12 +60,12 @@ void MessageBar::setMessage(const QString &text, const QList<Button> &buttons, b
     m_label->setText(text);
     setAccessibleName(text);
     qDeleteAll(m_buttonRow->findChildren<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly));
-    for (const Button &spec : buttons) {
-        QPushButton *button = makeButton(spec.text);
+    for (const Button &wanted : buttons) {
+        QPushButton *button = makeButton(wanted.text);
         m_buttonRow->layout()->addWidget(button);
         // Queued: an action may take this bar away, and the button must first finish its click.
         connect(button, &QPushButton::clicked, this,
-                [this, action = spec.action] { QTimer::singleShot(0, this, [action] { action(); }); });
+                [this, action = wanted.action] { QTimer::singleShot(0, this, [action] { action(); }); });
     }
     if (closable) {
         auto *close = new QToolButton;

@@ -27,7 +27,7 @@ std::unique_ptr<QSettings> openSettings(const QString &file)
 
 Error damagedBookmark()
 {
-    return Error(QString::fromUtf16(ErrorDomain::cocoa), 259,
+    return Error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileReadCorrupt,
                  NotesFolder::tr("The remembered notes folder is damaged."));
 }
 
@@ -164,7 +164,7 @@ void NotesFolder::remember(const QUrl &folder)
     settings->setValue(QLatin1String(key), bookmark);
     settings->sync();
     if (settings->status() != QSettings::NoError)
-        throw Error(QString::fromUtf16(ErrorDomain::cocoa), 512,
+        throw Error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileWriteUnknown,
                     tr("The choice of notes folder could not be saved in the settings."));
 }
 
