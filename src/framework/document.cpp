@@ -131,10 +131,25 @@ void Document::showWindows()
 
 void Document::readFromUrl(const QUrl &url, const QString &typeName)
 {
-    const QByteArray bytes = PosixFile::readWholeFile(url.toLocalFile());
-    read(bytes, typeName);
-    if (url == m_fileUrl)
-        m_tracker->noteContent(bytes);
+    // An in-place rewrite killed midway left the file cut short; its old text comes back before anything reads it.
+    if (url != m_fileUrl)
+        DurableWriter::restoreInterruptedSave(url.toLocalFile());
+    QByteArray bytes = PosixFile::readWholeFile(url.toLocalFile());
+    const QByteArray digest = url == m_fileUrl ? FileChangeTracker::digestOf(bytes) : QByteArray();
+    try {
+        read(bytes, typeName);
+    } catch (const Error &error) {
+        throw readError(error, url);
+    }
+    if (!digest.isEmpty())
+        m_tracker->noteContentDigest(digest);
+}
+
+DurableWriter::Options Document::writeOptions() const
+{
+    DurableWriter::Options options;
+    options.followLinks = m_tracker->writesThroughLink();
+    return options;
 }
 
 std::function<QByteArray()> Document::dataTask(const QString &typeName) const
@@ -147,7 +162,7 @@ std::function<QByteArray()> Document::dataTask(const QString &typeName) const
 void Document::writeSafely(const QUrl &url, const QString &typeName, SaveOperation operation)
 {
     const QByteArray bytes = data(typeName);
-    DurableWriter::replace(url.toLocalFile(), bytes);
+    DurableWriter::replace(url.toLocalFile(), bytes, url == m_fileUrl ? writeOptions() : DurableWriter::Options());
     if (url == m_fileUrl && operation == SaveOperation::Save) {
         m_tracker->noteContent(bytes);
         m_tracker->noteOwnWrite();
@@ -189,7 +204,7 @@ void Document::startBackgroundWrite(const QList<Completion> &completions)
     // The content is taken now, on this thread, as cheaply as the document can; encoding, writing and syncing run
     // on the writer.
     const quint64 generation = m_editGeneration;
-    m_writes->start(m_fileUrl.toLocalFile(), dataTask(m_fileType),
+    m_writes->start(m_fileUrl.toLocalFile(), dataTask(m_fileType), writeOptions(),
                     [this, generation, completions](const std::optional<Error> &failure, const QByteArray &digest) {
                         m_writingDigest = digest;
                         finishBackgroundWrite(failure, generation, completions);
@@ -330,8 +345,11 @@ bool Document::saveInPlace()
 
 bool Document::confirmOverwrite()
 {
-    // Checked again right before replacing the file: another program may have written it since we last looked.
-    const FileIdentity now = FileIdentity::of(QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath());
+    // Checked again right before replacing the file: another program may have written it since we last looked, or
+    // moved it, and the text follows it there.
+    FileIdentity now = FileIdentity::of(QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath());
+    if (!now.exists && followMovedFile())
+        now = FileIdentity::of(m_fileUrl.toLocalFile());
     if (!now.exists || !m_tracker->knewFile() || m_tracker->isKnown(now))
         return true;
     if (m_asking || now == m_keptOnDiskIdentity) {
@@ -363,7 +381,8 @@ void Document::conflictAnswered(const FileIdentity &now, Conflict answer)
         if (answer == Conflict::KeepMine) {
             // Mine wins: it is written over the other version at once, so the choice sticks.
             m_overwriteIdentity = now;
-            if (isDocumentEdited())
+            // A swapped-in link is replaced by the note's own text even when nothing was typed.
+            if (isDocumentEdited() || m_tracker->linkSwappedIn())
                 saveInPlace();
             return;
         }
@@ -420,16 +439,29 @@ void Document::checkFileOnDisk()
     }
     const FileIdentity now = m_tracker->current();
     if (!now.exists) {
-        reportMissingFile();
+        if (!followMovedFile())
+            reportMissingFile();
         return;
     }
     if (m_tracker->isRefused(now) || m_tracker->isKnown(now))
         return;
-    if (isDocumentEdited()) {
+    // A link put in the note's place shows another file: never taken in without asking.
+    if (isDocumentEdited() || m_tracker->linkSwappedIn()) {
         askAboutConflict(now);
         return;
     }
     reloadFromDisk(now);
+}
+
+bool Document::followMovedFile()
+{
+    const std::optional<QString> moved = m_tracker->movedTo();
+    if (!moved)
+        return false;
+    const QUrl from = m_fileUrl;
+    setFileUrl(QUrl::fromLocalFile(*moved));
+    Q_EMIT fileMoved(from, m_fileUrl);
+    return true;
 }
 
 void Document::reportMissingFile()

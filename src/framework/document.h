@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/documentasker.h"
+#include "framework/durablewriter.h"
 #include "framework/error.h"
 #include "framework/fileidentity.h"
 
@@ -132,7 +133,7 @@ Q_SIGNALS:
     void reloadedFromDisk();
     // An error that a window controller presented for this document.
     void errorPresented(const Error &error);
-    // After the file was renamed or moved on disk by this document.
+    // After the file was renamed or moved on disk, by this document or by another program.
     void fileMoved(const QUrl &from, const QUrl &to);
     // After the document's text reached its own file (a save, an autosave, the write before closing).
     void saved();
@@ -141,6 +142,8 @@ Q_SIGNALS:
 protected:
     // Presents through the first window controller, or nowhere when there is none.
     void presentError(const Error &error, MessageKind kind = MessageKind::Error);
+    // What a refusal of read() says once the file it came from is known.
+    virtual Error readError(const Error &error, const QUrl &) const { return error; }
 
 private:
     void fileMayHaveChanged();
@@ -159,6 +162,9 @@ private:
     void conflictAnswered(const FileIdentity &now, Conflict answer);
     void reloadFromDisk(const FileIdentity &identity);
     void reportMissingFile();
+    // True when the file was renamed or moved by another program and the document now follows it.
+    bool followMovedFile();
+    DurableWriter::Options writeOptions() const;
     // Throws Error.
     void relocate(const QString &target, bool sameFolder);
 

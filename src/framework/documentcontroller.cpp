@@ -104,6 +104,12 @@ void DocumentController::openDocument(const QUrl &url, bool display, const OpenC
             completion(nullptr, false, error);
     };
     const QString path = url.toLocalFile();
+    if (path.isEmpty()) {
+        // A bare "file:" or a remote address names no file to read: say which address it was.
+        fail(Error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileReadUnknown,
+                   tr("Could not open “%1”: it does not name a file on this computer.").arg(url.toString())));
+        return;
+    }
     const std::optional<DocumentType> type = typeFor(url);
     Document *document = type && m_factory ? m_factory(type->className) : nullptr;
     if (!document) {

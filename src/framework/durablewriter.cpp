@@ -80,8 +80,9 @@ mode_t currentUmask()
     return 022;
 }
 
-// Temporaries that a killed or crashed save left beside the note are removed once the note holds a complete new
-// text; one whose lock is still held belongs to a save in progress and stays.
+// Temporaries and backups that a killed or crashed save left beside the note are removed once the note holds a
+// complete new text (an interrupted rewrite's backup has been put back when the note was opened); one whose lock is
+// still held belongs to a save in progress and stays.
 void sweepStaleTemporaries(const QByteArray &folder, const QByteArray &name)
 {
     DIR *dir = ::opendir(folder.constData());
@@ -89,7 +90,8 @@ void sweepStaleTemporaries(const QByteArray &folder, const QByteArray &name)
         return;
     const int dirFd = ::dirfd(dir);
     while (const dirent *entry = ::readdir(dir)) {
-        if (!isTemporaryOf(QByteArray(entry->d_name), name))
+        const QByteArray entryName(entry->d_name);
+        if (!isTemporaryOf(entryName, name) && !isTemporaryOf(entryName, name, Temporary::Kind::Backup))
             continue;
         const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
@@ -150,9 +152,10 @@ void replaceInPlace(const QString &path, const QByteArray &target, const QByteAr
     if (const int failure = readAll(target, oldText))
         throw Error::fromErrno(failure, saveAction(), path);
 
-    // The backup is synced, name included, before the first byte of the note changes.
+    // The backup is synced, name included, before the first byte of the note changes, and stays locked while the
+    // note is rewritten: one left unlocked means the rewrite never completed.
     Temporary backup;
-    if (const int failure = backup.create(folder, fileNameOf(target)))
+    if (const int failure = backup.create(folder, fileNameOf(target), Temporary::Kind::Backup))
         throw folderError(failure, path);
     int failure = writeAll(backup.fd(), oldText.constData(), oldText.size());
     if (failure == 0 && ::fsync(backup.fd()) != 0)
@@ -202,17 +205,18 @@ bool needsSweep(const QByteArray &target, bool failed)
     return true;
 }
 
-void replaceResolved(const QString &path, const QByteArray &target, const QByteArray &data)
+void replaceResolved(const QString &path, const QByteArray &target, const QByteArray &data, int newFileMode)
 {
     const QByteArray folder = folderOf(target);
     const QByteArray name = fileNameOf(target);
 
     struct stat old
     {};
-    const bool exists = ::stat(target.constData(), &old) == 0;
+    const bool exists = ::lstat(target.constData(), &old) == 0;
     if (!exists && errno != ENOENT)
         throw Error::fromErrno(errno, saveAction(), path);
 
+    // A link that is not followed is replaced by the file itself; lstat above saw it as a link, not as its target.
     // Renaming a new copy over a file with other hard links would silently split them: the other names would keep
     // the old text. Such a file is rewritten where it is, with a synced backup of its old text beside it.
     if (exists && S_ISREG(old.st_mode) && old.st_nlink > 1) {
@@ -227,14 +231,16 @@ void replaceResolved(const QString &path, const QByteArray &target, const QByteA
         throw Error::fromErrno(code, saveAction(), path);
     };
 
-    if (exists) {
+    if (exists && S_ISLNK(old.st_mode)) {
+        ::fchmod(temp.fd(), newFileMode >= 0 ? mode_t(newFileMode) : 0666 & ~currentUmask());
+    } else if (exists) {
         // Owner and group first: changing them may clear set-id bits that the mode then restores.
         if (::fchown(temp.fd(), old.st_uid, old.st_gid) != 0)
             (void)::fchown(temp.fd(), static_cast<uid_t>(-1), old.st_gid);
         ::fchmod(temp.fd(), old.st_mode & 07777);
         copyExtendedAttributes(target, temp.fd());
     } else {
-        ::fchmod(temp.fd(), 0666 & ~currentUmask());
+        ::fchmod(temp.fd(), newFileMode >= 0 ? mode_t(newFileMode) : 0666 & ~currentUmask());
     }
     if (const int failure = writeAll(temp.fd(), data.constData(), data.size()))
         fail(failure);
@@ -269,11 +275,12 @@ QString DurableWriter::resolveLinks(const QString &path)
     throw Error::fromErrno(ELOOP, saveAction(), path);
 }
 
-void DurableWriter::replace(const QString &path, const QByteArray &data)
+void DurableWriter::replace(const QString &path, const QByteArray &data, const Options &options)
 {
-    const QByteArray target = QFile::encodeName(resolveLinks(path));
+    const QByteArray target =
+        QFile::encodeName(options.followLinks ? resolveLinks(path) : QFileInfo(path).absoluteFilePath());
     try {
-        replaceResolved(path, target, data);
+        replaceResolved(path, target, data, options.newFileMode);
     } catch (const Error &) {
         needsSweep(target, true);
         throw;
@@ -287,7 +294,56 @@ bool DurableWriter::isTemporaryName(const QString &fileName)
 {
     const QByteArray encoded = QFile::encodeName(fileName);
     const qsizetype mark = encoded.lastIndexOf(QByteArray(".") + temporaryMark);
-    return mark > 1 && isTemporaryOf(encoded, encoded.mid(1, mark - 1));
+    if (mark <= 1)
+        return false;
+    const QByteArray stem = encoded.mid(1, mark - 1);
+    return isTemporaryOf(encoded, stem) || isTemporaryOf(encoded, stem, Temporary::Kind::Backup);
+}
+
+bool DurableWriter::restoreInterruptedSave(const QString &path)
+{
+    QByteArray target;
+    try {
+        target = QFile::encodeName(resolveLinks(path));
+    } catch (const Error &) {
+        return false; // reading the file says what is wrong with it
+    }
+    const QByteArray folder = folderOf(target);
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return false;
+    const int dirFd = ::dirfd(dir);
+    bool restored = false;
+    QByteArray oldText;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (!isTemporaryOf(QByteArray(entry->d_name), fileNameOf(target), Temporary::Kind::Backup))
+            continue;
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat info
+        {};
+        // A locked backup belongs to a rewrite still running in another window or process.
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && !restored) {
+            const int failure = readAll(folder + '/' + entry->d_name, oldText);
+            const int note = failure == 0 ? ::open(target.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+            const int written = note >= 0 ? overwrite(note, oldText) : errno;
+            if (note >= 0)
+                ::close(note);
+            if (failure != 0 || written != 0) {
+                ::close(fd);
+                ::closedir(dir);
+                throw Error::fromErrno(failure ? failure : written, saveAction(), path);
+            }
+            restored = true;
+            ::unlinkat(dirFd, entry->d_name, 0);
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
+    if (restored)
+        (void)syncFolder(folder);
+    return restored;
 }
 
 void DurableWriter::createNew(const QString &path)

@@ -20,6 +20,14 @@ public:
     const QString &domain() const { return m_domain; }
     int code() const { return m_code; }
     const QString &description() const { return m_description; }
+    // A sentence shown under the description, for one that leaves the file unnamed.
+    const QString &informativeText() const { return m_informativeText; }
+    Error withInformativeText(const QString &text) const
+    {
+        Error error = *this;
+        error.m_informativeText = text;
+        return error;
+    }
 
     // The runtime prints this when an error escapes main, so the report names the cause.
     const char *what() const noexcept override { return m_what.c_str(); }
@@ -28,6 +36,7 @@ private:
     QString m_domain;
     int m_code = 0;
     QString m_description;
+    QString m_informativeText;
     std::string m_what;
 };
 

@@ -5,8 +5,14 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -14,16 +20,70 @@ namespace {
 // keep times in whole seconds, or two.
 constexpr long long racyWindowNs = 2'000'000'000LL;
 
+// The target of the link at path, or nothing when it is no link.
+QByteArray linkText(const QString &path)
+{
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t length = ::readlink(QFile::encodeName(path).constData(), target.data(), target.size());
+    return length > 0 ? target.left(length) : QByteArray();
+}
+
 } // namespace
 
 FileChangeTracker::FileChangeTracker(QObject *parent)
     : QObject(parent)
 {}
 
+FileChangeTracker::~FileChangeTracker()
+{
+    if (m_held >= 0)
+        ::close(m_held);
+}
+
+void FileChangeTracker::takeHold()
+{
+    if (m_held >= 0)
+        ::close(m_held);
+    // A path-only descriptor: it reads nothing, needs no permission and never waits, yet follows the file (the link
+    // itself, for a link) wherever it is renamed to.
+    m_held = m_path.isEmpty() ? -1 : ::open(QFile::encodeName(m_path).constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    m_knownLink = linkText(m_path);
+}
+
+std::optional<QString> FileChangeTracker::movedTo() const
+{
+    struct stat held
+    {};
+    struct stat there
+    {};
+    if (m_held < 0 || ::lstat(QFile::encodeName(m_path).constData(), &there) == 0 || ::fstat(m_held, &held) != 0 ||
+        held.st_nlink == 0)
+        return std::nullopt;
+    const QByteArray now = linkText(QStringLiteral("/proc/self/fd/%1").arg(m_held));
+    // A deleted file still has a name here, with " (deleted)" after it; its link count above is then 0.
+    if (!now.startsWith('/') || ::lstat(now.constData(), &there) != 0 || there.st_dev != held.st_dev ||
+        there.st_ino != held.st_ino)
+        return std::nullopt;
+    const QString path = QFile::decodeName(now);
+    return path == m_path ? std::nullopt : std::optional<QString>(path);
+}
+
+bool FileChangeTracker::linkSwappedIn() const
+{
+    const QByteArray now = linkText(m_path);
+    return !now.isEmpty() && now != m_knownLink;
+}
+
+bool FileChangeTracker::writesThroughLink() const
+{
+    return !m_linkAtOpen.isEmpty() && linkText(m_path) == m_linkAtOpen;
+}
+
 void FileChangeTracker::watch(const QString &path)
 {
     stop();
     m_path.clear();
+    takeHold();
     if (path.isEmpty())
         return;
     const QFileInfo info(path);
@@ -36,11 +96,17 @@ void FileChangeTracker::watch(const QString &path)
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &FileChangeTracker::fileMayHaveChanged);
     m_known = FileIdentity::of(m_path);
     m_knownDigest.clear(); // known again once read or written
+    takeHold();
+    m_linkAtOpen = m_knownLink;
 }
 
 void FileChangeTracker::stop()
 {
-    delete m_watcher;
+    if (!m_watcher)
+        return;
+    // Later: this may run from the watcher's own signal, when the document follows its file to a new place.
+    m_watcher->disconnect(this);
+    m_watcher->deleteLater();
     m_watcher = nullptr;
 }
 
@@ -92,6 +158,7 @@ void FileChangeTracker::noteOwnWrite()
         return;
     m_known = FileIdentity::of(m_path);
     m_missingReported = false;
+    takeHold();
     if (m_watcher && !m_watcher->files().contains(m_path))
         m_watcher->addPath(m_path);
 }
@@ -100,6 +167,7 @@ void FileChangeTracker::accept(const FileIdentity &identity)
 {
     m_known = identity;
     m_missingReported = false;
+    takeHold();
 }
 
 void FileChangeTracker::refuse(const FileIdentity &identity)

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class QFileSystemWatcher;
 
 // Watches a document's file for changes by other programs and remembers the file as the document last read or
@@ -15,6 +17,7 @@ class FileChangeTracker : public QObject
 
 public:
     explicit FileChangeTracker(QObject *parent = nullptr);
+    ~FileChangeTracker() override;
 
     // Starts watching the file at path (none: forgets it) and takes it as known, its content not yet.
     void watch(const QString &path);
@@ -44,11 +47,27 @@ public:
     // True the first time the file is found missing since it was last known.
     bool firstTimeMissing();
 
+    // Where the file went when another program renamed or moved it within its file system: found through a
+    // descriptor held open on it. None while something is at the path, or when the file is really gone.
+    std::optional<QString> movedTo() const;
+    // Whether the path has become a symbolic link, or a link to somewhere else, since we last knew the file: some
+    // other file has been put in its place.
+    bool linkSwappedIn() const;
+    // Whether a write goes through a link at the path: only a link that was there when the file was opened and still
+    // points where it did. Any other link is replaced by the file, never written through.
+    bool writesThroughLink() const;
+
 Q_SIGNALS:
     void fileMayHaveChanged();
 
 private:
+    // Remembers the file's link state and holds it open, as it is now.
+    void takeHold();
+
     QString m_path;
+    int m_held = -1;
+    QByteArray m_linkAtOpen;
+    QByteArray m_knownLink;
     QFileSystemWatcher *m_watcher = nullptr;
     FileIdentity m_known;
     FileIdentity m_refused;

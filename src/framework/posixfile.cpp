@@ -3,7 +3,10 @@
 #include "framework/error.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -18,10 +21,31 @@ namespace PosixFile {
 namespace {
 
 constexpr int maxTempNameTries = 100;
-constexpr qsizetype readChunk = 1 << 20;
+constexpr qsizetype readChunk = 1 << 26;
 constexpr qsizetype writeChunk = 1 << 20;
 // The random part of a temporary's name is a 32-bit number in base 36.
 constexpr qsizetype maxRandomLength = 7;
+// What a temporary's name adds to its stem: ".", ".", the marks, the random part and ".tmp".
+constexpr qsizetype nameOverhead = 2 + sizeof temporaryMark - 1 + sizeof backupMark - 1 + maxRandomLength + 4;
+// A long name's stem ends in "~" and eight hexadecimal digits of its hash.
+constexpr qsizetype hashLength = 9;
+
+QByteArray markOf(Temporary::Kind kind)
+{
+    return QByteArray(temporaryMark) + (kind == Temporary::Kind::Backup ? backupMark : "");
+}
+
+qsizetype availableMemory()
+{
+    QFile info(QStringLiteral("/proc/meminfo"));
+    if (info.open(QIODevice::ReadOnly)) {
+        for (QByteArray line = info.readLine(); !line.isEmpty(); line = info.readLine()) {
+            if (line.startsWith("MemAvailable:"))
+                return line.mid(13).trimmed().split(' ').first().toLongLong() * 1024;
+        }
+    }
+    return qsizetype(::sysconf(_SC_AVPHYS_PAGES)) * ::sysconf(_SC_PAGESIZE);
+}
 
 } // namespace
 
@@ -40,36 +64,78 @@ QByteArray fileNameOf(const QByteArray &path)
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
-int readAll(const QByteArray &path, QByteArray &out)
+int readAll(const QByteArray &path, QByteArray &out, qsizetype limit)
 {
-    const int fd = retryEintr([&] { return ::open(path.constData(), O_RDONLY | O_CLOEXEC); });
+    // Non-blocking, so that a FIFO without a writer or a device answers at once instead of holding the app.
+    const int fd = retryEintr([&] { return ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
     if (fd < 0)
         return errno;
+    const auto done = [fd](int result) {
+        ::close(fd);
+        return result;
+    };
+    struct stat info
+    {};
+    if (::fstat(fd, &info) != 0)
+        return done(errno);
+    if (!S_ISREG(info.st_mode))
+        return done(ENODEV);
+    if (info.st_size > limit)
+        return done(EFBIG);
+    // Straight into one buffer of the file's size (one more byte to see its end): a long note is read in a few
+    // calls and never copied. A file growing meanwhile is read on, but never past the limit.
     out.clear();
-    // Straight into the result, a large piece at a time: a long note is read in a few calls and copied once.
+    qsizetype capacity = qsizetype(info.st_size) + 1;
+    out.resize(capacity);
+    qsizetype at = 0;
     for (;;) {
-        const qsizetype at = out.size();
-        out.resize(at + readChunk);
-        const ssize_t got = retryEintr([&] { return ::read(fd, out.data() + at, readChunk); });
-        const int failure = got < 0 ? errno : 0;
-        out.resize(at + std::max<ssize_t>(got, 0));
+        if (at == capacity) {
+            if (capacity > limit)
+                return done(EFBIG);
+            capacity = std::min(limit + 1, capacity + std::max(capacity, readChunk));
+            out.resize(capacity);
+        }
+        const qsizetype want = std::min(capacity - at, readChunk);
+        const ssize_t got = retryEintr([&] { return ::read(fd, out.data() + at, size_t(want)); });
         if (got < 0) {
-            ::close(fd);
-            return failure;
+            const int failure = errno;
+            out.clear();
+            return done(failure);
         }
         if (got == 0)
             break;
+        at += got;
     }
-    ::close(fd);
-    return 0;
+    out.truncate(at);
+    return done(0);
+}
+
+qsizetype readLimit()
+{
+    return availableMemory() / 4;
 }
 
 QByteArray readWholeFile(const QString &path)
 {
     QByteArray bytes;
-    if (const int failure = readAll(QFile::encodeName(path), bytes))
-        throw Error::fromErrno(failure, QCoreApplication::translate("PosixFile", "Could not read"), path);
-    return bytes;
+    const int failure = readAll(QFile::encodeName(path), bytes);
+    if (failure == 0)
+        return bytes;
+    const QFileInfo file(path);
+    const QString domain = QString::fromUtf16(ErrorDomain::posix);
+    if (failure == ENODEV)
+        throw Error(domain, failure,
+                    QCoreApplication::translate("PosixFile", "Could not read “%1” in “%2”: it is not a regular file.")
+                        .arg(file.fileName(), file.absolutePath()));
+    if (failure == EFBIG) {
+        const QLocale locale;
+        throw Error(domain, failure,
+                    QCoreApplication::translate("PosixFile", "Could not read “%1” in “%2”: it is too large to open "
+                                                             "(%3; %4 of memory is free for it).")
+                        .arg(file.fileName(), file.absolutePath(), locale.formattedDataSize(file.size()),
+                             locale.formattedDataSize(readLimit())));
+    }
+    throw Error::fromErrno(failure, QCoreApplication::translate("PosixFile", "Could not read"), path);
 }
 
 int writeAll(int fd, const char *data, qsizetype size)
@@ -123,11 +189,21 @@ Temporary::~Temporary()
     discard();
 }
 
-int Temporary::create(const QByteArray &folder, const QByteArray &name)
+QByteArray temporaryStem(const QByteArray &name)
 {
+    if (name.size() + nameOverhead <= maxNameBytes)
+        return name;
+    qsizetype keep = maxNameBytes - nameOverhead - hashLength;
+    while (keep > 0 && (static_cast<unsigned char>(name.at(keep)) & 0xC0) == 0x80)
+        --keep; // never cut a character in two
+    return name.left(keep) + '~' + QCryptographicHash::hash(name, QCryptographicHash::Sha1).toHex().left(8);
+}
+
+int Temporary::create(const QByteArray &folder, const QByteArray &name, Kind kind)
+{
+    const QByteArray prefix = folder + "/." + temporaryStem(name) + '.' + markOf(kind);
     for (int attempt = 0; attempt < maxTempNameTries; ++attempt) {
-        m_path = folder + "/." + name + '.' + temporaryMark +
-                 QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
+        m_path = prefix + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
         // Private until the file's own mode is copied: another user must not open it in between and read on.
         m_fd = retryEintr([&] { return ::open(m_path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600); });
         if (m_fd >= 0) {
@@ -168,9 +244,9 @@ void Temporary::release()
     m_path.clear();
 }
 
-bool isTemporaryOf(const QByteArray &entry, const QByteArray &name)
+bool isTemporaryOf(const QByteArray &entry, const QByteArray &name, Temporary::Kind kind)
 {
-    const QByteArray prefix = '.' + name + '.' + temporaryMark;
+    const QByteArray prefix = '.' + temporaryStem(name) + '.' + markOf(kind);
     if (!entry.startsWith(prefix) || !entry.endsWith(".tmp"))
         return false;
     const QByteArray random = entry.mid(prefix.size(), entry.size() - prefix.size() - 4);

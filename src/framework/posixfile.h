@@ -20,16 +20,25 @@ template<typename Call> auto retryEintr(Call call)
 }
 
 // The mark in the hidden names of temporaries written beside a file (".<name>.nolt-<random>.tmp"); the sweep of
-// leftovers of killed saves recognises them by it.
+// leftovers of killed saves recognises them by it. A backup of the old text of a file rewritten in place carries
+// "backup-" after the mark, so that the sweep never takes it: it is the only whole copy until the file is complete.
 inline constexpr char temporaryMark[] = "nolt-";
+inline constexpr char backupMark[] = "backup-";
+// What a file name may take in bytes on Linux file systems.
+inline constexpr qsizetype maxNameBytes = 255;
 
 // The folder part of path: "." for a bare name, "/" for a file at the root.
 QByteArray folderOf(const QByteArray &path);
 QByteArray fileNameOf(const QByteArray &path);
 
-// Reads the whole file at path.
-int readAll(const QByteArray &path, QByteArray &out);
-// The same, throwing an Error that names path and the cause.
+// The longest file the app takes in: a quarter of the memory available now, since its text needs several times
+// its size once decoded and shown.
+qsizetype readLimit();
+// Reads the whole file at path without ever waiting on it: a FIFO, a device or a folder is refused (ENODEV for
+// anything that is not a regular file), and a file longer than limit bytes gives EFBIG. Never reads more than
+// limit bytes, even from a file that grows while it is read.
+int readAll(const QByteArray &path, QByteArray &out, qsizetype limit = readLimit());
+// The same, throwing an Error that names path and the real cause.
 QByteArray readWholeFile(const QString &path);
 // Writes all of data, in bounded pieces, retrying interrupted writes.
 int writeAll(int fd, const char *data, qsizetype size);
@@ -40,7 +49,11 @@ void makePath(const QString &path, const QString &action);
 // (EINVAL) is not a failure.
 int syncFolder(const QByteArray &folder);
 
-// A hidden sibling ".<name>.nolt-<random>.tmp" of a file in folder: never taken for a document, and on the same file
+// The part of a temporary's name that stands for the file's name: the name itself, or for a long one its first
+// bytes and a hash of the whole, so that the temporary's name fits in maxNameBytes.
+QByteArray temporaryStem(const QByteArray &name);
+
+// A hidden sibling ".<stem>.nolt-<random>.tmp" of a file in folder: never taken for a document, and on the same file
 // system so that renaming it into place is atomic. Created private (0600) and locked while it is written, so that a
 // later save can tell the leftover of a killed process (lock free) from one still being written. Removed when it
 // goes out of scope unless released.
@@ -52,7 +65,12 @@ public:
     Temporary(const Temporary &) = delete;
     Temporary &operator=(const Temporary &) = delete;
 
-    int create(const QByteArray &folder, const QByteArray &name);
+    enum class Kind
+    {
+        Temporary,
+        Backup
+    };
+    int create(const QByteArray &folder, const QByteArray &name, Kind kind = Kind::Temporary);
     const QByteArray &path() const { return m_path; }
     int fd() const { return m_fd; }
     // Closes the file, keeping it; the close's errno or 0 (an interrupted close has still closed it).
@@ -68,6 +86,6 @@ private:
 };
 
 // Whether entry is exactly a name Temporary::create makes for name, so that no file of the user's is taken for one.
-bool isTemporaryOf(const QByteArray &entry, const QByteArray &name);
+bool isTemporaryOf(const QByteArray &entry, const QByteArray &name, Temporary::Kind kind = Temporary::Kind::Temporary);
 
 } // namespace PosixFile

@@ -10,16 +10,33 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 namespace {
 
 constexpr char textSuffix[] = ".txt";
 constexpr char pathSuffix[] = ".path";
+// Unsaved notes are private: other users of the machine may read a home folder, never this one.
+constexpr mode_t folderMode = 0700;
+constexpr mode_t fileMode = 0600;
 
 } // namespace
 
 RecoveryStore::RecoveryStore(QString folder)
     : m_folder(std::move(folder))
-{}
+{
+    tighten();
+}
+
+void RecoveryStore::tighten() const
+{
+    // What an earlier version kept with wider permissions is closed at once.
+    if (::chmod(QFile::encodeName(m_folder).constData(), folderMode) != 0)
+        return;
+    const QStringList names = QDir(m_folder).entryList(QDir::Files | QDir::Hidden);
+    for (const QString &name : names)
+        ::chmod(QFile::encodeName(m_folder + u'/' + name).constData(), fileMode);
+}
 
 QString RecoveryStore::defaultFolder(const QString &appDirName)
 {
@@ -38,10 +55,14 @@ QString RecoveryStore::basePathFor(const QString &originalPath) const
 void RecoveryStore::keep(const QString &originalPath, const QByteArray &bytes)
 {
     PosixFile::makePath(m_folder, QCoreApplication::translate("RecoveryStore", "Could not keep a copy in"));
+    ::chmod(QFile::encodeName(m_folder).constData(), folderMode);
     const QString base = basePathFor(originalPath);
+    DurableWriter::Options options;
+    options.newFileMode = fileMode;
     // The text first: a path without its text is never listed.
-    DurableWriter::replace(base + QLatin1String(textSuffix), bytes);
-    DurableWriter::replace(base + QLatin1String(pathSuffix), QFileInfo(originalPath).absoluteFilePath().toUtf8());
+    DurableWriter::replace(base + QLatin1String(textSuffix), bytes, options);
+    DurableWriter::replace(base + QLatin1String(pathSuffix), QFileInfo(originalPath).absoluteFilePath().toUtf8(),
+                           options);
 }
 
 void RecoveryStore::discard(const QString &originalPath)

@@ -16,6 +16,7 @@ public:
         QString recoveryPath;
     };
 
+    // Makes an existing folder private (0700, its files 0600), as every new one is.
     explicit RecoveryStore(QString folder);
 
     // "$XDG_STATE_HOME/<app>/recovery", by default "~/.local/state/<app>/recovery".
@@ -31,6 +32,7 @@ public:
     QList<Entry> entries() const;
 
 private:
+    void tighten() const;
     QString basePathFor(const QString &originalPath) const;
 
     QString m_folder;

@@ -23,16 +23,17 @@ bool WriteQueue::isWriting() const
     return m_writing;
 }
 
-void WriteQueue::start(const QString &path, const std::function<QByteArray()> &bytesOf, const Finished &finished)
+void WriteQueue::start(const QString &path, const std::function<QByteArray()> &bytesOf,
+                       const DurableWriter::Options &options, const Finished &finished)
 {
     m_writing = true;
-    m_writer->start([this, path, bytesOf, finished] {
+    m_writer->start([this, path, bytesOf, options, finished] {
         std::optional<Error> failure;
         QByteArray digest;
         try {
             const QByteArray bytes = bytesOf();
             digest = FileChangeTracker::digestOf(bytes);
-            DurableWriter::replace(path, bytes);
+            DurableWriter::replace(path, bytes, options);
         } catch (const Error &error) {
             failure = error;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/durablewriter.h"
 #include "framework/error.h"
 
 #include <QList>
@@ -27,9 +28,10 @@ public:
     ~WriteQueue() override;
 
     bool isWriting() const;
-    // Takes the bytes from bytesOf and runs DurableWriter::replace(path, bytes), both on the writer, then finished
-    // on this thread.
-    void start(const QString &path, const std::function<QByteArray()> &bytesOf, const Finished &finished);
+    // Takes the bytes from bytesOf and runs DurableWriter::replace(path, bytes, options), both on the writer, then
+    // finished on this thread with its error or none and the digest of what was written.
+    void start(const QString &path, const std::function<QByteArray()> &bytesOf, const DurableWriter::Options &options,
+               const Finished &finished);
     // Remembers that another write is wanted once the current one has finished, and who waits for it.
     void requestAgain(const Completion &completion);
     // Whether a write was asked for during the last one, with those waiting for it; forgets them.

@@ -181,6 +181,7 @@ int AppDelegate::offerRecoveredTexts()
     RecoveryOffer offer(*m_recovery);
     if (m_recoveryQuestion)
         offer.setQuestion(m_recoveryQuestion);
+    offer.setFallbackFolders({m_notesFolder, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)});
     const QList<QUrl> files = offer.offer();
     for (const Error &error : offer.errors())
         presentError(error);
@@ -291,7 +292,10 @@ void AppDelegate::presentError(const Error &error)
         m_errorPresenter(error);
         return;
     }
-    QMessageBox::warning(QApplication::activeWindow(), QCoreApplication::applicationName(), error.description());
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), error.description(), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.setInformativeText(error.informativeText());
+    box.exec();
 }
 
 bool AppDelegate::quitAfterSaving(bool force)

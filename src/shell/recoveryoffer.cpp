@@ -59,20 +59,44 @@ void RecoveryOffer::setQuestion(Question question)
     m_question = question ? std::move(question) : Question(askUser);
 }
 
+void RecoveryOffer::setFallbackFolders(const QStringList &folders)
+{
+    m_fallbackFolders = folders;
+}
+
 QString RecoveryOffer::recoveredName(const QString &noteFileName, int number)
 {
     // A leading dot names a hidden file, not an extension.
     const qsizetype dot = noteFileName.lastIndexOf(u'.');
-    const QString stem = dot > 0 ? noteFileName.left(dot) : noteFileName;
+    QString stem = dot > 0 ? noteFileName.left(dot) : noteFileName;
     const QString mark = number <= 1 ? QStringLiteral("Recovered") : QStringLiteral("Recovered %1").arg(number);
-    return QStringLiteral("%1 (%2).txt").arg(stem, mark);
+    const QString tail = QStringLiteral(" (%1).txt").arg(mark);
+    const qsizetype room = PosixFile::maxNameBytes - QFile::encodeName(tail).size();
+    while (QFile::encodeName(stem).size() > room)
+        stem.chop(stem.size() > 1 && stem.back().isLowSurrogate() ? 2 : 1);
+    return stem + tail;
 }
 
-QUrl RecoveryOffer::writeRecoveredFile(const QString &originalPath, const QByteArray &text)
+QUrl RecoveryOffer::writeRecoveredFile(const QString &originalPath, const QByteArray &text,
+                                       const QStringList &fallbackFolders)
 {
     const QFileInfo note(originalPath);
+    std::optional<Error> first;
+    for (const QString &folder : QStringList{note.absolutePath()} + fallbackFolders) {
+        try {
+            return writeRecoveredFileIn(folder, note.fileName(), text);
+        } catch (const Error &error) {
+            if (!first)
+                first = error;
+        }
+    }
+    throw *first;
+}
+
+QUrl RecoveryOffer::writeRecoveredFileIn(const QString &folder, const QString &noteName, const QByteArray &text)
+{
     for (int number = 1; number <= maxRecoveredNames; ++number) {
-        const QString path = note.absolutePath() + u'/' + recoveredName(note.fileName(), number);
+        const QString path = folder + u'/' + recoveredName(noteName, number);
         // Exclusive: an earlier recovered file, or anything else at that name, is never overwritten.
         try {
             DurableWriter::createNew(path);
@@ -89,8 +113,19 @@ QUrl RecoveryOffer::writeRecoveredFile(const QString &originalPath, const QByteA
         }
         return QUrl::fromLocalFile(path);
     }
-    throw Error::fromErrno(EEXIST, tr("Could not create"),
-                           note.absolutePath() + u'/' + recoveredName(note.fileName(), 1));
+    throw Error::fromErrno(EEXIST, tr("Could not create"), folder + u'/' + recoveredName(noteName, 1));
+}
+
+void RecoveryOffer::noteElsewhere(const QString &originalPath, const QUrl &file)
+{
+    const QFileInfo note(originalPath);
+    const QFileInfo recovered(file.toLocalFile());
+    if (recovered.absolutePath() == note.absolutePath())
+        return;
+    m_errors << Error(QString::fromUtf16(ErrorDomain::quorbell), 0,
+                      tr("The recovered text of “%1” could not be written beside it in "
+                         "“%2”. It is in “%3” in “%4”.")
+                          .arg(note.fileName(), note.absolutePath(), recovered.fileName(), recovered.absolutePath()));
 }
 
 QList<QUrl> RecoveryOffer::offer()
@@ -102,10 +137,13 @@ QList<QUrl> RecoveryOffer::offer()
         try {
             const QByteArray text = readKept(entry.recoveryPath);
             switch (m_question(entry, text)) {
-            case Choice::OpenRecoveredText:
-                opened << writeRecoveredFile(entry.originalPath, text);
+            case Choice::OpenRecoveredText: {
+                const QUrl file = writeRecoveredFile(entry.originalPath, text, m_fallbackFolders);
+                opened << file;
                 m_store.discard(entry.originalPath);
+                noteElsewhere(entry.originalPath, file);
                 break;
+            }
             case Choice::Discard:
                 m_store.discard(entry.originalPath);
                 break;

@@ -34,6 +34,13 @@ Error PlainTextDocument::notPlainTextError()
     return Error(QString::fromUtf16(ErrorDomain::cocoa), notPlainTextCode, tr("This file is not UTF-8 plain text."));
 }
 
+Error PlainTextDocument::readError(const Error &error, const QUrl &url) const
+{
+    if (error.domain() != QString::fromUtf16(ErrorDomain::cocoa) || error.code() != notPlainTextCode)
+        return error;
+    return error.withInformativeText(tr("“%1” is not UTF-8 plain text.").arg(url.fileName()));
+}
+
 const TextPresenter *PlainTextDocument::livePresenter() const
 {
     const QList<WindowController *> controllers = windowControllers();
@@ -83,6 +90,9 @@ void PlainTextDocument::read(const QByteArray &data, const QString &typeName)
     if (!decoded)
         throw notPlainTextError();
     setText(*decoded);
+    // With an editor the text lives in its view; the document's copy would double the memory of a long note.
+    if (livePresenter())
+        m_text = QString();
 }
 
 QByteArray PlainTextDocument::data(const QString &typeName) const

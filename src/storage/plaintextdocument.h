@@ -42,6 +42,10 @@ public:
     // What opening a file that is not UTF-8 reports.
     static Error notPlainTextError();
 
+protected:
+    // Names the file under the "not UTF-8 plain text" message, which does not.
+    Error readError(const Error &error, const QUrl &url) const override;
+
 private:
     const TextPresenter *livePresenter() const;
 

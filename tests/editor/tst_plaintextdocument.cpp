@@ -1,8 +1,16 @@
 #include "editor/notefixture.h"
+#include "framework/posixfile.h"
+#include "support/testsupport.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTextDocument>
 
+#include <sys/stat.h>
+
 using namespace NoteFixture;
+using namespace TestSupport;
 using Range = NoteTextView::Range;
 
 Q_DECLARE_METATYPE(Range)
@@ -132,6 +140,51 @@ private Q_SLOTS:
         QCOMPARE(view->selectedRange(), (Range{1, 2}));
         QCOMPARE(view->document()->availableUndoSteps(), undoSteps);
         QCOMPARE(shownCount(editor), QStringLiteral("untouched"));
+    }
+
+    // What is not a note is refused at once with the file named, never waited on or read without end.
+    void oddPathsAreRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("FIFO") << "fifo"
+                              << "“odd” in “%1”: it is not a regular file.";
+        QTest::newRow("character device") << "/dev/zero"
+                                          << "“zero” in “/dev”: it is not a regular file.";
+        QTest::newRow("folder") << "folder"
+                                << "“odd” in “%1”: it is not a regular file.";
+        QTest::newRow("larger than a quarter of free memory") << "huge"
+                                                              << "“odd” in “%1”: it is too large to open";
+        QTest::newRow("not UTF-8, named under the message") << "latin1"
+                                                            << "“odd” is not UTF-8 plain text.";
+    }
+
+    void oddPathsAreRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("odd"));
+        const QByteArray encoded = QFile::encodeName(path);
+        if (kind == u"fifo")
+            QCOMPARE(::mkfifo(encoded.constData(), 0600), 0);
+        else if (kind == u"folder")
+            QVERIFY(QDir().mkdir(path));
+        else if (kind == u"latin1")
+            writeBytes(path, "caf\xe9");
+        else if (kind == u"huge") // sparse: takes no room on disk
+            QVERIFY(QFile(path).open(QIODevice::WriteOnly) && QFile(path).resize(PosixFile::readLimit() + 1));
+        else
+            path = kind;
+        PlainTextDocument note;
+        try {
+            note.readFromUrl(QUrl::fromLocalFile(path), typeName);
+            QFAIL("opened");
+        } catch (const Error &error) {
+            const QString said = error.description() + u'|' + error.informativeText();
+            QVERIFY2(said.contains(message.arg(dir.path())), qPrintable(said));
+        }
+        QCOMPARE(note.text(), QString());
     }
 
     void savesWhatTheEditorShows()

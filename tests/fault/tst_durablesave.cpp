@@ -3,6 +3,7 @@
 #include "faultkit.h"
 #include "filesnapshot.h"
 
+#include "storage/plaintextdocument.h"
 #include "storage/textfiles.h"
 
 #include <QDate>
@@ -283,7 +284,8 @@ private Q_SLOTS:
         // Temporaries of saves still running, of other notes and look-alikes stay; the temporary itself is private.
         OldNote note;
         const QStringList kept{".note.txt.backup.tmp", ".note.txt.nolt-1k3j9xa.tmp", ".other.txt.nolt-1k3j9xa.tmp"};
-        for (const QString &name : kept + QStringList{".note.txt.nolt-2b.tmp"})
+        const QStringList stale{".note.txt.nolt-2b.tmp", ".note.txt.nolt-backup-2b.tmp"};
+        for (const QString &name : kept + stale)
             writeBytes(note.dir.filePath(name), "left behind");
         QFile running(note.dir.filePath(kept.at(1)));
         QVERIFY(running.open(QIODevice::ReadOnly));
@@ -293,12 +295,39 @@ private Q_SLOTS:
             note.path, shortText, {"FAULT_CALL=open", "FAULT_KILL=after", "FAULT_PATH_SUBSTR=" + note.dir.path()});
         QCOMPARE(killed.exitStatus, QProcess::CrashExit);
         QStringList left = strays(note.dir.path());
-        for (const QString &name : kept + QStringList{".note.txt.nolt-2b.tmp"})
+        for (const QString &name : kept + stale)
             left.removeAll(name);
         QCOMPARE(left.size(), 1);
         QCOMPARE(modeOf(note.dir.filePath(left.first())), mode_t(0600));
         QVERIFY2(FaultKit::save(note.path, shortText).exitCode == 0, "save after the kill");
         QCOMPARE(strays(note.dir.path()), kept);
+    }
+
+    void longNamesSaveAndSweep_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("240 bytes") << QString(236, u'n') + ".txt";
+        QTest::newRow("255 bytes, two-byte characters") << QString(125, u'é') + "a.txt";
+    }
+
+    void longNamesSaveAndSweep()
+    {
+        // A temporary's name fits in 255 bytes whatever the note's, and the next save still knows it for a leftover.
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString note = dir.filePath(name);
+        writeBytes(note, oldBytes);
+        const Run killed =
+            FaultKit::save(note, shortText, {"FAULT_CALL=open", "FAULT_KILL=after", "FAULT_PATH_SUBSTR=" + dir.path()});
+        QCOMPARE(killed.exitStatus, QProcess::CrashExit);
+        QStringList left = entries(dir.path());
+        left.removeAll(name);
+        QCOMPARE(left.size(), 1);
+        QVERIFY(isTemporary(left.first()));
+        const Run next = FaultKit::save(note, shortText);
+        QVERIFY2(next.exitCode == 0, next.err.constData());
+        QCOMPARE(readBytes(note), shortText);
+        QCOMPARE(entries(dir.path()), QStringList{name});
     }
 
     void twoCreatorsRace()
@@ -399,7 +428,8 @@ private Q_SLOTS:
 
     void hardLinkKilledMidwayKeepsTheOldText()
     {
-        // Killed midway, the old text is whole in the synced backup, and the next save sweeps it.
+        // Killed midway, the old text is whole in the synced backup; opening the note puts it back under both names
+        // before anything else reads or saves it.
         OldNote note;
         const QByteArray longOld = longText(3 * 1024 * 1024);
         writeBytes(note.path, longOld);
@@ -411,6 +441,11 @@ private Q_SLOTS:
         QCOMPARE(left.size(), 1);
         QVERIFY(isTemporary(left.first()));
         QCOMPARE(readBytes(note.dir.filePath(left.first())), longOld);
+        PlainTextDocument reopened;
+        reopened.readFromUrl(QUrl::fromLocalFile(note.path), QString::fromLatin1(PlainTextDocument::typeName));
+        QCOMPARE(reopened.text(), QString::fromLatin1(longOld));
+        QCOMPARE(readBytes(note.dir.filePath("other name.txt")), longOld);
+        QCOMPARE(strays(note.dir.path()), QStringList{});
         QCOMPARE(FaultKit::save(note.path, shortText).exitCode, 0);
         QCOMPARE(readBytes(note.dir.filePath("other name.txt")), shortText);
         QCOMPARE(strays(note.dir.path()), QStringList{});

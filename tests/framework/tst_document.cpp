@@ -335,18 +335,85 @@ private Q_SLOTS:
         QCOMPARE(note.document->bytes, QByteArray("first"));
     }
 
-    void deletedFileKeepsTheTextAndIsWrittenAgain()
+    void deletedOrMovedAway_data()
     {
+        QTest::addColumn<QString>("how");        // run in the note's folder, $N naming the note
+        QTest::addColumn<QString>("followedTo"); // empty: the note is gone and written again at its place
+        QTest::newRow("deleted") << "rm \"$N\"" << QString();
+        QTest::newRow("moved to another file system")
+            << "mv \"$N\" /dev/shm/tst_document-$$ && rm /dev/shm/tst_document-$$" << QString();
+        QTest::newRow("moved to another folder: followed") << "mkdir elsewhere && mv \"$N\" elsewhere/"
+                                                           << "elsewhere/note.txt";
+        QTest::newRow("renamed in its folder: followed") << "mv \"$N\" renamed.txt"
+                                                         << "renamed.txt";
+    }
+
+    void deletedOrMovedAway()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, followedTo);
         OpenNote note("first");
         QSignalSpy presented(note.document, &Document::errorPresented);
-        QVERIFY(QFile::remove(note.path));
-        QTRY_COMPARE(presented.count(), 1);
-        QVERIFY(lastError(presented).contains(u"“note.txt” was moved or deleted"));
-        QVERIFY(note.document->isDocumentEdited());
+        QSignalSpy moved(note.document, &Document::fileMoved);
+        QCOMPARE(run("sh", {"-ec", "cd \"$(dirname \"$N\")\"; " + how}, {}, {"N=" + note.path}).exitCode, 0);
+        QString path = note.path;
+        if (followedTo.isEmpty()) {
+            QTRY_COMPARE(presented.count(), 1);
+            QVERIFY(lastError(presented).contains(u"“note.txt” was moved or deleted"));
+            QVERIFY(note.document->isDocumentEdited());
+        } else {
+            // The open file is followed: its window, its watch and Open Recent take the new place.
+            path = note.dir.filePath(followedTo);
+            QTRY_COMPARE(moved.count(), 1);
+            QCOMPARE(note.document->fileUrl(), QUrl::fromLocalFile(path));
+            QCOMPARE(note.controller->window()->windowFilePath(), path);
+            note.document->edit("first, again");
+        }
         QCOMPARE(note.autosave(), std::nullopt);
-        QCOMPARE(readBytes(note.path), QByteArray("first"));
+        QCOMPARE(readBytes(path), followedTo.isEmpty() ? QByteArray("first") : QByteArray("first, again"));
+        QCOMPARE(QFileInfo::exists(note.path), followedTo.isEmpty()); // never two copies
         settle();
-        QCOMPARE(presented.count(), 1);
+        QCOMPARE(presented.count(), followedTo.isEmpty() ? 1 : 0);
+    }
+
+    // Another program puts a link in the note's place: the other file is never shown unasked nor written through.
+    void linkSwappedIn_data()
+    {
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<bool>("keepMine");
+        QTest::newRow("unedited, keeps the window's text") << false << true;
+        QTest::newRow("edited, keeps the window's text") << true << true;
+        QTest::newRow("unedited, shows the other file as asked") << false << false;
+    }
+
+    void linkSwappedIn()
+    {
+        QFETCH(bool, edited);
+        QFETCH(bool, keepMine);
+        int asked = 0;
+        answerConflicts(asked, keepMine);
+        OpenNote note("first");
+        const QString other = note.dir.filePath(QStringLiteral("bashrc"));
+        const QByteArray theirs = "export SECRET=1\n";
+        writeBytes(other, theirs);
+        QCOMPARE(run("sh", {"-ec", "cd \"$(dirname \"$N\")\"; ln -s bashrc link && mv -T link \"$N\""}, {},
+                     {"N=" + note.path})
+                     .exitCode,
+                 0);
+        if (edited)
+            note.document->edit("first, typed");
+        QTRY_COMPARE(asked, 1);
+        if (keepMine) {
+            QTRY_VERIFY(!QFileInfo(note.path).isSymLink());
+            QCOMPARE(readBytes(note.path), edited ? QByteArray("first, typed") : QByteArray("first"));
+        } else {
+            QTRY_COMPARE(note.document->bytes, theirs);
+            note.document->edit(theirs + "typed");
+            QCOMPARE(note.autosave(), std::nullopt);
+            QVERIFY(!QFileInfo(note.path).isSymLink());
+            QCOMPARE(readBytes(note.path), theirs + "typed");
+        }
+        QCOMPARE(readBytes(other), theirs);
     }
 
     void unsavableTextIsKeptForRecoveryUntilSaved()

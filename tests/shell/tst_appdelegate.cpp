@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QWidget>
 
+#include <csignal>
+
 using namespace TestSupport;
 
 // The app's answers to launch, reopen and open requests, in process, with real files.
@@ -206,13 +208,47 @@ private Q_SLOTS:
         delegate.applicationOpenUrls(
             {QUrl::fromLocalFile(good1), QUrl::fromLocalFile(bad), QUrl::fromLocalFile(good2)});
         QCOMPARE(DocumentController::shared().documents().size(), 2);
-        QTRY_COMPARE(m_errors, QStringList{QStringLiteral("This file is not UTF-8 plain text.")});
+        QTRY_COMPARE(m_errors, QStringList{QStringLiteral(
+                                   "This file is not UTF-8 plain text.\n“latin1.txt” is not UTF-8 plain text.")});
         QCOMPARE(readBytes(bad), QByteArray("caf\xe9"));
 
         // The same file again: its window comes forward, no second document, no error.
         delegate.open(QUrl::fromLocalFile(good1));
         QCOMPARE(DocumentController::shared().documents().size(), 2);
         QCOMPARE(m_errors.size(), 1);
+
+        // An address that names no file says which address it was.
+        delegate.open(QUrl(QStringLiteral("file:")));
+        QTRY_COMPARE(m_errors.size(), 2);
+        QVERIFY2(m_errors.last().startsWith(u"Could not open “file:”"), qPrintable(m_errors.last()));
+    }
+
+    void unsavableNoteIsKeptWhenTheAppEnds()
+    {
+        // A signal ends the app while a note cannot be written: no error that nobody would see, and its text kept
+        // for recovery, offered at the next launch.
+        const QString folder = m_notes->filePath(QStringLiteral("going"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/note.txt");
+        writeBytes(path, "old");
+        int told = 0;
+        {
+            AppDelegate delegate;
+            configure(delegate);
+            delegate.applicationOpenUrls({QUrl::fromLocalFile(path)});
+            auto *document = qobject_cast<PlainTextDocument *>(DocumentController::shared().documents().first());
+            connect(document, &Document::errorPresented, this,
+                    [&told](const Error &error) { told += error.description().startsWith(u"Could not save"); });
+            QVERIFY(QDir(folder).removeRecursively());
+            document->setText(QStringLiteral("typed, cannot be saved"));
+            document->updateChangeCount(Document::ChangeType::Done);
+            ::raise(SIGTERM);
+            QTRY_COMPARE(DocumentController::shared().documents().size(), 0);
+        }
+        QCOMPARE(told, 0);
+        RecoveryStore store(RecoveryStore::defaultFolder(QStringLiteral("noltnolt")));
+        QVERIFY(store.holds(path));
+        store.discard(path);
     }
 
     void newNoteThatCannotBeCreatedIsReported()
@@ -283,7 +319,10 @@ private:
     void configure(AppDelegate &delegate)
     {
         delegate.setNotesFolder(m_notes->filePath(QStringLiteral("Desktop")));
-        delegate.setErrorPresenter([this](const Error &error) { m_errors.append(error.description()); });
+        delegate.setErrorPresenter([this](const Error &error) {
+            m_errors.append(error.description() +
+                            (error.informativeText().isEmpty() ? QString() : u'\n' + error.informativeText()));
+        });
     }
 
     QList<QUrl> makeFiles(const QString &prefix, int count)

@@ -4,8 +4,12 @@
 #include "shell/recoveryoffer.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace TestSupport;
 
@@ -66,22 +70,91 @@ private Q_SLOTS:
         QCOMPARE(store.entries().size(), stillKept ? 1 : 0);
     }
 
-    void folderGoneKeepsTheText()
+    void nowhereBesideTheNote_data()
     {
-        // Nowhere to put the recovered file: the text stays for a later launch and the error says why.
+        QTest::addColumn<QStringList>("fallbacks");
+        QTest::addColumn<QString>("writtenTo"); // empty: kept for a later launch
+        QTest::newRow("no other place: kept, the error says why") << QStringList() << QString();
+        QTest::newRow("the notes folder") << QStringList{"notes", "Desktop"} << "notes";
+        QTest::newRow("the Desktop when the notes folder is gone too")
+            << QStringList{"gone too", "Desktop"} << "Desktop";
+    }
+
+    void nowhereBesideTheNote()
+    {
+        // The note's folder is gone: the text goes to the next place that takes it, and the user is told where.
+        QFETCH(QStringList, fallbacks);
+        QFETCH(QString, writtenTo);
         QTemporaryDir dir;
+        QDir().mkpath(dir.filePath("notes"));
+        QDir().mkpath(dir.filePath("Desktop"));
         const QString note = dir.filePath("gone/note.txt");
         RecoveryStore store(dir.filePath("recovery"));
         store.keep(note, "only copy\n");
         RecoveryOffer offer(store);
+        for (QString &folder : fallbacks)
+            folder = dir.filePath(folder);
+        offer.setFallbackFolders(fallbacks);
         offer.setQuestion(
             [](const RecoveryStore::Entry &, const QByteArray &) { return RecoveryOffer::Choice::OpenRecoveredText; });
-        QVERIFY(offer.offer().isEmpty());
+        const QList<QUrl> opened = offer.offer();
         QCOMPARE(offer.errors().size(), 1);
-        QVERIFY2(offer.errors().first().description().startsWith("Could not create “note (Recovered).txt”"),
-                 qPrintable(offer.errors().first().description()));
-        QVERIFY(store.holds(note));
+        const QString message = offer.errors().first().description();
+        if (writtenTo.isEmpty()) {
+            QVERIFY(opened.isEmpty());
+            QVERIFY2(message.startsWith("Could not create “note (Recovered).txt”"), qPrintable(message));
+            QVERIFY(store.holds(note));
+        } else {
+            const QString file = dir.filePath(writtenTo + "/note (Recovered).txt");
+            QCOMPARE(opened, QList{QUrl::fromLocalFile(file)});
+            QCOMPARE(readBytes(file), QByteArray("only copy\n"));
+            QVERIFY2(message.contains(QStringLiteral("“note (Recovered).txt” in “%1”").arg(dir.filePath(writtenTo))),
+                     qPrintable(message));
+            QVERIFY(!store.holds(note));
+        }
         QVERIFY(!QFileInfo::exists(dir.filePath("gone")));
+    }
+
+    void keptTextIsPrivate()
+    {
+        // Other users may read a home folder: kept texts never, and what an older version left is closed at launch.
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("recovery");
+        QDir().mkpath(folder);
+        writeBytes(folder + "/old.txt", "left readable\n");
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7755)));
+        QVERIFY(QFile::setPermissions(folder + "/old.txt", QFileDevice::Permissions(0x6644)));
+        RecoveryStore store(folder);
+        store.keep(dir.filePath("note.txt"), "typed\n");
+        const auto mode = [](const QString &path) {
+            struct stat info
+            {};
+            return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 0777 : 0;
+        };
+        QCOMPARE(mode(folder), 0700u);
+        const QStringList files = QDir(folder).entryList(QDir::Files);
+        QCOMPARE(files.size(), 3);
+        for (const QString &name : files)
+            QCOMPARE(mode(folder + u'/' + name), 0600u);
+    }
+
+    void recoveredNames_data()
+    {
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("too long: shortened to 255 bytes")
+            << QString(250, u'n') + ".txt" << 2 << QString(237, u'n') + " (Recovered 2).txt";
+        QTest::newRow("too long: never cuts a character")
+            << QString(125, u'é') + ".txt" << 1 << QString(119, u'é') + " (Recovered).txt";
+    }
+
+    void recoveredNames()
+    {
+        QFETCH(QString, note);
+        QFETCH(int, number);
+        QFETCH(QString, expected);
+        QCOMPARE(RecoveryOffer::recoveredName(note, number), expected);
     }
 };
 
