@@ -1,5 +1,4 @@
 #include "main/commandline.h"
-#include "main/launchmode.h"
 
 #include <QProcess>
 #include <QTest>
@@ -11,31 +10,6 @@ class TestLaunchMode : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void selfTestFlag_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<bool>("selfTest");
-        const QString app = QStringLiteral("/usr/bin/noltnolt");
-        const QString flag = QStringLiteral("--self-test");
-        QTest::newRow("app: program path only") << QStringList{app} << false;
-        QTest::newRow("app: a file") << QStringList{app, QStringLiteral("note.txt")} << false;
-        QTest::newRow("test: flag first") << QStringList{app, flag, QStringLiteral("a")} << true;
-        QTest::newRow("app: flag with a value") << QStringList{app, QStringLiteral("--self-test=yes")} << false;
-    }
-
-    void selfTestFlag()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(bool, selfTest);
-        std::vector<QByteArray> bytes;
-        std::vector<const char *> argv;
-        for (const QString &argument : arguments)
-            bytes.push_back(argument.toUtf8());
-        for (const QByteArray &b : bytes)
-            argv.push_back(b.constData());
-        QCOMPARE(isSelfTestMode(int(argv.size()), argv.data()), selfTest);
-    }
-
     // The app's own arguments: the toolkit never sees them, "--" ends the options, names are bytes.
     void commandLine_data()
     {
@@ -45,19 +19,12 @@ private Q_SLOTS:
         QTest::addColumn<int>("undecodable");
         const int run = int(CommandLine::Action::Run);
         const int error = int(CommandLine::Action::Error);
-        QTest::newRow("files") << QByteArrayList{"a.txt", "b c.txt"} << run << QStringList{"a.txt", "b c.txt"} << 0;
-        QTest::newRow("help anywhere") << QByteArrayList{"a.txt", "--help"} << int(CommandLine::Action::Help)
-                                       << QStringList{"a.txt"} << 0;
-        QTest::newRow("version") << QByteArrayList{"--version"} << int(CommandLine::Action::Version) << QStringList{}
-                                 << 0;
         QTest::newRow("toolkit option is unknown") << QByteArrayList{"-reverse"} << error << QStringList{} << 0;
         QTest::newRow("toolkit options after --: files")
             << QByteArrayList{"--", "-reverse", "-style", "x", "--help"} << run
             << QStringList{"-reverse", "-style", "x", "--help"} << 0;
         QTest::newRow("an address-like name after --: a file")
             << QByteArrayList{"--", "file:x"} << run << QStringList{"./file:x"} << 0;
-        QTest::newRow("UTF-8 name") << QByteArrayList{"caf\xc3\xa9.txt"} << run
-                                    << QStringList{QString::fromUtf8("café.txt")} << 0;
         QTest::newRow("name not UTF-8: refused by name, others open")
             << QByteArrayList{"caf\xe9.txt", "ok.txt"} << run << QStringList{"ok.txt"} << 1;
         QTest::newRow("session restart option ignored")
@@ -69,12 +36,9 @@ private Q_SLOTS:
         QFETCH(int, action);
         QFETCH(QStringList, files);
         QFETCH(int, undecodable);
-        std::vector<QByteArray> bytes{"noltnolt"};
+        std::vector<const char *> argv{"noltnolt"};
         for (const QByteArray &argument : arguments)
-            bytes.push_back(argument);
-        std::vector<const char *> argv;
-        for (const QByteArray &b : bytes)
-            argv.push_back(b.constData());
+            argv.push_back(argument.constData());
         const CommandLine line = CommandLine::parse(int(argv.size()), argv.data());
         QCOMPARE(int(line.action), action);
         QCOMPARE(line.files, files);

@@ -29,17 +29,14 @@ def until(condition, seconds=20):
     return None
 
 
-def descendants(node, depth=0):
-    if node is None or depth > 30:
-        return
-    yield node
-    for i in range(node.childCount):
-        yield from descendants(node.getChildAtIndex(i), depth + 1)
+def descendants(node):
+    if node is not None:
+        yield node
+        for i in range(node.childCount):
+            yield from descendants(node.getChildAtIndex(i))
 
 
 def main():
-    if not os.environ.get("DISPLAY") or not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
-        skip("needs an X display and a session bus: run under xvfb-run and dbus-run-session")
     if not os.path.exists(LAUNCHER):
         skip(LAUNCHER + " is missing (package at-spi2-core)")
     try:
@@ -66,8 +63,7 @@ def main():
                 skip("the accessibility bus did not start")
             print("FAIL: the app never appeared on the accessibility bus")
             return 1
-        windows = [accessible.getChildAtIndex(i) for i in range(accessible.childCount)]
-        roles = [w.getRoleName() for w in windows if w is not None]
+        roles = [accessible.getChildAtIndex(i).getRoleName() for i in range(accessible.childCount)]
         if "frame" not in roles:
             print("FAIL: the note window is %s, not a frame" % roles)
             return 1
@@ -79,8 +75,7 @@ def main():
             return next((n for n in descendants(accessible)
                          if n.getRoleName() == "push button" and n.name == "Clear"), None)
         if not until(clear_button):
-            names = sorted({"%s:%s" % (n.getRoleName(), n.name) for n in descendants(accessible)})
-            print("FAIL: no push button named Clear among %s" % names)
+            print("FAIL: no push button named Clear")
             return 1
         print("PASS: note window is a frame; find field's clear button is named")
         return 0

@@ -1,6 +1,6 @@
 // A second Nolt Nolt as far as the single instance is concerned: started with files or without, it either hands
 // them to the running instance (prints "handed over", exits 0), finds it not answering (exits 1, the reason on
-// standard error) or runs on its own (prints its role, exits 3). NOLTNOLT_HANDOVER_TIMEOUT_MS shortens the wait.
+// standard error) or runs on its own (exits 3). NOLTNOLT_HANDOVER_TIMEOUT_MS shortens the wait.
 #include "shell/singleinstance.h"
 
 #include <QCoreApplication>
@@ -23,6 +23,5 @@ int main(int argc, char **argv)
         std::puts("handed over");
         return 0;
     }
-    std::puts(instance.role() == SingleInstance::Role::Primary ? "primary" : "alone");
     return 3;
 }

@@ -3,7 +3,6 @@
 #include "support/testsupport.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -13,6 +12,7 @@
 #include <csignal>
 
 using namespace TestSupport;
+using namespace Qt::StringLiterals;
 
 // The app as a user meets it: a real window on a real X server (Xvfb, started by ctest), typed into with xdotool.
 class TestEndToEnd : public QObject
@@ -49,20 +49,12 @@ private Q_SLOTS:
         const QString first = desktop(QStringLiteral(" Note.txt"));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(first), 10000);
         QVERIFY(waitForWindow(m_stamp + QStringLiteral(" Note")));
-
         const QByteArray sentence = "The quick brown fox jumps over the lazy dog.";
         type(QString::fromUtf8(sentence));
-        QElapsedTimer sinceTyping;
-        sinceTyping.start();
         QTRY_COMPARE_WITH_TIMEOUT(readBytes(first), sentence, 3000);
-        qInfo("typed text on disk %lld ms after the last keystroke", sinceTyping.elapsed());
-        QVERIFY(sinceTyping.elapsed() < 1000);
-
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+n")});
         const QString second = desktop(QStringLiteral(" Note 2.txt"));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(second), 5000);
         QVERIFY(waitForWindow(m_stamp + QStringLiteral(" Note 2")));
-
         // Typed and quit at once: nothing typed may be lost.
         type(QStringLiteral("last words"));
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+q")});
@@ -70,18 +62,6 @@ private Q_SLOTS:
         QCOMPARE(m_app->exitStatus(), QProcess::NormalExit);
         QCOMPARE(readBytes(second), QByteArray("last words"));
         QCOMPARE(readBytes(first), sentence);
-    }
-
-    void terminationSignalSavesFirst()
-    {
-        startApp();
-        const QString note = desktop(QStringLiteral(" Note.txt"));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(note), 10000);
-        QVERIFY(waitForWindow(m_stamp + QStringLiteral(" Note")));
-        type(QStringLiteral("before the end"));
-        ::kill(pid_t(m_app->processId()), SIGTERM);
-        QVERIFY(m_app->waitForFinished(10000));
-        QCOMPARE(readBytes(note), QByteArray("before the end"));
     }
 
     // Another program changes the note while it has unsaved typing: the question waits in the window's bar, typing
@@ -93,53 +73,53 @@ private Q_SLOTS:
         writeBytes(note, "");
         startApp({note});
         QVERIFY(waitForWindow(QStringLiteral("note")));
-        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral("one two")});
+        type(QStringLiteral("one two"));
         QTRY_COMPARE_WITH_TIMEOUT(readBytes(note), QByteArray("one two"), 3000);
-        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral(" three")});
+        type(QStringLiteral(" three"));
         writeBytes(note, "theirs");
         const RecoveryStore recovery(m_home->filePath(QStringLiteral(".local/state/noltnolt/recovery")));
         const auto recovered = [&recovery] {
             return recovery.entries().isEmpty() ? QByteArray() : readBytes(recovery.entries().first().recoveryPath);
         };
         QTRY_COMPARE_WITH_TIMEOUT(recovered(), QByteArray("one two three"), 5000);
-        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral(" four five")});
+        type(QStringLiteral(" four five"));
         QTRY_COMPARE_WITH_TIMEOUT(recovered(), QByteArray("one two three four five"), 5000);
-        ::kill(pid_t(m_app->processId()), SIGTERM);
-        QVERIFY(m_app->waitForFinished(10000));
+        terminate();
         QCOMPARE(readBytes(note), QByteArray("theirs"));
         QCOMPARE(recovered(), QByteArray("one two three four five"));
     }
 
+    // A second launch hands its file to the first, twice, in one window; one without files makes nothing new. At
+    // the end a SIGTERM saves what was typed first.
     void aSecondLaunchHandsItsFilesToTheFirst()
     {
         if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
             QSKIP("needs a session bus (ctest runs this test under dbus-run-session)");
         startApp({}, true);
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(desktop(QStringLiteral(" Note.txt"))), 10000);
         QVERIFY(waitForWindow(m_stamp + QStringLiteral(" Note")));
         const QString other = m_home->filePath(QStringLiteral("other.txt"));
         writeBytes(other, "from the file manager");
-
         for (int launch = 0; launch < 2; ++launch) {
-            const Run second = run(appBinary(), {other}, {}, appEnvironment(true));
-            QCOMPARE(second.exitCode, 0);
+            QCOMPARE(run(appBinary(), {other}, {}, appEnvironment(true)).exitCode, 0);
             QVERIFY(waitForWindow(QStringLiteral("other")));
         }
-        QCOMPARE(visibleWindows(QStringLiteral("other")), 1);
-
-        // A launch without files while windows are visible brings them forward and makes nothing new.
+        const Run found = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                          QStringLiteral("--name"), QStringLiteral("^other")});
+        QCOMPARE(found.out.trimmed().count('\n'), 0);
         QCOMPARE(run(appBinary(), {}, {}, appEnvironment(true)).exitCode, 0);
         settle();
         QCOMPARE(QDir(m_home->filePath(QStringLiteral("Desktop"))).entryList(QDir::Files).size(), 1);
-        QCOMPARE(m_app->state(), QProcess::Running);
+        QVERIFY(waitForWindow(QStringLiteral("other")));
+        type(QStringLiteral("before the end"));
+        terminate();
+        QVERIFY(readBytes(other).contains("before the end"));
     }
 
 private:
-    int visibleWindows(const QString &title)
+    void terminate()
     {
-        const Run found = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                          QStringLiteral("--name"), QStringLiteral("^") + title});
-        return int(found.out.trimmed().split('\n').size()) - (found.out.trimmed().isEmpty() ? 1 : 0);
+        ::kill(pid_t(m_app->processId()), SIGTERM);
+        QVERIFY(m_app->waitForFinished(10000));
     }
 
     QString desktop(const QString &suffix) const
@@ -150,15 +130,12 @@ private:
     QStringList appEnvironment(bool sessionBus) const
     {
         const QString home = m_home->path();
-        QStringList env{QStringLiteral("HOME=") + home,
-                        QStringLiteral("XDG_CONFIG_HOME=") + home + QStringLiteral("/.config"),
-                        QStringLiteral("XDG_DATA_HOME=") + home + QStringLiteral("/.local/share"),
-                        QStringLiteral("XDG_STATE_HOME=") + home + QStringLiteral("/.local/state"),
-                        QStringLiteral("XDG_CACHE_HOME=") + home + QStringLiteral("/.cache"),
-                        QStringLiteral("QT_QPA_PLATFORM=xcb")};
+        QStringList env{u"HOME="_s + home, u"QT_QPA_PLATFORM=xcb"_s};
+        for (const QString &xdg : {u"CONFIG=/.config"_s, u"DATA=/.local/share"_s, u"STATE=/.local/state"_s})
+            env << u"XDG_"_s + xdg.section(u'=', 0, 0) + u"_HOME="_s + home + xdg.section(u'=', 1);
         // Without the bus each launch is an instance of its own, so tests never meet another running app.
         if (!sessionBus)
-            env << QStringLiteral("DBUS_SESSION_BUS_ADDRESS=disabled:");
+            env << u"DBUS_SESSION_BUS_ADDRESS=disabled:"_s;
         return env;
     }
 
@@ -171,22 +148,16 @@ private:
         QVERIFY(m_app->waitForStarted());
     }
 
+    // Waits for the window (ctest's timeout ends a wait that never ends) and gives it the keyboard: there is no
+    // window manager on Xvfb.
     bool waitForWindow(const QString &title)
     {
-        QProcess search;
-        search.start(QStringLiteral("xdotool"),
-                     {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                      QStringLiteral("--name"),
-                      QStringLiteral("^") + QRegularExpression::escape(title) + QStringLiteral("( — Nolt Nolt)?$")});
-        if (!search.waitForFinished(10000)) {
-            search.kill();
-            return false;
-        }
-        const QString id = QString::fromLatin1(search.readAllStandardOutput()).split(u'\n').first().trimmed();
+        const QString pattern = u"^"_s + QRegularExpression::escape(title) + u"( — Nolt Nolt)?$"_s;
+        const Run found = run(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--name"_s, pattern});
+        const QString id = QString::fromLatin1(found.out).split(u'\n').first().trimmed();
         if (id.isEmpty())
             return false;
-        // No window manager on Xvfb: give the window the keyboard ourselves.
-        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id});
+        xdotool({u"windowfocus"_s, u"--sync"_s, id});
         settle();
         return true;
     }
