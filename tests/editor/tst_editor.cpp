@@ -13,14 +13,12 @@
 #include <QTextDocument>
 #include <QTimer>
 
-#include <unistd.h>
-
 using namespace NoteFixture;
 using namespace TestSupport;
 
 namespace {
 
-// A note file in a folder of its own (so the folder can be locked), opened in its editor.
+// A note file in a folder of its own, opened in its editor.
 struct OpenedNote
 {
     enum class Through
@@ -55,36 +53,6 @@ struct OpenedNote
     }
     Document *document() const { return note ? note.get() : editor->document(); }
     NoteTextView *view() const { return editor->textView(); }
-};
-
-// A folder in which nobody can make a file, root included (root ignores permission bits, not the immutable
-// flag). Its files stay as they are, so no program sees a change on disk.
-class LockedFolder
-{
-public:
-    explicit LockedFolder(const QString &path)
-        : m_path(path)
-    {
-        m_locked = lock(true);
-    }
-    ~LockedFolder()
-    {
-        if (m_locked)
-            lock(false);
-    }
-    bool isLocked() const { return m_locked; }
-
-private:
-    bool lock(bool on) const
-    {
-        if (::geteuid() == 0)
-            return run(QStringLiteral("chattr"), {on ? QStringLiteral("+i") : QStringLiteral("-i"), m_path}).exitCode ==
-                   0;
-        return QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::ExeOwner |
-                                                 (on ? QFileDevice::Permissions() : QFileDevice::WriteOwner));
-    }
-    QString m_path;
-    bool m_locked = false;
 };
 
 } // namespace
@@ -158,33 +126,6 @@ private Q_SLOTS:
         QVERIFY(!saves.wait(Editor::saveDelayMs * 2));
         QCOMPARE(saves.count(), 1);
         QCOMPARE(writes.count(), 1);
-    }
-
-    void editsOfANoteCanBeUndone()
-    {
-        OpenedNote n(QByteArrayLiteral("one"));
-        typeAtEnd(n.view(), QStringLiteral(" two"));
-        n.view()->undo();
-        QCOMPARE(n.view()->text(), QStringLiteral("one"));
-    }
-
-    void failedAutosaveIsPresentedOnce()
-    {
-        OpenedNote n(QByteArrayLiteral("text"));
-        QSignalSpy saves(n.editor, &Editor::autosaveRequested);
-        QSignalSpy presented(n.editor, &WindowController::errorPresented);
-        const LockedFolder locked(n.folder);
-        if (!locked.isLocked())
-            QSKIP("cannot make a folder unwritable here: chattr +i needs ext2/3/4 or similar and CAP_LINUX_IMMUTABLE");
-        typeAtEnd(n.view(), QStringLiteral(" more"));
-        QVERIFY(presented.wait(5000));
-        const auto error = presented.first().first().value<Error>();
-        QVERIFY2(error.description().contains(QStringLiteral("Note.txt")), qPrintable(error.description()));
-        QVERIFY(!presented.wait(Editor::saveDelayMs * 2));
-        QCOMPARE(saves.count(), 1);
-        QCOMPARE(presented.count(), 1);
-        QCOMPARE(n.view()->text(), QStringLiteral("text more"));
-        QCOMPARE(readBytes(n.path), QByteArrayLiteral("text"));
     }
 
     void closingRightAfterAnEditKeepsIt()

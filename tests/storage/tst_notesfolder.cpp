@@ -2,14 +2,10 @@
 #include "storage/notesfolder.h"
 #include "support/testsupport.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -81,13 +77,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("storedAfter");
         QTest::addColumn<int>("accessesOpened");
         QTest::newRow("no preference: asks, user picks B") << u"none"_s << u"B"_s << 1 << u"B"_s << u"B"_s << 1;
-        QTest::newRow("no preference: asks, user cancels") << u"none"_s << u"cancel"_s << 1 << u""_s << u"none"_s << 0;
         QTest::newRow("valid bookmark: no panel") << u"A"_s << u"B"_s << 0 << u"A"_s << u"A"_s << 1;
         QTest::newRow("folder deleted: asks, cancel keeps old preference")
             << u"deleted A"_s << u"cancel"_s << 1 << u""_s << u"old"_s << 0;
         QTest::newRow("folder replaced: stale, used and refreshed")
             << u"replaced A"_s << u"B"_s << 0 << u"A"_s << u"A fresh"_s << 1;
-        QTest::newRow("not a byte string: asks") << u"text"_s << u"cancel"_s << 1 << u""_s << u"old"_s << 0;
     }
     void resolveAtLaunch()
     {
@@ -107,8 +101,6 @@ private Q_SLOTS:
             QVERIFY(QDir().rename(m_folderA, m_dir.filePath(QStringLiteral("old A %1").arg(QTest::currentDataTag()))));
             QVERIFY(QDir().mkpath(m_folderA));
         }
-        if (stored == u"text")
-            storeBookmark(m_settings, QStringLiteral("/home/someone/Notes"));
         const QVariant before = QSettings(m_settings, QSettings::IniFormat).value(QLatin1String(NotesFolder::key));
 
         NotesFolder folder(m_settings);
@@ -155,27 +147,6 @@ private Q_SLOTS:
         QCOMPARE(folder.currentUrl(), QUrl::fromLocalFile(m_folderA));
         QCOMPARE(storedBookmark(m_settings), stored);
         QCOMPARE(folder.activeUrls(), QList<QUrl>(2, QUrl::fromLocalFile(m_folderA)));
-    }
-
-    void refusedAccessStillRemembers()
-    {
-        if (::geteuid() == 0) {
-            // Root is granted every folder: run this case again as an unprivileged user.
-            if (!TestSupport::canRunUnprivileged())
-                QSKIP("root is granted every folder and cannot drop privileges here");
-            const TestSupport::Run run = TestSupport::runUnprivileged(QCoreApplication::applicationFilePath(),
-                                                                      {QStringLiteral("refusedAccessStillRemembers")});
-            QVERIFY2(run.exitCode == 0, run.out.constData());
-            QVERIFY2(run.out.contains("PASS   : TestNotesFolder::refusedAccessStillRemembers()"), run.out.constData());
-            return;
-        }
-        QVERIFY(::chmod(QFile::encodeName(m_folderA).constData(), 0500) == 0);
-        NotesFolder folder(m_settings);
-        ScriptedPanel panel(folder, m_folderA);
-        QCOMPARE(folder.choose(), QUrl::fromLocalFile(m_folderA));
-        QVERIFY(folder.activeUrls().isEmpty());
-        QCOMPARE(NotesFolder::resolveBookmark(storedBookmark(m_settings)).url, QUrl::fromLocalFile(m_folderA));
-        ::chmod(QFile::encodeName(m_folderA).constData(), 0700);
     }
 };
 

@@ -49,8 +49,6 @@ private Q_SLOTS:
             << QStringList{"file:20261014 Note.txt", "file:20261014 Note 2.txt"} << october14 << "20261014 Note 3.txt";
         QTest::newRow("gap filled first")
             << QStringList{"file:20261014 Note.txt", "file:20261014 Note 3.txt"} << october14 << "20261014 Note 2.txt";
-        QTest::newRow("taken: a directory")
-            << QStringList{"dir:20261014 Note.txt"} << october14 << "20261014 Note 2.txt";
         QTest::newRow("taken: a dangling link")
             << QStringList{"dangling:20261014 Note.txt"} << october14 << "20261014 Note 2.txt";
         QTest::newRow("next day starts over")

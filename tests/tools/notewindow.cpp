@@ -136,10 +136,8 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 2) {
-        std::fprintf(stderr, "usage: notewindow FILE [RECOVERYFOLDER] < script\n");
+    if (args.size() < 2)
         return 2;
-    }
     std::unique_ptr<RecoveryStore> store;
     if (args.size() > 2) {
         store = std::make_unique<RecoveryStore>(args.at(2));
