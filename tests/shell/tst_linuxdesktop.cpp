@@ -91,6 +91,12 @@ private Q_SLOTS:
         QVERIFY(!m_note->isDocumentEdited());
     }
 
+    void helpAnswersF1()
+    {
+        const QList<QAction *> help = m_bar->findMenu(u"Help"_s)->actions();
+        QVERIFY(!help.isEmpty() && help.first()->shortcuts().contains(QKeySequence(Qt::Key_F1)));
+    }
+
     // The menu bar takes the focus while the keyboard drives it; the items still follow the note's state, in the
     // order of stateItems ("1" enabled).
     void itemsKnowTheirStateWhileTheMenuHasFocus()
