@@ -1,7 +1,5 @@
 #include "faultkit.h"
 
-#include <QRegularExpression>
-
 #include <cstring>
 
 using namespace Qt::StringLiterals;
@@ -29,21 +27,7 @@ QStringList failing(const QString &call, int code, int after)
 TestSupport::Run save(const QString &file, const QByteArray &text, const QStringList &faults, bool unprivileged)
 {
     const QStringList command = underFaults({TestSupport::noteTool(), QStringLiteral("save"), file}, faults);
-    if (unprivileged)
-        return TestSupport::runUnprivileged(command.first(), command.mid(1), text);
-    return TestSupport::run(command.first(), command.mid(1), text);
-}
-
-QStringList traceLines(const QByteArray &err)
-{
-    return QString::fromUtf8(err).split(u'\n').filter(QRegularExpression(QStringLiteral("^faultinject: ")));
-}
-
-QString messageLines(const QByteArray &err)
-{
-    QStringList lines = QString::fromUtf8(err).split(u'\n', Qt::SkipEmptyParts);
-    lines.removeIf([](const QString &line) { return line.startsWith(u"faultinject: "); });
-    return lines.join(u'\n');
+    return (unprivileged ? TestSupport::runUnprivileged : TestSupport::run)(command.first(), command.mid(1), text, {});
 }
 
 QString cause(int code)

@@ -20,9 +20,6 @@ QStringList failing(const QString &call, int code, int after = 0);
 TestSupport::Run save(const QString &file, const QByteArray &text, const QStringList &faults = {},
                       bool unprivileged = false);
 
-// The lines of a FAULT_TRACE=1 trace in a run's stderr, and the other lines (the tool's own message).
-QStringList traceLines(const QByteArray &err);
-QString messageLines(const QByteArray &err);
 // strerror's text for an errno, as the messages quote it.
 QString cause(int code);
 

@@ -6,11 +6,10 @@ namespace {
 
 constexpr int startTimeoutMs = 20000;
 
+// Test folders are QTemporaryDir paths: they hold no quote.
 QString quoted(const QString &text)
 {
-    QString result = text;
-    result.replace(u'\'', QStringLiteral("'\\''"));
-    return u'\'' + result + u'\'';
+    return u'\'' + text + u'\'';
 }
 
 } // namespace
@@ -26,12 +25,10 @@ MountSandbox::~MountSandbox()
 
 bool MountSandbox::start(const QString &setup)
 {
-    const QStringList unshare =
-        ::geteuid() == 0 ? QStringList{QStringLiteral("-m")} : QStringList{QStringLiteral("-Urm")};
     m_holder.start(QStringLiteral("unshare"),
-                   unshare + QStringList{QStringLiteral("--propagation"), QStringLiteral("private"),
-                                         QStringLiteral("sh"), QStringLiteral("-ec"),
-                                         setup + QStringLiteral("\necho ready\nexec cat >/dev/null")});
+                   {::geteuid() == 0 ? QStringLiteral("-m") : QStringLiteral("-Urm"), QStringLiteral("--propagation"),
+                    QStringLiteral("private"), QStringLiteral("sh"), QStringLiteral("-ec"),
+                    setup + QStringLiteral("\necho ready\nexec cat >/dev/null")});
     if (!m_holder.waitForStarted(startTimeoutMs)) {
         m_reason = QStringLiteral("unshare (util-linux) could not start");
         return false;

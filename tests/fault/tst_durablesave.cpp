@@ -6,7 +6,6 @@
 #include "storage/plaintextdocument.h"
 #include "storage/textfiles.h"
 
-#include <QDate>
 #include <QDir>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -84,100 +83,73 @@ private Q_SLOTS:
     }
 
     // A failing call anywhere before the rename: the save fails naming the note and the cause, and nothing changes.
-    void failedCall_data()
+    void failedSave_data()
     {
         QTest::addColumn<QStringList>("faults");
         QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<int>("code");
-        QTest::newRow("write: full disk") << failing("write", ENOSPC) << shortText << ENOSPC;
-        QTest::newRow("second write of a long text") << failing("write", ENOSPC, 1) << longText(1536 * 1024) << ENOSPC;
-        QTest::newRow("fsync of the temporary") << failing("fsync", EIO) << shortText << EIO;
-        QTest::newRow("rename") << failing("rename,link", EXDEV) << shortText << EXDEV;
-        QTest::newRow("close: quota") << failing("close", EDQUOT) << shortText << EDQUOT;
+        QTest::addColumn<QString>("folderMode"); // set: saved as nobody, in a folder with this mode
+        QTest::addColumn<QString>("why");
+        QTest::newRow("write: full disk") << failing("write", ENOSPC) << shortText << "" << cause(ENOSPC);
+        QTest::newRow("second write of a long text")
+            << failing("write", ENOSPC, 1) << longText(1536 * 1024) << "" << cause(ENOSPC);
+        QTest::newRow("fsync of the temporary") << failing("fsync", EIO) << shortText << "" << cause(EIO);
+        QTest::newRow("rename") << failing("rename,link", EXDEV) << shortText << "" << cause(EXDEV);
+        QTest::newRow("close: quota") << failing("close", EDQUOT) << shortText << "" << cause(EDQUOT);
+        QTest::newRow("folder 0555") << QStringList() << shortText << "0555"
+                                     << cause(EACCES) + ". The folder does not allow new files";
+        QTest::newRow("sticky folder, another user's note")
+            << QStringList() << shortText << "1777"
+            << cause(EPERM) + ". In this folder only a file's owner may replace it";
     }
 
-    void failedCall()
+    void failedSave()
     {
+        // One line naming the note and the cause, and nothing changes: no partial note, no stray file.
         QFETCH(QStringList, faults);
         QFETCH(QByteArray, text);
-        QFETCH(int, code);
+        QFETCH(QString, folderMode);
+        QFETCH(QString, why);
+        const bool asNobody = !folderMode.isEmpty();
+        if (asNobody && (::geteuid() != 0 || !canRunUnprivileged()))
+            QSKIP("needs root to hand the note to another user and setpriv to save as nobody");
         OldNote note;
+        if (asNobody)
+            QCOMPARE(run("chmod", {"0666", note.path}).exitCode + run("chmod", {folderMode, note.dir.path()}).exitCode,
+                     0);
+        else
+            faults << "FAULT_PATH_SUBSTR=" + note.dir.path();
         const FileSnapshot before = FileSnapshot::take(note.path);
-        const Run result = FaultKit::save(
-            note.path, text, faults + QStringList{"FAULT_TRACE=1", "FAULT_PATH_SUBSTR=" + note.dir.path()});
-        QCOMPARE(result.exitCode, 1);
-        // The library really saw the call, and no rename went through after it.
-        const QStringList trace = FaultKit::traceLines(result.err);
-        QVERIFY2(!trace.filter(" injected ").isEmpty(), result.err.constData());
-        QVERIFY2(trace.filter(QRegularExpression("^faultinject: rename.* = 0$")).isEmpty(), result.err.constData());
-        const QString message = FaultKit::messageLines(result.err);
-        QVERIFY2(message.toUtf8().startsWith(saveError(note.dir.path(), cause(code))) && !message.contains(u'\n'),
-                 qPrintable(message));
+        const Run result = FaultKit::save(note.path, text, faults, asNobody);
+        QVERIFY2(result.exitCode == 1 && result.err.startsWith(saveError(note.dir.path(), why)) &&
+                     result.err.count('\n') == 1,
+                 result.err.constData());
         QCOMPARE(FileSnapshot::take(note.path).changes(before), QStringList());
     }
 
-    void shortWritesAndFolderSync()
+    void syncFailsAfterTheName_data()
     {
-        // Every write takes half: the save still writes it all.
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<int>("after");
+        QTest::newRow("save: folder sync") << "save" << 1;
+        QTest::newRow("create: note sync") << "create" << 0;
+        QTest::newRow("create: folder sync") << "create" << 1;
+    }
+
+    void syncFailsAfterTheName()
+    {
+        // The text may be there but is not durable, so the save is reported; a new note is not left behind empty.
+        QFETCH(QString, operation);
+        QFETCH(int, after);
         OldNote note;
-        const QByteArray text = longText(3 * 1024 * 1024);
-        const Run cut = FaultKit::save(note.path, text, {"FAULT_CALL=write", "FAULT_SHORT=1", "FAULT_TRACE=1"});
-        QVERIFY2(cut.exitCode == 0, cut.err.constData());
-        QVERIFY(FaultKit::traceLines(cut.err).filter(" shortened").size() >= 4);
-        QVERIFY(readBytes(note.path) == text);
-        // The folder sync fails after the rename: the text is there but not durable, so the save is reported.
-        const Run unsynced =
-            FaultKit::save(note.path, shortText, failing("fsync", EIO, 1) << "FAULT_PATH_SUBSTR=" + note.dir.path());
-        QVERIFY2(unsynced.exitCode == 1 && unsynced.err.startsWith(saveError(note.dir.path(), cause(EIO))),
-                 unsynced.err.constData());
+        const QStringList command =
+            FaultKit::underFaults({noteTool(), operation, operation == u"save" ? note.path : note.dir.path()},
+                                  failing("fsync", EIO, after) << "FAULT_PATH_SUBSTR=" + note.dir.path());
+        const Run result = run(command.first(), command.mid(1), shortText);
+        QVERIFY2(result.exitCode == 1 &&
+                     result.err.startsWith(operation == u"save" ? "Could not save “note.txt”" : "Could not create “") &&
+                     result.err.contains("” in “" + note.dir.path().toUtf8() + "”: " + cause(EIO).toUtf8()),
+                 result.err.constData());
         QCOMPARE(entries(note.dir.path()), QStringList{"note.txt"});
-    }
-
-    void lockedFolder_data()
-    {
-        QTest::addColumn<QString>("folderMode");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("folder 0555") << "0555" << cause(EACCES) + ". The folder does not allow new files";
-        QTest::newRow("sticky folder, another user's note")
-            << "1777" << cause(EPERM) + ". In this folder only a file's owner may replace it";
-    }
-
-    void lockedFolder()
-    {
-        // A clear error and nothing written; an in-place write could leave a partial note with no backup.
-        QFETCH(QString, folderMode);
-        QFETCH(QString, expected);
-        if (::geteuid() != 0 || !canRunUnprivileged())
-            QSKIP("needs root to hand the note to another user and setpriv to save as nobody");
-        QTemporaryDir dir;
-        openToEveryone(dir.path());
-        const QString folder = dir.filePath("folder");
-        QDir().mkpath(folder);
-        const QString note = folder + "/note.txt";
-        writeBytes(note, oldBytes);
-        QCOMPARE(run("chmod", {"0666", note}).exitCode, 0);
-        QCOMPARE(run("chmod", {folderMode, folder}).exitCode, 0);
-        const FileSnapshot before = FileSnapshot::take(note);
-        const Run result = FaultKit::save(note, shortText, {}, true);
-        QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.err.startsWith(saveError(folder, expected)), result.err.constData());
-        QCOMPARE(FileSnapshot::take(note).changes(before), QStringList());
-    }
-
-    void newNoteFails()
-    {
-        // A new note whose sync or whose folder's sync fails is not left behind as an empty file.
-        for (int after : {0, 1}) {
-            QTemporaryDir dir;
-            const QStringList command =
-                FaultKit::underFaults({noteTool(), "create", dir.path()}, failing("fsync", EIO, after));
-            const Run result = run(command.first(), command.mid(1));
-            const QString today = QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + " Note";
-            QVERIFY2(result.exitCode == 1 && result.err.startsWith("Could not create “" + today.toUtf8()) &&
-                         result.err.contains("” in “" + dir.path().toUtf8() + "”: " + cause(EIO).toUtf8()),
-                     result.err.constData());
-            QCOMPARE(entries(dir.path()), QStringList());
-        }
     }
 
     void durabilityOrder_data()
@@ -202,11 +174,9 @@ private Q_SLOTS:
             writeBytes(note, oldBytes);
         const QString log = dir.filePath("strace.log");
         const QStringList args = operation == u"create" ? QStringList{"create", folder} : QStringList{"save", note};
-        const Run result = run("strace",
-                               QStringList{"-f", "-y", "-qq", "-o", log, "-e",
-                                           "trace=%file,fsync,fdatasync,rename,renameat,renameat2", noteTool()} +
-                                   args,
-                               shortText);
+        const Run result =
+            run("strace", QStringList{"-f", "-y", "-qq", "-o", log, "-e", "trace=%file,fsync", noteTool()} + args,
+                shortText);
         if (result.exitCode != 0 && result.err.contains("ptrace"))
             QSKIP(qPrintable("strace cannot trace here: " + result.err));
         QVERIFY2(result.exitCode == 0, result.err.constData());
@@ -216,17 +186,15 @@ private Q_SLOTS:
         auto find = [&](const QString &pattern, qsizetype from = 0) {
             return all.indexOf(QRegularExpression(pattern), from);
         };
-        const QString quotedNote = QRegularExpression::escape(note);
-        const QString quotedFolder = QRegularExpression::escape(folder);
+        const QString quotedNote = QRegularExpression::escape(note), quotedFolder = QRegularExpression::escape(folder);
         const QString temp = quotedFolder + "/\\.note\\.txt\\.nolt-[0-9a-z]+\\.tmp";
         const qsizetype synced = operation == u"create" ? find("openat\\(.*\"" + quotedNote + "\", .*O_CREAT\\|O_EXCL")
                                                         : find("fsync\\(\\d+<" + temp + ">\\) = 0");
-        QVERIFY2(synced >= 0, qPrintable(all));
         const qsizetype written = operation == u"create"
                                       ? find("fsync\\(\\d+<" + quotedNote + ">\\) = 0", synced)
                                       : find("rename\\w*\\(.*\"" + temp + "\", .*\"" + quotedNote + "\".*= 0", synced);
-        QVERIFY2(written >= 0, qPrintable(all));
-        QVERIFY2(find("fsync\\(\\d+<" + quotedFolder + ">\\) = 0", written) > written, qPrintable(all));
+        QVERIFY2(synced >= 0 && written >= 0 && find("fsync\\(\\d+<" + quotedFolder + ">\\) = 0", written) > written,
+                 qPrintable(all));
     }
 
     void randomKillsWhileTyping()
@@ -235,7 +203,6 @@ private Q_SLOTS:
         // hidden temporary that the next save sweeps. A kill is not a power cut, so tmpfs spares the disk the syncs.
         QTemporaryDir dir(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/tst_durablesave-XXXXXX")
                                                     : QDir::tempPath() + QStringLiteral("/tst_durablesave-XXXXXX"));
-        QVERIFY(dir.isValid());
         const QString note = dir.filePath("note.txt");
         writeBytes(note, oldBytes);
         constexpr int typedSaves = 8;
@@ -263,15 +230,13 @@ private Q_SLOTS:
                 QString::fromUtf8(result.out).split(u'\n').filter(QStringLiteral("saved "));
             const int last = acknowledged.isEmpty() ? 0 : acknowledged.last().mid(6).toInt();
             const QByteArray now = readBytes(note);
-            const bool allowed =
-                now == (last == 0 ? current : typed(last)) || (last < typedSaves && now == typed(last + 1));
-            QVERIFY2(allowed,
+            QVERIFY2(now == (last == 0 ? current : typed(last)) || (last < typedSaves && now == typed(last + 1)),
                      qPrintable(context + QStringLiteral(": %1 bytes after save %2").arg(now.size()).arg(last)));
-            QStringList left = strays(dir.path());
-            QVERIFY2(left.size() == left.filter(QRegularExpression("^\\..+\\.tmp$")).size(), qPrintable(context));
             // A save that returned has swept what earlier kills left; only the one in flight may have left one.
-            if (last > 0)
-                QVERIFY2(left.size() <= 1, qPrintable(context + ": temporaries pile up"));
+            const QStringList left = strays(dir.path());
+            QVERIFY2(left.size() == left.filter(QRegularExpression("^\\..+\\.tmp$")).size() &&
+                         (last == 0 || left.size() <= 1),
+                     qPrintable(context + ": " + left.join(u' ')));
             current = now;
         }
         QVERIFY2(killedRuns > 150, qPrintable(QStringLiteral("only %1 runs were killed").arg(killedRuns)));
@@ -279,55 +244,44 @@ private Q_SLOTS:
         QCOMPARE(entries(dir.path()), QStringList{"note.txt"});
     }
 
-    void sweepKeepsWhatIsNotOurs()
-    {
-        // Temporaries of saves still running, of other notes and look-alikes stay; the temporary itself is private.
-        OldNote note;
-        const QStringList kept{".note.txt.backup.tmp", ".note.txt.nolt-1k3j9xa.tmp", ".other.txt.nolt-1k3j9xa.tmp"};
-        const QStringList stale{".note.txt.nolt-2b.tmp", ".note.txt.nolt-backup-2b.tmp"};
-        for (const QString &name : kept + stale)
-            writeBytes(note.dir.filePath(name), "left behind");
-        QFile running(note.dir.filePath(kept.at(1)));
-        QVERIFY(running.open(QIODevice::ReadOnly));
-        QCOMPARE(::flock(running.handle(), LOCK_EX | LOCK_NB), 0);
-        QVERIFY(QFile::setPermissions(note.path, QFile::permissions(note.path) | QFileDevice::ReadOther));
-        const Run killed = FaultKit::save(
-            note.path, shortText, {"FAULT_CALL=open", "FAULT_KILL=after", "FAULT_PATH_SUBSTR=" + note.dir.path()});
-        QCOMPARE(killed.exitStatus, QProcess::CrashExit);
-        QStringList left = strays(note.dir.path());
-        for (const QString &name : kept + stale)
-            left.removeAll(name);
-        QCOMPARE(left.size(), 1);
-        QCOMPARE(modeOf(note.dir.filePath(left.first())), mode_t(0600));
-        QVERIFY2(FaultKit::save(note.path, shortText).exitCode == 0, "save after the kill");
-        QCOMPARE(strays(note.dir.path()), kept);
-    }
-
-    void longNamesSaveAndSweep_data()
+    void killedSaveIsSwept_data()
     {
         QTest::addColumn<QString>("name");
+        QTest::newRow("beside others' temporaries") << "note.txt";
         QTest::newRow("240 bytes") << QString(236, u'n') + ".txt";
         QTest::newRow("255 bytes, two-byte characters") << QString(125, u'é') + "a.txt";
     }
 
-    void longNamesSaveAndSweep()
+    void killedSaveIsSwept()
     {
-        // A temporary's name fits in 255 bytes whatever the note's, and the next save still knows it for a leftover.
+        // A temporary is private and its name fits in 255 bytes whatever the note's; the next save knows it for a
+        // leftover, and keeps temporaries of saves still running, of other notes and look-alikes.
         QFETCH(QString, name);
         QTemporaryDir dir;
         const QString note = dir.filePath(name);
         writeBytes(note, oldBytes);
+        const bool others = name == u"note.txt";
+        const QStringList kept =
+            others ? QStringList{".note.txt.backup.tmp", ".note.txt.nolt-1k3j9xa.tmp", ".other.txt.nolt-1k3j9xa.tmp"}
+                   : QStringList();
+        const QStringList stale =
+            others ? QStringList{".note.txt.nolt-2b.tmp", ".note.txt.nolt-backup-2b.tmp"} : QStringList();
+        for (const QString &other : kept + stale)
+            writeBytes(dir.filePath(other), "left behind");
+        QFile running(dir.filePath(".note.txt.nolt-1k3j9xa.tmp"));
+        QVERIFY(!others || (running.open(QIODevice::ReadOnly) && ::flock(running.handle(), LOCK_EX | LOCK_NB) == 0));
+        QVERIFY(QFile::setPermissions(note, QFile::permissions(note) | QFileDevice::ReadOther));
         const Run killed =
             FaultKit::save(note, shortText, {"FAULT_CALL=open", "FAULT_KILL=after", "FAULT_PATH_SUBSTR=" + dir.path()});
         QCOMPARE(killed.exitStatus, QProcess::CrashExit);
         QStringList left = entries(dir.path());
-        left.removeAll(name);
-        QCOMPARE(left.size(), 1);
-        QVERIFY(isTemporary(left.first()));
-        const Run next = FaultKit::save(note, shortText);
-        QVERIFY2(next.exitCode == 0, next.err.constData());
+        for (const QString &other : kept + stale + QStringList{name})
+            left.removeAll(other);
+        QVERIFY2(left.size() == 1 && isTemporary(left.first()) && modeOf(dir.filePath(left.first())) == 0600,
+                 qPrintable(left.join(u' ')));
+        QCOMPARE(FaultKit::save(note, shortText).exitCode, 0);
         QCOMPARE(readBytes(note), shortText);
-        QCOMPARE(entries(dir.path()), QStringList{name});
+        QCOMPARE(entries(dir.path()), kept + QStringList{name});
     }
 
     void twoCreatorsRace()
@@ -370,7 +324,7 @@ private Q_SLOTS:
                                    "ln -s real.txt note.txt"}) {
             QTemporaryDir dir;
             QCOMPARE(run("sh", {"-ec", QStringLiteral("cd \"$D\"; ") + script}, {}, {"D=" + dir.path()}).exitCode, 0);
-            const FileSnapshot link = FileSnapshot::take(dir.filePath("note.txt"));
+            const QString link = QFile::symLinkTarget(dir.filePath("note.txt"));
             QStringList after = entries(dir.path()) << "real.txt";
             after.removeDuplicates();
             after.sort();
@@ -378,11 +332,9 @@ private Q_SLOTS:
             TextFiles::save(QString::fromUtf8(shortText), QUrl::fromLocalFile(dir.filePath("note.txt")));
             QCOMPARE(readBytes(dir.filePath("real.txt")), shortText);
             const mode_t mask = ::umask(0);
-            ::umask(mask);
-            QVERIFY(!isNew || modeOf(dir.filePath("real.txt")) == (0666 & ~mask));
-            QStringList linkChanges = FileSnapshot::take(dir.filePath("note.txt")).changes(link);
-            linkChanges.removeAll("folder"); // a new target is counted below
-            QCOMPARE(linkChanges, QStringList{});
+            QVERIFY(!isNew || modeOf(dir.filePath("real.txt")) == (0666 & ~::umask(mask)));
+            QVERIFY(QFileInfo(dir.filePath("note.txt")).isSymLink() &&
+                    QFile::symLinkTarget(dir.filePath("note.txt")) == link);
             QCOMPARE(entries(dir.path()), after);
         }
     }
@@ -409,21 +361,15 @@ private Q_SLOTS:
         const Run result = FaultKit::save(note.path, shortText, faults + QStringList{"FAULT_PATH_SUBSTR=" + note.path});
         const QStringList added = strays(note.dir.path());
         if (backups < 0) {
-            QVERIFY2(result.exitCode == 0, result.err.constData());
-            QCOMPARE(readBytes(other), shortText);
+            QVERIFY2(result.exitCode == 0 && readBytes(other) == shortText, result.err.constData());
             QCOMPARE(FileSnapshot::take(note.path).changes(before), QStringList{"content"});
-            QCOMPARE(added, QStringList());
             return;
         }
         QVERIFY2(result.exitCode == 1 && result.err.startsWith(saveError(note.dir.path(), cause(EIO))),
                  result.err.constData());
         QCOMPARE(added.size(), backups);
-        if (backups) {
-            QVERIFY(result.err.contains("Its previous text is kept in “" + added.first().toUtf8() + "”"));
-            QCOMPARE(readBytes(note.dir.filePath(added.first())), oldBytes);
-        } else {
-            QCOMPARE(readBytes(other), oldBytes);
-        }
+        QCOMPARE(readBytes(backups ? note.dir.filePath(added.first()) : other), oldBytes);
+        QVERIFY(!backups || result.err.contains("Its previous text is kept in “" + added.first().toUtf8() + "”"));
     }
 
     void hardLinkKilledMidwayKeepsTheOldText()
@@ -438,16 +384,12 @@ private Q_SLOTS:
                                           {"FAULT_CALL=write", "FAULT_KILL=after", "FAULT_PATH_SUBSTR=" + note.path});
         QVERIFY2(killed.exitStatus == QProcess::CrashExit, killed.err.constData());
         const QStringList left = strays(note.dir.path());
-        QCOMPARE(left.size(), 1);
-        QVERIFY(isTemporary(left.first()));
+        QVERIFY(left.size() == 1 && isTemporary(left.first()));
         QCOMPARE(readBytes(note.dir.filePath(left.first())), longOld);
         PlainTextDocument reopened;
         reopened.readFromUrl(QUrl::fromLocalFile(note.path), QString::fromLatin1(PlainTextDocument::typeName));
         QCOMPARE(reopened.text(), QString::fromLatin1(longOld));
         QCOMPARE(readBytes(note.dir.filePath("other name.txt")), longOld);
-        QCOMPARE(strays(note.dir.path()), QStringList{});
-        QCOMPARE(FaultKit::save(note.path, shortText).exitCode, 0);
-        QCOMPARE(readBytes(note.dir.filePath("other name.txt")), shortText);
         QCOMPARE(strays(note.dir.path()), QStringList{});
     }
 

@@ -19,9 +19,7 @@ namespace {
 QByteArray readStdin()
 {
     QFile in;
-    if (!in.open(stdin, QIODevice::ReadOnly))
-        return {};
-    return in.readAll();
+    return in.open(stdin, QIODevice::ReadOnly) ? in.readAll() : QByteArray();
 }
 
 int createMany(const QString &folder, int count, const QString &tag)

@@ -42,10 +42,9 @@ public:
         : m_note(note)
         , m_editor(editor)
         , m_script(std::move(script))
+        , m_path(note->fileUrl().toLocalFile())
     {
-        m_path = note->fileUrl().toLocalFile();
-        m_lastSize = QFileInfo(m_path).size();
-        m_sizes << m_lastSize;
+        m_sizes << QFileInfo(m_path).size();
         connect(&m_ticker, &QTimer::timeout, this, [this] { tick(); });
         m_ticker.start(10);
         QTimer::singleShot(0, this, [this] { next(); });
@@ -54,11 +53,8 @@ public:
 private:
     void tick()
     {
-        const qint64 size = QFileInfo(m_path).exists() ? QFileInfo(m_path).size() : -1;
-        if (size != m_lastSize) {
-            m_lastSize = size;
+        if (const qint64 size = QFileInfo(m_path).size(); size != m_sizes.last())
             m_sizes << size;
-        }
     }
 
     void next()
@@ -124,7 +120,6 @@ private:
     QStringList m_script;
     QString m_path;
     QTimer m_ticker;
-    qint64 m_lastSize = -1;
     QList<qint64> m_sizes;
 };
 
@@ -132,8 +127,6 @@ private:
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2)
@@ -147,18 +140,12 @@ int main(int argc, char **argv)
     Document::setConflictResolver([](Document *) { return Document::Conflict::KeepMine; });
 
     QFile in;
-    if (!in.open(stdin, QIODevice::ReadOnly))
-        return 2;
+    in.open(stdin, QIODevice::ReadOnly);
     const QStringList script = QString::fromUtf8(in.readAll()).split(u'\n', Qt::SkipEmptyParts);
 
     auto note = std::make_unique<PlainTextDocument>();
-    try {
-        note->setFileUrl(QUrl::fromLocalFile(QFileInfo(args.at(1)).absoluteFilePath()));
-        note->readFromUrl(note->fileUrl(), QString::fromLatin1(PlainTextDocument::typeName));
-    } catch (const Error &error) {
-        std::fprintf(stderr, "%s\n", qPrintable(error.description()));
-        return 1;
-    }
+    note->setFileUrl(QUrl::fromLocalFile(QFileInfo(args.at(1)).absoluteFilePath()));
+    note->readFromUrl(note->fileUrl(), QString::fromLatin1(PlainTextDocument::typeName)); // a failure aborts the run
     note->addWindowController(new Editor(note->fileUrl(), note->text()));
     note->showWindows();
     auto *editor = qobject_cast<Editor *>(note->windowControllers().first());
