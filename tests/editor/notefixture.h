@@ -3,8 +3,12 @@
 #include "editor/editor.h"
 #include "editor/notetextview.h"
 #include "storage/plaintextdocument.h"
+#include "support/testsupport.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -59,5 +63,27 @@ inline void typeAtEnd(NoteTextView *view, const QString &text)
     view->setSelectedRange({view->textLength(), 0});
     QTest::keyClicks(view, text);
 }
+
+// A note opened from Notes/Note.txt in a folder of its own, as the app opens it, with its text view focused.
+struct ShownNote
+{
+    QTemporaryDir folder;
+    QString path = folder.filePath(QStringLiteral("Notes/Note.txt"));
+    std::unique_ptr<PlainTextDocument> note;
+    Editor *editor = nullptr;
+    NoteTextView *view = nullptr;
+
+    explicit ShownNote(const QByteArray &bytes = {})
+    {
+        QDir().mkpath(folder.filePath(QStringLiteral("Notes")));
+        TestSupport::writeBytes(path, bytes);
+        note = openNote(path);
+        editor = editorOf(*note);
+        view = editor->textView();
+        QApplication::setActiveWindow(editor->window());
+        view->setFocus();
+        view->setSelectedRange({view->textLength(), 0});
+    }
+};
 
 } // namespace NoteFixture

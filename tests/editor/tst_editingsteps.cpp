@@ -9,67 +9,48 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
-#include <QTemporaryDir>
 
 using namespace NoteFixture;
 
 namespace {
 
-// A note opened from a file, as the app opens it, with its text view focused.
-struct OpenedNote
+TextTools *toolsOf(const ShownNote &n)
 {
-    QTemporaryDir folder;
-    std::unique_ptr<PlainTextDocument> note;
-    Editor *editor = nullptr;
-    NoteTextView *view = nullptr;
-    TextTools *tools = nullptr;
+    return n.editor->findChild<TextTools *>();
+}
 
-    explicit OpenedNote(const QByteArray &bytes = {})
-    {
-        const QString path = folder.filePath(QStringLiteral("Note.txt"));
-        TestSupport::writeBytes(path, bytes);
-        note = openNote(path);
-        editor = editorOf(*note);
-        view = editor->textView();
-        tools = editor->findChild<TextTools *>();
-        QApplication::setActiveWindow(editor->window());
-        view->setFocus();
-        view->setSelectedRange({view->textLength(), 0});
-    }
+QPoint pointAt(const ShownNote &n, int position)
+{
+    QTextCursor cursor(n.view->document());
+    cursor.setPosition(position);
+    return n.view->cursorRect(cursor).center() + QPoint(1, 0);
+}
 
-    // Plays one step of a script: "<name argument>" is an action, anything else is typed.
-    void play(const QString &step)
-    {
-        if (!step.startsWith(u'<')) {
-            QTest::keyClicks(view, step);
-            return;
-        }
-        const QString action = step.mid(1, step.size() - 2).section(u' ', 0, 0);
-        const QString argument = step.mid(1, step.size() - 2).section(u' ', 1);
-        if (action == u"Return")
-            QTest::keyClick(view, Qt::Key_Return);
-        else if (action == u"Backspace")
-            QTest::keyClick(view, Qt::Key_Backspace);
-        else if (action == u"Click")
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, pointAt(argument.toInt()));
-        else if (action == u"Pause")
-            QTRY_VERIFY(editor->findChild<UndoSteps *>()->isTypingPaused());
-        else if (action == u"Paste") {
-            QApplication::clipboard()->setText(argument);
-            tools->paste(nullptr);
-        } else if (action == u"Reload")
-            note->read(argument.toUtf8(), typeName);
-        else
-            QFAIL(qPrintable(QStringLiteral("unknown action ") + step));
+// Plays one step of a script: "<name argument>" is an action, anything else is typed.
+void play(ShownNote &n, const QString &step)
+{
+    if (!step.startsWith(u'<')) {
+        QTest::keyClicks(n.view, step);
+        return;
     }
-
-    QPoint pointAt(int position) const
-    {
-        QTextCursor cursor(view->document());
-        cursor.setPosition(position);
-        return view->cursorRect(cursor).center() + QPoint(1, 0);
-    }
-};
+    const QString action = step.mid(1, step.size() - 2).section(u' ', 0, 0);
+    const QString argument = step.mid(1, step.size() - 2).section(u' ', 1);
+    if (action == u"Return")
+        QTest::keyClick(n.view, Qt::Key_Return);
+    else if (action == u"Backspace")
+        QTest::keyClick(n.view, Qt::Key_Backspace);
+    else if (action == u"Click")
+        QTest::mouseClick(n.view->viewport(), Qt::LeftButton, {}, pointAt(n, argument.toInt()));
+    else if (action == u"Pause")
+        QTRY_VERIFY(n.editor->findChild<UndoSteps *>()->isTypingPaused());
+    else if (action == u"Paste") {
+        QApplication::clipboard()->setText(argument);
+        toolsOf(n)->paste(nullptr);
+    } else if (action == u"Reload")
+        n.note->read(argument.toUtf8(), typeName);
+    else
+        QFAIL(qPrintable(QStringLiteral("unknown action ") + step));
+}
 
 } // namespace
 
@@ -81,8 +62,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         // Correction cases are written in English.
-        OpenedNote n;
-        m_english = n.tools->spellChecker()->language().startsWith(u"en");
+        ShownNote n;
+        m_english = toolsOf(n)->spellChecker()->language().startsWith(u"en");
     }
 
     void undoSteps_data()
@@ -113,68 +94,40 @@ private Q_SLOTS:
         QFETCH(QByteArray, file);
         QFETCH(QStringList, script);
         QFETCH(QStringList, steps);
-        OpenedNote n(file);
+        ShownNote n(file);
         for (const QString &step : script)
-            n.play(step);
-        const QString typed = n.view->text();
+            play(n, step);
         for (const QString &expected : steps) {
             QTest::keyClick(n.view, Qt::Key_Z, Qt::ControlModifier);
             QCOMPARE(n.view->text(), expected);
         }
         QVERIFY(!n.view->document()->isUndoAvailable());
-        // Redo walks the same steps forward.
-        steps.removeLast();
-        std::reverse(steps.begin(), steps.end());
-        steps << typed;
-        for (const QString &expected : steps) {
-            QTest::keyClick(n.view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-            QCOMPARE(n.view->text(), expected);
-        }
     }
 
-    void correction_data()
+    // Only swaps with one guess, never case or short words; one Ctrl+Z undoes the last correction alone.
+    void correctionOnlySwapsLetters()
     {
-        QTest::addColumn<bool>("checkWhileTyping");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("expected");
-        // The text after one Ctrl+Z: the last correction alone comes undone.
-        QTest::addColumn<QString>("undone");
-        QTest::newRow("only swaps with one guess, never case or short words")
-            << true << u"teh ok ty TEH frist quikc "_qs << u"the ok ty TEH first quick "_qs
-            << u"the ok ty TEH first quikc "_qs;
-        QTest::newRow("off while spelling is not checked as you type")
-            << false << u"teh frist "_qs << u"teh frist "_qs << QString();
-    }
-
-    void correction()
-    {
-        QFETCH(bool, checkWhileTyping);
-        QFETCH(QString, typed);
-        QFETCH(QString, expected);
-        QFETCH(QString, undone);
         if (!m_english)
             QSKIP("The American English dictionary (hunspell-en-us) is not installed.");
-        OpenedNote n;
-        n.tools->setContinuousSpellCheckingEnabled(checkWhileTyping);
-        QTest::keyClicks(n.view, typed);
-        QCOMPARE(n.view->text(), expected);
+        ShownNote n;
+        QTest::keyClicks(n.view, u"teh ok ty TEH frist quikc "_qs);
+        QCOMPARE(n.view->text(), u"the ok ty TEH first quick "_qs);
         QTest::keyClick(n.view, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(n.view->text(), undone);
+        QCOMPARE(n.view->text(), u"the ok ty TEH first quikc "_qs);
     }
 
     void correctionIsShownAndCanBeChangedBack()
     {
         if (!m_english)
             QSKIP("The American English dictionary (hunspell-en-us) is not installed.");
-        OpenedNote n;
+        ShownNote n;
         QTest::keyClicks(n.view, QStringLiteral("so teh "));
         QCOMPARE(n.view->text(), QStringLiteral("so the "));
         QCOMPARE(marked(n.view), QStringList{"the"});
         // Briefly: the mark goes by itself, the way back stays.
         QTRY_VERIFY_WITH_TIMEOUT(marked(n.view).isEmpty(), CorrectionMark::shownMs * 2);
         QMenu menu;
-        n.tools->extendContextMenu(&menu, n.pointAt(4));
-        QVERIFY(!menu.actions().isEmpty());
+        toolsOf(n)->extendContextMenu(&menu, pointAt(n, 4));
         QCOMPARE(menu.actions().first()->text(), QStringLiteral("Change Back to “teh”"));
         menu.actions().first()->trigger();
         QCOMPARE(n.view->text(), QStringLiteral("so teh "));
