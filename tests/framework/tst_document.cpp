@@ -160,7 +160,8 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note.path), QByteArray("old"));
         QCOMPARE(savedAs ? readBytes(copyPath) : recovery.first(), QByteArray("typed"));
         QCOMPARE(recovery.store.entries().size(), savedAs ? 0 : 1);
-        QCOMPARE(note.controller->window()->isVisible(), !closed);
+        if (!closed) // a closed window is gone
+            QVERIFY(note.controller->window()->isVisible() && note.document->isDocumentEdited());
     }
 
     void readOnlyNotesAreNotWritten_data()
@@ -265,8 +266,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("how");        // run in the note's folder, $N naming the note
         QTest::addColumn<QString>("followedTo"); // empty: the note is gone and written again at its place
         QTest::newRow("deleted") << "rm \"$N\"" << QString();
-        QTest::newRow("moved to another file system")
-            << "mv \"$N\" /dev/shm/tst_document-$$ && rm /dev/shm/tst_document-$$" << QString();
         QTest::newRow("moved to another folder: followed") << "mkdir elsewhere && mv \"$N\" elsewhere/"
                                                            << "elsewhere/note.txt";
     }
