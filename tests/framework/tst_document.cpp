@@ -7,11 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QPushButton>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QSignalSpy>
-#include <QTimer>
 
 #include <cstring>
 #include <sys/stat.h>
@@ -43,6 +39,16 @@ mode_t modeOf(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
+// A recovery store of its own for the test's lifetime.
+struct Recovery
+{
+    QTemporaryDir state;
+    RecoveryStore store{state.filePath(QStringLiteral("recovery"))};
+    Recovery() { Document::setRecoveryStore(&store); }
+    ~Recovery() { Document::setRecoveryStore(nullptr); }
+    QByteArray first() const { return readBytes(store.entries().value(0).recoveryPath); }
+};
+
 } // namespace
 
 class TestDocument : public QObject
@@ -70,22 +76,6 @@ private Q_SLOTS:
         document.updateChangeCount(C::Cleared);
         document.updateChangeCount(C::Undone);
         QVERIFY(document.isDocumentEdited());
-    }
-
-    void autosaveWritesInPlaceOrReportsTheError()
-    {
-        OpenNote note("old");
-        note.document->edit("new");
-        QCOMPARE(note.autosave(), std::nullopt);
-        QCOMPARE(readBytes(note.path), QByteArray("new"));
-        QVERIFY(!note.document->isDocumentEdited());
-        // The folder goes away: the save fails, the note stays edited, the text stays in memory.
-        note.document->edit("newer");
-        QVERIFY(QDir(note.dir.path()).removeRecursively());
-        const std::optional<Error> failure = note.autosave();
-        QVERIFY(failure && failure->description().contains(u"“note.txt”"));
-        QVERIFY(note.document->isDocumentEdited());
-        QCOMPARE(note.document->bytes, QByteArray("newer"));
     }
 
     void writesRunOneAtATimeAndTheLastTextWins()
@@ -132,37 +122,29 @@ private Q_SLOTS:
 
     void closingANoteThatCannotBeWrittenOffersChoices_data()
     {
-        QTest::addColumn<int>("choice");
+        QTest::addColumn<int>("choice"); // -1: a signal, nobody to ask
         QTest::addColumn<bool>("closed");
-        QTest::addColumn<QByteArray>("copy");
-        QTest::addColumn<int>("recovered");
+        QTest::addColumn<bool>("savedAs"); // otherwise kept for recovery
         using C = DocumentAsker::UnsavedChoice;
-        QTest::newRow("cancel: the window stays") << int(C::Cancel) << false << QByteArray() << 1;
-        QTest::newRow("close without saving: kept for recovery")
-            << int(C::CloseWithoutSaving) << true << QByteArray() << 1;
-        QTest::newRow("save as: the copy holds the text") << int(C::SaveAs) << true << QByteArray("typed") << 0;
-        QTest::newRow("a signal: no question, kept for recovery") << -1 << true << QByteArray() << 1;
+        QTest::newRow("cancel: the window stays") << int(C::Cancel) << false << false;
+        QTest::newRow("close without saving") << int(C::CloseWithoutSaving) << true << false;
+        QTest::newRow("save as") << int(C::SaveAs) << true << true;
+        QTest::newRow("a signal") << -1 << true << false;
     }
 
     void closingANoteThatCannotBeWrittenOffersChoices()
     {
         QFETCH(int, choice);
         QFETCH(bool, closed);
-        QFETCH(QByteArray, copy);
-        QFETCH(int, recovered);
-        QTemporaryDir state;
-        RecoveryStore store(state.filePath(QStringLiteral("recovery")));
-        Document::setRecoveryStore(&store);
+        QFETCH(bool, savedAs);
+        Recovery recovery;
         OpenNote note("old");
         note.controller->showWindow();
         QVERIFY(::chmod(QFile::encodeName(note.path).constData(), 0444) == 0);
-        const QString copyPath = state.filePath(QStringLiteral("copy.txt"));
-        int asked = 0;
+        const QString copyPath = note.dir.filePath(QStringLiteral("copy.txt"));
+        QStringList reasons;
         DocumentAsker::setUnsavedResolver([&](Document *, const Error &reason) {
-            ++asked;
-            [&] {
-                QVERIFY2(reason.description().contains(u"read-only"), qPrintable(reason.description()));
-            }();
+            reasons << reason.description();
             return DocumentAsker::UnsavedChoice(choice);
         });
         DocumentAsker::setSaveAsAsker([&](Document *) { return std::optional<QString>(copyPath); });
@@ -173,15 +155,13 @@ private Q_SLOTS:
         } else {
             QCOMPARE(note.controller->window()->close(), closed);
         }
-        QCOMPARE(asked, choice < 0 ? 0 : 1);
+        QCOMPARE(reasons.size(), choice < 0 ? 0 : 1);
+        QVERIFY(reasons.isEmpty() || reasons.first().contains(u"read-only"));
         QCOMPARE(readBytes(note.path), QByteArray("old"));
-        QCOMPARE(QFile::exists(copyPath) ? readBytes(copyPath) : QByteArray(), copy);
-        QCOMPARE(store.entries().size(), recovered);
-        if (recovered)
-            QCOMPARE(readBytes(store.entries().first().recoveryPath), QByteArray("typed"));
-        if (!closed)
+        QCOMPARE(savedAs ? readBytes(copyPath) : recovery.first(), QByteArray("typed"));
+        QCOMPARE(recovery.store.entries().size(), savedAs ? 0 : 1);
+        if (!closed) // a closed window is gone
             QVERIFY(note.controller->window()->isVisible() && note.document->isDocumentEdited());
-        Document::setRecoveryStore(nullptr);
     }
 
     void readOnlyNotesAreNotWritten_data()
@@ -194,105 +174,63 @@ private Q_SLOTS:
     void readOnlyNotesAreNotWritten()
     {
         QFETCH(bool, atOpen);
-        QTemporaryDir state;
-        RecoveryStore store(state.filePath(QStringLiteral("recovery")));
-        Document::setRecoveryStore(&store);
+        Recovery recovery;
         OpenNote note("old", {}, atOpen ? 0444 : 0644);
-        const QString notePath = note.path;
-        if (!atOpen)
-            QVERIFY(::chmod(QFile::encodeName(notePath).constData(), 0444) == 0);
+        QVERIFY(::chmod(QFile::encodeName(note.path).constData(), 0444) == 0);
         note.document->edit("typed");
         QCOMPARE(note.autosave(), std::nullopt);
-        QVERIFY(note.document->isReadOnly());
-        QVERIFY(note.controller->window()->windowTitle().endsWith(u"Read-Only"));
-        QVERIFY(note.controller->message(MessageKind::ReadOnly));
-        QCOMPARE(readBytes(notePath), QByteArray("old"));
-        QCOMPARE(readBytes(store.entries().value(0).recoveryPath), QByteArray("typed"));
-
-        // Save As… from the bar: the copy holds the text, and the note stands for the copy from then on.
-        const QString copyPath = note.dir.filePath(QStringLiteral("copy.txt"));
-        DocumentAsker::setSaveAsAsker([&](Document *) { return std::optional<QString>(copyPath); });
-        note.controller->message(MessageKind::ReadOnly)->buttons().constFirst()->click();
-        QTRY_COMPARE(readBytes(copyPath), QByteArray("typed"));
-        QVERIFY(!note.document->isReadOnly() && !note.document->isDocumentEdited());
-        QVERIFY(!note.controller->message(MessageKind::ReadOnly));
-        QCOMPARE(store.entries().size(), 0);
-        QCOMPARE(readBytes(notePath), QByteArray("old"));
-        Document::setRecoveryStore(nullptr);
-    }
-
-    void externalChangeReloadsAnUneditedNote_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("rewritten in place") << "write";
-        QTest::newRow("replaced by rename, three times") << "rename";
-        QTest::newRow("same size and time, content differs") << "sametime";
+        QVERIFY(note.document->isReadOnly() && note.controller->message(MessageKind::ReadOnly));
+        QCOMPARE(readBytes(note.path), QByteArray("old"));
+        QCOMPARE(recovery.first(), QByteArray("typed"));
     }
 
     void externalChangeReloadsAnUneditedNote()
     {
-        QFETCH(QString, how);
         OpenNote note("first");
-        if (how == u"write") {
-            writeBytes(note.path, "second version");
-            QTRY_COMPARE(note.document->bytes, QByteArray("second version"));
-        } else if (how == u"rename") {
-            // The watch follows the note across every replacement.
-            for (const QByteArray &content : {QByteArray("one"), QByteArray("two"), QByteArray("three")}) {
-                replaceByRename(note.path, content);
-                QTRY_COMPARE(note.document->bytes, content);
-            }
-        } else {
-            struct stat before
-            {};
-            ::stat(QFile::encodeName(note.path).constData(), &before);
-            writeBytes(note.path, "FIRST");
-            struct utimbuf times
-            {
-                before.st_atime, before.st_mtime
-            };
-            ::utime(QFile::encodeName(note.path).constData(), &times);
-            QTRY_COMPARE(note.document->bytes, QByteArray("FIRST"));
+        // The watch follows the note across every replacement.
+        for (const QByteArray &content : {QByteArray("one"), QByteArray("two")}) {
+            replaceByRename(note.path, content);
+            QTRY_COMPARE(note.document->bytes, content);
         }
+        // Rewritten within the same second at the same size: still another version.
+        struct stat before
+        {};
+        ::stat(QFile::encodeName(note.path).constData(), &before);
+        writeBytes(note.path, "TWO");
+        const struct utimbuf times
+        {
+            before.st_atime, before.st_mtime
+        };
+        ::utime(QFile::encodeName(note.path).constData(), &times);
+        QTRY_COMPARE(note.document->bytes, QByteArray("TWO"));
         QVERIFY(!note.document->isDocumentEdited());
     }
 
     void externalChangeWithUnsavedEditsAsks_data()
     {
         QTest::addColumn<bool>("keepMine");
-        QTest::addColumn<bool>("saveAtOnce");
-        QTest::addColumn<QByteArray>("theirs");
-        QTest::addColumn<QByteArray>("kept");
-        QTest::newRow("watcher asks, keep mine") << true << false << QByteArray("theirs") << QByteArray("mine");
-        QTest::newRow("watcher asks, use theirs") << false << false << QByteArray("theirs") << QByteArray("theirs");
-        // Written and saved over at once, before the watcher has said anything: the save looks again.
-        QTest::newRow("save rechecks, keep mine") << true << true << QByteArray("theirs") << QByteArray("mine");
-        QTest::newRow("save rechecks, use theirs") << false << true << QByteArray("theirs") << QByteArray("theirs");
-        QTest::newRow("refused bytes are not overwritten unasked")
-            << false << true << QByteArray("REFUSE \xff") << QByteArray("REFUSE \xff");
+        QTest::addColumn<bool>("saveAtOnce"); // saved over before the watcher has said anything: the save looks again
+        QTest::newRow("watcher asks, keep mine") << true << false;
+        QTest::newRow("watcher asks, use theirs") << false << false;
+        QTest::newRow("save rechecks, keep mine") << true << true;
+        QTest::newRow("save rechecks, use theirs") << false << true;
     }
 
     void externalChangeWithUnsavedEditsAsks()
     {
         QFETCH(bool, keepMine);
         QFETCH(bool, saveAtOnce);
-        QFETCH(QByteArray, theirs);
-        QFETCH(QByteArray, kept);
         int asked = 0;
         answerConflicts(asked, keepMine);
         OpenNote note("first");
         note.document->edit("mine");
-        writeBytes(note.path, theirs);
-        if (saveAtOnce) {
+        writeBytes(note.path, "theirs");
+        if (saveAtOnce)
             note.autosave();
-            QCOMPARE(asked, 1);
-        }
-        QTRY_COMPARE(asked, 1);
+        const QByteArray kept = keepMine ? "mine" : "theirs";
         QTRY_COMPARE(readBytes(note.path), kept);
-        if (!theirs.startsWith("REFUSE")) {
-            QTRY_COMPARE(note.document->bytes, kept);
-            QTRY_VERIFY(!note.document->isDocumentEdited());
-        }
+        QTRY_COMPARE(note.document->bytes, kept);
+        QTRY_VERIFY(!note.document->isDocumentEdited());
         settle();
         QCOMPARE(asked, 1);
         QCOMPARE(readBytes(note.path), kept);
@@ -323,29 +261,13 @@ private Q_SLOTS:
         QTRY_COMPARE(readBytes(note.path), QByteArray("mine, more"));
     }
 
-    void refusedReloadIsReportedOnceAndKeepsTheText()
-    {
-        OpenNote note("first");
-        QSignalSpy presented(note.document, &Document::errorPresented);
-        writeBytes(note.path, "REFUSE these bytes");
-        QTRY_COMPARE(presented.count(), 1);
-        writeBytes(note.dir.filePath(QStringLiteral("unrelated.txt")), "x"); // a folder change
-        settle();
-        QCOMPARE(presented.count(), 1);
-        QCOMPARE(note.document->bytes, QByteArray("first"));
-    }
-
     void deletedOrMovedAway_data()
     {
         QTest::addColumn<QString>("how");        // run in the note's folder, $N naming the note
         QTest::addColumn<QString>("followedTo"); // empty: the note is gone and written again at its place
         QTest::newRow("deleted") << "rm \"$N\"" << QString();
-        QTest::newRow("moved to another file system")
-            << "mv \"$N\" /dev/shm/tst_document-$$ && rm /dev/shm/tst_document-$$" << QString();
         QTest::newRow("moved to another folder: followed") << "mkdir elsewhere && mv \"$N\" elsewhere/"
                                                            << "elsewhere/note.txt";
-        QTest::newRow("renamed in its folder: followed") << "mv \"$N\" renamed.txt"
-                                                         << "renamed.txt";
     }
 
     void deletedOrMovedAway()
@@ -381,7 +303,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("edited");
         QTest::addColumn<bool>("keepMine");
-        QTest::newRow("unedited, keeps the window's text") << false << true;
         QTest::newRow("edited, keeps the window's text") << true << true;
         QTest::newRow("unedited, shows the other file as asked") << false << false;
     }
@@ -393,9 +314,8 @@ private Q_SLOTS:
         int asked = 0;
         answerConflicts(asked, keepMine);
         OpenNote note("first");
-        const QString other = note.dir.filePath(QStringLiteral("bashrc"));
         const QByteArray theirs = "export SECRET=1\n";
-        writeBytes(other, theirs);
+        writeBytes(note.dir.filePath("bashrc"), theirs);
         QCOMPARE(run("sh", {"-ec", "cd \"$(dirname \"$N\")\"; ln -s bashrc link && mv -T link \"$N\""}, {},
                      {"N=" + note.path})
                      .exitCode,
@@ -403,173 +323,78 @@ private Q_SLOTS:
         if (edited)
             note.document->edit("first, typed");
         QTRY_COMPARE(asked, 1);
-        if (keepMine) {
-            QTRY_VERIFY(!QFileInfo(note.path).isSymLink());
-            QCOMPARE(readBytes(note.path), edited ? QByteArray("first, typed") : QByteArray("first"));
-        } else {
+        if (!keepMine) {
             QTRY_COMPARE(note.document->bytes, theirs);
-            note.document->edit(theirs + "typed");
-            QCOMPARE(note.autosave(), std::nullopt);
-            QVERIFY(!QFileInfo(note.path).isSymLink());
-            QCOMPARE(readBytes(note.path), theirs + "typed");
+            note.document->edit("typed");
         }
-        QCOMPARE(readBytes(other), theirs);
+        QCOMPARE(note.autosave(), std::nullopt);
+        QVERIFY(!QFileInfo(note.path).isSymLink());
+        QCOMPARE(readBytes(note.path), keepMine ? note.document->bytes : QByteArray("typed"));
+        QCOMPARE(readBytes(note.dir.filePath("bashrc")), theirs);
     }
 
     void unsavableTextIsKeptForRecoveryUntilSaved()
     {
-        QTemporaryDir state;
-        RecoveryStore store(state.filePath(QStringLiteral("recovery")));
-        Document::setRecoveryStore(&store);
+        Recovery recovery;
         OpenNote note("first");
         note.document->edit("typed where it cannot be written");
         QVERIFY(QDir(note.dir.path()).removeRecursively());
-        QVERIFY(note.autosave());
-        QCOMPARE(store.entries().size(), 1);
-        QCOMPARE(readBytes(store.entries().first().recoveryPath), QByteArray("typed where it cannot be written"));
+        const std::optional<Error> failure = note.autosave();
+        QVERIFY(failure && failure->description().contains(u"“note.txt”"));
+        QVERIFY(note.document->isDocumentEdited());
+        QCOMPARE(recovery.first(), QByteArray("typed where it cannot be written"));
         QVERIFY(QDir().mkpath(note.dir.path()));
         QCOMPARE(note.autosave(), std::nullopt);
-        QCOMPARE(store.entries().size(), 0);
-        Document::setRecoveryStore(nullptr);
+        QCOMPARE(recovery.store.entries().size(), 0);
     }
 
-    void rename_data()
+    // Rename and Move To: the edited note is written first, and an existing file is never overwritten.
+    void renameOrMove_data()
     {
-        QTest::addColumn<QByteArray>("edit");
-        QTest::addColumn<QString>("answer"); // a null answer is a cancelled dialog
-        QTest::addColumn<QString>("expectedName");
+        QTest::addColumn<bool>("move");
+        QTest::addColumn<QString>("answer");   // a name, or a folder in the note's folder
+        QTest::addColumn<QString>("expected"); // where the note ends up
         QTest::addColumn<QString>("errorPart");
-        QTest::newRow("renames") << QByteArray() << u"Été 2026.txt"_s << u"Été 2026.txt"_s << QString();
-        QTest::newRow("renames: edited note written first")
-            << QByteArray("typed just now") << u"new.txt"_s << u"new.txt"_s << QString();
-        QTest::newRow("refuses: existing name, nothing changed")
-            << QByteArray() << u"taken.txt"_s << u"note.txt"_s << u"a file named “taken.txt” already exists"_s;
-        QTest::newRow("refuses: name with a slash")
-            << QByteArray() << u"sub/moved.txt"_s << u"note.txt"_s << u"a name cannot contain “/”"_s;
-        QTest::newRow("refuses: name of a save's temporary")
-            << QByteArray() << u".note.txt.nolt-abc.tmp"_s << u"note.txt"_s << u"temporary copies"_s;
-        QTest::newRow("no-op: cancelled") << QByteArray() << QString() << u"note.txt"_s << QString();
+        QTest::newRow("renames, edited") << false << u"Été 2026.txt"_s << u"Été 2026.txt"_s << QString();
+        QTest::newRow("rename refuses an existing name")
+            << false << u"taken.txt"_s << u"note.txt"_s << u"“taken.txt” already exists"_s;
+        QTest::newRow("rename refuses a slash")
+            << false << u"sub/x.txt"_s << u"note.txt"_s << u"a name cannot contain “/”"_s;
+        QTest::newRow("moves, edited") << true << u"sub"_s << u"sub/note.txt"_s << QString();
+        QTest::newRow("move refuses an existing name")
+            << true << u"full"_s << u"note.txt"_s << u"“note.txt” already exists"_s;
+        QTest::newRow("move refuses a folder gone") << true << u"gone"_s << u"note.txt"_s << u"does not exist"_s;
     }
 
-    void rename()
+    void renameOrMove()
     {
-        QFETCH(QByteArray, edit);
+        QFETCH(bool, move);
         QFETCH(QString, answer);
-        QFETCH(QString, expectedName);
+        QFETCH(QString, expected);
         QFETCH(QString, errorPart);
-        OpenNote note("the note");
-        writeBytes(note.dir.filePath("taken.txt"), "someone else's");
-        QDir(note.dir.path()).mkdir("sub");
+        OpenNote note("the note", {}, 0640);
+        const QDir dir(note.dir.path());
+        writeBytes(dir.filePath("taken.txt"), "someone else's");
+        dir.mkpath("sub");
+        dir.mkpath("full");
+        writeBytes(dir.filePath("full/note.txt"), "someone else's");
         QSignalSpy moved(note.document, &Document::fileMoved);
         QSignalSpy errors(note.document, &Document::errorPresented);
-        if (!edit.isEmpty())
-            note.document->edit(edit);
-        const QByteArray expectedText = edit.isEmpty() || !errorPart.isEmpty() ? QByteArray("the note") : edit;
-        Document::setFileNameAsker(
-            [answer](Document *) { return answer.isNull() ? std::nullopt : std::optional<QString>(answer); });
-        note.document->renameDocument(nullptr);
+        if (errorPart.isEmpty())
+            note.document->edit("typed");
+        Document::setFileNameAsker([answer](Document *) { return std::optional<QString>(answer); });
+        Document::setFolderAsker([&](Document *) { return dir.filePath(answer); });
+        move ? note.document->moveDocument(nullptr) : note.document->renameDocument(nullptr);
         QVERIFY2(lastError(errors).isEmpty() == errorPart.isEmpty() && lastError(errors).contains(errorPart),
                  qPrintable(lastError(errors)));
-        QStringList expected{expectedName, "sub", "taken.txt"};
-        expected.sort();
-        QCOMPARE(entries(note.dir.path()), expected);
-        QCOMPARE(entries(note.dir.filePath("sub")), QStringList());
-        QCOMPARE(readBytes(note.dir.filePath(expectedName)), expectedText);
-        QCOMPARE(readBytes(note.dir.filePath("taken.txt")), QByteArray("someone else's"));
-        QCOMPARE(note.document->fileUrl().toLocalFile(), note.dir.filePath(expectedName));
-        QCOMPARE(note.controller->window()->windowTitle(), expectedName);
-        QCOMPARE(moved.size(), expectedName == u"note.txt" ? 0 : 1);
-        // A refused name keeps the edit in the window, unsaved, for the next save.
-        QCOMPARE(note.document->isDocumentEdited(), !edit.isEmpty() && !errorPart.isEmpty());
-    }
-
-    void nameDialogSelectsTheNameWithoutItsExtension()
-    {
-        QTemporaryDir dir;
-        OpenNote named("the note", dir.filePath("a.b.txt"));
-        named.controller->showWindow();
-        QString seenSelection;
-        // The user types a new name over the selection and presses Rename.
-        QTimer::singleShot(0, this, [&] {
-            QVERIFY(QTest::qWaitFor([] { return qobject_cast<QInputDialog *>(QApplication::activeModalWidget()); }));
-            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
-            auto *edit = dialog->findChild<QLineEdit *>();
-            (void)QTest::qWaitFor([&] { return edit->selectedText() == u"a.b"; });
-            seenSelection = edit->selectedText();
-            QTest::keyClicks(edit, QStringLiteral("Groceries"));
-            dialog->accept();
-        });
-        named.document->renameDocument(nullptr);
-        QCOMPARE(seenSelection, u"a.b"_s);
-        QCOMPARE(entries(dir.path()), QStringList{"Groceries.txt"});
-    }
-
-    void watchAndAutosaveFollowARename()
-    {
-        OpenNote note("before");
-        Document::setFileNameAsker([](Document *) { return u"renamed.txt"_s; });
-        note.document->renameDocument(nullptr);
-        QSignalSpy reloaded(note.document, &Document::reloadedFromDisk);
-        replaceByRename(note.dir.filePath("renamed.txt"), "changed elsewhere");
-        QVERIFY(reloaded.wait(5000));
-        QCOMPARE(note.document->bytes, QByteArray("changed elsewhere"));
-        // The old name is no longer this note: a new file there is someone else's.
-        writeBytes(note.path, "a new file under the old name");
-        settle();
-        QCOMPARE(reloaded.count(), 1);
-        note.document->edit("after");
-        QCOMPARE(note.autosave(), std::nullopt);
-        QCOMPARE(readBytes(note.dir.filePath("renamed.txt")), QByteArray("after"));
-        QCOMPARE(readBytes(note.path), QByteArray("a new file under the old name"));
-    }
-
-    void move_data()
-    {
-        QTest::addColumn<QString>("destination");
-        QTest::addColumn<bool>("nameTaken");
-        QTest::addColumn<QByteArray>("edit");
-        QTest::addColumn<QString>("errorPart");
-        QTest::newRow("moves: edited note written first") << "other" << false << QByteArray("typed") << "";
-        QTest::newRow("refuses: name exists in the folder")
-            << "other" << true << QByteArray() << "a file named “note.txt” already exists";
-        QTest::newRow("refuses: folder gone") << "gone" << false << QByteArray() << "does not exist";
-        QTest::newRow("no-op: its own folder") << "own" << false << QByteArray() << "";
-    }
-
-    void move()
-    {
-        QFETCH(QString, destination);
-        QFETCH(bool, nameTaken);
-        QFETCH(QByteArray, edit);
-        QFETCH(QString, errorPart);
-        QTemporaryDir dir;
-        QTemporaryDir other;
-        const QString source = dir.filePath("note.txt");
-        writeBytes(source, "the note");
-        QVERIFY(::chmod(QFile::encodeName(source).constData(), 0640) == 0);
-        OpenNote note("", source);
-        QSignalSpy moved(note.document, &Document::fileMoved);
-        QSignalSpy errors(note.document, &Document::errorPresented);
-        if (nameTaken)
-            writeBytes(other.filePath("note.txt"), "someone else's");
-        if (!edit.isEmpty())
-            note.document->edit(edit);
-        const QString folder = destination == u"other" ? other.path()
-                               : destination == u"own" ? dir.path()
-                                                       : dir.filePath(destination);
-        Document::setFolderAsker([folder](Document *) { return folder; });
-        note.document->moveDocument(nullptr);
-        QVERIFY2(lastError(errors).isEmpty() == errorPart.isEmpty() && lastError(errors).contains(errorPart),
-                 qPrintable(lastError(errors)));
-        const bool movedAway = errorPart.isEmpty() && destination == u"other";
-        const QString expected = movedAway ? other.filePath("note.txt") : note.path;
-        QCOMPARE(note.document->fileUrl().toLocalFile(), expected);
-        QCOMPARE(QFileInfo::exists(note.path), !movedAway);
-        QCOMPARE(readBytes(expected), edit.isEmpty() || !errorPart.isEmpty() ? QByteArray("the note") : edit);
-        QCOMPARE(modeOf(expected), mode_t(0640));
-        if (nameTaken)
-            QCOMPARE(readBytes(other.filePath("note.txt")), QByteArray("someone else's"));
-        QCOMPARE(moved.size(), movedAway ? 1 : 0);
+        const QString path = dir.filePath(expected);
+        QCOMPARE(note.document->fileUrl().toLocalFile(), path);
+        QCOMPARE(QFileInfo::exists(note.path), path == note.path);
+        QCOMPARE(readBytes(path), errorPart.isEmpty() ? "typed" : "the note");
+        QCOMPARE(modeOf(path), mode_t(0640));
+        QCOMPARE(readBytes(dir.filePath("taken.txt")) + readBytes(dir.filePath("full/note.txt")),
+                 QByteArray("someone else'ssomeone else's"));
+        QCOMPARE(moved.size(), errorPart.isEmpty() ? 1 : 0);
     }
 
     void moveAcrossFileSystems_data()
@@ -577,8 +402,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("errorPart");
-        QTest::newRow("moves: copy, then the original removed") << QByteArray("the note\n") << ""
-                                                                << "";
+        QTest::newRow("moves") << QByteArray("the note\n") << ""
+                               << "";
         QTest::newRow("refuses: name exists on the other disk") << QByteArray("the note\n") << "taken"
                                                                 << "a file named “note.txt” already exists";
         QTest::newRow("refuses: other disk full, original kept") << QByteArray(256 * 1024, 'x') << ""
@@ -594,10 +419,8 @@ private Q_SLOTS:
         QFETCH(QString, setup);
         QFETCH(QString, errorPart);
         QTemporaryDir dir;
-        const QString mount = dir.filePath("disk");
-        const QString home = dir.filePath("home");
-        QDir().mkpath(mount);
-        QDir().mkpath(home);
+        const QString mount = dir.filePath("disk"), home = dir.filePath("home");
+        QVERIFY(QDir().mkpath(mount) && QDir().mkpath(home));
         writeBytes(home + "/note.txt", text);
         QVERIFY(::chmod(QFile::encodeName(home + "/note.txt").constData(), 0604) == 0);
         MountSandbox sandbox;
@@ -622,10 +445,6 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(source));
         QCOMPARE(readBytes(target + "/note.txt"), text);
         QCOMPARE(modeOf(target + "/note.txt"), mode_t(0604));
-        // The watch follows to the other disk.
-        QSignalSpy reloaded(note.document, &Document::reloadedFromDisk);
-        replaceByRename(target + "/note.txt", "changed elsewhere");
-        QVERIFY(reloaded.wait(5000));
     }
 };
 
