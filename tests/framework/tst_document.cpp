@@ -264,6 +264,21 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note.dir.filePath("bashrc")), theirs);
     }
 
+    // A link that was there when the note was opened stays a link, and its target gets the text.
+    void linkAtOpenStaysALink()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("target.txt"));
+        const QString link = dir.filePath(QStringLiteral("link.txt"));
+        writeBytes(target, "first");
+        QVERIFY(QFile::link(QStringLiteral("target.txt"), link));
+        OpenNote note({}, link);
+        note.document->edit("typed");
+        QCOMPARE(note.autosave(), std::nullopt);
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readBytes(target), QByteArray("typed"));
+    }
+
     void unsavableTextIsKeptForRecoveryUntilSaved()
     {
         Recovery recovery;
