@@ -208,10 +208,10 @@ QString Editor::presentedText() const
     return m_textView->text();
 }
 
-std::function<QString()> Editor::presentedTextSnapshot() const
+std::function<QByteArray()> Editor::presentedBytesSnapshot() const
 {
     return [snapshot = m_textView->snapshot()] {
-        return snapshot.text();
+        return snapshot.bytes();
     };
 }
 

@@ -41,7 +41,7 @@ public:
     void updateWordCount();
     QString windowTitle(const QString &documentDisplayName) const override;
     QString presentedText() const override;
-    std::function<QString()> presentedTextSnapshot() const override;
+    std::function<QByteArray()> presentedBytesSnapshot() const override;
     // Leaves selection, undo history and count alone when nothing really changed.
     void presentText(const QString &text) override;
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace LineEndings {
 
@@ -24,6 +26,80 @@ bool mayCut(const QChar *text, qsizetype i, qsizetype run)
         return true;
     return run >= cutAnyway && !text[i].isLowSurrogate() && !text[i].isMark();
 }
+
+// Writes UTF-8 into a buffer large enough for three bytes per unit. A high surrogate waits for the next unit, which
+// may start the next piece.
+class Utf8Writer
+{
+public:
+    explicit Utf8Writer(char *out)
+        : m_out(out)
+    {}
+    char *end() const { return m_out; }
+
+    // Runs of ASCII, four units at a time, up to the first other unit.
+    const char16_t *ascii(const char16_t *p, const char16_t *end)
+    {
+        if (m_high)
+            return p;
+        for (std::uint64_t units; end - p >= 4; p += 4, m_out += 4) {
+            std::memcpy(&units, p, sizeof units);
+            if (units & 0xFF80FF80FF80FF80ULL)
+                break;
+            for (int i = 0; i < 4; ++i)
+                m_out[i] = char(p[i]);
+        }
+        return p;
+    }
+
+    void put(char16_t c)
+    {
+        if (m_high) {
+            const char16_t high = std::exchange(m_high, 0);
+            if (QChar::isLowSurrogate(c)) {
+                const char32_t code = QChar::surrogateToUcs4(high, c);
+                *m_out++ = char(0xF0 | (code >> 18));
+                *m_out++ = char(0x80 | ((code >> 12) & 0x3F));
+                *m_out++ = char(0x80 | ((code >> 6) & 0x3F));
+                *m_out++ = char(0x80 | (code & 0x3F));
+                return;
+            }
+            *m_out++ = '?';
+        }
+        if (c < 0x80) {
+            *m_out++ = char(c);
+        } else if (c < 0x800) {
+            *m_out++ = char(0xC0 | (c >> 6));
+            *m_out++ = char(0x80 | (c & 0x3F));
+        } else if (QChar::isHighSurrogate(c)) {
+            m_high = c;
+        } else if (QChar::isLowSurrogate(c)) {
+            *m_out++ = '?';
+        } else {
+            *m_out++ = char(0xE0 | (c >> 12));
+            *m_out++ = char(0x80 | ((c >> 6) & 0x3F));
+            *m_out++ = char(0x80 | (c & 0x3F));
+        }
+    }
+
+    void put(QStringView text)
+    {
+        const auto *p = reinterpret_cast<const char16_t *>(text.data());
+        const char16_t *const end = p + text.size();
+        while ((p = ascii(p, end)) < end)
+            put(*p++);
+    }
+
+    void finish()
+    {
+        if (std::exchange(m_high, 0))
+            *m_out++ = '?';
+    }
+
+private:
+    char *m_out;
+    char16_t m_high = 0;
+};
 
 } // namespace
 
@@ -124,6 +200,36 @@ QString noteText(QString raw, Ending defaultEnding, const std::vector<signed cha
     }
     note.append(view.sliced(from));
     return note;
+}
+
+QByteArray noteBytes(const QList<QString> &raw, Ending defaultEnding, const std::vector<signed char> *endings,
+                     QStringView rest)
+{
+    qsizetype units = rest.size();
+    for (const QString &piece : raw)
+        units += piece.size();
+    // Three bytes cover any unit, a surrogate pair and every ending a break unit stands for.
+    QByteArray bytes(units * 3, Qt::Uninitialized);
+    Utf8Writer out(bytes.data());
+    std::size_t n = 0;
+    for (const QString &piece : raw) {
+        const auto *p = reinterpret_cast<const char16_t *>(piece.constData());
+        const char16_t *const end = p + piece.size();
+        while ((p = out.ascii(p, end)) < end) {
+            const char16_t c = *p++;
+            if (c != paragraphBreak) {
+                out.put(c);
+                continue;
+            }
+            const signed char ending = endings && n < endings->size() ? (*endings)[n] : -1;
+            ++n;
+            out.put(text(ending >= 0 ? Ending(ending) : defaultEnding));
+        }
+    }
+    out.put(rest);
+    out.finish();
+    bytes.truncate(out.end() - bytes.constData());
+    return bytes;
 }
 
 } // namespace LineEndings

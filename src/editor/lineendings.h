@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -76,5 +78,10 @@ Piece piece(const QString &text, qsizetype from, qsizetype budget);
 // The note's text for raw document text: each U+2029 becomes the default ending, or, where endings is given, the
 // ending of that break (endings[n] for the n-th break, -1 for the default).
 QString noteText(QString raw, Ending defaultEnding, const std::vector<signed char> *endings = nullptr);
+
+// The UTF-8 of noteText() for raw text held in pieces (a character may be split between two), followed by the note
+// text rest as it is: in one pass, without joining the pieces. A lone surrogate becomes '?', as in QString::toUtf8().
+QByteArray noteBytes(const QList<QString> &raw, Ending defaultEnding, const std::vector<signed char> *endings,
+                     QStringView rest);
 
 } // namespace LineEndings

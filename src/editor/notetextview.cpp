@@ -169,12 +169,10 @@ NoteTextView::Snapshot NoteTextView::snapshot() const
     return snapshot;
 }
 
-QString NoteTextView::Snapshot::text() const
+QByteArray NoteTextView::Snapshot::bytes() const
 {
-    QString note = LineEndings::noteText(TextMirror::join(pieces), defaultEnding, mixedEndings ? &endings : nullptr);
-    if (!pending.isEmpty())
-        note.append(QStringView(pending).sliced(pendingFrom));
-    return note;
+    return LineEndings::noteBytes(pieces, defaultEnding, mixedEndings ? &endings : nullptr,
+                                  QStringView(pending).sliced(pendingFrom));
 }
 
 QList<NoteTextView::Range> NoteTextView::selectedRanges() const

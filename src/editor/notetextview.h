@@ -40,7 +40,7 @@ public:
 
     using LineEnding = LineEndings::Ending;
 
-    // The whole text at one moment, taken in about no time and turned into the note's text on any thread.
+    // The whole text at one moment, taken in about no time and turned into the note's bytes on any thread.
     struct Snapshot
     {
         QList<QString> pieces;
@@ -51,7 +51,8 @@ public:
         QString pending;
         qsizetype pendingFrom = 0;
 
-        QString text() const;
+        // The UTF-8 of the note's text, as it is written to the file.
+        QByteArray bytes() const;
     };
 
     static QColor caretColor();

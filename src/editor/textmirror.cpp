@@ -58,15 +58,3 @@ void TextMirror::splitLarge(qsizetype index)
     for (qsizetype at = 0; at < large.size(); at += pieceSize, ++index)
         m_pieces.insert(index, large.sliced(at, std::min(pieceSize, large.size() - at)));
 }
-
-QString TextMirror::join(const QList<QString> &pieces)
-{
-    qsizetype size = 0;
-    for (const QString &piece : pieces)
-        size += piece.size();
-    QString whole;
-    whole.reserve(size);
-    for (const QString &piece : pieces)
-        whole.append(piece);
-    return whole;
-}

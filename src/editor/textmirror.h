@@ -15,8 +15,6 @@ public:
     bool replace(qsizetype position, qsizetype removed, QStringView added);
     qsizetype size() const { return m_size; }
     QList<QString> pieces() const { return m_pieces; }
-    // The pieces joined: what reset() was given, with every replacement applied.
-    static QString join(const QList<QString> &pieces);
 
 private:
     void splitLarge(qsizetype index);

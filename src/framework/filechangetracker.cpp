@@ -1,9 +1,7 @@
 #include "filechangetracker.h"
 
-#include "framework/error.h"
-#include "framework/posixfile.h"
+#include "framework/contentdigest.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -125,11 +123,9 @@ bool FileChangeTracker::isKnown(const FileIdentity &now) const
     const long long clockNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
     if (m_knownDigest.isEmpty() || clockNs - now.changedNs > racyWindowNs)
         return true;
-    try {
-        return digestOf(PosixFile::readWholeFile(m_path)) == m_knownDigest;
-    } catch (const Error &) {
-        return true; // gone or unreadable: the next look at its identity tells
-    }
+    const std::optional<QByteArray> digest = ContentDigest::ofFile(m_path);
+    // Gone or unreadable: the next look at its identity tells.
+    return !digest || *digest == m_knownDigest;
 }
 
 bool FileChangeTracker::knewFile() const
@@ -149,7 +145,7 @@ void FileChangeTracker::noteContentDigest(const QByteArray &digest)
 
 QByteArray FileChangeTracker::digestOf(const QByteArray &bytes)
 {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    return ContentDigest::of(bytes);
 }
 
 void FileChangeTracker::noteOwnWrite()

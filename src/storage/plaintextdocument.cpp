@@ -104,8 +104,6 @@ QByteArray PlainTextDocument::data(const QString &typeName) const
 std::function<QByteArray()> PlainTextDocument::dataTask(const QString &typeName) const
 {
     if (const TextPresenter *presenter = livePresenter())
-        return [snapshot = presenter->presentedTextSnapshot()] {
-            return snapshot().toUtf8();
-        };
+        return presenter->presentedBytesSnapshot();
     return Document::dataTask(typeName);
 }

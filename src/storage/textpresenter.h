@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -12,8 +13,8 @@ class TextPresenter
 public:
     // The text as the user sees it now, edits included.
     virtual QString presentedText() const = 0;
-    // The same text, taken at once at little cost, to be turned into a string later on any thread.
-    virtual std::function<QString()> presentedTextSnapshot() const = 0;
+    // The UTF-8 of the same text: taken at once at little cost, encoded later on any thread.
+    virtual std::function<QByteArray()> presentedBytesSnapshot() const = 0;
     // Another version of the note was read: shows it, keeping the user's place as far as the new text allows.
     virtual void presentText(const QString &text) = 0;
 
