@@ -1,5 +1,7 @@
 #include "editor/lineendings.h"
 
+#include "framework/posixfile.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -210,6 +212,7 @@ QByteArray noteBytes(const QList<QString> &raw, Ending defaultEnding, const std:
         units += piece.size();
     // Three bytes cover any unit, a surrogate pair and every ending a break unit stands for.
     QByteArray bytes(units * 3, Qt::Uninitialized);
+    PosixFile::adviseHugePages(bytes.data(), bytes.size());
     Utf8Writer out(bytes.data());
     std::size_t n = 0;
     for (const QString &piece : raw) {

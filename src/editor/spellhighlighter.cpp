@@ -9,7 +9,11 @@
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QScopedValueRollback>
+#include <QTextLayout>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -50,7 +54,7 @@ SpellHighlighter::SpellHighlighter(QPlainTextEdit *textView, SpellChecker *check
         const QTextBlock block = document()->findBlock(m_typingAt);
         m_typingAt = -1;
         if (block.isValid() && block.userState() == Checked)
-            recheckBlock(block);
+            recheckLater(block.position(), block.position());
     });
     textView->viewport()->installEventFilter(this);
     textView->installEventFilter(this);
@@ -108,24 +112,72 @@ void SpellHighlighter::textChanged(int position, int removed, int added)
     // A letter typed at the end of a word: the word is still being written and gets no mark yet.
     const QChar typed = document()->characterAt(position);
     m_typingAt = added == 1 && removed == 0 && (typed.isLetter() || typed.isMark()) ? position + 1 : -1;
-    QTextBlock block = document()->findBlock(position);
-    const QTextBlock last = document()->findBlock(position + added);
-    for (int number = block.blockNumber(); block.isValid(); block = block.next(), ++number) {
-        if (number >= m_firstVisible - visibleMargin && number <= m_lastVisible + visibleMargin)
-            recheckBlock(block);
-        else
-            block.setUserState(Unchecked);
-        if (block == last)
-            break;
-    }
+    recheckLater(position, position + added);
     scheduleCheck();
 }
 
-void SpellHighlighter::recheckBlock(const QTextBlock &block)
+void SpellHighlighter::recheckLater(int from, int to)
 {
-    m_rehighlighting = true;
-    QSyntaxHighlighter::rehighlightBlock(block);
-    m_rehighlighting = false;
+    QTextCursor range(document());
+    range.setPosition(from);
+    range.setPosition(std::min(to, document()->characterCount() - 1), QTextCursor::KeepAnchor);
+    m_pending.append(range);
+    // Before the repaint, which Qt posts at a lower priority: the edited paragraph is drawn once, with its marks.
+    if (m_pending.size() == 1)
+        QMetaObject::invokeMethod(this, &SpellHighlighter::recheckPending, Qt::QueuedConnection);
+}
+
+void SpellHighlighter::recheckPending()
+{
+    const QList<QTextCursor> pending = std::exchange(m_pending, {});
+    for (const QTextCursor &range : pending) {
+        QTextBlock block = document()->findBlock(range.selectionStart());
+        const QTextBlock last = document()->findBlock(range.selectionEnd());
+        for (int number = block.blockNumber(); block.isValid(); block = block.next(), ++number) {
+            if (isInView(number))
+                recheckBlock(block);
+            else
+                block.setUserState(Unchecked);
+            if (block == last)
+                break;
+        }
+    }
+}
+
+bool SpellHighlighter::isInView(int blockNumber) const
+{
+    return blockNumber >= m_firstVisible - visibleMargin && blockNumber <= m_lastVisible + visibleMargin;
+}
+
+void SpellHighlighter::recheckBlock(QTextBlock block)
+{
+    // The marks go straight onto the paragraph's layout, as QSyntaxHighlighter would put them. Its
+    // rehighlightBlock() wraps that in an edit of the document, which Qt answers by laying out and repainting the
+    // whole view on every keystroke.
+    const std::optional<QList<QTextLayout::FormatRange>> marks = misspellings(block);
+    block.setUserState(marks ? Checked : Unchecked);
+    QTextLayout *layout = block.layout();
+    if (!layout || layout->formats() == marks.value_or(QList<QTextLayout::FormatRange>()))
+        return;
+    const QScopedValueRollback rehighlighting(m_rehighlighting, true);
+    layout->setFormats(marks.value_or(QList<QTextLayout::FormatRange>()));
+    document()->markContentsDirty(block.position(), block.length());
+}
+
+std::optional<QList<QTextLayout::FormatRange>> SpellHighlighter::misspellings(const QTextBlock &block) const
+{
+    if (!m_enabled || !m_checker || !m_checker->hasDictionary() || !isInView(block.blockNumber()))
+        return std::nullopt;
+    const QString text = block.text();
+    const qsizetype typingAt = m_typingAt - block.position();
+    QList<QTextLayout::FormatRange> marks;
+    for (const SpellChecker::Word &word : SpellChecker::words(text)) {
+        if (word.position + word.length == typingAt)
+            continue;
+        if (!m_checker->isCorrect(text.mid(word.position, word.length)))
+            marks.append({int(word.position), int(word.length), misspelledFormat()});
+    }
+    return marks;
 }
 
 void SpellHighlighter::recheckAll()
@@ -153,23 +205,13 @@ QTextCharFormat SpellHighlighter::misspelledFormat()
     return format;
 }
 
-void SpellHighlighter::highlightBlock(const QString &text)
+void SpellHighlighter::highlightBlock(const QString &)
 {
-    const int number = currentBlock().blockNumber();
-    const bool inView = number >= m_firstVisible - visibleMargin && number <= m_lastVisible + visibleMargin;
-    if (!m_enabled || !m_checker || !m_checker->hasDictionary() || !inView) {
-        setCurrentBlockState(Unchecked);
-        return;
-    }
-    const QTextCharFormat format = misspelledFormat();
-    const qsizetype typingAt = m_typingAt - currentBlock().position();
-    for (const SpellChecker::Word &word : SpellChecker::words(text)) {
-        if (word.position + word.length == typingAt)
-            continue;
-        if (!m_checker->isCorrect(text.mid(word.position, word.length)))
-            setFormat(int(word.position), int(word.length), format);
-    }
-    setCurrentBlockState(Checked);
+    // Should Qt's own pass run after all, it sets the marks recheckBlock() sets.
+    const std::optional<QList<QTextLayout::FormatRange>> marks = misspellings(currentBlock());
+    for (const QTextLayout::FormatRange &mark : marks.value_or(QList<QTextLayout::FormatRange>()))
+        setFormat(mark.start, mark.length, mark.format);
+    setCurrentBlockState(marks ? Checked : Unchecked);
 }
 
 bool SpellHighlighter::eventFilter(QObject *watched, QEvent *event)

@@ -1,7 +1,12 @@
 #pragma once
 
 #include <QPointer>
+#include <QList>
 #include <QSyntaxHighlighter>
+#include <QTextCursor>
+#include <QTextLayout>
+
+#include <optional>
 
 class QPlainTextEdit;
 class QTimer;
@@ -45,10 +50,19 @@ private:
 
     void scheduleCheck();
     void textChanged(int position, int removed, int added);
+    // Checks the paragraphs from..to once the edit is over. Rehighlighting while Qt still reports the edit makes it
+    // lay out and repaint the whole view on every keystroke.
+    void recheckLater(int from, int to);
+    void recheckPending();
+    bool isInView(int blockNumber) const;
     // Rehighlights one paragraph; the format changes it makes are not taken for the user's edits.
-    void recheckBlock(const QTextBlock &block);
+    void recheckBlock(QTextBlock block);
+    // The marks of the paragraph's misspelled words; none when it is not checked (out of view, spelling off).
+    std::optional<QList<QTextLayout::FormatRange>> misspellings(const QTextBlock &block) const;
 
     QPointer<QPlainTextEdit> m_textView;
+    // Ranges edited since the last check; cursors, so that they follow further edits.
+    QList<QTextCursor> m_pending;
     QPointer<SpellChecker> m_checker;
     QTimer *m_checkTimer = nullptr;
     bool m_enabled = true;

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +65,15 @@ QByteArray fileNameOf(const QByteArray &path)
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
+void adviseHugePages(void *data, qsizetype size)
+{
+    constexpr quintptr hugePage = 2 << 20;
+    const quintptr begin = (quintptr(data) + hugePage - 1) & ~(hugePage - 1);
+    const quintptr end = (quintptr(data) + quintptr(size)) & ~(hugePage - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+}
+
 int readAll(const QByteArray &path, QByteArray &out, qsizetype limit)
 {
     // Non-blocking, so that a FIFO without a writer or a device answers at once instead of holding the app.
@@ -87,6 +97,7 @@ int readAll(const QByteArray &path, QByteArray &out, qsizetype limit)
     out.clear();
     qsizetype capacity = qsizetype(info.st_size) + 1;
     out.resize(capacity);
+    adviseHugePages(out.data(), capacity);
     qsizetype at = 0;
     for (;;) {
         if (at == capacity) {

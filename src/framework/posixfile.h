@@ -40,6 +40,9 @@ qsizetype readLimit();
 int readAll(const QByteArray &path, QByteArray &out, qsizetype limit = readLimit());
 // The same, throwing an Error that names path and the real cause.
 QByteArray readWholeFile(const QString &path);
+// Asks for huge pages for a big buffer about to be filled: a fresh page costs a fault each, and a note of 20 MB
+// otherwise takes thousands of them. A hint only; nothing changes where the system does not follow it.
+void adviseHugePages(void *data, qsizetype size);
 // Writes all of data, in bounded pieces, retrying interrupted writes.
 int writeAll(int fd, const char *data, qsizetype size);
 // Creates the folder at path and the folders above it that are missing. Throws an Error that starts with action and

@@ -121,6 +121,9 @@ private Q_SLOTS:
                 return QString::fromLatin1(bytes.toHex(' '));
             };
             QVERIFY2(Utf8::isValid(bytes) == expected.has_value(), qPrintable(u"disagrees on "_qs + hex()));
+            // Decoding checks in the same pass: it refuses exactly what isValid() refuses.
+            QVERIFY2(Utf8::decode(bytes).has_value() == expected.has_value(),
+                     qPrintable(u"decoder disagrees on "_qs + hex()));
             if (!expected)
                 continue;
             ++valid;
