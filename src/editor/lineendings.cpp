@@ -8,6 +8,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace LineEndings {
 
 namespace {
@@ -44,6 +48,15 @@ public:
     {
         if (m_high)
             return p;
+#if defined(__SSE2__)
+        const __m128i nonAscii = _mm_set1_epi16(short(0xFF80));
+        for (; end - p >= 8; p += 8, m_out += 8) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, nonAscii), _mm_setzero_si128())) != 0xFFFF)
+                break;
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(m_out), _mm_packus_epi16(units, units));
+        }
+#endif
         for (std::uint64_t units; end - p >= 4; p += 4, m_out += 4) {
             std::memcpy(&units, p, sizeof units);
             if (units & 0xFF80FF80FF80FF80ULL)
@@ -55,6 +68,26 @@ public:
     }
 
     void put(char16_t c)
+    {
+        // Most of a note: letters of European scripts, and the rest of the basic plane.
+        if (!m_high && !QChar::isSurrogate(c)) {
+            if (c < 0x80) {
+                *m_out++ = char(c);
+            } else if (c < 0x800) {
+                *m_out++ = char(0xC0 | (c >> 6));
+                *m_out++ = char(0x80 | (c & 0x3F));
+            } else {
+                *m_out++ = char(0xE0 | (c >> 12));
+                *m_out++ = char(0x80 | ((c >> 6) & 0x3F));
+                *m_out++ = char(0x80 | (c & 0x3F));
+            }
+            return;
+        }
+        putSurrogate(c);
+    }
+
+    // A surrogate, or any unit after a high surrogate.
+    void putSurrogate(char16_t c)
     {
         if (m_high) {
             const char16_t high = std::exchange(m_high, 0);
