@@ -14,6 +14,8 @@
 #include <QTextLayout>
 #include <QTextOption>
 
+#include <utility>
+
 namespace {
 
 constexpr char noteWindowProperty[] = "noltnoltNoteWindow";
@@ -50,6 +52,32 @@ protected:
     }
 };
 
+// A paragraph's direction, found once for each version of its text: the layout asks for it many times in every
+// keystroke and repaint, and taking the paragraph's text out each time shows in the typing.
+class Direction : public QTextBlockUserData
+{
+public:
+    static bool isRightToLeft(QTextBlock block)
+    {
+        auto *known = static_cast<Direction *>(block.userData());
+        if (!known) {
+            known = new Direction;
+            block.setUserData(known);
+        }
+        // A paragraph not edited since the text was set has no revision of its own (-1), whatever its text.
+        const std::pair version(block.revision(), block.length());
+        if (version.first < 0 || known->m_version != version) {
+            known->m_rightToLeft = block.text().isRightToLeft();
+            known->m_version = version;
+        }
+        return known->m_rightToLeft;
+    }
+
+private:
+    std::pair<int, int> m_version{-1, -1};
+    bool m_rightToLeft = false;
+};
+
 // The plain-text layout gives every paragraph the document's one alignment. This one stands a paragraph that
 // starts with a right-to-left letter at the right, as its readers expect; the text itself is not touched.
 class ParagraphDirectionLayout : public QPlainTextDocumentLayout
@@ -63,7 +91,8 @@ public:
         const QRectF rect = QPlainTextDocumentLayout::blockBoundingRect(block);
         QTextLayout *layout = block.layout();
         QTextOption option = layout->textOption();
-        const Qt::Alignment wanted = block.text().isRightToLeft() ? Qt::AlignRight | Qt::AlignAbsolute : Qt::AlignLeft;
+        const Qt::Alignment wanted =
+            Direction::isRightToLeft(block) ? Qt::AlignRight | Qt::AlignAbsolute : Qt::AlignLeft;
         if (option.alignment() != wanted) {
             option.setAlignment(wanted);
             layout->setTextOption(option);
