@@ -8,6 +8,7 @@
 #include <QFileSystemWatcher>
 
 #include <climits>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,12 +91,27 @@ void FileChangeTracker::watch(const QString &path)
     // The folder too: a file replaced by rename (as most editors save) drops out of the file watch.
     m_watcher->addPath(info.absolutePath());
     m_watcher->addPath(m_path);
-    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &FileChangeTracker::fileMayHaveChanged);
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &FileChangeTracker::fileMayHaveChanged);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &FileChangeTracker::changeSeen);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &FileChangeTracker::changeSeen);
     m_known = FileIdentity::of(m_path);
     m_knownDigest.clear(); // known again once read or written
     takeHold();
     m_linkAtOpen = m_knownLink;
+}
+
+void FileChangeTracker::changeSeen()
+{
+    // A save by rename changes the folder and the file at once: one look answers both, and a look at a recent big
+    // file reads all of it.
+    if (std::exchange(m_changeQueued, true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_changeQueued = false;
+            Q_EMIT fileMayHaveChanged();
+        },
+        Qt::QueuedConnection);
 }
 
 void FileChangeTracker::stop()

@@ -61,6 +61,7 @@ Q_SIGNALS:
     void fileMayHaveChanged();
 
 private:
+    void changeSeen();
     // Remembers the file's link state and holds it open, as it is now.
     void takeHold();
 
@@ -73,4 +74,5 @@ private:
     FileIdentity m_refused;
     QByteArray m_knownDigest;
     bool m_missingReported = false;
+    bool m_changeQueued = false;
 };
