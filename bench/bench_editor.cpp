@@ -286,8 +286,8 @@ void measureOpening(const QString &folder, qsizetype size)
                 double(bytes.size()) / 1e6, milliseconds(readBytes));
     std::printf("%6.1f MB  of the window: text into the view alone %.0f ms, first count alone %.0f ms\n",
                 double(bytes.size()) / 1e6, milliseconds(setText), milliseconds(count));
-    std::printf("%6.1f MB  whole text out of the view (what a save takes): %.0f ms\n", double(bytes.size()) / 1e6,
-                milliseconds(takeText));
+    std::printf("%6.1f MB  whole text out of the view as one string (a save takes a snapshot instead): %.0f ms\n",
+                double(bytes.size()) / 1e6, milliseconds(takeText));
     std::fflush(stdout);
     clock.restart();
     note->close();
