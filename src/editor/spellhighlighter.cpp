@@ -118,9 +118,10 @@ void SpellHighlighter::textChanged(int position, int removed, int added)
 
 void SpellHighlighter::recheckLater(int from, int to)
 {
+    const int last = document()->characterCount() - 1;
     QTextCursor range(document());
-    range.setPosition(from);
-    range.setPosition(std::min(to, document()->characterCount() - 1), QTextCursor::KeepAnchor);
+    range.setPosition(std::min(from, last));
+    range.setPosition(std::min(to, last), QTextCursor::KeepAnchor);
     m_pending.append(range);
     // Before the repaint, which Qt posts at a lower priority: the edited paragraph is drawn once, with its marks.
     if (m_pending.size() == 1)
@@ -130,6 +131,8 @@ void SpellHighlighter::recheckLater(int from, int to)
 void SpellHighlighter::recheckPending()
 {
     const QList<QTextCursor> pending = std::exchange(m_pending, {});
+    if (!document())
+        return;
     for (const QTextCursor &range : pending) {
         QTextBlock block = document()->findBlock(range.selectionStart());
         const QTextBlock last = document()->findBlock(range.selectionEnd());
