@@ -79,7 +79,7 @@ void MatchHighlighter::highlightNow()
             QTextEdit::ExtraSelection selection;
             selection.cursor = QTextCursor(m_textView->document());
             selection.cursor.setPosition(int(at));
-            selection.cursor.setPosition(int(at + m_search.needleLength()), QTextCursor::KeepAnchor);
+            selection.cursor.setPosition(int(m_search.matchEnd(at)), QTextCursor::KeepAnchor);
             selection.format = format;
             selections.append(selection);
         }
