@@ -162,31 +162,36 @@ void AppDelegate::applicationDidFinishLaunching()
     // The notes of the last quit are taken whatever this launch opens, so they never come back a session late.
     const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls();
     m_placement->takeRememberedFrames();
-    // Text that could not be saved before the app last ended comes first: nothing may be lost twice.
-    const int recovered = offerRecoveredTexts();
+    // Text that could not be saved before the app last ended is offered first: nothing may be lost twice.
+    const bool asking = offerRecoveredTexts();
     if (!m_launchFiles.isEmpty()) {
         applicationOpenUrls(m_launchFiles);
     } else if (!restored.isEmpty()) {
         applicationOpenUrls(restored);
         if (m_documents.documents().isEmpty())
             applicationOpenUntitledFile();
-    } else if (recovered == 0) {
+    } else if (asking) {
+        m_untitledAfterRecovery = true;
+    } else if (m_documents.documents().isEmpty()) {
         applicationOpenUntitledFile();
     }
     Q_EMIT launched();
 }
 
-int AppDelegate::offerRecoveredTexts()
+bool AppDelegate::offerRecoveredTexts()
 {
-    RecoveryOffer offer(*m_recovery);
+    auto *offer = new RecoveryOffer(*m_recovery, this);
     if (m_recoveryQuestion)
-        offer.setQuestion(m_recoveryQuestion);
-    offer.setFallbackFolders({m_notesFolder, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)});
-    const QList<QUrl> files = offer.offer();
-    for (const Error &error : offer.errors())
-        presentError(error);
-    applicationOpenUrls(files);
-    return int(files.size());
+        offer->setQuestion(m_recoveryQuestion);
+    offer->setFallbackFolders({m_notesFolder, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)});
+    connect(offer, &RecoveryOffer::recovered, this, [this](const QUrl &file) { applicationOpenUrls({file}); });
+    connect(offer, &RecoveryOffer::failed, this, [this](const Error &error) { presentError(error); });
+    connect(offer, &RecoveryOffer::finished, this, [this, offer] {
+        offer->deleteLater();
+        if (std::exchange(m_untitledAfterRecovery, false) && m_documents.documents().isEmpty())
+            applicationOpenUntitledFile();
+    });
+    return offer->offer() > 0;
 }
 
 void AppDelegate::setRecoveryQuestion(RecoveryOffer::Question question)
@@ -292,10 +297,13 @@ void AppDelegate::presentError(const Error &error)
         m_errorPresenter(error);
         return;
     }
-    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), error.description(), QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.setInformativeText(error.informativeText());
-    box.exec();
+    // Told in a window of its own that stops nothing.
+    auto *box = new QMessageBox(QMessageBox::Warning, QCoreApplication::applicationName(), error.description(),
+                                QMessageBox::Ok, QApplication::activeWindow());
+    box->setInformativeText(error.informativeText());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 bool AppDelegate::quitAfterSaving(bool force)

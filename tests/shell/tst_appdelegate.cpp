@@ -73,7 +73,9 @@ private Q_SLOTS:
         AppDelegate delegate;
         configure(delegate);
         delegate.setRecoveryQuestion(
-            [](const RecoveryStore::Entry &, const QByteArray &) { return RecoveryOffer::Choice::OpenRecoveredText; });
+            [](const RecoveryStore::Entry &, const QByteArray &, const RecoveryOffer::Answer &answer) {
+                answer(RecoveryOffer::Choice::OpenRecoveredText);
+            });
         delegate.setLaunchFiles(given);
         delegate.applicationDidFinishLaunching();
         QCOMPARE(DocumentController::shared().documents().size(), expectedOpen);

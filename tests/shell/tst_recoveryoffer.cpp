@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -48,15 +51,50 @@ private Q_SLOTS:
         store.keep(note, "typed but never saved\n");
 
         RecoveryOffer offer(store);
-        offer.setQuestion(
-            [&](const RecoveryStore::Entry &, const QByteArray &) { return RecoveryOffer::Choice(choice); });
-        const QList<QUrl> opened = offer.offer();
+        offer.setQuestion([&](const RecoveryStore::Entry &, const QByteArray &, const RecoveryOffer::Answer &answer) {
+            answer(RecoveryOffer::Choice(choice));
+        });
+        offer.offer();
+        const QList<QUrl> opened = offer.opened();
         QCOMPARE(readBytes(note), QByteArray("on disk\n"));
         QCOMPARE(opened,
                  expectedFile.isEmpty() ? QList<QUrl>{} : QList{QUrl::fromLocalFile(notes + u'/' + expectedFile)});
         if (!expectedFile.isEmpty())
             QCOMPARE(readBytes(opened.first().toLocalFile()), QByteArray("typed but never saved\n"));
         QCOMPARE(store.entries().size(), choice == int(RecoveryOffer::Choice::Later) ? 1 : 0);
+    }
+
+    // The question waits in a window of its own: offering returns at once, and keys never answer it.
+    void theQuestionStopsNothing()
+    {
+        QTemporaryDir dir;
+        const QString note = dir.filePath("note.txt");
+        writeBytes(note, "on disk\n");
+        RecoveryStore store(dir.filePath("recovery"));
+        store.keep(note, "typed\n");
+        RecoveryOffer offer(store);
+        QSignalSpy finished(&offer, &RecoveryOffer::finished);
+        QCOMPARE(offer.offer(), 1);
+        const auto shown = [] {
+            for (QWidget *window : QApplication::topLevelWidgets()) {
+                if (auto *box = qobject_cast<QMessageBox *>(window); box && box->isVisible())
+                    return box;
+            }
+            return static_cast<QMessageBox *>(nullptr);
+        };
+        QTRY_VERIFY(shown());
+        QMessageBox *box = shown();
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Enter})
+            QTest::keyClick(box, key);
+        QVERIFY(box->isVisible());
+        QVERIFY(store.holds(note));
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text().contains("Open"))
+                button->click();
+        }
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(readBytes(dir.filePath("note (Recovered).txt")), QByteArray("typed\n"));
+        QVERIFY(!store.holds(note));
     }
 
     void nowhereBesideTheNote_data()
@@ -82,9 +120,11 @@ private Q_SLOTS:
         for (QString &folder : fallbacks)
             folder = dir.filePath(folder);
         offer.setFallbackFolders(fallbacks);
-        offer.setQuestion(
-            [](const RecoveryStore::Entry &, const QByteArray &) { return RecoveryOffer::Choice::OpenRecoveredText; });
-        const QList<QUrl> opened = offer.offer();
+        offer.setQuestion([](const RecoveryStore::Entry &, const QByteArray &, const RecoveryOffer::Answer &answer) {
+            answer(RecoveryOffer::Choice::OpenRecoveredText);
+        });
+        offer.offer();
+        const QList<QUrl> opened = offer.opened();
         QCOMPARE(offer.errors().size(), 1);
         const QString message = offer.errors().first().description();
         if (writtenTo.isEmpty()) {
@@ -132,5 +172,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRecoveryOffer)
+QTEST_MAIN(TestRecoveryOffer)
 #include "tst_recoveryoffer.moc"
