@@ -164,6 +164,16 @@ private Q_SLOTS:
             found << text.mid(word.position, word.length);
         QCOMPARE(found, (QStringList{"don't", "see", "or"}));
     }
+
+    void spellingJudgesOnlyTheDictionarysScript()
+    {
+        const SpellChecker english(QStringLiteral("en_US"));
+        if (!english.hasDictionary())
+            QSKIP("The American English dictionary (hunspell-en-us) is not installed.");
+        QVERIFY(!english.isCorrect(QStringLiteral("quikc")));
+        QVERIFY(english.isCorrect(u"שלום"_qs));
+        QVERIFY(english.isCorrect(u"مرحبا"_qs));
+    }
 };
 
 // enchant reads the user's word list folder once per process: point it into a temporary home before then.
