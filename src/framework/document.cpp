@@ -54,6 +54,8 @@ void Document::setFileUrl(const QUrl &url)
         return;
     m_fileUrl = url;
     m_tracker->watch(url.isLocalFile() ? url.toLocalFile() : QString());
+    if (const auto read = std::exchange(m_readDigest, {}); read.first == url)
+        m_tracker->noteContentDigest(read.second);
     refreshReadOnly();
     for (WindowController *controller : std::as_const(m_windowControllers))
         controller->synchronizeWindowTitleWithDocumentName();
@@ -135,14 +137,17 @@ void Document::readFromUrl(const QUrl &url, const QString &typeName)
     if (url != m_fileUrl)
         DurableWriter::restoreInterruptedSave(url.toLocalFile());
     QByteArray bytes = PosixFile::readWholeFile(url.toLocalFile());
-    const QByteArray digest = url == m_fileUrl ? FileChangeTracker::digestOf(bytes) : QByteArray();
+    const QByteArray digest = FileChangeTracker::digestOf(bytes);
     try {
         read(bytes, typeName);
     } catch (const Error &error) {
         throw readError(error, url);
     }
-    if (!digest.isEmpty())
+    // Read before the file is ours (opening): the tracker learns it once it watches the file.
+    if (url == m_fileUrl)
         m_tracker->noteContentDigest(digest);
+    else
+        m_readDigest = {url, digest};
 }
 
 DurableWriter::Options Document::writeOptions() const

@@ -189,4 +189,6 @@ private:
     FileIdentity m_overwriteIdentity;
     // A digest of the bytes the background write under way writes.
     QByteArray m_writingDigest;
+    // The digest of a file read before it became the document's file.
+    std::pair<QUrl, QByteArray> m_readDigest;
 };

@@ -118,13 +118,23 @@ FileIdentity FileChangeTracker::current()
     return now;
 }
 
-bool FileChangeTracker::isKnown(const FileIdentity &now) const
+bool FileChangeTracker::isKnown(const FileIdentity &now)
 {
-    if (now != m_known)
-        return false;
-    const long long clockNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
-    if (m_knownDigest.isEmpty() || clockNs - now.changedNs > racyWindowNs)
+    FileIdentity sameTimes = now;
+    sameTimes.changedNs = m_known.changedNs;
+    if (now != m_known) {
+        // Only the change time moved (a chmod, a chown, a new hard link): ours still, if the bytes are.
+        if (sameTimes != m_known || m_knownDigest.isEmpty() || !hasKnownContent())
+            return false;
+        m_known = now;
         return true;
+    }
+    const long long clockNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
+    return m_knownDigest.isEmpty() || clockNs - now.changedNs > racyWindowNs || hasKnownContent();
+}
+
+bool FileChangeTracker::hasKnownContent() const
+{
     try {
         return digestOf(PosixFile::readWholeFile(m_path)) == m_knownDigest;
     } catch (const Error &) {

@@ -191,6 +191,19 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note.path), kept);
     }
 
+    void aModeChangeIsNotAnotherVersion()
+    {
+        int asked = 0;
+        answerConflicts(asked, false);
+        OpenNote note("first");
+        note.document->edit("mine");
+        QVERIFY(::chmod(QFile::encodeName(note.path).constData(), 0640) == 0);
+        settle();
+        QCOMPARE(note.autosave(), std::nullopt);
+        QCOMPARE(asked, 0);
+        QCOMPARE(readBytes(note.path), QByteArray("mine"));
+    }
+
     void answersAreNotAskedAgain()
     {
         // Theirs cannot be read in and the user keeps it: later pauses neither ask nor overwrite it.
