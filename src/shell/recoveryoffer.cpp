@@ -1,6 +1,7 @@
 #include "recoveryoffer.h"
 
 #include "framework/durablewriter.h"
+#include "framework/filenames.h"
 #include "framework/posixfile.h"
 
 #include <QFile>
@@ -17,7 +18,7 @@ constexpr qsizetype previewLength = 200;
 
 RecoveryOffer::Choice askUser(const RecoveryStore::Entry &entry, const QByteArray &text)
 {
-    const QFileInfo note(entry.originalPath);
+    const QFileInfo note(FileNames::displayName(entry.originalPath));
     QMessageBox box(QMessageBox::Warning, note.fileName(),
                     RecoveryOffer::tr("“%1” in “%2” has text that could not be saved before Nolt Nolt last quit.")
                         .arg(note.fileName(), note.absolutePath()));
@@ -42,7 +43,7 @@ RecoveryOffer::Choice askUser(const RecoveryStore::Entry &entry, const QByteArra
 QByteArray readKept(const QString &path)
 {
     QByteArray bytes;
-    if (const int failure = PosixFile::readAll(QFile::encodeName(path), bytes))
+    if (const int failure = PosixFile::readAll(FileNames::encodeName(path), bytes))
         throw Error::fromErrno(failure, RecoveryOffer::tr("Could not read the recovered text of"), path);
     return bytes;
 }
@@ -71,9 +72,10 @@ QString RecoveryOffer::recoveredName(const QString &noteFileName, int number)
     QString stem = dot > 0 ? noteFileName.left(dot) : noteFileName;
     const QString mark = number <= 1 ? QStringLiteral("Recovered") : QStringLiteral("Recovered %1").arg(number);
     const QString tail = QStringLiteral(" (%1).txt").arg(mark);
-    const qsizetype room = PosixFile::maxNameBytes - QFile::encodeName(tail).size();
-    while (QFile::encodeName(stem).size() > room)
-        stem.chop(stem.size() > 1 && stem.back().isLowSurrogate() ? 2 : 1);
+    const qsizetype room = PosixFile::maxNameBytes - FileNames::encodeName(tail).size();
+    while (FileNames::encodeName(stem).size() > room)
+        stem.chop(stem.size() > 1 && stem.back().isLowSurrogate() && stem.at(stem.size() - 2).isHighSurrogate() ? 2
+                                                                                                                : 1);
     return stem + tail;
 }
 
@@ -108,10 +110,10 @@ QUrl RecoveryOffer::writeRecoveredFileIn(const QString &folder, const QString &n
         try {
             DurableWriter::replace(path, text);
         } catch (const Error &) {
-            QFile::remove(path);
+            ::unlink(FileNames::encodeName(path).constData());
             throw;
         }
-        return QUrl::fromLocalFile(path);
+        return FileNames::urlOfPath(path);
     }
     throw Error::fromErrno(EEXIST, tr("Could not create"), folder + u'/' + recoveredName(noteName, 1));
 }
@@ -119,7 +121,7 @@ QUrl RecoveryOffer::writeRecoveredFileIn(const QString &folder, const QString &n
 void RecoveryOffer::noteElsewhere(const QString &originalPath, const QUrl &file)
 {
     const QFileInfo note(originalPath);
-    const QFileInfo recovered(file.toLocalFile());
+    const QFileInfo recovered(FileNames::pathOfUrl(file));
     if (recovered.absolutePath() == note.absolutePath())
         return;
     m_errors << Error(QString::fromUtf16(ErrorDomain::quorbell), 0,
