@@ -73,9 +73,11 @@ QString RecoveryOffer::recoveredName(const QString &noteFileName, int number)
     const QString mark = number <= 1 ? QStringLiteral("Recovered") : QStringLiteral("Recovered %1").arg(number);
     const QString tail = QStringLiteral(" (%1).txt").arg(mark);
     const qsizetype room = PosixFile::maxNameBytes - FileNames::encodeName(tail).size();
-    while (FileNames::encodeName(stem).size() > room)
-        stem.chop(stem.size() > 1 && stem.back().isLowSurrogate() && stem.at(stem.size() - 2).isHighSurrogate() ? 2
-                                                                                                                : 1);
+    while (FileNames::encodeName(stem).size() > room) {
+        // A surrogate pair goes whole; a lone one stands for one byte of a name that is not UTF-8.
+        const bool pair = stem.size() > 1 && stem.back().isLowSurrogate() && stem.at(stem.size() - 2).isHighSurrogate();
+        stem.chop(pair ? 2 : 1);
+    }
     return stem + tail;
 }
 
