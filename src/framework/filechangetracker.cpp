@@ -1,6 +1,7 @@
 #include "filechangetracker.h"
 
 #include "framework/error.h"
+#include "framework/filenames.h"
 #include "framework/posixfile.h"
 
 #include <QCryptographicHash>
@@ -24,7 +25,7 @@ constexpr long long racyWindowNs = 2'000'000'000LL;
 QByteArray linkText(const QString &path)
 {
     QByteArray target(PATH_MAX, Qt::Uninitialized);
-    const ssize_t length = ::readlink(QFile::encodeName(path).constData(), target.data(), target.size());
+    const ssize_t length = ::readlink(FileNames::encodeName(path).constData(), target.data(), target.size());
     return length > 0 ? target.left(length) : QByteArray();
 }
 
@@ -46,8 +47,17 @@ void FileChangeTracker::takeHold()
         ::close(m_held);
     // A path-only descriptor: it reads nothing, needs no permission and never waits, yet follows the file (the link
     // itself, for a link) wherever it is renamed to.
-    m_held = m_path.isEmpty() ? -1 : ::open(QFile::encodeName(m_path).constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    m_held = m_path.isEmpty() ? -1 : ::open(FileNames::encodeName(m_path).constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     m_knownLink = linkText(m_path);
+    // The toolkit's watcher cannot name a file whose name is not UTF-8, but it can name the descriptor held on it;
+    // that watch is on the file itself, so it is renewed with the hold.
+    if (m_watcher && FileNames::hasEscapes(m_path)) {
+        if (!m_heldWatch.isEmpty())
+            m_watcher->removePath(std::exchange(m_heldWatch, QString()));
+        const QString held = QStringLiteral("/proc/self/fd/%1").arg(m_held);
+        if (m_held >= 0 && m_watcher->addPath(held))
+            m_heldWatch = held;
+    }
 }
 
 std::optional<QString> FileChangeTracker::movedTo() const
@@ -56,7 +66,7 @@ std::optional<QString> FileChangeTracker::movedTo() const
     {};
     struct stat there
     {};
-    if (m_held < 0 || ::lstat(QFile::encodeName(m_path).constData(), &there) == 0 || ::fstat(m_held, &held) != 0 ||
+    if (m_held < 0 || ::lstat(FileNames::encodeName(m_path).constData(), &there) == 0 || ::fstat(m_held, &held) != 0 ||
         held.st_nlink == 0)
         return std::nullopt;
     const QByteArray now = linkText(QStringLiteral("/proc/self/fd/%1").arg(m_held));
@@ -64,7 +74,7 @@ std::optional<QString> FileChangeTracker::movedTo() const
     if (!now.startsWith('/') || ::lstat(now.constData(), &there) != 0 || there.st_dev != held.st_dev ||
         there.st_ino != held.st_ino)
         return std::nullopt;
-    const QString path = QFile::decodeName(now);
+    const QString path = FileNames::decodeName(now);
     return path == m_path ? std::nullopt : std::optional<QString>(path);
 }
 
@@ -90,13 +100,14 @@ void FileChangeTracker::watch(const QString &path)
     m_path = info.absoluteFilePath();
     m_watcher = new QFileSystemWatcher(this);
     // The folder too: a file replaced by rename (as most editors save) drops out of the file watch.
-    m_watcher->addPath(info.absolutePath());
-    m_watcher->addPath(m_path);
+    if (!FileNames::hasEscapes(info.absolutePath()))
+        m_watcher->addPath(info.absolutePath());
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &FileChangeTracker::fileMayHaveChanged);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &FileChangeTracker::fileMayHaveChanged);
     m_known = FileIdentity::of(m_path);
     m_knownDigest.clear(); // known again once read or written
     takeHold();
+    watchFile();
     m_linkAtOpen = m_knownLink;
 }
 
@@ -108,13 +119,14 @@ void FileChangeTracker::stop()
     m_watcher->disconnect(this);
     m_watcher->deleteLater();
     m_watcher = nullptr;
+    m_heldWatch.clear();
 }
 
 FileIdentity FileChangeTracker::current()
 {
     const FileIdentity now = FileIdentity::of(m_path);
-    if (m_watcher && now.exists && !m_watcher->files().contains(m_path))
-        m_watcher->addPath(m_path);
+    if (now.exists)
+        watchFile();
     return now;
 }
 
@@ -169,7 +181,12 @@ void FileChangeTracker::noteOwnWrite()
     m_known = FileIdentity::of(m_path);
     m_missingReported = false;
     takeHold();
-    if (m_watcher && !m_watcher->files().contains(m_path))
+    watchFile();
+}
+
+void FileChangeTracker::watchFile()
+{
+    if (m_watcher && !FileNames::hasEscapes(m_path) && !m_watcher->files().contains(m_path))
         m_watcher->addPath(m_path);
 }
 

@@ -66,9 +66,13 @@ private:
     bool hasKnownContent() const;
     // Remembers the file's link state and holds it open, as it is now.
     void takeHold();
+    // Adds the file to the toolkit's watch when it is not in it (a file replaced by rename drops out).
+    void watchFile();
 
     QString m_path;
     int m_held = -1;
+    // The watch on the held descriptor, for a file the toolkit cannot name.
+    QString m_heldWatch;
     QByteArray m_linkAtOpen;
     QByteArray m_knownLink;
     QFileSystemWatcher *m_watcher = nullptr;

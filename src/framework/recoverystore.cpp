@@ -2,6 +2,7 @@
 
 #include "framework/durablewriter.h"
 #include "framework/error.h"
+#include "framework/filenames.h"
 #include "framework/posixfile.h"
 
 #include <QCoreApplication>
@@ -31,11 +32,11 @@ RecoveryStore::RecoveryStore(QString folder)
 void RecoveryStore::tighten() const
 {
     // What an earlier version kept with wider permissions is closed at once.
-    if (::chmod(QFile::encodeName(m_folder).constData(), folderMode) != 0)
+    if (::chmod(FileNames::encodeName(m_folder).constData(), folderMode) != 0)
         return;
     const QStringList names = QDir(m_folder).entryList(QDir::Files | QDir::Hidden);
     for (const QString &name : names)
-        ::chmod(QFile::encodeName(m_folder + u'/' + name).constData(), fileMode);
+        ::chmod(FileNames::encodeName(m_folder + u'/' + name).constData(), fileMode);
 }
 
 QString RecoveryStore::defaultFolder(const QString &appDirName)
@@ -48,21 +49,21 @@ QString RecoveryStore::defaultFolder(const QString &appDirName)
 
 QString RecoveryStore::basePathFor(const QString &originalPath) const
 {
-    const QByteArray key = QFile::encodeName(QFileInfo(originalPath).absoluteFilePath());
+    const QByteArray key = FileNames::encodeName(QFileInfo(originalPath).absoluteFilePath());
     return m_folder + u'/' + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex());
 }
 
 void RecoveryStore::keep(const QString &originalPath, const QByteArray &bytes)
 {
     PosixFile::makePath(m_folder, QCoreApplication::translate("RecoveryStore", "Could not keep a copy in"));
-    ::chmod(QFile::encodeName(m_folder).constData(), folderMode);
+    ::chmod(FileNames::encodeName(m_folder).constData(), folderMode);
     const QString base = basePathFor(originalPath);
     DurableWriter::Options options;
     options.newFileMode = fileMode;
     // The text first: a path without its text is never listed.
     DurableWriter::replace(base + QLatin1String(textSuffix), bytes, options);
-    DurableWriter::replace(base + QLatin1String(pathSuffix), QFileInfo(originalPath).absoluteFilePath().toUtf8(),
-                           options);
+    DurableWriter::replace(base + QLatin1String(pathSuffix),
+                           FileNames::encodeName(QFileInfo(originalPath).absoluteFilePath()), options);
 }
 
 void RecoveryStore::discard(const QString &originalPath)
@@ -87,7 +88,7 @@ QList<RecoveryStore::Entry> RecoveryStore::entries() const
         QFile pathFile(dir.filePath(name));
         if (!pathFile.open(QIODevice::ReadOnly))
             continue;
-        const QString original = QString::fromUtf8(pathFile.readAll());
+        const QString original = FileNames::decodeName(pathFile.readAll());
         const QString text = dir.filePath(name.chopped(int(qstrlen(pathSuffix))) + QLatin1String(textSuffix));
         if (!original.isEmpty() && QFileInfo::exists(text))
             found.append({original, text});

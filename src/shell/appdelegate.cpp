@@ -5,6 +5,7 @@
 #include "framework/actiondispatcher.h"
 #include "framework/document.h"
 #include "framework/documentcontroller.h"
+#include "framework/filenames.h"
 #include "framework/posixfile.h"
 #include "framework/recoverystore.h"
 #include "shell/filemanager.h"
@@ -367,7 +368,7 @@ void AppDelegate::newDocument(QObject *sender)
     QUrl note;
     try {
         PosixFile::makePath(m_notesFolder, tr("Could not create the folder"));
-        note = TextFiles::create(QUrl::fromLocalFile(m_notesFolder));
+        note = TextFiles::create(FileNames::urlOfPath(m_notesFolder));
     } catch (const Error &error) {
         presentError(error);
         return;

@@ -1,6 +1,7 @@
 #include "recoveryoffer.h"
 
 #include "framework/durablewriter.h"
+#include "framework/filenames.h"
 #include "framework/posixfile.h"
 
 #include <QFile>
@@ -20,7 +21,7 @@ constexpr qsizetype previewLength = 200;
 // note never answers it; Escape or closing it means Later.
 void askUser(const RecoveryStore::Entry &entry, const QByteArray &text, const RecoveryOffer::Answer &answer)
 {
-    const QFileInfo note(entry.originalPath);
+    const QFileInfo note(FileNames::displayName(entry.originalPath));
     auto *box = new QMessageBox(QMessageBox::Warning, note.fileName(),
                                 RecoveryOffer::tr("“%1” in “%2” has text that could not be saved before Nolt Nolt "
                                                   "last quit.")
@@ -58,7 +59,7 @@ void askUser(const RecoveryStore::Entry &entry, const QByteArray &text, const Re
 QByteArray readKept(const QString &path)
 {
     QByteArray bytes;
-    if (const int failure = PosixFile::readAll(QFile::encodeName(path), bytes))
+    if (const int failure = PosixFile::readAll(FileNames::encodeName(path), bytes))
         throw Error::fromErrno(failure, RecoveryOffer::tr("Could not read the recovered text of"), path);
     return bytes;
 }
@@ -88,9 +89,12 @@ QString RecoveryOffer::recoveredName(const QString &noteFileName, int number)
     QString stem = dot > 0 ? noteFileName.left(dot) : noteFileName;
     const QString mark = number <= 1 ? QStringLiteral("Recovered") : QStringLiteral("Recovered %1").arg(number);
     const QString tail = QStringLiteral(" (%1).txt").arg(mark);
-    const qsizetype room = PosixFile::maxNameBytes - QFile::encodeName(tail).size();
-    while (QFile::encodeName(stem).size() > room)
-        stem.chop(stem.size() > 1 && stem.back().isLowSurrogate() ? 2 : 1);
+    const qsizetype room = PosixFile::maxNameBytes - FileNames::encodeName(tail).size();
+    while (FileNames::encodeName(stem).size() > room) {
+        // A surrogate pair goes whole; a lone one stands for one byte of a name that is not UTF-8.
+        const bool pair = stem.size() > 1 && stem.back().isLowSurrogate() && stem.at(stem.size() - 2).isHighSurrogate();
+        stem.chop(pair ? 2 : 1);
+    }
     return stem + tail;
 }
 
@@ -125,10 +129,10 @@ QUrl RecoveryOffer::writeRecoveredFileIn(const QString &folder, const QString &n
         try {
             DurableWriter::replace(path, text);
         } catch (const Error &) {
-            QFile::remove(path);
+            ::unlink(FileNames::encodeName(path).constData());
             throw;
         }
-        return QUrl::fromLocalFile(path);
+        return FileNames::urlOfPath(path);
     }
     throw Error::fromErrno(EEXIST, tr("Could not create"), folder + u'/' + recoveredName(noteName, 1));
 }
@@ -136,7 +140,7 @@ QUrl RecoveryOffer::writeRecoveredFileIn(const QString &folder, const QString &n
 void RecoveryOffer::noteElsewhere(const QString &originalPath, const QUrl &file)
 {
     const QFileInfo note(originalPath);
-    const QFileInfo recovered(file.toLocalFile());
+    const QFileInfo recovered(FileNames::pathOfUrl(file));
     if (recovered.absolutePath() == note.absolutePath())
         return;
     fail(Error(QString::fromUtf16(ErrorDomain::quorbell), 0,

@@ -293,6 +293,7 @@ private Q_SLOTS:
         PlainTextDocument reopened;
         reopened.readFromUrl(QUrl::fromLocalFile(note.path), QString::fromLatin1(PlainTextDocument::typeName));
         QCOMPARE(reopened.text(), QString::fromLatin1(longOld));
+        QVERIFY(reopened.restoredInterruptedSave());
         QCOMPARE(readBytes(note.dir.filePath("other name.txt")), longOld);
         QCOMPARE(strays(note.dir.path()), QStringList{});
         QCOMPARE(FaultKit::save(note.path, shortText).exitCode, 0); // then rewritten in place under both names

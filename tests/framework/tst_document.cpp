@@ -1,5 +1,6 @@
 // A document's life with its file: saves one at a time, other programs' changes, conflicts, recovery, rename and move.
 #include "framework/documentasker.h"
+#include "framework/filenames.h"
 #include "framework/messagebar.h"
 #include "framework/recoverystore.h"
 #include "mountsandbox.h"
@@ -7,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QScopeGuard>
 #include <QSignalSpy>
 
 #include <cstring>
@@ -139,26 +141,46 @@ private Q_SLOTS:
         QCOMPARE(recovery.first(), QByteArray("typed"));
     }
 
+    // An unedited note takes in other programs' versions whatever its name is; then its own typing goes to that very
+    // name, never to one the toolkit would make of it.
+    void externalChangeReloadsAnUneditedNote_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("UTF-8 name") << QByteArray("note.txt") << u"note.txt"_s;
+        QTest::newRow("name not UTF-8: watched through the file held open")
+            << QByteArray("caf\xe9.txt") << u"caf\ufffd.txt"_s;
+    }
     void externalChangeReloadsAnUneditedNote()
     {
-        OpenNote note("first");
+        QFETCH(QByteArray, name);
+        QFETCH(QString, title);
+        QTemporaryDir dir;
+        const auto removeAll = qScopeGuard([&dir] { run("rm", {"-rf", dir.path()}); }); // the toolkit cannot remove it
+        OpenNote note("first", FileNames::decodeName(QFile::encodeName(dir.path()) + '/' + name));
         // The watch follows the note across every replacement.
         for (const QByteArray &content : {QByteArray("one"), QByteArray("two")}) {
             replaceByRename(note.path, content);
             QTRY_COMPARE(note.document->bytes, content);
         }
+        writeBytes(note.path, "three"); // rewritten in place: only a watch on the file itself sees it
+        QTRY_COMPARE(note.document->bytes, QByteArray("three"));
         // Rewritten within the same second at the same size: still another version.
         struct stat before
         {};
-        ::stat(QFile::encodeName(note.path).constData(), &before);
-        writeBytes(note.path, "TWO");
+        ::stat(FileNames::encodeName(note.path).constData(), &before);
+        writeBytes(note.path, "THREE");
         const struct utimbuf times
         {
             before.st_atime, before.st_mtime
         };
-        ::utime(QFile::encodeName(note.path).constData(), &times);
-        QTRY_COMPARE(note.document->bytes, QByteArray("TWO"));
+        ::utime(FileNames::encodeName(note.path).constData(), &times);
+        QTRY_COMPARE(note.document->bytes, QByteArray("THREE"));
         QVERIFY(!note.document->isDocumentEdited());
+        QCOMPARE(note.controller->window()->windowTitle(), title);
+        note.document->edit("typed");
+        QCOMPARE(note.autosave(), std::nullopt);
+        QCOMPARE(run("ls", {"-A", dir.path()}).out + readBytes(note.path), name + "\ntyped");
     }
 
     void externalChangeWithUnsavedEditsAsks_data()
@@ -227,6 +249,8 @@ private Q_SLOTS:
         QTest::newRow("deleted") << "rm \"$N\"" << QString();
         QTest::newRow("moved to another folder: followed") << "mkdir elsewhere && mv \"$N\" elsewhere/"
                                                            << "elsewhere/note.txt";
+        QTest::newRow("renamed to a name that is not UTF-8: followed")
+            << "mv \"$N\" \"$(printf 'caf\\351.txt')\"" << FileNames::decodeName("caf\xe9.txt");
     }
 
     void deletedOrMovedAway()
@@ -246,7 +270,7 @@ private Q_SLOTS:
             // The open file is followed: its window, its watch and Open Recent take the new place.
             path = note.dir.filePath(followedTo);
             QTRY_COMPARE(moved.count(), 1);
-            QCOMPARE(note.document->fileUrl(), QUrl::fromLocalFile(path));
+            QCOMPARE(note.document->fileUrl(), FileNames::urlOfPath(path));
             QCOMPARE(note.controller->window()->windowFilePath(), path);
             note.document->edit("first, again");
         }
@@ -255,6 +279,7 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo::exists(note.path), followedTo.isEmpty()); // never two copies
         settle();
         QCOMPARE(presented.count(), followedTo.isEmpty() ? 1 : 0);
+        run("rm", {"-rf", note.dir.path()}); // the toolkit cannot remove a name that is not UTF-8
     }
 
     void linkSwappedInIsNeverWrittenThrough()
@@ -290,6 +315,17 @@ private Q_SLOTS:
         QCOMPARE(note.autosave(), std::nullopt);
         QVERIFY(QFileInfo(link).isSymLink());
         QCOMPARE(readBytes(target), QByteArray("typed"));
+    }
+
+    // An in-place save cut short left a backup: the note gets its old text back and its window says so.
+    void aTornSaveRestoredAtOpenIsTold()
+    {
+        QTemporaryDir dir;
+        writeBytes(dir.filePath(u".note.txt.nolt-backup-2b.tmp"_s), "whole");
+        OpenNote note("cut", dir.filePath(u"note.txt"_s));
+        QCOMPARE(note.document->bytes, QByteArray("whole"));
+        const MessageBar *bar = note.controller->message(MessageKind::Restored);
+        QVERIFY(bar && bar->text().startsWith(u"“note.txt” was put back"));
     }
 
     void unsavableTextIsKeptForRecoveryUntilSaved()

@@ -1,5 +1,6 @@
 #include "framework/document.h"
 #include "framework/documentcontroller.h"
+#include "framework/filenames.h"
 #include "framework/recoverystore.h"
 #include "framework/windowcontroller.h"
 #include "shell/appdelegate.h"
@@ -167,8 +168,12 @@ private Q_SLOTS:
         QList<QUrl> urls = makeFiles(QStringLiteral("good"), 2);
         writeBytes(m_notes->filePath(QStringLiteral("latin1.txt")), "caf\xe9");
         urls.insert(1, QUrl::fromLocalFile(m_notes->filePath(QStringLiteral("latin1.txt"))));
+        // A name that is not UTF-8, as the bus hands it over.
+        writeBytes(FileNames::decodeName(QFile::encodeName(m_notes->path()) + "/caf\xe9.txt"), "text");
+        urls.append(
+            QUrl(QUrl::fromLocalFile(m_notes->path()).toString() + QLatin1String("/caf%E9.txt"), QUrl::StrictMode));
         delegate.applicationOpenUrls(urls);
-        QCOMPARE(DocumentController::shared().documents().size(), 2);
+        QCOMPARE(DocumentController::shared().documents().size(), 3);
         QTRY_COMPARE(m_errors, QStringList{QStringLiteral(
                                    "This file is not UTF-8 plain text.\n“latin1.txt” is not UTF-8 plain text.")});
         // An address that names no file says which address it was.
@@ -180,7 +185,7 @@ private Q_SLOTS:
     // Runs last: a quit ends every event loop the test could still start.
     void relaunchBringsBackExactlyTheWindowsOpenAtQuit()
     {
-        const QList<QUrl> kept = makeFiles(QStringLiteral("kept"), 2);
+        const QList<QUrl> kept = makeFiles(FileNames::decodeName("kept\xe9"), 2); // names kept to the byte
         const QList<QPoint> places{{60, 50}, {300, 200}};
         { // launched with a file, Ctrl+N, every window closed by the user: the app ends with nothing open
             AppDelegate delegate;
@@ -218,6 +223,7 @@ private Q_SLOTS:
         for (Document *document : open)
             document->close();
         QTRY_COMPARE(DocumentController::shared().documents().size(), 0);
+        run("rm", {"-rf", m_notes->path()}); // the toolkit cannot remove names that are not UTF-8
     }
 
 private:
@@ -236,7 +242,7 @@ private:
         for (int i = 0; i < count; ++i) {
             const QString path = m_notes->filePath(prefix + QString::number(i) + QStringLiteral(".txt"));
             writeBytes(path, "text");
-            urls.append(QUrl::fromLocalFile(path));
+            urls.append(FileNames::urlOfPath(path));
         }
         return urls;
     }

@@ -1,11 +1,15 @@
 #include "testsupport.h"
 
+#include "framework/filenames.h"
+#include "framework/posixfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTest>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace TestSupport {
@@ -71,17 +75,17 @@ void openToEveryone(const QString &path)
 
 QByteArray readBytes(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArrayLiteral("<unreadable>");
-    return file.readAll();
+    QByteArray bytes;
+    return PosixFile::readAll(FileNames::encodeName(path), bytes) == 0 ? bytes : QByteArrayLiteral("<unreadable>");
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(bytes);
+    const int fd = ::open(FileNames::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return;
+    PosixFile::writeAll(fd, bytes.constData(), bytes.size());
+    ::close(fd);
 }
 
 void settle()
@@ -92,7 +96,8 @@ void settle()
 void replaceByRename(const QString &path, const QByteArray &content)
 {
     writeBytes(path + QStringLiteral(".other"), content);
-    ::rename(QFile::encodeName(path + QStringLiteral(".other")).constData(), QFile::encodeName(path).constData());
+    ::rename(FileNames::encodeName(path + QStringLiteral(".other")).constData(),
+             FileNames::encodeName(path).constData());
 }
 
 QStringList entries(const QString &folder)
