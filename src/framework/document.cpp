@@ -251,11 +251,8 @@ void Document::keepForRecovery()
     RecoveryStore *store = recoveryStore();
     if (!store || m_fileUrl.isEmpty())
         return;
-    try {
-        store->keep(FileNames::pathOfUrl(m_fileUrl), data(m_fileType));
-    } catch (const Error &) {
-        // Nothing more can be done here; the save's own error is what the user needs to read.
-    }
+    // Nothing more can be done if this fails too; the save's own error is what the user needs to read.
+    store->keepLater(FileNames::pathOfUrl(m_fileUrl), dataTask(m_fileType));
 }
 
 void Document::discardRecovered()

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
 
 #include <sys/stat.h>
 
@@ -25,8 +26,20 @@ constexpr mode_t fileMode = 0600;
 
 RecoveryStore::RecoveryStore(QString folder)
     : m_folder(std::move(folder))
+    , m_keeper(std::make_unique<QThreadPool>())
 {
+    m_keeper->setMaxThreadCount(1);
     tighten();
+}
+
+RecoveryStore::~RecoveryStore()
+{
+    finishKeeping();
+}
+
+void RecoveryStore::finishKeeping() const
+{
+    m_keeper->waitForDone();
 }
 
 void RecoveryStore::tighten() const
@@ -55,9 +68,25 @@ QString RecoveryStore::basePathFor(const QString &originalPath) const
 
 void RecoveryStore::keep(const QString &originalPath, const QByteArray &bytes)
 {
-    PosixFile::makePath(m_folder, QCoreApplication::translate("RecoveryStore", "Could not keep a copy in"));
-    ::chmod(FileNames::encodeName(m_folder).constData(), folderMode);
-    const QString base = basePathFor(originalPath);
+    finishKeeping();
+    write(m_folder, basePathFor(originalPath), originalPath, bytes);
+}
+
+void RecoveryStore::keepLater(const QString &originalPath, std::function<QByteArray()> bytesOf)
+{
+    m_keeper->start([folder = m_folder, base = basePathFor(originalPath), originalPath, bytesOf = std::move(bytesOf)] {
+        try {
+            write(folder, base, originalPath, bytesOf());
+        } catch (const Error &) {
+        }
+    });
+}
+
+void RecoveryStore::write(const QString &folder, const QString &base, const QString &originalPath,
+                          const QByteArray &bytes)
+{
+    PosixFile::makePath(folder, QCoreApplication::translate("RecoveryStore", "Could not keep a copy in"));
+    ::chmod(FileNames::encodeName(folder).constData(), folderMode);
     DurableWriter::Options options;
     options.newFileMode = fileMode;
     // The text first: a path without its text is never listed.
@@ -68,6 +97,7 @@ void RecoveryStore::keep(const QString &originalPath, const QByteArray &bytes)
 
 void RecoveryStore::discard(const QString &originalPath)
 {
+    finishKeeping();
     const QString base = basePathFor(originalPath);
     QFile::remove(base + QLatin1String(pathSuffix));
     QFile::remove(base + QLatin1String(textSuffix));
@@ -75,12 +105,14 @@ void RecoveryStore::discard(const QString &originalPath)
 
 bool RecoveryStore::holds(const QString &originalPath) const
 {
+    finishKeeping();
     const QString base = basePathFor(originalPath);
     return QFileInfo::exists(base + QLatin1String(pathSuffix)) && QFileInfo::exists(base + QLatin1String(textSuffix));
 }
 
 QList<RecoveryStore::Entry> RecoveryStore::entries() const
 {
+    finishKeeping();
     QList<Entry> found;
     const QDir dir(m_folder);
     const QStringList names = dir.entryList({QStringLiteral("*") + QLatin1String(pathSuffix)}, QDir::Files, QDir::Name);

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -163,6 +164,24 @@ private Q_SLOTS:
         QCOMPARE(files.size(), 3);
         for (const QString &name : files)
             QCOMPARE(mode(folder + u'/' + name), 0600u);
+    }
+
+    // A keep runs beside the window's thread, and what comes after it sees it done.
+    void keepingNeverWaitsForTheDisk()
+    {
+        QTemporaryDir dir;
+        RecoveryStore store(dir.filePath("recovery"));
+        const QString note = dir.filePath("note.txt");
+        QSemaphore diskReady;
+        store.keepLater(note, [&diskReady] {
+            diskReady.acquire();
+            return QByteArray("typed\n");
+        });
+        diskReady.release();
+        QCOMPARE(readBytes(store.entries().value(0).recoveryPath), QByteArray("typed\n"));
+        store.keepLater(note, [] { return QByteArray("more\n"); });
+        store.discard(note);
+        QVERIFY(store.entries().isEmpty());
     }
 
     void longNamesAreShortenedToWholeCharacters()
