@@ -15,7 +15,6 @@
 
 #include <cerrno>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -43,12 +42,6 @@ struct OldNote
     OldNote() { writeBytes(path, oldBytes); }
 };
 
-// The start of the one line a failed save of note.txt in folder reports.
-QByteArray saveError(const QString &folder, const QString &why)
-{
-    return ("Could not save “note.txt” in “" + folder + "”: " + why).toUtf8();
-}
-
 QStringList strays(const QString &folder)
 {
     QStringList names = entries(folder);
@@ -60,13 +53,6 @@ QStringList strays(const QString &folder)
 bool isTemporary(const QString &name)
 {
     return QRegularExpression(QStringLiteral("^\\..+\\.tmp$")).match(name).hasMatch();
-}
-
-mode_t modeOf(const QString &path)
-{
-    struct stat info
-    {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
 } // namespace
@@ -106,8 +92,10 @@ private Q_SLOTS:
         faults << "FAULT_PATH_SUBSTR=" + note.dir.path();
         const FileSnapshot before = FileSnapshot::take(note.path);
         const Run result = FaultKit::save(note.path, text, faults);
-        QVERIFY2(result.exitCode == 1 && result.err.startsWith(saveError(note.dir.path(), why)) &&
-                     result.err.count('\n') == 1,
+        const QString said = QString::fromUtf8(result.err);
+        QVERIFY2(result.exitCode == 1 &&
+                     said.startsWith("Could not save “note.txt” in “" + note.dir.path() + "”: " + why) &&
+                     said.count(u'\n') == 1,
                  result.err.constData());
         QCOMPARE(FileSnapshot::take(note.path).changes(before), QStringList());
     }

@@ -13,8 +13,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
-
 using namespace TestSupport;
 
 class TestRecoveryOffer : public QObject
@@ -153,16 +151,11 @@ private Q_SLOTS:
         QVERIFY(QFile::setPermissions(folder + "/old.txt", QFileDevice::Permissions(0x6644)));
         RecoveryStore store(folder);
         store.keep(dir.filePath("note.txt"), "typed\n");
-        const auto mode = [](const QString &path) {
-            struct stat info
-            {};
-            return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 0777 : 0;
-        };
-        QCOMPARE(mode(folder), 0700u);
+        QCOMPARE(modeOf(folder), 0700);
         const QStringList files = QDir(folder).entryList(QDir::Files);
         QCOMPARE(files.size(), 3);
         for (const QString &name : files)
-            QCOMPARE(mode(folder + u'/' + name), 0600u);
+            QCOMPARE(modeOf(folder + u'/' + name), 0600);
     }
 
     void longNamesAreShortenedToWholeCharacters()

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace TestSupport {
@@ -103,6 +104,12 @@ void replaceByRename(const QString &path, const QByteArray &content)
 QStringList entries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+int modeOf(const QString &path)
+{
+    struct stat info = {};
+    return ::stat(FileNames::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 } // namespace TestSupport

@@ -38,5 +38,7 @@ void replaceByRename(const QString &path, const QByteArray &content);
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);
 QStringList entries(const QString &folder);
+// The permission bits of path (setuid, setgid and sticky included); -1 when it cannot be looked at.
+int modeOf(const QString &path);
 
 } // namespace TestSupport
