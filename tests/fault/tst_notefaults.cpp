@@ -77,7 +77,7 @@ private Q_SLOTS:
         QVERIFY2(shown.size() == 1 &&
                      shown.first().startsWith("error Could not save “note.txt” in “" + folder + "”: " + expected),
                  qPrintable(shown.join(u'\n')));
-        QCOMPARE(lines.mid(lines.size() - 4, 2), (QStringList{"edited 0", "retry 0"}));
+        QCOMPARE(lines.mid(lines.size() - 3), (QStringList{"edited 0", "retry 0", "closed 1"}));
         QCOMPARE(readBytes(sandbox.view(note)), oldBytes + "xxxxxxyz!");
     }
 

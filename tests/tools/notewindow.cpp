@@ -9,8 +9,7 @@
 //   text           prints "text <the window's text>" with \n and \\ escaped
 //   state          prints "edited 0|1" and "retry 0|1" (a retry of a failed save is pending)
 //   quit           writes what is unsaved as closing does and exits; prints "closed 1|0"
-// It prints, as they happen: "attempt" for each autosave, "error <description>" for each alert shown, "saved"
-// when the note becomes unedited; and at quit "sizes <n,...>" (the note's size on disk each time it changed).
+// It prints "error <description>" for each alert shown, as it happens.
 #include "editor/editor.h"
 #include "editor/notetextview.h"
 #include "framework/error.h"
@@ -42,21 +41,11 @@ public:
         : m_note(note)
         , m_editor(editor)
         , m_script(std::move(script))
-        , m_path(note->fileUrl().toLocalFile())
     {
-        m_sizes << QFileInfo(m_path).size();
-        connect(&m_ticker, &QTimer::timeout, this, [this] { tick(); });
-        m_ticker.start(10);
         QTimer::singleShot(0, this, [this] { next(); });
     }
 
 private:
-    void tick()
-    {
-        if (const qint64 size = QFileInfo(m_path).size(); size != m_sizes.last())
-            m_sizes << size;
-    }
-
     void next()
     {
         if (m_script.isEmpty()) {
@@ -103,14 +92,7 @@ private:
 
     void quit()
     {
-        tick();
-        m_ticker.stop();
         const bool closed = m_note->prepareToClose();
-        tick();
-        QStringList sizes;
-        for (qint64 size : std::as_const(m_sizes))
-            sizes << QString::number(size);
-        say(QStringLiteral("sizes %1").arg(sizes.join(u',')));
         say(QStringLiteral("closed %1").arg(int(closed)));
         QCoreApplication::exit(closed ? 0 : 1);
     }
@@ -118,9 +100,6 @@ private:
     PlainTextDocument *m_note;
     Editor *m_editor;
     QStringList m_script;
-    QString m_path;
-    QTimer m_ticker;
-    QList<qint64> m_sizes;
 };
 
 } // namespace
@@ -149,13 +128,8 @@ int main(int argc, char **argv)
     note->addWindowController(new Editor(note->fileUrl(), note->text()));
     note->showWindows();
     auto *editor = qobject_cast<Editor *>(note->windowControllers().first());
-    QObject::connect(editor, &Editor::autosaveRequested, &app, [] { say(QStringLiteral("attempt")); });
     QObject::connect(editor, &WindowController::errorPresented, &app,
                      [](const Error &error) { say(QStringLiteral("error ") + error.description()); });
-    QObject::connect(note.get(), &Document::documentEditedChanged, &app, [](bool edited) {
-        if (!edited)
-            say(QStringLiteral("saved"));
-    });
 
     Player player(note.get(), editor, script);
     const int status = app.exec();
