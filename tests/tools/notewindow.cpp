@@ -17,6 +17,7 @@
 #include "storage/plaintextdocument.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -26,6 +27,8 @@
 #include <cstdio>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 void say(const QString &line)
@@ -34,73 +37,13 @@ void say(const QString &line)
     std::fflush(stdout);
 }
 
-class Player : public QObject
+// Lets the window run for ms milliseconds.
+void pause(int ms)
 {
-public:
-    Player(PlainTextDocument *note, Editor *editor, QStringList script)
-        : m_note(note)
-        , m_editor(editor)
-        , m_script(std::move(script))
-    {
-        QTimer::singleShot(0, this, [this] { next(); });
-    }
-
-private:
-    void next()
-    {
-        if (m_script.isEmpty()) {
-            quit();
-            return;
-        }
-        const QString rest = m_script.first().section(u' ', 1);
-        const QString word = m_script.takeFirst().section(u' ', 0, 0);
-        if (word == u"type") {
-            QTextCursor cursor(m_editor->textView()->document());
-            cursor.movePosition(QTextCursor::End);
-            cursor.insertText(rest);
-        } else if (word == u"wait") {
-            QTimer::singleShot(rest.toInt(), this, [this] { next(); });
-            return;
-        } else if (word == u"sh") {
-            QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), rest});
-        } else if (word == u"settle") {
-            settle();
-            return;
-        } else if (word == u"text") {
-            QString text = m_editor->textView()->text();
-            text.replace(u'\\', QStringLiteral("\\\\")).replace(u'\n', QStringLiteral("\\n"));
-            say(QStringLiteral("text ") + text);
-        } else if (word == u"state") {
-            say(QStringLiteral("edited %1").arg(int(m_note->isDocumentEdited())));
-            say(QStringLiteral("retry %1").arg(int(m_editor->pendingRetry() != nullptr)));
-        } else if (word == u"quit") {
-            quit();
-            return;
-        }
-        QTimer::singleShot(0, this, [this] { next(); });
-    }
-
-    void settle()
-    {
-        if (m_editor->pendingSave() && m_editor->pendingSave()->isActive()) {
-            QTimer::singleShot(20, this, [this] { settle(); });
-            return;
-        }
-        m_note->finishWrites();
-        QTimer::singleShot(0, this, [this] { next(); });
-    }
-
-    void quit()
-    {
-        const bool closed = m_note->prepareToClose();
-        say(QStringLiteral("closed %1").arg(int(closed)));
-        QCoreApplication::exit(closed ? 0 : 1);
-    }
-
-    PlainTextDocument *m_note;
-    Editor *m_editor;
-    QStringList m_script;
-};
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 } // namespace
 
@@ -129,11 +72,36 @@ int main(int argc, char **argv)
     note->showWindows();
     auto *editor = qobject_cast<Editor *>(note->windowControllers().first());
     QObject::connect(editor, &WindowController::errorPresented, &app,
-                     [](const Error &error) { say(QStringLiteral("error ") + error.description()); });
+                     [](const Error &error) { say(u"error "_s + error.description()); });
 
-    Player player(note.get(), editor, script);
-    const int status = app.exec();
+    for (const QString &line : script) {
+        const QString word = line.section(u' ', 0, 0), rest = line.section(u' ', 1);
+        if (word == u"type") {
+            QTextCursor cursor(editor->textView()->document());
+            cursor.movePosition(QTextCursor::End);
+            cursor.insertText(rest);
+        } else if (word == u"wait") {
+            pause(rest.toInt());
+        } else if (word == u"sh") {
+            QProcess::execute(u"sh"_s, {u"-c"_s, rest});
+        } else if (word == u"settle") {
+            while (editor->pendingSave() && editor->pendingSave()->isActive())
+                pause(20);
+            note->finishWrites();
+        } else if (word == u"text") {
+            QString text = editor->textView()->text();
+            say(u"text "_s + text.replace(u'\\', u"\\\\"_s).replace(u'\n', u"\\n"_s));
+        } else if (word == u"state") {
+            say(u"edited %1"_s.arg(int(note->isDocumentEdited())));
+            say(u"retry %1"_s.arg(int(editor->pendingRetry() != nullptr)));
+        } else if (word == u"quit") {
+            break;
+        }
+        pause(0);
+    }
+    const bool closed = note->prepareToClose();
+    say(u"closed %1"_s.arg(int(closed)));
     note->close();
     Document::setRecoveryStore(nullptr);
-    return status;
+    return closed ? 0 : 1;
 }
