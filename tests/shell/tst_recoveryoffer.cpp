@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace TestSupport;
 
 class TestRecoveryOffer : public QObject
@@ -74,15 +76,8 @@ private Q_SLOTS:
         RecoveryOffer offer(store);
         QSignalSpy finished(&offer, &RecoveryOffer::finished);
         QCOMPARE(offer.offer(), 1);
-        const auto shown = [] {
-            for (QWidget *window : QApplication::topLevelWidgets()) {
-                if (auto *box = qobject_cast<QMessageBox *>(window); box && box->isVisible())
-                    return box;
-            }
-            return static_cast<QMessageBox *>(nullptr);
-        };
-        QTRY_VERIFY(shown());
-        QMessageBox *box = shown();
+        QTRY_COMPARE(messageBoxes().size(), 1);
+        QMessageBox *box = messageBoxes().first();
         for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Enter})
             QTest::keyClick(box, key);
         QVERIFY(box->isVisible());
@@ -134,7 +129,7 @@ private Q_SLOTS:
             const QString file = dir.filePath(writtenTo + "/note (Recovered).txt");
             QCOMPARE(opened, QList{QUrl::fromLocalFile(file)});
             QCOMPARE(readBytes(file), QByteArray("only copy\n"));
-            QVERIFY2(message.contains(QStringLiteral("“note (Recovered).txt” in “%1”").arg(dir.filePath(writtenTo))),
+            QVERIFY2(message.contains(u"“note (Recovered).txt” in “%1”"_s.arg(dir.filePath(writtenTo))),
                      qPrintable(message));
             QVERIFY(!store.holds(note));
         }
