@@ -6,11 +6,6 @@
 
 namespace {
 
-QByteArray encode(char32_t c)
-{
-    return QString::fromUcs4(&c, 1).toUtf8();
-}
-
 // Bytes that are often almost right: ASCII runs, encoded characters from every length class, raw bytes
 // from the ranges around each boundary, and now and then a cut.
 QByteArray randomBytes(QRandomGenerator &random)
@@ -22,7 +17,8 @@ QByteArray randomBytes(QRandomGenerator &random)
     QByteArray bytes;
     const int pieces = random.bounded(1, 12);
     for (int n = 0; n < pieces; ++n) {
-        const QByteArray point = encode(points[random.bounded(int(std::size(points)))]);
+        const char32_t code = points[random.bounded(int(std::size(points)))];
+        const QByteArray point = QString::fromUcs4(&code, 1).toUtf8();
         const int kind = random.bounded(5);
         if (kind == 0)
             bytes += QByteArray(random.bounded(0, 20), 'a' + char(random.bounded(26)));
