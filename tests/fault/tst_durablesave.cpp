@@ -16,6 +16,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace TestSupport;
 using FaultKit::cause;
 using FaultKit::failing;
@@ -37,15 +39,15 @@ QByteArray longText(int size, int number = 0)
 struct OldNote
 {
     QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("note.txt"));
+    QString path = dir.filePath(u"note.txt"_s);
     OldNote() { writeBytes(path, oldBytes); }
 };
 
 QStringList strays(const QString &folder)
 {
     QStringList names = entries(folder);
-    names.removeAll(QStringLiteral("note.txt"));
-    names.removeAll(QStringLiteral("other name.txt"));
+    names.removeAll(u"note.txt"_s);
+    names.removeAll(u"other name.txt"_s);
     return names;
 }
 
@@ -61,7 +63,7 @@ QStringList snapshot(const QString &path)
 
 bool isTemporary(const QString &name)
 {
-    return QRegularExpression(QStringLiteral("^\\..+\\.tmp$")).match(name).hasMatch();
+    return QRegularExpression(u"^\\..+\\.tmp$"_s).match(name).hasMatch();
 }
 
 } // namespace
@@ -158,8 +160,8 @@ private Q_SLOTS:
     {
         // After each kill the note holds the last returned save's text or the one in flight's, and at most one
         // hidden temporary that the next save sweeps. A kill is not a power cut, so tmpfs spares the disk the syncs.
-        QTemporaryDir dir(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/tst_durablesave-XXXXXX")
-                                                    : QDir::tempPath() + QStringLiteral("/tst_durablesave-XXXXXX"));
+        QTemporaryDir dir(QDir("/dev/shm").exists() ? u"/dev/shm/tst_durablesave-XXXXXX"_s
+                                                    : QDir::tempPath() + u"/tst_durablesave-XXXXXX"_s);
         const QString note = dir.filePath("note.txt");
         writeBytes(note, oldBytes);
         constexpr int typedSaves = 8;
@@ -175,20 +177,18 @@ private Q_SLOTS:
         int killedRuns = 0;
         for (int round = 0; round < 200; ++round) {
             const int at = random.bounded(typedSaves * 8 + 4);
-            const QString when = random.bounded(2) ? QStringLiteral("after") : QStringLiteral("before");
-            const QString context =
-                QStringLiteral("seed %1, run %2, kill %3 call %4").arg(seed).arg(round).arg(when).arg(at);
+            const QString when = random.bounded(2) ? u"after"_s : u"before"_s;
+            const QString context = u"seed %1, run %2, kill %3 call %4"_s.arg(seed).arg(round).arg(when).arg(at);
             const QStringList command = FaultKit::underFaults(
                 {noteTool(), "saves", note}, {"FAULT_CALL=any", "FAULT_AFTER=" + QString::number(at),
                                               "FAULT_KILL=" + when, "FAULT_PATH_SUBSTR=" + dir.path()});
             const Run result = run(command.first(), command.mid(1), input);
             killedRuns += result.exitStatus == QProcess::CrashExit;
-            const QStringList acknowledged =
-                QString::fromUtf8(result.out).split(u'\n').filter(QStringLiteral("saved "));
+            const QStringList acknowledged = QString::fromUtf8(result.out).split(u'\n').filter(u"saved "_s);
             const int last = acknowledged.isEmpty() ? 0 : acknowledged.last().mid(6).toInt();
             const QByteArray now = readBytes(note);
             QVERIFY2(now == (last == 0 ? current : typed(last)) || (last < typedSaves && now == typed(last + 1)),
-                     qPrintable(context + QStringLiteral(": %1 bytes after save %2").arg(now.size()).arg(last)));
+                     qPrintable(context + u": %1 bytes after save %2"_s.arg(now.size()).arg(last)));
             // A save that returned has swept what earlier kills left; only the one in flight may have left one.
             const QStringList left = strays(dir.path());
             QVERIFY2(left.size() == left.filter(QRegularExpression("^\\..+\\.tmp$")).size() &&
@@ -196,7 +196,7 @@ private Q_SLOTS:
                      qPrintable(context + ": " + left.join(u' ')));
             current = now;
         }
-        QVERIFY2(killedRuns > 150, qPrintable(QStringLiteral("only %1 runs were killed").arg(killedRuns)));
+        QVERIFY2(killedRuns > 150, qPrintable(u"only %1 runs were killed"_s.arg(killedRuns)));
         QVERIFY(FaultKit::save(note, shortText).exitCode == 0);
         QCOMPARE(entries(dir.path()), QStringList{"note.txt"});
     }

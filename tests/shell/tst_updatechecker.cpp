@@ -14,12 +14,7 @@ namespace {
 class FeedServer : public QObject
 {
 public:
-    enum Misbehaviour
-    {
-        None,
-        Endless,
-        Silent
-    };
+    static constexpr int Endless = 1, Silent = 2; // how it misbehaves, if at all
 
     FeedServer(const QByteArray &body, int misbehaviour)
     {
