@@ -279,10 +279,8 @@ private Q_SLOTS:
         OpenNote note("first");
         const QByteArray theirs = "export SECRET=1\n";
         writeBytes(note.dir.filePath("bashrc"), theirs);
-        QCOMPARE(run("sh", {"-ec", "cd \"$(dirname \"$N\")\"; ln -s bashrc link && mv -T link \"$N\""}, {},
-                     {"N=" + note.path})
-                     .exitCode,
-                 0);
+        const QString swap = "cd \"$(dirname \"$N\")\"; ln -s bashrc link && mv -T link \"$N\"";
+        QCOMPARE(run("sh", {"-ec", swap}, {}, {"N=" + note.path}).exitCode, 0);
         note.document->edit("first, typed");
         QTRY_COMPARE(asked, 1);
         QCOMPARE(note.autosave(), std::nullopt);
