@@ -16,15 +16,13 @@ struct ScriptedPanel
 {
     std::optional<QUrl> answer;
     int shown = 0;
-    NotesFolder::PanelRequest lastRequest;
 
     ScriptedPanel(NotesFolder &folder, const QString &answerPath = {})
     {
         if (!answerPath.isEmpty())
             answer = QUrl::fromLocalFile(answerPath);
-        folder.setPanel([this](const NotesFolder::PanelRequest &request) {
+        folder.setPanel([this](const NotesFolder::PanelRequest &) {
             ++shown;
-            lastRequest = request;
             return answer;
         });
     }
