@@ -34,13 +34,6 @@ QString lastError(const QSignalSpy &errors)
     return errors.isEmpty() ? QString() : errors.last().at(0).value<Error>().description();
 }
 
-mode_t modeOf(const QString &path)
-{
-    struct stat info
-    {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
-}
-
 // A recovery store of its own for the test's lifetime.
 struct Recovery
 {
@@ -166,14 +159,10 @@ private Q_SLOTS:
         writeBytes(note.path, "three"); // rewritten in place: only a watch on the file itself sees it
         QTRY_COMPARE(note.document->bytes, QByteArray("three"));
         // Rewritten within the same second at the same size: still another version.
-        struct stat before
-        {};
+        struct stat before = {};
         ::stat(FileNames::encodeName(note.path).constData(), &before);
         writeBytes(note.path, "THREE");
-        const struct utimbuf times
-        {
-            before.st_atime, before.st_mtime
-        };
+        const struct utimbuf times = {before.st_atime, before.st_mtime};
         ::utime(FileNames::encodeName(note.path).constData(), &times);
         QTRY_COMPARE(note.document->bytes, QByteArray("THREE"));
         QVERIFY(!note.document->isDocumentEdited());
@@ -290,10 +279,8 @@ private Q_SLOTS:
         OpenNote note("first");
         const QByteArray theirs = "export SECRET=1\n";
         writeBytes(note.dir.filePath("bashrc"), theirs);
-        QCOMPARE(run("sh", {"-ec", "cd \"$(dirname \"$N\")\"; ln -s bashrc link && mv -T link \"$N\""}, {},
-                     {"N=" + note.path})
-                     .exitCode,
-                 0);
+        const QString swap = "cd \"$(dirname \"$N\")\"; ln -s bashrc link && mv -T link \"$N\"";
+        QCOMPARE(run("sh", {"-ec", swap}, {}, {"N=" + note.path}).exitCode, 0);
         note.document->edit("first, typed");
         QTRY_COMPARE(asked, 1);
         QCOMPARE(note.autosave(), std::nullopt);
@@ -383,7 +370,7 @@ private Q_SLOTS:
         QCOMPARE(note.document->fileUrl().toLocalFile(), path);
         QCOMPARE(QFileInfo::exists(note.path), path == note.path);
         QCOMPARE(readBytes(path), errorPart.isEmpty() ? "typed" : "the note");
-        QCOMPARE(modeOf(path), mode_t(0640));
+        QCOMPARE(modeOf(path), 0640);
         QCOMPARE(readBytes(dir.filePath("taken.txt")) + readBytes(dir.filePath("full/note.txt")),
                  QByteArray("someone else'ssomeone else's"));
         QCOMPARE(moved.size(), errorPart.isEmpty() ? 1 : 0);
@@ -436,7 +423,7 @@ private Q_SLOTS:
         }
         QVERIFY(!QFileInfo::exists(source));
         QCOMPARE(readBytes(target + "/note.txt"), text);
-        QCOMPARE(modeOf(target + "/note.txt"), mode_t(0604));
+        QCOMPARE(modeOf(target + "/note.txt"), 0604);
     }
 };
 
