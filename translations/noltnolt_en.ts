@@ -11,10 +11,6 @@
 <context>
     <name>AppDelegate</name>
     <message>
-        <source>Plain Text (%1)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>About Nolt Nolt</source>
         <translation type="unfinished"></translation>
     </message>
@@ -28,9 +24,111 @@
     </message>
 </context>
 <context>
+    <name>AutoCorrector</name>
+    <message>
+        <source>Change Back to “%1”</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>unknown option “%1”</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage: %1 [OPTION]... [--] [FILE]...
+Plain-text notes, saved as you type. Opens each FILE, or a new note on the Desktop.
+
+  -h, --help     show this help and exit
+      --version  show the version and exit
+      --self-test  check note naming, saving and reading in a temporary folder
+  --             every argument after this is a file, even one that starts with &quot;-&quot;
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nolt Nolt %1
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: %2
+To open a file whose name starts with &quot;-&quot;, put &quot;--&quot; before it.
+Try &quot;%1 --help&quot; for more.
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Document</name>
+    <message>
+        <source>Untitled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” is read-only. Your changes are kept here and for recovery; use Save As… to keep them in another file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” was moved or deleted by another program. Its text is still open here and will be saved again in “%2”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” was changed by another program, and which version to keep is not decided yet.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” is read-only. Choose another name or folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>DocumentController</name>
     <message>
-        <source>The document “%1” could not be opened: Nolt Nolt cannot open files of this kind.</source>
+        <source>Could not open “%1”: it does not name a file on this computer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The document “%1” could not be opened: %2 cannot open files of this kind.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DocumentMover</name>
+    <message>
+        <source>Could not move “%1”: the folder “%2” does not exist.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not move “%1”: “%2” is not a folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DurableWriter</name>
+    <message>
+        <source>Could not save</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>. The folder does not allow new files, and a note is saved by writing a new copy beside it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>. The note is locked against changes.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>. In this folder only a file&apos;s owner may replace it, and the note belongs to someone else.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>. Its previous text is kept in “%1”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not create</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -50,6 +148,44 @@
     </message>
     <message>
         <source>Word count</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not save “%1”: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Error</name>
+    <message>
+        <source>%1 “%2” in “%3”: %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FileManager</name>
+    <message>
+        <source>No program to open it is installed (xdg-open was not found).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No program answered: xdg-open ended with status %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>xdg-open could not be started: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No program could open “%1”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Install a web browser and a file manager, or choose default programs in your desktop&apos;s settings.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -125,6 +261,219 @@
     </message>
 </context>
 <context>
+    <name>MenuTable</name>
+    <message>
+        <source>Show in Finder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show in File Manager</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Services</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>About Nolt Nolt</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check for Updates…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Hide Others</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Hide Nolt Nolt</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show All</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quit Nolt Nolt</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Recent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rename…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move To…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find and Replace…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find Next</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find Previous</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Use Selection for Find</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Jump to Selection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show Spelling and Grammar</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check Document Now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check Spelling While Typing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Spelling and Grammar</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Make Upper Case</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Make Lower Case</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Capitalize</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Transformations</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Redo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cut</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Paste</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Paste and Match Style</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Minimize</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bring All to Front</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nolt Nolt Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Download Latest Version…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nolt Nolt</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Window</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MessageBar</name>
+    <message>
+        <source>Close Message</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>NoteWindow</name>
+    <message>
+        <source>Clear</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>NotesFolder</name>
     <message>
         <source>Choose a Folder for New Notes</source>
@@ -156,6 +505,16 @@
     </message>
 </context>
 <context>
+    <name>OpenErrorReport</name>
+    <message numerus="yes">
+        <source>%Ln files could not be opened.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>OpenRecentMenu</name>
     <message>
         <source>No Recent Documents</source>
@@ -170,6 +529,25 @@
     <name>PlainTextDocument</name>
     <message>
         <source>This file is not UTF-8 plain text.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” is not UTF-8 plain text.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PosixFile</name>
+    <message>
+        <source>Could not read “%1” in “%2”: it is not a regular file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not read “%1” in “%2”: it is too large to open (%3; %4 of memory is free for it).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not read</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -191,18 +569,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Open Recovered Text</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Discard</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Later</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Could not read the recovered text of</source>
         <translation type="unfinished"></translation>
     </message>
@@ -210,11 +576,42 @@
         <source>Could not create</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>&amp;Open Recovered Text</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Discard</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Later</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The recovered text of “%1” could not be written beside it in “%2”. It is in “%3” in “%4”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RecoveryStore</name>
+    <message>
+        <source>Could not keep a copy in</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SingleInstance</name>
     <message>
         <source>Nolt Nolt has no action “%1”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nolt Nolt is already running but does not answer (%1). Quit it, then try again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no answer within %1 seconds</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -283,10 +680,6 @@
 <context>
     <name>TextFiles</name>
     <message>
-        <source>Could not create</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Could not find an available document name.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -311,6 +704,21 @@
     </message>
     <message>
         <source>the server answered %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it links to “%1”, which is not a secure web address. The link was refused.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>the server did not answer within %n second(s).</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>it is larger than %1 KiB, far more than update information needs.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -354,6 +762,77 @@
     </message>
     <message>
         <source>The update check failed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Release Notes…</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>WindowController</name>
+    <message>
+        <source>“%1” was put back to its last complete version: a save was interrupted before it finished.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> — Read-Only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save As…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Try Again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” is read-only: what you type is not saved to it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” was changed by another program while you were editing it. Until you choose, your text is not saved over it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep My Text</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reload</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New name for “%1”:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move To</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save As</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” could not be saved.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>If you close it without saving, its text is kept for recovery.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close Without Saving</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -1,5 +1,7 @@
 #include "editor/correctionmark.h"
 
+#include "editor/extraselections.h"
+
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
@@ -7,12 +9,6 @@ namespace {
 
 // Tells our extra selection from those of others.
 constexpr int markProperty = QTextFormat::UserProperty + 0xC0;
-
-QList<QTextEdit::ExtraSelection> withoutMark(QList<QTextEdit::ExtraSelection> selections)
-{
-    selections.removeIf([](const QTextEdit::ExtraSelection &s) { return s.format.hasProperty(markProperty); });
-    return selections;
-}
 
 } // namespace
 
@@ -37,10 +33,7 @@ void CorrectionMark::show(qsizetype position, qsizetype length)
     mark.cursor.setPosition(int(position + length), QTextCursor::KeepAnchor);
     mark.format.setUnderlineStyle(QTextCharFormat::DashUnderline);
     mark.format.setUnderlineColor(m_textView->palette().color(QPalette::Highlight));
-    mark.format.setProperty(markProperty, true);
-    QList<QTextEdit::ExtraSelection> selections = withoutMark(m_textView->extraSelections());
-    selections.append(mark);
-    m_textView->setExtraSelections(selections);
+    ExtraSelections::replaceOwn(m_textView, markProperty, {mark});
     m_timer.start();
 }
 
@@ -49,8 +42,5 @@ void CorrectionMark::hide()
     m_timer.stop();
     if (!m_textView)
         return;
-    const QList<QTextEdit::ExtraSelection> selections = m_textView->extraSelections();
-    const QList<QTextEdit::ExtraSelection> others = withoutMark(selections);
-    if (others.size() != selections.size())
-        m_textView->setExtraSelections(others);
+    ExtraSelections::replaceOwn(m_textView, markProperty, {});
 }

@@ -6,6 +6,7 @@
 #include "editor/texttools.h"
 #include "editor/wordcounter.h"
 #include "framework/actiondispatcher.h"
+#include "framework/filenames.h"
 #include "storage/plaintextdocument.h"
 
 #include <QEvent>
@@ -83,7 +84,7 @@ Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
     frame->setMinimumSize(minimumWindowSize);
     frame->setWindowTitle(url.isEmpty() ? tr("New Note") : windowTitle(url.fileName()));
     if (url.isLocalFile())
-        frame->setWindowFilePath(url.toLocalFile());
+        frame->setWindowFilePath(FileNames::pathOfUrl(url));
     centre(frame);
 
     setUpTextView(text);

@@ -402,17 +402,19 @@ bool FindBar::selectionIsMatch() const
 {
     if (!m_textView)
         return false;
-    const QString needle = searchText();
     const QTextCursor cursor = m_textView->textCursor();
-    return !needle.isEmpty() && cursor.selectionEnd() - cursor.selectionStart() == needle.size() &&
-           cursor.selectedText().compare(needle, caseSensitivity()) == 0;
+    if (!cursor.hasSelection() || searchText().isEmpty())
+        return false;
+    const TextSearch found = search();
+    return found.forward(cursor.selectionStart()) == cursor.selectionStart() &&
+           found.matchEnd(cursor.selectionStart()) == cursor.selectionEnd();
 }
 
 void FindBar::selectMatch(qsizetype position)
 {
     QTextCursor cursor(m_textView->document());
     cursor.setPosition(position);
-    cursor.setPosition(position + searchText().size(), QTextCursor::KeepAnchor);
+    cursor.setPosition(int(search().matchEnd(position)), QTextCursor::KeepAnchor);
     m_selecting = true;
     m_textView->setTextCursor(cursor);
     m_textView->ensureCursorVisible();

@@ -1,5 +1,6 @@
 #include "editor/matchhighlighter.h"
 
+#include "editor/extraselections.h"
 #include "editor/visibleblocks.h"
 
 #include <QEvent>
@@ -12,6 +13,8 @@ namespace {
 // Caps on what is highlighted in view, for a one-letter search on a huge line.
 constexpr int maxHighlightedBlocks = 2000;
 constexpr int maxHighlightedMatches = 5000;
+// Tells our extra selections from those of others.
+constexpr int matchProperty = QTextFormat::UserProperty + 0xC1;
 
 } // namespace
 
@@ -36,8 +39,8 @@ MatchHighlighter::MatchHighlighter(QPlainTextEdit *textView, QObject *parent)
 MatchHighlighter::~MatchHighlighter()
 {
     // Our marks would stay in the text otherwise.
-    if (m_textView && m_highlighting)
-        m_textView->setExtraSelections({});
+    if (m_textView)
+        ExtraSelections::replaceOwn(m_textView, matchProperty, {});
 }
 
 void MatchHighlighter::highlight(const TextSearch &search)
@@ -79,14 +82,10 @@ void MatchHighlighter::highlightNow()
             QTextEdit::ExtraSelection selection;
             selection.cursor = QTextCursor(m_textView->document());
             selection.cursor.setPosition(int(at));
-            selection.cursor.setPosition(int(at + m_search.needleLength()), QTextCursor::KeepAnchor);
+            selection.cursor.setPosition(int(m_search.matchEnd(at)), QTextCursor::KeepAnchor);
             selection.format = format;
             selections.append(selection);
         }
     }
-    // Leave the view's own extra selections alone unless ours are there or coming.
-    if (selections.isEmpty() && !m_highlighting)
-        return;
-    m_highlighting = !selections.isEmpty();
-    m_textView->setExtraSelections(selections);
+    ExtraSelections::replaceOwn(m_textView, matchProperty, selections);
 }

@@ -32,5 +32,4 @@ private:
     QPointer<QPlainTextEdit> m_textView;
     QTimer *m_timer = nullptr;
     TextSearch m_search;
-    bool m_highlighting = false;
 };

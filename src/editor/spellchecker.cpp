@@ -109,6 +109,8 @@ void SpellChecker::openDictionary(const QStringList &candidates)
         if (EnchantDict *dictionary = enchant_broker_request_dict(m_broker.get(), tag.constData())) {
             m_dictionary = std::unique_ptr<EnchantDict, DictionaryDeleter>(dictionary, {m_broker.get()});
             m_language = candidate;
+            const QChar::Script script = scriptOf(QLocale(candidate).nativeLanguageName());
+            m_script = script == QChar::Script_Common ? QChar::Script_Latin : script;
             return;
         }
     }
@@ -149,9 +151,24 @@ bool SpellChecker::refreshWordList()
 
 SpellChecker::~SpellChecker() = default;
 
+QChar::Script SpellChecker::scriptOf(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char32_t c = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()
+                               ? QChar::surrogateToUcs4(text[i], text[i + 1])
+                               : text[i].unicode();
+        if (QChar::isLetter(c))
+            return QChar::script(c);
+    }
+    return QChar::Script_Common;
+}
+
 bool SpellChecker::isCorrect(const QString &word) const
 {
     if (!m_dictionary || word.isEmpty() || m_ignored.contains(word))
+        return true;
+    // A word in another script (Hebrew in an English note) is not the dictionary's to judge.
+    if (const QChar::Script script = scriptOf(word); script != QChar::Script_Common && script != m_script)
         return true;
     if (const auto known = m_known.constFind(word); known != m_known.cend())
         return *known;

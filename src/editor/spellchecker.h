@@ -60,6 +60,8 @@ public:
     // The words worth checking in one paragraph: runs of letters with inner apostrophes; runs with digits or
     // underscores, parts of addresses, paths and file names, and scripts written without spaces are left out.
     static QList<Word> words(QStringView text);
+    // The script of the first letter in text; Common when it has none.
+    static QChar::Script scriptOf(QStringView text);
     // The word of text that contains offset or ends right at it, or none.
     static Word wordAt(QStringView text, qsizetype offset);
     // The first misspelled word of text that starts at or after from.
@@ -89,6 +91,8 @@ private:
     std::unique_ptr<str_enchant_broker, BrokerDeleter> m_broker;
     std::unique_ptr<str_enchant_dict, DictionaryDeleter> m_dictionary;
     QString m_language;
+    // The script the dictionary's language is written in.
+    QChar::Script m_script = QChar::Script_Latin;
     QSet<QString> m_ignored;
     mutable QHash<QString, bool> m_known;
     QPair<QDateTime, qint64> m_wordListStamp;

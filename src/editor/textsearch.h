@@ -8,8 +8,9 @@
 class QTextBlock;
 class QTextDocument;
 
-// Where a search string occurs in a note's text. Matches never span a line break; positions count the text
-// document's characters.
+// Where a search string occurs in a note's text. Matches never span a line break, but do span the cuts the view
+// puts into a very long line (those stand for no character); positions count the text document's characters, so
+// a match across a cut is one character longer there than the search string.
 class TextSearch
 {
 public:
@@ -18,9 +19,11 @@ public:
 
     const QTextDocument *document() const { return m_document; }
     bool isEmpty() const { return !m_document || m_needle.isEmpty(); }
-    qsizetype needleLength() const { return m_needle.size(); }
+    // Where the match starting at start ends in the document.
+    qsizetype matchEnd(qsizetype start) const;
 
-    // Appends the matches of one paragraph, in order, until matches holds limit of them.
+    // Appends the matches that start in one paragraph, in order, until matches holds limit of them. A match that
+    // overlaps the last one already in matches is left out.
     void appendMatches(const QTextBlock &block, QList<qsizetype> &matches,
                        qsizetype limit = std::numeric_limits<qsizetype>::max()) const;
     QList<qsizetype> allMatches() const;
@@ -32,7 +35,15 @@ public:
     qsizetype replaceAll(const QString &replacement) const;
 
 private:
+    // The paragraph's text and, when a cut follows it, enough of the text beyond for a match to end there.
+    QString textFrom(const QTextBlock &block) const;
+    bool cutFollows(const QTextBlock &block) const;
+    // The first match in block at or after from, or the last one starting at or before from; -1 when none.
+    qsizetype firstIn(const QTextBlock &block, qsizetype from) const;
+    qsizetype lastIn(const QTextBlock &block, qsizetype from) const;
+
     QTextDocument *m_document = nullptr;
+    QList<signed char> m_endings;
     QString m_needle;
     Qt::CaseSensitivity m_sensitivity = Qt::CaseInsensitive;
 };

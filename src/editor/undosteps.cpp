@@ -75,24 +75,21 @@ bool UndoSteps::eventFilter(QObject *watched, QEvent *event)
             type(event, true);
             return true;
         }
-        const QString typed = typedText(key);
-        if (typed.isEmpty())
-            return false;
-        if (m_paused && !continuesWord(typed))
-            endStep();
-        type(event, false);
-        return true;
+        return typeText(event, typedText(key));
     }
-    if (event->type() == QEvent::InputMethod) {
-        const QString typed = static_cast<QInputMethodEvent *>(event)->commitString();
-        if (typed.isEmpty())
-            return false;
-        if (m_paused && !continuesWord(typed))
-            endStep();
-        type(event, false);
-        return true;
-    }
+    if (event->type() == QEvent::InputMethod)
+        return typeText(event, static_cast<QInputMethodEvent *>(event)->commitString());
     return false;
+}
+
+bool UndoSteps::typeText(QEvent *event, const QString &typed)
+{
+    if (typed.isEmpty())
+        return false;
+    if (m_paused && !continuesWord(typed))
+        endStep();
+    type(event, false);
+    return true;
 }
 
 void UndoSteps::type(QEvent *event, bool endsStep)

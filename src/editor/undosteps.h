@@ -31,6 +31,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Types what the event commits, ending the step first after a pause unless it continues a word; false when
+    // the event commits no text.
+    bool typeText(QEvent *event, const QString &typed);
     void type(QEvent *event, bool endsStep);
     // Whether text typed now continues the word before the caret.
     bool continuesWord(const QString &typed) const;

@@ -1,9 +1,8 @@
 #include "document.h"
 
-#include "framework/documentmover.h"
 #include "framework/durablewriter.h"
 #include "framework/filechangetracker.h"
-#include "framework/filemover.h"
+#include "framework/filenames.h"
 #include "framework/posixfile.h"
 #include "framework/recoverystore.h"
 #include "framework/windowcontroller.h"
@@ -53,7 +52,9 @@ void Document::setFileUrl(const QUrl &url)
     if (url == m_fileUrl)
         return;
     m_fileUrl = url;
-    m_tracker->watch(url.isLocalFile() ? url.toLocalFile() : QString());
+    m_tracker->watch(url.isLocalFile() ? FileNames::pathOfUrl(url) : QString());
+    if (const auto read = std::exchange(m_readDigest, {}); read.first == url)
+        m_tracker->noteContentDigest(read.second);
     refreshReadOnly();
     for (WindowController *controller : std::as_const(m_windowControllers))
         controller->synchronizeWindowTitleWithDocumentName();
@@ -133,16 +134,19 @@ void Document::readFromUrl(const QUrl &url, const QString &typeName)
 {
     // An in-place rewrite killed midway left the file cut short; its old text comes back before anything reads it.
     if (url != m_fileUrl)
-        DurableWriter::restoreInterruptedSave(url.toLocalFile());
-    QByteArray bytes = PosixFile::readWholeFile(url.toLocalFile());
-    const QByteArray digest = url == m_fileUrl ? FileChangeTracker::digestOf(bytes) : QByteArray();
+        m_restoredInterruptedSave = DurableWriter::restoreInterruptedSave(FileNames::pathOfUrl(url));
+    QByteArray bytes = PosixFile::readWholeFile(FileNames::pathOfUrl(url));
+    const QByteArray digest = FileChangeTracker::digestOf(bytes);
     try {
         read(bytes, typeName);
     } catch (const Error &error) {
         throw readError(error, url);
     }
-    if (!digest.isEmpty())
+    // Read before the file is ours (opening): the tracker learns it once it watches the file.
+    if (url == m_fileUrl)
         m_tracker->noteContentDigest(digest);
+    else
+        m_readDigest = {url, digest};
 }
 
 DurableWriter::Options Document::writeOptions() const
@@ -162,7 +166,8 @@ std::function<QByteArray()> Document::dataTask(const QString &typeName) const
 void Document::writeSafely(const QUrl &url, const QString &typeName, SaveOperation operation)
 {
     const QByteArray bytes = data(typeName);
-    DurableWriter::replace(url.toLocalFile(), bytes, url == m_fileUrl ? writeOptions() : DurableWriter::Options());
+    DurableWriter::replace(FileNames::pathOfUrl(url), bytes,
+                           url == m_fileUrl ? writeOptions() : DurableWriter::Options());
     if (url == m_fileUrl && operation == SaveOperation::Save) {
         m_tracker->noteContent(bytes);
         m_tracker->noteOwnWrite();
@@ -204,7 +209,7 @@ void Document::startBackgroundWrite(const QList<Completion> &completions)
     // The content is taken now, on this thread, as cheaply as the document can; encoding, writing and syncing run
     // on the writer.
     const quint64 generation = m_editGeneration;
-    m_writes->start(m_fileUrl.toLocalFile(), dataTask(m_fileType), writeOptions(),
+    m_writes->start(FileNames::pathOfUrl(m_fileUrl), dataTask(m_fileType), writeOptions(),
                     [this, generation, completions](const std::optional<Error> &failure, const QByteArray &digest) {
                         m_writingDigest = digest;
                         finishBackgroundWrite(failure, generation, completions);
@@ -246,16 +251,13 @@ void Document::keepForRecovery()
     RecoveryStore *store = recoveryStore();
     if (!store || m_fileUrl.isEmpty())
         return;
-    try {
-        store->keep(m_fileUrl.toLocalFile(), data(m_fileType));
-    } catch (const Error &) {
-        // Nothing more can be done here; the save's own error is what the user needs to read.
-    }
+    // Nothing more can be done if this fails too; the save's own error is what the user needs to read.
+    store->keepLater(FileNames::pathOfUrl(m_fileUrl), dataTask(m_fileType));
 }
 
 void Document::discardRecovered()
 {
-    const QString path = m_fileUrl.toLocalFile();
+    const QString path = FileNames::pathOfUrl(m_fileUrl);
     if (RecoveryStore *store = recoveryStore(); store && store->holds(path) && !isDocumentEdited())
         store->discard(path);
 }
@@ -271,51 +273,6 @@ void Document::saveDocument(QObject *sender)
     } catch (const Error &error) {
         presentError(error);
     }
-}
-
-void Document::renameDocument(QObject *sender)
-{
-    Q_UNUSED(sender);
-    if (m_fileUrl.isEmpty() || !m_fileUrl.isLocalFile())
-        return;
-    try {
-        if (const std::optional<QString> name = DocumentAsker::newFileName(this))
-            relocate(DocumentMover::renamedPath(m_fileUrl.toLocalFile(), *name), true);
-    } catch (const Error &error) {
-        presentError(error);
-    }
-}
-
-void Document::moveDocument(QObject *sender)
-{
-    Q_UNUSED(sender);
-    if (m_fileUrl.isEmpty() || !m_fileUrl.isLocalFile())
-        return;
-    try {
-        if (const std::optional<QString> folder = DocumentAsker::destinationFolder(this))
-            relocate(DocumentMover::movedPath(m_fileUrl.toLocalFile(), *folder), false);
-    } catch (const Error &error) {
-        presentError(error);
-    }
-}
-
-void Document::relocate(const QString &target, bool sameFolder)
-{
-    if (target.isEmpty())
-        return;
-    // A write still landing would recreate the file under its old name; unsaved text goes to the old name first, so
-    // nothing typed is left behind if the move fails.
-    finishWrites();
-    if (isDocumentEdited())
-        saveInPlace();
-    const QString current = QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath();
-    if (sameFolder)
-        FileMover::rename(current, target);
-    else
-        FileMover::move(current, target);
-    const QUrl from = m_fileUrl;
-    setFileUrl(QUrl::fromLocalFile(target));
-    Q_EMIT fileMoved(from, m_fileUrl);
 }
 
 bool Document::saveInPlace()
@@ -347,9 +304,9 @@ bool Document::confirmOverwrite()
 {
     // Checked again right before replacing the file: another program may have written it since we last looked, or
     // moved it, and the text follows it there.
-    FileIdentity now = FileIdentity::of(QFileInfo(m_fileUrl.toLocalFile()).absoluteFilePath());
+    FileIdentity now = FileIdentity::of(QFileInfo(FileNames::pathOfUrl(m_fileUrl)).absoluteFilePath());
     if (!now.exists && followMovedFile())
-        now = FileIdentity::of(m_fileUrl.toLocalFile());
+        now = FileIdentity::of(FileNames::pathOfUrl(m_fileUrl));
     if (!now.exists || !m_tracker->knewFile() || m_tracker->isKnown(now))
         return true;
     if (m_asking || now == m_keptOnDiskIdentity) {
@@ -459,7 +416,7 @@ bool Document::followMovedFile()
     if (!moved)
         return false;
     const QUrl from = m_fileUrl;
-    setFileUrl(QUrl::fromLocalFile(*moved));
+    setFileUrl(FileNames::urlOfPath(*moved));
     Q_EMIT fileMoved(from, m_fileUrl);
     return true;
 }
@@ -470,7 +427,7 @@ void Document::reportMissingFile()
         return;
     // The text stays in the window and counts as unsaved, so the next save writes it again at its place; a window
     // that saves its edits by itself schedules that save as for an edit.
-    const QFileInfo file(m_fileUrl.toLocalFile());
+    const QFileInfo file(FileNames::pathOfUrl(m_fileUrl));
     updateChangeCount(ChangeType::Done);
     presentError(Error(QString::fromUtf16(ErrorDomain::posix), ENOENT,
                        tr("“%1” was moved or deleted by another program. Its text is still open here and will be "

@@ -70,6 +70,8 @@ public:
     virtual std::function<QByteArray()> dataTask(const QString &typeName) const;
     // Reads the file at url through read(); throws the file error or read()'s error.
     void readFromUrl(const QUrl &url, const QString &typeName);
+    // The file was read after its old text was put back: an in-place save of it had been cut short.
+    bool restoredInterruptedSave() const { return m_restoredInterruptedSave; }
 
     // Writes data(typeName) to url with the durable all-or-nothing writer. Throws Error.
     void writeSafely(const QUrl &url, const QString &typeName, SaveOperation operation);
@@ -180,6 +182,7 @@ private:
     // A question about a conflict is open; saves and looks at the file wait for its answer.
     bool m_asking = false;
     bool m_readOnly = false;
+    bool m_restoredInterruptedSave = false;
     // The user (or the end of the session) let the unsaved text go to recovery; the next edit takes it back.
     bool m_lettingGo = false;
     // Why the last prepareToClose() could not write the document.
@@ -189,4 +192,6 @@ private:
     FileIdentity m_overwriteIdentity;
     // A digest of the bytes the background write under way writes.
     QByteArray m_writingDigest;
+    // The digest of a file read before it became the document's file.
+    std::pair<QUrl, QByteArray> m_readDigest;
 };

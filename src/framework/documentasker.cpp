@@ -1,6 +1,7 @@
 #include "documentasker.h"
 
 #include "framework/document.h"
+#include "framework/filenames.h"
 #include "framework/windowcontroller.h"
 
 #include <QFileInfo>
@@ -111,7 +112,7 @@ std::optional<QString> DocumentAsker::destinationFolder(Document *document)
     if (const Asker &asker = folderAsker())
         return asker(document);
     if (WindowController *controller = firstController(document))
-        return controller->askForFolder(QFileInfo(document->fileUrl().toLocalFile()).absolutePath());
+        return controller->askForFolder(QFileInfo(FileNames::pathOfUrl(document->fileUrl())).absolutePath());
     return std::nullopt;
 }
 
@@ -120,6 +121,6 @@ std::optional<QString> DocumentAsker::saveAsPath(Document *document)
     if (const Asker &asker = saveAsAsker())
         return asker(document);
     if (WindowController *controller = firstController(document))
-        return controller->askForSaveAsPath(document->fileUrl().toLocalFile());
+        return controller->askForSaveAsPath(FileNames::pathOfUrl(document->fileUrl()));
     return std::nullopt;
 }

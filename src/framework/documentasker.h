@@ -16,6 +16,7 @@ enum class MessageKind
     ReadOnly,
     SaveFailed,
     FileChanged,
+    Restored,
     Error
 };
 

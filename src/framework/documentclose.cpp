@@ -3,6 +3,7 @@
 #include "framework/documentasker.h"
 #include "framework/durablewriter.h"
 #include "framework/filechangetracker.h"
+#include "framework/filenames.h"
 #include "framework/windowcontroller.h"
 
 #include <QFile>
@@ -21,7 +22,7 @@ namespace {
 // instead: it passes when the disk does.
 bool readOnlyFile(const QString &path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = FileNames::encodeName(path);
     struct stat info
     {};
     if (path.isEmpty() || ::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
@@ -112,7 +113,7 @@ void Document::saveDocumentAs(QObject *sender)
         m_asking = false;
         m_keptOnDiskIdentity = {};
         m_overwriteIdentity = {};
-        setFileUrl(QUrl::fromLocalFile(target));
+        setFileUrl(FileNames::urlOfPath(target));
         m_tracker->noteContent(bytes);
         m_tracker->noteOwnWrite();
         Q_EMIT saved();
@@ -128,7 +129,7 @@ bool Document::isReadOnly() const
 
 bool Document::refreshReadOnly()
 {
-    const bool now = readOnlyFile(m_fileUrl.toLocalFile());
+    const bool now = readOnlyFile(FileNames::pathOfUrl(m_fileUrl));
     if (now != m_readOnly) {
         m_readOnly = now;
         for (WindowController *controller : std::as_const(m_windowControllers))

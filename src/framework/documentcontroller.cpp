@@ -1,6 +1,7 @@
 #include "documentcontroller.h"
 
 #include "framework/document.h"
+#include "framework/filenames.h"
 #include "framework/windowcontroller.h"
 
 #include <QApplication>
@@ -28,9 +29,9 @@ QString identityOf(const QUrl &url)
 {
     if (!url.isLocalFile())
         return url.toString();
-    const QFileInfo info(url.toLocalFile());
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    const QString path = FileNames::pathOfUrl(url);
+    const QString canonical = FileNames::canonicalPath(path);
+    return canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical;
 }
 
 } // namespace
@@ -103,7 +104,7 @@ void DocumentController::openDocument(const QUrl &url, bool display, const OpenC
         if (completion)
             completion(nullptr, false, error);
     };
-    const QString path = url.toLocalFile();
+    const QString path = FileNames::pathOfUrl(url);
     if (path.isEmpty()) {
         // A bare "file:" or a remote address names no file to read: say which address it was.
         fail(Error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileReadUnknown,
@@ -231,7 +232,7 @@ QList<QUrl> DocumentController::takeRememberedDocumentUrls()
     QList<QUrl> urls = readUrlList(openDocumentsKey);
     writeUrlList(openDocumentsKey, {});
     // A note deleted since the last quit is simply not reopened; nobody asked for it this time.
-    urls.removeIf([](const QUrl &url) { return !url.isLocalFile() || !QFileInfo::exists(url.toLocalFile()); });
+    urls.removeIf([](const QUrl &url) { return !url.isLocalFile() || !FileNames::exists(FileNames::pathOfUrl(url)); });
     return urls;
 }
 
@@ -239,7 +240,7 @@ std::optional<DocumentController::DocumentType> DocumentController::typeFor(cons
 {
     if (m_types.isEmpty())
         return std::nullopt;
-    const QMimeType mime = QMimeDatabase().mimeTypeForFile(url.toLocalFile());
+    const QMimeType mime = QMimeDatabase().mimeTypeForFile(FileNames::pathOfUrl(url));
     for (const DocumentType &type : m_types) {
         for (const QString &name : type.mimeTypes) {
             if (mime.inherits(name))

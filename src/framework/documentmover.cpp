@@ -1,7 +1,10 @@
 #include "documentmover.h"
 
+#include "framework/document.h"
 #include "framework/durablewriter.h"
 #include "framework/error.h"
+#include "framework/filemover.h"
+#include "framework/filenames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,7 +44,8 @@ void checkNewName(const QString &current, const QString &name)
 QString DocumentMover::renamedPath(const QString &current, const QString &name)
 {
     const QFileInfo file(current);
-    if (name == file.fileName())
+    // The name as shown, unchanged, is the same file even when its bytes are not UTF-8.
+    if (name == file.fileName() || name == FileNames::displayName(file.fileName()))
         return {};
     checkNewName(file.fileName(), name);
     return file.absolutePath() + u'/' + name;
@@ -60,7 +64,54 @@ QString DocumentMover::movedPath(const QString &current, const QString &folder)
         throw Error(
             domain, ENOTDIR,
             tr("Could not move “%1”: “%2” is not a folder.").arg(file.fileName(), destination.absoluteFilePath()));
-    if (destination.canonicalFilePath() == QFileInfo(file.absolutePath()).canonicalFilePath())
+    if (destination.canonicalFilePath() == FileNames::canonicalPath(file.absolutePath()))
         return {};
     return QDir(destination.absoluteFilePath()).filePath(file.fileName());
+}
+
+// The document's own Rename and Move To.
+
+void Document::renameDocument(QObject *sender)
+{
+    Q_UNUSED(sender);
+    if (m_fileUrl.isEmpty() || !m_fileUrl.isLocalFile())
+        return;
+    try {
+        if (const std::optional<QString> name = DocumentAsker::newFileName(this))
+            relocate(DocumentMover::renamedPath(FileNames::pathOfUrl(m_fileUrl), *name), true);
+    } catch (const Error &error) {
+        presentError(error);
+    }
+}
+
+void Document::moveDocument(QObject *sender)
+{
+    Q_UNUSED(sender);
+    if (m_fileUrl.isEmpty() || !m_fileUrl.isLocalFile())
+        return;
+    try {
+        if (const std::optional<QString> folder = DocumentAsker::destinationFolder(this))
+            relocate(DocumentMover::movedPath(FileNames::pathOfUrl(m_fileUrl), *folder), false);
+    } catch (const Error &error) {
+        presentError(error);
+    }
+}
+
+void Document::relocate(const QString &target, bool sameFolder)
+{
+    if (target.isEmpty())
+        return;
+    // A write still landing would recreate the file under its old name; unsaved text goes to the old name first, so
+    // nothing typed is left behind if the move fails.
+    finishWrites();
+    if (isDocumentEdited())
+        saveInPlace();
+    const QString current = QFileInfo(FileNames::pathOfUrl(m_fileUrl)).absoluteFilePath();
+    if (sameFolder)
+        FileMover::rename(current, target);
+    else
+        FileMover::move(current, target);
+    const QUrl from = m_fileUrl;
+    setFileUrl(FileNames::urlOfPath(target));
+    Q_EMIT fileMoved(from, m_fileUrl);
 }

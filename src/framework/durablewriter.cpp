@@ -1,6 +1,7 @@
 #include "durablewriter.h"
 
 #include "framework/error.h"
+#include "framework/filenames.h"
 #include "framework/posixfile.h"
 
 #include <QCoreApplication>
@@ -173,7 +174,7 @@ void replaceInPlace(const QString &path, const QByteArray &target, const QByteAr
         // The note may now be partial; its old text stays in the backup, which is kept and named.
         ::close(fd);
         backup.close();
-        const QString kept = QFile::decodeName(fileNameOf(backup.path()));
+        const QString kept = FileNames::decodeName(fileNameOf(backup.path()));
         backup.release();
         const Error error = Error::fromErrno(failure, saveAction(), path);
         throw Error(error.domain(), error.code(),
@@ -259,12 +260,12 @@ void replaceResolved(const QString &path, const QByteArray &target, const QByteA
 
 QString DurableWriter::resolveLinks(const QString &path)
 {
-    QByteArray current = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    QByteArray current = FileNames::encodeName(QFileInfo(path).absoluteFilePath());
     for (int hop = 0; hop <= maxLinkHops; ++hop) {
         struct stat info
         {};
         if (::lstat(current.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
-            return QFile::decodeName(current);
+            return FileNames::decodeName(current);
         QByteArray target(PATH_MAX, Qt::Uninitialized);
         const ssize_t length = ::readlink(current.constData(), target.data(), target.size());
         if (length < 0)
@@ -278,7 +279,7 @@ QString DurableWriter::resolveLinks(const QString &path)
 void DurableWriter::replace(const QString &path, const QByteArray &data, const Options &options)
 {
     const QByteArray target =
-        QFile::encodeName(options.followLinks ? resolveLinks(path) : QFileInfo(path).absoluteFilePath());
+        FileNames::encodeName(options.followLinks ? resolveLinks(path) : QFileInfo(path).absoluteFilePath());
     try {
         replaceResolved(path, target, data, options.newFileMode);
     } catch (const Error &) {
@@ -292,7 +293,7 @@ void DurableWriter::replace(const QString &path, const QByteArray &data, const O
 
 bool DurableWriter::isTemporaryName(const QString &fileName)
 {
-    const QByteArray encoded = QFile::encodeName(fileName);
+    const QByteArray encoded = FileNames::encodeName(fileName);
     const qsizetype mark = encoded.lastIndexOf(QByteArray(".") + temporaryMark);
     if (mark <= 1)
         return false;
@@ -304,7 +305,7 @@ bool DurableWriter::restoreInterruptedSave(const QString &path)
 {
     QByteArray target;
     try {
-        target = QFile::encodeName(resolveLinks(path));
+        target = FileNames::encodeName(resolveLinks(path));
     } catch (const Error &) {
         return false; // reading the file says what is wrong with it
     }
@@ -348,7 +349,7 @@ bool DurableWriter::restoreInterruptedSave(const QString &path)
 
 void DurableWriter::createNew(const QString &path)
 {
-    const QByteArray encoded = QFile::encodeName(path);
+    const QByteArray encoded = FileNames::encodeName(path);
     const int fd =
         retryEintr([&] { return ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
     int failure = fd < 0 ? errno : 0;

@@ -1,5 +1,7 @@
 #include "error.h"
 
+#include "framework/filenames.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -8,9 +10,15 @@
 Error::Error(QString domain, int code, QString description)
     : m_domain(std::move(domain))
     , m_code(code)
-    , m_description(std::move(description))
+    // Read by a person: bytes of a file name that are not UTF-8 show as U+FFFD, never as raw escapes.
+    , m_description(displayText(description))
     , m_what(m_description.toStdString())
 {}
+
+QString Error::displayText(const QString &text)
+{
+    return FileNames::displayName(text);
+}
 
 Error Error::fromErrno(int errnoCode, const QString &action, const QString &path)
 {

@@ -25,7 +25,7 @@ public:
     Error withInformativeText(const QString &text) const
     {
         Error error = *this;
-        error.m_informativeText = text;
+        error.m_informativeText = displayText(text);
         return error;
     }
 
@@ -33,6 +33,8 @@ public:
     const char *what() const noexcept override { return m_what.c_str(); }
 
 private:
+    static QString displayText(const QString &text);
+
     QString m_domain;
     int m_code = 0;
     QString m_description;

@@ -1,6 +1,7 @@
 #include "filechangetracker.h"
 
 #include "framework/contentdigest.h"
+#include "framework/filenames.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -23,7 +24,7 @@ constexpr long long racyWindowNs = 2'000'000'000LL;
 QByteArray linkText(const QString &path)
 {
     QByteArray target(PATH_MAX, Qt::Uninitialized);
-    const ssize_t length = ::readlink(QFile::encodeName(path).constData(), target.data(), target.size());
+    const ssize_t length = ::readlink(FileNames::encodeName(path).constData(), target.data(), target.size());
     return length > 0 ? target.left(length) : QByteArray();
 }
 
@@ -45,8 +46,17 @@ void FileChangeTracker::takeHold()
         ::close(m_held);
     // A path-only descriptor: it reads nothing, needs no permission and never waits, yet follows the file (the link
     // itself, for a link) wherever it is renamed to.
-    m_held = m_path.isEmpty() ? -1 : ::open(QFile::encodeName(m_path).constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    m_held = m_path.isEmpty() ? -1 : ::open(FileNames::encodeName(m_path).constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     m_knownLink = linkText(m_path);
+    // The toolkit's watcher cannot name a file whose name is not UTF-8, but it can name the descriptor held on it;
+    // that watch is on the file itself, so it is renewed with the hold.
+    if (m_watcher && FileNames::hasEscapes(m_path)) {
+        if (!m_heldWatch.isEmpty())
+            m_watcher->removePath(std::exchange(m_heldWatch, QString()));
+        const QString held = QStringLiteral("/proc/self/fd/%1").arg(m_held);
+        if (m_held >= 0 && m_watcher->addPath(held))
+            m_heldWatch = held;
+    }
 }
 
 std::optional<QString> FileChangeTracker::movedTo() const
@@ -55,7 +65,7 @@ std::optional<QString> FileChangeTracker::movedTo() const
     {};
     struct stat there
     {};
-    if (m_held < 0 || ::lstat(QFile::encodeName(m_path).constData(), &there) == 0 || ::fstat(m_held, &held) != 0 ||
+    if (m_held < 0 || ::lstat(FileNames::encodeName(m_path).constData(), &there) == 0 || ::fstat(m_held, &held) != 0 ||
         held.st_nlink == 0)
         return std::nullopt;
     const QByteArray now = linkText(QStringLiteral("/proc/self/fd/%1").arg(m_held));
@@ -63,7 +73,7 @@ std::optional<QString> FileChangeTracker::movedTo() const
     if (!now.startsWith('/') || ::lstat(now.constData(), &there) != 0 || there.st_dev != held.st_dev ||
         there.st_ino != held.st_ino)
         return std::nullopt;
-    const QString path = QFile::decodeName(now);
+    const QString path = FileNames::decodeName(now);
     return path == m_path ? std::nullopt : std::optional<QString>(path);
 }
 
@@ -89,13 +99,14 @@ void FileChangeTracker::watch(const QString &path)
     m_path = info.absoluteFilePath();
     m_watcher = new QFileSystemWatcher(this);
     // The folder too: a file replaced by rename (as most editors save) drops out of the file watch.
-    m_watcher->addPath(info.absolutePath());
-    m_watcher->addPath(m_path);
+    if (!FileNames::hasEscapes(info.absolutePath()))
+        m_watcher->addPath(info.absolutePath());
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &FileChangeTracker::changeSeen);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &FileChangeTracker::changeSeen);
     m_known = FileIdentity::of(m_path);
     m_knownDigest.clear(); // known again once read or written
     takeHold();
+    watchFile();
     m_linkAtOpen = m_knownLink;
 }
 
@@ -122,23 +133,34 @@ void FileChangeTracker::stop()
     m_watcher->disconnect(this);
     m_watcher->deleteLater();
     m_watcher = nullptr;
+    m_heldWatch.clear();
 }
 
 FileIdentity FileChangeTracker::current()
 {
     const FileIdentity now = FileIdentity::of(m_path);
-    if (m_watcher && now.exists && !m_watcher->files().contains(m_path))
-        m_watcher->addPath(m_path);
+    if (now.exists)
+        watchFile();
     return now;
 }
 
-bool FileChangeTracker::isKnown(const FileIdentity &now) const
+bool FileChangeTracker::isKnown(const FileIdentity &now)
 {
-    if (now != m_known)
-        return false;
-    const long long clockNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
-    if (m_knownDigest.isEmpty() || clockNs - now.changedNs > racyWindowNs)
+    FileIdentity sameTimes = now;
+    sameTimes.changedNs = m_known.changedNs;
+    if (now != m_known) {
+        // Only the change time moved (a chmod, a chown, a new hard link): ours still, if the bytes are.
+        if (sameTimes != m_known || m_knownDigest.isEmpty() || !hasKnownContent())
+            return false;
+        m_known = now;
         return true;
+    }
+    const long long clockNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
+    return m_knownDigest.isEmpty() || clockNs - now.changedNs > racyWindowNs || hasKnownContent();
+}
+
+bool FileChangeTracker::hasKnownContent() const
+{
     const std::optional<QByteArray> digest = ContentDigest::ofFile(m_path);
     // Gone or unreadable: the next look at its identity tells.
     return !digest || *digest == m_knownDigest;
@@ -171,7 +193,12 @@ void FileChangeTracker::noteOwnWrite()
     m_known = FileIdentity::of(m_path);
     m_missingReported = false;
     takeHold();
-    if (m_watcher && !m_watcher->files().contains(m_path))
+    watchFile();
+}
+
+void FileChangeTracker::watchFile()
+{
+    if (m_watcher && !FileNames::hasEscapes(m_path) && !m_watcher->files().contains(m_path))
         m_watcher->addPath(m_path);
 }
 

@@ -28,7 +28,8 @@ public:
     FileIdentity current();
     // Whether the file still holds what we last read or wrote. The identity alone misses a change that fell into
     // the same tick of the file system's clock as the one before it, so a recent file is compared by content too.
-    bool isKnown(const FileIdentity &now) const;
+    // A file whose change time alone moved is compared by content, and taken as known when it holds the same.
+    bool isKnown(const FileIdentity &now);
     // Whether the file existed when we last looked at it as ours.
     bool knewFile() const;
 
@@ -62,11 +63,17 @@ Q_SIGNALS:
 
 private:
     void changeSeen();
+    // Whether the file holds the bytes of the known digest (or cannot be read).
+    bool hasKnownContent() const;
     // Remembers the file's link state and holds it open, as it is now.
     void takeHold();
+    // Adds the file to the toolkit's watch when it is not in it (a file replaced by rename drops out).
+    void watchFile();
 
     QString m_path;
     int m_held = -1;
+    // The watch on the held descriptor, for a file the toolkit cannot name.
+    QString m_heldWatch;
     QByteArray m_linkAtOpen;
     QByteArray m_knownLink;
     QFileSystemWatcher *m_watcher = nullptr;

@@ -1,5 +1,7 @@
 #include "fileidentity.h"
 
+#include "framework/filenames.h"
+
 #include <QFile>
 
 #include <sys/stat.h>
@@ -8,7 +10,7 @@ FileIdentity FileIdentity::of(const QString &path)
 {
     struct stat info
     {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::stat(FileNames::encodeName(path).constData(), &info) != 0)
         return {};
     constexpr long long nsPerSecond = 1000000000LL;
     return {true,

@@ -1,6 +1,7 @@
 #include "filemover.h"
 
 #include "framework/error.h"
+#include "framework/filenames.h"
 #include "framework/posixfile.h"
 
 #include <QCoreApplication>
@@ -127,8 +128,8 @@ int copyDurably(const QByteArray &from, const QByteArray &to)
 
 void FileMover::rename(const QString &from, const QString &to)
 {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
+    const QByteArray source = FileNames::encodeName(from);
+    const QByteArray target = FileNames::encodeName(to);
     if (const int code = renameNoReplace(source, target))
         throw failure(Verb::Rename, code, from, to);
     syncAfterRename(folderOf(target));
@@ -136,8 +137,8 @@ void FileMover::rename(const QString &from, const QString &to)
 
 void FileMover::move(const QString &from, const QString &to)
 {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
+    const QByteArray source = FileNames::encodeName(from);
+    const QByteArray target = FileNames::encodeName(to);
     const int code = renameNoReplace(source, target);
     if (code == 0) {
         syncAfterRename(folderOf(target));

@@ -1,6 +1,7 @@
 #include "posixfile.h"
 
 #include "framework/error.h"
+#include "framework/filenames.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -129,7 +130,7 @@ qsizetype readLimit()
 QByteArray readWholeFile(const QString &path)
 {
     QByteArray bytes;
-    const int failure = readAll(QFile::encodeName(path), bytes);
+    const int failure = readAll(FileNames::encodeName(path), bytes);
     if (failure == 0)
         return bytes;
     const QFileInfo file(path);
@@ -140,10 +141,13 @@ QByteArray readWholeFile(const QString &path)
                         .arg(file.fileName(), file.absolutePath()));
     if (failure == EFBIG) {
         const QLocale locale;
+        struct stat info
+        {};
+        ::stat(FileNames::encodeName(path).constData(), &info);
         throw Error(domain, failure,
                     QCoreApplication::translate("PosixFile", "Could not read “%1” in “%2”: it is too large to open "
                                                              "(%3; %4 of memory is free for it).")
-                        .arg(file.fileName(), file.absolutePath(), locale.formattedDataSize(file.size()),
+                        .arg(file.fileName(), file.absolutePath(), locale.formattedDataSize(info.st_size),
                              locale.formattedDataSize(readLimit())));
     }
     throw Error::fromErrno(failure, QCoreApplication::translate("PosixFile", "Could not read"), path);
@@ -167,7 +171,7 @@ int writeAll(int fd, const char *data, qsizetype size)
 
 void makePath(const QString &path, const QString &action)
 {
-    const QByteArray encoded = QFile::encodeName(path);
+    const QByteArray encoded = FileNames::encodeName(path);
     for (qsizetype end = encoded.indexOf('/', 1);; end = encoded.indexOf('/', end + 1)) {
         const QByteArray part = end < 0 ? encoded : encoded.left(end);
         if (!part.isEmpty() && ::mkdir(part.constData(), 0777) != 0 && errno != EEXIST)

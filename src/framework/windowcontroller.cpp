@@ -1,6 +1,7 @@
 #include "windowcontroller.h"
 
 #include "framework/document.h"
+#include "framework/filenames.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -15,6 +16,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+
+#include <unistd.h>
 
 namespace {
 
@@ -62,6 +65,11 @@ void WindowController::setDocument(Document *document)
     connect(document, &Document::reloadedFromDisk, this, [this] { dismissMessage(MessageKind::FileChanged); });
     connect(document, &Document::readOnlyChanged, this, &WindowController::showReadOnly);
     showReadOnly(document->isReadOnly());
+    if (document->restoredInterruptedSave())
+        showMessage(MessageKind::Restored,
+                    tr("“%1” was put back to its last complete version: a save was interrupted before it finished.")
+                        .arg(document->displayName()),
+                    {}, true);
 }
 
 QString WindowController::windowTitle(const QString &documentDisplayName) const
@@ -75,7 +83,8 @@ void WindowController::synchronizeWindowTitleWithDocumentName()
         return;
     const QString readOnly = m_document->isReadOnly() ? tr(" — Read-Only") : QString();
     m_window->setWindowTitle(windowTitle(m_document->displayName()) + readOnly);
-    m_window->setWindowFilePath(m_document->fileUrl().isLocalFile() ? m_document->fileUrl().toLocalFile() : QString());
+    m_window->setWindowFilePath(m_document->fileUrl().isLocalFile() ? FileNames::pathOfUrl(m_document->fileUrl())
+                                                                    : QString());
 }
 
 void WindowController::showWindow()
@@ -246,7 +255,8 @@ std::optional<QString> WindowController::askForSaveAsPath(const QString &current
 {
     // Next to the note when its folder takes files, else in the home folder.
     const QFileInfo current(currentPath);
-    const QString folder = QFileInfo(current.absolutePath()).isWritable() ? current.absolutePath() : QDir::homePath();
+    const bool writable = ::access(FileNames::encodeName(current.absolutePath()).constData(), W_OK) == 0;
+    const QString folder = writable ? current.absolutePath() : QDir::homePath();
     QFileDialog dialog(m_window.get(), tr("Save As"), folder + u'/' + current.fileName());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

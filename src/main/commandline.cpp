@@ -1,7 +1,8 @@
 #include "commandline.h"
 
+#include "framework/filenames.h"
+
 #include <QCoreApplication>
-#include <QFile>
 
 namespace {
 
@@ -24,8 +25,8 @@ CommandLine CommandLine::parse(int argc, const char *const *argv)
     for (int i = 1; i < argc; ++i) {
         if (!argv[i])
             continue;
-        const QByteArray raw(argv[i]);
-        QString argument = QFile::decodeName(raw);
+        // Losslessly: a name that is not UTF-8 still reaches its file.
+        QString argument = FileNames::decodeName(QByteArray(argv[i]));
         if (!onlyFiles && isOption(argument)) {
             if (argument == u"--") {
                 onlyFiles = true;
@@ -43,10 +44,6 @@ CommandLine CommandLine::parse(int argc, const char *const *argv)
                 line.error = tr("unknown option “%1”").arg(argument);
                 return line;
             }
-            continue;
-        }
-        if (QFile::encodeName(argument) != raw) {
-            line.undecodableNames.append(argument);
             continue;
         }
         // A name after "--" that looks like an address is still a file in the working folder.

@@ -16,11 +16,8 @@ struct CommandLine
     };
 
     Action action = Action::Run;
-    // The files to open, decoded from the bytes of argv.
+    // The files to open, decoded from the bytes of argv without losing any (see FileNames).
     QStringList files;
-    // Names whose bytes are not UTF-8: no path the app can hold reaches them, so they are refused by name
-    // rather than answered with "no such file" for a different name.
-    QStringList undecodableNames;
     // For Error: what was wrong, in one line.
     QString error;
 

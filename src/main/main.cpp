@@ -1,3 +1,4 @@
+#include "framework/filenames.h"
 #include "main/commandline.h"
 #include "main/launchmode.h"
 #include "main/selftest.h"
@@ -7,31 +8,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
-
-namespace {
-
-// Tells the user, without stopping them, which files the command line named in a way no path can hold.
-void reportUndecodableNames(const QStringList &names)
-{
-    for (const QString &name : names) {
-        auto *box = new QMessageBox(QMessageBox::Warning, QCoreApplication::applicationName(),
-                                    QCoreApplication::translate("CommandLine", "“%1” could not be opened.").arg(name));
-        box->setInformativeText(QCoreApplication::translate(
-            "CommandLine", "Its name is not valid UTF-8, which Nolt Nolt cannot keep. Rename the file and open it "
-                           "again."));
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setWindowModality(Qt::NonModal);
-        box->show();
-    }
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -40,7 +20,8 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    const QString program = argc > 0 && argv[0] ? QFileInfo(QFile::decodeName(argv[0])).fileName() : QString();
+    const QString program =
+        argc > 0 && argv[0] ? FileNames::displayName(QFileInfo(FileNames::decodeName(argv[0])).fileName()) : QString();
     const CommandLine line = CommandLine::parse(argc, argv);
     switch (line.action) {
     case CommandLine::Action::Help:
@@ -55,8 +36,6 @@ int main(int argc, char **argv)
     case CommandLine::Action::Run:
         break;
     }
-    for (const QString &name : line.undecodableNames)
-        std::fprintf(stderr, "%s: “%s”: the name is not valid UTF-8\n", qPrintable(program), qPrintable(name));
 
     QApplication::setApplicationName(QStringLiteral("Nolt Nolt"));
     QApplication::setOrganizationName(QStringLiteral("Quorbell"));
@@ -77,8 +56,6 @@ int main(int argc, char **argv)
     AppDelegate delegate;
     delegate.setLaunchFiles(files);
     delegate.listenTo(instance);
-    QObject::connect(&delegate, &AppDelegate::launched, &delegate,
-                     [names = line.undecodableNames] { reportUndecodableNames(names); });
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     app.exec();
     return 0;

@@ -3,6 +3,7 @@
 #include "editor/editor.h"
 #include "editor/notetextview.h"
 #include "framework/error.h"
+#include "framework/filenames.h"
 #include "framework/posixfile.h"
 #include "storage/plaintextdocument.h"
 #include "storage/textfiles.h"
@@ -63,7 +64,7 @@ QString createTestFolder()
 {
     const QString path = QDir::tempPath() + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     std::error_code failure;
-    std::filesystem::create_directories(QFile::encodeName(path).toStdString(), failure);
+    std::filesystem::create_directories(FileNames::encodeName(path).toStdString(), failure);
     if (failure)
         throw Error::fromErrno(failure.value(), QStringLiteral("Could not create"), path);
     return path;
@@ -76,7 +77,7 @@ void removeTestFolder(const QString &path)
 
 void checkNoteFiles(const QString &folderPath)
 {
-    const QUrl folder = QUrl::fromLocalFile(folderPath);
+    const QUrl folder = FileNames::urlOfPath(folderPath);
     const QDateTime day1(QDate(2026, 10, 14), QTime(12, 0));
     check(day1.isValid());
 
@@ -94,10 +95,10 @@ void checkNoteFiles(const QString &folderPath)
     check(note4.fileName() == u"20261015 Note.txt");
 
     check(note1 != note2);
-    check(readUtf8(note1.toLocalFile()) == sampleText);
-    check(QFileInfo::exists(note2.toLocalFile()));
+    check(readUtf8(FileNames::pathOfUrl(note1)) == sampleText);
+    check(QFileInfo::exists(FileNames::pathOfUrl(note2)));
     TextFiles::save(QStringLiteral("Updated"), note1);
-    check(readUtf8(note1.toLocalFile()) == u"Updated");
+    check(readUtf8(FileNames::pathOfUrl(note1)) == u"Updated");
 }
 
 QtMessageHandler qtMessages = nullptr;
@@ -112,7 +113,7 @@ void keepQtNotesQuiet(QtMsgType type, const QMessageLogContext &context, const Q
 
 void setPermissions(const QString &path, mode_t mode)
 {
-    if (::chmod(QFile::encodeName(path).constData(), mode) != 0)
+    if (::chmod(FileNames::encodeName(path).constData(), mode) != 0)
         throw Error::fromErrno(errno, QStringLiteral("Could not change the permissions of"), path);
 }
 
@@ -135,16 +136,16 @@ void checkDocuments(const QString &folderPath, int &argc, char **argv)
     check(plain.text() == sampleText);
 
     const QString nativePath = folderPath + QStringLiteral("/Native.txt");
-    plain.writeSafely(QUrl::fromLocalFile(nativePath), typeName, Document::SaveOperation::Save);
+    plain.writeSafely(FileNames::urlOfPath(nativePath), typeName, Document::SaveOperation::Save);
     check(readUtf8(nativePath) == sampleText);
 
     const QString readOnly = folderPath + QStringLiteral("/ReadOnly");
-    if (::mkdir(QFile::encodeName(readOnly).constData(), 0777) != 0)
+    if (::mkdir(FileNames::encodeName(readOnly).constData(), 0777) != 0)
         throw Error::fromErrno(errno, QStringLiteral("Could not create"), readOnly);
     setPermissions(readOnly, 0500);
     bool denied = false;
     try {
-        TextFiles::create(QUrl::fromLocalFile(readOnly), QDateTime::currentDateTime());
+        TextFiles::create(FileNames::urlOfPath(readOnly), QDateTime::currentDateTime());
     } catch (const Error &) {
         denied = true;
     }
@@ -155,9 +156,9 @@ void checkDocuments(const QString &folderPath, int &argc, char **argv)
     // A user without a session has no runtime folder; Qt would make one beside the test folder and leave it.
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         const QString runtime = folderPath + QStringLiteral("/Runtime");
-        if (::mkdir(QFile::encodeName(runtime).constData(), 0700) != 0)
+        if (::mkdir(FileNames::encodeName(runtime).constData(), 0700) != 0)
             throw Error::fromErrno(errno, QStringLiteral("Could not create"), runtime);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+        qputenv("XDG_RUNTIME_DIR", FileNames::encodeName(runtime));
     }
     // Windows need the application object; its event loop never runs here.
     QApplication application(argc, argv);

@@ -5,9 +5,9 @@
 #include "framework/actiondispatcher.h"
 #include "framework/document.h"
 #include "framework/documentcontroller.h"
+#include "framework/filenames.h"
 #include "framework/posixfile.h"
 #include "framework/recoverystore.h"
-#include "shell/filemanager.h"
 #include "shell/menubar.h"
 #include "shell/notesfolderpanel.h"
 #include "shell/openerrorreport.h"
@@ -18,17 +18,13 @@
 #include "shell/windowplacement.h"
 #include "storage/notesfolder.h"
 #include "storage/plaintextdocument.h"
-#include "storage/textfiles.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
-#include <QScopedValueRollback>
 #include <QSessionManager>
 #include <QStandardPaths>
 #include <QTranslator>
@@ -51,17 +47,6 @@ QList<DocumentController::DocumentType> documentTypes(const AppResources &resour
     return {{QString::fromLatin1(PlainTextDocument::typeName),
              {QStringLiteral("text/plain")},
              QStringLiteral("PlainTextDocument")}};
-}
-
-QList<QWidget *> noteWindows()
-{
-    QList<QWidget *> windows;
-    const QList<QWidget *> topLevels = QApplication::topLevelWidgets();
-    for (QWidget *widget : topLevels) {
-        if (WindowController::forWindow(widget) && widget->isWindow())
-            windows.append(widget);
-    }
-    return windows;
 }
 
 // The app's translation for the user's language, when it carries one; once per application.
@@ -162,31 +147,36 @@ void AppDelegate::applicationDidFinishLaunching()
     // The notes of the last quit are taken whatever this launch opens, so they never come back a session late.
     const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls();
     m_placement->takeRememberedFrames();
-    // Text that could not be saved before the app last ended comes first: nothing may be lost twice.
-    const int recovered = offerRecoveredTexts();
+    // Text that could not be saved before the app last ended is offered first: nothing may be lost twice.
+    const bool asking = offerRecoveredTexts();
     if (!m_launchFiles.isEmpty()) {
         applicationOpenUrls(m_launchFiles);
     } else if (!restored.isEmpty()) {
         applicationOpenUrls(restored);
         if (m_documents.documents().isEmpty())
             applicationOpenUntitledFile();
-    } else if (recovered == 0) {
+    } else if (asking) {
+        m_untitledAfterRecovery = true;
+    } else if (m_documents.documents().isEmpty()) {
         applicationOpenUntitledFile();
     }
     Q_EMIT launched();
 }
 
-int AppDelegate::offerRecoveredTexts()
+bool AppDelegate::offerRecoveredTexts()
 {
-    RecoveryOffer offer(*m_recovery);
+    auto *offer = new RecoveryOffer(*m_recovery, this);
     if (m_recoveryQuestion)
-        offer.setQuestion(m_recoveryQuestion);
-    offer.setFallbackFolders({m_notesFolder, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)});
-    const QList<QUrl> files = offer.offer();
-    for (const Error &error : offer.errors())
-        presentError(error);
-    applicationOpenUrls(files);
-    return int(files.size());
+        offer->setQuestion(m_recoveryQuestion);
+    offer->setFallbackFolders({m_notesFolder, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)});
+    connect(offer, &RecoveryOffer::recovered, this, [this](const QUrl &file) { applicationOpenUrls({file}); });
+    connect(offer, &RecoveryOffer::failed, this, [this](const Error &error) { presentError(error); });
+    connect(offer, &RecoveryOffer::finished, this, [this, offer] {
+        offer->deleteLater();
+        if (std::exchange(m_untitledAfterRecovery, false) && m_documents.documents().isEmpty())
+            applicationOpenUntitledFile();
+    });
+    return offer->offer() > 0;
 }
 
 void AppDelegate::setRecoveryQuestion(RecoveryOffer::Question question)
@@ -231,26 +221,6 @@ void AppDelegate::listenTo(SingleInstance &instance)
             [this](const QString &name, const QVariantList &) { performAction(name); });
 }
 
-void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
-{
-    if (hasVisibleWindows)
-        arrangeInFront(nullptr);
-    else
-        newDocument(nullptr);
-}
-
-void AppDelegate::reopen()
-{
-    applicationShouldHandleReopen(hasNoteWindowsShown());
-}
-
-bool AppDelegate::hasNoteWindowsShown() const
-{
-    // Minimised windows count: after Hide, a reopen brings them back rather than adding a note.
-    const QList<QWidget *> windows = noteWindows();
-    return std::any_of(windows.begin(), windows.end(), [](const QWidget *window) { return window->isVisible(); });
-}
-
 void AppDelegate::applicationOpenUrls(const QList<QUrl> &urls)
 {
     for (const QUrl &url : urls)
@@ -292,10 +262,13 @@ void AppDelegate::presentError(const Error &error)
         m_errorPresenter(error);
         return;
     }
-    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), error.description(), QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.setInformativeText(error.informativeText());
-    box.exec();
+    // Told in a window of its own that stops nothing.
+    auto *box = new QMessageBox(QMessageBox::Warning, QCoreApplication::applicationName(), error.description(),
+                                QMessageBox::Ok, QApplication::activeWindow());
+    box->setInformativeText(error.informativeText());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 bool AppDelegate::quitAfterSaving(bool force)
@@ -309,152 +282,4 @@ bool AppDelegate::quitAfterSaving(bool force)
     QApplication::closeAllWindows();
     QCoreApplication::exit(0);
     return saved;
-}
-
-void AppDelegate::orderFrontStandardAboutPanel(QObject *sender)
-{
-    Q_UNUSED(sender);
-    const QString website =
-        m_resources.infoWebUrl(QString::fromLatin1(AppResources::websiteKey)).value_or(QUrl()).toString();
-    QMessageBox::about(QApplication::activeWindow(), tr("About Nolt Nolt"),
-                       tr("<p><b>Nolt Nolt</b></p><p>Version %1</p><p>Plain-text notes, saved as you type.</p>"
-                          "<p><a href=\"%2\">%2</a></p>")
-                           .arg(QCoreApplication::applicationVersion().toHtmlEscaped(), website.toHtmlEscaped()));
-}
-
-void AppDelegate::checkForUpdates(QObject *sender)
-{
-    Q_UNUSED(sender);
-    if (m_updater)
-        m_updater->checkForUpdates(QApplication::activeWindow());
-}
-
-void AppDelegate::hideApplication(QObject *sender)
-{
-    Q_UNUSED(sender);
-    const QList<QWidget *> windows = noteWindows();
-    for (QWidget *window : windows)
-        window->showMinimized();
-}
-
-void AppDelegate::unhideAllApplications(QObject *sender)
-{
-    Q_UNUSED(sender);
-    const QList<QWidget *> windows = noteWindows();
-    for (QWidget *window : windows) {
-        if (window->isMinimized())
-            window->showNormal();
-    }
-}
-
-void AppDelegate::terminate(QObject *sender)
-{
-    Q_UNUSED(sender);
-    quitAfterSaving(false);
-}
-
-void AppDelegate::newDocument(QObject *sender)
-{
-    Q_UNUSED(sender);
-    QUrl note;
-    try {
-        PosixFile::makePath(m_notesFolder, tr("Could not create the folder"));
-        note = TextFiles::create(QUrl::fromLocalFile(m_notesFolder));
-    } catch (const Error &error) {
-        presentError(error);
-        return;
-    }
-    open(note);
-}
-
-void AppDelegate::openDocument(QObject *sender)
-{
-    Q_UNUSED(sender);
-    QList<QUrl> chosen;
-    if (m_openPanel) {
-        chosen = m_openPanel();
-    } else {
-        QFileDialog dialog(QApplication::activeWindow());
-        dialog.setFileMode(QFileDialog::ExistingFiles);
-        // By type, not by name: the desktop's dialog then offers every kind of plain text (source code, logs,
-        // Markdown...), and the note's bytes still decide on reading.
-        dialog.setMimeTypeFilters({QStringLiteral("text/plain"), QStringLiteral("application/octet-stream")});
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-        chosen = dialog.selectedUrls();
-    }
-    applicationOpenUrls(chosen);
-}
-
-void AppDelegate::openRecent(QObject *sender)
-{
-    const QUrl url = OpenRecentMenu::urlOf(sender);
-    if (url.isValid() && url.isLocalFile())
-        open(url);
-}
-
-void AppDelegate::revealDocument(QObject *sender)
-{
-    Q_UNUSED(sender);
-    Editor *editor = current();
-    PlainTextDocument *document = editor ? editor->textDocument() : nullptr;
-    if (!document || document->fileUrl().isEmpty())
-        return;
-    FileManager::showItems({document->fileUrl()});
-}
-
-void AppDelegate::arrangeInFront(QObject *sender)
-{
-    Q_UNUSED(sender);
-    QWidget *active = QApplication::activeWindow();
-    const QList<QWidget *> windows = noteWindows();
-    for (QWidget *window : windows) {
-        if (window->isMinimized())
-            window->showNormal();
-        window->show();
-        window->raise();
-    }
-    if (!active && !windows.isEmpty())
-        active = windows.last();
-    if (active) {
-        active->raise();
-        active->activateWindow();
-    }
-}
-
-void AppDelegate::showHelp(QObject *sender)
-{
-    Q_UNUSED(sender);
-    m_resources.showHelp();
-}
-
-void AppDelegate::showPrivacy(QObject *sender)
-{
-    Q_UNUSED(sender);
-    m_resources.showPrivacy();
-}
-
-void AppDelegate::openWebsite(QObject *sender)
-{
-    Q_UNUSED(sender);
-    m_resources.openWebsite();
-}
-
-void AppDelegate::chooseNotesFolder(QObject *sender)
-{
-    Q_UNUSED(sender);
-    // Asked again while the panel shows (a launcher repeating its request): the panel comes forward, once.
-    if (m_choosingFolder) {
-        if (QWidget *panel = QApplication::activeModalWidget()) {
-            panel->raise();
-            panel->activateWindow();
-        }
-        return;
-    }
-    const QScopedValueRollback<bool> choosing(m_choosingFolder, true);
-    try {
-        NotesFolder::shared().choose();
-    } catch (const Error &error) {
-        presentError(error);
-    }
 }

@@ -90,8 +90,9 @@ private:
     // Writes every note and ends the event loop; true when all were written.
     bool quitAfterSaving(bool force);
     bool hasNoteWindowsShown() const;
-    // Offers the texts kept from the last run; returns the recovered files it opened.
-    int offerRecoveredTexts();
+    // Offers the texts kept from the last run, opening each recovered file as it is chosen; true while questions
+    // wait for their answers.
+    bool offerRecoveredTexts();
 
     DocumentController &m_documents;
     AppResources m_resources;
@@ -106,5 +107,7 @@ private:
     OpenPanel m_openPanel;
     RecoveryOffer::Question m_recoveryQuestion;
     bool m_launched = false;
+    // Launch opened nothing while recovery questions wait: a new note comes if none is open once all are answered.
+    bool m_untitledAfterRecovery = false;
     bool m_choosingFolder = false;
 };

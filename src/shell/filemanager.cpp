@@ -1,5 +1,7 @@
 #include "filemanager.h"
 
+#include "framework/filenames.h"
+
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -16,7 +18,7 @@ constexpr int answerTimeoutMs = 10000;
 
 QUrl folderOf(const QUrl &file)
 {
-    return QUrl::fromLocalFile(QFileInfo(file.toLocalFile()).absolutePath());
+    return FileNames::urlOfPath(QFileInfo(FileNames::pathOfUrl(file)).absolutePath());
 }
 
 QString tr(const char *text)
@@ -72,7 +74,9 @@ bool FileManager::openUrl(const QUrl &url, Failure failed)
     // Ending the app ends only xdg-open; the program it started stays.
     auto *process = new QProcess(QCoreApplication::instance());
     process->setProgram(opener);
-    process->setArguments({url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded)});
+    // A path whose bytes are not UTF-8 cannot travel as an argument's text: it goes as its address.
+    const bool plainPath = url.isLocalFile() && !FileNames::hasEscapes(FileNames::pathOfUrl(url));
+    process->setArguments({plainPath ? FileNames::pathOfUrl(url) : url.toString(QUrl::FullyEncoded)});
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());

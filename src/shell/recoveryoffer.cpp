@@ -1,11 +1,13 @@
 #include "recoveryoffer.h"
 
 #include "framework/durablewriter.h"
+#include "framework/filenames.h"
 #include "framework/posixfile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include <cerrno>
@@ -15,42 +17,58 @@ namespace {
 constexpr int maxRecoveredNames = 1000;
 constexpr qsizetype previewLength = 200;
 
-RecoveryOffer::Choice askUser(const RecoveryStore::Entry &entry, const QByteArray &text)
+// A window of its own that stops nothing. No button takes the focus or is the default, so typing meant for a
+// note never answers it; Escape or closing it means Later.
+void askUser(const RecoveryStore::Entry &entry, const QByteArray &text, const RecoveryOffer::Answer &answer)
 {
-    const QFileInfo note(entry.originalPath);
-    QMessageBox box(QMessageBox::Warning, note.fileName(),
-                    RecoveryOffer::tr("“%1” in “%2” has text that could not be saved before Nolt Nolt last quit.")
-                        .arg(note.fileName(), note.absolutePath()));
+    const QFileInfo note(FileNames::displayName(entry.originalPath));
+    auto *box = new QMessageBox(QMessageBox::Warning, note.fileName(),
+                                RecoveryOffer::tr("“%1” in “%2” has text that could not be saved before Nolt Nolt "
+                                                  "last quit.")
+                                    .arg(note.fileName(), note.absolutePath()));
     QString preview = QString::fromUtf8(text.left(previewLength * 4)).left(previewLength);
     if (preview.size() < QString::fromUtf8(text).size())
         preview += u'…';
-    box.setInformativeText(
+    box->setInformativeText(
         RecoveryOffer::tr("The note itself is left as it is. The recovered text opens as a new note beside it."));
-    box.setDetailedText(preview);
-    QPushButton *open = box.addButton(RecoveryOffer::tr("Open Recovered Text"), QMessageBox::AcceptRole);
-    QPushButton *discard = box.addButton(RecoveryOffer::tr("Discard"), QMessageBox::DestructiveRole);
-    box.addButton(RecoveryOffer::tr("Later"), QMessageBox::RejectRole);
-    box.setDefaultButton(open);
-    box.exec();
-    if (box.clickedButton() == open)
-        return RecoveryOffer::Choice::OpenRecoveredText;
-    if (box.clickedButton() == discard)
-        return RecoveryOffer::Choice::Discard;
-    return RecoveryOffer::Choice::Later;
+    box->setDetailedText(preview);
+    // Not an accept button: the box would make that one the default when shown.
+    QPushButton *open = box->addButton(RecoveryOffer::tr("&Open Recovered Text"), QMessageBox::ActionRole);
+    QPushButton *discard = box->addButton(RecoveryOffer::tr("&Discard"), QMessageBox::DestructiveRole);
+    QPushButton *later = box->addButton(RecoveryOffer::tr("&Later"), QMessageBox::RejectRole);
+    box->setEscapeButton(later);
+    for (QAbstractButton *button : box->buttons()) {
+        if (auto *push = qobject_cast<QPushButton *>(button)) {
+            push->setAutoDefault(false);
+            push->setDefault(false);
+        }
+        button->setFocusPolicy(Qt::NoFocus);
+    }
+    box->setObjectName(QStringLiteral("recoveryOffer"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    QObject::connect(box, &QMessageBox::finished, box, [box, open, discard, answer] {
+        const QAbstractButton *clicked = box->clickedButton();
+        answer(clicked == open      ? RecoveryOffer::Choice::OpenRecoveredText
+               : clicked == discard ? RecoveryOffer::Choice::Discard
+                                    : RecoveryOffer::Choice::Later);
+    });
+    box->show();
 }
 
 QByteArray readKept(const QString &path)
 {
     QByteArray bytes;
-    if (const int failure = PosixFile::readAll(QFile::encodeName(path), bytes))
+    if (const int failure = PosixFile::readAll(FileNames::encodeName(path), bytes))
         throw Error::fromErrno(failure, RecoveryOffer::tr("Could not read the recovered text of"), path);
     return bytes;
 }
 
 } // namespace
 
-RecoveryOffer::RecoveryOffer(RecoveryStore &store)
-    : m_store(store)
+RecoveryOffer::RecoveryOffer(RecoveryStore &store, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
     , m_question(askUser)
 {}
 
@@ -71,9 +89,12 @@ QString RecoveryOffer::recoveredName(const QString &noteFileName, int number)
     QString stem = dot > 0 ? noteFileName.left(dot) : noteFileName;
     const QString mark = number <= 1 ? QStringLiteral("Recovered") : QStringLiteral("Recovered %1").arg(number);
     const QString tail = QStringLiteral(" (%1).txt").arg(mark);
-    const qsizetype room = PosixFile::maxNameBytes - QFile::encodeName(tail).size();
-    while (QFile::encodeName(stem).size() > room)
-        stem.chop(stem.size() > 1 && stem.back().isLowSurrogate() ? 2 : 1);
+    const qsizetype room = PosixFile::maxNameBytes - FileNames::encodeName(tail).size();
+    while (FileNames::encodeName(stem).size() > room) {
+        // A surrogate pair goes whole; a lone one stands for one byte of a name that is not UTF-8.
+        const bool pair = stem.size() > 1 && stem.back().isLowSurrogate() && stem.at(stem.size() - 2).isHighSurrogate();
+        stem.chop(pair ? 2 : 1);
+    }
     return stem + tail;
 }
 
@@ -108,10 +129,10 @@ QUrl RecoveryOffer::writeRecoveredFileIn(const QString &folder, const QString &n
         try {
             DurableWriter::replace(path, text);
         } catch (const Error &) {
-            QFile::remove(path);
+            ::unlink(FileNames::encodeName(path).constData());
             throw;
         }
-        return QUrl::fromLocalFile(path);
+        return FileNames::urlOfPath(path);
     }
     throw Error::fromErrno(EEXIST, tr("Could not create"), folder + u'/' + recoveredName(noteName, 1));
 }
@@ -119,41 +140,66 @@ QUrl RecoveryOffer::writeRecoveredFileIn(const QString &folder, const QString &n
 void RecoveryOffer::noteElsewhere(const QString &originalPath, const QUrl &file)
 {
     const QFileInfo note(originalPath);
-    const QFileInfo recovered(file.toLocalFile());
+    const QFileInfo recovered(FileNames::pathOfUrl(file));
     if (recovered.absolutePath() == note.absolutePath())
         return;
-    m_errors << Error(QString::fromUtf16(ErrorDomain::quorbell), 0,
-                      tr("The recovered text of “%1” could not be written beside it in "
-                         "“%2”. It is in “%3” in “%4”.")
-                          .arg(note.fileName(), note.absolutePath(), recovered.fileName(), recovered.absolutePath()));
+    fail(Error(QString::fromUtf16(ErrorDomain::quorbell), 0,
+               tr("The recovered text of “%1” could not be written beside it in "
+                  "“%2”. It is in “%3” in “%4”.")
+                   .arg(note.fileName(), note.absolutePath(), recovered.fileName(), recovered.absolutePath())));
 }
 
-QList<QUrl> RecoveryOffer::offer()
+int RecoveryOffer::offer()
 {
-    QList<QUrl> opened;
-    m_errors.clear();
     const QList<RecoveryStore::Entry> entries = m_store.entries();
     for (const RecoveryStore::Entry &entry : entries) {
+        QByteArray text;
         try {
-            const QByteArray text = readKept(entry.recoveryPath);
-            switch (m_question(entry, text)) {
-            case Choice::OpenRecoveredText: {
-                const QUrl file = writeRecoveredFile(entry.originalPath, text, m_fallbackFolders);
-                opened << file;
-                m_store.discard(entry.originalPath);
-                noteElsewhere(entry.originalPath, file);
-                break;
-            }
-            case Choice::Discard:
-                m_store.discard(entry.originalPath);
-                break;
-            case Choice::Later:
-                break;
-            }
+            text = readKept(entry.recoveryPath);
         } catch (const Error &error) {
-            // Kept for the next launch: a text is only let go once it is somewhere the user can open it.
-            m_errors << error;
+            fail(error); // kept for the next launch
+            continue;
         }
+        ++m_pending;
+        QPointer<RecoveryOffer> self(this);
+        m_question(entry, text, [self, entry, text](Choice choice) {
+            if (self)
+                self->act(entry, text, choice);
+        });
     }
-    return opened;
+    if (m_pending == 0)
+        Q_EMIT finished();
+    return m_pending;
+}
+
+void RecoveryOffer::act(const RecoveryStore::Entry &entry, const QByteArray &text, Choice choice)
+{
+    try {
+        switch (choice) {
+        case Choice::OpenRecoveredText: {
+            const QUrl file = writeRecoveredFile(entry.originalPath, text, m_fallbackFolders);
+            m_store.discard(entry.originalPath);
+            m_opened << file;
+            noteElsewhere(entry.originalPath, file);
+            Q_EMIT recovered(file);
+            break;
+        }
+        case Choice::Discard:
+            m_store.discard(entry.originalPath);
+            break;
+        case Choice::Later:
+            break;
+        }
+    } catch (const Error &error) {
+        // Kept for the next launch: a text is only let go once it is somewhere the user can open it.
+        fail(error);
+    }
+    if (--m_pending == 0)
+        Q_EMIT finished();
+}
+
+void RecoveryOffer::fail(const Error &error)
+{
+    m_errors << error;
+    Q_EMIT failed(error);
 }

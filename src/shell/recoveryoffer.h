@@ -3,8 +3,8 @@
 #include "framework/error.h"
 #include "framework/recoverystore.h"
 
-#include <QCoreApplication>
 #include <QList>
+#include <QObject>
 #include <QStringList>
 #include <QUrl>
 
@@ -12,10 +12,11 @@
 
 // At launch: the texts that could not be saved before the app last ended, offered one by one next to their notes.
 // The note itself is never written here; a recovered text goes into a new file beside it, which the user then
-// compares and keeps as they like.
-class RecoveryOffer
+// compares and keeps as they like. The questions wait in windows of their own that stop nothing, all at once, and
+// each answer is acted on as it comes.
+class RecoveryOffer : public QObject
 {
-    Q_DECLARE_TR_FUNCTIONS(RecoveryOffer)
+    Q_OBJECT
 
 public:
     enum class Choice
@@ -24,19 +25,24 @@ public:
         Discard,
         Later
     };
-    // Asks what to do with one kept text (its bytes as kept). Replaceable so that tests answer without a dialog.
-    using Question = std::function<Choice(const RecoveryStore::Entry &entry, const QByteArray &text)>;
+    using Answer = std::function<void(Choice)>;
+    // Asks what to do with one kept text (its bytes as kept) and calls answer once, now or later. Replaceable so
+    // that tests answer without a window.
+    using Question = std::function<void(const RecoveryStore::Entry &entry, const QByteArray &text, Answer answer)>;
 
-    explicit RecoveryOffer(RecoveryStore &store);
+    explicit RecoveryOffer(RecoveryStore &store, QObject *parent = nullptr);
 
     void setQuestion(Question question);
     // Where a recovered text goes when it cannot be written beside its note, in order (the notes folder, the
     // Desktop).
     void setFallbackFolders(const QStringList &folders);
 
-    // Asks about every kept text. Returns the recovered files to open, in the store's order. A text whose file
-    // cannot be made stays kept, and its error is in errors(); so is the news of a text that had to go elsewhere.
-    QList<QUrl> offer();
+    // Asks about every kept text and returns how many questions are open. Each recovered file is reported by
+    // recovered(). A text whose file cannot be made stays kept, and its error goes to failed(); so does the news of
+    // a text that had to go elsewhere. All of them are also gathered in opened() and errors().
+    int offer();
+    int pending() const { return m_pending; }
+    const QList<QUrl> &opened() const { return m_opened; }
     const QList<Error> &errors() const { return m_errors; }
 
     // "<note name> (Recovered).txt" beside the note, or "(Recovered 2)" and on when that is taken; the note's name
@@ -48,12 +54,22 @@ public:
     static QUrl writeRecoveredFile(const QString &originalPath, const QByteArray &text,
                                    const QStringList &fallbackFolders = {});
 
+Q_SIGNALS:
+    void recovered(const QUrl &file);
+    void failed(const Error &error);
+    // Every question has its answer.
+    void finished();
+
 private:
+    void act(const RecoveryStore::Entry &entry, const QByteArray &text, Choice choice);
+    void fail(const Error &error);
     static QUrl writeRecoveredFileIn(const QString &folder, const QString &noteName, const QByteArray &text);
     void noteElsewhere(const QString &originalPath, const QUrl &file);
 
     RecoveryStore &m_store;
     Question m_question;
     QStringList m_fallbackFolders;
+    QList<QUrl> m_opened;
     QList<Error> m_errors;
+    int m_pending = 0;
 };

@@ -1,5 +1,6 @@
 #include "singleinstance.h"
 
+#include "framework/filenames.h"
 #include "shell/applicationadaptor.h"
 
 #include <QDBusConnection>
@@ -104,7 +105,7 @@ QList<QUrl> SingleInstance::urlsFromArguments(const QStringList &arguments, cons
         if (argument.startsWith(QLatin1String("file:")) && url.isValid())
             urls.append(url);
         else
-            urls.append(QUrl::fromLocalFile(QDir::cleanPath(base.absoluteFilePath(argument))));
+            urls.append(FileNames::urlOfPath(QDir::cleanPath(base.absoluteFilePath(argument))));
     }
     return urls;
 }

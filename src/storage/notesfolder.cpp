@@ -1,6 +1,7 @@
 #include "notesfolder.h"
 
 #include "framework/error.h"
+#include "framework/filenames.h"
 
 #include <QDataStream>
 #include <QFile>
@@ -114,9 +115,9 @@ std::optional<QUrl> NotesFolder::resolve()
 
 QByteArray NotesFolder::bookmarkData(const QUrl &folder)
 {
-    const QString path = folder.toLocalFile();
+    const QString path = FileNames::pathOfUrl(folder);
     struct stat info = {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (path.isEmpty() || ::stat(FileNames::encodeName(path).constData(), &info) != 0)
         throw Error::fromErrno(path.isEmpty() ? EINVAL : errno, tr("Could not remember the folder"), path);
     if (!S_ISDIR(info.st_mode))
         throw Error::fromErrno(ENOTDIR, tr("Could not remember the folder"), path);
@@ -139,17 +140,17 @@ NotesFolder::Resolved NotesFolder::resolveBookmark(const QByteArray &bookmark)
         !stream.atEnd())
         throw damagedBookmark();
     struct stat info = {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::stat(FileNames::encodeName(path).constData(), &info) != 0)
         throw Error::fromErrno(errno, tr("Could not find the notes folder"), path);
     if (!S_ISDIR(info.st_mode))
         throw Error::fromErrno(ENOTDIR, tr("Could not find the notes folder"), path);
-    return {QUrl::fromLocalFile(path), quint64(info.st_dev) != device || quint64(info.st_ino) != inode};
+    return {FileNames::urlOfPath(path), quint64(info.st_dev) != device || quint64(info.st_ino) != inode};
 }
 
 bool NotesFolder::startAccessing(const QUrl &folder)
 {
-    const QString path = folder.toLocalFile();
-    return !path.isEmpty() && ::access(QFile::encodeName(path).constData(), R_OK | W_OK | X_OK) == 0;
+    const QString path = FileNames::pathOfUrl(folder);
+    return !path.isEmpty() && ::access(FileNames::encodeName(path).constData(), R_OK | W_OK | X_OK) == 0;
 }
 
 void NotesFolder::stopAccessing(const QUrl &)

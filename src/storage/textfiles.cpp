@@ -2,6 +2,7 @@
 
 #include "framework/durablewriter.h"
 #include "framework/error.h"
+#include "framework/filenames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,17 +28,17 @@ QString noteFileName(const QString &stamp, int number)
 QUrl create(const QUrl &folder, const QDateTime &date)
 {
     const QString stamp = dayStamp(date);
-    const QDir dir(folder.toLocalFile());
+    const QDir dir(FileNames::pathOfUrl(folder));
     for (int number = 1; number <= maxNotesPerDay; ++number) {
         const QString path = dir.filePath(noteFileName(stamp, number));
         try {
             DurableWriter::createNew(path);
-            return QUrl::fromLocalFile(path);
+            return FileNames::urlOfPath(path);
         } catch (const Error &) {
             // Something at that name (a dangling link too) passes on to the next number; anything else is the cause.
             struct stat info
             {};
-            if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+            if (::lstat(FileNames::encodeName(path).constData(), &info) != 0)
                 throw;
         }
     }
@@ -47,7 +48,7 @@ QUrl create(const QUrl &folder, const QDateTime &date)
 
 void save(const QString &text, const QUrl &url)
 {
-    DurableWriter::replace(url.toLocalFile(), text.toUtf8());
+    DurableWriter::replace(FileNames::pathOfUrl(url), text.toUtf8());
 }
 
 } // namespace TextFiles

@@ -2,6 +2,8 @@
 
 #include "editor/notefixture.h"
 #include "editor/correctionmark.h"
+#include "editor/matchhighlighter.h"
+#include "editor/textsearch.h"
 #include "editor/spellchecker.h"
 #include "editor/texttools.h"
 #include "editor/undosteps.h"
@@ -123,6 +125,13 @@ private Q_SLOTS:
         ShownNote n;
         QTest::keyClicks(n.view, QStringLiteral("so teh "));
         QCOMPARE(n.view->text(), QStringLiteral("so the "));
+        QCOMPARE(marked(n.view), QStringList{"the"});
+        // Find's highlighting comes and goes without taking the mark along.
+        MatchHighlighter matches(n.view);
+        matches.highlight(TextSearch(n.view->document(), QStringLiteral("so"), Qt::CaseInsensitive));
+        QTRY_COMPARE(n.view->extraSelections().size(), 2);
+        matches.highlight(TextSearch());
+        QTRY_COMPARE(n.view->extraSelections().size(), 1);
         QCOMPARE(marked(n.view), QStringList{"the"});
         // Briefly: the mark goes by itself, the way back stays.
         QTRY_VERIFY_WITH_TIMEOUT(marked(n.view).isEmpty(), CorrectionMark::shownMs * 2);

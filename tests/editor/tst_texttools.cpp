@@ -1,12 +1,14 @@
 // The editing tools around the note's text: find, spelling, autocorrection, smart delete and paste, case changes.
 #include "editor/casetransform.h"
 #include "editor/findbar.h"
+#include "editor/notetextview.h"
 #include "editor/spellchecker.h"
 #include "editor/texttools.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
@@ -80,6 +82,39 @@ private Q_SLOTS:
         }
     }
 
+    // A very long line is cut into pieces in the view; a match across a cut is found, counted and replaced whole.
+    void findSpansLongLineCuts_data()
+    {
+        QTest::addColumn<qsizetype>("from");
+        QTest::addColumn<qsizetype>("length");
+        QTest::newRow("a few words") << qsizetype(2) << qsizetype(9);
+        QTest::newRow("longer than a piece") << qsizetype(100) << qsizetype(5003);
+    }
+    void findSpansLongLineCuts()
+    {
+        QFETCH(qsizetype, from);
+        QFETCH(qsizetype, length);
+        const QString line = QStringLiteral("word ").repeated(3000);
+        const QString needle = line.mid(from, length);
+        QWidget window;
+        auto *view = new NoteTextView(&window);
+        auto *bar = new FindBar(view, &window);
+        view->setText(line);
+        QVERIFY(view->document()->blockCount() > 3);
+        QSignalSpy counted(bar, &FindBar::countFinished);
+        bar->setSearchText(needle);
+        bar->showFind();
+        QString replaced = line;
+        replaced.replace(needle, QStringLiteral("X"));
+        QTRY_COMPARE(bar->matchCount(), replaced.count(u'X'));
+        QVERIFY(bar->findNext());
+        QVERIFY(bar->findNext());
+        QCOMPARE(bar->currentMatch(), 2);
+        bar->setReplaceText(QStringLiteral("X"));
+        bar->replaceAll();
+        QCOMPARE(view->text(), replaced);
+    }
+
     // Each edit is undone in one step.
     void edits_data()
     {
@@ -128,6 +163,16 @@ private Q_SLOTS:
         for (const SpellChecker::Word &word : SpellChecker::words(text))
             found << text.mid(word.position, word.length);
         QCOMPARE(found, (QStringList{"don't", "see", "or"}));
+    }
+
+    void spellingJudgesOnlyTheDictionarysScript()
+    {
+        const SpellChecker english(QStringLiteral("en_US"));
+        if (!english.hasDictionary())
+            QSKIP("The American English dictionary (hunspell-en-us) is not installed.");
+        QVERIFY(!english.isCorrect(QStringLiteral("quikc")));
+        QVERIFY(english.isCorrect(u"שלום"_qs));
+        QVERIFY(english.isCorrect(u"مرحبا"_qs));
     }
 };
 

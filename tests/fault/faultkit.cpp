@@ -24,10 +24,10 @@ QStringList failing(const QString &call, int code, int after)
             u"FAULT_AFTER="_s + QString::number(after)};
 }
 
-TestSupport::Run save(const QString &file, const QByteArray &text, const QStringList &faults, bool unprivileged)
+TestSupport::Run save(const QString &file, const QByteArray &text, const QStringList &faults)
 {
     const QStringList command = underFaults({TestSupport::noteTool(), QStringLiteral("save"), file}, faults);
-    return (unprivileged ? TestSupport::runUnprivileged : TestSupport::run)(command.first(), command.mid(1), text, {});
+    return TestSupport::run(command.first(), command.mid(1), text);
 }
 
 QString cause(int code)

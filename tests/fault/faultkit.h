@@ -16,9 +16,8 @@ QStringList underFaults(const QStringList &command, const QStringList &faults);
 // The settings that fail the calls of a family with code, after letting `after` of them through.
 QStringList failing(const QString &call, int code, int after = 0);
 
-// The note tool's "save FILE" under faults, as root or as nobody.
-TestSupport::Run save(const QString &file, const QByteArray &text, const QStringList &faults = {},
-                      bool unprivileged = false);
+// The note tool's "save FILE" under faults.
+TestSupport::Run save(const QString &file, const QByteArray &text, const QStringList &faults = {});
 
 // strerror's text for an errno, as the messages quote it.
 QString cause(int code);

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int startTimeoutMs = 20000;
@@ -25,12 +27,10 @@ MountSandbox::~MountSandbox()
 
 bool MountSandbox::start(const QString &setup)
 {
-    m_holder.start(QStringLiteral("unshare"),
-                   {::geteuid() == 0 ? QStringLiteral("-m") : QStringLiteral("-Urm"), QStringLiteral("--propagation"),
-                    QStringLiteral("private"), QStringLiteral("sh"), QStringLiteral("-ec"),
-                    setup + QStringLiteral("\necho ready\nexec cat >/dev/null")});
+    m_holder.start(u"unshare"_s, {::geteuid() == 0 ? u"-m"_s : u"-Urm"_s, u"--propagation"_s, u"private"_s, u"sh"_s,
+                                  u"-ec"_s, setup + u"\necho ready\nexec cat >/dev/null"_s});
     if (!m_holder.waitForStarted(startTimeoutMs)) {
-        m_reason = QStringLiteral("unshare (util-linux) could not start");
+        m_reason = u"unshare (util-linux) could not start"_s;
         return false;
     }
     QByteArray out;
@@ -40,8 +40,8 @@ bool MountSandbox::start(const QString &setup)
     out += m_holder.readAllStandardOutput();
     if (!out.contains("ready\n")) {
         m_holder.waitForFinished(startTimeoutMs);
-        m_reason = QStringLiteral("the kernel refused a private mount: %1")
-                       .arg(QString::fromLocal8Bit(m_holder.readAllStandardError()).trimmed());
+        m_reason = u"the kernel refused a private mount: %1"_s.arg(
+            QString::fromLocal8Bit(m_holder.readAllStandardError()).trimmed());
         return false;
     }
     return true;
@@ -49,36 +49,34 @@ bool MountSandbox::start(const QString &setup)
 
 QString MountSandbox::startUnwritable(const QString &kind, const QString &folder)
 {
-    const QString old =
-        QStringLiteral("printf 'old bytes\\n' > %1\n").arg(quoted(folder + QStringLiteral("/note.txt")));
+    const QString old = u"printf 'old bytes\\n' > %1\n"_s.arg(quoted(folder + u"/note.txt"_s));
     if (kind == u"readonly")
-        return start(old + readOnlyBind(folder)) ? QStringLiteral("mount -o remount,bind,rw ") + quoted(folder)
-                                                 : QString();
-    const QString filler = quoted(folder + QStringLiteral("/filler"));
-    const QString fill = QStringLiteral("dd if=/dev/zero of=%1 bs=4k 2>/dev/null || true\n").arg(filler);
-    return start(tmpfs(folder) + old + fill) ? QStringLiteral("rm ") + filler : QString();
+        return start(old + readOnlyBind(folder)) ? u"mount -o remount,bind,rw "_s + quoted(folder) : QString();
+    const QString filler = quoted(folder + u"/filler"_s);
+    const QString fill = u"dd if=/dev/zero of=%1 bs=4k 2>/dev/null || true\n"_s.arg(filler);
+    return start(tmpfs(folder) + old + fill) ? u"rm "_s + filler : QString();
 }
 
 QString MountSandbox::view(const QString &path) const
 {
-    return QStringLiteral("/proc/%1/root%2").arg(m_holder.processId()).arg(path);
+    return u"/proc/%1/root%2"_s.arg(m_holder.processId()).arg(path);
 }
 
 TestSupport::Run MountSandbox::run(const QStringList &command, const QByteArray &input) const
 {
-    QStringList enter{QStringLiteral("nsenter"), QStringLiteral("-t"), QString::number(m_holder.processId())};
+    QStringList enter{u"nsenter"_s, u"-t"_s, QString::number(m_holder.processId())};
     if (::geteuid() != 0) // keep our own credentials: they map to root in there, and setgroups is refused
-        enter << QStringLiteral("-U") << QStringLiteral("--preserve-credentials");
-    enter << QStringLiteral("-m") << QStringLiteral("--") << command;
+        enter << u"-U"_s << u"--preserve-credentials"_s;
+    enter << u"-m"_s << u"--"_s << command;
     return TestSupport::run(enter.first(), enter.mid(1), input);
 }
 
 QString MountSandbox::tmpfs(const QString &folder, const QString &options)
 {
-    return QStringLiteral("mount -t tmpfs -o %1,mode=0777 tmpfs %2\n").arg(options, quoted(folder));
+    return u"mount -t tmpfs -o %1,mode=0777 tmpfs %2\n"_s.arg(options, quoted(folder));
 }
 
 QString MountSandbox::readOnlyBind(const QString &folder)
 {
-    return QStringLiteral("mount --bind %1 %1\nmount -o remount,bind,ro %1\n").arg(quoted(folder));
+    return u"mount --bind %1 %1\nmount -o remount,bind,ro %1\n"_s.arg(quoted(folder));
 }

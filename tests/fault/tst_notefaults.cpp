@@ -77,7 +77,7 @@ private Q_SLOTS:
         QVERIFY2(shown.size() == 1 &&
                      shown.first().startsWith("error Could not save “note.txt” in “" + folder + "”: " + expected),
                  qPrintable(shown.join(u'\n')));
-        QCOMPARE(lines.mid(lines.size() - 4, 2), (QStringList{"edited 0", "retry 0"}));
+        QCOMPARE(lines.mid(lines.size() - 3), (QStringList{"edited 0", "retry 0", "closed 1"}));
         QCOMPARE(readBytes(sandbox.view(note)), oldBytes + "xxxxxxyz!");
     }
 
@@ -96,8 +96,7 @@ private Q_SLOTS:
         QString script;
         for (int i = 1; i <= 3; ++i)
             for (const QString &word : {u"first "_s, u"second"_s})
-                script += QStringLiteral("sh printf '%1 %2\\n' > '%3'; stat -c 'id %s %Y %Z %i' '%3'\nwait %4\ntext\n")
-                              .arg(word)
+                script += u"sh printf '%1 %2\\n' > '%3'; stat -c 'id %s %Y %Z %i' '%3'\nwait %4\ntext\n"_s.arg(word)
                               .arg(i)
                               .arg(note)
                               .arg(word == u"first " ? 100 : 300);
@@ -106,8 +105,8 @@ private Q_SLOTS:
         QVERIFY2(result.exitCode == 0 && lines.size() == 12, result.out + result.err);
         int sameSecond = 0;
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(lines.at(4 * i + 1), QStringLiteral("text first  %1\\n").arg(i + 1));
-            QCOMPARE(lines.at(4 * i + 3), QStringLiteral("text second %1\\n").arg(i + 1));
+            QCOMPARE(lines.at(4 * i + 1), u"text first  %1\\n"_s.arg(i + 1));
+            QCOMPARE(lines.at(4 * i + 3), u"text second %1\\n"_s.arg(i + 1));
             sameSecond += lines.at(4 * i) == lines.at(4 * i + 2);
         }
         if (sameSecond == 0)
@@ -123,7 +122,7 @@ private Q_SLOTS:
         QString script;
         QByteArray expected = oldBytes;
         for (int i = 1; i <= 8; ++i) {
-            script += QStringLiteral("type %1 \nwait 400\n").arg(i);
+            script += u"type %1 \nwait 400\n"_s.arg(i);
             expected += QByteArray::number(i) + ' ';
         }
         const QStringList command =

@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The application delegate's side of the chain, as the menus see it.
@@ -22,10 +24,7 @@ public Q_SLOTS:
     void newDocument(QObject *) { calls.append("newDocument"); }
     void hideApplication(QObject *) { calls.append("hideApplication"); }
     void copy(QObject *) { calls.append("copy"); }
-    void failingCommand(QObject *)
-    {
-        throw Error(QStringLiteral("Quorbell"), 1, QStringLiteral("The note “a.txt” is gone."));
-    }
+    void failingCommand(QObject *) { throw Error(u"Quorbell"_s, 1, u"The note “a.txt” is gone."_s); }
 };
 
 // A container that answers an action for every widget inside it, like a find bar holding its field.
@@ -106,7 +105,7 @@ private Q_SLOTS:
         // A command that throws is presented, not let through the event loop.
         failing.trigger();
         QCOMPARE(delegate.calls, QList<QByteArray>{"newDocument"});
-        QCOMPARE(presented, QStringList{QStringLiteral("The note “a.txt” is gone.")});
+        QCOMPARE(presented, QStringList{u"The note “a.txt” is gone."_s});
     }
 
     // Items follow the focus; one sent to an explicit target ignores what the focused field would answer.

@@ -1,5 +1,6 @@
 // A document's life with its file: saves one at a time, other programs' changes, conflicts, recovery, rename and move.
 #include "framework/documentasker.h"
+#include "framework/filenames.h"
 #include "framework/messagebar.h"
 #include "framework/recoverystore.h"
 #include "mountsandbox.h"
@@ -7,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QScopeGuard>
 #include <QSignalSpy>
 
 #include <cstring>
@@ -30,13 +32,6 @@ void answerConflicts(int &asked, bool keepMine)
 QString lastError(const QSignalSpy &errors)
 {
     return errors.isEmpty() ? QString() : errors.last().at(0).value<Error>().description();
-}
-
-mode_t modeOf(const QString &path)
-{
-    struct stat info
-    {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
 // A recovery store of its own for the test's lifetime.
@@ -139,26 +134,42 @@ private Q_SLOTS:
         QCOMPARE(recovery.first(), QByteArray("typed"));
     }
 
+    // An unedited note takes in other programs' versions whatever its name is; then its own typing goes to that very
+    // name, never to one the toolkit would make of it.
+    void externalChangeReloadsAnUneditedNote_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("UTF-8 name") << QByteArray("note.txt") << u"note.txt"_s;
+        QTest::newRow("name not UTF-8: watched through the file held open")
+            << QByteArray("caf\xe9.txt") << u"caf\ufffd.txt"_s;
+    }
     void externalChangeReloadsAnUneditedNote()
     {
-        OpenNote note("first");
+        QFETCH(QByteArray, name);
+        QFETCH(QString, title);
+        QTemporaryDir dir;
+        const auto removeAll = qScopeGuard([&dir] { run("rm", {"-rf", dir.path()}); }); // the toolkit cannot remove it
+        OpenNote note("first", FileNames::decodeName(QFile::encodeName(dir.path()) + '/' + name));
         // The watch follows the note across every replacement.
         for (const QByteArray &content : {QByteArray("one"), QByteArray("two")}) {
             replaceByRename(note.path, content);
             QTRY_COMPARE(note.document->bytes, content);
         }
+        writeBytes(note.path, "three"); // rewritten in place: only a watch on the file itself sees it
+        QTRY_COMPARE(note.document->bytes, QByteArray("three"));
         // Rewritten within the same second at the same size: still another version.
-        struct stat before
-        {};
-        ::stat(QFile::encodeName(note.path).constData(), &before);
-        writeBytes(note.path, "TWO");
-        const struct utimbuf times
-        {
-            before.st_atime, before.st_mtime
-        };
-        ::utime(QFile::encodeName(note.path).constData(), &times);
-        QTRY_COMPARE(note.document->bytes, QByteArray("TWO"));
+        struct stat before = {};
+        ::stat(FileNames::encodeName(note.path).constData(), &before);
+        writeBytes(note.path, "THREE");
+        const struct utimbuf times = {before.st_atime, before.st_mtime};
+        ::utime(FileNames::encodeName(note.path).constData(), &times);
+        QTRY_COMPARE(note.document->bytes, QByteArray("THREE"));
         QVERIFY(!note.document->isDocumentEdited());
+        QCOMPARE(note.controller->window()->windowTitle(), title);
+        note.document->edit("typed");
+        QCOMPARE(note.autosave(), std::nullopt);
+        QCOMPARE(run("ls", {"-A", dir.path()}).out + readBytes(note.path), name + "\ntyped");
     }
 
     void externalChangeWithUnsavedEditsAsks_data()
@@ -191,6 +202,19 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note.path), kept);
     }
 
+    void aModeChangeIsNotAnotherVersion()
+    {
+        int asked = 0;
+        answerConflicts(asked, false);
+        OpenNote note("first");
+        note.document->edit("mine");
+        QVERIFY(::chmod(QFile::encodeName(note.path).constData(), 0640) == 0);
+        settle();
+        QCOMPARE(note.autosave(), std::nullopt);
+        QCOMPARE(asked, 0);
+        QCOMPARE(readBytes(note.path), QByteArray("mine"));
+    }
+
     void answersAreNotAskedAgain()
     {
         // Theirs cannot be read in and the user keeps it: later pauses neither ask nor overwrite it.
@@ -214,6 +238,8 @@ private Q_SLOTS:
         QTest::newRow("deleted") << "rm \"$N\"" << QString();
         QTest::newRow("moved to another folder: followed") << "mkdir elsewhere && mv \"$N\" elsewhere/"
                                                            << "elsewhere/note.txt";
+        QTest::newRow("renamed to a name that is not UTF-8: followed")
+            << "mv \"$N\" \"$(printf 'caf\\351.txt')\"" << FileNames::decodeName("caf\xe9.txt");
     }
 
     void deletedOrMovedAway()
@@ -233,7 +259,7 @@ private Q_SLOTS:
             // The open file is followed: its window, its watch and Open Recent take the new place.
             path = note.dir.filePath(followedTo);
             QTRY_COMPARE(moved.count(), 1);
-            QCOMPARE(note.document->fileUrl(), QUrl::fromLocalFile(path));
+            QCOMPARE(note.document->fileUrl(), FileNames::urlOfPath(path));
             QCOMPARE(note.controller->window()->windowFilePath(), path);
             note.document->edit("first, again");
         }
@@ -242,6 +268,7 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo::exists(note.path), followedTo.isEmpty()); // never two copies
         settle();
         QCOMPARE(presented.count(), followedTo.isEmpty() ? 1 : 0);
+        run("rm", {"-rf", note.dir.path()}); // the toolkit cannot remove a name that is not UTF-8
     }
 
     void linkSwappedInIsNeverWrittenThrough()
@@ -252,10 +279,8 @@ private Q_SLOTS:
         OpenNote note("first");
         const QByteArray theirs = "export SECRET=1\n";
         writeBytes(note.dir.filePath("bashrc"), theirs);
-        QCOMPARE(run("sh", {"-ec", "cd \"$(dirname \"$N\")\"; ln -s bashrc link && mv -T link \"$N\""}, {},
-                     {"N=" + note.path})
-                     .exitCode,
-                 0);
+        const QString swap = "cd \"$(dirname \"$N\")\"; ln -s bashrc link && mv -T link \"$N\"";
+        QCOMPARE(run("sh", {"-ec", swap}, {}, {"N=" + note.path}).exitCode, 0);
         note.document->edit("first, typed");
         QTRY_COMPARE(asked, 1);
         QCOMPARE(note.autosave(), std::nullopt);
@@ -277,6 +302,17 @@ private Q_SLOTS:
         QCOMPARE(note.autosave(), std::nullopt);
         QVERIFY(QFileInfo(link).isSymLink());
         QCOMPARE(readBytes(target), QByteArray("typed"));
+    }
+
+    // An in-place save cut short left a backup: the note gets its old text back and its window says so.
+    void aTornSaveRestoredAtOpenIsTold()
+    {
+        QTemporaryDir dir;
+        writeBytes(dir.filePath(u".note.txt.nolt-backup-2b.tmp"_s), "whole");
+        OpenNote note("cut", dir.filePath(u"note.txt"_s));
+        QCOMPARE(note.document->bytes, QByteArray("whole"));
+        const MessageBar *bar = note.controller->message(MessageKind::Restored);
+        QVERIFY(bar && bar->text().startsWith(u"“note.txt” was put back"));
     }
 
     void unsavableTextIsKeptForRecoveryUntilSaved()
@@ -334,7 +370,7 @@ private Q_SLOTS:
         QCOMPARE(note.document->fileUrl().toLocalFile(), path);
         QCOMPARE(QFileInfo::exists(note.path), path == note.path);
         QCOMPARE(readBytes(path), errorPart.isEmpty() ? "typed" : "the note");
-        QCOMPARE(modeOf(path), mode_t(0640));
+        QCOMPARE(modeOf(path), 0640);
         QCOMPARE(readBytes(dir.filePath("taken.txt")) + readBytes(dir.filePath("full/note.txt")),
                  QByteArray("someone else'ssomeone else's"));
         QCOMPARE(moved.size(), errorPart.isEmpty() ? 1 : 0);
@@ -387,7 +423,7 @@ private Q_SLOTS:
         }
         QVERIFY(!QFileInfo::exists(source));
         QCOMPARE(readBytes(target + "/note.txt"), text);
-        QCOMPARE(modeOf(target + "/note.txt"), mode_t(0604));
+        QCOMPARE(modeOf(target + "/note.txt"), 0604);
     }
 };
 

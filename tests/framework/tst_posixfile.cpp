@@ -1,6 +1,7 @@
 #include "support/testsupport.h"
 
 #include "framework/error.h"
+#include "framework/filenames.h"
 #include "framework/posixfile.h"
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <cstring>
 
 using namespace TestSupport;
+using namespace Qt::StringLiterals;
 
 class TestPosixFile : public QObject
 {
@@ -48,6 +50,36 @@ private Q_SLOTS:
             QVERIFY2(error.description().contains(QString::fromLocal8Bit(std::strerror(code))),
                      qPrintable(error.description()));
         }
+    }
+
+    // A name is bytes: any of them comes back exactly, from text and from a file address; UTF-8 reads as the toolkit
+    // reads it, and the rest shows as U+FFFD.
+    void fileNamesKeepTheirBytes_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("utf8");
+        QTest::newRow("ASCII, spaces, # and %") << QByteArray("a b#?%.txt") << true;
+        QTest::newRow("UTF-8") << QByteArray("\xc3\x89t\xc3\xa9 \xe2\x98\x83 \xf0\x9f\x98\x80.txt") << true;
+        QTest::newRow("a byte order mark is kept") << QByteArray("\xef\xbb\xbfx") << true;
+        QTest::newRow("Latin-1 byte") << QByteArray("caf\xe9.txt") << false;
+        QTest::newRow("sequence cut short") << QByteArray("x\xe2\x82") << false;
+        QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << false;
+        QTest::newRow("an encoded surrogate") << QByteArray("\xed\xb2\x80") << false;
+        QTest::newRow("never in UTF-8") << QByteArray("\xff\xfe.txt") << false;
+    }
+    void fileNamesKeepTheirBytes()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, utf8);
+        const QString text = FileNames::decodeName(name);
+        QCOMPARE(FileNames::encodeName(text), name);
+        QCOMPARE(FileNames::hasEscapes(text), !utf8);
+        if (utf8 && !name.startsWith("\xef\xbb\xbf")) // the toolkit drops a leading byte order mark
+            QCOMPARE(text, QFile::decodeName(name));
+        const QString shown = FileNames::displayName(text);
+        QVERIFY(shown.size() == text.size() && !FileNames::hasEscapes(shown));
+        const QUrl url(FileNames::urlOfPath(u"/tmp/"_s + text).toString(QUrl::FullyEncoded), QUrl::StrictMode);
+        QCOMPARE(FileNames::encodeName(FileNames::pathOfUrl(url)), "/tmp/" + name);
     }
 };
 

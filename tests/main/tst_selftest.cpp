@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace TestSupport;
 
 // Runs the built app's self-test the way a user would: as a normal user, on a machine without a display.
@@ -22,15 +24,18 @@ private Q_SLOTS:
         openToEveryone(tmp.path());
         const QString binary = reachableCopy(home.path());
 
-        const Run result =
-            runUnprivileged(binary, {QStringLiteral("--self-test")}, {},
-                            {QStringLiteral("TMPDIR=") + tmp.path(), QStringLiteral("HOME=") + home.path(),
-                             // A display that is set but has no server behind it.
-                             QStringLiteral("DISPLAY=:99"), QStringLiteral("QT_QPA_PLATFORM=")});
+        const Run result = runUnprivileged(binary, {u"--self-test"_s}, {},
+                                           {u"TMPDIR="_s + tmp.path(), u"HOME="_s + home.path(),
+                                            // A display that is set but has no server behind it.
+                                            u"DISPLAY=:99"_s, u"QT_QPA_PLATFORM="_s});
         QCOMPARE(result.err, QByteArray());
         QCOMPARE(result.exitStatus, QProcess::NormalExit);
         QCOMPARE(result.exitCode, 0);
-        QCOMPARE(result.out, expectedOutput());
+        QCOMPARE(result.out,
+                 QByteArrayLiteral("PASS: date-stamped filenames, same-day numbering, next-day reset, UTF-8 "
+                                   "round trip, empty document creation, atomic updates\n"
+                                   "PASS: NSDocument read/write, invalid UTF-8 preservation, denied "
+                                   "directory writes, selection kept on reload\n"));
         QCOMPARE(entries(tmp.path()), QStringList());
     }
 
@@ -41,14 +46,13 @@ private Q_SLOTS:
         // A temporary directory where the test folder cannot be made: the error escapes with its description.
         QTemporaryDir tmp;
         openToEveryone(tmp.path());
-        const QString readOnly = tmp.filePath(QStringLiteral("locked"));
+        const QString readOnly = tmp.filePath(u"locked"_s);
         QVERIFY(QDir().mkdir(readOnly));
         QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
                                             QFileDevice::ExeOther);
         const QString binary = reachableCopy(tmp.path());
         const Run result =
-            runUnprivileged(binary, {QStringLiteral("--self-test")}, {},
-                            {QStringLiteral("TMPDIR=") + readOnly, QStringLiteral("QT_QPA_PLATFORM=offscreen")});
+            runUnprivileged(binary, {u"--self-test"_s}, {}, {u"TMPDIR="_s + readOnly, u"QT_QPA_PLATFORM=offscreen"_s});
         QVERIFY(result.exitStatus == QProcess::CrashExit || result.exitCode != 0);
         QCOMPARE(result.out, QByteArray());
         QVERIFY2(result.err.contains("Permission denied") && result.err.contains("locked"), result.err.constData());
@@ -60,18 +64,10 @@ private:
     static QString reachableCopy(const QString &folder)
     {
         openToEveryone(folder);
-        const QString binary = folder + QStringLiteral("/noltnolt");
+        const QString binary = folder + u"/noltnolt"_s;
         QFile::copy(appBinary(), binary);
         QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOther | QFileDevice::ReadOther);
         return binary;
-    }
-
-    static QByteArray expectedOutput()
-    {
-        return QByteArrayLiteral("PASS: date-stamped filenames, same-day numbering, next-day reset, UTF-8 round trip, "
-                                 "empty document creation, atomic updates\n"
-                                 "PASS: NSDocument read/write, invalid UTF-8 preservation, denied directory writes, "
-                                 "selection kept on reload\n");
     }
 };
 

@@ -51,13 +51,17 @@ def main():
                QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
     app = subprocess.Popen([sys.argv[1], note], env=env)
     try:
+        # The registry is asked only once the window is there: on a busy machine the app starts slowly, and an
+        # early look may not see it join the bus later.
+        subprocess.run(["xdotool", "search", "--sync", "--name", "note"], check=False, timeout=60,
+                       stdout=subprocess.DEVNULL)
         def find_app():
             try:
                 desktop = pyatspi.Registry.getDesktop(0)
                 return next((a for a in desktop if a is not None and a.name == "Nolt Nolt"), None)
             except Exception:
                 return None
-        accessible = until(find_app)
+        accessible = until(find_app, 60)
         if accessible is None:
             if bus.poll() is not None:
                 skip("the accessibility bus did not start")

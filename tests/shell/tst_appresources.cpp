@@ -10,14 +10,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Records what the app asked to open instead of opening it.
-std::shared_ptr<QList<QUrl>> recordOpens(AppResources &resources)
-{
-    auto opened = std::make_shared<QList<QUrl>>();
-    resources.setOpener([opened](const QUrl &url) { return (opened->append(url), true); });
-    return opened;
-}
-
 QString installedFolder()
 {
     return QFileInfo(TestSupport::appBinary()).absolutePath() + QStringLiteral("/../share/noltnolt");
@@ -35,12 +27,13 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         AppResources resources(dir.path());
-        const auto calls = recordOpens(resources);
+        QList<QUrl> calls; // what the app asked to open, instead of opening it
+        resources.setOpener([&calls](const QUrl &url) { return (calls.append(url), true); });
         QVERIFY(!resources.showHelp());
-        QVERIFY(calls->isEmpty());
+        QVERIFY(calls.isEmpty());
         TestSupport::writeBytes(dir.filePath(u"Help.html"_s), "<html></html>");
         QVERIFY(resources.showHelp());
-        QCOMPARE(*calls, QList<QUrl>{QUrl::fromLocalFile(dir.filePath(u"Help.html"_s))});
+        QCOMPARE(calls, QList<QUrl>{QUrl::fromLocalFile(dir.filePath(u"Help.html"_s))});
     }
 
     // The build tree is laid out as installed.

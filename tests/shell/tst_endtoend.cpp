@@ -24,7 +24,7 @@ private Q_SLOTS:
     {
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             QSKIP("needs an X server (ctest runs this test under xvfb-run)");
-        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        if (QStandardPaths::findExecutable(u"xdotool"_s).isEmpty())
             QSKIP("needs xdotool");
     }
 
@@ -46,18 +46,18 @@ private Q_SLOTS:
     void newNoteTypingAndQuit()
     {
         startApp();
-        const QString first = desktop(QStringLiteral(" Note.txt"));
+        const QString first = desktop(u" Note.txt"_s);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(first), 10000);
-        QVERIFY(waitForWindow(m_stamp + QStringLiteral(" Note")));
+        QVERIFY(waitForWindow(m_stamp + u" Note"_s));
         const QByteArray sentence = "The quick brown fox jumps over the lazy dog.";
         type(QString::fromUtf8(sentence));
         QTRY_COMPARE_WITH_TIMEOUT(readBytes(first), sentence, 3000);
-        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+n")});
-        const QString second = desktop(QStringLiteral(" Note 2.txt"));
-        QVERIFY(waitForWindow(m_stamp + QStringLiteral(" Note 2")));
+        xdotool({u"key"_s, u"ctrl+n"_s});
+        const QString second = desktop(u" Note 2.txt"_s);
+        QVERIFY(waitForWindow(m_stamp + u" Note 2"_s));
         // Typed and quit at once: nothing typed may be lost.
-        type(QStringLiteral("last words"));
-        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+q")});
+        type(u"last words"_s);
+        xdotool({u"key"_s, u"ctrl+q"_s});
         QVERIFY(m_app->waitForFinished(10000));
         QCOMPARE(m_app->exitStatus(), QProcess::NormalExit);
         QCOMPARE(readBytes(second), QByteArray("last words"));
@@ -69,20 +69,20 @@ private Q_SLOTS:
     // while the question is open keeps everything typed for recovery.
     void aQuestionInTheWindowNeverTakesTypingOrText()
     {
-        const QString note = m_home->filePath(QStringLiteral("note.txt"));
+        const QString note = m_home->filePath(u"note.txt"_s);
         writeBytes(note, "");
         startApp({note});
-        QVERIFY(waitForWindow(QStringLiteral("note")));
-        type(QStringLiteral("one two"));
+        QVERIFY(waitForWindow(u"note"_s));
+        type(u"one two"_s);
         QTRY_COMPARE_WITH_TIMEOUT(readBytes(note), QByteArray("one two"), 3000);
-        type(QStringLiteral(" three"));
+        type(u" three"_s);
         writeBytes(note, "theirs");
-        const RecoveryStore recovery(m_home->filePath(QStringLiteral(".local/state/noltnolt/recovery")));
+        const RecoveryStore recovery(m_home->filePath(u".local/state/noltnolt/recovery"_s));
         const auto recovered = [&recovery] {
             return recovery.entries().isEmpty() ? QByteArray() : readBytes(recovery.entries().first().recoveryPath);
         };
         QTRY_COMPARE_WITH_TIMEOUT(recovered(), QByteArray("one two three"), 5000);
-        type(QStringLiteral(" four five"));
+        type(u" four five"_s);
         QTRY_COMPARE_WITH_TIMEOUT(recovered(), QByteArray("one two three four five"), 5000);
         terminate();
         QCOMPARE(readBytes(note), QByteArray("theirs"));
@@ -96,21 +96,20 @@ private Q_SLOTS:
         if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
             QSKIP("needs a session bus (ctest runs this test under dbus-run-session)");
         startApp({}, true);
-        QVERIFY(waitForWindow(m_stamp + QStringLiteral(" Note")));
-        const QString other = m_home->filePath(QStringLiteral("other.txt"));
+        QVERIFY(waitForWindow(m_stamp + u" Note"_s));
+        const QString other = m_home->filePath(u"other.txt"_s);
         writeBytes(other, "from the file manager");
         for (int launch = 0; launch < 2; ++launch) {
             QCOMPARE(run(appBinary(), {other}, {}, appEnvironment(true)).exitCode, 0);
-            QVERIFY(waitForWindow(QStringLiteral("other")));
+            QVERIFY(waitForWindow(u"other"_s));
         }
-        const Run found = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                          QStringLiteral("--name"), QStringLiteral("^other")});
+        const Run found = run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^other"_s});
         QCOMPARE(found.out.trimmed().count('\n'), 0);
         QCOMPARE(run(appBinary(), {}, {}, appEnvironment(true)).exitCode, 0);
         settle();
-        QCOMPARE(QDir(m_home->filePath(QStringLiteral("Desktop"))).entryList(QDir::Files).size(), 1);
-        QVERIFY(waitForWindow(QStringLiteral("other")));
-        type(QStringLiteral("before the end"));
+        QCOMPARE(QDir(m_home->filePath(u"Desktop"_s)).entryList(QDir::Files).size(), 1);
+        QVERIFY(waitForWindow(u"other"_s));
+        type(u"before the end"_s);
         terminate();
         QVERIFY(readBytes(other).contains("before the end"));
     }
@@ -122,10 +121,7 @@ private:
         QVERIFY(m_app->waitForFinished(10000));
     }
 
-    QString desktop(const QString &suffix) const
-    {
-        return m_home->filePath(QStringLiteral("Desktop/")) + m_stamp + suffix;
-    }
+    QString desktop(const QString &suffix) const { return m_home->filePath(u"Desktop/"_s) + m_stamp + suffix; }
 
     QStringList appEnvironment(bool sessionBus) const
     {
@@ -162,14 +158,11 @@ private:
         return true;
     }
 
-    void type(const QString &text)
-    {
-        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("10"), text});
-    }
+    void type(const QString &text) { xdotool({u"type"_s, u"--delay"_s, u"10"_s, text}); }
 
     void xdotool(const QStringList &arguments)
     {
-        const Run result = run(QStringLiteral("xdotool"), arguments);
+        const Run result = run(u"xdotool"_s, arguments);
         QVERIFY2(result.exitCode == 0, result.err.constData());
     }
 

@@ -1,10 +1,13 @@
 #include "shell/filemanager.h"
+#include "support/testsupport.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -38,22 +41,21 @@ private Q_SLOTS:
     void showsTheFileSelected()
     {
         FileManagerService service;
-        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("filemanager"));
-        QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &service,
-                                   QDBusConnection::ExportAllSlots));
-        QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"filemanager"_s);
+        QVERIFY(bus.registerObject(u"/org/freedesktop/FileManager1"_s, &service, QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService(u"org.freedesktop.FileManager1"_s));
         QList<QUrl> folders;
         const auto openFolder = [&folders](const QUrl &folder) {
             folders.append(folder);
         };
-        const QUrl note = QUrl::fromLocalFile(QStringLiteral("/home/u/Desktop/20261014 Note.txt"));
+        const QUrl note = QUrl::fromLocalFile(u"/home/u/Desktop/20261014 Note.txt"_s);
         FileManager::showItems({note}, openFolder);
         QTRY_COMPARE(service.shown.size(), 1);
-        QCOMPARE(service.shown.first(), QStringList{QStringLiteral("file:///home/u/Desktop/20261014%20Note.txt")});
-        bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("filemanager"));
+        QCOMPARE(service.shown.first(), QStringList{u"file:///home/u/Desktop/20261014%20Note.txt"_s});
+        bus.unregisterService(u"org.freedesktop.FileManager1"_s);
+        QDBusConnection::disconnectFromBus(u"filemanager"_s);
         FileManager::showItems({note}, openFolder);
-        QTRY_COMPARE(folders, QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/home/u/Desktop"))});
+        QTRY_COMPARE(folders, QList<QUrl>{QUrl::fromLocalFile(u"/home/u/Desktop"_s)});
     }
 
     // With no program to answer, the user is told. A stand-in xdg-open on PATH plays
@@ -62,27 +64,25 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("xdgOpenStatus");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("xdg-open finds no program") << 3 << QStringLiteral("status 3");
-        QTest::newRow("no xdg-open") << -1 << QStringLiteral("xdg-open was not found");
+        QTest::newRow("xdg-open finds no program") << 3 << u"status 3"_s;
+        QTest::newRow("no xdg-open") << -1 << u"xdg-open was not found"_s;
     }
     void openUrlTellsWhenNothingAnswers()
     {
         QFETCH(int, xdgOpenStatus);
         QFETCH(QString, reason);
         QTemporaryDir bin;
-        const QString marker = bin.filePath(QStringLiteral("ran"));
+        const QString marker = bin.filePath(u"ran"_s);
         if (xdgOpenStatus >= 0) {
-            QFile script(bin.filePath(QStringLiteral("xdg-open")));
-            QVERIFY(script.open(QIODevice::WriteOnly));
-            script.write("#!/bin/sh\necho \"$1\" > '" + marker.toUtf8() + "'\nexit " +
-                         QByteArray::number(xdgOpenStatus) + "\n");
-            script.close();
-            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            const QString script = bin.filePath(u"xdg-open"_s);
+            TestSupport::writeBytes(script, "#!/bin/sh\necho \"$1\" > '" + marker.toUtf8() + "'\nexit " +
+                                                QByteArray::number(xdgOpenStatus) + "\n");
+            QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner);
         }
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", bin.path().toUtf8());
         QStringList reasons;
-        const QUrl page(QStringLiteral("https://noltnolt.quorbell.com/"));
+        const QUrl page(u"https://noltnolt.quorbell.com/"_s);
         FileManager::openUrl(page, [&reasons](const QUrl &, const QString &why) { reasons.append(why); });
         qputenv("PATH", path);
         if (xdgOpenStatus >= 0)

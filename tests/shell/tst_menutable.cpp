@@ -9,42 +9,19 @@
 #include "shell/menutable.h"
 
 #include <QAction>
-#include <QHash>
 #include <QApplication>
 #include <QMenu>
 #include <QTest>
 
 namespace {
 
-using Target = ActionDispatcher::Target;
-
-// "-" titles are separators, ">" titles hold a submenu.
-// Who answers each action; "TextTools" answers the find bar, spelling and case items.
-const std::pair<const char *, const char *> responders[] = {
-    {"AppDelegate", "orderFrontStandardAboutPanel: checkForUpdates: hide: unhideAllApplications: terminate: "
-                    "newDocument: openDocument: revealDocument: arrangeInFront: showHelp: openWebsite: "
-                    "chooseNotesFolder: showPrivacy: openRecent:"},
-    {"DocumentController", "clearRecentDocuments:"},
-    {"Document", "saveDocument: renameDocument: moveDocument:"},
-    {"WindowController", "performClose: performMiniaturize: performZoom:"},
-    {"NoteTextView", "undo: redo: cut: copy: paste: pasteAsPlainText: delete: selectAll:"},
-    {"TextTools", "performFindPanelAction: centerSelectionInVisibleArea: showGuessPanel: checkSpelling: "
-                  "toggleContinuousSpellChecking: uppercaseWord: lowercaseWord: capitalizeWord:"},
-};
-
 // Nothing on Linux hides other applications: the item stays, disabled.
 constexpr char unanswered[] = "hideOtherApplications:";
 
-const QMetaObject *responderClass(const QByteArray &className)
-{
-    const QHash<QByteArray, const QMetaObject *> classes{{"WindowController", &WindowController::staticMetaObject},
-                                                         {"Document", &Document::staticMetaObject},
-                                                         {"NoteTextView", &NoteTextView::staticMetaObject},
-                                                         {"TextTools", &TextTools::staticMetaObject},
-                                                         {"AppDelegate", &AppDelegate::staticMetaObject},
-                                                         {"DocumentController", &DocumentController::staticMetaObject}};
-    return classes.value(className);
-}
+// The classes on the responder chain that answer menu items.
+const QMetaObject *const responderClasses[] = {
+    &WindowController::staticMetaObject, &Document::staticMetaObject,    &NoteTextView::staticMetaObject,
+    &TextTools::staticMetaObject,        &AppDelegate::staticMetaObject, &DocumentController::staticMetaObject};
 
 // Every menu of the table, submenus after the top level, in order.
 QList<const MenuTable::Menu *> allMenus()
@@ -68,20 +45,19 @@ class TestMenuTable : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // Each item's action is answered by the class listed for it.
+    // Each item's action is answered by a class on the responder chain: a misspelt one would stay disabled.
     void everyActionHasAResponder()
     {
         for (const MenuTable::Menu *menu : allMenus()) {
             for (const MenuTable::Item &item : menu->items) {
                 if (!*item.action || qstrcmp(item.action, unanswered) == 0)
                     continue;
-                const auto *responder = std::find_if(std::begin(responders), std::end(responders), [&](auto &r) {
-                    return QByteArray(r.second).split(' ').contains(item.action);
-                });
-                QVERIFY2(responder != std::end(responders), item.action);
-                const QMetaObject *meta = responderClass(responder->first);
                 const QByteArray slot = ActionDispatcher::slotNameFor(item.action);
-                QVERIFY2(meta->indexOfMethod(slot + "(QObject*)") >= 0 || meta->indexOfMethod(slot + "()") >= 0,
+                QVERIFY2(std::any_of(std::begin(responderClasses), std::end(responderClasses),
+                                     [&](const QMetaObject *meta) {
+                                         return meta->indexOfMethod(slot + "(QObject*)") >= 0 ||
+                                                meta->indexOfMethod(slot + "()") >= 0;
+                                     }),
                          slot.constData());
             }
         }

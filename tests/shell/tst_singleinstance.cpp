@@ -29,15 +29,6 @@ QDBusMessage request(const QString &method, const QVariantList &arguments)
     return call;
 }
 
-QList<QMessageBox *> messageWindows()
-{
-    QList<QMessageBox *> found;
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible())
-            found.append(box);
-    return found;
-}
-
 // Sends every call at once from a launcher's own connection; true when each was answered without error.
 bool callAll(const QList<QDBusMessage> &calls)
 {
@@ -89,9 +80,9 @@ private Q_SLOTS:
     {
         for (Document *document : DocumentController::shared().documents())
             document->close();
-        for (QWidget *window : messageWindows())
+        for (QWidget *window : TestSupport::messageBoxes())
             window->close();
-        QTRY_VERIFY(DocumentController::shared().documents().isEmpty() && messageWindows().isEmpty());
+        QTRY_VERIFY(DocumentController::shared().documents().isEmpty() && TestSupport::messageBoxes().isEmpty());
         m_panels = 0;
     }
 
@@ -151,9 +142,9 @@ private Q_SLOTS:
         }
         QVERIFY(callAll(requests));
         QTRY_COMPARE(DocumentController::shared().documents().size(), expectedWindows);
-        QTRY_COMPARE(messageWindows().size(), expectedWindows ? 0 : 1);
+        QTRY_COMPARE(TestSupport::messageBoxes().size(), expectedWindows ? 0 : 1);
         if (!expectedWindows)
-            QTRY_COMPARE(messageWindows().first()->detailedText().count(u'\n') + 1, calls);
+            QTRY_COMPARE(TestSupport::messageBoxes().first()->detailedText().count(u'\n') + 1, calls);
     }
 
     // The panel's own request and 1500 more are answered while the panel still shows; one panel opens.

@@ -14,12 +14,7 @@ namespace {
 class FeedServer : public QObject
 {
 public:
-    enum Misbehaviour
-    {
-        None,
-        Endless,
-        Silent
-    };
+    static constexpr int Endless = 1, Silent = 2; // how it misbehaves, if at all
 
     FeedServer(const QByteArray &body, int misbehaviour)
     {
@@ -79,9 +74,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("latest");
         QTest::addColumn<int>("code");
-        QTest::newRow("newer: update available") << 0 << feed({"1.2.0"}) << "1.2.0" << 0;
         QTest::newRow("same: up to date") << 0 << feed({"1.0.0"}) << "1.0.0" << 0;
-        QTest::newRow("newest is not the first item") << 0 << feed({"1.0.0", "1.10.0", "1.9.0"}) << "1.10.0" << 0;
+        QTest::newRow("newer, and not the first item") << 0 << feed({"1.0.0", "1.10.0", "1.9.0"}) << "1.10.0" << 0;
         QTest::newRow("empty feed") << 0 << feed({}) << "" << -1;
         QTest::newRow("endless body") << int(FeedServer::Endless) << QByteArray() << "" << int(UpdateChecker::TooLarge);
         QTest::newRow("declared larger than 1 MiB")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/document.h"
+#include "framework/filenames.h"
 #include "framework/windowcontroller.h"
 #include "support/testsupport.h"
 
@@ -60,11 +61,11 @@ struct OpenNote
             path = at;
         if (!content.isEmpty()) {
             TestSupport::writeBytes(path, content);
-            ::chmod(QFile::encodeName(path).constData(), mode);
+            ::chmod(FileNames::encodeName(path).constData(), mode);
         }
         document->setFileType(QStringLiteral("text/plain"));
-        document->readFromUrl(QUrl::fromLocalFile(path), QStringLiteral("text/plain"));
-        document->setFileUrl(QUrl::fromLocalFile(path));
+        document->readFromUrl(FileNames::urlOfPath(path), QStringLiteral("text/plain"));
+        document->setFileUrl(FileNames::urlOfPath(path));
         document->makeWindowControllers();
         controller = document->windowControllers().first();
         document->reads = 0;

@@ -1,20 +1,27 @@
 #include "testsupport.h"
 
+#include "framework/filenames.h"
+#include "framework/posixfile.h"
+
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTest>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace TestSupport {
 
 namespace {
 
 constexpr int runTimeoutMs = 60000;
-const QStringList dropToNobody = {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                  QStringLiteral("--clear-groups")};
+const QStringList dropToNobody = {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s};
 
 } // namespace
 
@@ -52,8 +59,8 @@ bool canRunUnprivileged()
 {
     if (::geteuid() != 0)
         return true;
-    return !QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty() &&
-           run(QStringLiteral("setpriv"), dropToNobody + QStringList{QStringLiteral("true")}).exitCode == 0;
+    return !QStandardPaths::findExecutable(u"setpriv"_s).isEmpty() &&
+           run(u"setpriv"_s, dropToNobody + QStringList{u"true"_s}).exitCode == 0;
 }
 
 Run runUnprivileged(const QString &program, const QStringList &arguments, const QByteArray &input,
@@ -61,7 +68,7 @@ Run runUnprivileged(const QString &program, const QStringList &arguments, const 
 {
     if (::geteuid() != 0)
         return run(program, arguments, input, environment);
-    return run(QStringLiteral("setpriv"), dropToNobody + QStringList{program} + arguments, input, environment);
+    return run(u"setpriv"_s, dropToNobody + QStringList{program} + arguments, input, environment);
 }
 
 void openToEveryone(const QString &path)
@@ -71,17 +78,17 @@ void openToEveryone(const QString &path)
 
 QByteArray readBytes(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArrayLiteral("<unreadable>");
-    return file.readAll();
+    QByteArray bytes;
+    return PosixFile::readAll(FileNames::encodeName(path), bytes) == 0 ? bytes : QByteArrayLiteral("<unreadable>");
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(bytes);
+    const int fd = ::open(FileNames::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return;
+    PosixFile::writeAll(fd, bytes.constData(), bytes.size());
+    ::close(fd);
 }
 
 void settle()
@@ -91,13 +98,28 @@ void settle()
 
 void replaceByRename(const QString &path, const QByteArray &content)
 {
-    writeBytes(path + QStringLiteral(".other"), content);
-    ::rename(QFile::encodeName(path + QStringLiteral(".other")).constData(), QFile::encodeName(path).constData());
+    writeBytes(path + u".other"_s, content);
+    ::rename(FileNames::encodeName(path + u".other"_s).constData(), FileNames::encodeName(path).constData());
 }
 
 QStringList entries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QList<QMessageBox *> messageBoxes()
+{
+    QList<QMessageBox *> found;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible())
+            found.append(box);
+    return found;
+}
+
+int modeOf(const QString &path)
+{
+    struct stat info = {};
+    return ::stat(FileNames::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 } // namespace TestSupport

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -38,5 +39,9 @@ void replaceByRename(const QString &path, const QByteArray &content);
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);
 QStringList entries(const QString &folder);
+// The message boxes on screen.
+QList<QMessageBox *> messageBoxes();
+// The permission bits of path (setuid, setgid and sticky included); -1 when it cannot be looked at.
+int modeOf(const QString &path);
 
 } // namespace TestSupport

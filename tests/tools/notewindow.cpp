@@ -9,8 +9,7 @@
 //   text           prints "text <the window's text>" with \n and \\ escaped
 //   state          prints "edited 0|1" and "retry 0|1" (a retry of a failed save is pending)
 //   quit           writes what is unsaved as closing does and exits; prints "closed 1|0"
-// It prints, as they happen: "attempt" for each autosave, "error <description>" for each alert shown, "saved"
-// when the note becomes unedited; and at quit "sizes <n,...>" (the note's size on disk each time it changed).
+// It prints "error <description>" for each alert shown, as it happens.
 #include "editor/editor.h"
 #include "editor/notetextview.h"
 #include "framework/error.h"
@@ -18,6 +17,7 @@
 #include "storage/plaintextdocument.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -27,6 +27,8 @@
 #include <cstdio>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 void say(const QString &line)
@@ -35,93 +37,13 @@ void say(const QString &line)
     std::fflush(stdout);
 }
 
-class Player : public QObject
+// Lets the window run for ms milliseconds.
+void pause(int ms)
 {
-public:
-    Player(PlainTextDocument *note, Editor *editor, QStringList script)
-        : m_note(note)
-        , m_editor(editor)
-        , m_script(std::move(script))
-        , m_path(note->fileUrl().toLocalFile())
-    {
-        m_sizes << QFileInfo(m_path).size();
-        connect(&m_ticker, &QTimer::timeout, this, [this] { tick(); });
-        m_ticker.start(10);
-        QTimer::singleShot(0, this, [this] { next(); });
-    }
-
-private:
-    void tick()
-    {
-        if (const qint64 size = QFileInfo(m_path).size(); size != m_sizes.last())
-            m_sizes << size;
-    }
-
-    void next()
-    {
-        if (m_script.isEmpty()) {
-            quit();
-            return;
-        }
-        const QString rest = m_script.first().section(u' ', 1);
-        const QString word = m_script.takeFirst().section(u' ', 0, 0);
-        if (word == u"type") {
-            QTextCursor cursor(m_editor->textView()->document());
-            cursor.movePosition(QTextCursor::End);
-            cursor.insertText(rest);
-        } else if (word == u"wait") {
-            QTimer::singleShot(rest.toInt(), this, [this] { next(); });
-            return;
-        } else if (word == u"sh") {
-            QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), rest});
-        } else if (word == u"settle") {
-            settle();
-            return;
-        } else if (word == u"text") {
-            QString text = m_editor->textView()->text();
-            text.replace(u'\\', QStringLiteral("\\\\")).replace(u'\n', QStringLiteral("\\n"));
-            say(QStringLiteral("text ") + text);
-        } else if (word == u"state") {
-            say(QStringLiteral("edited %1").arg(int(m_note->isDocumentEdited())));
-            say(QStringLiteral("retry %1").arg(int(m_editor->pendingRetry() != nullptr)));
-        } else if (word == u"quit") {
-            quit();
-            return;
-        }
-        QTimer::singleShot(0, this, [this] { next(); });
-    }
-
-    void settle()
-    {
-        if (m_editor->pendingSave() && m_editor->pendingSave()->isActive()) {
-            QTimer::singleShot(20, this, [this] { settle(); });
-            return;
-        }
-        m_note->finishWrites();
-        QTimer::singleShot(0, this, [this] { next(); });
-    }
-
-    void quit()
-    {
-        tick();
-        m_ticker.stop();
-        const bool closed = m_note->prepareToClose();
-        tick();
-        QStringList sizes;
-        for (qint64 size : std::as_const(m_sizes))
-            sizes << QString::number(size);
-        say(QStringLiteral("sizes %1").arg(sizes.join(u',')));
-        say(QStringLiteral("closed %1").arg(int(closed)));
-        QCoreApplication::exit(closed ? 0 : 1);
-    }
-
-    PlainTextDocument *m_note;
-    Editor *m_editor;
-    QStringList m_script;
-    QString m_path;
-    QTimer m_ticker;
-    QList<qint64> m_sizes;
-};
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 } // namespace
 
@@ -149,17 +71,37 @@ int main(int argc, char **argv)
     note->addWindowController(new Editor(note->fileUrl(), note->text()));
     note->showWindows();
     auto *editor = qobject_cast<Editor *>(note->windowControllers().first());
-    QObject::connect(editor, &Editor::autosaveRequested, &app, [] { say(QStringLiteral("attempt")); });
     QObject::connect(editor, &WindowController::errorPresented, &app,
-                     [](const Error &error) { say(QStringLiteral("error ") + error.description()); });
-    QObject::connect(note.get(), &Document::documentEditedChanged, &app, [](bool edited) {
-        if (!edited)
-            say(QStringLiteral("saved"));
-    });
+                     [](const Error &error) { say(u"error "_s + error.description()); });
 
-    Player player(note.get(), editor, script);
-    const int status = app.exec();
+    for (const QString &line : script) {
+        const QString word = line.section(u' ', 0, 0), rest = line.section(u' ', 1);
+        if (word == u"type") {
+            QTextCursor cursor(editor->textView()->document());
+            cursor.movePosition(QTextCursor::End);
+            cursor.insertText(rest);
+        } else if (word == u"wait") {
+            pause(rest.toInt());
+        } else if (word == u"sh") {
+            QProcess::execute(u"sh"_s, {u"-c"_s, rest});
+        } else if (word == u"settle") {
+            while (editor->pendingSave() && editor->pendingSave()->isActive())
+                pause(20);
+            note->finishWrites();
+        } else if (word == u"text") {
+            QString text = editor->textView()->text();
+            say(u"text "_s + text.replace(u'\\', u"\\\\"_s).replace(u'\n', u"\\n"_s));
+        } else if (word == u"state") {
+            say(u"edited %1"_s.arg(int(note->isDocumentEdited())));
+            say(u"retry %1"_s.arg(int(editor->pendingRetry() != nullptr)));
+        } else if (word == u"quit") {
+            break;
+        }
+        pause(0);
+    }
+    const bool closed = note->prepareToClose();
+    say(u"closed %1"_s.arg(int(closed)));
     note->close();
     Document::setRecoveryStore(nullptr);
-    return status;
+    return closed ? 0 : 1;
 }
