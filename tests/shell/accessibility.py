@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Screen readers see a note window as a frame and can name the find field's clear button.
 
-Runs the app on the X display of xvfb-run inside a session bus of its own, with the accessibility bus started
-here, and reads the tree with pyatspi. Exits 77 (skipped) with the reason when that bus cannot start.
+Runs the app on an Xvfb of its own (tests/support/with-xvfb.sh) inside a session bus of its own, with the
+accessibility bus started here, and reads the tree with pyatspi. Exits 77 (skipped) with the reason when that bus cannot start.
 """
 import os
 import subprocess

@@ -23,7 +23,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            QSKIP("needs an X server (ctest runs this test under xvfb-run)");
+            QSKIP("needs an X server (ctest runs this test on an Xvfb of its own)");
         if (QStandardPaths::findExecutable(u"xdotool"_s).isEmpty())
             QSKIP("needs xdotool");
     }
