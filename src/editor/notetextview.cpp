@@ -27,6 +27,8 @@ constexpr qreal textMargin = 5;
 constexpr qsizetype firstPart = 64 * 1024;
 constexpr qsizetype laterPart = 32 * 1024;
 constexpr int loadSliceMs = 15;
+// A text still to load larger than this (in UTF-16 units) lets go of what is loaded now and then.
+constexpr qsizetype compactPendingAbove = 16 * 1024 * 1024;
 
 using LineEndings::Break;
 using LineEndings::breakAt;
@@ -119,8 +121,15 @@ void NoteTextView::loadPart(qsizetype budget)
         doc->setUndoRedoEnabled(undo);
     }
     m_pendingFrom = part.end;
-    if (m_pendingFrom < m_pending.size())
+    if (m_pendingFrom < m_pending.size()) {
+        // Once most of a big text is in the view, the rest is copied out and the whole let go, so that a long
+        // note is not held twice by the end of its load. Halving each time keeps the copying under one pass.
+        if (m_pending.size() > compactPendingAbove && m_pendingFrom > m_pending.size() / 2) {
+            m_pending = m_pending.sliced(m_pendingFrom);
+            m_pendingFrom = 0;
+        }
         return;
+    }
     m_pending = QString();
     m_pendingFrom = 0;
     m_loadTimer.stop();
