@@ -56,7 +56,7 @@ private Q_SLOTS:
         QTest::newRow("literal U+2029") << QByteArray("a\342\200\251b\n");
         QTest::newRow("byte-order mark") << QByteArray("\357\273\277hello\r\n");
         QTest::newRow("long CRLF lines, cut for the view") << QByteArray("word ").repeated(3000) + "\r\nend\r\n";
-        QTest::newRow("big note, put into the view in parts") << QByteArray("line\r\n").repeated(40000);
+        QTest::newRow("big note, put into the view in parts") << QByteArray("line\r\n").repeated(200000);
     }
 
     void keepsBytesWhenTyping()
