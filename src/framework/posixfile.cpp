@@ -68,11 +68,16 @@ QByteArray fileNameOf(const QByteArray &path)
 
 void adviseHugePages(void *data, qsizetype size)
 {
+#ifdef MADV_HUGEPAGE // Linux; elsewhere the kernel decides alone
     constexpr quintptr hugePage = 2 << 20;
     const quintptr begin = (quintptr(data) + hugePage - 1) & ~(hugePage - 1);
     const quintptr end = (quintptr(data) + quintptr(size)) & ~(hugePage - 1);
     if (end > begin)
         ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(size);
+#endif
 }
 
 int readAll(const QByteArray &path, QByteArray &out, qsizetype limit)
