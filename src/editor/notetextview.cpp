@@ -27,8 +27,6 @@ constexpr qreal textMargin = 5;
 constexpr qsizetype firstPart = 64 * 1024;
 constexpr qsizetype laterPart = 32 * 1024;
 constexpr int loadSliceMs = 15;
-// A text still to load larger than this (in UTF-16 units) lets go of what is loaded now and then.
-constexpr qsizetype compactPendingAbove = 1024 * 1024;
 
 using LineEndings::Break;
 using LineEndings::breakAt;

@@ -56,6 +56,9 @@ public:
     };
 
     static QColor caretColor();
+    // While a text larger than this (in UTF-16 units) loads, what is in the view is let go of now and then. The
+    // copying that costs is only worth it for very big notes; tests lower it to see it done.
+    static inline qsizetype compactPendingAbove = 32 * 1024 * 1024;
 
     explicit NoteTextView(QWidget *parent = nullptr);
     ~NoteTextView() override;

@@ -62,6 +62,7 @@ private Q_SLOTS:
     void keepsBytesWhenTyping()
     {
         QFETCH(QByteArray, file);
+        NoteTextView::compactPendingAbove = 1024 * 1024;
         NoteTextView view;
         view.setText(decode(file));
         QTRY_VERIFY(!view.isLoading());
