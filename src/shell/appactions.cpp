@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QScopedValueRollback>
 #include <QWidget>
 
 namespace {
@@ -194,10 +193,14 @@ void AppDelegate::chooseNotesFolder(QObject *sender)
         }
         return;
     }
-    const QScopedValueRollback<bool> choosing(m_choosingFolder, true);
+    m_choosingFolder = true;
     try {
         NotesFolder::shared().choose();
     } catch (const Error &error) {
         presentError(error);
     }
+    // Requests that came while the panel showed may still wait in the queue: they are answered by this panel too,
+    // so the flag goes only after them.
+    QMetaObject::invokeMethod(
+        this, [this] { m_choosingFolder = false; }, Qt::QueuedConnection);
 }
