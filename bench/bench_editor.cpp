@@ -64,6 +64,24 @@ double median(std::vector<qint64> samples)
     return milliseconds(samples[samples.size() / 2]);
 }
 
+// Writes a note for a run to measure; a bench without its file measures nothing.
+void writeNote(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        std::abort();
+}
+
+// Opens the note at path in an editor window, as the app does, and lets it show.
+void showNote(PlainTextDocument &note, const QString &path)
+{
+    note.setFileUrl(QUrl::fromLocalFile(path));
+    note.readFromUrl(note.fileUrl(), typeName);
+    note.addWindowController(new Editor(note.fileUrl(), note.text()));
+    note.showWindows();
+    QApplication::processEvents();
+}
+
 // One keystroke into view, in the middle of the text, the way the window system delivers it.
 qint64 typeOneKey(NoteTextView *view, QElapsedTimer &clock)
 {
@@ -91,17 +109,10 @@ void measureTyping(const QString &folder, qsizetype size)
 {
     const QByteArray bytes = sampleNote(size);
     const QString path = folder + QStringLiteral("/Typing %1.txt").arg(size);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        std::abort();
-    file.close();
+    writeNote(path, bytes);
 
     PlainTextDocument note;
-    note.setFileUrl(QUrl::fromLocalFile(path));
-    note.readFromUrl(note.fileUrl(), typeName);
-    note.addWindowController(new Editor(note.fileUrl(), note.text()));
-    note.showWindows();
-    QApplication::processEvents();
+    showNote(note, path);
     auto *editor = qobject_cast<Editor *>(note.windowControllers().first());
     // For scale: a whole keystroke, Qt's insert and layout included.
     const double keystroke = median(typeKeys(editor->textView()));
@@ -186,18 +197,11 @@ std::pair<double, double> untilLoaded(NoteTextView *view)
 void measureLongLine(const QString &folder, qsizetype size)
 {
     const QString path = folder + QStringLiteral("/Long %1.txt").arg(size);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray("word ").repeated(size / 5)) != size)
-        std::abort();
-    file.close();
+    writeNote(path, QByteArray("word ").repeated(size / 5));
     QElapsedTimer clock;
     clock.start();
     PlainTextDocument note;
-    note.setFileUrl(QUrl::fromLocalFile(path));
-    note.readFromUrl(note.fileUrl(), typeName);
-    note.addWindowController(new Editor(note.fileUrl(), note.text()));
-    note.showWindows();
-    QApplication::processEvents();
+    showNote(note, path);
     const double shown = milliseconds(clock.nsecsElapsed());
     auto *view = qobject_cast<Editor *>(note.windowControllers().first())->textView();
     const auto [loading, stall] = untilLoaded(view);
@@ -223,10 +227,7 @@ void measureOpening(const QString &folder, qsizetype size)
 {
     const QByteArray bytes = sampleNote(size);
     const QString path = folder + QStringLiteral("/Open.txt");
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        std::abort();
-    file.close();
+    writeNote(path, bytes);
 
     QElapsedTimer clock;
     clock.start();
