@@ -130,25 +130,6 @@ void Document::showWindows()
         controller->showWindow();
 }
 
-void Document::readFromUrl(const QUrl &url, const QString &typeName)
-{
-    // An in-place rewrite killed midway left the file cut short; its old text comes back before anything reads it.
-    if (url != m_fileUrl)
-        m_restoredInterruptedSave = DurableWriter::restoreInterruptedSave(FileNames::pathOfUrl(url));
-    QByteArray bytes = PosixFile::readWholeFile(FileNames::pathOfUrl(url));
-    const QByteArray digest = FileChangeTracker::digestOf(bytes);
-    try {
-        read(bytes, typeName);
-    } catch (const Error &error) {
-        throw readError(error, url);
-    }
-    // Read before the file is ours (opening): the tracker learns it once it watches the file.
-    if (url == m_fileUrl)
-        m_tracker->noteContentDigest(digest);
-    else
-        m_readDigest = {url, digest};
-}
-
 DurableWriter::Options Document::writeOptions() const
 {
     DurableWriter::Options options;

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QUrl>
 
+#include <any>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -64,6 +65,28 @@ public:
 
     // Throws Error. read() must change nothing when it throws.
     virtual void read(const QByteArray &data, const QString &typeName) = 0;
+    // Reading in two steps, so that a file is read and decoded away from the window: the decoder runs on a worker
+    // thread, touches nothing of the document and throws Error when it refuses the bytes; takeDecoded() takes its
+    // result on the document's thread. By default the decoder passes the bytes on and takeDecoded() calls read().
+    using Decoder = std::function<std::any(const QByteArray &bytes)>;
+    virtual Decoder decoder(const QString &typeName) const;
+    virtual void takeDecoded(std::any &&content, const QString &typeName);
+
+    // A file read and decoded off the main thread, waiting for its document to take it.
+    struct LoadedFile
+    {
+        QUrl url;
+        bool restoredInterruptedSave = false;
+        QByteArray digest;
+        std::any content;
+        // The file could not be read, or the decoder refused its bytes.
+        std::optional<Error> readFailure;
+        std::optional<Error> refusal;
+    };
+    // Safe on any thread. restore: put back the old text of an in-place save that was cut short (opening).
+    static LoadedFile load(const QUrl &url, const Decoder &decoder, bool restore);
+    // Takes a loaded file as its content; throws the file error or the refusal, changing nothing.
+    void takeLoaded(LoadedFile &&loaded, const QString &typeName);
     virtual QByteArray data(const QString &typeName) const = 0;
     // What a background write runs to get the bytes: by default data(), taken at once. A document whose content is
     // big overrides it to take a snapshot that costs little here and to encode it on the writer thread.

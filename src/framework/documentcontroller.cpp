@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QMimeDatabase>
 #include <QSettings>
+#include <QThreadPool>
 #include <QWidget>
 
 #include <memory>
@@ -36,6 +37,17 @@ QString identityOf(const QUrl &url)
 
 } // namespace
 
+struct DocumentController::PendingOpen
+{
+    QUrl url;
+    QString identity;
+    QString typeName;
+    bool display = false;
+    Document *document = nullptr;
+    QList<OpenCompletion> completions;
+    Document::LoadedFile loaded;
+};
+
 DocumentController &DocumentController::shared()
 {
     static DocumentController *controller = new DocumentController(QString(), QCoreApplication::instance());
@@ -52,9 +64,17 @@ DocumentController::DocumentController(const QString &settingsFile, QObject *par
         }
         return nullptr;
     })
-{}
+    , m_reader(new QThreadPool(this))
+{
+    m_reader->setMaxThreadCount(1);
+}
 
-DocumentController::~DocumentController() = default;
+DocumentController::~DocumentController()
+{
+    // Reads in flight post their results to this object: they end before it goes.
+    m_reader->clear();
+    m_reader->waitForDone();
+}
 
 void DocumentController::setDocumentFactory(DocumentFactory factory)
 {
@@ -111,6 +131,14 @@ void DocumentController::openDocument(const QUrl &url, bool display, const OpenC
                    tr("Could not open “%1”: it does not name a file on this computer.").arg(url.toString())));
         return;
     }
+    const QString identity = identityOf(url);
+    for (const std::shared_ptr<PendingOpen> &pending : std::as_const(m_pending)) {
+        if (pending->identity == identity) {
+            pending->display = pending->display || display;
+            pending->completions.append(completion);
+            return;
+        }
+    }
     const std::optional<DocumentType> type = typeFor(url);
     Document *document = type && m_factory ? m_factory(type->className) : nullptr;
     if (!document) {
@@ -120,15 +148,52 @@ void DocumentController::openDocument(const QUrl &url, bool display, const OpenC
         return;
     }
     document->setParent(this);
+    auto pending = std::make_shared<PendingOpen>(PendingOpen{url, identity, type->typeName, display, document, {}, {}});
+    pending->completions.append(completion);
+    m_pending.append(pending);
+    // One reader thread: files come back in the order they were asked for, and one big file is read at a time.
+    m_reader->start([this, pending, decoder = document->decoder(type->typeName)] {
+        pending->loaded = Document::load(pending->url, decoder, true);
+        QMetaObject::invokeMethod(
+            this, [this, pending] { finishOpen(pending); }, Qt::QueuedConnection);
+    });
+}
+
+void DocumentController::finishOpen(const std::shared_ptr<PendingOpen> &pending)
+{
+    m_pending.removeOne(pending);
+    const auto complete = [&pending](Document *document, bool alreadyOpen, const std::optional<Error> &error) {
+        for (const OpenCompletion &completion : std::as_const(pending->completions)) {
+            if (completion)
+                completion(document, alreadyOpen, error);
+            // The opens that joined this one find the document open.
+            alreadyOpen = alreadyOpen || document;
+        }
+    };
+    std::unique_ptr<Document> document(pending->document);
+    const QUrl url = pending->url;
     try {
-        document->readFromUrl(url, type->typeName);
+        // Meanwhile another document may have come to stand for the file (saved or renamed to it).
+        if (Document *open = documentForUrl(url)) {
+            if (pending->display)
+                open->showWindows();
+            complete(open, true, std::nullopt);
+        } else {
+            document->takeLoaded(std::move(pending->loaded), pending->typeName);
+            adopt(document.release(), url, pending->typeName, pending->display);
+            complete(pending->document, false, std::nullopt);
+        }
     } catch (const Error &error) {
-        delete document;
-        fail(error);
-        return;
+        complete(nullptr, false, error);
     }
+    if (m_pending.isEmpty())
+        Q_EMIT opensFinished();
+}
+
+void DocumentController::adopt(Document *document, const QUrl &url, const QString &typeName, bool display)
+{
     document->setFileUrl(url);
-    document->setFileType(type->typeName);
+    document->setFileType(typeName);
     m_documents.append(document);
     connect(document, &Document::closed, this, [this, document] { forget(document); });
     // A renamed or moved note is listed under its new place only; the old entry would open nothing.
@@ -141,8 +206,6 @@ void DocumentController::openDocument(const QUrl &url, bool display, const OpenC
     Q_EMIT windowControllersMade(document);
     if (display)
         document->showWindows();
-    if (completion)
-        completion(document, false, std::nullopt);
 }
 
 QList<Document *> DocumentController::documents() const
@@ -223,6 +286,9 @@ bool DocumentController::reviewUnsavedDocumentsBeforeQuit(QuitReview review)
         if (!document->fileUrl().isEmpty())
             urls.append(document->fileUrl());
     }
+    // A note still being read was asked for: it comes back too.
+    for (const std::shared_ptr<PendingOpen> &pending : std::as_const(m_pending))
+        urls.append(pending->url);
     writeUrlList(openDocumentsKey, urls);
     return true;
 }

@@ -9,9 +9,11 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class Document;
+class QThreadPool;
 
 // The one controller of all open documents: opening by URL, the current document, recent files,
 // and writing every edited document before the app quits.
@@ -51,8 +53,12 @@ public:
     // The types of the "DocumentTypes" array of the app information file.
     static QList<DocumentType> documentTypesFromInfo(const QByteArray &infoJson);
 
-    // An open URL brings its window forward; otherwise the document is made, read, given its windows and shown.
+    // An open URL brings its window forward; otherwise the document is made, its file is read and decoded on a
+    // worker thread, and then it is given its windows and shown, and completion runs. Opens finish in the order
+    // they were asked for; asking again for a file being read joins that open.
     void openDocument(const QUrl &url, bool display, const OpenCompletion &completion);
+    // Files are being read for opening; their windows (or errors) are still to come.
+    bool isOpening() const { return !m_pending.isEmpty(); }
     QList<Document *> documents() const;
     Document *documentForUrl(const QUrl &url) const;
     // The document of the active window, or none.
@@ -82,8 +88,13 @@ Q_SIGNALS:
     // A newly opened document has its windows, which are not shown yet.
     void windowControllersMade(Document *document);
     void recentDocumentsChanged();
+    // Every open asked for so far has finished, opened or failed.
+    void opensFinished();
 
 private:
+    struct PendingOpen;
+    void finishOpen(const std::shared_ptr<PendingOpen> &pending);
+    void adopt(Document *document, const QUrl &url, const QString &typeName, bool display);
     std::optional<DocumentType> typeFor(const QUrl &url) const;
     void forget(Document *document);
     void writeUrlList(const char *key, const QList<QUrl> &urls);
@@ -94,4 +105,7 @@ private:
     QList<DocumentType> m_types;
     QList<const QMetaObject *> m_classes;
     QList<QPointer<Document>> m_documents;
+    // Opens whose file is being read, in the order they were asked for; read one at a time.
+    QList<std::shared_ptr<PendingOpen>> m_pending;
+    QThreadPool *m_reader;
 };

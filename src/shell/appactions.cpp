@@ -43,7 +43,8 @@ void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
 
 void AppDelegate::reopen()
 {
-    applicationShouldHandleReopen(hasNoteWindowsShown());
+    // A note still being read counts as shown: it is on its way.
+    applicationShouldHandleReopen(hasNoteWindowsShown() || m_documents.isOpening());
 }
 
 bool AppDelegate::hasNoteWindowsShown() const

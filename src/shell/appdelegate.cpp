@@ -153,12 +153,11 @@ void AppDelegate::applicationDidFinishLaunching()
         applicationOpenUrls(m_launchFiles);
     } else if (!restored.isEmpty()) {
         applicationOpenUrls(restored);
-        if (m_documents.documents().isEmpty())
-            applicationOpenUntitledFile();
+        newNoteUnlessOneOpens();
     } else if (asking) {
         m_untitledAfterRecovery = true;
-    } else if (m_documents.documents().isEmpty()) {
-        applicationOpenUntitledFile();
+    } else {
+        newNoteUnlessOneOpens();
     }
     Q_EMIT launched();
 }
@@ -173,8 +172,8 @@ bool AppDelegate::offerRecoveredTexts()
     connect(offer, &RecoveryOffer::failed, this, [this](const Error &error) { presentError(error); });
     connect(offer, &RecoveryOffer::finished, this, [this, offer] {
         offer->deleteLater();
-        if (std::exchange(m_untitledAfterRecovery, false) && m_documents.documents().isEmpty())
-            applicationOpenUntitledFile();
+        if (std::exchange(m_untitledAfterRecovery, false))
+            newNoteUnlessOneOpens();
     });
     return offer->offer() > 0;
 }
@@ -236,6 +235,19 @@ void AppDelegate::performAction(const QString &name)
 {
     if (name == u"chooseNotesFolder")
         chooseNotesFolder(nullptr);
+}
+
+void AppDelegate::newNoteUnlessOneOpens()
+{
+    const auto newNoteIfNone = [this] {
+        if (m_documents.documents().isEmpty())
+            applicationOpenUntitledFile();
+    };
+    // Files still being read may yet open: the answer waits for them.
+    if (m_documents.isOpening())
+        connect(&m_documents, &DocumentController::opensFinished, this, newNoteIfNone, Qt::SingleShotConnection);
+    else
+        newNoteIfNone();
 }
 
 void AppDelegate::open(const QUrl &url)

@@ -52,6 +52,8 @@ public:
 
     // Opens one file through the document controller; failures of quick succession are told together.
     void open(const QUrl &url);
+    // At launch: a new note when no note is open once the files being read have opened or failed.
+    void newNoteUnlessOneOpens();
     // The editor of the current note, or none.
     Editor *current() const;
 

@@ -85,11 +85,24 @@ void PlainTextDocument::makeWindowControllers()
 
 void PlainTextDocument::read(const QByteArray &data, const QString &typeName)
 {
+    takeDecoded(decoder(typeName)(data), typeName);
+}
+
+Document::Decoder PlainTextDocument::decoder(const QString &typeName) const
+{
     Q_UNUSED(typeName);
-    std::optional<QString> decoded = Utf8::decode(data);
-    if (!decoded)
-        throw notPlainTextError();
-    setText(*decoded);
+    return [](const QByteArray &bytes) {
+        std::optional<QString> decoded = Utf8::decode(bytes);
+        if (!decoded)
+            throw notPlainTextError();
+        return std::any(std::move(*decoded));
+    };
+}
+
+void PlainTextDocument::takeDecoded(std::any &&content, const QString &typeName)
+{
+    Q_UNUSED(typeName);
+    setText(std::any_cast<QString>(std::move(content)));
     // With an editor the text lives in its view; the document's copy would double the memory of a long note.
     if (livePresenter())
         m_text = QString();

@@ -31,6 +31,9 @@ public:
     void makeWindowControllers() override;
     // Throws the "This file is not UTF-8 plain text." error (NSCocoaErrorDomain, 261) and changes nothing.
     void read(const QByteArray &data, const QString &typeName) override;
+    // Checks and decodes the bytes off the main thread; the note takes the text as it is.
+    Decoder decoder(const QString &typeName) const override;
+    void takeDecoded(std::any &&content, const QString &typeName) override;
     QByteArray data(const QString &typeName) const override;
     // With an editor open: a snapshot of its text, encoded on the writer thread.
     std::function<QByteArray()> dataTask(const QString &typeName) const override;

@@ -47,9 +47,13 @@ struct OpenedNote
         controller = std::make_unique<DocumentController>(home.filePath(QStringLiteral("settings.ini")));
         controller->registerDocumentClass(PlainTextDocument::staticMetaObject);
         controller->setDocumentTypes({{typeName, {typeName}, QStringLiteral("PlainTextDocument")}});
-        controller->openDocument(QUrl::fromLocalFile(path), true, [this](Document *opened, bool, const auto &) {
+        bool done = false;
+        controller->openDocument(QUrl::fromLocalFile(path), true, [this, &done](Document *opened, bool, const auto &) {
             editor = opened ? editorOf(*qobject_cast<PlainTextDocument *>(opened)) : nullptr;
+            done = true;
         });
+        if (!QTest::qWaitFor([&done] { return done; }))
+            QTest::qFail("the open never finished", __FILE__, __LINE__);
     }
     Document *document() const { return note ? note.get() : editor->document(); }
     NoteTextView *view() const { return editor->textView(); }

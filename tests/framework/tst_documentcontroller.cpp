@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -51,10 +52,14 @@ private:
     static Opened open(DocumentController &controller, const QUrl &url)
     {
         Opened opened;
+        bool done = false;
         controller.openDocument(url, true,
-                                [&opened](Document *document, bool alreadyOpen, const std::optional<Error> &error) {
+                                [&](Document *document, bool alreadyOpen, const std::optional<Error> &error) {
                                     opened = {document, alreadyOpen, error};
+                                    done = true;
                                 });
+        if (!QTest::qWaitFor([&done] { return done; }))
+            QTest::qFail("the open never finished", __FILE__, __LINE__);
         return opened;
     }
 
@@ -87,6 +92,35 @@ private Q_SLOTS:
         QCOMPARE(refused.error->description(), QStringLiteral("This file is not UTF-8 plain text."));
         QCOMPARE(controller->documents(), QList<Document *>{opened.document});
         QCOMPARE(controller->recentDocumentUrls(), QList<QUrl>{url});
+    }
+
+    // Files are read on a worker thread; asking again for a file being read joins that open, and windows come in
+    // the order they were asked for.
+    void opensInFlightJoinAndComeInOrder()
+    {
+        auto controller = makeController();
+        const QUrl a = note(QStringLiteral("a.txt"), "A");
+        const QUrl b = note(QStringLiteral("b.txt"), "B");
+        QDir(m_dir.path()).mkpath(QStringLiteral("sub"));
+        const QUrl sameAsA = QUrl::fromLocalFile(m_dir.path() + QStringLiteral("/sub/../a.txt"));
+        QList<Opened> results;
+        for (const QUrl &url : {a, b, sameAsA, a}) {
+            controller->openDocument(url, true, [&results](Document *document, bool alreadyOpen, const auto &error) {
+                results.append({document, alreadyOpen, error});
+            });
+        }
+        QVERIFY(controller->isOpening() && results.isEmpty());
+        QSignalSpy finished(controller.get(), &DocumentController::opensFinished);
+        QVERIFY(finished.wait());
+        const QList<Document *> documents = controller->documents();
+        QCOMPARE(documents.size(), 2);
+        QCOMPARE(documents.first()->fileUrl(), a);
+        QCOMPARE(results.size(), 4);
+        const QList<Document *> expected{documents.first(), documents.first(), documents.first(), documents.last()};
+        for (int i = 0; i < results.size(); ++i) {
+            QCOMPARE(results.at(i).document, expected.at(i));
+            QCOMPARE(results.at(i).alreadyOpen, i == 1 || i == 2);
+        }
     }
 
     void recentListIsKeptAcrossLaunches()

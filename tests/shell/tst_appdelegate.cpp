@@ -73,6 +73,7 @@ private Q_SLOTS:
             });
         delegate.setLaunchFiles(given);
         delegate.applicationDidFinishLaunching();
+        settle();
         QCOMPARE(DocumentController::shared().documents().size(), expectedOpen);
         QCOMPARE(newNotes().size(), expectedNewNotes);
         for (QWidget *window : windows())
@@ -88,6 +89,7 @@ private Q_SLOTS:
         QTest::newRow("a window is visible: nothing new") << "shown" << 1;
         QTest::newRow("windows minimised by Hide: they come back, nothing new") << "hidden" << 1;
         QTest::newRow("no window visible: a new note") << "closed" << 2;
+        QTest::newRow("a note still being read: nothing new") << "opening" << 1;
     }
 
     void reopen()
@@ -97,15 +99,19 @@ private Q_SLOTS:
         AppDelegate delegate;
         configure(delegate);
         delegate.applicationDidFinishLaunching();
+        settle();
         QCOMPARE(newNotes().size(), 1);
         if (windowsBefore == u"hidden")
             delegate.hideApplication(nullptr);
-        if (windowsBefore == u"closed") {
+        if (windowsBefore != u"shown" && windowsBefore != u"hidden") {
             for (Document *document : DocumentController::shared().documents())
                 QVERIFY(document->windowControllers().first()->window()->close());
             QTRY_COMPARE(DocumentController::shared().documents().size(), 0);
         }
+        if (windowsBefore == u"opening")
+            delegate.applicationOpenUrls(makeFiles(u"opening"_s, 1));
         delegate.reopen();
+        settle();
         QCOMPARE(newNotes().size(), expectedNewNotes);
         for (QWidget *window : windows())
             QVERIFY(window->isVisible() && !window->isMinimized());
@@ -124,6 +130,7 @@ private Q_SLOTS:
         AppDelegate delegate;
         configure(delegate);
         delegate.newDocument(nullptr);
+        settle();
         QWidget *first = windows().first();
         const QRect available = first->screen()->availableGeometry();
         const QSize size = first->frameGeometry().size();
@@ -131,6 +138,7 @@ private Q_SLOTS:
                                        : available.topLeft() + QPoint(40, 30));
         QTRY_COMPARE(first->frameGeometry().size(), size);
         delegate.newDocument(nullptr);
+        settle();
         QWidget *second = windows().last() == first ? windows().first() : windows().last();
         const int step = WindowPlacement::titleBarHeight(first);
         QCOMPARE(second->frameGeometry().topLeft(),
@@ -166,6 +174,7 @@ private Q_SLOTS:
         urls.append(
             QUrl(QUrl::fromLocalFile(m_notes->path()).toString() + QLatin1String("/caf%E9.txt"), QUrl::StrictMode));
         delegate.applicationOpenUrls(urls);
+        settle();
         QCOMPARE(DocumentController::shared().documents().size(), 3);
         QTRY_COMPARE(m_errors, QStringList{QStringLiteral(
                                    "This file is not UTF-8 plain text.\n“latin1.txt” is not UTF-8 plain text.")});
@@ -185,7 +194,11 @@ private Q_SLOTS:
             configure(delegate);
             delegate.setLaunchFiles({kept.first()});
             delegate.applicationDidFinishLaunching();
+            settle();
+            settle();
             delegate.newDocument(nullptr);
+            settle();
+            settle();
             for (QWidget *window : windows())
                 window->close();
             QTRY_COMPARE(DocumentController::shared().documents().size(), 0);
@@ -194,9 +207,12 @@ private Q_SLOTS:
             AppDelegate delegate;
             configure(delegate);
             delegate.applicationDidFinishLaunching();
+            settle();
+            settle();
             QCOMPARE(urlsOpen().size(), 1); // a new note: none of the notes closed earlier
             DocumentController::shared().documents().first()->close();
             delegate.applicationOpenUrls(kept);
+            settle();
             for (int i = 0; i < kept.size(); ++i)
                 windowOf(kept.at(i))->move(places.at(i));
             delegate.terminate(nullptr);
@@ -205,6 +221,7 @@ private Q_SLOTS:
         AppDelegate delegate;
         configure(delegate);
         delegate.applicationDidFinishLaunching();
+        settle();
         QCOMPARE(urlsOpen(), kept);
         for (int i = 0; i < kept.size(); ++i)
             QCOMPARE(windowOf(kept.at(i))->pos(), places.at(i));
@@ -220,6 +237,9 @@ private Q_SLOTS:
     }
 
 private:
+    // Files are read for opening on a worker thread: waits until every open asked for has finished.
+    static void settle() { QTRY_VERIFY(!DocumentController::shared().isOpening()); }
+
     void configure(AppDelegate &delegate)
     {
         delegate.setNotesFolder(m_notes->filePath(u"Desktop"_s));
