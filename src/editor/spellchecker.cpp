@@ -1,10 +1,13 @@
 #include "editor/spellchecker.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
 #include <QStandardPaths>
 
 #include <enchant.h>
+
+#include <future>
 
 namespace {
 
@@ -68,82 +71,149 @@ QString capitalized(const QString &word)
 
 } // namespace
 
-void SpellChecker::BrokerDeleter::operator()(EnchantBroker *broker) const
+// One opened dictionary: made on any thread, then used on the main thread only.
+struct SpellChecker::Dictionary
 {
-    enchant_broker_free(broker);
+    EnchantBroker *broker = nullptr;
+    EnchantDict *dictionary = nullptr;
+    QString language;
+    // The script the dictionary's language is written in.
+    QChar::Script script = QChar::Script_Latin;
+    // The personal word list as this dictionary last read or wrote it.
+    QPair<QDateTime, qint64> wordListStamp;
+
+    Dictionary() = default;
+    Q_DISABLE_COPY_MOVE(Dictionary)
+    ~Dictionary()
+    {
+        if (dictionary)
+            enchant_broker_free_dict(broker, dictionary);
+        if (broker)
+            enchant_broker_free(broker);
+    }
+
+    // The first of the candidate languages that has a dictionary installed; without any, one that has none.
+    static std::shared_ptr<Dictionary> open(const QStringList &candidates)
+    {
+        auto opened = std::make_shared<Dictionary>();
+        opened->broker = enchant_broker_init();
+        if (!opened->broker)
+            return opened;
+        for (const QString &candidate : candidates) {
+            const QByteArray tag = candidate.toUtf8();
+            if (tag.isEmpty() || !enchant_broker_dict_exists(opened->broker, tag.constData()))
+                continue;
+            if ((opened->dictionary = enchant_broker_request_dict(opened->broker, tag.constData()))) {
+                opened->language = candidate;
+                const QChar::Script script = scriptOf(QLocale(candidate).nativeLanguageName());
+                opened->script = script == QChar::Script_Common ? QChar::Script_Latin : script;
+                opened->wordListStamp = stampOf(candidate);
+                break;
+            }
+        }
+        return opened;
+    }
+
+    static QString wordListPathOf(const QString &language)
+    {
+        // Where enchant keeps the personal word list of a language: the user's config folder.
+        return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/enchant/") +
+               language + QStringLiteral(".dic");
+    }
+
+    static QPair<QDateTime, qint64> stampOf(const QString &language)
+    {
+        const QFileInfo info(wordListPathOf(language));
+        if (!info.exists())
+            return {};
+        return {info.lastModified(), info.size()};
+    }
+};
+
+namespace {
+
+QStringList usersLanguages()
+{
+    QStringList candidates;
+    const QString system = QLocale::system().name();
+    if (system != u"C" && system != u"POSIX")
+        candidates << system << system.section(u'_', 0, 0);
+    return candidates << QString::fromLatin1(fallbackLanguage);
 }
 
-void SpellChecker::DictionaryDeleter::operator()(EnchantDict *dictionary) const
+} // namespace
+
+std::shared_future<std::shared_ptr<SpellChecker::Dictionary>> &SpellChecker::usersDictionary()
 {
-    if (broker)
-        enchant_broker_free_dict(broker, dictionary);
+    static std::shared_future<std::shared_ptr<Dictionary>> dictionary;
+    return dictionary;
+}
+
+void SpellChecker::preload()
+{
+    auto &dictionary = usersDictionary();
+    if (dictionary.valid())
+        return;
+    dictionary = std::async(std::launch::async, [] { return Dictionary::open(usersLanguages()); }).share();
+    // Let go with the application, while enchant's modules are still there to close.
+    qAddPostRoutine([] { usersDictionary() = {}; });
 }
 
 SpellChecker::SpellChecker(const QString &language, QObject *parent)
     : QObject(parent)
-    , m_broker(enchant_broker_init())
-    , m_dictionary(nullptr, DictionaryDeleter{})
+    , m_usersLanguage(language.isEmpty())
 {
-    if (!m_broker)
-        return;
-    QStringList candidates;
-    if (!language.isEmpty()) {
-        candidates << language;
+    if (m_usersLanguage) {
+        preload();
+        // Loaded at launch, this rarely waits; without a preload it opens here as it always did.
+        m_shared = usersDictionary().get();
     } else {
-        const QString system = QLocale::system().name();
-        if (system != u"C" && system != u"POSIX") {
-            candidates << system << system.section(u'_', 0, 0);
-        }
+        m_shared = Dictionary::open({language, QString::fromLatin1(fallbackLanguage)});
     }
-    candidates << QString::fromLatin1(fallbackLanguage);
-    openDictionary(candidates);
-    m_wordListStamp = wordListStamp();
+    m_wordListStamp = m_shared->wordListStamp;
 }
 
-void SpellChecker::openDictionary(const QStringList &candidates)
+bool SpellChecker::hasDictionary() const
 {
-    for (const QString &candidate : candidates) {
-        const QByteArray tag = candidate.toUtf8();
-        if (tag.isEmpty() || !enchant_broker_dict_exists(m_broker.get(), tag.constData()))
-            continue;
-        if (EnchantDict *dictionary = enchant_broker_request_dict(m_broker.get(), tag.constData())) {
-            m_dictionary = std::unique_ptr<EnchantDict, DictionaryDeleter>(dictionary, {m_broker.get()});
-            m_language = candidate;
-            const QChar::Script script = scriptOf(QLocale(candidate).nativeLanguageName());
-            m_script = script == QChar::Script_Common ? QChar::Script_Latin : script;
-            return;
-        }
-    }
+    return m_shared->dictionary != nullptr;
+}
+
+QString SpellChecker::language() const
+{
+    return m_shared->language;
 }
 
 QString SpellChecker::wordListPath() const
 {
-    // Where enchant keeps the personal word list of a language: the user's config folder.
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/enchant/") +
-           m_language + QStringLiteral(".dic");
+    return Dictionary::wordListPathOf(language());
 }
 
 QPair<QDateTime, qint64> SpellChecker::wordListStamp() const
 {
-    const QFileInfo info(wordListPath());
-    if (!info.exists())
-        return {};
-    return {info.lastModified(), info.size()};
+    return Dictionary::stampOf(language());
 }
 
 bool SpellChecker::refreshWordList()
 {
-    if (!m_dictionary)
+    if (!hasDictionary())
         return false;
     const QPair<QDateTime, qint64> stamp = wordListStamp();
     if (stamp == m_wordListStamp)
         return false;
     m_wordListStamp = stamp;
-    // enchant notices a changed list only by its time in whole seconds; opening the dictionary afresh always
-    // reads it.
-    const QString language = m_language;
-    m_dictionary.reset();
-    openDictionary({language});
+    // A word learned in another note went through the shared dictionary, which has it already. Otherwise (another
+    // program changed the list) the dictionary is opened afresh: enchant notices a changed list only by its time
+    // in whole seconds, and opening always reads it.
+    if (m_shared->wordListStamp != stamp && m_usersLanguage && usersDictionary().get()->wordListStamp == stamp)
+        m_shared = usersDictionary().get(); // another note opened it afresh already
+    if (m_shared->wordListStamp != stamp) {
+        m_shared = Dictionary::open({language()});
+        if (m_usersLanguage) {
+            std::promise<std::shared_ptr<Dictionary>> fresh;
+            fresh.set_value(m_shared);
+            usersDictionary() = fresh.get_future().share();
+        }
+    }
     m_known.clear();
     Q_EMIT wordListChanged();
     return true;
@@ -165,16 +235,16 @@ QChar::Script SpellChecker::scriptOf(QStringView text)
 
 bool SpellChecker::isCorrect(const QString &word) const
 {
-    if (!m_dictionary || word.isEmpty() || m_ignored.contains(word))
+    if (!hasDictionary() || word.isEmpty() || m_ignored.contains(word))
         return true;
     // A word in another script (Hebrew in an English note) is not the dictionary's to judge.
-    if (const QChar::Script script = scriptOf(word); script != QChar::Script_Common && script != m_script)
+    if (const QChar::Script script = scriptOf(word); script != QChar::Script_Common && script != m_shared->script)
         return true;
     if (const auto known = m_known.constFind(word); known != m_known.cend())
         return *known;
     const QByteArray utf8 = word.toUtf8();
     // A failed check (negative) marks nothing: an underline must mean a misspelling.
-    const bool correct = enchant_dict_check(m_dictionary.get(), utf8.constData(), utf8.size()) <= 0;
+    const bool correct = enchant_dict_check(m_shared->dictionary, utf8.constData(), utf8.size()) <= 0;
     if (m_known.size() >= maxCachedWords)
         m_known.clear();
     m_known.insert(word, correct);
@@ -184,36 +254,37 @@ bool SpellChecker::isCorrect(const QString &word) const
 QStringList SpellChecker::suggestions(const QString &word) const
 {
     QStringList result;
-    if (!m_dictionary || word.isEmpty())
+    if (!hasDictionary() || word.isEmpty())
         return result;
     const QByteArray utf8 = word.toUtf8();
     size_t count = 0;
-    char **list = enchant_dict_suggest(m_dictionary.get(), utf8.constData(), utf8.size(), &count);
+    char **list = enchant_dict_suggest(m_shared->dictionary, utf8.constData(), utf8.size(), &count);
     if (!list)
         return result;
     for (size_t i = 0; i < count; ++i)
         result << QString::fromUtf8(list[i]);
-    enchant_dict_free_string_list(m_dictionary.get(), list);
+    enchant_dict_free_string_list(m_shared->dictionary, list);
     return result;
 }
 
 void SpellChecker::learn(const QString &word)
 {
-    if (!m_dictionary || word.isEmpty())
+    if (!hasDictionary() || word.isEmpty())
         return;
     const QByteArray utf8 = word.toUtf8();
-    enchant_dict_add(m_dictionary.get(), utf8.constData(), utf8.size());
+    enchant_dict_add(m_shared->dictionary, utf8.constData(), utf8.size());
     m_wordListStamp = wordListStamp();
+    m_shared->wordListStamp = m_wordListStamp;
     m_known.insert(word, true);
     Q_EMIT wordAccepted(word);
 }
 
 bool SpellChecker::isLearned(const QString &word) const
 {
-    if (!m_dictionary || word.isEmpty())
+    if (!hasDictionary() || word.isEmpty())
         return false;
     const QByteArray utf8 = word.toUtf8();
-    return enchant_dict_is_added(m_dictionary.get(), utf8.constData(), utf8.size()) != 0;
+    return enchant_dict_is_added(m_shared->dictionary, utf8.constData(), utf8.size()) != 0;
 }
 
 void SpellChecker::ignore(const QString &word)
@@ -301,7 +372,7 @@ QList<SpellChecker::Word> SpellChecker::words(QStringView text)
 
 SpellChecker::Word SpellChecker::nextMisspelling(QStringView text, qsizetype from) const
 {
-    if (!m_dictionary)
+    if (!hasDictionary())
         return {};
     for (const Word &word : words(text)) {
         if (word.position >= from && !isCorrect(text.mid(word.position, word.length).toString()))

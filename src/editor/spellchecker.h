@@ -8,10 +8,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <future>
 #include <memory>
-
-struct str_enchant_broker;
-struct str_enchant_dict;
 
 // Spelling for one open note with enchant: the dictionary of the user's language when one is installed, else
 // American English. Learned words go to the user's personal word list (enchant keeps it under the user's
@@ -35,9 +33,13 @@ public:
     ~SpellChecker() override;
     Q_DISABLE_COPY_MOVE(SpellChecker)
 
-    bool hasDictionary() const { return m_dictionary != nullptr; }
+    // Starts loading the dictionary of the user's language on a thread of its own, so that the first note does
+    // not wait for it. Every note of the user's language shares that dictionary.
+    static void preload();
+
+    bool hasDictionary() const;
     // The dictionary's language tag, e.g. "en_US", or empty without one.
-    QString language() const { return m_language; }
+    QString language() const;
 
     bool isCorrect(const QString &word) const;
     QStringList suggestions(const QString &word) const;
@@ -74,25 +76,16 @@ Q_SIGNALS:
     void wordListChanged();
 
 private:
-    struct BrokerDeleter
-    {
-        void operator()(str_enchant_broker *broker) const;
-    };
-    struct DictionaryDeleter
-    {
-        str_enchant_broker *broker = nullptr;
-        void operator()(str_enchant_dict *dictionary) const;
-    };
+    struct Dictionary;
+    // The user's language's dictionary, once preload() started it.
+    static std::shared_future<std::shared_ptr<Dictionary>> &usersDictionary();
 
-    void openDictionary(const QStringList &candidates);
     QString wordListPath() const;
     QPair<QDateTime, qint64> wordListStamp() const;
 
-    std::unique_ptr<str_enchant_broker, BrokerDeleter> m_broker;
-    std::unique_ptr<str_enchant_dict, DictionaryDeleter> m_dictionary;
-    QString m_language;
-    // The script the dictionary's language is written in.
-    QChar::Script m_script = QChar::Script_Latin;
+    std::shared_ptr<Dictionary> m_shared;
+    // Whether m_shared is the user's language's, shared by every note.
+    bool m_usersLanguage = false;
     QSet<QString> m_ignored;
     mutable QHash<QString, bool> m_known;
     QPair<QDateTime, qint64> m_wordListStamp;

@@ -2,6 +2,7 @@
 #include "main/commandline.h"
 #include "main/launchmode.h"
 #include "main/selftest.h"
+#include "editor/spellchecker.h"
 #include "shell/appdelegate.h"
 #include "shell/appresources.h"
 #include "shell/singleinstance.h"
@@ -52,6 +53,8 @@ int main(int argc, char **argv)
     SingleInstance instance;
     if (!instance.start(files))
         return instance.role() == SingleInstance::Role::HandedOver ? 0 : 1;
+    // The dictionary loads while the app starts and the notes are read.
+    SpellChecker::preload();
 
     AppDelegate delegate;
     delegate.setLaunchFiles(files);

@@ -174,6 +174,24 @@ private Q_SLOTS:
         QVERIFY(english.isCorrect(u"שלום"_qs));
         QVERIFY(english.isCorrect(u"مرحبا"_qs));
     }
+
+    // Notes share one dictionary of the user's language; a word learned in one counts in the others once they
+    // look again, even where they had already judged it.
+    void aWordLearnedInOneNoteCountsInTheOthers()
+    {
+        SpellChecker::preload();
+        SpellChecker first;
+        SpellChecker second;
+        if (!first.hasDictionary())
+            QSKIP("No dictionary of the user's language or American English is installed.");
+        const QString word = QStringLiteral("Zorblaxian");
+        QVERIFY(!second.isCorrect(word));
+        QSignalSpy changed(&second, &SpellChecker::wordListChanged);
+        first.learn(word);
+        QVERIFY(second.refreshWordList());
+        QCOMPARE(changed.size(), 1);
+        QVERIFY(second.isCorrect(word) && SpellChecker().isCorrect(word));
+    }
 };
 
 // enchant reads the user's word list folder once per process: point it into a temporary home before then.
