@@ -126,6 +126,9 @@ private Q_SLOTS:
         const int ret = Qt::Key_Return, back = Qt::Key_Backspace;
         QTest::newRow("Return: splitting a CR line, CRLF most common")
             << QByteArray("a\r\nbc\rd\r\n") << Range{4, 0} << ret << QByteArray("a\r\nb\r\nc\rd\r\n");
+        const QByteArray crlfLines = QByteArray("a line!\r\n").repeated(3) + "x\ny\n";
+        QTest::newRow("Return in longer lines, CRLF most common")
+            << crlfLines << Range{0, 0} << ret << "\r\n" + crlfLines;
         QTest::newRow("selection across several endings")
             << QByteArray("a\rb\r\nc\nd\re") << Range{1, 7} << back << QByteArray("a\re");
         QTest::newRow("Backspace where a long line is cut")
