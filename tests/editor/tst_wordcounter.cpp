@@ -7,6 +7,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <unicode/ubrk.h>
+
 namespace {
 
 // Pieces a random edit inserts: words of several scripts, spaces, punctuation, paragraph and line breaks.
@@ -54,6 +56,29 @@ private Q_SLOTS:
         document.setPlainText(text);
         WordCounter counter(&document);
         QCOMPARE(counter.total(), words);
+    }
+
+    // Plain Latin and Cyrillic text is counted without ICU: seeded random runs of what joins words and what does not
+    // must come to ICU's own count.
+    void plainLatinCountsAsIcuDoes()
+    {
+        const QStringList latin =
+            u"a|Zé|1|90| |.|,|;|'|’|!|-|\t|ab|:|_|x.y|3,5|дЖ|—|“|…|\u00A0|\u0483|ª"_qs.split(u'|');
+        UErrorCode status = U_ZERO_ERROR;
+        UBreakIterator *icu = ubrk_open(UBRK_WORD, "", nullptr, 0, &status);
+        QVERIFY(U_SUCCESS(status));
+        QRandomGenerator random(7);
+        for (int round = 0; round < 3000; ++round) {
+            QString text;
+            for (int i = random.bounded(1, 12); i > 0; --i)
+                text += latin[random.bounded(int(latin.size()))];
+            ubrk_setText(icu, reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()), &status);
+            int expected = 0;
+            for (int32_t end = ubrk_next(icu); end != UBRK_DONE; end = ubrk_next(icu))
+                expected += ubrk_getRuleStatus(icu) >= UBRK_WORD_NONE_LIMIT;
+            QVERIFY2(WordCounter::count(text) == expected, qPrintable(text));
+        }
+        ubrk_close(icu);
     }
 
     // Seeded random edits; after each the running total must equal a full count of the text.
