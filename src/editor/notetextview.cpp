@@ -26,7 +26,7 @@ constexpr qreal textMargin = 5;
 // of time each turn of the event loop gives it.
 constexpr qsizetype firstPart = 64 * 1024;
 constexpr qsizetype laterPart = 32 * 1024;
-constexpr int loadSliceMs = 15;
+constexpr int loadSliceMs = 8;
 
 using LineEndings::Break;
 using LineEndings::breakAt;
@@ -46,8 +46,6 @@ NoteTextView::NoteTextView(QWidget *parent)
     setCursorWidth(0);
 
     connect(document(), &QTextDocument::contentsChange, this, &NoteTextView::onContentsChange);
-    m_loadTimer.setInterval(0);
-    connect(&m_loadTimer, &QTimer::timeout, this, &NoteTextView::loadMore);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &NoteTextView::restartCaretBlink);
     connect(&m_caretBlink, &QTimer::timeout, this, &NoteTextView::toggleCaret);
 }
@@ -69,7 +67,6 @@ QString NoteTextView::text() const
 
 void NoteTextView::setText(const QString &text)
 {
-    m_loadTimer.stop();
     const QScopedValueRollback settingText(m_settingText, true);
     m_breaks.defaultEnding = LineEndings::mostCommon(text);
     m_breaks.mixedEndings = false;
@@ -83,7 +80,7 @@ void NoteTextView::setText(const QString &text)
     m_pending = first.end < text.size() ? text : QString();
     m_pendingFrom = first.end;
     if (isLoading())
-        m_loadTimer.start();
+        queueLoad();
 }
 
 void NoteTextView::finishLoading()
@@ -92,12 +89,24 @@ void NoteTextView::finishLoading()
         loadPart(std::numeric_limits<qsizetype>::max());
 }
 
+void NoteTextView::queueLoad()
+{
+    // A posted call waits for the next pass over the posted events, where a timer of no interval may fire three
+    // times in one turn of the event loop; a turn may still take two slices, so a slice is kept short.
+    if (std::exchange(m_loadQueued, true))
+        return;
+    QMetaObject::invokeMethod(this, &NoteTextView::loadMore, Qt::QueuedConnection);
+}
+
 void NoteTextView::loadMore()
 {
+    m_loadQueued = false;
     QElapsedTimer clock;
     clock.start();
     while (isLoading() && clock.elapsed() < loadSliceMs)
         loadPart(laterPart);
+    if (isLoading())
+        queueLoad();
 }
 
 void NoteTextView::loadPart(qsizetype budget)
@@ -130,7 +139,6 @@ void NoteTextView::loadPart(qsizetype budget)
     }
     m_pending = QString();
     m_pendingFrom = 0;
-    m_loadTimer.stop();
     Q_EMIT loaded();
 }
 

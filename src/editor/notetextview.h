@@ -115,6 +115,7 @@ private:
     void insertNoteText(QTextCursor &cursor, const QString &text);
     // Puts the next part of the note at the end of the view.
     void loadPart(qsizetype budget);
+    void queueLoad();
     void loadMore();
     // Gives the breaks after block the endings, in order.
     void markEndings(QTextBlock block, const std::vector<LineEnding> &endings);
@@ -131,7 +132,7 @@ private:
     // The note being put into the view, and where the part not yet in it starts.
     QString m_pending;
     qsizetype m_pendingFrom = 0;
-    QTimer m_loadTimer;
+    bool m_loadQueued = false;
     bool m_caretOn = true;
     QRect m_drawnCaret;
     QTimer m_caretBlink;
