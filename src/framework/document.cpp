@@ -172,6 +172,7 @@ void Document::autosave(const Completion &completion)
 
 void Document::startBackgroundWrite(const QList<Completion> &completions)
 {
+    std::function<bool()> replaceIf;
     try {
         if (refreshReadOnly()) {
             // The window says so once; each pause in typing keeps the text privately instead.
@@ -179,7 +180,7 @@ void Document::startBackgroundWrite(const QList<Completion> &completions)
             completeAll(completions, std::nullopt);
             return;
         }
-        if (!confirmOverwrite()) {
+        if (!confirmOverwrite(&replaceIf)) {
             completeAll(completions, std::nullopt);
             return;
         }
@@ -190,17 +191,23 @@ void Document::startBackgroundWrite(const QList<Completion> &completions)
     // The content is taken now, on this thread, as cheaply as the document can; encoding, writing and syncing run
     // on the writer.
     const quint64 generation = m_editGeneration;
-    m_writes->start(FileNames::pathOfUrl(m_fileUrl), dataTask(m_fileType), writeOptions(),
-                    [this, generation, completions](const std::optional<Error> &failure, const QByteArray &digest) {
+    m_writes->start(FileNames::pathOfUrl(m_fileUrl), dataTask(m_fileType), writeOptions(), replaceIf,
+                    [this, generation, completions](const std::optional<Error> &failure, const QByteArray &digest,
+                                                    bool changedOnDisk) {
                         m_writingDigest = digest;
-                        finishBackgroundWrite(failure, generation, completions);
+                        finishBackgroundWrite(failure, generation, completions, changedOnDisk);
                     });
 }
 
 void Document::finishBackgroundWrite(const std::optional<Error> &failure, quint64 generation,
-                                     const QList<Completion> &completions)
+                                     const QList<Completion> &completions, bool changedOnDisk)
 {
-    if (failure) {
+    if (changedOnDisk) {
+        // Another program wrote the file in the same tick of its clock as our last write: nothing was written
+        // over it, and the user says which version to keep.
+        if (!m_asking)
+            askAboutConflict(m_tracker->current());
+    } else if (failure) {
         keepForRecovery();
     } else {
         m_tracker->noteContentDigest(m_writingDigest);
@@ -281,70 +288,6 @@ bool Document::saveInPlace()
     return true;
 }
 
-bool Document::confirmOverwrite()
-{
-    // Checked again right before replacing the file: another program may have written it since we last looked, or
-    // moved it, and the text follows it there.
-    FileIdentity now = FileIdentity::of(QFileInfo(FileNames::pathOfUrl(m_fileUrl)).absoluteFilePath());
-    if (!now.exists && followMovedFile())
-        now = FileIdentity::of(FileNames::pathOfUrl(m_fileUrl));
-    if (!now.exists || !m_tracker->knewFile() || m_tracker->isKnown(now))
-        return true;
-    if (m_asking || now == m_keptOnDiskIdentity) {
-        // The open question decides, or the user chose this version on disk and it could not be read in: it is not
-        // overwritten unasked, and the window's text is kept for recovery instead of asking after every pause.
-        keepForRecovery();
-        return false;
-    }
-    if (now == m_overwriteIdentity)
-        return true; // answered once: a retry after a failed write does not ask again
-    askAboutConflict(now);
-    return false;
-}
-
-void Document::askAboutConflict(const FileIdentity &now)
-{
-    m_asking = true;
-    // Until the answer the window's text lives only in memory: a kept copy survives any end of the process.
-    keepForRecovery();
-    DocumentAsker::whichVersion(this, [this, now](Conflict answer) { conflictAnswered(now, answer); });
-}
-
-void Document::conflictAnswered(const FileIdentity &now, Conflict answer)
-{
-    if (!m_asking)
-        return; // settled meanwhile (saved elsewhere)
-    m_asking = false;
-    try {
-        if (answer == Conflict::KeepMine) {
-            // Mine wins: it is written over the other version at once, so the choice sticks.
-            m_overwriteIdentity = now;
-            // A swapped-in link is replaced by the note's own text even when nothing was typed.
-            if (isDocumentEdited() || m_tracker->linkSwappedIn())
-                saveInPlace();
-            return;
-        }
-        m_keptOnDiskIdentity = now;
-        reloadFromDisk(now);
-        discardRecovered();
-    } catch (const Error &error) {
-        presentError(error, MessageKind::FileChanged);
-    }
-}
-
-void Document::reloadFromDisk(const FileIdentity &identity)
-{
-    try {
-        readFromUrl(m_fileUrl, m_fileType);
-    } catch (const Error &) {
-        m_tracker->refuse(identity);
-        throw;
-    }
-    m_tracker->accept(identity);
-    updateChangeCount(ChangeType::Cleared);
-    Q_EMIT reloadedFromDisk();
-}
-
 void Document::presentError(const Error &error, MessageKind kind)
 {
     if (!m_windowControllers.isEmpty())
@@ -355,66 +298,4 @@ void Document::presentError(const Error &error, MessageKind kind)
 void Document::setRecoveryStore(RecoveryStore *store)
 {
     recoveryStore() = store;
-}
-
-void Document::fileMayHaveChanged()
-{
-    try {
-        checkFileOnDisk();
-    } catch (const Error &error) {
-        presentError(error, MessageKind::FileChanged);
-    }
-}
-
-void Document::checkFileOnDisk()
-{
-    if (m_fileUrl.isEmpty() || m_asking)
-        return;
-    if (m_writes->isWriting()) {
-        // Our own write is landing; look again once it has, with its result known.
-        m_checkAfterWrite = true;
-        return;
-    }
-    const FileIdentity now = m_tracker->current();
-    if (!now.exists) {
-        if (!followMovedFile())
-            reportMissingFile();
-        return;
-    }
-    if (m_tracker->isRefused(now) || m_tracker->isKnown(now))
-        return;
-    // A link put in the note's place shows another file: never taken in without asking.
-    if (isDocumentEdited() || m_tracker->linkSwappedIn()) {
-        askAboutConflict(now);
-        return;
-    }
-    reloadFromDisk(now);
-}
-
-bool Document::followMovedFile()
-{
-    const std::optional<QString> moved = m_tracker->movedTo();
-    if (!moved)
-        return false;
-    const QUrl from = m_fileUrl;
-    setFileUrl(FileNames::urlOfPath(*moved));
-    Q_EMIT fileMoved(from, m_fileUrl);
-    return true;
-}
-
-void Document::reportMissingFile()
-{
-    if (!m_tracker->firstTimeMissing())
-        return;
-    // The text stays in the window and counts as unsaved, so the next save writes it again at its place; a window
-    // that saves its edits by itself schedules that save as for an edit.
-    const QFileInfo file(FileNames::pathOfUrl(m_fileUrl));
-    updateChangeCount(ChangeType::Done);
-    presentError(Error(QString::fromUtf16(ErrorDomain::posix), ENOENT,
-                       tr("“%1” was moved or deleted by another program. Its text is still open here and will be "
-                          "saved again in “%2”.")
-                           .arg(file.fileName(), file.absolutePath())),
-                 MessageKind::FileChanged);
-    if (!m_windowControllers.isEmpty())
-        m_windowControllers.first()->scheduleSave();
 }

@@ -176,16 +176,22 @@ private:
     bool saveInPlace();
     void startBackgroundWrite(const QList<Completion> &completions);
     void finishBackgroundWrite(const std::optional<Error> &failure, quint64 generation,
-                               const QList<Completion> &completions);
+                               const QList<Completion> &completions, bool changedOnDisk);
     void keepForRecovery();
     void discardRecovered();
-    bool confirmOverwrite();
+    // With replaceIf, a comparison of the file's content that is still to be made may be left to the writer, which
+    // then replaces the file only if replaceIf() holds.
+    bool confirmOverwrite(std::function<bool()> *replaceIf = nullptr);
     // True when the note is read-only now; tells its windows when that changed.
     bool refreshReadOnly();
     // The answer comes later; until then nothing is written over the other version.
     void askAboutConflict(const FileIdentity &now);
     void conflictAnswered(const FileIdentity &now, Conflict answer);
     void reloadFromDisk(const FileIdentity &identity);
+    // The file is another version than ours: taken in, or asked about when there is typing to lose.
+    void changedOnDisk(const FileIdentity &now);
+    // The identity cannot tell: the content is compared off this thread, and acted on then.
+    void compareContentLater(const FileIdentity &now);
     void reportMissingFile();
     // True when the file was renamed or moved by another program and the document now follows it.
     bool followMovedFile();

@@ -144,26 +144,47 @@ FileIdentity FileChangeTracker::current()
     return now;
 }
 
-bool FileChangeTracker::isKnown(const FileIdentity &now)
+FileChangeTracker::Knowledge FileChangeTracker::knowledgeOf(const FileIdentity &now) const
 {
     FileIdentity sameTimes = now;
     sameTimes.changedNs = m_known.changedNs;
     if (now != m_known) {
         // Only the change time moved (a chmod, a chown, a new hard link): ours still, if the bytes are.
-        if (sameTimes != m_known || m_knownDigest.isEmpty() || !hasKnownContent())
-            return false;
-        m_known = now;
-        return true;
+        return sameTimes == m_known && !m_knownDigest.isEmpty() ? Knowledge::ContentToCompare : Knowledge::Unknown;
     }
     const long long clockNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
-    return m_knownDigest.isEmpty() || clockNs - now.changedNs > racyWindowNs || hasKnownContent();
+    if (m_knownDigest.isEmpty() || clockNs - now.changedNs > racyWindowNs)
+        return Knowledge::Known;
+    return Knowledge::ContentToCompare;
 }
 
-bool FileChangeTracker::hasKnownContent() const
+bool FileChangeTracker::isKnown(const FileIdentity &now)
 {
-    const std::optional<QByteArray> digest = ContentDigest::ofFile(m_path);
-    // Gone or unreadable: the next look at its identity tells.
-    return !digest || *digest == m_knownDigest;
+    switch (knowledgeOf(now)) {
+    case Knowledge::Known:
+        return true;
+    case Knowledge::Unknown:
+        return false;
+    case Knowledge::ContentToCompare:
+        break;
+    }
+    if (!sameContentTask()())
+        return false;
+    acceptSameContent(now);
+    return true;
+}
+
+std::function<bool()> FileChangeTracker::sameContentTask() const
+{
+    return [path = m_path, known = m_knownDigest] {
+        const std::optional<QByteArray> digest = ContentDigest::ofFile(path);
+        return !digest || *digest == known;
+    };
+}
+
+void FileChangeTracker::acceptSameContent(const FileIdentity &now)
+{
+    m_known = now;
 }
 
 bool FileChangeTracker::knewFile() const

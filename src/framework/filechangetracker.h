@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QFileSystemWatcher;
@@ -30,6 +31,20 @@ public:
     // the same tick of the file system's clock as the one before it, so a recent file is compared by content too.
     // A file whose change time alone moved is compared by content, and taken as known when it holds the same.
     bool isKnown(const FileIdentity &now);
+    // What the identity alone tells, without reading the file: known, not known, or known only if the content is
+    // the same (a recent file, or one whose change time alone moved), which is then compared elsewhere.
+    enum class Knowledge
+    {
+        Known,
+        Unknown,
+        ContentToCompare
+    };
+    Knowledge knowledgeOf(const FileIdentity &now) const;
+    // Compared elsewhere: whether the file's bytes have the known digest (a file gone or unreadable counts as the
+    // same: the next look at its identity tells). Safe on any thread.
+    std::function<bool()> sameContentTask() const;
+    // The content of now was found the same: now is the known file.
+    void acceptSameContent(const FileIdentity &now);
     // Whether the file existed when we last looked at it as ours.
     bool knewFile() const;
 
@@ -63,8 +78,6 @@ Q_SIGNALS:
 
 private:
     void changeSeen();
-    // Whether the file holds the bytes of the known digest (or cannot be read).
-    bool hasKnownContent() const;
     // Remembers the file's link state and holds it open, as it is now.
     void takeHold();
     // Adds the file to the toolkit's watch when it is not in it (a file replaced by rename drops out).

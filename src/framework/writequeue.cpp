@@ -24,26 +24,39 @@ bool WriteQueue::isWriting() const
 }
 
 void WriteQueue::start(const QString &path, const std::function<QByteArray()> &bytesOf,
-                       const DurableWriter::Options &options, const Finished &finished)
+                       const DurableWriter::Options &options, const std::function<bool()> &replaceIf,
+                       const Finished &finished)
 {
     m_writing = true;
-    m_writer->start([this, path, bytesOf, options, finished] {
+    m_writer->start([this, path, bytesOf, options, replaceIf, finished] {
         std::optional<Error> failure;
         QByteArray digest;
+        const bool changedOnDisk = replaceIf && !replaceIf();
         try {
-            const QByteArray bytes = bytesOf();
-            digest = FileChangeTracker::digestOf(bytes);
-            DurableWriter::replace(path, bytes, options);
+            if (!changedOnDisk) {
+                const QByteArray bytes = bytesOf();
+                digest = FileChangeTracker::digestOf(bytes);
+                DurableWriter::replace(path, bytes, options);
+            }
         } catch (const Error &error) {
             failure = error;
         }
         QMetaObject::invokeMethod(
             this,
-            [this, failure, digest, finished] {
+            [this, failure, digest, changedOnDisk, finished] {
                 m_writing = false;
-                finished(failure, digest);
+                finished(failure, digest, changedOnDisk);
             },
             Qt::QueuedConnection);
+    });
+}
+
+void WriteQueue::run(const std::function<bool()> &check, const std::function<void(bool)> &done)
+{
+    m_writer->start([this, check, done] {
+        const bool answer = check();
+        QMetaObject::invokeMethod(
+            this, [answer, done] { done(answer); }, Qt::QueuedConnection);
     });
 }
 

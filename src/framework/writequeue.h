@@ -20,8 +20,9 @@ class WriteQueue : public QObject
 
 public:
     using Completion = std::function<void(const std::optional<Error> &)>;
-    // With the write's error or none, and the digest of the bytes it wrote.
-    using Finished = std::function<void(const std::optional<Error> &, const QByteArray &digest)>;
+    // With the write's error or none, and the digest of the bytes it wrote; or, when the file was no longer what
+    // the write was allowed to replace, nothing written and changedOnDisk.
+    using Finished = std::function<void(const std::optional<Error> &, const QByteArray &digest, bool changedOnDisk)>;
 
     explicit WriteQueue(QObject *parent = nullptr);
     // A write under way finishes first; its report back is dropped.
@@ -29,9 +30,12 @@ public:
 
     bool isWriting() const;
     // Takes the bytes from bytesOf and runs DurableWriter::replace(path, bytes, options), both on the writer, then
-    // finished on this thread with its error or none and the digest of what was written.
+    // finished on this thread with its error or none and the digest of what was written. With replaceIf, the file
+    // is replaced only when replaceIf(), run on the writer first, says it still holds what we know.
     void start(const QString &path, const std::function<QByteArray()> &bytesOf, const DurableWriter::Options &options,
-               const Finished &finished);
+               const std::function<bool()> &replaceIf, const Finished &finished);
+    // Runs check on the writer, after the writes asked for before, then done on this thread with its answer.
+    void run(const std::function<bool()> &check, const std::function<void(bool)> &done);
     // Remembers that another write is wanted once the current one has finished, and who waits for it.
     void requestAgain(const Completion &completion);
     // Whether a write was asked for during the last one, with those waiting for it; forgets them.
