@@ -187,7 +187,8 @@ private:
     // The answer comes later; until then nothing is written over the other version.
     void askAboutConflict(const FileIdentity &now);
     void conflictAnswered(const FileIdentity &now, Conflict answer);
-    void reloadFromDisk(const FileIdentity &identity);
+    // Reads the file again off this thread, then takes it in and runs then; typing meanwhile cancels it.
+    void reloadFromDisk(const FileIdentity &identity, const std::function<void()> &then = {});
     // The file is another version than ours: taken in, or asked about when there is typing to lose.
     void changedOnDisk(const FileIdentity &now);
     // The identity cannot tell: the content is compared off this thread, and acted on then.
@@ -211,6 +212,10 @@ private:
     // A question about a conflict is open; saves and looks at the file wait for its answer.
     bool m_asking = false;
     bool m_readOnly = false;
+    // The file is being read again; a change seen meanwhile is looked at once it is in.
+    bool m_reloading = false;
+    bool m_checkAfterReload = false;
+    bool m_closed = false;
     bool m_restoredInterruptedSave = false;
     // The user (or the end of the session) let the unsaved text go to recovery; the next edit takes it back.
     bool m_lettingGo = false;

@@ -79,6 +79,7 @@ void Document::letGoUnsaved()
 
 void Document::close()
 {
+    m_closed = true;
     finishWrites();
     // However the document goes (a signal, the end of the session, "Close Without Saving"), unsaved text stays.
     if (isDocumentEdited())

@@ -66,24 +66,49 @@ void Document::conflictAnswered(const FileIdentity &now, Conflict answer)
             return;
         }
         m_keptOnDiskIdentity = now;
-        reloadFromDisk(now);
-        discardRecovered();
+        // Once the other version is in, the kept copy of the window's text may go.
+        reloadFromDisk(now, [this] { discardRecovered(); });
     } catch (const Error &error) {
         presentError(error, MessageKind::FileChanged);
     }
 }
 
-void Document::reloadFromDisk(const FileIdentity &identity)
+void Document::reloadFromDisk(const FileIdentity &identity, const std::function<void()> &then)
 {
-    try {
-        readFromUrl(m_fileUrl, m_fileType);
-    } catch (const Error &) {
-        m_tracker->refuse(identity);
-        throw;
-    }
-    m_tracker->accept(identity);
-    updateChangeCount(ChangeType::Cleared);
-    Q_EMIT reloadedFromDisk();
+    // Read and decoded on the writer, after our writes: the window goes on while a long note comes in.
+    m_reloading = true;
+    const quint64 generation = m_editGeneration;
+    auto loaded = std::make_shared<LoadedFile>();
+    m_writes->run(
+        [loaded, url = m_fileUrl, decode = decoder(m_fileType)] {
+            *loaded = load(url, decode, false);
+            return true;
+        },
+        [this, loaded, identity, generation, then](bool) {
+            m_reloading = false;
+            const bool lookAgain = std::exchange(m_checkAfterReload, false);
+            if (m_closed)
+                return;
+            if (generation != m_editGeneration && !loaded->readFailure && !loaded->refusal) {
+                // Typed meanwhile: that typing is not replaced unasked.
+                fileMayHaveChanged();
+                return;
+            }
+            try {
+                takeLoaded(std::move(*loaded), m_fileType);
+                m_tracker->accept(identity);
+                updateChangeCount(ChangeType::Cleared);
+                Q_EMIT reloadedFromDisk();
+                if (then)
+                    then();
+            } catch (const Error &error) {
+                m_tracker->refuse(identity);
+                presentError(error, MessageKind::FileChanged);
+            }
+            // A change seen while the file was read may be a later one.
+            if (lookAgain)
+                fileMayHaveChanged();
+        });
 }
 
 void Document::fileMayHaveChanged()
@@ -97,8 +122,12 @@ void Document::fileMayHaveChanged()
 
 void Document::checkFileOnDisk()
 {
-    if (m_fileUrl.isEmpty() || m_asking)
+    if (m_fileUrl.isEmpty() || m_asking || m_closed)
         return;
+    if (m_reloading) {
+        m_checkAfterReload = true;
+        return;
+    }
     if (m_writes->isWriting()) {
         // Our own write is landing; look again once it has, with its result known.
         m_checkAfterWrite = true;
@@ -128,7 +157,7 @@ void Document::compareContentLater(const FileIdentity &now)
 {
     // Read on the writer, after our writes: the window never waits for a long note to be read again.
     m_writes->run(m_tracker->sameContentTask(), [this, now](bool same) {
-        if (m_asking)
+        if (m_asking || m_closed)
             return;
         if (m_writes->isWriting() || m_tracker->current() != now) {
             // Our write is landing, or the file changed again meanwhile: look afresh.

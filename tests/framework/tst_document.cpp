@@ -202,6 +202,20 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note.path), kept);
     }
 
+    // The other version is read off the window's thread: typing that comes meanwhile is never replaced unasked.
+    void typingWhileTheFileIsReadAgainIsKept()
+    {
+        int asked = 0;
+        answerConflicts(asked, true);
+        OpenNote note("first");
+        writeBytes(note.path, "theirs");
+        note.document->checkFileOnDisk();
+        note.document->edit("mine");
+        QTRY_COMPARE(asked, 1);
+        QTRY_COMPARE(readBytes(note.path), QByteArray("mine"));
+        QCOMPARE(note.document->bytes, QByteArray("mine"));
+    }
+
     void aModeChangeIsNotAnotherVersion()
     {
         int asked = 0;
