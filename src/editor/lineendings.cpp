@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -251,34 +252,45 @@ QString noteText(QString raw, Ending defaultEnding, const std::vector<signed cha
     return note;
 }
 
-QByteArray noteBytes(const QList<QString> &raw, Ending defaultEnding, const std::vector<signed char> *endings,
+QByteArray noteBytes(const QList<QByteArray> &raw, Ending defaultEnding, const std::vector<signed char> *endings,
                      QStringView rest)
 {
-    qsizetype units = rest.size();
-    for (const QString &piece : raw)
-        units += piece.size();
-    // Three bytes cover any unit, a surrogate pair and every ending a break unit stands for.
-    QByteArray bytes(units * 3, Qt::Uninitialized);
+    // Each ending in UTF-8; none is longer than the three bytes of the break it replaces.
+    static constexpr std::string_view utf8Endings[kinds] = {"\n", "\r\n", "\r", "\u2029", "\uFDD0", "\uFDD1", ""};
+    static constexpr std::string_view breakBytes = "\u2029";
+    qsizetype size = rest.size() * 3;
+    for (const QByteArray &piece : raw)
+        size += piece.size();
+    QByteArray bytes(size, Qt::Uninitialized);
     PosixFile::adviseHugePages(bytes.data(), bytes.size());
-    Utf8Writer out(bytes.data());
+    char *out = bytes.data();
     std::size_t n = 0;
-    for (const QString &piece : raw) {
-        const auto *p = reinterpret_cast<const char16_t *>(piece.constData());
-        const char16_t *const end = p + piece.size();
-        while ((p = out.ascii(p, end)) < end) {
-            const char16_t c = *p++;
-            if (c != paragraphBreak) {
-                out.put(c);
+    for (const QByteArray &piece : raw) {
+        const char *p = piece.constData();
+        const char *const end = p + piece.size();
+        // Breaks are the only bytes to change: the rest is copied as it is, up to the next lead byte of one.
+        while (const char *lead = static_cast<const char *>(std::memchr(p, breakBytes[0], end - p))) {
+            std::memcpy(out, p, lead - p);
+            out += lead - p;
+            p = lead;
+            if (std::string_view(p, std::min<std::size_t>(end - p, breakBytes.size())) != breakBytes) {
+                *out++ = *p++;
                 continue;
             }
             const signed char ending = endings && n < endings->size() ? (*endings)[n] : -1;
             ++n;
-            out.put(text(ending >= 0 ? Ending(ending) : defaultEnding));
+            const std::string_view text = utf8Endings[ending >= 0 ? ending : int(defaultEnding)];
+            std::memcpy(out, text.data(), text.size());
+            out += text.size();
+            p += breakBytes.size();
         }
+        std::memcpy(out, p, end - p);
+        out += end - p;
     }
-    out.put(rest);
-    out.finish();
-    bytes.truncate(out.end() - bytes.constData());
+    Utf8Writer writer(out);
+    writer.put(rest);
+    writer.finish();
+    bytes.truncate(writer.end() - bytes.constData());
     return bytes;
 }
 

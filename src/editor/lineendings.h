@@ -79,9 +79,9 @@ Piece piece(const QString &text, qsizetype from, qsizetype budget);
 // ending of that break (endings[n] for the n-th break, -1 for the default).
 QString noteText(QString raw, Ending defaultEnding, const std::vector<signed char> *endings = nullptr);
 
-// The UTF-8 of noteText() for raw text held in pieces (a character may be split between two), followed by the note
-// text rest as it is: in one pass, without joining the pieces. A lone surrogate becomes '?', as in QString::toUtf8().
-QByteArray noteBytes(const QList<QString> &raw, Ending defaultEnding, const std::vector<signed char> *endings,
+// The UTF-8 of noteText() for raw text held in UTF-8 pieces of whole characters, followed by the note text rest as
+// it is: in one pass, without joining the pieces. A lone surrogate in rest becomes '?', as in QString::toUtf8().
+QByteArray noteBytes(const QList<QByteArray> &raw, Ending defaultEnding, const std::vector<signed char> *endings,
                      QStringView rest);
 
 } // namespace LineEndings

@@ -43,7 +43,7 @@ public:
     // The whole text at one moment, taken in about no time and turned into the note's bytes on any thread.
     struct Snapshot
     {
-        QList<QString> pieces;
+        QList<QByteArray> pieces;
         LineEnding defaultEnding = LineEnding::Lf;
         bool mixedEndings = false;
         std::vector<signed char> endings;

@@ -2,59 +2,124 @@
 
 namespace {
 
-// Small enough that changing a piece another thread still reads copies little, large enough that finding the
-// piece of an edit walks few of them.
-constexpr qsizetype pieceSize = 32 * 1024;
+// Bytes of the UTF-8 sequence that starts with lead; the text was encoded by the toolkit, so it is well formed.
+int sequenceLength(uchar lead)
+{
+    return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+// The byte offset in utf8, from byte from, of the character units UTF-16 units further; -1 when that falls
+// inside a character (between the halves of a surrogate pair) or beyond the end.
+qsizetype advance(const QByteArray &utf8, qsizetype from, qsizetype units)
+{
+    const auto *bytes = reinterpret_cast<const uchar *>(utf8.constData());
+    qsizetype at = from;
+    while (units > 0 && at < utf8.size()) {
+        const int length = sequenceLength(bytes[at]);
+        units -= length == 4 ? 2 : 1;
+        at += length;
+    }
+    return units == 0 ? at : -1;
+}
+
+// Whole characters of raw from at, about units long.
+qsizetype wholeUnits(QStringView raw, qsizetype at, qsizetype units)
+{
+    qsizetype length = std::min(units, raw.size() - at);
+    if (at + length < raw.size() && raw[at + length - 1].isHighSurrogate() && raw[at + length].isLowSurrogate())
+        --length;
+    return length;
+}
 
 } // namespace
 
-void TextMirror::reset(const QString &raw)
+TextMirror::TextMirror(qsizetype pieceUnits)
+    : m_pieceUnits(pieceUnits)
+{}
+
+void TextMirror::reset(QStringView raw)
 {
     m_pieces.clear();
-    m_size = raw.size();
-    for (qsizetype at = 0; at < raw.size(); at += pieceSize)
-        m_pieces.append(raw.sliced(at, std::min(pieceSize, raw.size() - at)));
+    m_size = 0;
+    append(raw);
+}
+
+void TextMirror::append(QStringView raw)
+{
+    for (qsizetype at = 0, length = 0; at < raw.size(); at += length) {
+        length = wholeUnits(raw, at, m_pieceUnits);
+        m_pieces.append({raw.sliced(at, length).toUtf8(), length});
+        m_size += length;
+    }
+}
+
+QList<QByteArray> TextMirror::pieces() const
+{
+    QList<QByteArray> pieces;
+    pieces.reserve(m_pieces.size());
+    for (const Piece &piece : m_pieces)
+        pieces.append(piece.utf8);
+    return pieces;
 }
 
 bool TextMirror::replace(qsizetype position, qsizetype removed, QStringView added)
 {
     if (position < 0 || removed < 0 || position + removed > m_size)
         return false;
+    // A long text coming in at the end (a note loading in parts) becomes pieces of its own.
+    if (position == m_size && removed == 0 && added.size() >= m_pieceUnits) {
+        append(added);
+        return true;
+    }
     if (m_pieces.isEmpty())
-        m_pieces.append(QString());
+        m_pieces.append(Piece());
     // The piece holding position; the end of the text belongs to the last piece.
     qsizetype index = 0;
     qsizetype start = 0;
-    while (index + 1 < m_pieces.size() && start + m_pieces[index].size() <= position) {
-        start += m_pieces[index].size();
+    while (index + 1 < m_pieces.size() && start + m_pieces[index].units <= position) {
+        start += m_pieces[index].units;
         ++index;
     }
     const qsizetype offset = position - start;
+    const qsizetype here = std::min(removed, m_pieces[index].units - offset);
+    const qsizetype from = advance(m_pieces[index].utf8, 0, offset);
+    const qsizetype to = from < 0 ? -1 : advance(m_pieces[index].utf8, from, here);
+    if (to < 0)
+        return false;
+    m_pieces[index].utf8.remove(from, to - from);
+    m_pieces[index].units -= here;
     // Removal may reach into the pieces after this one.
-    qsizetype left = removed;
-    const qsizetype here = std::min(left, m_pieces[index].size() - offset);
-    m_pieces[index].remove(offset, here);
-    left -= here;
+    qsizetype left = removed - here;
     while (left > 0 && index + 1 < m_pieces.size()) {
-        QString &next = m_pieces[index + 1];
-        const qsizetype take = std::min(left, next.size());
-        next.remove(0, take);
+        Piece &next = m_pieces[index + 1];
+        const qsizetype take = std::min(left, next.units);
+        const qsizetype cut = advance(next.utf8, 0, take);
+        if (cut < 0)
+            return false;
+        next.utf8.remove(0, cut);
+        next.units -= take;
         left -= take;
-        if (next.isEmpty())
+        if (next.units == 0)
             m_pieces.removeAt(index + 1);
     }
-    m_pieces[index].insert(offset, added);
+    Piece &piece = m_pieces[index];
+    piece.utf8.insert(from, added.toUtf8());
+    piece.units += added.size();
     m_size += added.size() - removed;
-    if (m_pieces[index].size() > 2 * pieceSize)
+    if (piece.units > 2 * m_pieceUnits)
         splitLarge(index);
-    else if (m_pieces[index].isEmpty() && m_pieces.size() > 1)
+    else if (piece.units == 0 && m_pieces.size() > 1)
         m_pieces.removeAt(index);
     return true;
 }
 
 void TextMirror::splitLarge(qsizetype index)
 {
-    const QString large = m_pieces.takeAt(index);
-    for (qsizetype at = 0; at < large.size(); at += pieceSize, ++index)
-        m_pieces.insert(index, large.sliced(at, std::min(pieceSize, large.size() - at)));
+    const QString large = QString::fromUtf8(m_pieces.takeAt(index).utf8);
+    const qsizetype sizeBefore = m_size;
+    const QList<Piece> after = m_pieces.mid(index);
+    m_pieces.resize(index);
+    append(large);
+    m_pieces.append(after);
+    m_size = sizeBefore;
 }

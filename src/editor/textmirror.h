@@ -1,24 +1,36 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
-// A copy of a text document's raw text in pieces that share their memory with every snapshot taken. It follows
-// the document edit by edit, so taking the whole text for a save costs a list copy instead of a pass over it, and
-// the copy can be read on another thread while the document goes on changing.
+// A copy of a text document's raw text, in UTF-8 pieces that share their memory with every snapshot taken. It
+// follows the document edit by edit, so taking the whole text for a save costs a list copy instead of a pass over
+// it, the copy can be read on another thread while the document goes on changing, and it takes about half the
+// memory of the document's own UTF-16. Pieces hold whole characters.
 class TextMirror
 {
 public:
-    void reset(const QString &raw);
-    // Replaces removed units at position by added. False when that does not fit the text held (the caller then
-    // resets the mirror from the document).
+    explicit TextMirror(qsizetype pieceUnits = 32 * 1024);
+
+    void reset(QStringView raw);
+    // Replaces removed UTF-16 units at position by added. False when that does not fit the text held (the caller
+    // then resets the mirror from the document).
     bool replace(qsizetype position, qsizetype removed, QStringView added);
+    // In UTF-16 units, as the document counts.
     qsizetype size() const { return m_size; }
-    QList<QString> pieces() const { return m_pieces; }
+    QList<QByteArray> pieces() const;
 
 private:
+    struct Piece
+    {
+        QByteArray utf8;
+        qsizetype units = 0;
+    };
+    void append(QStringView raw);
     void splitLarge(qsizetype index);
 
-    QList<QString> m_pieces;
+    qsizetype m_pieceUnits;
+    QList<Piece> m_pieces;
     qsizetype m_size = 0;
 };
