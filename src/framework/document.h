@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include <any>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -216,6 +217,13 @@ private:
     bool m_reloading = false;
     bool m_checkAfterReload = false;
     bool m_closed = false;
+    // The last comparison of the file's content put on the writer.
+    struct QueuedCompare
+    {
+        FileIdentity identity;
+        std::atomic<bool> started = false;
+    };
+    std::shared_ptr<QueuedCompare> m_queuedCompare;
     bool m_restoredInterruptedSave = false;
     // The user (or the end of the session) let the unsaved text go to recovery; the next edit takes it back.
     bool m_lettingGo = false;

@@ -155,8 +155,19 @@ void Document::checkFileOnDisk()
 
 void Document::compareContentLater(const FileIdentity &now)
 {
+    // A comparison of this very version that has not begun to read answers for this look too (a save is seen by
+    // the watch and by the look after the write).
+    if (m_queuedCompare && m_queuedCompare->identity == now && !m_queuedCompare->started)
+        return;
+    auto queued = std::make_shared<QueuedCompare>();
+    queued->identity = now;
+    m_queuedCompare = queued;
     // Read on the writer, after our writes: the window never waits for a long note to be read again.
-    m_writes->run(m_tracker->sameContentTask(), [this, now](bool same) {
+    const auto compare = [queued, same = m_tracker->sameContentTask()] {
+        queued->started = true;
+        return same();
+    };
+    m_writes->run(compare, [this, now](bool same) {
         if (m_asking || m_closed)
             return;
         if (m_writes->isWriting() || m_tracker->current() != now) {
