@@ -2,14 +2,11 @@
 
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
-#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QPainter>
 #include <QScopedValueRollback>
-#include <QStyleHints>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -20,7 +17,6 @@
 
 namespace {
 
-constexpr int caretWidth = 2;
 constexpr qreal textMargin = 5;
 // A big note shows this much at once, more than a screen; the rest follows in parts, as much as fits in the slice
 // of time each turn of the event loop gives it.
@@ -51,11 +47,6 @@ NoteTextView::NoteTextView(QWidget *parent)
 }
 
 NoteTextView::~NoteTextView() = default;
-
-QColor NoteTextView::caretColor()
-{
-    return QColor(0xD9, 0x66, 0x8F);
-}
 
 QString NoteTextView::text() const
 {
@@ -263,9 +254,52 @@ void NoteTextView::insertFromMimeData(const QMimeData *source)
     ensureCursorVisible();
 }
 
+namespace {
+
+// Keys that only move the caret or the view within the text already shown, or copy from it: they need not wait for
+// the rest of a long note.
+bool onlyLooks(const QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_Meta:
+    case Qt::Key_AltGr:
+    case Qt::Key_CapsLock:
+        return true;
+    default:
+        break;
+    }
+    static const QKeySequence::StandardKey looks[] = {QKeySequence::Copy,
+                                                      QKeySequence::MoveToNextChar,
+                                                      QKeySequence::MoveToPreviousChar,
+                                                      QKeySequence::MoveToNextWord,
+                                                      QKeySequence::MoveToPreviousWord,
+                                                      QKeySequence::MoveToNextLine,
+                                                      QKeySequence::MoveToPreviousLine,
+                                                      QKeySequence::MoveToNextPage,
+                                                      QKeySequence::MoveToPreviousPage,
+                                                      QKeySequence::MoveToStartOfLine,
+                                                      QKeySequence::MoveToEndOfLine,
+                                                      QKeySequence::MoveToStartOfDocument,
+                                                      QKeySequence::SelectNextChar,
+                                                      QKeySequence::SelectPreviousChar,
+                                                      QKeySequence::SelectNextLine,
+                                                      QKeySequence::SelectPreviousLine,
+                                                      QKeySequence::SelectNextPage,
+                                                      QKeySequence::SelectPreviousPage};
+    return std::any_of(std::begin(looks), std::end(looks),
+                       [event](QKeySequence::StandardKey key) { return event->matches(key); });
+}
+
+} // namespace
+
 void NoteTextView::keyPressEvent(QKeyEvent *event)
 {
-    finishLoading();
+    // An edit waits for the whole note (the load cannot go on under an edit); looking around does not.
+    if (!onlyLooks(event))
+        finishLoading();
     if (!isReadOnly() && m_breaks.mixedEndings &&
         ((event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier) && deleteAcrossCut(false)) ||
          (event->matches(QKeySequence::Delete) && deleteAcrossCut(true)))) {
@@ -312,28 +346,6 @@ bool NoteTextView::deleteAcrossCut(bool forward)
     cursor.endEditBlock();
     setTextCursor(cursor);
     return true;
-}
-
-void NoteTextView::paintEvent(QPaintEvent *event)
-{
-    QPlainTextEdit::paintEvent(event);
-    if (!m_caretOn || !hasFocus() || isReadOnly())
-        return;
-    QPainter painter(viewport());
-    painter.fillRect(caretRect(), caretColor());
-}
-
-void NoteTextView::focusInEvent(QFocusEvent *event)
-{
-    QPlainTextEdit::focusInEvent(event);
-    restartCaretBlink();
-}
-
-void NoteTextView::focusOutEvent(QFocusEvent *event)
-{
-    QPlainTextEdit::focusOutEvent(event);
-    m_caretBlink.stop();
-    updateCaret();
 }
 
 void NoteTextView::onContentsChange(int position, int charsRemoved, int charsAdded)
@@ -383,36 +395,6 @@ void NoteTextView::insertNoteText(QTextCursor &cursor, const QString &text)
     if (from < size)
         cursor.insertText(piece.shown.sliced(from));
     cursor.endEditBlock();
-}
-
-void NoteTextView::restartCaretBlink()
-{
-    m_caretOn = true;
-    const int flashTime = QGuiApplication::styleHints()->cursorFlashTime();
-    if (hasFocus() && flashTime > 0)
-        m_caretBlink.start(flashTime / 2);
-    else
-        m_caretBlink.stop();
-    updateCaret();
-}
-
-void NoteTextView::toggleCaret()
-{
-    m_caretOn = !m_caretOn;
-    updateCaret();
-}
-
-void NoteTextView::updateCaret()
-{
-    viewport()->update(m_drawnCaret);
-    m_drawnCaret = caretRect();
-    viewport()->update(m_drawnCaret);
-}
-
-QRect NoteTextView::caretRect() const
-{
-    const QRect cursor = cursorRect();
-    return QRect(cursor.left(), cursor.top(), caretWidth, cursor.height());
 }
 
 void NoteTextView::setContextMenuExtender(ContextMenuExtender extender)

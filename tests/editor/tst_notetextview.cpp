@@ -67,6 +67,10 @@ private Q_SLOTS:
         NoteTextView::compactPendingAbove = 1024 * 1024;
         NoteTextView view;
         view.setText(decode(file));
+        // Looking around does not wait for the rest of a big note; an edit would.
+        for (const Qt::Key key : {Qt::Key_Shift, Qt::Key_Down, Qt::Key_PageDown})
+            QTest::keyClick(&view, key);
+        QCOMPARE(view.isLoading(), QByteArray(QTest::currentDataTag()).startsWith("big"));
         QTRY_VERIFY(!view.isLoading());
         // A long line is held in pieces, so that a keystroke lays out only a piece.
         if (QByteArray(QTest::currentDataTag()).startsWith("long"))
