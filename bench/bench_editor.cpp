@@ -6,6 +6,7 @@
 #include "editor/notetextview.h"
 #include "editor/wordcounter.h"
 #include "framework/contentdigest.h"
+#include "framework/posixfile.h"
 #include "storage/plaintextdocument.h"
 #include "storage/utf8.h"
 
@@ -298,6 +299,7 @@ void measureOpening(const QString &folder, qsizetype size)
 
 int main(int argc, char **argv)
 {
+    PosixFile::mapLargeBlocks(); // as the app does
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -4,6 +4,7 @@
 #include "editor/editor.h"
 #include "editor/notetextview.h"
 #include "framework/filenames.h"
+#include "framework/posixfile.h"
 #include "storage/plaintextdocument.h"
 
 #include <QApplication>
@@ -103,6 +104,7 @@ void openedAsANote(const QString &path, double megabytes)
 
 int main(int argc, char **argv)
 {
+    PosixFile::mapLargeBlocks(); // as the app does
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
         return 2;

@@ -13,6 +13,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -77,6 +80,13 @@ void adviseHugePages(void *data, qsizetype size)
 #else
     Q_UNUSED(data);
     Q_UNUSED(size);
+#endif
+}
+
+void mapLargeBlocks()
+{
+#ifdef __GLIBC__ // a fixed threshold also turns off the one glibc raises after each big block is freed
+    ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
 }
 

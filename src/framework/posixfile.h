@@ -43,6 +43,10 @@ QByteArray readWholeFile(const QString &path);
 // Asks for huge pages for a big buffer about to be filled: a fresh page costs a fault each, and a note of 20 MB
 // otherwise takes thousands of them. A hint only; nothing changes where the system does not follow it.
 void adviseHugePages(void *data, qsizetype size);
+// Gives blocks of a megabyte or more mappings of their own, whatever was freed before: a big text then grows by
+// remapping instead of by a copy that stalls the window, and what is let go goes back to the system. Once, first
+// thing in a program.
+void mapLargeBlocks();
 // Writes all of data, in bounded pieces, retrying interrupted writes.
 int writeAll(int fd, const char *data, qsizetype size);
 // Creates the folder at path and the folders above it that are missing. Throws an Error that starts with action and

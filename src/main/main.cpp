@@ -1,4 +1,5 @@
 #include "framework/filenames.h"
+#include "framework/posixfile.h"
 #include "main/commandline.h"
 #include "main/launchmode.h"
 #include "main/selftest.h"
@@ -16,6 +17,7 @@
 
 int main(int argc, char **argv)
 {
+    PosixFile::mapLargeBlocks();
     if (isSelfTestMode(argc, argv)) {
         runSelfTest(argc, argv);
         return 0;
