@@ -308,6 +308,18 @@ QString SpellChecker::correctionFor(const QString &word) const
     const QString lower = word.toLower();
     const bool isCapitalized = word == capitalized(lower) && word != lower;
     const QString lookedUp = isCapitalized ? lower : word;
+    // The dictionary's suggestions take tens of milliseconds, on every misspelled word typed; most misspellings
+    // have no swap of neighbouring letters that makes a word, and then there is nothing to ask for.
+    bool swapMakesAWord = false;
+    for (qsizetype i = 0; i + 1 < lookedUp.size() && !swapMakesAWord; ++i) {
+        if (lookedUp[i] == lookedUp[i + 1])
+            continue;
+        QString swapped = lookedUp;
+        std::swap(swapped[i], swapped[i + 1]);
+        swapMakesAWord = isCorrect(swapped);
+    }
+    if (!swapMakesAWord)
+        return {};
     // Unambiguous means exactly one suggestion is two neighbouring letters swapped: "tset" could be "test" or
     // "stet", so it stays as typed. Letter case alone is never corrected: "ok" may be meant so.
     QString only;
