@@ -37,20 +37,20 @@ TextMirror::TextMirror(qsizetype pieceUnits)
     : m_pieceUnits(pieceUnits)
 {}
 
-void TextMirror::reset(QStringView raw)
+QList<TextMirror::Piece> TextMirror::cut(QStringView raw) const
 {
-    m_pieces.clear();
-    m_size = 0;
-    append(raw);
-}
-
-void TextMirror::append(QStringView raw)
-{
+    QList<Piece> pieces;
     for (qsizetype at = 0, length = 0; at < raw.size(); at += length) {
         length = wholeUnits(raw, at, m_pieceUnits);
-        m_pieces.append({raw.sliced(at, length).toUtf8(), length});
-        m_size += length;
+        pieces.append({raw.sliced(at, length).toUtf8(), length});
     }
+    return pieces;
+}
+
+void TextMirror::reset(QStringView raw)
+{
+    m_pieces = cut(raw);
+    m_size = raw.size();
 }
 
 QList<QByteArray> TextMirror::pieces() const
@@ -68,7 +68,8 @@ bool TextMirror::replace(qsizetype position, qsizetype removed, QStringView adde
         return false;
     // A long text coming in at the end (a note loading in parts) becomes pieces of its own.
     if (position == m_size && removed == 0 && added.size() >= m_pieceUnits) {
-        append(added);
+        m_pieces += cut(added);
+        m_size += added.size();
         return true;
     }
     if (m_pieces.isEmpty())
@@ -115,11 +116,6 @@ bool TextMirror::replace(qsizetype position, qsizetype removed, QStringView adde
 
 void TextMirror::splitLarge(qsizetype index)
 {
-    const QString large = QString::fromUtf8(m_pieces.takeAt(index).utf8);
-    const qsizetype sizeBefore = m_size;
-    const QList<Piece> after = m_pieces.mid(index);
-    m_pieces.resize(index);
-    append(large);
-    m_pieces.append(after);
-    m_size = sizeBefore;
+    const QList<Piece> parts = cut(QString::fromUtf8(m_pieces.at(index).utf8));
+    m_pieces = m_pieces.first(index) + parts + m_pieces.sliced(index + 1);
 }

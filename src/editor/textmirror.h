@@ -27,7 +27,8 @@ private:
         QByteArray utf8;
         qsizetype units = 0;
     };
-    void append(QStringView raw);
+    // raw in pieces of whole characters.
+    QList<Piece> cut(QStringView raw) const;
     void splitLarge(qsizetype index);
 
     qsizetype m_pieceUnits;

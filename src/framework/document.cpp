@@ -204,7 +204,8 @@ void Document::finishBackgroundWrite(const std::optional<Error> &failure, quint6
 {
     if (changedOnDisk) {
         // Another program wrote the file in the same tick of its clock as our last write: nothing was written
-        // over it, and the user says which version to keep.
+        // over it, the window's text is kept, and the user says which version to keep.
+        keepForRecovery();
         if (!m_asking)
             askAboutConflict(m_tracker->current());
     } else if (failure) {
