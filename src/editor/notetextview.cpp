@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QScopedValueRollback>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -105,8 +106,8 @@ void NoteTextView::loadPart(qsizetype budget)
     const LineEndings::Piece part = LineEndings::piece(m_pending, m_pendingFrom, budget);
     {
         const QScopedValueRollback settingText(m_settingText, true);
-        // Loading is no edit of the user's: nothing to undo. Edits wait for the load to end (finishLoading), so
-        // there is no history here yet to lose.
+        // Loading is no edit of the user's: nothing to undo. The history of edits made while a note loads goes
+        // with it: a part cannot be put in without either an undo step of its own or clearing the history.
         QTextDocument *doc = document();
         const bool undo = doc->isUndoRedoEnabled();
         doc->setUndoRedoEnabled(false);
@@ -206,10 +207,26 @@ void NoteTextView::setSelectedRange(Range range)
     const qsizetype location = std::max<qsizetype>(range.location, 0);
     const qsizetype length = std::clamp<qsizetype>(range.length, 0, std::numeric_limits<qsizetype>::max() - location);
     const auto [start, end] = m_breaks.documentFromNote(location, location + length);
+    // A range kept across a change of the text (a reload) may fall inside a character now: typing there would
+    // split it in two halves that no file can hold.
     QTextCursor cursor(document());
-    cursor.setPosition(start);
-    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    cursor.setPosition(characterStart(start));
+    cursor.setPosition(characterStart(end), QTextCursor::KeepAnchor);
     setTextCursor(cursor);
+}
+
+int NoteTextView::characterStart(int position) const
+{
+    const QTextBlock block = document()->findBlock(position);
+    const int inBlock = position - block.position();
+    if (!block.isValid() || inBlock <= 0 || inBlock >= block.length() - 1)
+        return position;
+    const QString text = block.text();
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    graphemes.setPosition(inBlock);
+    if (graphemes.isAtBoundary())
+        return position;
+    return block.position() + int(std::max<qsizetype>(graphemes.toPreviousBoundary(), 0));
 }
 
 void NoteTextView::pasteAsPlainText(QObject *)
@@ -244,7 +261,6 @@ void NoteTextView::insertFromMimeData(const QMimeData *source)
     // Only the plain text of rich content: a note holds characters, never formatting.
     if (!source || !source->hasText() || isReadOnly())
         return;
-    finishLoading();
     const QString text = source->text();
     if (text.isEmpty())
         return;
@@ -256,49 +272,20 @@ void NoteTextView::insertFromMimeData(const QMimeData *source)
 
 namespace {
 
-// Keys that only move the caret or the view within the text already shown, or copy from it: they need not wait for
-// the rest of a long note.
-bool onlyLooks(const QKeyEvent *event)
+// Keys that reach the end of the whole note. Every other key, edits included, works within the text already shown
+// and goes on while the rest of a long note comes in: waiting for all of it would hold the window for as long as
+// the whole note takes to lay out.
+bool reachesEnd(const QKeyEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Alt:
-    case Qt::Key_Meta:
-    case Qt::Key_AltGr:
-    case Qt::Key_CapsLock:
-        return true;
-    default:
-        break;
-    }
-    static const QKeySequence::StandardKey looks[] = {QKeySequence::Copy,
-                                                      QKeySequence::MoveToNextChar,
-                                                      QKeySequence::MoveToPreviousChar,
-                                                      QKeySequence::MoveToNextWord,
-                                                      QKeySequence::MoveToPreviousWord,
-                                                      QKeySequence::MoveToNextLine,
-                                                      QKeySequence::MoveToPreviousLine,
-                                                      QKeySequence::MoveToNextPage,
-                                                      QKeySequence::MoveToPreviousPage,
-                                                      QKeySequence::MoveToStartOfLine,
-                                                      QKeySequence::MoveToEndOfLine,
-                                                      QKeySequence::MoveToStartOfDocument,
-                                                      QKeySequence::SelectNextChar,
-                                                      QKeySequence::SelectPreviousChar,
-                                                      QKeySequence::SelectNextLine,
-                                                      QKeySequence::SelectPreviousLine,
-                                                      QKeySequence::SelectNextPage,
-                                                      QKeySequence::SelectPreviousPage};
-    return std::any_of(std::begin(looks), std::end(looks),
-                       [event](QKeySequence::StandardKey key) { return event->matches(key); });
+    return event->matches(QKeySequence::MoveToEndOfDocument) || event->matches(QKeySequence::SelectEndOfDocument) ||
+           event->matches(QKeySequence::SelectAll);
 }
 
 } // namespace
 
 void NoteTextView::keyPressEvent(QKeyEvent *event)
 {
-    // An edit waits for the whole note (the load cannot go on under an edit); looking around does not.
-    if (!onlyLooks(event))
+    if (reachesEnd(event))
         finishLoading();
     if (!isReadOnly() && m_breaks.mixedEndings &&
         ((event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier) && deleteAcrossCut(false)) ||
@@ -311,7 +298,7 @@ void NoteTextView::keyPressEvent(QKeyEvent *event)
     if (!isReadOnly() &&
         (event->matches(QKeySequence::InsertParagraphSeparator) || event->matches(QKeySequence::InsertLineSeparator))) {
         QTextCursor cursor = textCursor();
-        cursor.insertBlock(cursor.blockFormat(), m_breaks.breakFormat(cursor.charFormat(), m_breaks.defaultEnding));
+        insertLineBreak(cursor);
         setTextCursor(cursor);
         ensureCursorVisible();
         event->accept();
@@ -320,10 +307,9 @@ void NoteTextView::keyPressEvent(QKeyEvent *event)
     QPlainTextEdit::keyPressEvent(event);
 }
 
-void NoteTextView::inputMethodEvent(QInputMethodEvent *event)
+void NoteTextView::insertLineBreak(QTextCursor &cursor)
 {
-    finishLoading();
-    QPlainTextEdit::inputMethodEvent(event);
+    cursor.insertBlock(cursor.blockFormat(), m_breaks.breakFormat(cursor.charFormat(), m_breaks.defaultEnding));
 }
 
 bool NoteTextView::deleteAcrossCut(bool forward)

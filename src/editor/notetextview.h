@@ -82,6 +82,8 @@ public:
 
     // The ending a line typed by the user gets: the note's most common one when its text was set, LF if none.
     LineEnding newLineEnding() const { return m_breaks.defaultEnding; }
+    // Types a line break with that ending at the cursor, which may be inside an open edit block.
+    void insertLineBreak(QTextCursor &cursor);
 
     // Adds items (spelling suggestions) to the context menu at a point of the viewport.
     using ContextMenuExtender = std::function<void(QMenu *menu, const QPoint &viewportPosition)>;
@@ -107,9 +109,10 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
-    void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
+    // The start of the character (grapheme) that holds a document position.
+    int characterStart(int position) const;
     void onContentsChange(int position, int charsRemoved, int charsAdded);
     void followInMirror(int position, int charsAdded);
     void insertNoteText(QTextCursor &cursor, const QString &text);

@@ -31,6 +31,18 @@ qsizetype wholeUnits(QStringView raw, qsizetype at, qsizetype units)
     return length;
 }
 
+// Whether text holds half of a surrogate pair, which UTF-8 cannot hold (it would become "?").
+bool hasLoneSurrogate(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 TextMirror::TextMirror(qsizetype pieceUnits)
@@ -51,6 +63,7 @@ void TextMirror::reset(QStringView raw)
 {
     m_pieces = cut(raw);
     m_size = raw.size();
+    m_exact = !hasLoneSurrogate(raw);
 }
 
 QList<QByteArray> TextMirror::pieces() const
@@ -64,7 +77,8 @@ QList<QByteArray> TextMirror::pieces() const
 
 bool TextMirror::replace(qsizetype position, qsizetype removed, QStringView added)
 {
-    if (position < 0 || removed < 0 || position + removed > m_size)
+    // A half character cannot be mirrored: the caller takes the whole text again, until it is whole.
+    if (!m_exact || position < 0 || removed < 0 || position + removed > m_size || hasLoneSurrogate(added))
         return false;
     // A long text coming in at the end (a note loading in parts) becomes pieces of its own.
     if (position == m_size && removed == 0 && added.size() >= m_pieceUnits) {
@@ -104,6 +118,23 @@ bool TextMirror::replace(qsizetype position, qsizetype removed, QStringView adde
             m_pieces.removeAt(index + 1);
     }
     Piece &piece = m_pieces[index];
+    if (added.size() >= m_pieceUnits) {
+        // A long text becomes pieces of its own between the two halves of this one, so that nothing but the new
+        // text is converted.
+        Piece tail{piece.utf8.sliced(from), piece.units - offset};
+        piece.utf8.truncate(from);
+        piece.units = offset;
+        QList<Piece> parts = cut(added);
+        if (tail.units > 0)
+            parts.append(std::move(tail));
+        const qsizetype at = piece.units > 0 ? index + 1 : index;
+        if (piece.units == 0)
+            m_pieces.removeAt(index);
+        m_pieces.insert(at, parts.size(), Piece());
+        std::move(parts.begin(), parts.end(), m_pieces.begin() + at);
+        m_size += added.size() - removed;
+        return true;
+    }
     piece.utf8.insert(from, added.toUtf8());
     piece.units += added.size();
     m_size += added.size() - removed;

@@ -14,9 +14,11 @@ public:
     explicit TextMirror(qsizetype pieceUnits = 32 * 1024);
 
     void reset(QStringView raw);
-    // Replaces removed UTF-16 units at position by added. False when that does not fit the text held (the caller
-    // then resets the mirror from the document).
+    // Replaces removed UTF-16 units at position by added. False when that does not fit the text held, or would cut
+    // a character in two (the caller then resets the mirror from the document).
     bool replace(qsizetype position, qsizetype removed, QStringView added);
+    // False while the text holds half a character, which the pieces hold as "?".
+    bool isExact() const { return m_exact; }
     // In UTF-16 units, as the document counts.
     qsizetype size() const { return m_size; }
     QList<QByteArray> pieces() const;
@@ -34,4 +36,5 @@ private:
     qsizetype m_pieceUnits;
     QList<Piece> m_pieces;
     qsizetype m_size = 0;
+    bool m_exact = true;
 };

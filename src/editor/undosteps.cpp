@@ -1,6 +1,7 @@
 #include "editor/undosteps.h"
 
-#include <QCoreApplication>
+#include "editor/notetextview.h"
+
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -72,42 +73,51 @@ bool UndoSteps::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (isLineBreak(key)) {
-            type(event, true);
+            type(QString(), true);
             return true;
         }
-        return typeText(event, typedText(key));
+        return typeText(typedText(key));
     }
-    if (event->type() == QEvent::InputMethod)
-        return typeText(event, static_cast<QInputMethodEvent *>(event)->commitString());
+    // The input method keeps its composition in the view's layout: its text goes in the view's own way, as a
+    // step of its own.
+    if (event->type() == QEvent::InputMethod && !static_cast<QInputMethodEvent *>(event)->commitString().isEmpty())
+        endStep();
     return false;
 }
 
-bool UndoSteps::typeText(QEvent *event, const QString &typed)
+bool UndoSteps::typeText(const QString &typed)
 {
     if (typed.isEmpty())
         return false;
     if (m_paused && !continuesWord(typed))
         endStep();
-    type(event, false);
+    type(typed, false);
     return true;
 }
 
-void UndoSteps::type(QEvent *event, bool endsStep)
+void UndoSteps::type(const QString &typed, bool lineBreak)
 {
-    QTextCursor block = m_textView->textCursor();
+    // The text goes in through a cursor of our own: nothing may ask the view for a caret rectangle or a layout
+    // while the block is open, as the layout follows the edit only once the block ends.
+    QTextCursor cursor = m_textView->textCursor();
     {
         const QScopedValueRollback typing(m_typing, true);
         m_typed = false;
         if (m_open)
-            block.joinPreviousEditBlock();
+            cursor.joinPreviousEditBlock();
         else
-            block.beginEditBlock();
-        QCoreApplication::sendEvent(m_textView, event);
-        block.endEditBlock();
+            cursor.beginEditBlock();
+        if (!lineBreak)
+            cursor.insertText(typed);
+        else if (auto *note = qobject_cast<NoteTextView *>(m_textView))
+            note->insertLineBreak(cursor);
+        else
+            cursor.insertBlock();
+        cursor.endEditBlock();
+        m_textView->setTextCursor(cursor);
     }
-    // Layout follows the edit only once its block ends.
     m_textView->ensureCursorVisible();
-    if (endsStep) {
+    if (lineBreak) {
         endStep();
     } else if (m_typed) {
         m_open = true;

@@ -31,10 +31,11 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // Types what the event commits, ending the step first after a pause unless it continues a word; false when
-    // the event commits no text.
-    bool typeText(QEvent *event, const QString &typed);
-    void type(QEvent *event, bool endsStep);
+    // Types the text a key types, ending the step first after a pause unless it continues a word; false when
+    // the key types nothing.
+    bool typeText(const QString &typed);
+    // Types text, or a line break, which ends the step.
+    void type(const QString &typed, bool lineBreak);
     // Whether text typed now continues the word before the caret.
     bool continuesWord(const QString &typed) const;
     void contentsChanged(int position, int removed, int added);

@@ -41,6 +41,8 @@ void play(ShownNote &n, const QString &step)
         QTest::keyClick(n.view, Qt::Key_Return);
     else if (action == u"Backspace")
         QTest::keyClick(n.view, Qt::Key_Backspace);
+    else if (action == u"Left")
+        QTest::keyClick(n.view, Qt::Key_Left);
     else if (action == u"Click")
         QTest::mouseClick(n.view->viewport(), Qt::LeftButton, {}, pointAt(n, argument.toInt()));
     else if (action == u"Pause")
@@ -81,6 +83,8 @@ private Q_SLOTS:
         QTest::newRow("a click ends a step, also where the caret is")
             << QByteArray() << QStringList{"one", "<Click 3>", " two", "<Click 0>", "x"}
             << QStringList{"one two", "one", ""};
+        QTest::newRow("an arrow key ends a step")
+            << QByteArray() << QStringList{"one", "<Left>", "x"} << QStringList{"one", ""};
         QTest::newRow("deleting is a step of its own")
             << QByteArray() << QStringList{"abc", "<Backspace>", "<Backspace>", "d"} << QStringList{"a", "abc", ""};
         QTest::newRow("paste is a step of its own")

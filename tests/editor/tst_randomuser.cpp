@@ -1,0 +1,327 @@
+#include "editor/findbar.h"
+#include "editor/notefixture.h"
+#include "editor/texttools.h"
+#include "editor/textzoom.h"
+#include "framework/messagebar.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QKeyEvent>
+#include <QRandomGenerator>
+#include <QScrollBar>
+
+using namespace NoteFixture;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// What a user types: a key at a time, each key the characters it commits.
+const QStringList typedKeys = {u"a"_s, u"e"_s,           u"k"_s, u"W"_s,      u" "_s,    u" "_s,
+                               u"."_s, u"\t"_s,          u"é"_s, u"\u0301"_s, u"漢"_s,   u"字"_s,
+                               u"🌱"_s, u"👩‍💻"_s, u"ש"_s, u"ل"_s,      u"teh "_s, u"adn "_s};
+const QStringList pastes = {u"x"_s, u"two words "_s, u"line\nbreak\r\nmixed\r"_s, u"🌱 é\u0301 שלום"_s, u""_s};
+
+// Drives the real editor window of a note with seeded random steps, and checks after every step that the window,
+// the text the note would write and the file agree.
+class RandomUser
+{
+public:
+    RandomUser(ShownNote &note, quint32 seed)
+        : n(note)
+        , random(seed)
+        , path(note.path)
+        , version(note.view->text())
+    {
+        // Edits made while a big note loads leave no history: its history starts where the load ends.
+        m_loaded = QObject::connect(n.view, &NoteTextView::loaded, n.view, [this] { version = n.view->text(); });
+    }
+    ~RandomUser() { QObject::disconnect(m_loaded); }
+    Q_DISABLE_COPY_MOVE(RandomUser)
+
+    // The step that failed and what was played up to it, for the failure message.
+    QString trail;
+
+    bool run(int steps)
+    {
+        for (int step = 0; step < steps; ++step) {
+            play(step);
+            if (QTest::currentTestFailed())
+                return false;
+            if (!agrees() || (step % 40 == 39 && !saveAgrees()) || (step % 300 == 299 && !undoAgrees()))
+                return false;
+        }
+        return saveAgrees() && undoAgrees();
+    }
+
+private:
+    int below(int bound) { return int(random.bounded(quint32(std::max(bound, 1)))); }
+
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}, const QString &name = {})
+    {
+        note(name.isEmpty() ? QKeySequence(key | modifiers).toString() : name);
+        QTest::keyClick(n.view, key, modifiers);
+    }
+
+    void typeKey(const QString &text)
+    {
+        note(u"type "_s + text);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, text);
+        QApplication::sendEvent(n.view, &press);
+        QApplication::sendEvent(n.view, &release);
+    }
+
+    void note(const QString &what) { trail = (trail.size() > 2000 ? trail.right(1000) : trail) + what + u" | "_s; }
+
+    void play(int step)
+    {
+        note(QString::number(step) + u':');
+        const int kind = below(100);
+        if (kind < 40) {
+            for (int i = below(6) + 1; i > 0; --i)
+                typeKey(typedKeys[below(int(typedKeys.size()))]);
+        } else if (kind < 45) {
+            key(Qt::Key_Return);
+        } else if (kind < 53) {
+            key(below(2) ? Qt::Key_Backspace : Qt::Key_Delete);
+        } else if (kind < 60) {
+            click();
+        } else if (kind < 67) {
+            static const Qt::Key arrows[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_Home};
+            key(arrows[below(5)], below(2) ? Qt::ShiftModifier : Qt::NoModifier);
+        } else if (kind < 71) {
+            QApplication::clipboard()->setText(pastes[below(int(pastes.size()))]);
+            key(Qt::Key_V, Qt::ControlModifier);
+        } else if (kind < 73) {
+            key(Qt::Key_X, Qt::ControlModifier);
+        } else if (kind < 79) {
+            if (below(3))
+                key(Qt::Key_Z, Qt::ControlModifier);
+            else
+                key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        } else if (kind < 82) {
+            replaceAll();
+        } else if (kind < 86) {
+            TextTools *tools = n.editor->findChild<TextTools *>();
+            const int which = below(3);
+            note(u"case change"_s);
+            (which == 0   ? tools->uppercaseWord(nullptr)
+             : which == 1 ? tools->lowercaseWord(nullptr)
+                          : tools->capitalizeWord(nullptr));
+        } else if (kind < 88) {
+            note(u"zoom"_s);
+            below(2) ? TextZoom::shared().zoomIn() : TextZoom::shared().zoomOut();
+        } else if (kind < 91) {
+            changeOnDisk();
+        } else if (kind < 92) {
+            moveFile();
+        } else {
+            key(below(2) ? Qt::Key_End : Qt::Key_Home, below(2) ? Qt::ControlModifier : Qt::NoModifier);
+        }
+    }
+
+    // A click somewhere in the view, now and then with Shift to select.
+    void click()
+    {
+        const QRect area = n.view->viewport()->rect();
+        const QPoint point(below(area.width()), below(area.height()));
+        note(u"click %1,%2"_s.arg(point.x()).arg(point.y()));
+        QTest::mouseClick(n.view->viewport(), Qt::LeftButton, below(5) ? Qt::NoModifier : Qt::ShiftModifier, point);
+    }
+
+    void replaceAll()
+    {
+        const QString text = n.view->text();
+        FindBar *bar = n.editor->findChild<TextTools *>()->findBar();
+        const qsizetype at = below(int(text.size()));
+        QString search = text.mid(at, below(3) + 1);
+        if (search.isEmpty() || search.front().isLowSurrogate() || search.back().isHighSurrogate())
+            search = u"e"_s;
+        const QString replacement = pastes[below(int(pastes.size()))];
+        note(u"replace all "_s + search + u" by "_s + replacement);
+        bar->setSearchText(search);
+        bar->setReplaceText(replacement);
+        bar->replaceAll();
+    }
+
+    // Saves, then another program writes the note: the same text, another, a shorter one, or one where the
+    // character before the caret became an emoji. The window must show it and start its history afresh.
+    void changeOnDisk()
+    {
+        if (!saveAgrees())
+            return;
+        QString text = n.view->text();
+        const qsizetype caret = n.view->selectedRange().location;
+        switch (below(4)) {
+        case 0:
+            // The same text again: nothing to take in, and the history stays.
+            TestSupport::replaceByRename(path, text.toUtf8());
+            return;
+        case 1:
+            text = u"Written elsewhere 🌱\r\nline two\n"_s.repeated(below(3) + 1);
+            break;
+        case 2:
+            text.truncate(text.size() / 2);
+            if (!text.isEmpty() && text.back().isHighSurrogate())
+                text.chop(1);
+            break;
+        default:
+            if (caret > 0 && !text[caret - 1].isSurrogate())
+                text.replace(caret - 1, 1, u"🌱"_s);
+            else
+                text.prepend(u"🌱"_s);
+        }
+        note(u"changed on disk"_s);
+        TestSupport::replaceByRename(path, text.toUtf8());
+        QTRY_COMPARE_WITH_TIMEOUT(n.view->text(), text, 10000);
+        version = text;
+    }
+
+    void moveFile()
+    {
+        if (!saveAgrees())
+            return;
+        const QString to = QFileInfo(path).dir().filePath(u"Moved %1.txt"_s.arg(below(1000)));
+        note(u"moved to "_s + to);
+        QVERIFY(QFile::rename(path, to));
+        QTRY_COMPARE_WITH_TIMEOUT(n.note->fileUrl().toLocalFile(), to, 10000);
+        path = to;
+    }
+
+    // The note writes what the window shows, and the text it would write is the window's.
+    bool agrees()
+    {
+        const QString shown = n.view->text();
+        if (n.note->text() != shown || n.view->snapshot().bytes() != shown.toUtf8()) {
+            QTest::qFail("the note's text differs from the window's", __FILE__, __LINE__);
+            return false;
+        }
+        return true;
+    }
+
+    bool saveAgrees()
+    {
+        note(u"save"_s);
+        n.note->saveDocument(nullptr);
+        [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(!n.note->isDocumentEdited(), 10000);
+            n.note->finishWrites();
+            QCOMPARE(TestSupport::readBytes(path), n.view->text().toUtf8());
+        }();
+        return !QTest::currentTestFailed();
+    }
+
+    // Undoing every step since the file was last read gives back its text; redoing them, the text again.
+    bool undoAgrees()
+    {
+        if (n.view->isLoading())
+            return true;
+        note(u"undo all"_s);
+        const QString now = n.view->text();
+        QTextDocument *document = n.view->document();
+        for (int i = 0; document->isUndoAvailable() && i < 20000; ++i)
+            QTest::keyClick(n.view, Qt::Key_Z, Qt::ControlModifier);
+        [&] {
+            QCOMPARE(n.view->text(), version);
+        }();
+        for (int i = 0; document->isRedoAvailable() && i < 20000; ++i)
+            QTest::keyClick(n.view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        [&] {
+            QCOMPARE(n.view->text(), now);
+        }();
+        return !QTest::currentTestFailed() && agrees();
+    }
+
+    ShownNote &n;
+    QRandomGenerator random;
+    QString path;
+    // The text the file had when it was last read.
+    QString version;
+    QMetaObject::Connection m_loaded;
+};
+
+QString barText(const ShownNote &n)
+{
+    const MessageBar *bar = n.editor->window()->findChild<MessageBar *>();
+    return bar && bar->isVisible() ? bar->text() : u"none"_s;
+}
+
+int envNumber(const char *name, int fallback)
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return ok ? value : fallback;
+}
+
+} // namespace
+
+class TestRandomUser : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Seeds that once found a fault stay as rows; NOLTNOLT_RANDOM_SEEDS and NOLTNOLT_RANDOM_STEPS run more.
+    void keepsWindowNoteAndFileTheSame_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<int>("steps");
+        const int steps = envNumber("NOLTNOLT_RANDOM_STEPS", 600);
+        const int seeds = envNumber("NOLTNOLT_RANDOM_SEEDS", 0);
+        for (int seed = 1; seed <= seeds; ++seed)
+            QTest::addRow("seed %d", seed) << QByteArray("start\n") << quint32(seed) << steps;
+        if (seeds > 0)
+            return;
+        QTest::newRow("mixed endings") << QByteArray("one\r\ntwo\rthree\nfour 🌱\r\n") << 7u << steps;
+        QTest::newRow("empty note") << QByteArray() << 2u << steps;
+        QTest::newRow("emoji and marks") << QByteArray("👩‍💻 e\u0301 漢字 שלום\n") << 3u << steps;
+    }
+
+    void keepsWindowNoteAndFileTheSame()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(quint32, seed);
+        QFETCH(int, steps);
+        ShownNote n(file);
+        RandomUser user(n, seed);
+        if (!user.run(steps))
+            qWarning("seed %u, bar: %s, last steps: %s", seed, qPrintable(barText(n)),
+                     qPrintable(user.trail.right(600)));
+    }
+
+    // A big note and a long line: the cut lines, the mirror and the text still loading keep the same rules,
+    // also for edits made before the whole note is in.
+    void keepsBigNotesTheSame_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<quint32>("seed");
+        QTest::newRow("5 MB single line") << QByteArray("word é 🌱 ").repeated(5 * 1024 * 1024 / 14) << 5u;
+        QTest::newRow("20 MB note") << QByteArray("a line of the note\r\n").repeated(20 * 1024 * 1024 / 20) << 6u;
+    }
+
+    void keepsBigNotesTheSame()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(quint32, seed);
+        ShownNote n(file);
+        n.view->setSelectedRange({0, 0});
+        QVERIFY(n.view->isLoading());
+        RandomUser user(n, seed);
+        if (!user.run(envNumber("NOLTNOLT_RANDOM_BIG_STEPS", 120)))
+            qWarning("seed %u, last steps: %s", seed, qPrintable(user.trail.right(600)));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + u"/config"_s).toUtf8());
+    qputenv("XDG_STATE_HOME", (home.path() + u"/state"_s).toUtf8());
+    QApplication app(argc, argv);
+    TestRandomUser test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_randomuser.moc"
