@@ -153,9 +153,11 @@ private Q_SLOTS:
         // is never the old text (or a mix) plus the key, and the other version is not lost.
         QFETCH(int, readsBefore);
         QFETCH(QString, change);
+        // The note has a folder of its own: the kit's own files would wake the folder's watch.
         QTemporaryDir dir;
-        const QString note = dir.filePath("note.txt"), newer = dir.filePath("newer"), go = dir.filePath("go"),
+        const QString note = dir.filePath("notes/note.txt"), newer = dir.filePath("newer"), go = dir.filePath("go"),
                       trace = dir.filePath("trace");
+        QVERIFY(QDir().mkdir(dir.filePath("notes")));
         const QByteArray theirs = QByteArray("their line\n").repeated(2'600'000);
         writeBytes(note, QByteArray("old line\n").repeated(2'400'000));
         writeBytes(newer, theirs);
@@ -173,8 +175,13 @@ private Q_SLOTS:
         writeBytes(go, {});
         QVERIFY(window.waitForFinished(60000));
         QVERIFY2(window.exitCode() == 0, window.readAllStandardOutput() + window.readAllStandardError());
+        // Their text, or their text with the key where the window's end was as it loaded.
         const QByteArray now = readBytes(note);
-        QVERIFY2(now == theirs || now == theirs + "k",
+        qsizetype at = 0;
+        while (at < theirs.size() && at < now.size() && now.at(at) == theirs.at(at))
+            ++at;
+        QVERIFY2(now == theirs ||
+                     (now.size() == theirs.size() + 1 && now.at(at) == 'k' && now.mid(at + 1) == theirs.mid(at)),
                  qPrintable(u"%1 bytes, ending “%2”"_s.arg(now.size()).arg(QString::fromUtf8(now.right(12)))));
     }
 
