@@ -53,8 +53,14 @@ void Document::setFileUrl(const QUrl &url)
         return;
     m_fileUrl = url;
     m_tracker->watch(url.isLocalFile() ? FileNames::pathOfUrl(url) : QString());
-    if (const auto read = std::exchange(m_readDigest, {}); read.first == url)
-        m_tracker->noteContentDigest(read.second);
+    if (const ReadVersion read = std::exchange(m_readVersion, {}); read.url == url) {
+        m_tracker->noteContentDigest(read.digest);
+        m_tracker->noteReadVersion(read.identity, read.compareBeforeWrite);
+        // The file changed after it was read (or while): looked at as another program's change once the document
+        // has its windows.
+        if (m_tracker->current() != read.identity)
+            QMetaObject::invokeMethod(this, &Document::fileMayHaveChanged, Qt::QueuedConnection);
+    }
     refreshReadOnly();
     for (WindowController *controller : std::as_const(m_windowControllers))
         controller->synchronizeWindowTitleWithDocumentName();

@@ -4,6 +4,7 @@
 #include "framework/durablewriter.h"
 #include "framework/error.h"
 #include "framework/fileidentity.h"
+#include "framework/inplacesave.h"
 
 #include <QList>
 #include <QObject>
@@ -77,14 +78,19 @@ public:
     struct LoadedFile
     {
         QUrl url;
-        bool restoredInterruptedSave = false;
+        InPlaceSave::Repair repair;
         QByteArray digest;
+        // The version read (none when the file kept changing while it was read), and whether a change within the
+        // same tick of the file system's clock could have passed unseen, so that its content is compared before
+        // the first write.
+        FileIdentity identity;
+        bool compareBeforeWrite = false;
         std::any content;
         // The file could not be read, or the decoder refused its bytes.
         std::optional<Error> readFailure;
         std::optional<Error> refusal;
     };
-    // Safe on any thread. restore: put back the old text of an in-place save that was cut short (opening).
+    // Safe on any thread. restore: repair an in-place save that was cut short (opening).
     static LoadedFile load(const QUrl &url, const Decoder &decoder, bool restore);
     // Takes a loaded file as its content; throws the file error or the refusal, changing nothing.
     void takeLoaded(LoadedFile &&loaded, const QString &typeName);
@@ -94,8 +100,8 @@ public:
     virtual std::function<QByteArray()> dataTask(const QString &typeName) const;
     // Reads the file at url through read(); throws the file error or read()'s error.
     void readFromUrl(const QUrl &url, const QString &typeName);
-    // The file was read after its old text was put back: an in-place save of it had been cut short.
-    bool restoredInterruptedSave() const { return m_restoredInterruptedSave; }
+    // What opening found of an in-place save of the file that was cut short, and did about it.
+    const InPlaceSave::Repair &interruptedSave() const { return m_interruptedSave; }
 
     // Writes data(typeName) to url with the durable all-or-nothing writer. Throws Error.
     void writeSafely(const QUrl &url, const QString &typeName, SaveOperation operation);
@@ -224,7 +230,7 @@ private:
         std::atomic<bool> started = false;
     };
     std::shared_ptr<QueuedCompare> m_queuedCompare;
-    bool m_restoredInterruptedSave = false;
+    InPlaceSave::Repair m_interruptedSave;
     // The user (or the end of the session) let the unsaved text go to recovery; the next edit takes it back.
     bool m_lettingGo = false;
     // Why the last prepareToClose() could not write the document.
@@ -234,6 +240,13 @@ private:
     FileIdentity m_overwriteIdentity;
     // A digest of the bytes the background write under way writes.
     QByteArray m_writingDigest;
-    // The digest of a file read before it became the document's file.
-    std::pair<QUrl, QByteArray> m_readDigest;
+    // The digest and version of a file read before it became the document's file.
+    struct ReadVersion
+    {
+        QUrl url;
+        QByteArray digest;
+        FileIdentity identity;
+        bool compareBeforeWrite = false;
+    };
+    ReadVersion m_readVersion;
 };

@@ -2,6 +2,7 @@
 
 #include "framework/document.h"
 #include "framework/filenames.h"
+#include "framework/interruptedsavelog.h"
 #include "framework/windowcontroller.h"
 
 #include <QApplication>
@@ -157,6 +158,11 @@ void DocumentController::openDocument(const QUrl &url, bool display, const OpenC
         QMetaObject::invokeMethod(
             this, [this, pending] { finishOpen(pending); }, Qt::QueuedConnection);
     });
+}
+
+void DocumentController::repairInterruptedSaves()
+{
+    m_reader->start([] { InterruptedSaveLog::repairAll(); });
 }
 
 void DocumentController::finishOpen(const std::shared_ptr<PendingOpen> &pending)

@@ -57,6 +57,9 @@ public:
     // worker thread, and then it is given its windows and shown, and completion runs. Opens finish in the order
     // they were asked for; asking again for a file being read joins that open.
     void openDocument(const QUrl &url, bool display, const OpenCompletion &completion);
+    // Repairs the in-place saves that a kill cut short, as the log of them names, on the thread that reads files
+    // for opening and before the files asked for after it: the window never waits, and no note is read cut.
+    void repairInterruptedSaves();
     // Files are being read for opening; their windows (or errors) are still to come.
     bool isOpening() const { return !m_pending.isEmpty(); }
     QList<Document *> documents() const;

@@ -5,6 +5,17 @@
 #include "framework/filenames.h"
 #include "framework/posixfile.h"
 
+#include <QDateTime>
+
+#include <sys/stat.h>
+
+namespace {
+
+// Within this long of a file's last change another change may leave its times as they were (whole seconds, or two).
+constexpr long long racyWindowNs = 2'000'000'000LL;
+
+} // namespace
+
 Document::Decoder Document::decoder(const QString &typeName) const
 {
     Q_UNUSED(typeName);
@@ -27,9 +38,18 @@ Document::LoadedFile Document::load(const QUrl &url, const Decoder &decoder, boo
         // An in-place rewrite killed midway left the file cut short; its old text comes back before anything
         // reads it.
         if (restore)
-            loaded.restoredInterruptedSave = DurableWriter::restoreInterruptedSave(path);
-        const QByteArray bytes = PosixFile::readWholeFile(path);
+            loaded.repair = InPlaceSave::repair(path);
+        const long long startNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
+        struct stat version
+        {};
+        const QByteArray bytes = PosixFile::readWholeFile(path, &version);
         loaded.digest = FileChangeTracker::digestOf(bytes);
+        // Another program that replaces or rewrites the file while it is read makes it another version than the
+        // one read: the document then takes it for a change on disk, never for its own text.
+        loaded.identity = FileIdentity::of(version);
+        if (version.st_ino == 0)
+            loaded.identity = {true, 0, 0, -1, 0, 0};
+        loaded.compareBeforeWrite = startNs - loaded.identity.changedNs <= racyWindowNs;
         try {
             loaded.content = decoder(bytes);
         } catch (const Error &error) {
@@ -55,9 +75,10 @@ void Document::takeLoaded(LoadedFile &&loaded, const QString &typeName)
     // Read before the file is ours (opening): the tracker learns it once it watches the file.
     if (loaded.url == m_fileUrl) {
         m_tracker->noteContentDigest(loaded.digest);
+        m_tracker->noteReadVersion(loaded.identity, loaded.compareBeforeWrite);
     } else {
-        m_restoredInterruptedSave = loaded.restoredInterruptedSave;
-        m_readDigest = {loaded.url, loaded.digest};
+        m_interruptedSave = loaded.repair;
+        m_readVersion = {loaded.url, loaded.digest, loaded.identity, loaded.compareBeforeWrite};
     }
 }
 

@@ -95,8 +95,12 @@ void Document::reloadFromDisk(const FileIdentity &identity, const std::function<
                 return;
             }
             try {
+                // What was read is the known version, which a change during the read makes another than identity.
+                const FileIdentity version = loaded->identity;
+                const bool compareBeforeWrite = loaded->compareBeforeWrite;
                 takeLoaded(std::move(*loaded), m_fileType);
                 m_tracker->accept(identity);
+                m_tracker->noteReadVersion(version, compareBeforeWrite);
                 updateChangeCount(ChangeType::Cleared);
                 Q_EMIT reloadedFromDisk();
                 if (then)

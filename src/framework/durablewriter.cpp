@@ -2,6 +2,7 @@
 
 #include "framework/error.h"
 #include "framework/filenames.h"
+#include "framework/inplacesave.h"
 #include "framework/posixfile.h"
 
 #include <QCoreApplication>
@@ -56,18 +57,6 @@ void copyExtendedAttributes(const QByteArray &from, int toFd)
     }
 }
 
-// Puts data at the start of an open file, cuts what was longer, and syncs.
-int overwrite(int fd, const QByteArray &data)
-{
-    if (::lseek(fd, 0, SEEK_SET) != 0)
-        return errno;
-    if (const int failure = writeAll(fd, data.constData(), data.size()))
-        return failure;
-    if (::ftruncate(fd, data.size()) != 0)
-        return errno;
-    return ::fsync(fd) != 0 ? errno : 0;
-}
-
 mode_t currentUmask()
 {
     // Reading it from the kernel avoids setting it, which would race with other threads creating files.
@@ -81,9 +70,9 @@ mode_t currentUmask()
     return 022;
 }
 
-// Temporaries and backups that a killed or crashed save left beside the note are removed once the note holds a
-// complete new text (an interrupted rewrite's backup has been put back when the note was opened); one whose lock is
-// still held belongs to a save in progress and stays.
+// Temporaries that a killed or crashed save left beside the note are removed once the note holds a complete new
+// text; one whose lock is still held belongs to a save in progress and stays. Backups of rewrites in place are not
+// the sweep's: one may hold the only complete copy of a note, and only the repair, which compares, removes them.
 void sweepStaleTemporaries(const QByteArray &folder, const QByteArray &name)
 {
     DIR *dir = ::opendir(folder.constData());
@@ -92,7 +81,7 @@ void sweepStaleTemporaries(const QByteArray &folder, const QByteArray &name)
     const int dirFd = ::dirfd(dir);
     while (const dirent *entry = ::readdir(dir)) {
         const QByteArray entryName(entry->d_name);
-        if (!isTemporaryOf(entryName, name) && !isTemporaryOf(entryName, name, Temporary::Kind::Backup))
+        if (!isTemporaryOf(entryName, name))
             continue;
         const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
@@ -106,9 +95,11 @@ void sweepStaleTemporaries(const QByteArray &folder, const QByteArray &name)
     ::closedir(dir);
 }
 
+} // namespace
+
 // A temporary that cannot be made means the folder refuses new files, even where the note itself is writable:
 // say so, since "Permission denied" alone reads as if the note were locked.
-Error folderError(int code, const QString &path)
+Error DurableWriter::folderError(int code, const QString &path)
 {
     const Error error = Error::fromErrno(code, saveAction(), path);
     if (code != EACCES && code != EPERM)
@@ -119,6 +110,8 @@ Error folderError(int code, const QString &path)
                                                  ". The folder does not allow new files, and a note is saved "
                                                  "by writing a new copy beside it."));
 }
+
+namespace {
 
 // Why the note could not be replaced, where the errno alone would puzzle: the note is locked against changes, or a
 // sticky folder lets only its owner replace it.
@@ -144,48 +137,6 @@ Error replaceError(int code, const QString &path, const QByteArray &target, cons
     if (fd >= 0)
         ::close(fd);
     return Error(error.domain(), error.code(), error.description() + hint);
-}
-
-void replaceInPlace(const QString &path, const QByteArray &target, const QByteArray &data)
-{
-    const QByteArray folder = folderOf(target);
-    QByteArray oldText;
-    if (const int failure = readAll(target, oldText))
-        throw Error::fromErrno(failure, saveAction(), path);
-
-    // The backup is synced, name included, before the first byte of the note changes, and stays locked while the
-    // note is rewritten: one left unlocked means the rewrite never completed.
-    Temporary backup;
-    if (const int failure = backup.create(folder, fileNameOf(target), Temporary::Kind::Backup))
-        throw folderError(failure, path);
-    int failure = writeAll(backup.fd(), oldText.constData(), oldText.size());
-    if (failure == 0 && ::fsync(backup.fd()) != 0)
-        failure = errno;
-    if (failure == 0)
-        failure = syncFolder(folder);
-    if (failure != 0)
-        throw Error::fromErrno(failure, saveAction(), path);
-
-    const int fd = retryEintr([&] { return ::open(target.constData(), O_WRONLY | O_CLOEXEC); });
-    if (fd < 0)
-        throw Error::fromErrno(errno, saveAction(), path);
-    failure = overwrite(fd, data);
-    if (failure != 0 && overwrite(fd, oldText) != 0) {
-        // The note may now be partial; its old text stays in the backup, which is kept and named.
-        ::close(fd);
-        backup.close();
-        const QString kept = FileNames::decodeName(fileNameOf(backup.path()));
-        backup.release();
-        const Error error = Error::fromErrno(failure, saveAction(), path);
-        throw Error(error.domain(), error.code(),
-                    error.description() +
-                        QCoreApplication::translate("DurableWriter", ". Its previous text is kept in “%1”.").arg(kept));
-    }
-    if (::close(fd) != 0 && errno != EINTR && failure == 0)
-        failure = errno;
-    backup.discard();
-    if (failure != 0)
-        throw Error::fromErrno(failure, saveAction(), path);
 }
 
 // Leftovers of a killed save can only come from an earlier process, or from a failed save of this one, so a note's
@@ -221,13 +172,13 @@ void replaceResolved(const QString &path, const QByteArray &target, const QByteA
     // Renaming a new copy over a file with other hard links would silently split them: the other names would keep
     // the old text. Such a file is rewritten where it is, with a synced backup of its old text beside it.
     if (exists && S_ISREG(old.st_mode) && old.st_nlink > 1) {
-        replaceInPlace(path, target, data);
+        InPlaceSave::rewrite(path, target, data);
         return;
     }
 
     Temporary temp;
     if (const int failure = temp.create(folder, name))
-        throw folderError(failure, path);
+        throw DurableWriter::folderError(failure, path);
     const auto fail = [&path](int code) {
         throw Error::fromErrno(code, saveAction(), path);
     };
@@ -299,52 +250,6 @@ bool DurableWriter::isTemporaryName(const QString &fileName)
         return false;
     const QByteArray stem = encoded.mid(1, mark - 1);
     return isTemporaryOf(encoded, stem) || isTemporaryOf(encoded, stem, Temporary::Kind::Backup);
-}
-
-bool DurableWriter::restoreInterruptedSave(const QString &path)
-{
-    QByteArray target;
-    try {
-        target = FileNames::encodeName(resolveLinks(path));
-    } catch (const Error &) {
-        return false; // reading the file says what is wrong with it
-    }
-    const QByteArray folder = folderOf(target);
-    DIR *dir = ::opendir(folder.constData());
-    if (!dir)
-        return false;
-    const int dirFd = ::dirfd(dir);
-    bool restored = false;
-    QByteArray oldText;
-    while (const dirent *entry = ::readdir(dir)) {
-        if (!isTemporaryOf(QByteArray(entry->d_name), fileNameOf(target), Temporary::Kind::Backup))
-            continue;
-        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat info
-        {};
-        // A locked backup belongs to a rewrite still running in another window or process.
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && !restored) {
-            const int failure = readAll(folder + '/' + entry->d_name, oldText);
-            const int note = failure == 0 ? ::open(target.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC) : -1;
-            const int written = note >= 0 ? overwrite(note, oldText) : errno;
-            if (note >= 0)
-                ::close(note);
-            if (failure != 0 || written != 0) {
-                ::close(fd);
-                ::closedir(dir);
-                throw Error::fromErrno(failure ? failure : written, saveAction(), path);
-            }
-            restored = true;
-            ::unlinkat(dirFd, entry->d_name, 0);
-        }
-        ::close(fd);
-    }
-    ::closedir(dir);
-    if (restored)
-        (void)syncFolder(folder);
-    return restored;
 }
 
 void DurableWriter::createNew(const QString &path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/error.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -20,16 +22,14 @@ public:
     // Replaces the whole content of the file at path with data, all or nothing, and makes it durable
     // (file and folder synced). A symbolic link stays a link and its target receives the data; the
     // target's permission bits, owner, group and extended attributes are kept where the process may set them.
-    // A file with other hard links is rewritten in place after a synced backup of its old text, so every name
-    // shows the new text; the backup goes only once the file is complete. Temporaries that an earlier, killed save
-    // left beside the note are removed after the first successful save of the note in this process, and after the
-    // first one that follows a failure.
+    // A file with other hard links is rewritten in place (InPlaceSave), so every name shows the new text.
+    // Temporaries that an earlier, killed save left beside the note are removed after the first successful save of
+    // the note in this process, and after the first one that follows a failure.
     static void replace(const QString &path, const QByteArray &data, const Options &options);
     static void replace(const QString &path, const QByteArray &data) { replace(path, data, Options()); }
 
-    // An in-place rewrite that was killed before it completed left its backup beside the file: puts the old text
-    // back (under every name of the file) and removes the backup. True when it did. Throws Error.
-    static bool restoreInterruptedSave(const QString &path);
+    // Why a copy could not be made beside the note at path, from the errno of the attempt.
+    static Error folderError(int code, const QString &path);
 
     // True for the hidden names of the temporary copies and backups a save writes beside a note
     // (".<note>.nolt-<random>.tmp").

@@ -105,6 +105,7 @@ void FileChangeTracker::watch(const QString &path)
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &FileChangeTracker::changeSeen);
     m_known = FileIdentity::of(m_path);
     m_knownDigest.clear(); // known again once read or written
+    m_compareBeforeWrite = false;
     takeHold();
     watchFile();
     m_linkAtOpen = m_knownLink;
@@ -153,6 +154,8 @@ FileChangeTracker::Knowledge FileChangeTracker::knowledgeOf(const FileIdentity &
         return sameTimes == m_known && !m_knownDigest.isEmpty() ? Knowledge::ContentToCompare : Knowledge::Unknown;
     }
     const long long clockNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
+    if (m_compareBeforeWrite && !m_knownDigest.isEmpty())
+        return Knowledge::ContentToCompare;
     if (m_knownDigest.isEmpty() || clockNs - now.changedNs > racyWindowNs)
         return Knowledge::Known;
     return Knowledge::ContentToCompare;
@@ -185,6 +188,17 @@ std::function<bool()> FileChangeTracker::sameContentTask() const
 void FileChangeTracker::acceptSameContent(const FileIdentity &now)
 {
     m_known = now;
+    // Compared once the clock has moved past the last change's tick: a later change would move the times.
+    if (QDateTime::currentMSecsSinceEpoch() * 1'000'000LL - now.changedNs > racyWindowNs)
+        m_compareBeforeWrite = false;
+}
+
+void FileChangeTracker::noteReadVersion(const FileIdentity &identity, bool compareBeforeWrite)
+{
+    if (m_path.isEmpty())
+        return;
+    m_known = identity;
+    m_compareBeforeWrite = compareBeforeWrite;
 }
 
 bool FileChangeTracker::knewFile() const
@@ -212,6 +226,7 @@ void FileChangeTracker::noteOwnWrite()
     if (m_path.isEmpty())
         return;
     m_known = FileIdentity::of(m_path);
+    m_compareBeforeWrite = false;
     m_missingReported = false;
     takeHold();
     watchFile();
@@ -226,6 +241,7 @@ void FileChangeTracker::watchFile()
 void FileChangeTracker::accept(const FileIdentity &identity)
 {
     m_known = identity;
+    m_compareBeforeWrite = false;
     m_missingReported = false;
     takeHold();
 }

@@ -51,6 +51,10 @@ public:
     // The document read these bytes from the file, or wrote them to it.
     void noteContent(const QByteArray &bytes);
     void noteContentDigest(const QByteArray &digest);
+    // The content noted was read from this version of the file, which need not be the one at the path now; with
+    // compareBeforeWrite, a change that left its times as they were could have passed unseen during the read, and
+    // the content is compared before the first write.
+    void noteReadVersion(const FileIdentity &identity, bool compareBeforeWrite);
     static QByteArray digestOf(const QByteArray &bytes);
     // The document's own write landed: its result is the known file.
     void noteOwnWrite();
@@ -93,6 +97,7 @@ private:
     FileIdentity m_known;
     FileIdentity m_refused;
     QByteArray m_knownDigest;
+    bool m_compareBeforeWrite = false;
     bool m_missingReported = false;
     bool m_changeQueued = false;
 };

@@ -12,6 +12,11 @@ FileIdentity FileIdentity::of(const QString &path)
     {};
     if (::stat(FileNames::encodeName(path).constData(), &info) != 0)
         return {};
+    return of(info);
+}
+
+FileIdentity FileIdentity::of(const struct stat &info)
+{
     constexpr long long nsPerSecond = 1000000000LL;
     return {true,
             info.st_dev,

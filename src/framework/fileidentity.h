@@ -4,6 +4,8 @@
 
 #include <sys/types.h>
 
+struct stat;
+
 // What a file looks like from outside: enough to notice that another program changed or replaced it, even when
 // size and modification time stay the same (the change time and the inode still move).
 struct FileIdentity
@@ -16,5 +18,6 @@ struct FileIdentity
     long long changedNs = 0;
 
     static FileIdentity of(const QString &path);
+    static FileIdentity of(const struct stat &info);
     bool operator==(const FileIdentity &) const = default;
 };

@@ -90,24 +90,16 @@ void mapLargeBlocks()
 #endif
 }
 
-int readAll(const QByteArray &path, QByteArray &out, qsizetype limit)
+int readAllFrom(int fd, QByteArray &out, qsizetype limit)
 {
-    // Non-blocking, so that a FIFO without a writer or a device answers at once instead of holding the app.
-    const int fd = retryEintr([&] { return ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
-    if (fd < 0)
-        return errno;
-    const auto done = [fd](int result) {
-        ::close(fd);
-        return result;
-    };
     struct stat info
     {};
     if (::fstat(fd, &info) != 0)
-        return done(errno);
+        return errno;
     if (!S_ISREG(info.st_mode))
-        return done(ENODEV);
+        return ENODEV;
     if (info.st_size > limit)
-        return done(EFBIG);
+        return EFBIG;
     // Straight into one buffer of the file's size (one more byte to see its end): a long note is read in a few
     // calls and never copied. A file growing meanwhile is read on, but never past the limit.
     out.clear();
@@ -117,24 +109,62 @@ int readAll(const QByteArray &path, QByteArray &out, qsizetype limit)
     qsizetype at = 0;
     for (;;) {
         if (at == capacity) {
-            if (capacity > limit)
-                return done(EFBIG);
+            if (capacity > limit) {
+                out.clear();
+                return EFBIG;
+            }
             capacity = std::min(limit + 1, capacity + std::max(capacity, readChunk));
             out.resize(capacity);
         }
         const qsizetype want = std::min(capacity - at, readChunk);
-        const ssize_t got = retryEintr([&] { return ::read(fd, out.data() + at, size_t(want)); });
+        const ssize_t got = retryEintr([&] { return ::pread(fd, out.data() + at, size_t(want), off_t(at)); });
         if (got < 0) {
             const int failure = errno;
             out.clear();
-            return done(failure);
+            return failure;
         }
         if (got == 0)
             break;
         at += got;
     }
     out.truncate(at);
-    return done(0);
+    return 0;
+}
+
+namespace {
+
+bool sameVersion(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+} // namespace
+
+int readAll(const QByteArray &path, QByteArray &out, qsizetype limit, struct stat *steady)
+{
+    // Non-blocking, so that a FIFO without a writer or a device answers at once instead of holding the app.
+    const int fd = retryEintr([&] { return ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
+    if (fd < 0)
+        return errno;
+    struct stat before
+    {};
+    const int failure = ::fstat(fd, &before) != 0 ? errno : readAllFrom(fd, out, limit);
+    if (failure == 0 && steady) {
+        // Written in place meanwhile, the times or the size moved; replaced, the name leads to another file.
+        struct stat after
+        {};
+        struct stat there
+        {};
+        const bool held = ::fstat(fd, &after) == 0 && sameVersion(before, after) &&
+                          ::stat(path.constData(), &there) == 0 && sameVersion(before, there);
+        *steady = {};
+        if (held)
+            *steady = before;
+    }
+    ::close(fd);
+    return failure;
 }
 
 qsizetype readLimit()
@@ -142,10 +172,17 @@ qsizetype readLimit()
     return availableMemory() / 4;
 }
 
-QByteArray readWholeFile(const QString &path)
+QByteArray readWholeFile(const QString &path, struct stat *steady)
 {
     QByteArray bytes;
-    const int failure = readAll(FileNames::encodeName(path), bytes);
+    int failure = 0;
+    // A sync engine or an editor that saves a big note while it is read would otherwise hand over the old text, or
+    // a mix of both, as if it were what the file holds.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        failure = readAll(FileNames::encodeName(path), bytes, readLimit(), steady);
+        if (failure != 0 || !steady || steady->st_ino != 0)
+            break;
+    }
     if (failure == 0)
         return bytes;
     const QFileInfo file(path);

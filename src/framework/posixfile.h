@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+struct stat;
+
 // The few file system calls that saving, moving and reading files share, in one place so that they cannot drift
 // apart. Paths are in the file system's encoding. Functions that return int give 0 or the errno of the failure.
 namespace PosixFile {
@@ -37,9 +39,14 @@ qsizetype readLimit();
 // Reads the whole file at path without ever waiting on it: a FIFO, a device or a folder is refused (ENODEV for
 // anything that is not a regular file), and a file longer than limit bytes gives EFBIG. Never reads more than
 // limit bytes, even from a file that grows while it is read.
-int readAll(const QByteArray &path, QByteArray &out, qsizetype limit = readLimit());
-// The same, throwing an Error that names path and the real cause.
-QByteArray readWholeFile(const QString &path);
+// With steady, it gets the status of the version read; all zero when the file was replaced or written while it was
+// read (what was read may then be a mix of two versions).
+int readAll(const QByteArray &path, QByteArray &out, qsizetype limit = readLimit(), struct stat *steady = nullptr);
+// The same from an open regular file, from its start.
+int readAllFrom(int fd, QByteArray &out, qsizetype limit = readLimit());
+// The same, throwing an Error that names path and the real cause. With steady, a file that changes while it is read
+// is read again, a few times; steady then tells the version read, or is all zero when the file never held still.
+QByteArray readWholeFile(const QString &path, struct stat *steady = nullptr);
 // Asks for huge pages for a big buffer about to be filled: a fresh page costs a fault each, and a note of 20 MB
 // otherwise takes thousands of them. A hint only; nothing changes where the system does not follow it.
 void adviseHugePages(void *data, qsizetype size);

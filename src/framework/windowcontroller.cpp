@@ -65,11 +65,27 @@ void WindowController::setDocument(Document *document)
     connect(document, &Document::reloadedFromDisk, this, [this] { dismissMessage(MessageKind::FileChanged); });
     connect(document, &Document::readOnlyChanged, this, &WindowController::showReadOnly);
     showReadOnly(document->isReadOnly());
-    if (document->restoredInterruptedSave())
-        showMessage(MessageKind::Restored,
-                    tr("“%1” was put back to its last complete version: a save was interrupted before it finished.")
-                        .arg(document->displayName()),
-                    {}, true);
+    showInterruptedSave(document->interruptedSave());
+}
+
+void WindowController::showInterruptedSave(const InPlaceSave::Repair &repair)
+{
+    // Only what was really done is told: "put back" once the note holds its last complete version again.
+    const QString name = m_document->displayName();
+    QString text;
+    if (repair.outcome == InPlaceSave::Repair::Outcome::PutBack)
+        text = tr("“%1” was put back to its last complete version: a save was interrupted before it finished. What "
+                  "it held then is kept beside it in “%2”.")
+                   .arg(name, repair.cutCopy);
+    else if (repair.failure)
+        text = repair.failure->description() +
+               tr(". Its last complete version is kept beside it in “%1”.").arg(repair.leftover);
+    else if (repair.outcome == InPlaceSave::Repair::Outcome::LeftoverKept)
+        text = tr("A copy of “%1” left by an interrupted save was found beside it and kept as “%2”; “%1” was not "
+                  "changed.")
+                   .arg(name, repair.leftover);
+    if (!text.isEmpty())
+        showMessage(MessageKind::Restored, text, {}, true);
 }
 
 QString WindowController::windowTitle(const QString &documentDisplayName) const

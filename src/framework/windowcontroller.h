@@ -2,6 +2,7 @@
 
 #include "framework/documentasker.h"
 #include "framework/error.h"
+#include "framework/inplacesave.h"
 #include "framework/messagebar.h"
 
 #include <QMap>
@@ -80,6 +81,7 @@ public Q_SLOTS:
 
 private:
     void showReadOnly(bool readOnly);
+    void showInterruptedSave(const InPlaceSave::Repair &repair);
     void focusChanged(QWidget *old, QWidget *now);
 
     std::unique_ptr<QWidget> m_window;

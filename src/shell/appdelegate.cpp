@@ -6,6 +6,7 @@
 #include "framework/document.h"
 #include "framework/documentcontroller.h"
 #include "framework/filenames.h"
+#include "framework/interruptedsavelog.h"
 #include "framework/posixfile.h"
 #include "framework/recoverystore.h"
 #include "shell/menubar.h"
@@ -78,6 +79,7 @@ AppDelegate::AppDelegate(QObject *parent)
     PlainTextDocument::setWindowFactory(
         [](PlainTextDocument *note) { return new Editor(note->fileUrl(), note->text()); });
     Document::setRecoveryStore(m_recovery.get());
+    InterruptedSaveLog::setFolder(InterruptedSaveLog::defaultFolder(QString::fromLatin1(stateFolderName)));
     NotesFolder::shared().setPanel([](const NotesFolder::PanelRequest &request) {
         return NotesFolderPanel::run(request, QApplication::activeWindow());
     });
@@ -143,6 +145,8 @@ void AppDelegate::applicationDidFinishLaunching()
         QCoreApplication::applicationVersion());
     buildMenus();
     m_launched = true;
+    // A note rewritten in place when the app was killed is whole again before anything reads it, opened or not.
+    m_documents.repairInterruptedSaves();
 
     // The notes of the last quit are taken whatever this launch opens, so they never come back a session late.
     const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls();

@@ -1,14 +1,16 @@
 // Fault injection for the file layer, loaded with LD_PRELOAD into a test process.
 //
-// It wraps the calls a save makes (open, write, close, fsync, rename, renameat2, link) and, for the calls chosen by
-// the environment, fails them with an errno, kills the process, or delays them:
-//   FAULT_CALL         comma list of call families: open, write, close, fsync, rename (rename, renameat2), link, any
+// It wraps the calls a save makes (open, write, close, fsync, rename, renameat2, link), and reads, and for the calls
+// chosen by the environment fails them with an errno, kills the process, delays them or holds them:
+//   FAULT_CALL         comma list of call families: open, write (write, pwrite), close, fsync, rename (rename,
+//                      renameat2), link, any; read and pread only when named
 //   FAULT_PATH_SUBSTR  only calls whose path (or the fd's path) contains this text
 //   FAULT_AFTER        let this many matching calls through first (default 0)
 //   FAULT_TIMES        act on at most this many matching calls (default: all of them)
 //   FAULT_ERRNO        fail the call with this errno number; close still closes the fd
 //   FAULT_KILL         "before" or "after": SIGKILL the process before the call is made or right after it returns
 //   FAULT_DELAY_MS     sleep this long before the call
+//   FAULT_WAIT_FILE    hold the call until this file exists (traced as "waiting" first), for a test to act meanwhile
 //   FAULT_TRACE        a file to append a trace of every wrapped call to
 // Trace lines read "faultinject: <symbol> <path> = <result>" or "faultinject: <symbol> <path> injected <errno>".
 #define _GNU_SOURCE
@@ -25,7 +27,8 @@
 
 // killWhen: 1 before the call, 2 after it.
 static int configured, injectErrno, killWhen, traceFd = -1;
-static const char *callList, *pathSubstr;
+static const char *callList, *pathSubstr, *waitFile;
+static int readListed;
 static long after, times = -1, delayMs, matched, acted;
 
 static long number(const char *name, long otherwise)
@@ -41,6 +44,7 @@ static void configure(void)
     configured = 1;
     callList = getenv("FAULT_CALL");
     pathSubstr = getenv("FAULT_PATH_SUBSTR");
+    waitFile = getenv("FAULT_WAIT_FILE");
     after = number("FAULT_AFTER", 0);
     times = number("FAULT_TIMES", -1);
     injectErrno = (int)number("FAULT_ERRNO", 0);
@@ -49,6 +53,13 @@ static void configure(void)
     killWhen = !value ? 0 : strcmp(value, "after") == 0 ? 2 : 1;
     if ((value = getenv("FAULT_TRACE")))
         traceFd = (int)syscall(SYS_openat, AT_FDCWD, value, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    // Reads are many (the event loop's too), so "any" leaves them alone.
+    for (const char *at = callList; at && *at;) {
+        const char *end = strchr(at, ',');
+        const size_t length = end ? (size_t)(end - at) : strlen(at);
+        readListed |= (length == 4 && strncmp(at, "read", 4) == 0) || (length == 5 && strncmp(at, "pread", 5) == 0);
+        at = end ? end + 1 : "";
+    }
 }
 
 static void trace(const char *symbol, const char *path, const char *outcome, long result)
@@ -111,6 +122,12 @@ static int before(const char *symbol, const char *family, const char *path)
         struct timespec pause = {delayMs / 1000, (delayMs % 1000) * 1000000L};
         while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
         }
+    }
+    if (waitFile) {
+        trace(symbol, path, "waiting", 0);
+        const struct timespec pause = {0, 10000000L};
+        while (access(waitFile, F_OK) != 0)
+            nanosleep(&pause, NULL);
     }
     if (killWhen == 1)
         kill(getpid(), SIGKILL);
@@ -180,6 +197,52 @@ ssize_t write(int fd, const void *data, size_t size)
     char path[4096];
     fdPath(fd, path, sizeof path);
     return pathCall("write", "write", path, SYS_write, fd, (long)data, (long)size, 0, 0);
+}
+
+static ssize_t readCall(const char *symbol, const char *family, long number, int fd, void *data, size_t size,
+                        off_t offset)
+{
+    configure();
+    if (!readListed || fd <= 2 || fd == traceFd)
+        return syscall(number, fd, data, size, offset);
+    char path[4096];
+    fdPath(fd, path, sizeof path);
+    return pathCall(symbol, family, path, number, fd, (long)data, (long)size, (long)offset, 0);
+}
+
+ssize_t read(int fd, void *data, size_t size)
+{
+    return readCall("read", "read", SYS_read, fd, data, size, 0);
+}
+
+ssize_t pread(int fd, void *data, size_t size, off_t offset)
+{
+    return readCall("pread", "pread", SYS_pread64, fd, data, size, offset);
+}
+
+ssize_t pread64(int fd, void *data, size_t size, off_t offset)
+{
+    return readCall("pread64", "pread", SYS_pread64, fd, data, size, offset);
+}
+
+static ssize_t writeAt(const char *symbol, int fd, const void *data, size_t size, off_t offset)
+{
+    configure();
+    if (!callList)
+        return syscall(SYS_pwrite64, fd, data, size, offset);
+    char path[4096];
+    fdPath(fd, path, sizeof path);
+    return pathCall(symbol, "write", path, SYS_pwrite64, fd, (long)data, (long)size, (long)offset, 0);
+}
+
+ssize_t pwrite(int fd, const void *data, size_t size, off_t offset)
+{
+    return writeAt("pwrite", fd, data, size, offset);
+}
+
+ssize_t pwrite64(int fd, const void *data, size_t size, off_t offset)
+{
+    return writeAt("pwrite64", fd, data, size, offset);
 }
 
 int close(int fd)

@@ -2,10 +2,12 @@
 // error naming the file, and the note keeps its old or its new complete text, with everything around it.
 #include "faultkit.h"
 
+#include "framework/inplacesave.h"
 #include "storage/plaintextdocument.h"
 #include "storage/textfiles.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -14,6 +16,7 @@
 
 #include <cerrno>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -218,11 +221,11 @@ private Q_SLOTS:
         const QString note = dir.filePath(name);
         writeBytes(note, oldBytes);
         const bool others = name == u"note.txt";
-        const QStringList kept =
-            others ? QStringList{".note.txt.backup.tmp", ".note.txt.nolt-1k3j9xa.tmp", ".other.txt.nolt-1k3j9xa.tmp"}
-                   : QStringList();
-        const QStringList stale =
-            others ? QStringList{".note.txt.nolt-2b.tmp", ".note.txt.nolt-backup-2b.tmp"} : QStringList();
+        // A backup of a rewrite in place is never swept: only the repair, which compares, removes it.
+        const QStringList kept = others ? QStringList{".note.txt.backup.tmp", ".note.txt.nolt-1k3j9xa.tmp",
+                                                      ".note.txt.nolt-backup-2b.tmp", ".other.txt.nolt-1k3j9xa.tmp"}
+                                        : QStringList();
+        const QStringList stale = others ? QStringList{".note.txt.nolt-2b.tmp"} : QStringList();
         for (const QString &other : kept + stale)
             writeBytes(dir.filePath(other), "left behind");
         QFile running(dir.filePath(".note.txt.nolt-1k3j9xa.tmp"));
@@ -273,28 +276,120 @@ private Q_SLOTS:
         QCOMPARE(entries(dir.path()).size(), 2 * perCreator);
     }
 
-    void hardLinksKeepTheOldTextWhenKilledMidway()
+    void tornInPlaceSave_data()
     {
-        // Killed midway, the old text is whole in the synced backup; opening the note puts it back under both names
-        // before anything else reads or saves it.
+        QTest::addColumn<QString>("killed");
+        QTest::addColumn<bool>("keepsNewText");
+        QTest::addColumn<bool>("putBack");
+        QTest::newRow("killed writing the backup: the whole note stays") << "backup" << false << false;
+        QTest::newRow("killed writing the note: the old text comes back") << "write" << false << true;
+        QTest::newRow("killed once the note was written: the new text stays") << "fsync" << true << false;
+    }
+
+    void tornInPlaceSave()
+    {
+        // A hard-linked note is rewritten in place; killed at any point, opening it leaves a complete text under
+        // both names, what a cut note held is kept beside it, and the backup goes only once the note is whole.
+        QFETCH(QString, killed);
+        QFETCH(bool, keepsNewText);
+        QFETCH(bool, putBack);
         OldNote note;
-        const QByteArray longOld = longText(3 * 1024 * 1024);
+        const QByteArray longOld = longText(3 * 1024 * 1024), longNew = longText(1536 * 1024, 2);
         writeBytes(note.path, longOld);
         QCOMPARE(::link(qPrintable(note.path), qPrintable(note.dir.filePath("other name.txt"))), 0);
-        const Run killed = FaultKit::save(note.path, longText(1536 * 1024, 2),
-                                          {"FAULT_CALL=write", "FAULT_KILL=after", "FAULT_PATH_SUBSTR=" + note.path});
-        QVERIFY2(killed.exitStatus == QProcess::CrashExit, killed.err.constData());
-        const QStringList left = strays(note.dir.path());
-        QVERIFY(left.size() == 1 && isTemporary(left.first()));
-        QCOMPARE(readBytes(note.dir.filePath(left.first())), longOld);
+        const QStringList faults =
+            killed == u"backup"
+                ? QStringList{"FAULT_CALL=write", "FAULT_AFTER=1", "FAULT_PATH_SUBSTR=" + note.dir.filePath(".note")}
+                : QStringList{"FAULT_CALL=" + killed, "FAULT_PATH_SUBSTR=" + note.path};
+        const Run run = FaultKit::save(note.path, longNew, faults + QStringList{"FAULT_KILL=after"});
+        QVERIFY2(run.exitStatus == QProcess::CrashExit, run.err.constData());
+        const QByteArray cut = readBytes(note.path);
         PlainTextDocument reopened;
         reopened.readFromUrl(QUrl::fromLocalFile(note.path), QString::fromLatin1(PlainTextDocument::typeName));
-        QCOMPARE(reopened.text(), QString::fromLatin1(longOld));
-        QVERIFY(reopened.restoredInterruptedSave());
-        QCOMPARE(readBytes(note.dir.filePath("other name.txt")), longOld);
-        QCOMPARE(strays(note.dir.path()), QStringList{});
+        const QByteArray whole = keepsNewText ? longNew : longOld;
+        QCOMPARE(reopened.text(), QString::fromLatin1(whole));
+        QCOMPARE(readBytes(note.dir.filePath("other name.txt")), whole);
+        QCOMPARE(reopened.interruptedSave().outcome == InPlaceSave::Repair::Outcome::PutBack, putBack);
+        const QString copy = note.dir.filePath("note (interrupted save).txt");
+        QCOMPARE(readBytes(copy), putBack ? cut : QByteArray("<unreadable>"));
+        QCOMPARE(strays(note.dir.path()), putBack ? QStringList{QFileInfo(copy).fileName()} : QStringList{});
         QCOMPARE(FaultKit::save(note.path, shortText).exitCode, 0); // then rewritten in place under both names
         QCOMPARE(readBytes(note.dir.filePath("other name.txt")), shortText);
+    }
+
+    void unprovenOrForeignBackupIsNeverUsed_data()
+    {
+        // Backups in the format from before they recorded their note: only one of ours beside a note that is no
+        // longer UTF-8 proves a cut.
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<bool>("plantedByAnother");
+        QTest::addColumn<int>("backupMode");
+        QTest::addColumn<QByteArray>("noteText");
+        QTest::addColumn<bool>("putBack");
+        const QByteArray cutInACharacter = "NEW \xC3";
+        QTest::newRow("ours beside newer text: kept, not put back")
+            << 0755 << false << 0600 << QByteArray("NEWER\n") << false;
+        QTest::newRow("ours beside a cut note: put back") << 0755 << false << 0600 << cutInACharacter << true;
+        QTest::newRow("planted in a sticky folder") << 01777 << true << 0644 << cutInACharacter << false;
+        QTest::newRow("planted by a group member") << 02775 << true << 0664 << cutInACharacter << false;
+        QTest::newRow("ours, writable by the group") << 02775 << false << 0660 << cutInACharacter << false;
+    }
+
+    void unprovenOrForeignBackupIsNeverUsed()
+    {
+        QFETCH(int, folderMode);
+        QFETCH(bool, plantedByAnother);
+        QFETCH(int, backupMode);
+        QFETCH(QByteArray, noteText);
+        QFETCH(bool, putBack);
+        if (plantedByAnother && ::geteuid() != 0)
+            QSKIP("needs root to plant the file as another user (nobody, with setpriv)");
+        QTemporaryDir dir;
+        openToEveryone(dir.path());
+        const QString folder = dir.filePath("shared"), note = folder + "/list.txt",
+                      backup = folder + "/.list.txt.nolt-backup-zz9.tmp";
+        QVERIFY(QDir().mkdir(folder));
+        QCOMPARE(::chown(qPrintable(folder), 0, 65534) == 0 || ::geteuid() != 0, true);
+        QCOMPARE(::chmod(qPrintable(folder), mode_t(folderMode)), 0);
+        writeBytes(note, noteText);
+        const QStringList plant = {
+            "-c", "printf 'old\\n' > \"$0\" && chmod " + QString::number(backupMode, 8) + " \"$0\"", backup};
+        QCOMPARE((plantedByAnother ? runUnprivileged("sh", plant) : run("sh", plant)).exitCode, 0);
+        const InPlaceSave::Repair repair = InPlaceSave::repair(note);
+        QCOMPARE(repair.outcome == InPlaceSave::Repair::Outcome::PutBack, putBack);
+        QCOMPARE(readBytes(note), putBack ? QByteArray("old\n") : noteText);
+        QCOMPARE(readBytes(folder + "/list (interrupted save).txt"), putBack ? noteText : "<unreadable>");
+        QCOMPARE(QFileInfo::exists(backup), !putBack);
+    }
+
+    void tornInPlaceSaveIsRepairedAtLaunch()
+    {
+        // Killed rewriting a hard-linked note; the app's next launch, which opens another note, makes it whole
+        // again under both names.
+        OldNote note;
+        QTemporaryDir home;
+        QVERIFY(QDir().mkpath(home.filePath("Desktop")));
+        const QByteArray longOld = longText(3 * 1024 * 1024);
+        writeBytes(note.path, longOld);
+        const QString other = note.dir.filePath("other name.txt");
+        QCOMPARE(::link(qPrintable(note.path), qPrintable(other)), 0);
+        const QStringList environment = {"HOME=" + home.path(), "XDG_STATE_HOME=" + home.filePath("state"),
+                                         "XDG_CONFIG_HOME=" + home.filePath("config"),
+                                         "XDG_DATA_HOME=" + home.filePath("data"),
+                                         "DBUS_SESSION_BUS_ADDRESS=disabled:"};
+        const QStringList save =
+            FaultKit::underFaults({noteTool(), "save", note.path},
+                                  {"FAULT_CALL=write", "FAULT_KILL=after", "FAULT_PATH_SUBSTR=" + note.path});
+        QCOMPARE(run(save.first(), save.mid(1), longText(1536 * 1024, 2), environment).exitStatus, QProcess::CrashExit);
+        QVERIFY(readBytes(other) != longOld);
+        QProcess app;
+        app.setEnvironment(QProcess::systemEnvironment() + environment);
+        app.start(appBinary(), {});
+        QVERIFY(app.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(readBytes(other), longOld, 20000);
+        QVERIFY(QFileInfo::exists(note.dir.filePath("note (interrupted save).txt")));
+        app.terminate();
+        QVERIFY(app.waitForFinished(20000));
     }
 
     void metadataSurvives()

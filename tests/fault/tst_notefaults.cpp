@@ -140,6 +140,51 @@ private Q_SLOTS:
             QVERIFY2(syncs.at(i).contains(i % 2 ? " = 0" : " delayed"), qPrintable(syncs.join(u'\n')));
     }
 
+    void changedWhileReadIsNeverOverwritten_data()
+    {
+        QTest::addColumn<int>("readsBefore");
+        QTest::addColumn<QString>("change");
+        QTest::newRow("replaced by rename") << 0 << "mv -f \"$1\" \"$0\"";
+        QTest::newRow("rewritten in place, longer, midway") << 1 << "dd if=\"$1\" of=\"$0\" conv=notrunc status=none";
+    }
+    void changedWhileReadIsNeverOverwritten()
+    {
+        // Another program saves a big note while the window reads it, then one key is typed well after: the file
+        // is never the old text (or a mix) plus the key, and the other version is not lost.
+        QFETCH(int, readsBefore);
+        QFETCH(QString, change);
+        // The note has a folder of its own: the kit's own files would wake the folder's watch.
+        QTemporaryDir dir;
+        const QString note = dir.filePath("notes/note.txt"), newer = dir.filePath("newer"), go = dir.filePath("go"),
+                      trace = dir.filePath("trace");
+        QVERIFY(QDir().mkdir(dir.filePath("notes")));
+        const QByteArray theirs = QByteArray("their line\n").repeated(2'600'000);
+        writeBytes(note, QByteArray("old line\n").repeated(2'400'000));
+        writeBytes(newer, theirs);
+        const QStringList command =
+            FaultKit::underFaults({m_noteWindow, note}, {"FAULT_CALL=pread", "FAULT_PATH_SUBSTR=" + note,
+                                                         "FAULT_TIMES=1", "FAULT_AFTER=" + QString::number(readsBefore),
+                                                         "FAULT_WAIT_FILE=" + go, "FAULT_TRACE=" + trace});
+        QProcess window;
+        window.start(command.first(), command.mid(1));
+        QVERIFY(window.waitForStarted());
+        window.write("wait 2500\ntype k\nsettle\nquit\n");
+        window.closeWriteChannel();
+        QTRY_VERIFY_WITH_TIMEOUT(readBytes(trace).contains("waiting"), 20000);
+        QCOMPARE(run("sh", {"-c", change, note, newer}).exitCode, 0);
+        writeBytes(go, {});
+        QVERIFY(window.waitForFinished(60000));
+        QVERIFY2(window.exitCode() == 0, window.readAllStandardOutput() + window.readAllStandardError());
+        // Their text, or their text with the key where the window's end was as it loaded.
+        const QByteArray now = readBytes(note);
+        qsizetype at = 0;
+        while (at < theirs.size() && at < now.size() && now.at(at) == theirs.at(at))
+            ++at;
+        QVERIFY2(now == theirs ||
+                     (now.size() == theirs.size() + 1 && now.at(at) == 'k' && now.mid(at + 1) == theirs.mid(at)),
+                 qPrintable(u"%1 bytes, ending “%2”"_s.arg(now.size()).arg(QString::fromUtf8(now.right(12)))));
+    }
+
 private:
     const QString m_noteWindow = qEnvironmentVariable("NOLTNOLT_NOTEWINDOW");
     QTemporaryDir m_config;

@@ -318,15 +318,20 @@ private Q_SLOTS:
         QCOMPARE(readBytes(target), QByteArray("typed"));
     }
 
-    // An in-place save cut short left a backup: the note gets its old text back and its window says so.
-    void aTornSaveRestoredAtOpenIsTold()
+    // A backup beside a note that holds complete text (newer than the backup) is never put over it; the window says
+    // what is true: a leftover was found and kept, by name.
+    void aLeftoverBackupIsToldNotUsed()
     {
         QTemporaryDir dir;
-        writeBytes(dir.filePath(u".note.txt.nolt-backup-2b.tmp"_s), "whole");
-        OpenNote note("cut", dir.filePath(u"note.txt"_s));
-        QCOMPARE(note.document->bytes, QByteArray("whole"));
+        const QString backup = dir.filePath(u".note.txt.nolt-backup-2b.tmp"_s);
+        writeBytes(backup, "old");
+        ::chmod(qPrintable(backup), 0600);
+        OpenNote note("NEWER", dir.filePath(u"note.txt"_s));
+        QCOMPARE(note.document->bytes, QByteArray("NEWER"));
+        QCOMPARE(readBytes(note.path), QByteArray("NEWER"));
         const MessageBar *bar = note.controller->message(MessageKind::Restored);
-        QVERIFY(bar && bar->text().startsWith(u"“note.txt” was put back"));
+        QVERIFY(bar && bar->text().contains(u"found beside it and kept as “.note.txt.nolt-backup-2b.tmp”"_s));
+        QCOMPARE(readBytes(backup), QByteArray("old"));
     }
 
     void unsavableTextIsKeptForRecoveryUntilSaved()

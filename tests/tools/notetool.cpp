@@ -7,6 +7,7 @@
 //   notetool saves FILE < texts             saves each NUL-separated text in turn, as typing with autosave does,
 //                                           and prints "saved <i>" once save i has returned
 #include "framework/error.h"
+#include "framework/interruptedsavelog.h"
 #include "storage/textfiles.h"
 
 #include <QCoreApplication>
@@ -41,6 +42,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    // Its saves in place are noted where the app's are, so that the app's next launch repairs one a kill cut short.
+    InterruptedSaveLog::setFolder(InterruptedSaveLog::defaultFolder(QStringLiteral("noltnolt")));
     try {
         if (args.size() == 3 && args.at(1) == u"create") {
             std::printf("%s\n", qPrintable(TextFiles::create(QUrl::fromLocalFile(args.at(2))).toLocalFile()));

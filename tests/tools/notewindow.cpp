@@ -12,6 +12,7 @@
 // It prints "error <description>" for each alert shown, as it happens.
 #include "editor/editor.h"
 #include "editor/notetextview.h"
+#include "framework/documentcontroller.h"
 #include "framework/error.h"
 #include "framework/recoverystore.h"
 #include "storage/plaintextdocument.h"
@@ -20,6 +21,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
 #include <QTextCursor>
 #include <QTimer>
@@ -65,11 +67,28 @@ int main(int argc, char **argv)
     in.open(stdin, QIODevice::ReadOnly);
     const QStringList script = QString::fromUtf8(in.readAll()).split(u'\n', Qt::SkipEmptyParts);
 
-    auto note = std::make_unique<PlainTextDocument>();
-    note->setFileUrl(QUrl::fromLocalFile(QFileInfo(args.at(1)).absoluteFilePath()));
-    note->readFromUrl(note->fileUrl(), QString::fromLatin1(PlainTextDocument::typeName)); // a failure aborts the run
-    note->addWindowController(new Editor(note->fileUrl(), note->text()));
-    note->showWindows();
+    // Opened as the app opens a file: read on the reader thread, then given its window.
+    DocumentController documents;
+    documents.registerDocumentClass(PlainTextDocument::staticMetaObject);
+    documents.setDocumentTypes({{QString::fromLatin1(PlainTextDocument::typeName),
+                                 {u"text/plain"_s},
+                                 QString::fromLatin1(PlainTextDocument::staticMetaObject.className())}});
+    PlainTextDocument::setWindowFactory(
+        [](PlainTextDocument *opened) { return new Editor(opened->fileUrl(), opened->text()); });
+    QPointer<Document> opened;
+    bool done = false;
+    documents.openDocument(QUrl::fromLocalFile(QFileInfo(args.at(1)).absoluteFilePath()), true,
+                           [&](Document *document, bool, const std::optional<Error> &error) {
+                               if (error)
+                                   say(u"error "_s + error->description());
+                               opened = document;
+                               done = true;
+                           });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!opened)
+        return 1;
+    auto *note = qobject_cast<PlainTextDocument *>(opened.data());
     auto *editor = qobject_cast<Editor *>(note->windowControllers().first());
     QObject::connect(editor, &WindowController::errorPresented, &app,
                      [](const Error &error) { say(u"error "_s + error.description()); });

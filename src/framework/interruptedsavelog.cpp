@@ -1,0 +1,119 @@
+#include "interruptedsavelog.h"
+
+#include "framework/error.h"
+#include "framework/filenames.h"
+#include "framework/posixfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QHash>
+#include <QMutex>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int maxNameTries = 100;
+
+struct Log
+{
+    QMutex mutex;
+    QString folder;
+    QHash<QByteArray, InPlaceSave::Repair> reports;
+};
+
+Log &theLog()
+{
+    static Log log;
+    return log;
+}
+
+QString folder()
+{
+    const QMutexLocker lock(&theLog().mutex);
+    return theLog().folder;
+}
+
+} // namespace
+
+void InterruptedSaveLog::setFolder(const QString &folder)
+{
+    const QMutexLocker lock(&theLog().mutex);
+    theLog().folder = folder;
+}
+
+QString InterruptedSaveLog::defaultFolder(const QString &appDirName)
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || QDir::isRelativePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + u'/' + appDirName + QStringLiteral("/interrupted");
+}
+
+QByteArray InterruptedSaveLog::add(const QByteArray &target)
+{
+    const QString where = folder();
+    if (where.isEmpty())
+        return {};
+    try {
+        PosixFile::makePath(where, QCoreApplication::translate("DurableWriter", "Could not save"));
+    } catch (const Error &) {
+        return {};
+    }
+    const QByteArray encoded = FileNames::encodeName(where);
+    ::chmod(encoded.constData(), 0700);
+    // A link that names the note: made and synced at once, and read back without parsing anything.
+    for (int attempt = 0; attempt < maxNameTries; ++attempt) {
+        const QByteArray entry = encoded + '/' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        if (::symlink(target.constData(), entry.constData()) == 0)
+            return PosixFile::syncFolder(encoded) == 0 ? entry : QByteArray();
+        if (errno != EEXIST)
+            return {};
+    }
+    return {};
+}
+
+void InterruptedSaveLog::remove(const QByteArray &entry)
+{
+    if (!entry.isEmpty())
+        ::unlink(entry.constData());
+}
+
+void InterruptedSaveLog::repairAll()
+{
+    const QString where = folder();
+    DIR *dir = where.isEmpty() ? nullptr : ::opendir(FileNames::encodeName(where).constData());
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir);
+    while (const dirent *entry = ::readdir(dir)) {
+        QByteArray target(4096, Qt::Uninitialized);
+        const ssize_t length = ::readlinkat(dirFd, entry->d_name, target.data(), target.size());
+        if (length <= 0)
+            continue;
+        target.truncate(length);
+        const InPlaceSave::Repair repair = InPlaceSave::repair(FileNames::decodeName(target));
+        if (repair.outcome != InPlaceSave::Repair::Outcome::Nothing) {
+            const QMutexLocker lock(&theLog().mutex);
+            theLog().reports.insert(target, repair);
+        }
+        if (!repair.failure)
+            ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+std::optional<InPlaceSave::Repair> InterruptedSaveLog::takeReport(const QByteArray &target)
+{
+    const QMutexLocker lock(&theLog().mutex);
+    const auto found = theLog().reports.constFind(target);
+    if (found == theLog().reports.constEnd())
+        return std::nullopt;
+    const InPlaceSave::Repair repair = *found;
+    theLog().reports.remove(target);
+    return repair;
+}
