@@ -40,7 +40,16 @@ ActionDispatcher::ActionDispatcher(QObject *parent)
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         // The focus passes through nothing while a menu pops up: look again once it has settled.
         if (!now) {
-            QMetaObject::invokeMethod(this, &ActionDispatcher::updateAllItems, Qt::QueuedConnection);
+            // Once, however many windows opened or closed meanwhile.
+            if (!std::exchange(m_updateQueued, true)) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this] {
+                        m_updateQueued = false;
+                        updateAllItems();
+                    },
+                    Qt::QueuedConnection);
+            }
             return;
         }
         // Keyboard navigation of the menu bar (F10, Alt+letter) takes the focus; the commands are still meant for
@@ -192,7 +201,10 @@ void ActionDispatcher::bind(QAction *item, const QByteArray &action, Target targ
 {
     item->setProperty(actionProperty, action);
     item->setProperty(targetProperty, static_cast<int>(target));
-    m_items.append(item);
+    const QWidget *window = ownerWindow(item);
+    if (window && !m_items.contains(window))
+        connect(window, &QObject::destroyed, this, [this, window] { m_items.remove(window); });
+    m_items[window].append(item);
     connect(item, &QAction::triggered, this, [this, item] { trigger(item); });
     updateItem(item);
 }
@@ -210,9 +222,29 @@ void ActionDispatcher::updateItems(QMenu *menu)
 
 void ActionDispatcher::updateAllItems()
 {
-    m_items.removeAll(nullptr);
-    for (const QPointer<QAction> &item : std::as_const(m_items))
-        updateItem(item);
+    const auto updateItemsOf = [this](const QWidget *window) {
+        const auto found = m_items.find(window);
+        if (found == m_items.end())
+            return;
+        found->removeAll(nullptr);
+        for (const QPointer<QAction> &item : std::as_const(*found))
+            updateItem(item);
+    };
+    updateItemsOf(nullptr);
+    QWidget *focus = QApplication::focusWidget();
+    if (const QWidget *window = ownerWindow(focus ? focus : QApplication::activeWindow()))
+        updateItemsOf(window);
+}
+
+const QWidget *ActionDispatcher::ownerWindow(const QObject *object)
+{
+    const auto *widget = qobject_cast<const QWidget *>(object);
+    if (!widget && object)
+        widget = qobject_cast<const QWidget *>(object->parent());
+    // A menu pops up as a window of its own; it belongs to the window of the bar or menu it opens from.
+    while (qobject_cast<const QMenu *>(widget))
+        widget = widget->parentWidget();
+    return widget ? widget->window() : nullptr;
 }
 
 void ActionDispatcher::menuAboutToShow(QMenu *menu)

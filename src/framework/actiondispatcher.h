@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -54,10 +55,14 @@ public:
     // responder throws is presented here, never passed on to the event loop.
     bool send(const QByteArray &action, QObject *target, QAction *sender);
 
-    // Makes item send action when triggered and keeps its enabled state in step with the focus chain.
+    // Makes item send action when triggered and keeps its enabled state in step with the focus chain. An item in a
+    // window's menus belongs to that window from here on.
     void bind(QAction *item, const QByteArray &action, Target target = Target::Chain);
-    // Recomputes the enabled state of every bound item in menu (and its submenus), or of all of them.
+    // Recomputes the enabled state of every bound item in menu (and its submenus).
     void updateItems(QMenu *menu);
+    // Recomputes the items whose shortcuts can fire now: those of the window with the focus and those of no window.
+    // The menus of other windows are looked at when they open or their window takes the focus, so that a change of
+    // focus costs the same with 300 notes open as with one.
     void updateAllItems();
     // A menu is about to open: its owner may fill it (menuWillOpen), then its items are enabled afresh.
     void menuAboutToShow(QMenu *menu);
@@ -85,12 +90,16 @@ private:
     void trigger(QAction *item);
     void updateItem(QAction *item) const;
     void presentFailure(const Error &error) const;
+    // The window whose menus hold item (or whose popup widget is), or none.
+    static const QWidget *ownerWindow(const QObject *object);
 
     QPointer<QObject> m_delegate;
     QPointer<QObject> m_documentController;
-    QList<QPointer<QAction>> m_items;
+    // Bound items by the window they belong to; none for items of no window.
+    QHash<const QWidget *, QList<QPointer<QAction>>> m_items;
     FailurePresenter m_failurePresenter;
     WindowResponders m_windowResponders;
     ItemValidator m_itemValidator;
     QPointer<QWidget> m_beforeMenuBar;
+    bool m_updateQueued = false;
 };

@@ -9,6 +9,7 @@
 #include "framework/writequeue.h"
 
 #include <QFileInfo>
+#include <QPointer>
 
 #include <cerrno>
 
@@ -246,8 +247,12 @@ void Document::keepForRecovery()
     RecoveryStore *store = recoveryStore();
     if (!store || m_fileUrl.isEmpty())
         return;
-    // Nothing more can be done if this fails too; the save's own error is what the user needs to read.
-    store->keepLater(FileNames::pathOfUrl(m_fileUrl), dataTask(m_fileType));
+    // Text kept elsewhere than usual, or nowhere, is told in a bar of its own beside the save's error.
+    store->keepLater(FileNames::pathOfUrl(m_fileUrl), dataTask(m_fileType),
+                     [self = QPointer<Document>(this)](const Error &notice) {
+                         if (self)
+                             self->presentError(notice, MessageKind::Recovery);
+                     });
 }
 
 void Document::discardRecovered()

@@ -17,6 +17,8 @@ enum class MessageKind
     SaveFailed,
     FileChanged,
     Restored,
+    // Where the text that could not be saved is kept, when not in the usual place, or that it cannot be kept.
+    Recovery,
     Error
 };
 

@@ -10,9 +10,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QObject>
+#include <QSet>
 #include <QThreadPool>
 
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,14 +28,190 @@ constexpr char pathSuffix[] = ".path";
 constexpr mode_t folderMode = 0700;
 constexpr mode_t fileMode = 0600;
 
+// A file descriptor closed when it goes out of scope.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1)
+        : m_fd(fd)
+    {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(Descriptor &&other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    {}
+    Descriptor &operator=(Descriptor &&other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
+    Q_DISABLE_COPY(Descriptor)
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+Error unusable(const QString &folder, int code, const QString &cause)
+{
+    return Error(QString::fromUtf16(ErrorDomain::posix), code,
+                 RecoveryStore::tr("“%1” cannot hold kept text: %2.").arg(folder, cause));
+}
+
+// Why name in parent could not be opened as a folder without following a link.
+Error openFailure(const QString &folder, int parent, const QByteArray &name, int code)
+{
+    struct stat info
+    {};
+    if (::fstatat(parent, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(info.st_mode))
+            return unusable(folder, code, RecoveryStore::tr("it is a symbolic link"));
+        if (!S_ISDIR(info.st_mode))
+            return unusable(folder, code, RecoveryStore::tr("it is not a folder"));
+    }
+    return unusable(folder, code, QString::fromLocal8Bit(std::strerror(code)));
+}
+
+// Opens folder as the store's own: folders above it that existed are the user's layout and are followed; the ones
+// made here and folder itself are never links, so nothing but the store's own folder is ever made private. The
+// folder must belong to the user (root may write anywhere, so its rights prove nothing), and is made 0700.
+Descriptor openOwnFolder(const QString &folder, bool create)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    const QList<QByteArray> names = FileNames::encodeName(absolute).split('/');
+    Descriptor current(PosixFile::retryEintr([] { return ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    bool madeAbove = false;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QByteArray &name = names.at(i);
+        if (name.isEmpty())
+            continue;
+        if (current.get() < 0)
+            throw unusable(absolute, errno, QString::fromLocal8Bit(std::strerror(errno)));
+        const bool last = i == names.size() - 1;
+        int makeFailure = 0;
+        bool made = false;
+        if (create) {
+            made = ::mkdirat(current.get(), name.constData(), folderMode) == 0;
+            if (!made && errno != EEXIST)
+                makeFailure = errno;
+        }
+        const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (last || made || madeAbove ? O_NOFOLLOW : 0);
+        Descriptor next(PosixFile::retryEintr([&] { return ::openat(current.get(), name.constData(), flags); }));
+        if (next.get() < 0) {
+            const int code = errno == ENOENT && makeFailure ? makeFailure : errno;
+            throw openFailure(absolute, current.get(), name, code);
+        }
+        madeAbove = madeAbove || made;
+        current = std::move(next);
+    }
+    struct stat info
+    {};
+    if (::fstat(current.get(), &info) != 0)
+        throw unusable(absolute, errno, QString::fromLocal8Bit(std::strerror(errno)));
+    if (info.st_uid != ::geteuid())
+        throw unusable(absolute, EPERM, RecoveryStore::tr("it belongs to another user"));
+    if ((info.st_mode & 07777) != folderMode && ::fchmod(current.get(), folderMode) != 0)
+        throw unusable(absolute, errno, QString::fromLocal8Bit(std::strerror(errno)));
+    return current;
+}
+
+// What an earlier version kept with wider permissions is closed at once: only the user's own plain files with no
+// other name, opened without following links, so that no file elsewhere changes.
+void tightenFiles(int folder)
+{
+    DIR *listing = ::fdopendir(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
+    if (!listing)
+        return;
+    while (const dirent *entry = ::readdir(listing)) {
+        const Descriptor file(
+            ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        struct stat info
+        {};
+        if (file.get() >= 0 && ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1 &&
+            info.st_uid == ::geteuid() && (info.st_mode & 07777) != fileMode)
+            ::fchmod(file.get(), fileMode);
+    }
+    ::closedir(listing);
+}
+
+QString basePathIn(const QString &folder, const QString &originalPath)
+{
+    const QByteArray key = FileNames::encodeName(QFileInfo(originalPath).absoluteFilePath());
+    return folder + u'/' + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex());
+}
+
+void removeKept(const QString &folder, const QString &originalPath)
+{
+    const QString base = basePathIn(folder, originalPath);
+    QFile::remove(base + QLatin1String(pathSuffix));
+    QFile::remove(base + QLatin1String(textSuffix));
+}
+
+struct Kept
+{
+    QString folder;
+    // Why the folders before it could not take the text.
+    QList<Error> refusals;
+};
+
+// Throws Error when no folder takes the text.
+Kept keepIn(const QStringList &folders, const QString &originalPath, const QByteArray &bytes)
+{
+    Kept kept;
+    for (const QString &folder : folders) {
+        try {
+            openOwnFolder(folder, true);
+            DurableWriter::Options options;
+            options.followLinks = false;
+            options.newFileMode = fileMode;
+            // The text first: a path without its text is never listed.
+            const QString base = basePathIn(folder, originalPath);
+            DurableWriter::replace(base + QLatin1String(textSuffix), bytes, options);
+            DurableWriter::replace(base + QLatin1String(pathSuffix),
+                                   FileNames::encodeName(QFileInfo(originalPath).absoluteFilePath()), options);
+        } catch (const Error &error) {
+            kept.refusals.append(error);
+            continue;
+        }
+        kept.folder = folder;
+        // One copy, the newest: an older one elsewhere would be offered beside it after a crash.
+        for (const QString &other : folders) {
+            try {
+                if (other != folder && openOwnFolder(other, false).get() >= 0)
+                    removeKept(other, originalPath);
+            } catch (const Error &) {
+            }
+        }
+        return kept;
+    }
+    QStringList causes;
+    for (const Error &refusal : std::as_const(kept.refusals))
+        causes.append(refusal.description());
+    const int code = kept.refusals.isEmpty() ? ENOENT : kept.refusals.constFirst().code();
+    throw Error(
+        QString::fromUtf16(ErrorDomain::posix), code,
+        RecoveryStore::tr("The text of “%1” cannot be kept for recovery; keep its window open or use Save As…. %2")
+            .arg(QFileInfo(originalPath).fileName(), causes.join(u' ')));
+}
+
 } // namespace
 
-RecoveryStore::RecoveryStore(QString folder)
-    : m_folder(std::move(folder))
+RecoveryStore::RecoveryStore(QString folder, QStringList fallbacks)
+    : m_folders(QStringList{std::move(folder)} + fallbacks)
+    , m_reporter(std::make_unique<QObject>())
     , m_keeper(std::make_unique<QThreadPool>())
 {
     m_keeper->setMaxThreadCount(1);
-    tighten();
+    for (const QString &own : m_folders) {
+        try {
+            tightenFiles(openOwnFolder(own, false).get());
+        } catch (const Error &) {
+            // Missing, or not the user's: a keep finds the next place and says so.
+        }
+    }
 }
 
 RecoveryStore::~RecoveryStore()
@@ -42,16 +224,6 @@ void RecoveryStore::finishKeeping() const
     m_keeper->waitForDone();
 }
 
-void RecoveryStore::tighten() const
-{
-    // What an earlier version kept with wider permissions is closed at once.
-    if (::chmod(FileNames::encodeName(m_folder).constData(), folderMode) != 0)
-        return;
-    const QStringList names = QDir(m_folder).entryList(QDir::Files | QDir::Hidden);
-    for (const QString &name : names)
-        ::chmod(FileNames::encodeName(m_folder + u'/' + name).constData(), fileMode);
-}
-
 QString RecoveryStore::defaultFolder(const QString &appDirName)
 {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
@@ -60,70 +232,94 @@ QString RecoveryStore::defaultFolder(const QString &appDirName)
     return state + u'/' + appDirName + QStringLiteral("/recovery");
 }
 
-QString RecoveryStore::basePathFor(const QString &originalPath) const
+QStringList RecoveryStore::defaultFallbacks(const QString &appDirName)
 {
-    const QByteArray key = FileNames::encodeName(QFileInfo(originalPath).absoluteFilePath());
-    return m_folder + u'/' + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex());
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty() || QDir::isRelativePath(runtime))
+        return {};
+    return {runtime + u'/' + appDirName + QStringLiteral("/recovery")};
 }
 
-void RecoveryStore::keep(const QString &originalPath, const QByteArray &bytes)
+QString RecoveryStore::keep(const QString &originalPath, const QByteArray &bytes)
 {
     finishKeeping();
-    write(m_folder, basePathFor(originalPath), originalPath, bytes);
+    return keepIn(m_folders, originalPath, bytes).folder;
 }
 
-void RecoveryStore::keepLater(const QString &originalPath, std::function<QByteArray()> bytesOf)
+void RecoveryStore::keepLater(const QString &originalPath, std::function<QByteArray()> bytesOf, Report report)
 {
-    m_keeper->start([folder = m_folder, base = basePathFor(originalPath), originalPath, bytesOf = std::move(bytesOf)] {
+    // The store outlives its keeps (its destructor waits for them), and so does the reporter.
+    m_keeper->start([folders = m_folders, reporter = m_reporter.get(), originalPath, bytesOf = std::move(bytesOf),
+                     report = std::move(report)] {
+        Error notice;
         try {
-            write(folder, base, originalPath, bytesOf());
-        } catch (const Error &) {
+            const Kept kept = keepIn(folders, originalPath, bytesOf());
+            if (kept.refusals.isEmpty())
+                return;
+            notice = Error(
+                QString::fromUtf16(ErrorDomain::posix), kept.refusals.constFirst().code(),
+                RecoveryStore::tr("The text of “%1” is kept in “%2” until it is saved. %3")
+                    .arg(QFileInfo(originalPath).fileName(), kept.folder, kept.refusals.constFirst().description()));
+        } catch (const Error &error) {
+            notice = error;
         }
+        if (report)
+            QMetaObject::invokeMethod(
+                reporter, [report, notice] { report(notice); }, Qt::QueuedConnection);
     });
 }
 
-void RecoveryStore::write(const QString &folder, const QString &base, const QString &originalPath,
-                          const QByteArray &bytes)
+QStringList RecoveryStore::ownFolders() const
 {
-    PosixFile::makePath(folder, QCoreApplication::translate("RecoveryStore", "Could not keep a copy in"));
-    ::chmod(FileNames::encodeName(folder).constData(), folderMode);
-    DurableWriter::Options options;
-    options.newFileMode = fileMode;
-    // The text first: a path without its text is never listed.
-    DurableWriter::replace(base + QLatin1String(textSuffix), bytes, options);
-    DurableWriter::replace(base + QLatin1String(pathSuffix),
-                           FileNames::encodeName(QFileInfo(originalPath).absoluteFilePath()), options);
+    QStringList own;
+    for (const QString &folder : m_folders) {
+        try {
+            openOwnFolder(folder, false);
+            own.append(folder);
+        } catch (const Error &) {
+        }
+    }
+    return own;
 }
 
 void RecoveryStore::discard(const QString &originalPath)
 {
     finishKeeping();
-    const QString base = basePathFor(originalPath);
-    QFile::remove(base + QLatin1String(pathSuffix));
-    QFile::remove(base + QLatin1String(textSuffix));
+    for (const QString &folder : ownFolders())
+        removeKept(folder, originalPath);
 }
 
 bool RecoveryStore::holds(const QString &originalPath) const
 {
     finishKeeping();
-    const QString base = basePathFor(originalPath);
-    return QFileInfo::exists(base + QLatin1String(pathSuffix)) && QFileInfo::exists(base + QLatin1String(textSuffix));
+    const QStringList folders = ownFolders();
+    return std::any_of(folders.begin(), folders.end(), [&originalPath](const QString &folder) {
+        const QString base = basePathIn(folder, originalPath);
+        return QFileInfo::exists(base + QLatin1String(pathSuffix)) &&
+               QFileInfo::exists(base + QLatin1String(textSuffix));
+    });
 }
 
 QList<RecoveryStore::Entry> RecoveryStore::entries() const
 {
     finishKeeping();
     QList<Entry> found;
-    const QDir dir(m_folder);
-    const QStringList names = dir.entryList({QStringLiteral("*") + QLatin1String(pathSuffix)}, QDir::Files, QDir::Name);
-    for (const QString &name : names) {
-        QFile pathFile(dir.filePath(name));
-        if (!pathFile.open(QIODevice::ReadOnly))
-            continue;
-        const QString original = FileNames::decodeName(pathFile.readAll());
-        const QString text = dir.filePath(name.chopped(int(qstrlen(pathSuffix))) + QLatin1String(textSuffix));
-        if (!original.isEmpty() && QFileInfo::exists(text))
-            found.append({original, text});
+    QSet<QString> originals;
+    for (const QString &folder : ownFolders()) {
+        const QDir dir(folder);
+        const QStringList names =
+            dir.entryList({QStringLiteral("*") + QLatin1String(pathSuffix)}, QDir::Files, QDir::Name);
+        for (const QString &name : names) {
+            QFile pathFile(dir.filePath(name));
+            if (!pathFile.open(QIODevice::ReadOnly))
+                continue;
+            const QString original = FileNames::decodeName(pathFile.readAll());
+            const QString text = dir.filePath(name.chopped(int(qstrlen(pathSuffix))) + QLatin1String(textSuffix));
+            if (!original.isEmpty() && QFileInfo::exists(text) && !originals.contains(original)) {
+                originals.insert(original);
+                found.append({original, text});
+            }
+        }
     }
     return found;
 }

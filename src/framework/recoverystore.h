@@ -1,19 +1,29 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
 
+class Error;
+class QObject;
 class QThreadPool;
 
 // Keeps the text of documents that could not be written to their files (full disk, read-only, folder gone) in a
 // folder of its own, with the same durable writer, until the document is saved. After a crash the next launch
 // finds them here and offers them to the user.
+//
+// The folder is the user's alone: a real folder (never a link, which would hand its files' modes to whatever it
+// points at) owned by the user, 0700 with files 0600. A folder that is not, or that cannot be written, gives way to
+// the next place in line, and the document's window is told where its text went, or that it went nowhere.
 class RecoveryStore
 {
+    Q_DECLARE_TR_FUNCTIONS(RecoveryStore)
+
 public:
     struct Entry
     {
@@ -21,22 +31,26 @@ public:
         QString recoveryPath;
     };
 
-    // Makes an existing folder private (0700, its files 0600), as every new one is.
-    explicit RecoveryStore(QString folder);
+    // folder first, then each of fallbacks in turn. Makes the existing ones private, as every new one is.
+    explicit RecoveryStore(QString folder, QStringList fallbacks = {});
     // Waits for the keeps under way.
     ~RecoveryStore();
 
     // "$XDG_STATE_HOME/<app>/recovery", by default "~/.local/state/<app>/recovery".
     static QString defaultFolder(const QString &appDirName);
+    // "$XDG_RUNTIME_DIR/<app>/recovery": private to the user and kept until the machine shuts down, so typing
+    // still survives a crash of the app. None without a runtime folder.
+    static QStringList defaultFallbacks(const QString &appDirName);
 
-    const QString &folder() const { return m_folder; }
+    const QString &folder() const { return m_folders.constFirst(); }
 
-    // Throws Error when the text cannot be kept either.
-    void keep(const QString &originalPath, const QByteArray &bytes);
+    // Returns the folder the text went to. Throws Error when it cannot be kept anywhere.
+    QString keep(const QString &originalPath, const QByteArray &bytes);
+    // What a document is told when its text went elsewhere than folder(), or nowhere; on the store's thread.
+    using Report = std::function<void(const Error &notice)>;
     // Keeps what bytesOf gives on a thread of the store's own, in order, so that a document's window never waits
-    // for the disk; a keep that fails is let go, as the save's own error has told the user. Every other call waits
-    // for the keeps under way first, so it sees them done.
-    void keepLater(const QString &originalPath, std::function<QByteArray()> bytesOf);
+    // for the disk. Every other call waits for the keeps under way first, so it sees them done.
+    void keepLater(const QString &originalPath, std::function<QByteArray()> bytesOf, Report report = {});
     void finishKeeping() const;
     // Forgets the kept text of a document once its own file holds it.
     void discard(const QString &originalPath);
@@ -44,10 +58,11 @@ public:
     QList<Entry> entries() const;
 
 private:
-    void tighten() const;
-    QString basePathFor(const QString &originalPath) const;
-    static void write(const QString &folder, const QString &base, const QString &originalPath, const QByteArray &bytes);
+    // The folders that are the user's own now, in order; none is made.
+    QStringList ownFolders() const;
 
-    QString m_folder;
+    QStringList m_folders;
+    // Lives on the store's thread, so that reports reach it there.
+    std::unique_ptr<QObject> m_reporter;
     std::unique_ptr<QThreadPool> m_keeper;
 };

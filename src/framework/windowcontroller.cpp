@@ -61,6 +61,7 @@ void WindowController::setDocument(Document *document)
         dismissMessage(MessageKind::Conflict); // settled by saving elsewhere
         dismissMessage(MessageKind::SaveFailed);
         dismissMessage(MessageKind::FileChanged);
+        dismissMessage(MessageKind::Recovery);
     });
     connect(document, &Document::reloadedFromDisk, this, [this] { dismissMessage(MessageKind::FileChanged); });
     connect(document, &Document::readOnlyChanged, this, &WindowController::showReadOnly);

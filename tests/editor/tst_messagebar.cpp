@@ -9,11 +9,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace NoteFixture;
 using namespace TestSupport;
@@ -102,6 +104,69 @@ private Q_SLOTS:
         n.note->close();
         Document::setRecoveryStore(nullptr);
         DocumentAsker::setSaveAsAsker({});
+    }
+
+    // A recovery folder that is not the user's own is never made private nor written into: the text goes to the
+    // next place, and the note's window says where, or that it cannot be kept.
+    void unusableRecoveryFolderIsPassedOver_data()
+    {
+        QTest::addColumn<QString>("usual");
+        QTest::addColumn<bool>("fallbackWorks");
+        QTest::newRow("a link to a folder with a script") << "link" << true;
+        QTest::newRow("owned by another user") << "not mine" << true;
+        QTest::newRow("a regular file") << "file" << true;
+        QTest::newRow("a dangling link") << "dangling" << true;
+        QTest::newRow("the fallback is a file too: cannot be kept") << "file" << false;
+    }
+    void unusableRecoveryFolderIsPassedOver()
+    {
+        QFETCH(QString, usual);
+        QFETCH(bool, fallbackWorks);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("state/recovery"));
+        const QString fallback = dir.filePath(QStringLiteral("runtime/recovery"));
+        const QString documents = dir.filePath(QStringLiteral("Documents"));
+        const QString script = documents + QStringLiteral("/run.sh");
+        for (const QString &made :
+             {documents, dir.filePath(QStringLiteral("state")), dir.filePath(QStringLiteral("runtime"))})
+            QVERIFY(QDir().mkpath(made));
+        writeBytes(script, "#!/bin/sh\n");
+        QVERIFY(::chmod(QFile::encodeName(documents).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(script).constData(), 0755) == 0);
+        if (usual == u"link") {
+            QVERIFY(QFile::link(documents, folder));
+        } else if (usual == u"dangling") {
+            QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), folder));
+        } else if (usual == u"file") {
+            writeBytes(folder, {});
+        } else {
+            // Root may write anywhere: only the owner tells the folder is not the user's.
+            if (::geteuid() != 0)
+                QSKIP("Giving a folder to another user takes root.");
+            QVERIFY(QDir().mkpath(folder) && ::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
+        }
+        if (!fallbackWorks)
+            writeBytes(fallback, {});
+        RecoveryStore store(folder, {fallback});
+        Document::setRecoveryStore(&store);
+        const auto forget = qScopeGuard([] { Document::setRecoveryStore(nullptr); });
+        ShownNote n("one");
+        QVERIFY(QDir(QFileInfo(n.path).path()).removeRecursively()); // the save fails
+        typeAtEnd(n.view, QStringLiteral(" two"));
+        QTRY_VERIFY_WITH_TIMEOUT(store.holds(n.path) || n.editor->message(MessageKind::Recovery), 5000);
+        QCOMPARE(modeOf(documents), 0755);
+        QCOMPARE(modeOf(script), 0755);
+        QCOMPARE(entries(documents), QStringList{QStringLiteral("run.sh")});
+        QTRY_VERIFY(n.editor->message(MessageKind::Recovery));
+        const QString said = n.editor->message(MessageKind::Recovery)->text();
+        if (fallbackWorks) {
+            QVERIFY2(said.contains(fallback) && said.contains(folder), qPrintable(said));
+            QCOMPARE(store.entries().size(), 1);
+            QCOMPARE(readBytes(store.entries().constFirst().recoveryPath), QByteArray("one two"));
+            QCOMPARE(modeOf(fallback), 0700);
+        } else {
+            QVERIFY2(said.contains(u"cannot be kept") && said.contains(u"Note.txt"), qPrintable(said));
+        }
     }
 };
 

@@ -6,10 +6,12 @@
 #include "shell/appdelegate.h"
 #include "framework/windowcontroller.h"
 #include "shell/menubar.h"
+#include "shell/menustate.h"
 #include "shell/menutable.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTest>
 
@@ -36,6 +38,15 @@ QList<const MenuTable::Menu *> allMenus()
         }
     }
     return menus;
+}
+
+// The bound item of bar that sends action.
+QAction *itemFor(const MenuBar *bar, const QByteArray &action)
+{
+    const QList<QAction *> items = bar->findChildren<QAction *>();
+    const auto found = std::find_if(items.begin(), items.end(),
+                                    [&](const QAction *item) { return ActionDispatcher::actionOf(item) == action; });
+    return found == items.end() ? nullptr : *found;
 }
 
 } // namespace
@@ -91,6 +102,46 @@ private Q_SLOTS:
         // Choosing an item brings its window forward.
         (actions.at(0)->text() == u"20261014 Note.txt" ? actions.at(0) : actions.at(1))->trigger();
         QTRY_COMPARE(QApplication::activeWindow(), first);
+    }
+
+    // A change of focus looks at the menus of the window that takes it, not at every window's: with many notes
+    // open it costs what it costs with one, and the items of that window are right at once.
+    void focusChangeLooksAtTheFocusedWindowOnly()
+    {
+        constexpr int windowCount = 150;
+        ActionDispatcher dispatcher;
+        std::vector<std::unique_ptr<QWidget>> windows;
+        QList<MenuBar *> bars;
+        QList<QLineEdit *> fields;
+        for (int i = 0; i < windowCount; ++i) {
+            windows.push_back(std::make_unique<QWidget>());
+            bars.append(new MenuBar(dispatcher, windows.back().get()));
+            fields.append(new QLineEdit(QStringLiteral("some text"), windows.back().get()));
+            windows.back()->show();
+        }
+        const QList<QAction *> firstItems = bars.constFirst()->findChildren<QAction *>();
+        const auto itemsPerBar = std::count_if(firstItems.cbegin(), firstItems.cend(), [](const QAction *item) {
+            return !ActionDispatcher::actionOf(item).isEmpty();
+        });
+        int validations = 0;
+        dispatcher.setItemValidator([&validations](const QAction *item, QObject *responder) {
+            ++validations;
+            return MenuState::canPerform(item, responder);
+        });
+        fields.constFirst()->selectAll();
+        QCoreApplication::processEvents(); // what opening the windows left to do
+        for (const int i : {0, windowCount - 1, 0}) {
+            validations = 0;
+            windows.at(i)->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(windows.at(i).get()));
+            fields.at(i)->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), fields.at(i));
+            QTRY_COMPARE(itemFor(bars.at(i), "copy:")->isEnabled(), fields.at(i)->hasSelectedText());
+            // A few looks at one window's items (the focus leaves one widget and enters the next), never more.
+            QVERIFY2(
+                validations <= 4 * itemsPerBar,
+                qPrintable(QStringLiteral("%1 validations of %2 items per window").arg(validations).arg(itemsPerBar)));
+        }
     }
 };
 

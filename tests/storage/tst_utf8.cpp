@@ -48,6 +48,24 @@ private Q_SLOTS:
             QVERIFY(Utf8::isValid((QByteArray(run, 'a') + "\xff").constData(), run));
     }
 
+    // The edges of the code space, which the random bytes below seldom or never reach.
+    void judgesTheEdges_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("keeps: U+10FFFF, the last code point") << QByteArray("a\xf4\x8f\xbf\xbf") << true;
+        QTest::newRow("rejects: U+110000 (F4 90 80 80)") << QByteArray("a\xf4\x90\x80\x80") << false;
+        QTest::newRow("rejects: F4 BF BF BF") << QByteArray("\xf4\xbf\xbf\xbf") << false;
+        QTest::newRow("rejects: lead byte F5") << QByteArray("\xf5\x80\x80\x80") << false;
+    }
+    void judgesTheEdges()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, valid);
+        QCOMPARE(Utf8::isValid(bytes), valid);
+        QCOMPARE(Utf8::decode(bytes).has_value(), valid);
+    }
+
     // Qt's decoder, which refuses the same ill-formed sequences, tells which bytes are UTF-8.
     void agreesWithQtsDecoder()
     {
