@@ -46,12 +46,49 @@ QFont fixedFont(int pointSize)
     return font;
 }
 
-// Texts that differ only in how accented characters are composed are the same note.
-bool canonicallyEqual(const QString &a, const QString &b)
+// Whether text may be cut before i without changing how its parts decompose: a character that combines with
+// nothing before it starts there.
+bool startsCharacter(QStringView text, qsizetype i)
+{
+    if (i <= 0 || i >= text.size())
+        return true;
+    if (text[i].isLowSurrogate())
+        return false;
+    char32_t c = text[i].unicode();
+    if (text[i].isHighSurrogate() && i + 1 < text.size())
+        c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+    return QChar::combiningClass(c) == 0 && !QChar::isMark(c);
+}
+
+// The toolkit decomposes a long text in time that grows with the square of its length: a part at a time instead.
+QString decomposed(QStringView text)
+{
+    constexpr qsizetype part = 1024;
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype from = 0, to = 0; from < text.size(); from = to) {
+        to = std::min(from + part, text.size());
+        while (!startsCharacter(text, to))
+            ++to;
+        result += text.sliced(from, to - from).toString().normalized(QString::NormalizationForm_D);
+    }
+    return result;
+}
+
+// Texts that differ only in how accented characters are composed are the same note. Only the part between what
+// they share at the start and at the end is decomposed.
+bool canonicallyEqual(QStringView a, QStringView b)
 {
     if (a == b)
         return true;
-    return a.normalized(QString::NormalizationForm_D) == b.normalized(QString::NormalizationForm_D);
+    const qsizetype shortest = std::min(a.size(), b.size());
+    qsizetype head = std::mismatch(a.begin(), a.begin() + shortest, b.begin()).first - a.begin();
+    while (!startsCharacter(a, head) || !startsCharacter(b, head))
+        --head;
+    qsizetype tail = std::mismatch(a.rbegin(), a.rbegin() + (shortest - head), b.rbegin()).first - a.rbegin();
+    while (!startsCharacter(a, a.size() - tail) || !startsCharacter(b, b.size() - tail))
+        --tail;
+    return decomposed(a.sliced(head, a.size() - head - tail)) == decomposed(b.sliced(head, b.size() - head - tail));
 }
 
 QList<NoteTextView::Range> clamped(QList<NoteTextView::Range> ranges, qsizetype length)

@@ -61,16 +61,19 @@ void UndoSteps::endStep()
 
 bool UndoSteps::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!m_textView || m_typing)
+    // The event's type first: a view being destroyed still sends events, and must not be asked anything then.
+    const QEvent::Type kind = event->type();
+    if (!m_textView || m_typing ||
+        (kind != QEvent::MouseButtonPress && kind != QEvent::KeyPress && kind != QEvent::InputMethod))
         return false;
-    if (watched == m_textView->viewport()) {
-        if (event->type() == QEvent::MouseButtonPress)
+    if (kind == QEvent::MouseButtonPress) {
+        if (watched == m_textView->viewport())
             endStep();
         return false;
     }
     if (watched != m_textView || m_textView->isReadOnly())
         return false;
-    if (event->type() == QEvent::KeyPress) {
+    if (kind == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (isLineBreak(key)) {
             type(QString(), true);
@@ -80,7 +83,7 @@ bool UndoSteps::eventFilter(QObject *watched, QEvent *event)
     }
     // The input method keeps its composition in the view's layout: its text goes in the view's own way, as a
     // step of its own.
-    if (event->type() == QEvent::InputMethod && !static_cast<QInputMethodEvent *>(event)->commitString().isEmpty())
+    if (!static_cast<QInputMethodEvent *>(event)->commitString().isEmpty())
         endStep();
     return false;
 }

@@ -198,6 +198,8 @@ private:
     void reloadFromDisk(const FileIdentity &identity, const std::function<void()> &then = {});
     // The file is another version than ours: taken in, or asked about when there is typing to lose.
     void changedOnDisk(const FileIdentity &now);
+    // Whether a version we do not know by its identity is worth comparing by content.
+    bool sameBytesMayBeBack() const;
     // The identity cannot tell: the content is compared off this thread, and acted on then.
     void compareContentLater(const FileIdentity &now);
     void reportMissingFile();

@@ -24,13 +24,18 @@ bool Document::confirmOverwrite(std::function<bool()> *replaceIf)
         return true;
     // A background write compares the bytes on its own thread, right before it replaces them: a long note is not
     // read here after every pause.
-    if (knowledge == FileChangeTracker::Knowledge::ContentToCompare && replaceIf && !m_asking &&
-        now != m_keptOnDiskIdentity && now != m_overwriteIdentity) {
+    if ((knowledge == FileChangeTracker::Knowledge::ContentToCompare || sameBytesMayBeBack()) && replaceIf &&
+        !m_asking && now != m_keptOnDiskIdentity && now != m_overwriteIdentity) {
         *replaceIf = m_tracker->sameContentTask();
         return true;
     }
     if (knowledge == FileChangeTracker::Knowledge::ContentToCompare && m_tracker->isKnown(now))
         return true;
+    if (knowledge == FileChangeTracker::Knowledge::Unknown && !m_asking && sameBytesMayBeBack() &&
+        m_tracker->sameContentTask()()) {
+        m_tracker->acceptSameContent(now);
+        return true;
+    }
     if (m_asking || now == m_keptOnDiskIdentity) {
         // The open question decides, or the user chose this version on disk and it could not be read in: it is not
         // overwritten unasked, and the window's text is kept for recovery instead of asking after every pause.
@@ -152,9 +157,21 @@ void Document::checkFileOnDisk()
         compareContentLater(now);
         return;
     case FileChangeTracker::Knowledge::Unknown:
+        // Typing would make it a question: first see whether the bytes are ours after all.
+        if (isDocumentEdited() && sameBytesMayBeBack()) {
+            compareContentLater(now);
+            return;
+        }
         break;
     }
     changedOnDisk(now);
+}
+
+bool Document::sameBytesMayBeBack() const
+{
+    // Another version of the file may hold our very bytes: sync engines and backup tools put the same text back as
+    // a new file. A link put in its place is another file whatever it holds.
+    return m_tracker->hasKnownContent() && !m_tracker->linkSwappedIn();
 }
 
 void Document::compareContentLater(const FileIdentity &now)

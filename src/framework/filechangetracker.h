@@ -43,6 +43,8 @@ public:
     // Compared elsewhere: whether the file's bytes have the known digest (a file gone or unreadable counts as the
     // same: the next look at its identity tells). Safe on any thread.
     std::function<bool()> sameContentTask() const;
+    // Whether the digest of what we last read or wrote is known, so that another version can be compared with it.
+    bool hasKnownContent() const { return !m_knownDigest.isEmpty(); }
     // The content of now was found the same: now is the known file.
     void acceptSameContent(const FileIdentity &now);
     // Whether the file existed when we last looked at it as ours.

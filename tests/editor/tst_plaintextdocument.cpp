@@ -52,6 +52,39 @@ private Q_SLOTS:
             << u"abcde fghij klmno pq"_qs << Range{5, 10} << u"abcde fg"_qs << Range{5, 3} << "2";
         QTest::newRow("counts UTF-16: one emoji left of two")
             << u"ab🌱🌱cd"_qs << Range{2, 4} << u"ab🌱"_qs << Range{2, 2} << "1";
+        QTest::newRow("never inside a character: a letter before the caret became an emoji")
+            << u"ab"_qs << Range{1, 0} << u"🌱b"_qs << Range{0, 0} << "1";
+    }
+
+    // The same note with its accents composed otherwise is not replaced (the view keeps its history); any other
+    // difference, however close to a mark or deep in a long note, is.
+    void reloadKeepsTheSameNoteComposedOtherwise_data()
+    {
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("reloaded");
+        QTest::addColumn<bool>("same");
+        const QString longText = u"é word "_qs.repeated(5000);
+        QTest::newRow("same: accent composed otherwise") << u"café au lait"_qs << u"café au lait"_qs << true;
+        QTest::newRow("same: marks in another order") << u"xạ́y"_qs << u"xạ́y"_qs << true;
+        QTest::newRow("same: long note, one accent composed otherwise")
+            << longText + u"é"_qs + longText << longText + u"é"_qs + longText << true;
+        QTest::newRow("differs: another mark on the same letter") << u"café"_qs << u"cafè"_qs << false;
+        QTest::newRow("differs: a mark added after a shared one") << u"áb"_qs << u"á́b"_qs << false;
+        QTest::newRow("differs: long note, one letter")
+            << longText + u"a"_qs + longText << longText + u"b"_qs + longText << false;
+    }
+
+    void reloadKeepsTheSameNoteComposedOtherwise()
+    {
+        QFETCH(QString, shown);
+        QFETCH(QString, reloaded);
+        QFETCH(bool, same);
+        PlainTextDocument note;
+        Editor *editor = readWithEditor(note, shown.toUtf8());
+        editor->textView()->finishLoading();
+        note.read(reloaded.toUtf8(), typeName);
+        editor->textView()->finishLoading();
+        QCOMPARE(editor->textView()->text(), same ? shown : reloaded);
     }
 
     void reloadClampsSelection()

@@ -48,7 +48,8 @@ public:
             play(step);
             if (QTest::currentTestFailed())
                 return false;
-            if (!agrees() || (step % 40 == 39 && !saveAgrees()) || (step % 300 == 299 && !undoAgrees()))
+            if (!agrees() || (step % 40 == 39 && !saveAgrees()) ||
+                (step % m_undoEvery == m_undoEvery - 1 && !undoAgrees()))
                 return false;
         }
         return saveAgrees() && undoAgrees();
@@ -72,7 +73,7 @@ private:
         QApplication::sendEvent(n.view, &release);
     }
 
-    void note(const QString &what) { trail = (trail.size() > 2000 ? trail.right(1000) : trail) + what + u" | "_s; }
+    void note(const QString &what) { trail = (trail.size() > 200000 ? trail.right(100000) : trail) + what + u" | "_s; }
 
     void play(int step)
     {
@@ -101,7 +102,9 @@ private:
             else
                 key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         } else if (kind < 82) {
-            replaceAll();
+            // Replacing every match in a big note is a test of its own.
+            if (n.view->textLength() < 1024 * 1024)
+                replaceAll();
         } else if (kind < 86) {
             TextTools *tools = n.editor->findChild<TextTools *>();
             const int which = below(3);
@@ -183,6 +186,8 @@ private:
         if (!saveAgrees())
             return;
         const QString to = QFileInfo(path).dir().filePath(u"Moved %1.txt"_s.arg(below(1000)));
+        if (QFileInfo::exists(to))
+            return;
         note(u"moved to "_s + to);
         QVERIFY(QFile::rename(path, to));
         QTRY_COMPARE_WITH_TIMEOUT(n.note->fileUrl().toLocalFile(), to, 10000);
@@ -212,7 +217,7 @@ private:
         return !QTest::currentTestFailed();
     }
 
-    // Undoing every step since the file was last read gives back its text; redoing them, the text again.
+    // Undoing every step since the file was last read gives back its text; redoing as many, the text again.
     bool undoAgrees()
     {
         if (n.view->isLoading())
@@ -220,12 +225,14 @@ private:
         note(u"undo all"_s);
         const QString now = n.view->text();
         QTextDocument *document = n.view->document();
-        for (int i = 0; document->isUndoAvailable() && i < 20000; ++i)
+        int undos = 0;
+        for (; document->isUndoAvailable() && undos < 20000; ++undos)
             QTest::keyClick(n.view, Qt::Key_Z, Qt::ControlModifier);
         [&] {
             QCOMPARE(n.view->text(), version);
         }();
-        for (int i = 0; document->isRedoAvailable() && i < 20000; ++i)
+        // As many redos as undos: steps undone before this stay undone.
+        for (int redos = 0; redos < undos; ++redos)
             QTest::keyClick(n.view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         [&] {
             QCOMPARE(n.view->text(), now);
@@ -239,12 +246,24 @@ private:
     // The text the file had when it was last read.
     QString version;
     QMetaObject::Connection m_loaded;
+    const int m_undoEvery = qEnvironmentVariableIntValue("NOLTNOLT_RANDOM_UNDO_EVERY") > 0
+                                ? qEnvironmentVariableIntValue("NOLTNOLT_RANDOM_UNDO_EVERY")
+                                : 300;
 };
 
 QString barText(const ShownNote &n)
 {
     const MessageBar *bar = n.editor->window()->findChild<MessageBar *>();
     return bar && bar->isVisible() ? bar->text() : u"none"_s;
+}
+
+// The test log cuts long lines: the steps come in parts.
+void report(quint32 seed, const ShownNote &n, const RandomUser &user)
+{
+    qWarning("seed %u, bar: %s", seed, qPrintable(barText(n)));
+    const QString trail = user.trail.right(qEnvironmentVariableIsSet("NOLTNOLT_RANDOM_TRAIL") ? 200000 : 3000);
+    for (qsizetype at = 0; at < trail.size(); at += 500)
+        qWarning("steps: %s", qPrintable(trail.mid(at, 500)));
 }
 
 int envNumber(const char *name, int fallback)
@@ -273,9 +292,11 @@ private Q_SLOTS:
             QTest::addRow("seed %d", seed) << QByteArray("start\n") << quint32(seed) << steps;
         if (seeds > 0)
             return;
-        QTest::newRow("mixed endings") << QByteArray("one\r\ntwo\rthree\nfour 🌱\r\n") << 7u << steps;
-        QTest::newRow("empty note") << QByteArray() << 2u << steps;
-        QTest::newRow("emoji and marks") << QByteArray("👩‍💻 e\u0301 漢字 שלום\n") << 3u << steps;
+        // Each of these once ended in a question about a version on disk that held our own bytes, put back after
+        // the note had been moved; each also came on a caret left inside an emoji by a reload.
+        QTest::newRow("seed 7: mixed endings") << QByteArray("one\r\ntwo\rthree\nfour 🌱\r\n") << 7u << steps;
+        QTest::newRow("seed 2: empty note") << QByteArray() << 2u << steps;
+        QTest::newRow("seed 3: emoji and marks") << QByteArray("👩‍💻 e\u0301 漢字 שלום\n") << 3u << steps;
     }
 
     void keepsWindowNoteAndFileTheSame()
@@ -286,8 +307,7 @@ private Q_SLOTS:
         ShownNote n(file);
         RandomUser user(n, seed);
         if (!user.run(steps))
-            qWarning("seed %u, bar: %s, last steps: %s", seed, qPrintable(barText(n)),
-                     qPrintable(user.trail.right(600)));
+            report(seed, n, user);
     }
 
     // A big note and a long line: the cut lines, the mirror and the text still loading keep the same rules,
@@ -309,7 +329,7 @@ private Q_SLOTS:
         QVERIFY(n.view->isLoading());
         RandomUser user(n, seed);
         if (!user.run(envNumber("NOLTNOLT_RANDOM_BIG_STEPS", 120)))
-            qWarning("seed %u, last steps: %s", seed, qPrintable(user.trail.right(600)));
+            report(seed, n, user);
     }
 };
 

@@ -216,15 +216,37 @@ private Q_SLOTS:
         QCOMPARE(note.document->bytes, QByteArray("mine"));
     }
 
-    void aModeChangeIsNotAnotherVersion()
+    // Neither a mode change nor our own bytes put back as a new file (a sync engine, a backup tool) is another
+    // version to ask about, whether the watch or the save sees it first.
+    void notAnotherVersion_data()
     {
+        QTest::addColumn<bool>("putBack");
+        // 0: the watch sees it first; 1: a background save does; 2: the menu's Save does.
+        QTest::addColumn<int>("seenBy");
+        QTest::newRow("mode change") << false << 0;
+        QTest::newRow("same bytes put back, seen by the watch") << true << 0;
+        QTest::newRow("same bytes put back, seen by a background save") << true << 1;
+        QTest::newRow("same bytes put back, seen by Save") << true << 2;
+    }
+
+    void notAnotherVersion()
+    {
+        QFETCH(bool, putBack);
+        QFETCH(int, seenBy);
         int asked = 0;
         answerConflicts(asked, false);
         OpenNote note("first");
         note.document->edit("mine");
-        QVERIFY(::chmod(QFile::encodeName(note.path).constData(), 0640) == 0);
-        settle();
-        QCOMPARE(note.autosave(), std::nullopt);
+        if (putBack)
+            replaceByRename(note.path, "first");
+        else
+            QVERIFY(::chmod(QFile::encodeName(note.path).constData(), 0640) == 0);
+        if (seenBy == 0)
+            settle();
+        if (seenBy == 2)
+            note.document->saveDocument(nullptr);
+        else
+            QCOMPARE(note.autosave(), std::nullopt);
         QCOMPARE(asked, 0);
         QCOMPARE(readBytes(note.path), QByteArray("mine"));
     }
