@@ -1,5 +1,6 @@
 #include "filenames.h"
 
+#include <QDir>
 #include <QStringDecoder>
 
 #include <climits>
@@ -149,6 +150,14 @@ bool exists(const QString &path)
     struct stat info
     {};
     return !path.isEmpty() && ::stat(encodeName(path).constData(), &info) == 0;
+}
+
+QString stateFolder(const QString &appDirName)
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || QDir::isRelativePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + u'/' + appDirName;
 }
 
 } // namespace FileNames

@@ -26,4 +26,7 @@ QString pathOfUrl(const QUrl &url);
 QString canonicalPath(const QString &path);
 bool exists(const QString &path);
 
+// The app's folder for state kept between runs: $XDG_STATE_HOME/appDirName, ~/.local/state/appDirName without it.
+QString stateFolder(const QString &appDirName);
+
 } // namespace FileNames

@@ -48,10 +48,7 @@ void InterruptedSaveLog::setFolder(const QString &folder)
 
 QString InterruptedSaveLog::defaultFolder(const QString &appDirName)
 {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.isEmpty() || QDir::isRelativePath(state))
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + u'/' + appDirName + QStringLiteral("/interrupted");
+    return FileNames::stateFolder(appDirName) + QStringLiteral("/interrupted");
 }
 
 QByteArray InterruptedSaveLog::add(const QByteArray &target)

@@ -226,10 +226,7 @@ void RecoveryStore::finishKeeping() const
 
 QString RecoveryStore::defaultFolder(const QString &appDirName)
 {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.isEmpty() || QDir::isRelativePath(state))
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + u'/' + appDirName + QStringLiteral("/recovery");
+    return FileNames::stateFolder(appDirName) + QStringLiteral("/recovery");
 }
 
 QStringList RecoveryStore::defaultFallbacks(const QString &appDirName)
