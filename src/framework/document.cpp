@@ -198,12 +198,13 @@ void Document::startBackgroundWrite(const QList<Completion> &completions)
     // The content is taken now, on this thread, as cheaply as the document can; encoding, writing and syncing run
     // on the writer.
     const quint64 generation = m_editGeneration;
-    m_writes->start(FileNames::pathOfUrl(m_fileUrl), dataTask(m_fileType), writeOptions(), replaceIf,
-                    [this, generation, completions](const std::optional<Error> &failure, const QByteArray &digest,
-                                                    bool changedOnDisk) {
-                        m_writingDigest = digest;
-                        finishBackgroundWrite(failure, generation, completions, changedOnDisk);
-                    });
+    m_writes->start(
+        FileNames::pathOfUrl(m_fileUrl), dataTask(m_fileType), writeOptions(), replaceIf,
+        [this, generation, completions](const std::optional<Error> &failure, const WriteQueue::Written &written) {
+            m_writingDigest = written.digest;
+            m_writtenIdentity = written.identity;
+            finishBackgroundWrite(failure, generation, completions, written.changedOnDisk);
+        });
 }
 
 void Document::finishBackgroundWrite(const std::optional<Error> &failure, quint64 generation,
@@ -219,7 +220,7 @@ void Document::finishBackgroundWrite(const std::optional<Error> &failure, quint6
         keepForRecovery();
     } else {
         m_tracker->noteContentDigest(m_writingDigest);
-        m_tracker->noteOwnWrite();
+        m_tracker->noteOwnWrite(m_writtenIdentity);
         if (generation == m_editGeneration)
             updateChangeCount(ChangeType::Cleared);
         discardRecovered();

@@ -240,8 +240,9 @@ private:
     // Versions on disk the user chose to keep over the window's text, or to write over.
     FileIdentity m_keptOnDiskIdentity;
     FileIdentity m_overwriteIdentity;
-    // A digest of the bytes the background write under way writes.
+    // A digest of the bytes the background write under way writes, and the file it left.
     QByteArray m_writingDigest;
+    FileIdentity m_writtenIdentity;
     // The digest and version of a file read before it became the document's file.
     struct ReadVersion
     {

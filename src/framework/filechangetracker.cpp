@@ -221,11 +221,11 @@ QByteArray FileChangeTracker::digestOf(const QByteArray &bytes)
     return ContentDigest::of(bytes);
 }
 
-void FileChangeTracker::noteOwnWrite()
+void FileChangeTracker::noteOwnWrite(const FileIdentity &written)
 {
     if (m_path.isEmpty())
         return;
-    m_known = FileIdentity::of(m_path);
+    m_known = written.exists ? written : FileIdentity::of(m_path);
     m_compareBeforeWrite = false;
     m_missingReported = false;
     takeHold();

@@ -58,8 +58,9 @@ public:
     // the content is compared before the first write.
     void noteReadVersion(const FileIdentity &identity, bool compareBeforeWrite);
     static QByteArray digestOf(const QByteArray &bytes);
-    // The document's own write landed: its result is the known file.
-    void noteOwnWrite();
+    // The document's own write landed: its result is the known file, as the writer saw it right after writing (by
+    // default: as it is at the path now).
+    void noteOwnWrite(const FileIdentity &written = {});
     // The document took this version of the file in.
     void accept(const FileIdentity &identity);
 

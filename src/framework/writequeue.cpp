@@ -30,22 +30,23 @@ void WriteQueue::start(const QString &path, const std::function<QByteArray()> &b
     m_writing = true;
     m_writer->start([this, path, bytesOf, options, replaceIf, finished] {
         std::optional<Error> failure;
-        QByteArray digest;
-        const bool changedOnDisk = replaceIf && !replaceIf();
+        Written written;
+        written.changedOnDisk = replaceIf && !replaceIf();
         try {
-            if (!changedOnDisk) {
+            if (!written.changedOnDisk) {
                 const QByteArray bytes = bytesOf();
-                digest = FileChangeTracker::digestOf(bytes);
+                written.digest = FileChangeTracker::digestOf(bytes);
                 DurableWriter::replace(path, bytes, options);
+                written.identity = FileIdentity::of(path);
             }
         } catch (const Error &error) {
             failure = error;
         }
         QMetaObject::invokeMethod(
             this,
-            [this, failure, digest, changedOnDisk, finished] {
+            [this, failure, written, finished] {
                 m_writing = false;
-                finished(failure, digest, changedOnDisk);
+                finished(failure, written);
             },
             Qt::QueuedConnection);
     });

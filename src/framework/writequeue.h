@@ -2,6 +2,7 @@
 
 #include "framework/durablewriter.h"
 #include "framework/error.h"
+#include "framework/fileidentity.h"
 
 #include <QList>
 #include <QObject>
@@ -20,9 +21,16 @@ class WriteQueue : public QObject
 
 public:
     using Completion = std::function<void(const std::optional<Error> &)>;
-    // With the write's error or none, and the digest of the bytes it wrote; or, when the file was no longer what
-    // the write was allowed to replace, nothing written and changedOnDisk.
-    using Finished = std::function<void(const std::optional<Error> &, const QByteArray &digest, bool changedOnDisk)>;
+    // With the write's error or none, the digest of the bytes it wrote and the file it left, looked at on the writer
+    // right after (by the time this thread hears of it, another program may have put its own file there); or, when
+    // the file was no longer what the write was allowed to replace, nothing written and changedOnDisk.
+    struct Written
+    {
+        QByteArray digest;
+        FileIdentity identity;
+        bool changedOnDisk = false;
+    };
+    using Finished = std::function<void(const std::optional<Error> &, const Written &written)>;
 
     explicit WriteQueue(QObject *parent = nullptr);
     // A write under way finishes first; its report back is dropped.
