@@ -261,6 +261,21 @@ Try &quot;%1 --help&quot; for more.
     </message>
 </context>
 <context>
+    <name>InPlaceSave</name>
+    <message>
+        <source>Could not put back the last complete version of</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> (interrupted save)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> (interrupted save %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>MenuTable</name>
     <message>
         <source>Show in Finder</source>
@@ -596,7 +611,27 @@ Try &quot;%1 --help&quot; for more.
 <context>
     <name>RecoveryStore</name>
     <message>
-        <source>Could not keep a copy in</source>
+        <source>“%1” cannot hold kept text: %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is a symbolic link</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is not a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it belongs to another user</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The text of “%1” cannot be kept for recovery; keep its window open or use Save As…. %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The text of “%1” is kept in “%2” until it is saved. %3</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -772,10 +807,6 @@ Try &quot;%1 --help&quot; for more.
 <context>
     <name>WindowController</name>
     <message>
-        <source>“%1” was put back to its last complete version: a save was interrupted before it finished.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source> — Read-Only</source>
         <translation type="unfinished"></translation>
     </message>
@@ -833,6 +864,18 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message>
         <source>Close Without Saving</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” was put back to its last complete version: a save was interrupted before it finished. What it held then is kept beside it in “%2”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A copy of “%1” left by an interrupted save was found beside it and kept as “%2”; “%1” was not changed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1. Its last complete version is kept beside it in “%2”.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

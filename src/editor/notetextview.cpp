@@ -43,6 +43,7 @@ NoteTextView::NoteTextView(QWidget *parent)
     setCursorWidth(0);
 
     connect(document(), &QTextDocument::contentsChange, this, &NoteTextView::onContentsChange);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &NoteTextView::keepOffHalfCharacters);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &NoteTextView::restartCaretBlink);
     connect(&m_caretBlink, &QTimer::timeout, this, &NoteTextView::toggleCaret);
 }
@@ -212,6 +213,25 @@ void NoteTextView::setSelectedRange(Range range)
     QTextCursor cursor(document());
     cursor.setPosition(characterStart(start));
     cursor.setPosition(characterStart(end), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+}
+
+void NoteTextView::keepOffHalfCharacters()
+{
+    // Qt's hit testing can put the caret between the halves of an emoji in a line that mixes directions; what is
+    // typed there would split it, and half a character cannot be written.
+    const QTextDocument *doc = document();
+    const auto whole = [doc](int at) {
+        return at > 0 && doc->characterAt(at).isLowSurrogate() && doc->characterAt(at - 1).isHighSurrogate() ? at - 1
+                                                                                                             : at;
+    };
+    QTextCursor cursor = textCursor();
+    const int anchor = whole(cursor.anchor());
+    const int position = whole(cursor.position());
+    if (anchor == cursor.anchor() && position == cursor.position())
+        return;
+    cursor.setPosition(anchor);
+    cursor.setPosition(position, QTextCursor::KeepAnchor);
     setTextCursor(cursor);
 }
 

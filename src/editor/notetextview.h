@@ -111,6 +111,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    // Moves the caret and the anchor off the middle of a surrogate pair.
+    void keepOffHalfCharacters();
     // The start of the character (grapheme) that holds a document position.
     int characterStart(int position) const;
     void onContentsChange(int position, int charsRemoved, int charsAdded);

@@ -79,8 +79,8 @@ void WindowController::showInterruptedSave(const InPlaceSave::Repair &repair)
                   "it held then is kept beside it in “%2”.")
                    .arg(name, repair.cutCopy);
     else if (repair.failure)
-        text = repair.failure->description() +
-               tr(". Its last complete version is kept beside it in “%1”.").arg(repair.leftover);
+        text = tr("%1. Its last complete version is kept beside it in “%2”.")
+                   .arg(repair.failure->description(), repair.leftover);
     else if (repair.outcome == InPlaceSave::Repair::Outcome::LeftoverKept)
         text = tr("A copy of “%1” left by an interrupted save was found beside it and kept as “%2”; “%1” was not "
                   "changed.")

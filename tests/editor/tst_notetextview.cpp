@@ -225,6 +225,33 @@ private Q_SLOTS:
         QCOMPARE(alignment(0), Qt::AlignLeft);
     }
 
+    // However the caret or the anchor comes between the halves of an emoji (Qt's hit testing does so in lines that
+    // mix directions), it moves off before anything is typed there: half a character cannot be written.
+    void typingNeverSplitsACharacter_data()
+    {
+        QTest::addColumn<int>("anchor");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("caret inside the emoji") << 1 << 1 << u"x🌱b"_s;
+        QTest::newRow("selection from inside the emoji") << 1 << 3 << u"x"_s;
+        QTest::newRow("selection to inside the emoji") << 3 << 1 << u"x"_s;
+    }
+
+    void typingNeverSplitsACharacter()
+    {
+        QFETCH(int, anchor);
+        QFETCH(int, position);
+        QFETCH(QString, expected);
+        NoteTextView view;
+        view.setText(u"🌱b"_s);
+        QTextCursor cursor(view.document());
+        cursor.setPosition(anchor);
+        cursor.setPosition(position, QTextCursor::KeepAnchor);
+        view.setTextCursor(cursor);
+        QTest::keyClicks(&view, u"x"_s);
+        QCOMPARE(view.text(), expected);
+    }
+
     void signalsUserEditsOnly()
     {
         NoteTextView view;
