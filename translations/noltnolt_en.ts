@@ -565,6 +565,22 @@ Try &quot;%1 --help&quot; for more.
         <source>Could not read</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>“%1” cannot be used: %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is a symbolic link</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is not a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it belongs to another user</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -610,22 +626,6 @@ Try &quot;%1 --help&quot; for more.
 </context>
 <context>
     <name>RecoveryStore</name>
-    <message>
-        <source>“%1” cannot hold kept text: %2.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>it is a symbolic link</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>it is not a folder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>it belongs to another user</source>
-        <translation type="unfinished"></translation>
-    </message>
     <message>
         <source>The text of “%1” cannot be kept for recovery; keep its window open or use Save As…. %2</source>
         <translation type="unfinished"></translation>

@@ -9,13 +9,6 @@
 
 #include <sys/stat.h>
 
-namespace {
-
-// Within this long of a file's last change another change may leave its times as they were (whole seconds, or two).
-constexpr long long racyWindowNs = 2'000'000'000LL;
-
-} // namespace
-
 Document::Decoder Document::decoder(const QString &typeName) const
 {
     Q_UNUSED(typeName);
@@ -49,7 +42,7 @@ Document::LoadedFile Document::load(const QUrl &url, const Decoder &decoder, boo
         loaded.identity = FileIdentity::of(version);
         if (version.st_ino == 0)
             loaded.identity = {true, 0, 0, -1, 0, 0};
-        loaded.compareBeforeWrite = startNs - loaded.identity.changedNs <= racyWindowNs;
+        loaded.compareBeforeWrite = FileChangeTracker::changedLately(loaded.identity, startNs);
         try {
             loaded.content = decoder(bytes);
         } catch (const Error &error) {

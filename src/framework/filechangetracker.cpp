@@ -153,10 +153,9 @@ FileChangeTracker::Knowledge FileChangeTracker::knowledgeOf(const FileIdentity &
         // Only the change time moved (a chmod, a chown, a new hard link): ours still, if the bytes are.
         return sameTimes == m_known && !m_knownDigest.isEmpty() ? Knowledge::ContentToCompare : Knowledge::Unknown;
     }
-    const long long clockNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
     if (m_compareBeforeWrite && !m_knownDigest.isEmpty())
         return Knowledge::ContentToCompare;
-    if (m_knownDigest.isEmpty() || clockNs - now.changedNs > racyWindowNs)
+    if (m_knownDigest.isEmpty() || !changedLately(now))
         return Knowledge::Known;
     return Knowledge::ContentToCompare;
 }
@@ -189,8 +188,15 @@ void FileChangeTracker::acceptSameContent(const FileIdentity &now)
 {
     m_known = now;
     // Compared once the clock has moved past the last change's tick: a later change would move the times.
-    if (QDateTime::currentMSecsSinceEpoch() * 1'000'000LL - now.changedNs > racyWindowNs)
+    if (!changedLately(now))
         m_compareBeforeWrite = false;
+}
+
+bool FileChangeTracker::changedLately(const FileIdentity &version, long long nowNs)
+{
+    if (nowNs == 0)
+        nowNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
+    return nowNs - version.changedNs <= racyWindowNs;
 }
 
 void FileChangeTracker::noteReadVersion(const FileIdentity &identity, bool compareBeforeWrite)

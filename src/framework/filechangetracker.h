@@ -58,6 +58,9 @@ public:
     // the content is compared before the first write.
     void noteReadVersion(const FileIdentity &identity, bool compareBeforeWrite);
     static QByteArray digestOf(const QByteArray &bytes);
+    // Whether a version changed so lately (by the clock at nowNs, none: now) that another change could still leave
+    // its times as they are: its content then tells more than its identity.
+    static bool changedLately(const FileIdentity &version, long long nowNs = 0);
     // The document's own write landed: its result is the known file, as the writer saw it right after writing (by
     // default: as it is at the path now).
     void noteOwnWrite(const FileIdentity &written = {});

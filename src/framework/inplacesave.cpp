@@ -36,21 +36,6 @@ QString repairAction()
     return QCoreApplication::translate("InPlaceSave", "Could not put back the last complete version of");
 }
 
-// Closes the descriptor when it goes out of scope.
-struct Descriptor
-{
-    int fd = -1;
-    explicit Descriptor(int opened)
-        : fd(opened)
-    {}
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Q_DISABLE_COPY_MOVE(Descriptor)
-};
-
 QByteArray digestOf(const QByteArray &bytes)
 {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
@@ -275,30 +260,30 @@ InPlaceSave::Repair repairTarget(const QString &path, const QByteArray &target)
     struct stat noteInfo
     {};
     QByteArray noteText;
-    if (note.fd < 0 || ::fstat(note.fd, &noteInfo) != 0 || !S_ISREG(noteInfo.st_mode) ||
-        readAllFrom(note.fd, noteText) != 0) {
+    if (note.get() < 0 || ::fstat(note.get(), &noteInfo) != 0 || !S_ISREG(noteInfo.st_mode) ||
+        readAllFrom(note.get(), noteText) != 0) {
         ::closedir(dir);
         return repair; // reading the note says what is wrong with it
     }
-    const NoteIdentity identity = NoteIdentity::of(note.fd);
+    const NoteIdentity identity = NoteIdentity::of(note.get());
     for (const QByteArray &entry : std::as_const(backups)) {
         const Descriptor found(::openat(dirFd, entry.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat info
         {};
         // Ours only: made by this user, and writable by nobody else since. A locked one belongs to a rewrite that is
         // still running.
-        if (found.fd < 0 || ::fstat(found.fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
-            (info.st_mode & (S_IWGRP | S_IWOTH)) != 0 || info.st_nlink != 1 ||
-            ::flock(found.fd, LOCK_EX | LOCK_NB) != 0)
+        if (found.get() < 0 || ::fstat(found.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0 || info.st_nlink != 1 ||
+            ::flock(found.get(), LOCK_EX | LOCK_NB) != 0)
             continue;
         QByteArray bytes;
-        if (readAllFrom(found.fd, bytes) != 0)
+        if (readAllFrom(found.get(), bytes) != 0)
             continue;
         const Backup backup = Backup::parse(bytes);
         bytes.clear();
         const QString backupName = FileNames::decodeName(entry);
         if (backup.outdatedBy(identity, noteText)) {
-            removeBackup(dirFd, entry.constData(), found.fd);
+            removeBackup(dirFd, entry.constData(), found.get());
             continue;
         }
         if (repair.outcome != Repair::Outcome::Nothing || !backup.cuts(identity, noteText)) {
@@ -313,8 +298,8 @@ InPlaceSave::Repair repairTarget(const QString &path, const QByteArray &target)
         QByteArray copy;
         int failure = writable ? keepCutCopy(dirFd, folder, name, noteText, noteInfo.st_mode, copy) : EACCES;
         if (failure == 0)
-            failure = rewriteFile(note.fd, backup.oldText);
-        if (failure == 0 && !holds(note.fd, backup.oldText))
+            failure = rewriteFile(note.get(), backup.oldText);
+        if (failure == 0 && !holds(note.get(), backup.oldText))
             failure = EIO;
         repair.cutCopy = copy.isEmpty() ? QString() : FileNames::decodeName(copy);
         if (failure != 0) {
@@ -322,7 +307,7 @@ InPlaceSave::Repair repairTarget(const QString &path, const QByteArray &target)
                       Error::fromErrno(failure, repairAction(), path)};
             continue;
         }
-        removeBackup(dirFd, entry.constData(), found.fd);
+        removeBackup(dirFd, entry.constData(), found.get());
         (void)syncFolder(folder);
         repair.outcome = Repair::Outcome::PutBack;
         noteText = backup.oldText;
@@ -337,10 +322,10 @@ void InPlaceSave::rewrite(const QString &path, const QByteArray &target, const Q
 {
     const QByteArray folder = folderOf(target);
     const Descriptor note(retryEintr([&] { return ::open(target.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC); }));
-    if (note.fd < 0)
+    if (note.get() < 0)
         throw Error::fromErrno(errno, saveAction(), path);
     QByteArray oldText;
-    if (const int failure = readAllFrom(note.fd, oldText))
+    if (const int failure = readAllFrom(note.get(), oldText))
         throw Error::fromErrno(failure, saveAction(), path);
 
     // The backup is synced, name included, before the first byte of the note changes, and stays locked while the
@@ -348,7 +333,7 @@ void InPlaceSave::rewrite(const QString &path, const QByteArray &target, const Q
     Temporary backup;
     if (const int failure = backup.create(folder, fileNameOf(target), Temporary::Kind::Backup))
         throw DurableWriter::folderError(failure, path);
-    const QByteArray header = Backup::header(NoteIdentity::of(note.fd), oldText, data);
+    const QByteArray header = Backup::header(NoteIdentity::of(note.get()), oldText, data);
     int failure = writeAll(backup.fd(), header.constData(), header.size());
     if (failure == 0)
         failure = writeAll(backup.fd(), oldText.constData(), oldText.size());
@@ -360,10 +345,10 @@ void InPlaceSave::rewrite(const QString &path, const QByteArray &target, const Q
         throw Error::fromErrno(failure, saveAction(), path);
     const QByteArray logged = InterruptedSaveLog::add(target);
 
-    failure = rewriteFile(note.fd, data);
-    if (failure == 0 && !holds(note.fd, data))
+    failure = rewriteFile(note.get(), data);
+    if (failure == 0 && !holds(note.get(), data))
         failure = EIO;
-    if (failure != 0 && (rewriteFile(note.fd, oldText) != 0 || !holds(note.fd, oldText))) {
+    if (failure != 0 && (rewriteFile(note.get(), oldText) != 0 || !holds(note.get(), oldText))) {
         // The note may now be partial; its old text stays in the backup, which is kept and named, and the log
         // brings it back at the next launch.
         backup.close();

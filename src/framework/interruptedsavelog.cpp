@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,18 +57,19 @@ QByteArray InterruptedSaveLog::add(const QByteArray &target)
     const QString where = folder();
     if (where.isEmpty())
         return {};
+    PosixFile::Descriptor folder;
     try {
-        PosixFile::makePath(where, QCoreApplication::translate("DurableWriter", "Could not save"));
+        // Never through a link: the log's folder is made private, and nothing else.
+        folder = PosixFile::openPrivateFolder(where, true);
     } catch (const Error &) {
         return {};
     }
     const QByteArray encoded = FileNames::encodeName(where);
-    ::chmod(encoded.constData(), 0700);
     // A link that names the note: made and synced at once, and read back without parsing anything.
     for (int attempt = 0; attempt < maxNameTries; ++attempt) {
-        const QByteArray entry = encoded + '/' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        if (::symlink(target.constData(), entry.constData()) == 0)
-            return PosixFile::syncFolder(encoded) == 0 ? entry : QByteArray();
+        const QByteArray name = QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        if (::symlinkat(target.constData(), folder.get(), name.constData()) == 0)
+            return ::fsync(folder.get()) == 0 ? encoded + '/' + name : QByteArray();
         if (errno != EEXIST)
             return {};
     }
@@ -83,7 +85,13 @@ void InterruptedSaveLog::remove(const QByteArray &entry)
 void InterruptedSaveLog::repairAll()
 {
     const QString where = folder();
-    DIR *dir = where.isEmpty() ? nullptr : ::opendir(FileNames::encodeName(where).constData());
+    if (where.isEmpty())
+        return;
+    DIR *dir = nullptr;
+    try {
+        dir = ::fdopendir(::fcntl(PosixFile::openPrivateFolder(where, false).get(), F_DUPFD_CLOEXEC, 0));
+    } catch (const Error &) {
+    }
     if (!dir)
         return;
     const int dirFd = ::dirfd(dir);

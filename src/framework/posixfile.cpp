@@ -1,10 +1,12 @@
 #include "posixfile.h"
 
 #include "framework/error.h"
+#include "framework/fileidentity.h"
 #include "framework/filenames.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -131,17 +134,6 @@ int readAllFrom(int fd, QByteArray &out, qsizetype limit)
     return 0;
 }
 
-namespace {
-
-bool sameVersion(const struct stat &a, const struct stat &b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
-}
-
-} // namespace
-
 int readAll(const QByteArray &path, QByteArray &out, qsizetype limit, struct stat *steady)
 {
     // Non-blocking, so that a FIFO without a writer or a device answers at once instead of holding the app.
@@ -157,8 +149,9 @@ int readAll(const QByteArray &path, QByteArray &out, qsizetype limit, struct sta
         {};
         struct stat there
         {};
-        const bool held = ::fstat(fd, &after) == 0 && sameVersion(before, after) &&
-                          ::stat(path.constData(), &there) == 0 && sameVersion(before, there);
+        const FileIdentity read = FileIdentity::of(before);
+        const bool held = ::fstat(fd, &after) == 0 && FileIdentity::of(after) == read &&
+                          ::stat(path.constData(), &there) == 0 && FileIdentity::of(there) == read;
         *steady = {};
         if (held)
             *steady = before;
@@ -320,6 +313,72 @@ bool isTemporaryOf(const QByteArray &entry, const QByteArray &name, Temporary::K
     return !random.isEmpty() && random.size() <= maxRandomLength &&
            std::all_of(random.begin(), random.end(),
                        [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+}
+
+namespace {
+
+constexpr mode_t privateFolderMode = 0700;
+
+Error unusable(const QString &folder, int code, const QString &cause)
+{
+    return Error(QString::fromUtf16(ErrorDomain::posix), code,
+                 QCoreApplication::translate("PosixFile", "“%1” cannot be used: %2.").arg(folder, cause));
+}
+
+// Why name in parent could not be opened as a folder without following a link.
+Error openFailure(const QString &folder, int parent, const QByteArray &name, int code)
+{
+    struct stat info
+    {};
+    if (::fstatat(parent, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(info.st_mode))
+            return unusable(folder, code, QCoreApplication::translate("PosixFile", "it is a symbolic link"));
+        if (!S_ISDIR(info.st_mode))
+            return unusable(folder, code, QCoreApplication::translate("PosixFile", "it is not a folder"));
+    }
+    return unusable(folder, code, QString::fromLocal8Bit(std::strerror(code)));
+}
+
+} // namespace
+
+Descriptor openPrivateFolder(const QString &folder, bool create)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    const QList<QByteArray> names = FileNames::encodeName(absolute).split('/');
+    Descriptor current(PosixFile::retryEintr([] { return ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    bool madeAbove = false;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QByteArray &name = names.at(i);
+        if (name.isEmpty())
+            continue;
+        if (current.get() < 0)
+            throw unusable(absolute, errno, QString::fromLocal8Bit(std::strerror(errno)));
+        const bool last = i == names.size() - 1;
+        int makeFailure = 0;
+        bool made = false;
+        if (create) {
+            made = ::mkdirat(current.get(), name.constData(), privateFolderMode) == 0;
+            if (!made && errno != EEXIST)
+                makeFailure = errno;
+        }
+        const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (last || made || madeAbove ? O_NOFOLLOW : 0);
+        Descriptor next(PosixFile::retryEintr([&] { return ::openat(current.get(), name.constData(), flags); }));
+        if (next.get() < 0) {
+            const int code = errno == ENOENT && makeFailure ? makeFailure : errno;
+            throw openFailure(absolute, current.get(), name, code);
+        }
+        madeAbove = madeAbove || made;
+        current = std::move(next);
+    }
+    struct stat info
+    {};
+    if (::fstat(current.get(), &info) != 0)
+        throw unusable(absolute, errno, QString::fromLocal8Bit(std::strerror(errno)));
+    if (info.st_uid != ::geteuid())
+        throw unusable(absolute, EPERM, QCoreApplication::translate("PosixFile", "it belongs to another user"));
+    if ((info.st_mode & 07777) != privateFolderMode && ::fchmod(current.get(), privateFolderMode) != 0)
+        throw unusable(absolute, errno, QString::fromLocal8Bit(std::strerror(errno)));
+    return current;
 }
 
 } // namespace PosixFile

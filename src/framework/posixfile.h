@@ -4,12 +4,42 @@
 #include <QString>
 
 #include <cerrno>
+#include <unistd.h>
+#include <utility>
 
 struct stat;
 
 // The few file system calls that saving, moving and reading files share, in one place so that they cannot drift
 // apart. Paths are in the file system's encoding. Functions that return int give 0 or the errno of the failure.
 namespace PosixFile {
+
+// A file descriptor closed when it goes out of scope.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1)
+        : m_fd(fd)
+    {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(Descriptor &&other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    {}
+    Descriptor &operator=(Descriptor &&other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
 
 // Runs a system call again when a signal interrupted it (our termination signals do, by design).
 template<typename Call> auto retryEintr(Call call)
@@ -59,6 +89,11 @@ int writeAll(int fd, const char *data, qsizetype size);
 // Creates the folder at path and the folders above it that are missing. Throws an Error that starts with action and
 // gives the real cause (a file in the way reads "Not a directory").
 void makePath(const QString &path, const QString &action);
+// Opens folder, made if create, as a private folder of the user's: folders above it that existed are the user's
+// layout and are followed; the ones made here and folder itself are never links, so nothing but that folder is ever
+// made private. It must belong to the user (root may write anywhere, so its rights prove nothing), and is made 0700.
+// Throws an Error that names the folder and why it cannot be used.
+Descriptor openPrivateFolder(const QString &folder, bool create);
 // Makes a rename or a new name in folder survive a power cut. A file system that cannot sync a folder at all
 // (EINVAL) is not a failure.
 int syncFolder(const QByteArray &folder);

@@ -28,94 +28,11 @@ constexpr char pathSuffix[] = ".path";
 constexpr mode_t folderMode = 0700;
 constexpr mode_t fileMode = 0600;
 
-// A file descriptor closed when it goes out of scope.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd = -1)
-        : m_fd(fd)
-    {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(Descriptor &&other) noexcept
-        : m_fd(std::exchange(other.m_fd, -1))
-    {}
-    Descriptor &operator=(Descriptor &&other) noexcept
-    {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    Q_DISABLE_COPY(Descriptor)
-    int get() const { return m_fd; }
+using PosixFile::Descriptor;
 
-private:
-    int m_fd;
-};
-
-Error unusable(const QString &folder, int code, const QString &cause)
-{
-    return Error(QString::fromUtf16(ErrorDomain::posix), code,
-                 RecoveryStore::tr("“%1” cannot hold kept text: %2.").arg(folder, cause));
-}
-
-// Why name in parent could not be opened as a folder without following a link.
-Error openFailure(const QString &folder, int parent, const QByteArray &name, int code)
-{
-    struct stat info
-    {};
-    if (::fstatat(parent, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISLNK(info.st_mode))
-            return unusable(folder, code, RecoveryStore::tr("it is a symbolic link"));
-        if (!S_ISDIR(info.st_mode))
-            return unusable(folder, code, RecoveryStore::tr("it is not a folder"));
-    }
-    return unusable(folder, code, QString::fromLocal8Bit(std::strerror(code)));
-}
-
-// Opens folder as the store's own: folders above it that existed are the user's layout and are followed; the ones
-// made here and folder itself are never links, so nothing but the store's own folder is ever made private. The
-// folder must belong to the user (root may write anywhere, so its rights prove nothing), and is made 0700.
 Descriptor openOwnFolder(const QString &folder, bool create)
 {
-    const QString absolute = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    const QList<QByteArray> names = FileNames::encodeName(absolute).split('/');
-    Descriptor current(PosixFile::retryEintr([] { return ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-    bool madeAbove = false;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        const QByteArray &name = names.at(i);
-        if (name.isEmpty())
-            continue;
-        if (current.get() < 0)
-            throw unusable(absolute, errno, QString::fromLocal8Bit(std::strerror(errno)));
-        const bool last = i == names.size() - 1;
-        int makeFailure = 0;
-        bool made = false;
-        if (create) {
-            made = ::mkdirat(current.get(), name.constData(), folderMode) == 0;
-            if (!made && errno != EEXIST)
-                makeFailure = errno;
-        }
-        const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (last || made || madeAbove ? O_NOFOLLOW : 0);
-        Descriptor next(PosixFile::retryEintr([&] { return ::openat(current.get(), name.constData(), flags); }));
-        if (next.get() < 0) {
-            const int code = errno == ENOENT && makeFailure ? makeFailure : errno;
-            throw openFailure(absolute, current.get(), name, code);
-        }
-        madeAbove = madeAbove || made;
-        current = std::move(next);
-    }
-    struct stat info
-    {};
-    if (::fstat(current.get(), &info) != 0)
-        throw unusable(absolute, errno, QString::fromLocal8Bit(std::strerror(errno)));
-    if (info.st_uid != ::geteuid())
-        throw unusable(absolute, EPERM, RecoveryStore::tr("it belongs to another user"));
-    if ((info.st_mode & 07777) != folderMode && ::fchmod(current.get(), folderMode) != 0)
-        throw unusable(absolute, errno, QString::fromLocal8Bit(std::strerror(errno)));
-    return current;
+    return PosixFile::openPrivateFolder(folder, create);
 }
 
 // What an earlier version kept with wider permissions is closed at once: only the user's own plain files with no
