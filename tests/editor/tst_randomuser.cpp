@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QRandomGenerator>
-#include <QScrollBar>
 
 using namespace NoteFixture;
 using namespace Qt::StringLiterals;
@@ -115,8 +114,7 @@ private:
              : which == 1 ? tools->lowercaseWord(nullptr)
                           : tools->capitalizeWord(nullptr));
         } else if (kind < 88) {
-            note(u"zoom"_s);
-            below(2) ? TextZoom::shared().zoomIn() : TextZoom::shared().zoomOut();
+            key(below(2) ? Qt::Key_Equal : Qt::Key_Minus, Qt::ControlModifier);
         } else if (kind < 91) {
             changeOnDisk();
         } else if (kind < 92) {
