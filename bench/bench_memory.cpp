@@ -83,16 +83,14 @@ void openedAsANote(const QString &path, double megabytes)
     char name[] = "bench_memory";
     char *argv[] = {name, nullptr};
     QApplication app(argc, argv);
-    PlainTextDocument::setWindowFactory(
-        [](PlainTextDocument *note) { return new Editor(note->fileUrl(), note->text()); });
     PlainTextDocument note;
-    const QString typeName = QString::fromLatin1(PlainTextDocument::typeName);
     const QUrl url = FileNames::urlOfPath(path);
-    note.takeLoaded(Document::load(url, note.decoder(typeName), false), typeName);
+    note.takeLoaded(LoadedFile::read(url, note.decoder(), false));
     note.setFileUrl(url);
-    note.makeWindowControllers();
-    note.showWindows();
-    NoteTextView *view = static_cast<Editor *>(note.windowControllers().first())->textView();
+    Editor::openFor(&note);
+    auto *editor = static_cast<Editor *>(WindowController::of(&note).constFirst());
+    editor->showWindow();
+    NoteTextView *view = editor->textView();
     while (view->isLoading())
         QApplication::processEvents();
     QApplication::processEvents();

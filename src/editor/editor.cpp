@@ -5,7 +5,7 @@
 #include "editor/notewindowsetup.h"
 #include "editor/texttools.h"
 #include "editor/wordcounter.h"
-#include "framework/actiondispatcher.h"
+#include "editor/actiondispatcher.h"
 #include "framework/filenames.h"
 #include "storage/plaintextdocument.h"
 
@@ -192,6 +192,16 @@ QWidget *Editor::attachTextTools()
     return findBar;
 }
 
+void Editor::openFor(Document *note)
+{
+    auto *plain = qobject_cast<PlainTextDocument *>(note);
+    if (!plain)
+        return;
+    auto *editor = new Editor(note->fileUrl(), plain->text());
+    editor->setDocument(note);
+    plain->setPresenter(editor);
+}
+
 Editor::~Editor()
 {
     if (PlainTextDocument *note = textDocument())
@@ -334,7 +344,7 @@ void Editor::autosaveFinished(const std::optional<Error> &error)
         presentSaveFailure(*error);
     PlainTextDocument *note = textDocument();
     // Only a file system failure may pass by itself; a question left unanswered or refused bytes wait for the user.
-    if (!note || !note->isDocumentEdited() || error->domain() != QString::fromUtf16(ErrorDomain::posix))
+    if (!note || !note->isDocumentEdited() || error->source() != Error::Source::System)
         return;
     // Tried again without an edit too, so that text typed before the disk got room again reaches it; waiting
     // longer each time keeps a lasting failure from spinning the disk.

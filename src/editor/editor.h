@@ -1,7 +1,7 @@
 #pragma once
 
 #include "framework/error.h"
-#include "framework/windowcontroller.h"
+#include "editor/windowcontroller.h"
 #include "storage/textpresenter.h"
 
 #include <QUrl>
@@ -29,6 +29,8 @@ public:
 
     Editor(const QUrl &url, const QString &text, QObject *parent = nullptr);
     ~Editor() override;
+    // Gives a note that was read its window, which shows its text from now on.
+    static void openFor(Document *note);
 
     NoteTextView *textView() const;
     // The attached document when it is a note, else none.

@@ -69,49 +69,48 @@ QString DocumentMover::movedPath(const QString &current, const QString &folder)
     return QDir(destination.absoluteFilePath()).filePath(file.fileName());
 }
 
-// The document's own Rename and Move To.
+namespace {
 
-void Document::renameDocument(QObject *sender)
-{
-    Q_UNUSED(sender);
-    if (m_fileUrl.isEmpty() || !m_fileUrl.isLocalFile())
-        return;
-    try {
-        if (const std::optional<QString> name = DocumentAsker::newFileName(this))
-            relocate(DocumentMover::renamedPath(FileNames::pathOfUrl(m_fileUrl), *name), true);
-    } catch (const Error &error) {
-        presentError(error);
-    }
-}
-
-void Document::moveDocument(QObject *sender)
-{
-    Q_UNUSED(sender);
-    if (m_fileUrl.isEmpty() || !m_fileUrl.isLocalFile())
-        return;
-    try {
-        if (const std::optional<QString> folder = DocumentAsker::destinationFolder(this))
-            relocate(DocumentMover::movedPath(FileNames::pathOfUrl(m_fileUrl), *folder), false);
-    } catch (const Error &error) {
-        presentError(error);
-    }
-}
-
-void Document::relocate(const QString &target, bool sameFolder)
+void relocate(Document &note, const QString &target, bool sameFolder)
 {
     if (target.isEmpty())
         return;
     // A write still landing would recreate the file under its old name; unsaved text goes to the old name first, so
     // nothing typed is left behind if the move fails.
-    finishWrites();
-    if (isDocumentEdited())
-        saveInPlace();
-    const QString current = QFileInfo(FileNames::pathOfUrl(m_fileUrl)).absoluteFilePath();
+    if (const std::optional<Error> failure = note.writeNow())
+        throw *failure;
+    const QString current = QFileInfo(FileNames::pathOfUrl(note.fileUrl())).absoluteFilePath();
     if (sameFolder)
         FileMover::rename(current, target);
     else
         FileMover::move(current, target);
-    const QUrl from = m_fileUrl;
-    setFileUrl(FileNames::urlOfPath(target));
-    Q_EMIT fileMoved(from, m_fileUrl);
+    note.followTo(FileNames::urlOfPath(target));
+}
+
+} // namespace
+
+void DocumentMover::rename(Document &note)
+{
+    if (!note.fileUrl().isLocalFile())
+        return;
+    try {
+        const auto &ask = note.services().questions.newFileName;
+        if (const std::optional<QString> name = ask ? ask(&note) : std::nullopt)
+            relocate(note, renamedPath(FileNames::pathOfUrl(note.fileUrl()), *name), true);
+    } catch (const Error &error) {
+        note.presentError(error);
+    }
+}
+
+void DocumentMover::move(Document &note)
+{
+    if (!note.fileUrl().isLocalFile())
+        return;
+    try {
+        const auto &ask = note.services().questions.destinationFolder;
+        if (const std::optional<QString> folder = ask ? ask(&note) : std::nullopt)
+            relocate(note, movedPath(FileNames::pathOfUrl(note.fileUrl()), *folder), false);
+    } catch (const Error &error) {
+        note.presentError(error);
+    }
 }

@@ -1,247 +1,185 @@
 #include "document.h"
 
-#include "framework/filechangetracker.h"
 #include "framework/filenames.h"
-#include "framework/windowcontroller.h"
+#include "framework/notewatch.h"
 #include "framework/writequeue.h"
 
 #include <QFileInfo>
+#include <QPointer>
+#include <QTimer>
 
-// The document's side of other programs' changes: looking at the file, asking which version to keep, reloading,
-// and following a file moved away.
+#include <cerrno>
 
-bool Document::confirmOverwrite(std::function<bool()> *replaceIf)
-{
-    // Checked again right before replacing the file: another program may have written it since we last looked, or
-    // moved it, and the text follows it there.
-    FileIdentity now = FileIdentity::of(QFileInfo(FileNames::pathOfUrl(m_fileUrl)).absoluteFilePath());
-    if (!now.exists && followMovedFile())
-        now = FileIdentity::of(FileNames::pathOfUrl(m_fileUrl));
-    if (!now.exists || !m_tracker->knewFile())
-        return true;
-    const FileChangeTracker::Knowledge knowledge = m_tracker->knowledgeOf(now);
-    if (knowledge == FileChangeTracker::Knowledge::Known)
-        return true;
-    // A background write compares the bytes on its own thread, right before it replaces them: a long note is not
-    // read here after every pause.
-    if ((knowledge == FileChangeTracker::Knowledge::ContentToCompare || sameBytesMayBeBack()) && replaceIf &&
-        !m_asking && now != m_keptOnDiskIdentity && now != m_overwriteIdentity) {
-        *replaceIf = m_tracker->sameContentTask();
-        return true;
-    }
-    if (knowledge == FileChangeTracker::Knowledge::ContentToCompare && m_tracker->isKnown(now))
-        return true;
-    if (knowledge == FileChangeTracker::Knowledge::Unknown && !m_asking && sameBytesMayBeBack() &&
-        m_tracker->sameContentTask()()) {
-        m_tracker->acceptSameContent(now);
-        return true;
-    }
-    if (m_asking || now == m_keptOnDiskIdentity) {
-        // The open question decides, or the user chose this version on disk and it could not be read in: it is not
-        // overwritten unasked, and the window's text is kept for recovery instead of asking after every pause.
-        keepForRecovery();
-        return false;
-    }
-    if (now == m_overwriteIdentity)
-        return true; // answered once: a retry after a failed write does not ask again
-    askAboutConflict(now);
-    return false;
-}
+// The note's side of other programs' changes: looking at the file, asking which version to keep, reloading, and
+// following a file moved away.
 
-void Document::askAboutConflict(const FileIdentity &now)
-{
-    m_asking = true;
-    // Until the answer the window's text lives only in memory: a kept copy survives any end of the process.
-    keepForRecovery();
-    DocumentAsker::whichVersion(this, [this, now](Conflict answer) { conflictAnswered(now, answer); });
-}
-
-void Document::conflictAnswered(const FileIdentity &now, Conflict answer)
-{
-    if (!m_asking)
-        return; // settled meanwhile (saved elsewhere)
-    m_asking = false;
-    try {
-        if (answer == Conflict::KeepMine) {
-            // Mine wins: it is written over the other version at once, so the choice sticks.
-            m_overwriteIdentity = now;
-            // A swapped-in link is replaced by the note's own text even when nothing was typed.
-            if (isDocumentEdited() || m_tracker->linkSwappedIn())
-                saveInPlace();
-            return;
-        }
-        m_keptOnDiskIdentity = now;
-        // Once the other version is in, the kept copy of the window's text may go.
-        reloadFromDisk(now, [this] { discardRecovered(); });
-    } catch (const Error &error) {
-        presentError(error, MessageKind::FileChanged);
-    }
-}
-
-void Document::reloadFromDisk(const FileIdentity &identity, const std::function<void()> &then)
-{
-    // Read and decoded on the writer, after our writes: the window goes on while a long note comes in.
-    m_reloading = true;
-    const quint64 generation = m_editGeneration;
-    auto loaded = std::make_shared<LoadedFile>();
-    m_writes->run(
-        [loaded, url = m_fileUrl, decode = decoder(m_fileType)] {
-            *loaded = load(url, decode, false);
-            return true;
-        },
-        [this, loaded, identity, generation, then](bool) {
-            m_reloading = false;
-            const bool lookAgain = std::exchange(m_checkAfterReload, false);
-            if (m_closed)
-                return;
-            if (generation != m_editGeneration && !loaded->readFailure && !loaded->refusal) {
-                // Typed meanwhile: that typing is not replaced unasked.
-                fileMayHaveChanged();
-                return;
-            }
-            try {
-                // What was read is the known version, which a change during the read makes another than identity.
-                const FileIdentity version = loaded->identity;
-                const bool compareBeforeWrite = loaded->compareBeforeWrite;
-                takeLoaded(std::move(*loaded), m_fileType);
-                m_tracker->accept(identity);
-                m_tracker->noteReadVersion(version, compareBeforeWrite);
-                updateChangeCount(ChangeType::Cleared);
-                Q_EMIT reloadedFromDisk();
-                if (then)
-                    then();
-            } catch (const Error &error) {
-                m_tracker->refuse(identity);
-                presentError(error, MessageKind::FileChanged);
-            }
-            // A change seen while the file was read may be a later one.
-            if (lookAgain)
-                fileMayHaveChanged();
-        });
-}
-
-void Document::fileMayHaveChanged()
-{
-    try {
-        checkFileOnDisk();
-    } catch (const Error &error) {
-        presentError(error, MessageKind::FileChanged);
-    }
-}
+using Event = NoteState::Event;
 
 void Document::checkFileOnDisk()
 {
-    if (m_fileUrl.isEmpty() || m_asking || m_closed)
+    if (m_fileUrl.isEmpty() || m_state == State::Asking || m_state == State::Closed)
         return;
-    if (m_reloading) {
-        m_checkAfterReload = true;
-        return;
-    }
-    if (m_writes->isWriting()) {
-        // Our own write is landing; look again once it has, with its result known.
-        m_checkAfterWrite = true;
+    if (NoteState::isBusy(m_state) || m_writes->isWriting()) {
+        // Our own write or read is landing; look again once it has, with its result known.
+        m_lookAgain = true;
         return;
     }
-    const FileIdentity now = m_tracker->current();
-    if (!now.exists) {
-        if (!followMovedFile())
-            reportMissingFile();
+    FileIdentity now;
+    switch (m_watch->look(isDocumentEdited(), &now)) {
+    case NoteWatch::Look::Known:
+    case NoteWatch::Look::Ignored:
         return;
-    }
-    if (m_tracker->isRefused(now))
+    case NoteWatch::Look::Moved:
+        followMovedFile();
         return;
-    switch (m_tracker->knowledgeOf(now)) {
-    case FileChangeTracker::Knowledge::Known:
+    case NoteWatch::Look::Missing:
+        reportMissingFile();
         return;
-    case FileChangeTracker::Knowledge::ContentToCompare:
+    case NoteWatch::Look::Compare:
         compareContentLater(now);
         return;
-    case FileChangeTracker::Knowledge::Unknown:
-        // Typing would make it a question: first see whether the bytes are ours after all.
-        if (isDocumentEdited() && sameBytesMayBeBack()) {
-            compareContentLater(now);
-            return;
-        }
-        break;
+    case NoteWatch::Look::Changed:
+        changedOnDisk(now, Event::DiskChanged);
+        return;
     }
-    changedOnDisk(now);
 }
 
-bool Document::sameBytesMayBeBack() const
+void Document::changedOnDisk(const FileIdentity &now, Event event)
 {
-    // Another version of the file may hold our very bytes: sync engines and backup tools put the same text back as
-    // a new file. A link put in its place is another file whatever it holds.
-    return m_tracker->hasKnownContent() && !m_tracker->linkSwappedIn();
+    const State before = m_state;
+    handle(event);
+    if (m_state == before) {
+        if (NoteState::isBusy(m_state))
+            m_lookAgain = true;
+        return;
+    }
+    if (m_state == State::Reloading) {
+        reloadFromDisk(now);
+        return;
+    }
+    if (m_state != State::Asking)
+        return;
+    // Until the answer the window's text lives only in memory: a kept copy survives any end of the process.
+    keepForRecovery();
+    const auto answer = [self = QPointer<Document>(this), now](NoteQuestions::Conflict given) {
+        if (self)
+            self->conflictAnswered(now, given);
+    };
+    if (const auto &ask = m_services->questions.whichVersion) {
+        ask(this, answer);
+        return;
+    }
+    // Without a window the text held here is all the user last saw of it: it is kept. The answer comes from the
+    // event loop, as the user's would.
+    QTimer::singleShot(0, this, [answer] { answer(NoteQuestions::Conflict::KeepMine); });
+}
+
+void Document::conflictAnswered(const FileIdentity &now, NoteQuestions::Conflict answer)
+{
+    if (m_state != State::Asking)
+        return; // settled meanwhile (saved elsewhere)
+    if (answer == NoteQuestions::Conflict::UseDisk) {
+        m_watch->keepOnDisk(now);
+        handle(Event::UseDisk);
+        // Once the other version is in, the kept copy of the window's text may go.
+        reloadFromDisk(now, [this] { discardRecovered(); });
+        return;
+    }
+    // Mine wins: it is written over the other version at once, so the choice sticks. A swapped-in link is replaced
+    // by the note's own text even when nothing was typed.
+    m_watch->writeOver(now);
+    const bool linkSwapped = m_watch->linkSwappedIn();
+    handle(Event::KeepMine);
+    if (!isDocumentEdited() && !linkSwapped)
+        return;
+    Write request;
+    request.always = true;
+    request.completions.append([this](const std::optional<Error> &failure) {
+        if (failure)
+            presentError(*failure, MessageKind::FileChanged);
+    });
+    write(request);
+}
+
+void Document::reloadFromDisk(const FileIdentity &seen, const std::function<void()> &then)
+{
+    // Read and decoded on the writer, after our writes: the window goes on while a long note comes in.
+    const quint64 generation = m_editGeneration;
+    auto loaded = std::make_shared<LoadedFile>();
+    m_writes->run(
+        [loaded, url = m_fileUrl, decode = decoder()] {
+            *loaded = LoadedFile::read(url, decode, false);
+            return true;
+        },
+        [this, loaded, seen, generation, then](bool) {
+            const bool lookAgain = std::exchange(m_lookAgain, false);
+            if (m_state == State::Closed)
+                return;
+            if (loaded->readFailure || loaded->refusal) {
+                m_watch->refuse(seen);
+                handle(Event::ReloadFailed);
+                presentError(loaded->readFailure ? *loaded->readFailure : *loaded->refusal, MessageKind::FileChanged);
+            } else if (generation != m_editGeneration) {
+                // Typed meanwhile: that typing is not replaced unasked.
+                handle(Event::Reloaded);
+                checkFileOnDisk();
+                return;
+            } else {
+                m_watch->noteReloaded(seen, *loaded);
+                takeText(std::move(loaded->text));
+                updateChangeCount(ChangeType::Cleared);
+                handle(Event::Reloaded);
+                Q_EMIT reloadedFromDisk();
+                if (then)
+                    then();
+            }
+            // A change seen while the file was read may be a later one.
+            if (lookAgain)
+                checkFileOnDisk();
+        });
 }
 
 void Document::compareContentLater(const FileIdentity &now)
 {
-    // A comparison of this very version that has not begun to read answers for this look too (a save is seen by
-    // the watch and by the look after the write).
-    if (m_queuedCompare && m_queuedCompare->identity == now && !m_queuedCompare->started)
+    const std::function<bool()> compare = m_watch->compareOnce(now);
+    if (!compare)
         return;
-    auto queued = std::make_shared<QueuedCompare>();
-    queued->identity = now;
-    m_queuedCompare = queued;
     // Read on the writer, after our writes: the window never waits for a long note to be read again.
-    const auto compare = [queued, same = m_tracker->sameContentTask()] {
-        queued->started = true;
-        return same();
-    };
     m_writes->run(compare, [this, now](bool same) {
-        if (m_asking || m_closed)
+        if (m_state == State::Asking || m_state == State::Closed)
             return;
-        if (m_writes->isWriting() || m_tracker->current() != now) {
+        if (NoteState::isBusy(m_state) || m_writes->isWriting() || m_watch->current() != now) {
             // Our write is landing, or the file changed again meanwhile: look afresh.
-            fileMayHaveChanged();
+            checkFileOnDisk();
             return;
         }
-        if (same) {
-            m_tracker->acceptSameContent(now);
-            return;
-        }
-        try {
-            changedOnDisk(now);
-        } catch (const Error &error) {
-            presentError(error, MessageKind::FileChanged);
-        }
+        if (same)
+            m_watch->acceptSameContent(now);
+        else
+            changedOnDisk(now, Event::DiskChanged);
     });
-}
-
-void Document::changedOnDisk(const FileIdentity &now)
-{
-    // A link put in the note's place shows another file: never taken in without asking.
-    if (isDocumentEdited() || m_tracker->linkSwappedIn()) {
-        askAboutConflict(now);
-        return;
-    }
-    reloadFromDisk(now);
 }
 
 bool Document::followMovedFile()
 {
-    const std::optional<QString> moved = m_tracker->movedTo();
+    const std::optional<QString> moved = m_watch->movedTo();
     if (!moved)
         return false;
-    const QUrl from = m_fileUrl;
-    setFileUrl(FileNames::urlOfPath(*moved));
-    Q_EMIT fileMoved(from, m_fileUrl);
+    followTo(FileNames::urlOfPath(*moved));
     return true;
 }
 
 void Document::reportMissingFile()
 {
-    if (!m_tracker->firstTimeMissing())
-        return;
     // The text stays in the window and counts as unsaved, so the next save writes it again at its place; a window
     // that saves its edits by itself schedules that save as for an edit.
     const QFileInfo file(FileNames::pathOfUrl(m_fileUrl));
+    handle(Event::Missing);
     updateChangeCount(ChangeType::Done);
     presentError(Error(QString::fromUtf16(ErrorDomain::posix), ENOENT,
                        tr("“%1” was moved or deleted by another program. Its text is still open here and will be "
                           "saved again in “%2”.")
                            .arg(file.fileName(), file.absolutePath())),
                  MessageKind::FileChanged);
-    if (!m_windowControllers.isEmpty())
-        m_windowControllers.first()->scheduleSave();
+    Q_EMIT saveWanted();
 }

@@ -157,7 +157,8 @@ bool needsSweep(const QByteArray &target, bool failed)
     return true;
 }
 
-void replaceResolved(const QString &path, const QByteArray &target, const QByteArray &data, int newFileMode)
+void replaceResolved(const QString &path, const QByteArray &target, const QByteArray &data, int newFileMode,
+                     InterruptedSaveLog *interruptedSaves)
 {
     const QByteArray folder = folderOf(target);
     const QByteArray name = fileNameOf(target);
@@ -172,7 +173,7 @@ void replaceResolved(const QString &path, const QByteArray &target, const QByteA
     // Renaming a new copy over a file with other hard links would silently split them: the other names would keep
     // the old text. Such a file is rewritten where it is, with a synced backup of its old text beside it.
     if (exists && S_ISREG(old.st_mode) && old.st_nlink > 1) {
-        InPlaceSave::rewrite(path, target, data);
+        InPlaceSave::rewrite(path, target, data, interruptedSaves);
         return;
     }
 
@@ -232,7 +233,7 @@ void DurableWriter::replace(const QString &path, const QByteArray &data, const O
     const QByteArray target =
         FileNames::encodeName(options.followLinks ? resolveLinks(path) : QFileInfo(path).absoluteFilePath());
     try {
-        replaceResolved(path, target, data, options.newFileMode);
+        replaceResolved(path, target, data, options.newFileMode, options.interruptedSaves);
     } catch (const Error &) {
         needsSweep(target, true);
         throw;

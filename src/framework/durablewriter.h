@@ -7,6 +7,8 @@
 
 // Writes files so that a crash, a full disk or a failing device never leaves a note half-written.
 // Every failure throws an Error naming the file and the cause; the old content then stays as it was.
+class InterruptedSaveLog;
+
 class DurableWriter
 {
 public:
@@ -17,6 +19,8 @@ public:
         bool followLinks = true;
         // The permission bits of a file that does not exist yet; the default follows the umask.
         int newFileMode = -1;
+        // Notes a rewrite in place while it is under way, so that the next launch repairs one a kill cut short.
+        InterruptedSaveLog *interruptedSaves = nullptr;
     };
 
     // Replaces the whole content of the file at path with data, all or nothing, and makes it durable

@@ -13,7 +13,13 @@ Error::Error(QString domain, int code, QString description)
     // Read by a person: bytes of a file name that are not UTF-8 show as U+FFFD, never as raw escapes.
     , m_description(displayText(description))
     , m_what(m_description.toStdString())
-{}
+{
+    // The domain's name is told once, here; everything after looks at the source.
+    if (m_domain == QStringView(ErrorDomain::posix))
+        m_source = Source::System;
+    else if (m_domain == QStringView(ErrorDomain::cocoa))
+        m_source = Source::Document;
+}
 
 QString Error::displayText(const QString &text)
 {

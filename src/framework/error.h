@@ -11,6 +11,16 @@
 class Error : public std::exception
 {
 public:
+    // Where a failure comes from, for the code that acts on it; domain() is the name the user and the self-test see.
+    enum class Source
+    {
+        // A system call failed; code is its errno.
+        System,
+        // The app's own file and document failures (the cocoa domain's codes below).
+        Document,
+        Other
+    };
+
     Error() = default; // an empty value, so errors can travel in signals and variants
     Error(QString domain, int code, QString description);
 
@@ -18,6 +28,7 @@ public:
     static Error fromErrno(int errnoCode, const QString &action, const QString &path);
 
     const QString &domain() const { return m_domain; }
+    Source source() const { return m_source; }
     int code() const { return m_code; }
     const QString &description() const { return m_description; }
     // A sentence shown under the description, for one that leaves the file unnamed.
@@ -36,6 +47,7 @@ private:
     static QString displayText(const QString &text);
 
     QString m_domain;
+    Source m_source = Source::Other;
     int m_code = 0;
     QString m_description;
     QString m_informativeText;

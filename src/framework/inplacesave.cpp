@@ -318,7 +318,8 @@ InPlaceSave::Repair repairTarget(const QString &path, const QByteArray &target)
 
 } // namespace
 
-void InPlaceSave::rewrite(const QString &path, const QByteArray &target, const QByteArray &data)
+void InPlaceSave::rewrite(const QString &path, const QByteArray &target, const QByteArray &data,
+                          InterruptedSaveLog *log)
 {
     const QByteArray folder = folderOf(target);
     const Descriptor note(retryEintr([&] { return ::open(target.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC); }));
@@ -343,7 +344,7 @@ void InPlaceSave::rewrite(const QString &path, const QByteArray &target, const Q
         failure = syncFolder(folder);
     if (failure != 0)
         throw Error::fromErrno(failure, saveAction(), path);
-    const QByteArray logged = InterruptedSaveLog::add(target);
+    const QByteArray logged = log ? log->add(target) : QByteArray();
 
     failure = rewriteFile(note.get(), data);
     if (failure == 0 && !holds(note.get(), data))
@@ -360,12 +361,13 @@ void InPlaceSave::rewrite(const QString &path, const QByteArray &target, const Q
                         QCoreApplication::translate("DurableWriter", ". Its previous text is kept in “%1”.").arg(kept));
     }
     backup.discard();
-    InterruptedSaveLog::remove(logged);
+    if (log)
+        log->remove(logged);
     if (failure != 0)
         throw Error::fromErrno(failure, saveAction(), path);
 }
 
-InPlaceSave::Repair InPlaceSave::repair(const QString &path)
+InPlaceSave::Repair InPlaceSave::repair(const QString &path, InterruptedSaveLog *log)
 {
     QByteArray target;
     try {
@@ -374,6 +376,6 @@ InPlaceSave::Repair InPlaceSave::repair(const QString &path)
         return {}; // reading the file says what is wrong with it
     }
     const Repair repair = repairTarget(path, target);
-    const std::optional<Repair> atLaunch = InterruptedSaveLog::takeReport(target);
+    const std::optional<Repair> atLaunch = log ? log->takeReport(target) : std::nullopt;
     return repair.outcome == Repair::Outcome::Nothing && atLaunch ? *atLaunch : repair;
 }

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+class InterruptedSaveLog;
+
 // A note with other hard links is rewritten where it is, so that every name shows the new text. A kill midway would
 // leave it cut, so a synced backup of its old text goes beside it first, and says which file it was made for and
 // what that file holds before and after the rewrite. A rewrite cut short is repaired from it only when the backup is
@@ -32,11 +34,14 @@ public:
         std::optional<Error> failure;
     };
 
-    // Rewrites the regular file at target with data, in place; path names it in errors. Throws Error.
-    static void rewrite(const QString &path, const QByteArray &target, const QByteArray &data);
+    // Rewrites the regular file at target with data, in place; path names it in errors; log (if any) notes the
+    // rewrite while it is under way. Throws Error.
+    static void rewrite(const QString &path, const QByteArray &target, const QByteArray &data,
+                        InterruptedSaveLog *log);
 
     // Looks beside the note at path for what an interrupted rewrite left, and repairs the note when that is sound.
     // A backup that is not ours (another owner, writable by others, a link) is never read, used or removed; ours
-    // goes only once the note provably holds complete text. Safe on any thread; never throws.
-    static Repair repair(const QString &path);
+    // goes only once the note provably holds complete text. With log, what the launch's repair did to the note is
+    // reported when nothing is left to repair now. Safe on any thread; never throws.
+    static Repair repair(const QString &path, InterruptedSaveLog *log);
 };

@@ -6,8 +6,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QHash>
-#include <QMutex>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -20,32 +18,11 @@ namespace {
 
 constexpr int maxNameTries = 100;
 
-struct Log
-{
-    QMutex mutex;
-    QString folder;
-    QHash<QByteArray, InPlaceSave::Repair> reports;
-};
-
-Log &theLog()
-{
-    static Log log;
-    return log;
-}
-
-QString folder()
-{
-    const QMutexLocker lock(&theLog().mutex);
-    return theLog().folder;
-}
-
 } // namespace
 
-void InterruptedSaveLog::setFolder(const QString &folder)
-{
-    const QMutexLocker lock(&theLog().mutex);
-    theLog().folder = folder;
-}
+InterruptedSaveLog::InterruptedSaveLog(const QString &folder)
+    : m_folder(folder)
+{}
 
 QString InterruptedSaveLog::defaultFolder(const QString &appDirName)
 {
@@ -54,7 +31,7 @@ QString InterruptedSaveLog::defaultFolder(const QString &appDirName)
 
 QByteArray InterruptedSaveLog::add(const QByteArray &target)
 {
-    const QString where = folder();
+    const QString &where = m_folder;
     if (where.isEmpty())
         return {};
     PosixFile::Descriptor folder;
@@ -84,7 +61,7 @@ void InterruptedSaveLog::remove(const QByteArray &entry)
 
 void InterruptedSaveLog::repairAll()
 {
-    const QString where = folder();
+    const QString &where = m_folder;
     if (where.isEmpty())
         return;
     DIR *dir = nullptr;
@@ -101,10 +78,10 @@ void InterruptedSaveLog::repairAll()
         if (length <= 0)
             continue;
         target.truncate(length);
-        const InPlaceSave::Repair repair = InPlaceSave::repair(FileNames::decodeName(target));
+        const InPlaceSave::Repair repair = InPlaceSave::repair(FileNames::decodeName(target), nullptr);
         if (repair.outcome != InPlaceSave::Repair::Outcome::Nothing) {
-            const QMutexLocker lock(&theLog().mutex);
-            theLog().reports.insert(target, repair);
+            const QMutexLocker lock(&m_mutex);
+            m_reports.insert(target, repair);
         }
         if (!repair.failure)
             ::unlinkat(dirFd, entry->d_name, 0);
@@ -114,11 +91,11 @@ void InterruptedSaveLog::repairAll()
 
 std::optional<InPlaceSave::Repair> InterruptedSaveLog::takeReport(const QByteArray &target)
 {
-    const QMutexLocker lock(&theLog().mutex);
-    const auto found = theLog().reports.constFind(target);
-    if (found == theLog().reports.constEnd())
+    const QMutexLocker lock(&m_mutex);
+    const auto found = m_reports.constFind(target);
+    if (found == m_reports.constEnd())
         return std::nullopt;
     const InPlaceSave::Repair repair = *found;
-    theLog().reports.remove(target);
+    m_reports.remove(target);
     return repair;
 }

@@ -4,6 +4,7 @@
 #include "framework/filechangetracker.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QThreadPool>
 
 WriteQueue::WriteQueue(QObject *parent)
@@ -28,6 +29,7 @@ void WriteQueue::start(const QString &path, const std::function<QByteArray()> &b
                        const Finished &finished)
 {
     m_writing = true;
+    ++m_outstanding;
     m_writer->start([this, path, bytesOf, options, replaceIf, finished] {
         std::optional<Error> failure;
         Written written;
@@ -46,6 +48,7 @@ void WriteQueue::start(const QString &path, const std::function<QByteArray()> &b
             this,
             [this, failure, written, finished] {
                 m_writing = false;
+                --m_outstanding;
                 finished(failure, written);
             },
             Qt::QueuedConnection);
@@ -54,10 +57,16 @@ void WriteQueue::start(const QString &path, const std::function<QByteArray()> &b
 
 void WriteQueue::run(const std::function<bool()> &check, const std::function<void(bool)> &done)
 {
+    ++m_outstanding;
     m_writer->start([this, check, done] {
         const bool answer = check();
         QMetaObject::invokeMethod(
-            this, [answer, done] { done(answer); }, Qt::QueuedConnection);
+            this,
+            [this, answer, done] {
+                --m_outstanding;
+                done(answer);
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -74,10 +83,13 @@ bool WriteQueue::takeRequest(QList<Completion> &waiting)
     return std::exchange(m_again, false);
 }
 
-void WriteQueue::finish()
+bool WriteQueue::finish(int timeoutMs)
 {
-    while (m_writing) {
-        m_writer->waitForDone();
+    QDeadlineTimer deadline(timeoutMs);
+    while (m_outstanding > 0) {
+        if (!m_writer->waitForDone(int(deadline.remainingTime())))
+            return false;
         QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     }
+    return true;
 }

@@ -13,7 +13,7 @@
 
 class QThreadPool;
 
-// Writes a document's bytes to its file on a background writer, one write at a time and in order, so the window
+// Writes a note's bytes to its file on a background writer, one write at a time and in order, so the window
 // stays responsive while a long text goes to disk. A request made during a write is served by the write after it.
 class WriteQueue : public QObject
 {
@@ -48,12 +48,15 @@ public:
     void requestAgain(const Completion &completion);
     // Whether a write was asked for during the last one, with those waiting for it; forgets them.
     bool takeRequest(QList<Completion> &waiting);
-    // Waits for the write under way, and its report back, on this thread.
-    void finish();
+    // Waits for the writes, reads and comparisons asked for so far (and those their reports ask for), and delivers
+    // their reports on this thread; false when they are still under way after timeoutMs.
+    bool finish(int timeoutMs);
 
 private:
     std::unique_ptr<QThreadPool> m_writer;
     bool m_writing = false;
+    // Tasks given to the writer whose report has not been delivered yet.
+    int m_outstanding = 0;
     bool m_again = false;
     QList<Completion> m_waiting;
 };

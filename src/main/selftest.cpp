@@ -119,24 +119,34 @@ void setPermissions(const QString &path, mode_t mode)
 
 void checkDocuments(const QString &folderPath, int &argc, char **argv)
 {
-    const QString typeName = QString::fromLatin1(PlainTextDocument::typeName);
-
+    // A user without a session has no runtime folder; Qt would make one beside the test folder and leave it.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime = folderPath + QStringLiteral("/Runtime");
+        if (::mkdir(FileNames::encodeName(runtime).constData(), 0700) != 0)
+            throw Error::fromErrno(errno, QStringLiteral("Could not create"), runtime);
+        qputenv("XDG_RUNTIME_DIR", FileNames::encodeName(runtime));
+    }
+    // Windows need the application object, and a note hears of its writes through it.
+    QApplication application(argc, argv);
     PlainTextDocument plain;
-    plain.read(sampleText.toUtf8(), typeName);
-    check(plain.data(typeName) == sampleText.toUtf8());
-
+    const LoadedFile::Decoder decode = plain.decoder();
+    check(decode(sampleText.toUtf8(), {}) == sampleText);
     bool rejected = false;
     try {
-        plain.read(QByteArrayLiteral("\xFF\xFE\xFF"), typeName);
+        decode(QByteArrayLiteral("\xFF\xFE\xFF"), {});
     } catch (const Error &) {
         rejected = true;
     }
     if (!rejected)
         fatalError("Invalid UTF-8 must be rejected");
-    check(plain.text() == sampleText);
 
+    // Written the way every note is: through its writer, all or nothing.
     const QString nativePath = folderPath + QStringLiteral("/Native.txt");
-    plain.writeSafely(FileNames::urlOfPath(nativePath), typeName, Document::SaveOperation::Save);
+    plain.setFileUrl(FileNames::urlOfPath(nativePath));
+    plain.setText(sampleText);
+    plain.updateChangeCount(Document::ChangeType::Done);
+    if (const std::optional<Error> failure = plain.writeNow())
+        throw *failure;
     check(readUtf8(nativePath) == sampleText);
 
     const QString readOnly = folderPath + QStringLiteral("/ReadOnly");
@@ -153,26 +163,17 @@ void checkDocuments(const QString &folderPath, int &argc, char **argv)
         fatalError("Creation in read-only directory must fail");
     setPermissions(readOnly, 0700);
 
-    // A user without a session has no runtime folder; Qt would make one beside the test folder and leave it.
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        const QString runtime = folderPath + QStringLiteral("/Runtime");
-        if (::mkdir(FileNames::encodeName(runtime).constData(), 0700) != 0)
-            throw Error::fromErrno(errno, QStringLiteral("Could not create"), runtime);
-        qputenv("XDG_RUNTIME_DIR", FileNames::encodeName(runtime));
-    }
-    // Windows need the application object; its event loop never runs here.
-    QApplication application(argc, argv);
     auto reloaded = std::make_unique<PlainTextDocument>();
-    reloaded->addWindowController(new Editor(reloaded->fileUrl(), reloaded->text()));
-    const QList<WindowController *> controllers = reloaded->windowControllers();
+    Editor::openFor(reloaded.get());
+    const QList<WindowController *> controllers = WindowController::of(reloaded.get());
     auto *editor = controllers.isEmpty() ? nullptr : qobject_cast<Editor *>(controllers.first());
     check(editor != nullptr);
     NoteTextView *view = editor->textView();
     view->setText(QStringLiteral("One two\nThree four"));
     view->setSelectedRange({4, 3});
-    reloaded->read(QByteArrayLiteral("One two\nThree four!"), typeName);
+    reloaded->setText(QStringLiteral("One two\nThree four!"));
     check(view->selectedRange() == NoteTextView::Range{4, 3});
-    reloaded->read(QByteArrayLiteral("On"), typeName);
+    reloaded->setText(QStringLiteral("On"));
     check(view->selectedRange() == NoteTextView::Range{2, 0});
     // The windows go before the application object.
     reloaded.reset();

@@ -2,7 +2,7 @@
 #include "appdelegate.h"
 
 #include "editor/editor.h"
-#include "framework/documentcontroller.h"
+#include "shell/documentcontroller.h"
 #include "framework/filenames.h"
 #include "framework/posixfile.h"
 #include "shell/filemanager.h"

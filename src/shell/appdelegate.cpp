@@ -2,9 +2,10 @@
 
 #include "editor/editor.h"
 #include "editor/texttools.h"
-#include "framework/actiondispatcher.h"
+#include "editor/windowquestions.h"
+#include "editor/actiondispatcher.h"
 #include "framework/document.h"
-#include "framework/documentcontroller.h"
+#include "shell/documentcontroller.h"
 #include "framework/filenames.h"
 #include "framework/interruptedsavelog.h"
 #include "framework/posixfile.h"
@@ -36,20 +37,6 @@ namespace {
 constexpr char stateFolderName[] = "noltnolt";
 constexpr char spellingToggleAction[] = "toggleContinuousSpellChecking:";
 
-QList<DocumentController::DocumentType> documentTypes(const AppResources &resources)
-{
-    QFile info(resources.folder() + QStringLiteral("/info.json"));
-    if (info.open(QIODevice::ReadOnly)) {
-        const QList<DocumentController::DocumentType> types = DocumentController::documentTypesFromInfo(info.readAll());
-        if (!types.isEmpty())
-            return types;
-    }
-    // Without its information file the app still opens notes.
-    return {{QString::fromLatin1(PlainTextDocument::typeName),
-             {QStringLiteral("text/plain")},
-             QStringLiteral("PlainTextDocument")}};
-}
-
 // The app's translation for the user's language, when it carries one; once per application.
 void installTranslation()
 {
@@ -66,7 +53,8 @@ void installTranslation()
 
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
-    , m_documents(DocumentController::shared())
+    , m_documents(*new DocumentController([this] { return new PlainTextDocument(&m_services); }, &Editor::openFor,
+                                          QString(), this))
     , m_recovery(std::make_unique<RecoveryStore>(RecoveryStore::defaultFolder(QString::fromLatin1(stateFolderName)),
                                                  RecoveryStore::defaultFallbacks(QString::fromLatin1(stateFolderName))))
     , m_terminationSignals(new TerminationSignals(this))
@@ -75,12 +63,11 @@ AppDelegate::AppDelegate(QObject *parent)
     , m_notesFolder(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
 {
     installTranslation();
-    m_documents.setDocumentTypes(documentTypes(m_resources));
-    m_documents.registerDocumentClass(PlainTextDocument::staticMetaObject);
-    PlainTextDocument::setWindowFactory(
-        [](PlainTextDocument *note) { return new Editor(note->fileUrl(), note->text()); });
-    Document::setRecoveryStore(m_recovery.get());
-    InterruptedSaveLog::setFolder(InterruptedSaveLog::defaultFolder(QString::fromLatin1(stateFolderName)));
+    m_interruptedSaves =
+        std::make_unique<InterruptedSaveLog>(InterruptedSaveLog::defaultFolder(QString::fromLatin1(stateFolderName)));
+    m_services.recovery = m_recovery.get();
+    m_services.interruptedSaves = m_interruptedSaves.get();
+    m_services.questions = WindowQuestions::make();
     NotesFolder::shared().setPanel([](const NotesFolder::PanelRequest &request) {
         return NotesFolderPanel::run(request, QApplication::activeWindow());
     });
@@ -105,7 +92,6 @@ AppDelegate::~AppDelegate()
         document->letGoUnsaved();
         document->close();
     }
-    Document::setRecoveryStore(nullptr);
 }
 
 void AppDelegate::setLaunchFiles(const QList<QUrl> &files)
@@ -147,7 +133,7 @@ void AppDelegate::applicationDidFinishLaunching()
     buildMenus();
     m_launched = true;
     // A note rewritten in place when the app was killed is whole again before anything reads it, opened or not.
-    m_documents.repairInterruptedSaves();
+    m_documents.repairInterruptedSaves(m_interruptedSaves.get());
 
     // The notes of the last quit are taken whatever this launch opens, so they never come back a session late.
     const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls();
@@ -196,7 +182,7 @@ void AppDelegate::buildMenus()
     connect(&dispatcher, &ActionDispatcher::menuWillOpen, this, &AppDelegate::menuWillOpen);
     // Each note window carries its own copy of the one menu bar.
     connect(&m_documents, &DocumentController::windowControllersMade, this, [](Document *document) {
-        const QList<WindowController *> controllers = document->windowControllers();
+        const QList<WindowController *> controllers = WindowController::of(document);
         for (WindowController *controller : controllers) {
             if (!controller->menuBar())
                 controller->setMenuBar(new MenuBar(ActionDispatcher::shared(), controller->window()));
@@ -268,9 +254,8 @@ void AppDelegate::open(const QUrl &url)
 Editor *AppDelegate::current() const
 {
     Document *document = m_documents.currentDocument();
-    if (!document || document->windowControllers().isEmpty())
-        return nullptr;
-    return qobject_cast<Editor *>(document->windowControllers().first());
+    const QList<WindowController *> windows = WindowController::of(document);
+    return windows.isEmpty() ? nullptr : qobject_cast<Editor *>(windows.constFirst());
 }
 
 void AppDelegate::presentError(const Error &error)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/error.h"
+#include "framework/noteservices.h"
 #include "shell/appresources.h"
 #include "shell/recoveryoffer.h"
 
@@ -15,6 +16,7 @@ class DocumentController;
 class Editor;
 class OpenErrorReport;
 class QMenu;
+class InterruptedSaveLog;
 class RecoveryStore;
 class SingleInstance;
 class TerminationSignals;
@@ -46,6 +48,10 @@ public:
     // How the launch asks about texts that could not be saved last time; by default a dialog.
     void setRecoveryQuestion(RecoveryOffer::Question question);
     AppResources &resources();
+    // The open notes, and those being opened.
+    DocumentController &documents() { return m_documents; }
+    // What every note the app opens is given: recovery, the log of rewrites in place, the questions in its window.
+    NoteServices &services() { return m_services; }
 
     // Answers the requests a later launch or a launcher sends over the session bus.
     void listenTo(SingleInstance &instance);
@@ -96,6 +102,8 @@ private:
     // wait for their answers.
     bool offerRecoveredTexts();
 
+    NoteServices m_services;
+    std::unique_ptr<InterruptedSaveLog> m_interruptedSaves;
     DocumentController &m_documents;
     AppResources m_resources;
     std::unique_ptr<UpdatePrompt> m_updater;

@@ -1,7 +1,7 @@
 #include "menubar.h"
 
-#include "framework/actiondispatcher.h"
-#include "framework/windowcontroller.h"
+#include "editor/actiondispatcher.h"
+#include "editor/windowcontroller.h"
 #include "shell/menustate.h"
 
 #include <QAction>

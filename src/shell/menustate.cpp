@@ -2,7 +2,7 @@
 
 #include "editor/findbar.h"
 #include "editor/texttools.h"
-#include "framework/actiondispatcher.h"
+#include "editor/actiondispatcher.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/actiondispatcher.h"
+#include "editor/actiondispatcher.h"
 
 #include <QKeySequence>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "openrecentmenu.h"
 
-#include "framework/actiondispatcher.h"
+#include "editor/actiondispatcher.h"
 
 #include <QAction>
 #include <QCoreApplication>

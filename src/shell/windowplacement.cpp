@@ -1,8 +1,8 @@
 #include "windowplacement.h"
 
 #include "framework/document.h"
-#include "framework/documentcontroller.h"
-#include "framework/windowcontroller.h"
+#include "shell/documentcontroller.h"
+#include "editor/windowcontroller.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -30,7 +30,7 @@ WindowPlacement::WindowPlacement(DocumentController &documents, QObject *parent)
     : QObject(parent)
 {
     connect(&documents, &DocumentController::windowControllersMade, this, [this](Document *document) {
-        const QList<WindowController *> controllers = document->windowControllers();
+        const QList<WindowController *> controllers = WindowController::of(document);
         for (WindowController *controller : controllers)
             place(controller->window(), document->fileUrl());
     });
@@ -82,7 +82,7 @@ void WindowPlacement::rememberFrames(const QList<Document *> &documents)
 {
     QVariantMap frames;
     for (const Document *document : documents) {
-        const QList<WindowController *> controllers = document->windowControllers();
+        const QList<WindowController *> controllers = WindowController::of(document);
         if (!document->fileUrl().isEmpty() && !controllers.isEmpty() && controllers.first()->window())
             frames.insert(document->fileUrl().toString(QUrl::FullyEncoded),
                           QRect(controllers.first()->window()->pos(), controllers.first()->window()->size()));

@@ -46,9 +46,11 @@ QUrl create(const QUrl &folder, const QDateTime &date)
                 QCoreApplication::translate("TextFiles", "Could not find an available document name."));
 }
 
-void save(const QString &text, const QUrl &url)
+void save(const QString &text, const QUrl &url, InterruptedSaveLog *interruptedSaves)
 {
-    DurableWriter::replace(FileNames::pathOfUrl(url), text.toUtf8());
+    DurableWriter::Options options;
+    options.interruptedSaves = interruptedSaves;
+    DurableWriter::replace(FileNames::pathOfUrl(url), text.toUtf8(), options);
 }
 
 } // namespace TextFiles

@@ -5,6 +5,8 @@
 #include <QUrl>
 
 // Creating and saving note files. A note is one UTF-8 file named after the day it was made.
+class InterruptedSaveLog;
+
 namespace TextFiles {
 
 inline constexpr int maxNotesPerDay = 100000;
@@ -20,6 +22,6 @@ QString noteFileName(const QString &stamp, int number);
 QUrl create(const QUrl &folder, const QDateTime &date = QDateTime::currentDateTime());
 
 // Replaces the note's whole content with the UTF-8 bytes of text, all or nothing.
-void save(const QString &text, const QUrl &url);
+void save(const QString &text, const QUrl &url, InterruptedSaveLog *interruptedSaves = nullptr);
 
 } // namespace TextFiles

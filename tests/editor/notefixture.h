@@ -3,6 +3,7 @@
 #include "editor/editor.h"
 #include "editor/notetextview.h"
 #include "storage/plaintextdocument.h"
+#include "support/testnotes.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
@@ -15,8 +16,6 @@
 
 // What the editor and document tests share: a note opened the way the app opens it, and what its window shows.
 namespace NoteFixture {
-
-inline const QString typeName = QString::fromLatin1(PlainTextDocument::typeName);
 
 inline QLabel *countLabel(const Editor *editor)
 {
@@ -35,26 +34,26 @@ inline QString shownCount(const Editor *editor)
 
 inline Editor *editorOf(const PlainTextDocument &note)
 {
-    const QList<WindowController *> controllers = note.windowControllers();
+    const QList<WindowController *> controllers = WindowController::of(&note);
     return controllers.isEmpty() ? nullptr : qobject_cast<Editor *>(controllers.first());
 }
 
-// Read from bytes with one editor made, as the app does before showing a note.
+// Decoded from bytes with one editor made, as the app does before showing a note.
 inline Editor *readWithEditor(PlainTextDocument &note, const QByteArray &bytes)
 {
-    note.read(bytes, typeName);
-    note.addWindowController(new Editor(note.fileUrl(), note.text()));
+    note.setText(note.decoder()(bytes, {}));
+    Editor::openFor(&note);
     return editorOf(note);
 }
 
 // Opens the note at path the way the app does: read, one editor, shown.
 inline std::unique_ptr<PlainTextDocument> openNote(const QString &path)
 {
-    auto note = std::make_unique<PlainTextDocument>();
+    auto note = std::make_unique<PlainTextDocument>(&TestNotes::services());
     note->setFileUrl(QUrl::fromLocalFile(path));
-    note->readFromUrl(note->fileUrl(), typeName);
-    note->addWindowController(new Editor(note->fileUrl(), note->text()));
-    note->showWindows();
+    TestNotes::read(*note, note->fileUrl());
+    Editor::openFor(note.get());
+    editorOf(*note)->showWindow();
     return note;
 }
 

@@ -51,7 +51,7 @@ void play(ShownNote &n, const QString &step)
         QApplication::clipboard()->setText(argument);
         toolsOf(n)->paste(nullptr);
     } else if (action == u"Reload")
-        n.note->read(argument.toUtf8(), typeName);
+        n.note->setText(argument);
     else
         QFAIL(qPrintable(QStringLiteral("unknown action ") + step));
 }

@@ -1,7 +1,7 @@
 #include "support/testsupport.h"
 
 #include "editor/notefixture.h"
-#include "framework/documentcontroller.h"
+#include "shell/documentcontroller.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,11 +45,9 @@ struct OpenedNote
             editor = editorOf(*note);
             return;
         }
-        PlainTextDocument::setWindowFactory(
-            [](PlainTextDocument *opened) { return new Editor(opened->fileUrl(), opened->text()); });
-        controller = std::make_unique<DocumentController>(home.filePath(QStringLiteral("settings.ini")));
-        controller->registerDocumentClass(PlainTextDocument::staticMetaObject);
-        controller->setDocumentTypes({{typeName, {typeName}, QStringLiteral("PlainTextDocument")}});
+        controller = std::make_unique<DocumentController>(
+            [] { return new PlainTextDocument(&TestNotes::services()); }, &Editor::openFor,
+            home.filePath(QStringLiteral("settings.ini")));
         bool done = false;
         controller->openDocument(QUrl::fromLocalFile(path), true, [this, &done](Document *opened, bool, const auto &) {
             editor = opened ? editorOf(*qobject_cast<PlainTextDocument *>(opened)) : nullptr;

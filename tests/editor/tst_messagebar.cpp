@@ -1,8 +1,8 @@
 #include "support/testsupport.h"
 
 #include "editor/notefixture.h"
-#include "framework/documentasker.h"
-#include "framework/messagebar.h"
+#include "framework/noteservices.h"
+#include "editor/messagebar.h"
 #include "framework/recoverystore.h"
 
 #include <QAccessible>
@@ -55,7 +55,7 @@ private Q_SLOTS:
         QFETCH(int, kind);
         QTemporaryDir dir;
         RecoveryStore store(dir.filePath(QStringLiteral("recovery")));
-        Document::setRecoveryStore(&store);
+        TestNotes::services().recovery = &store;
         ShownNote n;
         const QString &path = n.path;
         const QString folder = QFileInfo(path).path();
@@ -93,7 +93,9 @@ private Q_SLOTS:
         } else if (cause == u"readonly") {
             QVERIFY(window->windowTitle().endsWith(u"Read-Only"));
             written = folder + QStringLiteral("/copy.txt");
-            DocumentAsker::setSaveAsAsker([&written](Document *) { return std::optional<QString>(written); });
+            TestNotes::services().questions.saveAsPath = [&written](Document *) {
+                return std::optional<QString>(written);
+            };
             QTest::mouseClick(bar->buttons().constFirst(), Qt::LeftButton); // "Save As…"
         } else {
             QVERIFY(QDir().mkpath(folder)); // the retry after a second finds it again
@@ -102,8 +104,7 @@ private Q_SLOTS:
         QTRY_COMPARE(readBytes(written), QByteArray("one two three four five"));
         QCOMPARE(QApplication::focusWidget(), editor->textView());
         n.note->close();
-        Document::setRecoveryStore(nullptr);
-        DocumentAsker::setSaveAsAsker({});
+        TestNotes::resetServices();
     }
 
     // A recovery folder that is not the user's own is never made private nor written into: the text goes to the
@@ -148,8 +149,8 @@ private Q_SLOTS:
         if (!fallbackWorks)
             writeBytes(fallback, {});
         RecoveryStore store(folder, {fallback});
-        Document::setRecoveryStore(&store);
-        const auto forget = qScopeGuard([] { Document::setRecoveryStore(nullptr); });
+        TestNotes::services().recovery = &store;
+        const auto forget = qScopeGuard([] { TestNotes::resetServices(); });
         ShownNote n("one");
         QVERIFY(QDir(QFileInfo(n.path).path()).removeRecursively()); // the save fails
         typeAtEnd(n.view, QStringLiteral(" two"));

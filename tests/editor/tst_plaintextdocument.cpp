@@ -30,13 +30,16 @@ private Q_SLOTS:
     void rejectsIllFormedUtf8()
     {
         const QByteArray bytes = sampleText.toUtf8().repeated(1000) + "\xFF" + sampleText.toUtf8();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("note.txt"));
+        writeBytes(path, bytes);
         PlainTextDocument note;
         NoteTextView *view = readWithEditor(note, sampleText.toUtf8())->textView();
         view->setSelectedRange({8, 3});
-        QVERIFY_THROWS_EXCEPTION(Error, note.read(bytes, typeName));
+        QVERIFY_THROWS_EXCEPTION(Error, TestNotes::read(note, QUrl::fromLocalFile(path)));
         QCOMPARE(view->text(), sampleText);
         QCOMPARE(view->selectedRange(), (Range{8, 3}));
-        QCOMPARE(note.data(typeName), sampleText.toUtf8());
+        QCOMPARE(note.text(), sampleText);
     }
 
     void reloadClampsSelection_data()
@@ -82,7 +85,7 @@ private Q_SLOTS:
         PlainTextDocument note;
         Editor *editor = readWithEditor(note, shown.toUtf8());
         editor->textView()->finishLoading();
-        note.read(reloaded.toUtf8(), typeName);
+        note.setText(reloaded);
         editor->textView()->finishLoading();
         QCOMPARE(editor->textView()->text(), same ? shown : reloaded);
     }
@@ -97,7 +100,7 @@ private Q_SLOTS:
         PlainTextDocument note;
         Editor *editor = readWithEditor(note, shown.toUtf8());
         editor->textView()->setSelectedRange(selection);
-        note.read(reloaded.toUtf8(), typeName);
+        note.setText(reloaded);
         QCOMPARE(editor->textView()->text(), reloaded);
         QCOMPARE(editor->textView()->selectedRange(), expected);
         QCOMPARE(shownCount(editor), count);
@@ -135,7 +138,7 @@ private Q_SLOTS:
             path = kind;
         PlainTextDocument note;
         try {
-            note.readFromUrl(QUrl::fromLocalFile(path), typeName);
+            TestNotes::read(note, QUrl::fromLocalFile(path));
             QFAIL("opened");
         } catch (const Error &error) {
             const QString said = error.description() + u'|' + error.informativeText();
@@ -146,12 +149,17 @@ private Q_SLOTS:
 
     void savesWhatTheEditorShows()
     {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("note.txt"));
         PlainTextDocument note;
+        note.setFileUrl(QUrl::fromLocalFile(path));
         typeAtEnd(readWithEditor(note, QByteArrayLiteral("One\r\ntwo"))->textView(), QStringLiteral(" three"));
-        QCOMPARE(note.data(typeName), QByteArrayLiteral("One\r\ntwo three"));
-        // Once its window is closed the document keeps the last text.
+        QCOMPARE(note.writeNow(), std::nullopt);
+        QCOMPARE(readBytes(path), QByteArrayLiteral("One\r\ntwo three"));
+        // Once its window is closed the note keeps the last text, and writes it.
         note.close();
-        QCOMPARE(note.data(typeName), QByteArrayLiteral("One\r\ntwo three"));
+        note.updateChangeCount(Document::ChangeType::Done);
+        QCOMPARE(note.text(), u"One\r\ntwo three"_qs);
     }
 };
 

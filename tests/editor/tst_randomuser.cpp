@@ -2,7 +2,7 @@
 #include "editor/notefixture.h"
 #include "editor/texttools.h"
 #include "editor/textzoom.h"
-#include "framework/messagebar.h"
+#include "editor/messagebar.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -224,7 +224,7 @@ private:
     bool saveAgrees()
     {
         note(u"save"_s);
-        n.note->saveDocument(nullptr);
+        n.note->saveDocument();
         [&] {
             QTRY_VERIFY_WITH_TIMEOUT(!n.note->isDocumentEdited(), 10000);
             n.note->finishWrites();

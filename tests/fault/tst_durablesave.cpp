@@ -305,7 +305,7 @@ private Q_SLOTS:
         QVERIFY2(run.exitStatus == QProcess::CrashExit, run.err.constData());
         const QByteArray cut = readBytes(note.path);
         PlainTextDocument reopened;
-        reopened.readFromUrl(QUrl::fromLocalFile(note.path), QString::fromLatin1(PlainTextDocument::typeName));
+        reopened.takeLoaded(LoadedFile::read(QUrl::fromLocalFile(note.path), reopened.decoder(), true));
         const QByteArray whole = keepsNewText ? longNew : longOld;
         QCOMPARE(reopened.text(), QString::fromLatin1(whole));
         QCOMPARE(readBytes(note.dir.filePath("other name.txt")), whole);
@@ -355,7 +355,7 @@ private Q_SLOTS:
         const QStringList plant = {
             "-c", "printf 'old\\n' > \"$0\" && chmod " + QString::number(backupMode, 8) + " \"$0\"", backup};
         QCOMPARE((plantedByAnother ? runUnprivileged("sh", plant) : run("sh", plant)).exitCode, 0);
-        const InPlaceSave::Repair repair = InPlaceSave::repair(note);
+        const InPlaceSave::Repair repair = InPlaceSave::repair(note, nullptr);
         QCOMPARE(repair.outcome == InPlaceSave::Repair::Outcome::PutBack, putBack);
         QCOMPARE(readBytes(note), putBack ? QByteArray("old\n") : noteText);
         QCOMPARE(readBytes(folder + "/list (interrupted save).txt"), putBack ? noteText : "<unreadable>");

@@ -1,7 +1,8 @@
 // A document's life with its file: saves one at a time, other programs' changes, conflicts, recovery, rename and move.
-#include "framework/documentasker.h"
+#include "editor/messagebar.h"
+#include "framework/documentmover.h"
 #include "framework/filenames.h"
-#include "framework/messagebar.h"
+#include "framework/noteservices.h"
 #include "framework/recoverystore.h"
 #include "mountsandbox.h"
 #include "support/bytesdocument.h"
@@ -25,9 +26,9 @@ namespace {
 // Answers every question about another program's version the same way, counting the questions.
 void answerConflicts(int &asked, bool keepMine)
 {
-    Document::setConflictResolver([&asked, keepMine](Document *) {
+    TestNotes::answerConflicts([&asked, keepMine](Document *) {
         ++asked;
-        return keepMine ? Document::Conflict::KeepMine : Document::Conflict::UseDisk;
+        return keepMine ? NoteQuestions::Conflict::KeepMine : NoteQuestions::Conflict::UseDisk;
     });
 }
 
@@ -41,8 +42,8 @@ struct Recovery
 {
     QTemporaryDir state;
     RecoveryStore store{state.filePath(QStringLiteral("recovery"))};
-    Recovery() { Document::setRecoveryStore(&store); }
-    ~Recovery() { Document::setRecoveryStore(nullptr); }
+    Recovery() { TestNotes::services().recovery = &store; }
+    ~Recovery() { TestNotes::services().recovery = nullptr; }
     QByteArray first() const { return readBytes(store.entries().value(0).recoveryPath); }
 };
 
@@ -55,11 +56,7 @@ class TestDocument : public QObject
 private Q_SLOTS:
     void cleanup()
     {
-        Document::setConflictResolver({});
-        Document::setFileNameAsker({});
-        Document::setFolderAsker({});
-        DocumentAsker::setUnsavedResolver({});
-        DocumentAsker::setSaveAsAsker({});
+        TestNotes::resetServices();
     }
 
     void writesRunOneAtATimeAndTheLastTextWins()
@@ -85,7 +82,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("choice"); // -1: a signal, nobody to ask
         QTest::addColumn<bool>("closed");
         QTest::addColumn<bool>("savedAs"); // otherwise kept for recovery
-        using C = DocumentAsker::UnsavedChoice;
+        using C = NoteQuestions::UnsavedChoice;
         QTest::newRow("cancel: the window stays") << int(C::Cancel) << false << false;
         QTest::newRow("close without saving") << int(C::CloseWithoutSaving) << true << false;
         QTest::newRow("save as") << int(C::SaveAs) << true << true;
@@ -103,11 +100,11 @@ private Q_SLOTS:
         QVERIFY(::chmod(QFile::encodeName(note.path).constData(), 0444) == 0);
         const QString copyPath = note.dir.filePath(QStringLiteral("copy.txt"));
         QStringList reasons;
-        DocumentAsker::setUnsavedResolver([&](Document *, const Error &reason) {
+        TestNotes::services().questions.closeUnsaved = [&](Document *, const Error &reason) {
             reasons << reason.description();
-            return DocumentAsker::UnsavedChoice(choice);
-        });
-        DocumentAsker::setSaveAsAsker([&](Document *) { return std::optional<QString>(copyPath); });
+            return NoteQuestions::UnsavedChoice(choice);
+        };
+        TestNotes::services().questions.saveAsPath = [&](Document *) { return std::optional<QString>(copyPath); };
         note.document->edit("typed");
         if (choice < 0) {
             note.document->letGoUnsaved();
@@ -267,9 +264,10 @@ private Q_SLOTS:
             QVERIFY(::chmod(QFile::encodeName(note.path).constData(), 0640) == 0);
         if (seenBy == 0)
             settle();
-        if (seenBy == 2)
-            note.document->saveDocument(nullptr);
-        else
+        if (seenBy == 2) {
+            note.document->saveDocument();
+            QVERIFY(note.document->finishWrites());
+        } else
             QCOMPARE(note.autosave(), std::nullopt);
         QCOMPARE(asked, 0);
         QCOMPARE(readBytes(note.path), QByteArray("mine"));
@@ -426,9 +424,11 @@ private Q_SLOTS:
         QSignalSpy errors(note.document, &Document::errorPresented);
         if (errorPart.isEmpty())
             note.document->edit("typed");
-        Document::setFileNameAsker([answer](Document *) { return std::optional<QString>(answer); });
-        Document::setFolderAsker([&](Document *) { return dir.filePath(answer); });
-        move ? note.document->moveDocument(nullptr) : note.document->renameDocument(nullptr);
+        TestNotes::services().questions.newFileName = [answer](Document *) { return std::optional<QString>(answer); };
+        TestNotes::services().questions.destinationFolder = [&](Document *) {
+            return std::optional<QString>(dir.filePath(answer));
+        };
+        move ? DocumentMover::move(*note.document) : DocumentMover::rename(*note.document);
         QVERIFY2(lastError(errors).isEmpty() == errorPart.isEmpty() && lastError(errors).contains(errorPart),
                  qPrintable(lastError(errors)));
         const QString path = dir.filePath(expected);
@@ -476,8 +476,10 @@ private Q_SLOTS:
         const QString source = sandbox.view(home + "/note.txt");
         OpenNote note("", source);
         QSignalSpy errors(note.document, &Document::errorPresented);
-        Document::setFolderAsker([target](Document *) { return target; });
-        note.document->moveDocument(nullptr);
+        TestNotes::services().questions.destinationFolder = [target](Document *) {
+            return std::optional<QString>(target);
+        };
+        DocumentMover::move(*note.document);
         QVERIFY2(lastError(errors).isEmpty() == errorPart.isEmpty() && lastError(errors).contains(errorPart),
                  qPrintable(lastError(errors)));
         QCOMPARE(entries(target), (errorPart.isEmpty() || setup == u"taken") ? QStringList{"note.txt"} : QStringList());

@@ -1,8 +1,8 @@
 #include "framework/document.h"
-#include "framework/documentcontroller.h"
+#include "shell/documentcontroller.h"
 #include "framework/filenames.h"
 #include "framework/recoverystore.h"
-#include "framework/windowcontroller.h"
+#include "editor/windowcontroller.h"
 #include "shell/appdelegate.h"
 #include "shell/windowplacement.h"
 #include "storage/plaintextdocument.h"
@@ -38,7 +38,7 @@ private Q_SLOTS:
     {
         m_notes = std::make_unique<QTemporaryDir>();
         m_errors.clear();
-        DocumentController::shared().takeRememberedDocumentUrls();
+        DocumentController([] { return nullptr; }, {}).takeRememberedDocumentUrls();
     }
 
     // Notes open at the last quit come back without a new note: see relaunchBringsBackExactlyTheWindowsOpenAtQuit.
@@ -74,7 +74,7 @@ private Q_SLOTS:
         delegate.setLaunchFiles(given);
         delegate.applicationDidFinishLaunching();
         settle();
-        QCOMPARE(DocumentController::shared().documents().size(), expectedOpen);
+        QCOMPARE(m_delegate->documents().documents().size(), expectedOpen);
         QCOMPARE(newNotes().size(), expectedNewNotes);
         for (QWidget *window : windows())
             QVERIFY(window->isVisible());
@@ -104,9 +104,9 @@ private Q_SLOTS:
         if (windowsBefore == u"hidden")
             delegate.hideApplication(nullptr);
         if (windowsBefore != u"shown" && windowsBefore != u"hidden") {
-            for (Document *document : DocumentController::shared().documents())
-                QVERIFY(document->windowControllers().first()->window()->close());
-            QTRY_COMPARE(DocumentController::shared().documents().size(), 0);
+            for (Document *document : m_delegate->documents().documents())
+                QVERIFY(WindowController::of(document).constFirst()->window()->close());
+            QTRY_COMPARE(m_delegate->documents().documents().size(), 0);
         }
         if (windowsBefore == u"opening")
             delegate.applicationOpenUrls(makeFiles(u"opening"_s, 1));
@@ -175,7 +175,7 @@ private Q_SLOTS:
             QUrl(QUrl::fromLocalFile(m_notes->path()).toString() + QLatin1String("/caf%E9.txt"), QUrl::StrictMode));
         delegate.applicationOpenUrls(urls);
         settle();
-        QCOMPARE(DocumentController::shared().documents().size(), 3);
+        QCOMPARE(m_delegate->documents().documents().size(), 3);
         QTRY_COMPARE(m_errors, QStringList{QStringLiteral(
                                    "This file is not UTF-8 plain text.\n“latin1.txt” is not UTF-8 plain text.")});
         // An address that names no file says which address it was.
@@ -201,7 +201,7 @@ private Q_SLOTS:
             settle();
             for (QWidget *window : windows())
                 window->close();
-            QTRY_COMPARE(DocumentController::shared().documents().size(), 0);
+            QTRY_COMPARE(m_delegate->documents().documents().size(), 0);
         }
         { // two notes moved by the user, then Quit
             AppDelegate delegate;
@@ -210,13 +210,13 @@ private Q_SLOTS:
             settle();
             settle();
             QCOMPARE(urlsOpen().size(), 1); // a new note: none of the notes closed earlier
-            DocumentController::shared().documents().first()->close();
+            m_delegate->documents().documents().first()->close();
             delegate.applicationOpenUrls(kept);
             settle();
             for (int i = 0; i < kept.size(); ++i)
                 windowOf(kept.at(i))->move(places.at(i));
             delegate.terminate(nullptr);
-            QTRY_COMPARE(DocumentController::shared().documents().size(), 0);
+            QTRY_COMPARE(m_delegate->documents().documents().size(), 0);
         }
         AppDelegate delegate;
         configure(delegate);
@@ -229,19 +229,18 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        const QList<Document *> open = DocumentController::shared().documents();
-        for (Document *document : open)
-            document->close();
-        QTRY_COMPARE(DocumentController::shared().documents().size(), 0);
+        // Each test's delegate closed its notes as it went.
+        m_delegate = nullptr;
         run("rm", {"-rf", m_notes->path()}); // the toolkit cannot remove names that are not UTF-8
     }
 
 private:
     // Files are read for opening on a worker thread: waits until every open asked for has finished.
-    static void settle() { QTRY_VERIFY(!DocumentController::shared().isOpening()); }
+    void settle() { QTRY_VERIFY(!m_delegate->documents().isOpening()); }
 
     void configure(AppDelegate &delegate)
     {
+        m_delegate = &delegate;
         delegate.setNotesFolder(m_notes->filePath(u"Desktop"_s));
         delegate.setErrorPresenter([this](const Error &error) {
             m_errors.append(error.description() +
@@ -260,23 +259,23 @@ private:
         return urls;
     }
 
-    static QList<QWidget *> windows()
+    QList<QWidget *> windows()
     {
         QList<QWidget *> found;
-        for (Document *document : DocumentController::shared().documents())
-            found.append(document->windowControllers().first()->window());
+        for (Document *document : m_delegate->documents().documents())
+            found.append(WindowController::of(document).constFirst()->window());
         return found;
     }
 
-    static QWidget *windowOf(const QUrl &url)
+    QWidget *windowOf(const QUrl &url)
     {
-        return DocumentController::shared().documentForUrl(url)->windowControllers().first()->window();
+        return WindowController::of(m_delegate->documents().documentForUrl(url)).constFirst()->window();
     }
 
-    static QList<QUrl> urlsOpen()
+    QList<QUrl> urlsOpen()
     {
         QList<QUrl> urls;
-        for (Document *document : DocumentController::shared().documents())
+        for (Document *document : m_delegate->documents().documents())
             urls.append(document->fileUrl());
         return urls;
     }
@@ -286,6 +285,7 @@ private:
     QTemporaryDir m_home;
     std::unique_ptr<QTemporaryDir> m_notes;
     QStringList m_errors;
+    AppDelegate *m_delegate = nullptr;
 };
 
 int main(int argc, char **argv)

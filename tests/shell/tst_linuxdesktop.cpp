@@ -1,6 +1,6 @@
 #include "editor/notefixture.h"
 #include "editor/textzoom.h"
-#include "framework/actiondispatcher.h"
+#include "editor/actiondispatcher.h"
 #include "shell/menubar.h"
 
 #include <QAction>

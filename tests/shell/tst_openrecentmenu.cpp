@@ -1,5 +1,5 @@
-#include "framework/actiondispatcher.h"
-#include "framework/documentcontroller.h"
+#include "editor/actiondispatcher.h"
+#include "shell/documentcontroller.h"
 #include "shell/openrecentmenu.h"
 
 #include <QAction>
@@ -34,7 +34,7 @@ private Q_SLOTS:
         ActionDispatcher dispatcher;
         Delegate delegate;
         dispatcher.setDelegate(&delegate);
-        DocumentController documents(dir.filePath(QStringLiteral("settings.ini")));
+        DocumentController documents([] { return nullptr; }, {}, dir.filePath(QStringLiteral("settings.ini")));
         dispatcher.setDocumentController(&documents);
         documents.noteNewRecentDocumentUrl(QUrl::fromLocalFile("/b/todo.txt"));
         documents.noteNewRecentDocumentUrl(QUrl::fromLocalFile("/a/todo.txt"));

@@ -1,5 +1,5 @@
 #include "framework/document.h"
-#include "framework/documentcontroller.h"
+#include "shell/documentcontroller.h"
 #include "shell/appdelegate.h"
 #include "shell/singleinstance.h"
 #include "storage/notesfolder.h"
@@ -51,6 +51,7 @@ private:
     const QString m_helper = qEnvironmentVariable("NOLTNOLT_INSTANCE_HELPER");
     // The running app as main() wires it, on this test's own session bus.
     SingleInstance *m_first = nullptr;
+    AppDelegate *m_delegate = nullptr;
     QTemporaryDir m_dir;
     int m_panels = 0;
     std::function<void()> m_whilePanelShows;
@@ -66,6 +67,7 @@ private Q_SLOTS:
         m_first = new SingleInstance(this);
         QVERIFY(m_first->start({}));
         auto *delegate = new AppDelegate(this);
+        m_delegate = delegate;
         delegate->setNotesFolder(m_dir.filePath(u"Desktop"_s));
         delegate->listenTo(*m_first);
         // The folder panel as a modal dialog would behave: its own event loop, for as long as the row needs.
@@ -78,11 +80,11 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        for (Document *document : DocumentController::shared().documents())
+        for (Document *document : m_delegate->documents().documents())
             document->close();
         for (QWidget *window : TestSupport::messageBoxes())
             window->close();
-        QTRY_VERIFY(DocumentController::shared().documents().isEmpty() && TestSupport::messageBoxes().isEmpty());
+        QTRY_VERIFY(m_delegate->documents().documents().isEmpty() && TestSupport::messageBoxes().isEmpty());
         m_panels = 0;
     }
 
@@ -116,7 +118,7 @@ private Q_SLOTS:
                       : process.readAllStandardOutput().trimmed() == "handed over");
         QTRY_COMPARE(openRequested.size(), 1); // a late request is still served
         QCOMPARE(openRequested.at(0).at(0).value<QList<QUrl>>(), expected);
-        QTRY_COMPARE(DocumentController::shared().documents().size(), names.size());
+        QTRY_COMPARE(m_delegate->documents().documents().size(), names.size());
     }
 
     void burstOfRequests_data()
@@ -141,7 +143,7 @@ private Q_SLOTS:
             requests.append(request(u"Open"_s, {uris, QVariantMap{}}));
         }
         QVERIFY(callAll(requests));
-        QTRY_COMPARE(DocumentController::shared().documents().size(), expectedWindows);
+        QTRY_COMPARE(m_delegate->documents().documents().size(), expectedWindows);
         QTRY_COMPARE(TestSupport::messageBoxes().size(), expectedWindows ? 0 : 1);
         if (!expectedWindows)
             QTRY_COMPARE(TestSupport::messageBoxes().first()->detailedText().count(u'\n') + 1, calls);

@@ -2,7 +2,8 @@
 
 #include "framework/document.h"
 #include "framework/filenames.h"
-#include "framework/windowcontroller.h"
+#include "editor/windowcontroller.h"
+#include "support/testnotes.h"
 #include "support/testsupport.h"
 
 #include <sys/stat.h>
@@ -11,30 +12,23 @@
 #include <QTest>
 #include <QWidget>
 
-// The least document: its content is the file's bytes, and it refuses files that begin with "REFUSE".
+// The least note: its text is the file's bytes, and it refuses files that begin with "REFUSE".
 class BytesDocument : public Document
 {
     Q_OBJECT
 
 public:
-    Q_INVOKABLE explicit BytesDocument(QObject *parent = nullptr)
-        : Document(parent)
+    explicit BytesDocument(const NoteServices *services = &TestNotes::services())
+        : Document(services)
     {}
-    void read(const QByteArray &data, const QString &) override
+    LoadedFile::Decoder decoder() const override
     {
-        if (data.startsWith("REFUSE"))
-            throw Error(QStringLiteral("NSCocoaErrorDomain"), 261,
-                        QStringLiteral("This file is not UTF-8 plain text."));
-        bytes = data;
-        ++reads;
-    }
-    QByteArray data(const QString &) const override { return bytes; }
-    bool autosavesInPlace() const override { return true; }
-    void makeWindowControllers() override
-    {
-        auto *controller = new WindowController(new QWidget);
-        addWindowController(controller);
-        controller->synchronizeWindowTitleWithDocumentName();
+        return [](const QByteArray &data, const QUrl &) {
+            if (data.startsWith("REFUSE"))
+                throw Error(QStringLiteral("NSCocoaErrorDomain"), 261,
+                            QStringLiteral("This file is not UTF-8 plain text."));
+            return QString::fromLatin1(data);
+        };
     }
     void edit(const QByteArray &newBytes)
     {
@@ -44,6 +38,19 @@ public:
 
     QByteArray bytes;
     int reads = 0;
+
+protected:
+    void takeText(QString &&text) override
+    {
+        bytes = text.toLatin1();
+        ++reads;
+    }
+    std::function<QByteArray()> dataTask() const override
+    {
+        return [data = bytes] {
+            return data;
+        };
+    }
 };
 
 // A note file in a folder of its own, open in a BytesDocument with one window.
@@ -63,11 +70,10 @@ struct OpenNote
             TestSupport::writeBytes(path, content);
             ::chmod(FileNames::encodeName(path).constData(), mode);
         }
-        document->setFileType(QStringLiteral("text/plain"));
-        document->readFromUrl(FileNames::urlOfPath(path), QStringLiteral("text/plain"));
+        TestNotes::read(*document, FileNames::urlOfPath(path));
         document->setFileUrl(FileNames::urlOfPath(path));
-        document->makeWindowControllers();
-        controller = document->windowControllers().first();
+        controller = new WindowController(new QWidget);
+        controller->setDocument(document);
         document->reads = 0;
     }
     ~OpenNote() { delete document; }

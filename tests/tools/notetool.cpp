@@ -43,7 +43,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     // Its saves in place are noted where the app's are, so that the app's next launch repairs one a kill cut short.
-    InterruptedSaveLog::setFolder(InterruptedSaveLog::defaultFolder(QStringLiteral("noltnolt")));
+    InterruptedSaveLog log(InterruptedSaveLog::defaultFolder(QStringLiteral("noltnolt")));
     try {
         if (args.size() == 3 && args.at(1) == u"create") {
             std::printf("%s\n", qPrintable(TextFiles::create(QUrl::fromLocalFile(args.at(2))).toLocalFile()));
@@ -52,13 +52,13 @@ int main(int argc, char **argv)
         if (args.size() == 5 && args.at(1) == u"create")
             return createMany(args.at(2), args.at(3).toInt(), args.at(4));
         if (args.size() == 3 && args.at(1) == u"save") {
-            TextFiles::save(QString::fromUtf8(readStdin()), QUrl::fromLocalFile(args.at(2)));
+            TextFiles::save(QString::fromUtf8(readStdin()), QUrl::fromLocalFile(args.at(2)), &log);
             return 0;
         }
         if (args.size() == 3 && args.at(1) == u"saves") {
             const QList<QByteArray> texts = readStdin().split('\0');
             for (qsizetype i = 0; i < texts.size(); ++i) {
-                TextFiles::save(QString::fromUtf8(texts.at(i)), QUrl::fromLocalFile(args.at(2)));
+                TextFiles::save(QString::fromUtf8(texts.at(i)), QUrl::fromLocalFile(args.at(2)), &log);
                 std::printf("saved %lld\n", static_cast<long long>(i + 1));
                 std::fflush(stdout);
             }

@@ -12,7 +12,7 @@
 // It prints "error <description>" for each alert shown, as it happens.
 #include "editor/editor.h"
 #include "editor/notetextview.h"
-#include "framework/documentcontroller.h"
+#include "shell/documentcontroller.h"
 #include "framework/error.h"
 #include "framework/recoverystore.h"
 #include "storage/plaintextdocument.h"
@@ -56,25 +56,22 @@ int main(int argc, char **argv)
     if (args.size() < 2)
         return 2;
     std::unique_ptr<RecoveryStore> store;
+    NoteServices services;
     if (args.size() > 2) {
         store = std::make_unique<RecoveryStore>(args.at(2));
-        Document::setRecoveryStore(store.get());
+        services.recovery = store.get();
     }
     // A conflict keeps both: the window's text wins and the other version is in the test's hands.
-    Document::setConflictResolver([](Document *) { return Document::Conflict::KeepMine; });
+    services.questions.whichVersion = [](Document *, const std::function<void(NoteQuestions::Conflict)> &answer) {
+        answer(NoteQuestions::Conflict::KeepMine);
+    };
 
     QFile in;
     in.open(stdin, QIODevice::ReadOnly);
     const QStringList script = QString::fromUtf8(in.readAll()).split(u'\n', Qt::SkipEmptyParts);
 
     // Opened as the app opens a file: read on the reader thread, then given its window.
-    DocumentController documents;
-    documents.registerDocumentClass(PlainTextDocument::staticMetaObject);
-    documents.setDocumentTypes({{QString::fromLatin1(PlainTextDocument::typeName),
-                                 {u"text/plain"_s},
-                                 QString::fromLatin1(PlainTextDocument::staticMetaObject.className())}});
-    PlainTextDocument::setWindowFactory(
-        [](PlainTextDocument *opened) { return new Editor(opened->fileUrl(), opened->text()); });
+    DocumentController documents([&services] { return new PlainTextDocument(&services); }, &Editor::openFor);
     QPointer<Document> opened;
     bool done = false;
     documents.openDocument(QUrl::fromLocalFile(QFileInfo(args.at(1)).absoluteFilePath()), true,
@@ -89,7 +86,7 @@ int main(int argc, char **argv)
     if (!opened)
         return 1;
     auto *note = qobject_cast<PlainTextDocument *>(opened.data());
-    auto *editor = qobject_cast<Editor *>(note->windowControllers().first());
+    auto *editor = qobject_cast<Editor *>(WindowController::of(note).constFirst());
     QObject::connect(editor, &WindowController::errorPresented, &app,
                      [](const Error &error) { say(u"error "_s + error.description()); });
 
@@ -121,6 +118,5 @@ int main(int argc, char **argv)
     const bool closed = note->prepareToClose();
     say(u"closed %1"_s.arg(int(closed)));
     note->close();
-    Document::setRecoveryStore(nullptr);
     return closed ? 0 : 1;
 }

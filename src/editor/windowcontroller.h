@@ -1,9 +1,9 @@
 #pragma once
 
-#include "framework/documentasker.h"
+#include "framework/noteservices.h"
 #include "framework/error.h"
 #include "framework/inplacesave.h"
-#include "framework/messagebar.h"
+#include "editor/messagebar.h"
 
 #include <QMap>
 #include <QObject>
@@ -29,8 +29,10 @@ public:
 
     QWidget *window() const;
     Document *document() const;
-    // Called by Document::addWindowController.
+    // Ties this controller to its note, which owns it from now on.
     void setDocument(Document *document);
+    // The windows of a note, in the order they were made.
+    static QList<WindowController *> of(const Document *document);
 
     // The title shown for the document's display name; keeps the window title in step with the document.
     virtual QString windowTitle(const QString &documentDisplayName) const;
@@ -50,17 +52,8 @@ public:
     void presentError(const Error &error, MessageKind kind = MessageKind::Error);
     // A failed save, with "Save As…" and "Try Again"; it goes when a save succeeds.
     void presentSaveFailure(const Error &error);
-    // Asks in the bar which version to keep after another program changed the file of an edited document; answer
-    // gets true for the window's own text, false for the version on disk, once the user chose.
-    void askWhichVersion(const std::function<void(bool keepMine)> &answer);
-    // Small dialogs over this window for commands the user gave: renaming, moving, saving elsewhere and closing a
-    // note that cannot be written. None when the user cancels.
-    std::optional<QString> askForFileName(const QString &currentName);
-    std::optional<QString> askForFolder(const QString &currentFolder);
-    std::optional<QString> askForSaveAsPath(const QString &currentPath);
-    DocumentAsker::UnsavedChoice askToCloseUnsaved(const Error &reason);
-    // The document changed without an edit in this window (its file went away) and wants writing as an edit would;
-    // a window that saves its own edits schedules it with them. Nothing by default.
+    // The note changed without an edit in this window (its file went away) and wants writing as an edit would; a
+    // window that saves its own edits schedules it with them. Nothing by default.
     virtual void scheduleSave() {}
 
     // The controller that owns window (or the window a widget lives in), or none.
@@ -78,6 +71,10 @@ public Q_SLOTS:
     void performClose(QObject *sender);
     void performMiniaturize(QObject *sender);
     void performZoom(QObject *sender);
+    void saveDocument(QObject *sender);
+    void saveDocumentAs(QObject *sender);
+    void renameDocument(QObject *sender);
+    void moveDocument(QObject *sender);
 
 private:
     void showReadOnly(bool readOnly);

@@ -1,4 +1,4 @@
-#include "framework/actiondispatcher.h"
+#include "editor/actiondispatcher.h"
 #include "framework/error.h"
 
 #include <QAction>

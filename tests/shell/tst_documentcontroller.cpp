@@ -1,4 +1,5 @@
-#include "framework/documentcontroller.h"
+#include "shell/documentcontroller.h"
+#include "framework/documentmover.h"
 #include "support/bytesdocument.h"
 
 #include <QApplication>
@@ -10,11 +11,14 @@
 #include <QWidget>
 
 using namespace TestSupport;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr char textTypes[] = R"({"DocumentTypes": [{"TypeName": "text/plain", "MimeTypes": ["text/plain"],
-    "DocumentClass": "BytesDocument"}]})";
+void showInAWindow(Document *note)
+{
+    (new WindowController(new QWidget))->setDocument(note);
+}
 
 struct Opened
 {
@@ -36,10 +40,7 @@ private:
 
     std::unique_ptr<DocumentController> makeController()
     {
-        auto controller = std::make_unique<DocumentController>(m_settings);
-        controller->setDocumentTypes(DocumentController::documentTypesFromInfo(textTypes));
-        controller->registerDocumentClass(BytesDocument::staticMetaObject);
-        return controller;
+        return std::make_unique<DocumentController>([] { return new BytesDocument; }, &showInAWindow, m_settings);
     }
 
     QUrl note(const QString &name, const QByteArray &bytes = "text")
@@ -74,7 +75,7 @@ private Q_SLOTS:
         QVERIFY(!opened.error && opened.document && !opened.alreadyOpen);
         QCOMPARE(static_cast<BytesDocument *>(opened.document)->bytes, QByteArray("hello"));
         QCOMPARE(opened.document->fileUrl(), url);
-        QVERIFY(opened.document->windowControllers().first()->window()->isVisible());
+        QVERIFY(WindowController::of(opened.document).first()->window()->isVisible());
         // Through a link or a dot-dot path it is the same note, in the same window.
         QDir(m_dir.path()).mkpath(QStringLiteral("sub"));
         QFile::link(url.toLocalFile(), m_dir.filePath(QStringLiteral("link.txt")));
@@ -83,7 +84,7 @@ private Q_SLOTS:
             QVERIFY(!again.error && again.alreadyOpen);
             QCOMPARE(again.document, opened.document);
         }
-        QCOMPARE(opened.document->windowControllers().size(), 1);
+        QCOMPARE(WindowController::of(opened.document).size(), 1);
         // A missing or refused file is named and opens nothing, nor becomes a recent document.
         const Opened missing = open(*controller, QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("gone.txt"))));
         QVERIFY(missing.error && missing.error->description().contains(u"gone.txt"));
@@ -146,9 +147,9 @@ private Q_SLOTS:
         const QUrl other = note(QStringLiteral("b.txt"));
         Document *document = open(*controller, first).document;
         QVERIFY(document && open(*controller, other).document);
-        Document::setFileNameAsker([](Document *) { return QStringLiteral("renamed.txt"); });
-        document->renameDocument(nullptr);
-        Document::setFileNameAsker({});
+        TestNotes::services().questions.newFileName = [](Document *) { return std::optional(u"renamed.txt"_s); };
+        DocumentMover::rename(*document);
+        TestNotes::resetServices();
         QCOMPARE(document->fileUrl(), QUrl::fromLocalFile(newPath));
         // The old entry would open nothing; the note is listed once, under its new place.
         QCOMPARE(controller->recentDocumentUrls(), (QList<QUrl>{QUrl::fromLocalFile(newPath), other}));
@@ -162,7 +163,7 @@ private Q_SLOTS:
         const QUrl url = note(QStringLiteral("a.txt"));
         const Opened opened = open(*controller, url);
         QPointer<Document> document = opened.document;
-        document->windowControllers().first()->window()->close();
+        WindowController::of(document).first()->window()->close();
         QTRY_VERIFY(document.isNull());
         QVERIFY(controller->documents().isEmpty());
     }

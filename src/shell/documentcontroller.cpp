@@ -2,18 +2,13 @@
 
 #include "framework/document.h"
 #include "framework/filenames.h"
+#include "editor/windowcontroller.h"
 #include "framework/interruptedsavelog.h"
-#include "framework/windowcontroller.h"
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QMimeDatabase>
 #include <QSettings>
 #include <QThreadPool>
-#include <QWidget>
 
 #include <memory>
 
@@ -42,29 +37,18 @@ struct DocumentController::PendingOpen
 {
     QUrl url;
     QString identity;
-    QString typeName;
     bool display = false;
     Document *document = nullptr;
     QList<OpenCompletion> completions;
-    Document::LoadedFile loaded;
+    LoadedFile loaded;
 };
 
-DocumentController &DocumentController::shared()
-{
-    static DocumentController *controller = new DocumentController(QString(), QCoreApplication::instance());
-    return *controller;
-}
-
-DocumentController::DocumentController(const QString &settingsFile, QObject *parent)
+DocumentController::DocumentController(NoteMaker makeNote, WindowMaker makeWindow, const QString &settingsFile,
+                                       QObject *parent)
     : QObject(parent)
+    , m_makeNote(std::move(makeNote))
+    , m_makeWindow(std::move(makeWindow))
     , m_settingsFile(settingsFile)
-    , m_factory([this](const QString &className) -> Document * {
-        for (const QMetaObject *documentClass : std::as_const(m_classes)) {
-            if (QLatin1String(documentClass->className()) == className)
-                return qobject_cast<Document *>(documentClass->newInstance(Q_ARG(QObject *, nullptr)));
-        }
-        return nullptr;
-    })
     , m_reader(new QThreadPool(this))
 {
     m_reader->setMaxThreadCount(1);
@@ -77,45 +61,17 @@ DocumentController::~DocumentController()
     m_reader->waitForDone();
 }
 
-void DocumentController::setDocumentFactory(DocumentFactory factory)
+void DocumentController::showWindows(Document *document)
 {
-    m_factory = std::move(factory);
-}
-
-void DocumentController::registerDocumentClass(const QMetaObject &documentClass)
-{
-    m_classes.append(&documentClass);
-}
-
-void DocumentController::setDocumentTypes(const QList<DocumentType> &types)
-{
-    m_types = types;
-}
-
-QList<DocumentController::DocumentType> DocumentController::documentTypesFromInfo(const QByteArray &infoJson)
-{
-    QList<DocumentType> types;
-    const QJsonArray entries =
-        QJsonDocument::fromJson(infoJson).object().value(QStringLiteral("DocumentTypes")).toArray();
-    for (const QJsonValue &entry : entries) {
-        const QJsonObject object = entry.toObject();
-        DocumentType type;
-        type.typeName = object.value(QStringLiteral("TypeName")).toString();
-        type.className = object.value(QStringLiteral("DocumentClass")).toString();
-        const QJsonArray mimeTypes = object.value(QStringLiteral("MimeTypes")).toArray();
-        for (const QJsonValue &mime : mimeTypes)
-            type.mimeTypes.append(mime.toString());
-        if (!type.typeName.isEmpty() && !type.className.isEmpty())
-            types.append(type);
-    }
-    return types;
+    for (WindowController *controller : WindowController::of(document))
+        controller->showWindow();
 }
 
 void DocumentController::openDocument(const QUrl &url, bool display, const OpenCompletion &completion)
 {
     if (Document *open = documentForUrl(url)) {
         if (display)
-            open->showWindows();
+            showWindows(open);
         noteNewRecentDocumentUrl(open->fileUrl());
         if (completion)
             completion(open, true, std::nullopt);
@@ -140,29 +96,23 @@ void DocumentController::openDocument(const QUrl &url, bool display, const OpenC
             return;
         }
     }
-    const std::optional<DocumentType> type = typeFor(url);
-    Document *document = type && m_factory ? m_factory(type->className) : nullptr;
-    if (!document) {
-        fail(Error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileReadUnknown,
-                   tr("The document “%1” could not be opened: %2 cannot open files of this kind.")
-                       .arg(QFileInfo(path).fileName(), QGuiApplication::applicationDisplayName())));
-        return;
-    }
+    Document *document = m_makeNote();
     document->setParent(this);
-    auto pending = std::make_shared<PendingOpen>(PendingOpen{url, identity, type->typeName, display, document, {}, {}});
+    auto pending = std::make_shared<PendingOpen>(PendingOpen{url, identity, display, document, {}, {}});
     pending->completions.append(completion);
     m_pending.append(pending);
     // One reader thread: files come back in the order they were asked for, and one big file is read at a time.
-    m_reader->start([this, pending, decoder = document->decoder(type->typeName)] {
-        pending->loaded = Document::load(pending->url, decoder, true);
+    m_reader->start([this, pending, decoder = document->decoder(), log = document->services().interruptedSaves] {
+        pending->loaded = LoadedFile::read(pending->url, decoder, true, log);
         QMetaObject::invokeMethod(
             this, [this, pending] { finishOpen(pending); }, Qt::QueuedConnection);
     });
 }
 
-void DocumentController::repairInterruptedSaves()
+void DocumentController::repairInterruptedSaves(InterruptedSaveLog *log)
 {
-    m_reader->start([] { InterruptedSaveLog::repairAll(); });
+    if (log)
+        m_reader->start([log] { log->repairAll(); });
 }
 
 void DocumentController::finishOpen(const std::shared_ptr<PendingOpen> &pending)
@@ -182,11 +132,11 @@ void DocumentController::finishOpen(const std::shared_ptr<PendingOpen> &pending)
         // Meanwhile another document may have come to stand for the file (saved or renamed to it).
         if (Document *open = documentForUrl(url)) {
             if (pending->display)
-                open->showWindows();
+                showWindows(open);
             complete(open, true, std::nullopt);
         } else {
-            document->takeLoaded(std::move(pending->loaded), pending->typeName);
-            adopt(document.release(), url, pending->typeName, pending->display);
+            document->takeLoaded(std::move(pending->loaded));
+            adopt(document.release(), url, pending->display);
             complete(pending->document, false, std::nullopt);
         }
     } catch (const Error &error) {
@@ -196,10 +146,9 @@ void DocumentController::finishOpen(const std::shared_ptr<PendingOpen> &pending)
         Q_EMIT opensFinished();
 }
 
-void DocumentController::adopt(Document *document, const QUrl &url, const QString &typeName, bool display)
+void DocumentController::adopt(Document *document, const QUrl &url, bool display)
 {
     document->setFileUrl(url);
-    document->setFileType(typeName);
     m_documents.append(document);
     connect(document, &Document::closed, this, [this, document] { forget(document); });
     // A renamed or moved note is listed under its new place only; the old entry would open nothing.
@@ -208,10 +157,11 @@ void DocumentController::adopt(Document *document, const QUrl &url, const QStrin
         noteNewRecentDocumentUrl(to);
     });
     noteNewRecentDocumentUrl(url);
-    document->makeWindowControllers();
+    if (m_makeWindow)
+        m_makeWindow(document);
     Q_EMIT windowControllersMade(document);
     if (display)
-        document->showWindows();
+        showWindows(document);
 }
 
 QList<Document *> DocumentController::documents() const
@@ -306,20 +256,6 @@ QList<QUrl> DocumentController::takeRememberedDocumentUrls()
     // A note deleted since the last quit is simply not reopened; nobody asked for it this time.
     urls.removeIf([](const QUrl &url) { return !url.isLocalFile() || !FileNames::exists(FileNames::pathOfUrl(url)); });
     return urls;
-}
-
-std::optional<DocumentController::DocumentType> DocumentController::typeFor(const QUrl &url) const
-{
-    if (m_types.isEmpty())
-        return std::nullopt;
-    const QMimeType mime = QMimeDatabase().mimeTypeForFile(FileNames::pathOfUrl(url));
-    for (const DocumentType &type : m_types) {
-        for (const QString &name : type.mimeTypes) {
-            if (mime.inherits(name))
-                return type;
-        }
-    }
-    return m_types.first();
 }
 
 void DocumentController::forget(Document *document)

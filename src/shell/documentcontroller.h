@@ -13,6 +13,7 @@
 #include <optional>
 
 class Document;
+class InterruptedSaveLog;
 class QThreadPool;
 
 // The one controller of all open documents: opening by URL, the current document, recent files,
@@ -23,43 +24,26 @@ class DocumentController : public QObject
 
 public:
     using OpenCompletion = std::function<void(Document *document, bool alreadyOpen, const std::optional<Error> &)>;
-    // Makes a document of a class named in the app information file (for example "PlainTextDocument").
-    using DocumentFactory = std::function<Document *(const QString &className)>;
-
-    // A kind of file the app opens, as the app information file declares it.
-    struct DocumentType
-    {
-        QString typeName;
-        QStringList mimeTypes;
-        QString className;
-    };
+    // Makes a note for a file being opened, with the app's services; gives a note that was read its window.
+    using NoteMaker = std::function<Document *()>;
+    using WindowMaker = std::function<void(Document *note)>;
 
     static constexpr int maximumRecentDocuments = 10;
     static constexpr char recentDocumentsKey[] = "RecentDocuments";
     static constexpr char openDocumentsKey[] = "OpenDocumentsAtQuit";
 
-    static DocumentController &shared();
-
     // settingsFile empty: the app's own settings.
-    explicit DocumentController(const QString &settingsFile = {}, QObject *parent = nullptr);
+    DocumentController(NoteMaker makeNote, WindowMaker makeWindow, const QString &settingsFile = {},
+                       QObject *parent = nullptr);
     ~DocumentController() override;
-
-    void setDocumentFactory(DocumentFactory factory);
-    // Lets the default factory make a document class by its name; the class needs a Q_INVOKABLE constructor
-    // taking a QObject parent.
-    void registerDocumentClass(const QMetaObject &documentClass);
-    // The first type is used for files that match none by MIME type: the document's own reading decides.
-    void setDocumentTypes(const QList<DocumentType> &types);
-    // The types of the "DocumentTypes" array of the app information file.
-    static QList<DocumentType> documentTypesFromInfo(const QByteArray &infoJson);
 
     // An open URL brings its window forward; otherwise the document is made, its file is read and decoded on a
     // worker thread, and then it is given its windows and shown, and completion runs. Opens finish in the order
     // they were asked for; asking again for a file being read joins that open.
     void openDocument(const QUrl &url, bool display, const OpenCompletion &completion);
-    // Repairs the in-place saves that a kill cut short, as the log of them names, on the thread that reads files
-    // for opening and before the files asked for after it: the window never waits, and no note is read cut.
-    void repairInterruptedSaves();
+    // Repairs the in-place saves that a kill cut short, as log names them, on the thread that reads files for
+    // opening and before the files asked for after it: the window never waits, and no note is read cut.
+    void repairInterruptedSaves(InterruptedSaveLog *log);
     // Files are being read for opening; their windows (or errors) are still to come.
     bool isOpening() const { return !m_pending.isEmpty(); }
     QList<Document *> documents() const;
@@ -88,7 +72,7 @@ public Q_SLOTS:
     void clearRecentDocuments(QObject *sender);
 
 Q_SIGNALS:
-    // A newly opened document has its windows, which are not shown yet.
+    // A newly opened document has its window, which is not shown yet.
     void windowControllersMade(Document *document);
     void recentDocumentsChanged();
     // Every open asked for so far has finished, opened or failed.
@@ -97,16 +81,15 @@ Q_SIGNALS:
 private:
     struct PendingOpen;
     void finishOpen(const std::shared_ptr<PendingOpen> &pending);
-    void adopt(Document *document, const QUrl &url, const QString &typeName, bool display);
-    std::optional<DocumentType> typeFor(const QUrl &url) const;
+    void adopt(Document *document, const QUrl &url, bool display);
+    static void showWindows(Document *document);
     void forget(Document *document);
     void writeUrlList(const char *key, const QList<QUrl> &urls);
     QList<QUrl> readUrlList(const char *key) const;
 
+    NoteMaker m_makeNote;
+    WindowMaker m_makeWindow;
     QString m_settingsFile;
-    DocumentFactory m_factory;
-    QList<DocumentType> m_types;
-    QList<const QMetaObject *> m_classes;
     QList<QPointer<Document>> m_documents;
     // Opens whose file is being read, in the order they were asked for; read one at a time.
     QList<std::shared_ptr<PendingOpen>> m_pending;

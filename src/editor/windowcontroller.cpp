@@ -1,23 +1,16 @@
 #include "windowcontroller.h"
 
 #include "framework/document.h"
+#include "framework/documentmover.h"
 #include "framework/filenames.h"
 
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileDialog>
-#include <QInputDialog>
 #include <QLayout>
-#include <QLineEdit>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
-
-#include <unistd.h>
 
 namespace {
 
@@ -51,11 +44,23 @@ Document *WindowController::document() const
     return m_document;
 }
 
+QList<WindowController *> WindowController::of(const Document *document)
+{
+    return document ? document->findChildren<WindowController *>(QString(), Qt::FindDirectChildrenOnly)
+                    : QList<WindowController *>();
+}
+
 void WindowController::setDocument(Document *document)
 {
     m_document = document;
     if (!document)
         return;
+    // The note owns its windows; they go when it closes.
+    setParent(document);
+    connect(document, &Document::closed, this, [this] { delete this; });
+    connect(document, &Document::fileUrlChanged, this, &WindowController::synchronizeWindowTitleWithDocumentName);
+    connect(document, &Document::errorPresented, this, &WindowController::presentError);
+    connect(document, &Document::saveWanted, this, &WindowController::scheduleSave);
     // Each message goes when its cause does.
     connect(document, &Document::saved, this, [this] {
         dismissMessage(MessageKind::Conflict); // settled by saving elsewhere
@@ -67,6 +72,7 @@ void WindowController::setDocument(Document *document)
     connect(document, &Document::readOnlyChanged, this, &WindowController::showReadOnly);
     showReadOnly(document->isReadOnly());
     showInterruptedSave(document->interruptedSave());
+    synchronizeWindowTitleWithDocumentName();
 }
 
 void WindowController::showInterruptedSave(const InPlaceSave::Repair &repair)
@@ -196,7 +202,7 @@ void WindowController::presentSaveFailure(const Error &error)
     };
     const auto saveAs = [self] {
         if (self && self->m_document)
-            self->m_document->saveDocumentAs(nullptr);
+            self->m_document->saveDocumentAs();
     };
     showMessage(MessageKind::SaveFailed, error.description(), {{tr("Save As…"), saveAs}, {tr("Try Again"), tryAgain}});
     Q_EMIT errorPresented(error);
@@ -214,90 +220,8 @@ void WindowController::showReadOnly(bool readOnly)
                 tr("“%1” is read-only: what you type is not saved to it.").arg(m_document->displayName()),
                 {{tr("Save As…"), [document] {
                       if (document)
-                          document->saveDocumentAs(nullptr);
+                          document->saveDocumentAs();
                   }}});
-}
-
-void WindowController::askWhichVersion(const std::function<void(bool keepMine)> &answer)
-{
-    const QString name = m_document ? m_document->displayName() : m_window->windowTitle();
-    const auto choose = [this, answer](bool keepMine) {
-        dismissMessage(MessageKind::Conflict);
-        answer(keepMine);
-    };
-    showMessage(MessageKind::Conflict,
-                tr("“%1” was changed by another program while you were editing it. Until you choose, your text is "
-                   "not saved over it.")
-                    .arg(name),
-                {{tr("Keep My Text"),
-                  [choose] {
-                      choose(true);
-                  }},
-                 {tr("Reload"), [choose] {
-                      choose(false);
-                  }}});
-}
-
-std::optional<QString> WindowController::askForFileName(const QString &currentName)
-{
-    QInputDialog dialog(m_window.get());
-    dialog.setWindowTitle(tr("Rename"));
-    dialog.setLabelText(tr("New name for “%1”:").arg(currentName));
-    dialog.setTextValue(currentName);
-    dialog.setOkButtonText(tr("Rename"));
-    // Only the name is selected, not its extension: typing replaces the name and keeps the kind of file.
-    QTimer::singleShot(0, &dialog, [&dialog, currentName] {
-        if (auto *edit = dialog.findChild<QLineEdit *>()) {
-            const qsizetype dot = currentName.lastIndexOf(u'.');
-            edit->setSelection(0, dot > 0 ? dot : currentName.size());
-        }
-    });
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return dialog.textValue();
-}
-
-std::optional<QString> WindowController::askForFolder(const QString &currentFolder)
-{
-    QFileDialog dialog(m_window.get(), tr("Move To"), currentFolder);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setLabelText(QFileDialog::Accept, tr("Move"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
-}
-
-std::optional<QString> WindowController::askForSaveAsPath(const QString &currentPath)
-{
-    // Next to the note when its folder takes files, else in the home folder.
-    const QFileInfo current(currentPath);
-    const bool writable = ::access(FileNames::encodeName(current.absolutePath()).constData(), W_OK) == 0;
-    const QString folder = writable ? current.absolutePath() : QDir::homePath();
-    QFileDialog dialog(m_window.get(), tr("Save As"), folder + u'/' + current.fileName());
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
-}
-
-DocumentAsker::UnsavedChoice WindowController::askToCloseUnsaved(const Error &reason)
-{
-    const QString name = m_document ? m_document->displayName() : m_window->windowTitle();
-    QMessageBox box(QMessageBox::Warning, name, tr("“%1” could not be saved.").arg(name), QMessageBox::NoButton,
-                    m_window.get());
-    box.setInformativeText(reason.description() + u'\n' +
-                           tr("If you close it without saving, its text is kept for recovery."));
-    QPushButton *saveAs = box.addButton(tr("Save As…"), QMessageBox::AcceptRole);
-    QPushButton *discard = box.addButton(tr("Close Without Saving"), QMessageBox::DestructiveRole);
-    QPushButton *cancel = box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(saveAs);
-    box.setEscapeButton(cancel);
-    box.exec();
-    if (box.clickedButton() == saveAs)
-        return DocumentAsker::UnsavedChoice::SaveAs;
-    return box.clickedButton() == discard ? DocumentAsker::UnsavedChoice::CloseWithoutSaving
-                                          : DocumentAsker::UnsavedChoice::Cancel;
 }
 
 WindowController *WindowController::forWindow(const QWidget *widget)
@@ -315,13 +239,13 @@ bool WindowController::eventFilter(QObject *watched, QEvent *event)
     if (!m_document)
         return false;
     // The last window of a document writes an edited document first; when that fails the user chooses.
-    const bool lastWindow = m_document->windowControllers().size() <= 1;
+    const bool lastWindow = of(m_document).size() <= 1;
     if (lastWindow && !m_document->shouldClose()) {
         event->ignore();
         return true;
     }
     if (lastWindow) {
-        // Closed after the event returns: the document deletes this controller and its window.
+        // Closed after the event returns: this controller and its window go with the note.
         QTimer::singleShot(0, m_document, &Document::close);
     }
     return false;
@@ -346,4 +270,28 @@ void WindowController::performZoom(QObject *sender)
         m_window->showNormal();
     else
         m_window->showMaximized();
+}
+
+void WindowController::saveDocument(QObject *)
+{
+    if (m_document)
+        m_document->saveDocument();
+}
+
+void WindowController::saveDocumentAs(QObject *)
+{
+    if (m_document)
+        m_document->saveDocumentAs();
+}
+
+void WindowController::renameDocument(QObject *)
+{
+    if (m_document)
+        DocumentMover::rename(*m_document);
+}
+
+void WindowController::moveDocument(QObject *)
+{
+    if (m_document)
+        DocumentMover::move(*m_document);
 }

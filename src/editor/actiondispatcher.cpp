@@ -2,7 +2,7 @@
 
 #include "framework/document.h"
 #include "framework/error.h"
-#include "framework/windowcontroller.h"
+#include "editor/windowcontroller.h"
 
 #include <QAction>
 #include <QApplication>

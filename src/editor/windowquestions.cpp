@@ -1,0 +1,156 @@
+#include "windowquestions.h"
+
+#include "editor/windowcontroller.h"
+#include "framework/document.h"
+#include "framework/filenames.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include <unistd.h>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("WindowController", text);
+}
+
+void askWhichVersion(WindowController *controller, const QString &name, const std::function<void(bool keepMine)> &answer)
+{
+    const auto choose = [controller, answer](bool keepMine) {
+        controller->dismissMessage(MessageKind::Conflict);
+        answer(keepMine);
+    };
+    controller->showMessage(MessageKind::Conflict,
+                tr("“%1” was changed by another program while you were editing it. Until you choose, your text is "
+                   "not saved over it.")
+                    .arg(name),
+                {{tr("Keep My Text"),
+                  [choose] {
+                      choose(true);
+                  }},
+                 {tr("Reload"), [choose] {
+                      choose(false);
+                  }}});
+}
+
+std::optional<QString> askForFileName(QWidget *window, const QString &currentName)
+{
+    QInputDialog dialog(window);
+    dialog.setWindowTitle(tr("Rename"));
+    dialog.setLabelText(tr("New name for “%1”:").arg(currentName));
+    dialog.setTextValue(currentName);
+    dialog.setOkButtonText(tr("Rename"));
+    // Only the name is selected, not its extension: typing replaces the name and keeps the kind of file.
+    QTimer::singleShot(0, &dialog, [&dialog, currentName] {
+        if (auto *edit = dialog.findChild<QLineEdit *>()) {
+            const qsizetype dot = currentName.lastIndexOf(u'.');
+            edit->setSelection(0, dot > 0 ? dot : currentName.size());
+        }
+    });
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}
+
+std::optional<QString> askForFolder(QWidget *window, const QString &currentFolder)
+{
+    QFileDialog dialog(window, tr("Move To"), currentFolder);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setLabelText(QFileDialog::Accept, tr("Move"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> askForSaveAsPath(QWidget *window, const QString &currentPath)
+{
+    // Next to the note when its folder takes files, else in the home folder.
+    const QFileInfo current(currentPath);
+    const bool writable = ::access(FileNames::encodeName(current.absolutePath()).constData(), W_OK) == 0;
+    const QString folder = writable ? current.absolutePath() : QDir::homePath();
+    QFileDialog dialog(window, tr("Save As"), folder + u'/' + current.fileName());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+NoteQuestions::UnsavedChoice askToCloseUnsaved(QWidget *window, const QString &name, const Error &reason)
+{
+    QMessageBox box(QMessageBox::Warning, name, tr("“%1” could not be saved.").arg(name), QMessageBox::NoButton,
+                    window);
+    box.setInformativeText(reason.description() + u'\n' +
+                           tr("If you close it without saving, its text is kept for recovery."));
+    QPushButton *saveAs = box.addButton(tr("Save As…"), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(tr("Close Without Saving"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(saveAs);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == saveAs)
+        return NoteQuestions::UnsavedChoice::SaveAs;
+    return box.clickedButton() == discard ? NoteQuestions::UnsavedChoice::CloseWithoutSaving
+                                          : NoteQuestions::UnsavedChoice::Cancel;
+}
+
+// A note without a window has nowhere to ask; the menu reaches notes only through their windows anyway.
+WindowController *firstWindow(const Document *note)
+{
+    const QList<WindowController *> windows = WindowController::of(note);
+    return windows.isEmpty() ? nullptr : windows.constFirst();
+}
+
+} // namespace
+
+NoteQuestions WindowQuestions::make()
+{
+    NoteQuestions questions;
+    questions.whichVersion = [](Document *note, const std::function<void(NoteQuestions::Conflict)> &answer) {
+        WindowController *controller = firstWindow(note);
+        const QPointer<Document> target(note);
+        const auto answered = [target, answer](bool keepMine) {
+            if (target)
+                answer(keepMine ? NoteQuestions::Conflict::KeepMine : NoteQuestions::Conflict::UseDisk);
+        };
+        if (controller) {
+            askWhichVersion(controller, note->displayName(), answered);
+            return;
+        }
+        // Without a window the text held here is all the user last saw of it: it is kept, from the event loop, as
+        // the user's answer would come.
+        QTimer::singleShot(0, note, [answered] { answered(true); });
+    };
+    questions.closeUnsaved = [](Document *note, const Error &reason) {
+        WindowController *controller = firstWindow(note);
+        return controller ? askToCloseUnsaved(controller->window(), note->displayName(), reason)
+                          : NoteQuestions::UnsavedChoice::CloseWithoutSaving;
+    };
+    questions.newFileName = [](Document *note) -> std::optional<QString> {
+        WindowController *controller = firstWindow(note);
+        return controller ? askForFileName(controller->window(), note->displayName()) : std::nullopt;
+    };
+    questions.destinationFolder = [](Document *note) -> std::optional<QString> {
+        WindowController *controller = firstWindow(note);
+        return controller ? askForFolder(controller->window(),
+                                         QFileInfo(FileNames::pathOfUrl(note->fileUrl())).absolutePath())
+                          : std::nullopt;
+    };
+    questions.saveAsPath = [](Document *note) -> std::optional<QString> {
+        WindowController *controller = firstWindow(note);
+        return controller ? askForSaveAsPath(controller->window(), FileNames::pathOfUrl(note->fileUrl()))
+                          : std::nullopt;
+    };
+    return questions;
+}

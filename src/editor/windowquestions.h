@@ -1,0 +1,12 @@
+#pragma once
+
+#include "framework/noteservices.h"
+
+// The questions a note asks through its window: which version to keep in the window's message bar, since it comes
+// unasked; new names, folders and what to do with a note that cannot be written in small dialogs over the window,
+// since they answer a command the user gave.
+class WindowQuestions
+{
+public:
+    static NoteQuestions make();
+};
