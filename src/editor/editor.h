@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/editorservices.h"
 #include "framework/error.h"
 #include "framework/windowcontroller.h"
 #include "storage/textpresenter.h"
@@ -27,7 +28,7 @@ public:
     static constexpr int firstRetryMs = 1000;
     static constexpr int mostRetryMs = 60000;
 
-    Editor(const QUrl &url, const QString &text, QObject *parent = nullptr);
+    Editor(const QUrl &url, const QString &text, const EditorServices &services = {}, QObject *parent = nullptr);
     ~Editor() override;
 
     NoteTextView *textView() const;
@@ -57,10 +58,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void setUpTextView(const QString &text);
+    void setUpTextView(const QString &text, TextZoom *zoom);
     QWidget *makeWordCountStrip();
     // Returns the find bar, which goes under the text.
-    QWidget *attachTextTools();
+    QWidget *attachTextTools(ActionDispatcher *dispatcher);
     void showWordCount(int total);
     void autosavePendingEdit();
     void autosaveFinished(const std::optional<Error> &error);
