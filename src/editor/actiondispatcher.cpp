@@ -1,5 +1,7 @@
-#include "actiondispatcher.h"
+#include "editor/actiondispatcher.h"
 
+#include "editor/commandresponder.h"
+#include "editor/editcommands.h"
 #include "framework/document.h"
 #include "framework/error.h"
 #include "editor/windowcontroller.h"
@@ -9,28 +11,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QMetaMethod>
 #include <QWidget>
 
 #include <exception>
 
 namespace {
 
-constexpr char actionProperty[] = "dispatchedAction";
+constexpr char commandProperty[] = "dispatchedCommand";
 constexpr char targetProperty[] = "dispatchedTarget";
-constexpr char helperProperty[] = "dispatchHelperResponder";
-
-// Actions whose plain slot name would collide with a C++ keyword or with a slot every widget has (QWidget::hide
-// would hide the focused text view instead of the app).
-struct Renamed
-{
-    const char *action;
-    const char *slot;
-};
-constexpr Renamed renamedActions[] = {
-    {"delete:", "deleteSelection"},
-    {"hide:", "hideApplication"},
-};
 
 } // namespace
 
@@ -62,131 +50,102 @@ ActionDispatcher::ActionDispatcher(QObject *parent)
 
 ActionDispatcher::~ActionDispatcher() = default;
 
-ActionDispatcher &ActionDispatcher::shared()
-{
-    static ActionDispatcher *dispatcher = new ActionDispatcher(qApp);
-    return *dispatcher;
-}
-
-QByteArray ActionDispatcher::slotNameFor(const QByteArray &action)
-{
-    for (const Renamed &renamed : renamedActions) {
-        if (action == renamed.action)
-            return renamed.slot;
-    }
-    return action.endsWith(':') ? action.chopped(1) : action;
-}
-
-int ActionDispatcher::methodIndexFor(const QObject *object, const QByteArray &action)
-{
-    if (!object)
-        return -1;
-    const QMetaObject *meta = object->metaObject();
-    const QByteArray name = slotNameFor(action);
-    const int withSender = meta->indexOfMethod(name + "(QObject*)");
-    if (withSender >= 0)
-        return withSender;
-    return meta->indexOfMethod(name + "()");
-}
-
-void ActionDispatcher::setDelegate(QObject *delegate)
+void ActionDispatcher::setDelegate(CommandResponder *delegate)
 {
     m_delegate = delegate;
     updateAllItems();
 }
 
-QObject *ActionDispatcher::delegate() const
-{
-    return m_delegate;
-}
-
-void ActionDispatcher::setDocumentController(QObject *controller)
+void ActionDispatcher::setDocumentController(CommandResponder *controller)
 {
     m_documentController = controller;
     updateAllItems();
 }
 
-QObject *ActionDispatcher::documentController() const
+void ActionDispatcher::addHelper(QWidget *widget, QObject *object, CommandResponder *responder)
 {
-    return m_documentController;
+    if (!m_helpers.contains(widget))
+        connect(widget, &QObject::destroyed, this, [this, widget] { m_helpers.remove(widget); });
+    m_helpers.insert(widget, {object, responder});
 }
 
-void ActionDispatcher::setHelperResponder(QWidget *widget, QObject *helper)
+ActionDispatcher::Chain ActionDispatcher::chainFor(Target target) const
 {
-    widget->setProperty(helperProperty, QVariant::fromValue(helper));
-    if (helper) {
-        // A helper that goes away must not be asked again.
-        connect(helper, &QObject::destroyed, widget, [widget] { widget->setProperty(helperProperty, QVariant()); });
+    Chain chain;
+    switch (target) {
+    case Target::Chain:
+        break;
+    case Target::Delegate:
+        if (m_delegate)
+            chain.responders.append(m_delegate);
+        return chain;
+    case Target::DocumentController:
+        if (m_documentController)
+            chain.responders.append(m_documentController);
+        return chain;
     }
-}
-
-QList<QObject *> ActionDispatcher::responderChain() const
-{
-    QList<QObject *> chain;
     QWidget *start = QApplication::focusWidget();
     if (qobject_cast<QMenuBar *>(start) && m_beforeMenuBar && m_beforeMenuBar->window() == start->window())
         start = m_beforeMenuBar;
     if (!start)
         start = QApplication::activeWindow();
     for (QWidget *widget = start; widget; widget = widget->parentWidget()) {
-        if (QObject *helper = widget->property(helperProperty).value<QObject *>())
-            chain.append(helper);
-        chain.append(widget);
-    }
-    if (start) {
-        if (m_windowResponders) {
-            chain.append(m_windowResponders(start->window()));
-        } else if (WindowController *controller = WindowController::forWindow(start)) {
-            chain.append(controller);
-            if (Document *document = controller->document())
-                chain.append(document);
+        if (const Helper helper = m_helpers.value(widget); helper.object)
+            chain.responders.append(helper.responder);
+        if (auto *responder = dynamic_cast<CommandResponder *>(widget)) {
+            chain.responders.append(responder);
+        } else if (std::unique_ptr<EditCommands> editing = EditCommands::forWidget(widget)) {
+            chain.responders.append(editing.get());
+            chain.adapters.push_back(std::move(editing));
         }
     }
-    chain.append(qApp);
+    if (start)
+        appendWindow(chain, start);
     if (m_delegate)
-        chain.append(m_delegate.data());
+        chain.responders.append(m_delegate);
     return chain;
 }
 
-QObject *ActionDispatcher::responderFor(const QByteArray &action) const
+void ActionDispatcher::appendWindow(Chain &chain, QWidget *start) const
 {
-    const QList<QObject *> chain = responderChain();
-    for (QObject *responder : chain) {
-        if (methodIndexFor(responder, action) >= 0)
-            return responder;
-    }
-    return nullptr;
+    WindowController *controller = WindowController::forWindow(start);
+    if (!controller)
+        return;
+    // The window answers for its note too: the note knows files, not menus.
+    chain.responders.append(controller);
 }
 
-QObject *ActionDispatcher::responderFor(const QByteArray &action, Target target) const
+std::optional<bool> ActionDispatcher::canPerform(Command command, Target target) const
 {
-    QObject *fixed = nullptr;
-    switch (target) {
-    case Target::Chain:
-        return responderFor(action);
-    case Target::Delegate:
-        fixed = m_delegate;
-        break;
-    case Target::DocumentController:
-        fixed = m_documentController;
-        break;
+    const Chain chain = chainFor(target);
+    for (const CommandResponder *responder : chain.responders) {
+        if (responder->answers(command))
+            return responder->canPerform(command);
     }
-    return methodIndexFor(fixed, action) >= 0 ? fixed : nullptr;
+    return std::nullopt;
 }
 
-bool ActionDispatcher::send(const QByteArray &action, QObject *target, QAction *sender)
+bool ActionDispatcher::isChecked(Command command) const
 {
-    QObject *responder = target ? target : responderFor(action);
-    const int index = methodIndexFor(responder, action);
-    if (index < 0)
+    const Chain chain = chainFor(Target::Chain);
+    for (const CommandResponder *responder : chain.responders) {
+        if (responder->answers(command))
+            return responder->isChecked(command);
+    }
+    return false;
+}
+
+bool ActionDispatcher::send(Command command, Target target, const QVariant &argument)
+{
+    const Chain chain = chainFor(target);
+    const auto found =
+        std::find_if(chain.responders.begin(), chain.responders.end(),
+                     [command](const CommandResponder *responder) { return responder->answers(command); });
+    if (found == chain.responders.end())
         return false;
-    const QMetaMethod method = responder->metaObject()->method(index);
-    // Menu actions run to completion before the event loop sees anything: a failure is presented here.
+    // Menu commands run to completion before the event loop sees anything: a failure is presented here.
     try {
-        if (method.parameterCount() == 1)
-            method.invoke(responder, Qt::DirectConnection, Q_ARG(QObject *, sender));
-        else
-            method.invoke(responder, Qt::DirectConnection);
+        (*found)->perform(command, argument);
     } catch (const Error &error) {
         presentFailure(error);
     } catch (const std::exception &error) {
@@ -197,9 +156,9 @@ bool ActionDispatcher::send(const QByteArray &action, QObject *target, QAction *
     return true;
 }
 
-void ActionDispatcher::bind(QAction *item, const QByteArray &action, Target target)
+void ActionDispatcher::bind(QAction *item, Command command, Target target)
 {
-    item->setProperty(actionProperty, action);
+    item->setProperty(commandProperty, static_cast<int>(command));
     item->setProperty(targetProperty, static_cast<int>(target));
     const QWidget *window = ownerWindow(item);
     if (window && !m_items.contains(window))
@@ -209,13 +168,21 @@ void ActionDispatcher::bind(QAction *item, const QByteArray &action, Target targ
     updateItem(item);
 }
 
+std::optional<Command> ActionDispatcher::commandOf(const QAction *item)
+{
+    const QVariant command = item->property(commandProperty);
+    if (!command.isValid())
+        return std::nullopt;
+    return static_cast<Command>(command.toInt());
+}
+
 void ActionDispatcher::updateItems(QMenu *menu)
 {
     const QList<QAction *> actions = menu->actions();
     for (QAction *item : actions) {
         if (QMenu *submenu = item->menu())
             updateItems(submenu);
-        else if (!actionOf(item).isEmpty())
+        else if (commandOf(item))
             updateItem(item);
     }
 }
@@ -253,39 +220,19 @@ void ActionDispatcher::menuAboutToShow(QMenu *menu)
     updateItems(menu);
 }
 
-QByteArray ActionDispatcher::actionOf(const QAction *item)
-{
-    return item->property(actionProperty).toByteArray();
-}
-
 void ActionDispatcher::trigger(QAction *item)
 {
     // The state may have changed since the menu opened (a window closed): ask the chain again.
-    const QByteArray action = actionOf(item);
-    const auto target = static_cast<Target>(item->property(targetProperty).toInt());
-    QObject *responder = responderFor(action, target);
-    if (responder)
-        send(action, responder, item);
+    if (const std::optional<Command> command = commandOf(item))
+        send(*command, static_cast<Target>(item->property(targetProperty).toInt()), item->data());
     updateAllItems();
 }
 
 void ActionDispatcher::updateItem(QAction *item) const
 {
+    const std::optional<Command> command = commandOf(item);
     const auto target = static_cast<Target>(item->property(targetProperty).toInt());
-    QObject *responder = responderFor(actionOf(item), target);
-    item->setEnabled(responder && (!m_itemValidator || m_itemValidator(item, responder)));
-}
-
-void ActionDispatcher::setItemValidator(ItemValidator validator)
-{
-    m_itemValidator = std::move(validator);
-    updateAllItems();
-}
-
-void ActionDispatcher::setWindowResponders(WindowResponders responders)
-{
-    m_windowResponders = std::move(responders);
-    updateAllItems();
+    item->setEnabled(command && canPerform(*command, target).value_or(false));
 }
 
 void ActionDispatcher::setFailurePresenter(FailurePresenter presenter)

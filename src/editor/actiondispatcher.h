@@ -1,27 +1,33 @@
 #pragma once
 
+#include "editor/command.h"
+
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QVariant>
 
 #include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
 
+class CommandResponder;
 class Error;
 class QAction;
 class QMenu;
 class QWidget;
 
-// Sends a menu action, named like "newDocument:", to the first object along the focus chain that answers it:
-// the focused widget and its parents, the window's controller, its document, the application, the application
-// delegate. An action "name:" is answered by a slot name(QObject *sender) or name(); the sender is the QAction,
-// which carries its tag in the property "tag". "delete:" is answered by deleteSelection, a C++ keyword otherwise.
+// Sends a menu command to the first responder along the focus chain that answers it: a helper of the focused widget
+// (tools that extend a text view without being one), the widget, then the same for each of its parents, the
+// window's controller, its document, and last the application delegate.
 class ActionDispatcher : public QObject
 {
     Q_OBJECT
 
 public:
-    // Who receives an action: the first responder along the focus chain, or a fixed object.
+    // Who receives a command: the first responder along the focus chain, or a fixed one.
     enum class Target
     {
         Chain,
@@ -32,32 +38,29 @@ public:
     explicit ActionDispatcher(QObject *parent = nullptr);
     ~ActionDispatcher() override;
 
-    // The one dispatcher of the app's menus.
-    static ActionDispatcher &shared();
+    // The application's commands; the delegate outlives the dispatcher's use of it.
+    void setDelegate(CommandResponder *delegate);
+    // Answers Clear Menu of Open Recent.
+    void setDocumentController(CommandResponder *controller);
+    // helper is asked just before widget, until either goes. One helper per widget.
+    template<typename Helper> void setHelperResponder(QWidget *widget, Helper *helper)
+    {
+        addHelper(widget, helper, helper);
+    }
 
-    static QByteArray slotNameFor(const QByteArray &action);
-    // An object that answers actions on behalf of widget and is asked just before it (tools that extend a text
-    // view without being one). One helper per widget; none removes it.
-    static void setHelperResponder(QWidget *widget, QObject *helper);
-    // The index of the method of object that answers action, or -1.
-    static int methodIndexFor(const QObject *object, const QByteArray &action);
+    // Whether the responder that answers command can carry it out now; none when nothing answers it.
+    std::optional<bool> canPerform(Command command, Target target = Target::Chain) const;
+    // The check mark of a command that is switched on and off, as its responder tells it.
+    bool isChecked(Command command) const;
+    // Carries command out; false when nothing answers it. A failure the responder throws is presented here, never
+    // passed on to the event loop.
+    bool send(Command command, Target target = Target::Chain, const QVariant &argument = {});
 
-    void setDelegate(QObject *delegate);
-    QObject *delegate() const;
-    void setDocumentController(QObject *controller);
-    QObject *documentController() const;
-
-    // The focus chain for the active window (or the application and the delegate alone without one).
-    QList<QObject *> responderChain() const;
-    QObject *responderFor(const QByteArray &action) const;
-    QObject *responderFor(const QByteArray &action, Target target) const;
-    // Delivers action to target (or along the chain without one). False when nothing answers it. A failure the
-    // responder throws is presented here, never passed on to the event loop.
-    bool send(const QByteArray &action, QObject *target, QAction *sender);
-
-    // Makes item send action when triggered and keeps its enabled state in step with the focus chain. An item in a
-    // window's menus belongs to that window from here on.
-    void bind(QAction *item, const QByteArray &action, Target target = Target::Chain);
+    // Makes item send command when triggered, with the item's data as argument, and keeps its enabled state in step
+    // with the focus chain. An item in a window's menus belongs to that window from here on.
+    void bind(QAction *item, Command command, Target target = Target::Chain);
+    // The command a bound item sends.
+    static std::optional<Command> commandOf(const QAction *item);
     // Recomputes the enabled state of every bound item in menu (and its submenus).
     void updateItems(QMenu *menu);
     // Recomputes the items whose shortcuts can fire now: those of the window with the focus and those of no window.
@@ -67,39 +70,42 @@ public:
     // A menu is about to open: its owner may fill it (menuWillOpen), then its items are enabled afresh.
     void menuAboutToShow(QMenu *menu);
 
-Q_SIGNALS:
-    void menuWillOpen(QMenu *menu);
-
-public:
-    static QByteArray actionOf(const QAction *item);
-
-    // The responders a window adds after its widgets; by default its controller, then the controller's document.
-    using WindowResponders = std::function<QList<QObject *>(QWidget *window)>;
-    void setWindowResponders(WindowResponders responders);
-
-    // Whether responder can carry out item's action now (a selection to cut, text to paste); without a validator
-    // every responder can. Asked whenever the items are enabled afresh, so shortcuts follow the same rule.
-    using ItemValidator = std::function<bool(const QAction *item, QObject *responder)>;
-    void setItemValidator(ItemValidator validator);
-
     // Shows a failure a responder threw; by default the active window's error box, else a plain message box.
     using FailurePresenter = std::function<void(const Error &)>;
     void setFailurePresenter(FailurePresenter presenter);
 
+Q_SIGNALS:
+    void menuWillOpen(QMenu *menu);
+
 private:
+    // The responders for target in the order they are asked, with the adapters made for widgets and windows that
+    // are no responders themselves.
+    struct Chain
+    {
+        std::vector<std::unique_ptr<CommandResponder>> adapters;
+        QList<CommandResponder *> responders;
+    };
+    struct Helper
+    {
+        QPointer<QObject> object;
+        CommandResponder *responder = nullptr;
+    };
+
+    void addHelper(QWidget *widget, QObject *object, CommandResponder *responder);
+    Chain chainFor(Target target) const;
+    void appendWindow(Chain &chain, QWidget *start) const;
     void trigger(QAction *item);
     void updateItem(QAction *item) const;
     void presentFailure(const Error &error) const;
     // The window whose menus hold item (or whose popup widget is), or none.
     static const QWidget *ownerWindow(const QObject *object);
 
-    QPointer<QObject> m_delegate;
-    QPointer<QObject> m_documentController;
+    CommandResponder *m_delegate = nullptr;
+    CommandResponder *m_documentController = nullptr;
+    QHash<const QWidget *, Helper> m_helpers;
     // Bound items by the window they belong to; none for items of no window.
     QHash<const QWidget *, QList<QPointer<QAction>>> m_items;
     FailurePresenter m_failurePresenter;
-    WindowResponders m_windowResponders;
-    ItemValidator m_itemValidator;
     QPointer<QWidget> m_beforeMenuBar;
     bool m_updateQueued = false;
 };

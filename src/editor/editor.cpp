@@ -1,11 +1,11 @@
 #include "editor.h"
 
+#include "editor/actiondispatcher.h"
 #include "editor/findbar.h"
 #include "editor/notetextview.h"
 #include "editor/notewindowsetup.h"
 #include "editor/texttools.h"
 #include "editor/wordcounter.h"
-#include "editor/actiondispatcher.h"
 #include "framework/filenames.h"
 #include "storage/plaintextdocument.h"
 
@@ -112,7 +112,7 @@ void centre(QWidget *window)
 
 } // namespace
 
-Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
+Editor::Editor(const QUrl &url, const QString &text, const EditorServices &services, QObject *parent)
     : WindowController(new QWidget, parent)
 {
     QWidget *frame = window();
@@ -124,12 +124,12 @@ Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
         frame->setWindowFilePath(FileNames::pathOfUrl(url));
     centre(frame);
 
-    setUpTextView(text);
+    setUpTextView(text, services.zoom);
     auto *textColumn = new QVBoxLayout(frame);
     textColumn->setContentsMargins(0, 0, 0, 0);
     textColumn->setSpacing(0);
     textColumn->addWidget(m_textView, 1);
-    textColumn->addWidget(attachTextTools());
+    textColumn->addWidget(attachTextTools(services.dispatcher));
     textColumn->addWidget(makeWordCountStrip());
 
     m_wordCounter = new WordCounter(m_textView->document(), this);
@@ -143,7 +143,7 @@ Editor::Editor(const QUrl &url, const QString &text, QObject *parent)
     m_textView->setFocus();
 }
 
-void Editor::setUpTextView(const QString &text)
+void Editor::setUpTextView(const QString &text, TextZoom *zoom)
 {
     m_textView = new NoteTextView;
     m_textView->setFrameShape(QFrame::NoFrame);
@@ -154,7 +154,7 @@ void Editor::setUpTextView(const QString &text)
     m_textView->setAccessibleName(tr("Document text"));
     m_textView->setAccessibleDescription(tr("Plain text. Changes save automatically."));
     // Laid out once: everything that shapes the layout comes before the text.
-    NoteWindowSetup::prepareTextView(window(), m_textView);
+    NoteWindowSetup::prepareTextView(window(), m_textView, zoom);
     m_textView->document()->setDocumentMargin(textPadding);
     m_textView->setText(text);
 }
@@ -177,14 +177,16 @@ QWidget *Editor::makeWordCountStrip()
     return strip;
 }
 
-QWidget *Editor::attachTextTools()
+QWidget *Editor::attachTextTools(ActionDispatcher *dispatcher)
 {
     // Find, spelling and case tools answer the menu's actions before the text view itself, and for the window
     // when the focus is in the find bar.
     auto *findBar = new FindBar(m_textView);
     auto *tools = new TextTools(m_textView, findBar, this);
-    ActionDispatcher::setHelperResponder(m_textView, tools);
-    ActionDispatcher::setHelperResponder(window(), tools);
+    if (dispatcher) {
+        dispatcher->setHelperResponder(m_textView, tools);
+        dispatcher->setHelperResponder(window(), tools);
+    }
     m_textView->setContextMenuExtender([tools = QPointer<TextTools>(tools)](QMenu *menu, const QPoint &position) {
         if (tools)
             tools->extendContextMenu(menu, position);
@@ -192,12 +194,12 @@ QWidget *Editor::attachTextTools()
     return findBar;
 }
 
-void Editor::openFor(Document *note)
+void Editor::openFor(Document *note, const EditorServices &services)
 {
     auto *plain = qobject_cast<PlainTextDocument *>(note);
     if (!plain)
         return;
-    auto *editor = new Editor(note->fileUrl(), plain->text());
+    auto *editor = new Editor(note->fileUrl(), plain->text(), services);
     editor->setDocument(note);
     plain->setPresenter(editor);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/editorservices.h"
 #include "framework/error.h"
 #include "editor/windowcontroller.h"
 #include "storage/textpresenter.h"
@@ -27,10 +28,10 @@ public:
     static constexpr int firstRetryMs = 1000;
     static constexpr int mostRetryMs = 60000;
 
-    Editor(const QUrl &url, const QString &text, QObject *parent = nullptr);
+    Editor(const QUrl &url, const QString &text, const EditorServices &services = {}, QObject *parent = nullptr);
     ~Editor() override;
     // Gives a note that was read its window, which shows its text from now on.
-    static void openFor(Document *note);
+    static void openFor(Document *note, const EditorServices &services = {});
 
     NoteTextView *textView() const;
     // The attached document when it is a note, else none.
@@ -59,10 +60,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void setUpTextView(const QString &text);
+    void setUpTextView(const QString &text, TextZoom *zoom);
     QWidget *makeWordCountStrip();
     // Returns the find bar, which goes under the text.
-    QWidget *attachTextTools();
+    QWidget *attachTextTools(ActionDispatcher *dispatcher);
     void showWordCount(int total);
     void autosavePendingEdit();
     void autosaveFinished(const std::optional<Error> &error);

@@ -1,11 +1,15 @@
 #include "editor/notetextview.h"
 
+#include "editor/editcommands.h"
+#include "editor/notecaret.h"
+
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QScopedValueRollback>
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
@@ -39,13 +43,11 @@ NoteTextView::NoteTextView(QWidget *parent)
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     document()->setDocumentMargin(textMargin);
-    // Qt paints the caret in the text colour; this view paints its own.
-    setCursorWidth(0);
 
     connect(document(), &QTextDocument::contentsChange, this, &NoteTextView::onContentsChange);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &NoteTextView::keepOffHalfCharacters);
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &NoteTextView::restartCaretBlink);
-    connect(&m_caretBlink, &QTimer::timeout, this, &NoteTextView::toggleCaret);
+    // After keeping off half characters, so that the caret is drawn where it stays.
+    m_caret = new NoteCaret(this);
 }
 
 NoteTextView::~NoteTextView() = default;
@@ -249,18 +251,41 @@ int NoteTextView::characterStart(int position) const
     return block.position() + int(std::max<qsizetype>(graphemes.toPreviousBoundary(), 0));
 }
 
-void NoteTextView::pasteAsPlainText(QObject *)
+bool NoteTextView::answers(Command command) const
 {
-    paste();
+    switch (command) {
+    case Command::Undo:
+    case Command::Redo:
+    case Command::Cut:
+    case Command::Copy:
+    case Command::Paste:
+    case Command::PasteAsPlainText:
+    case Command::Delete:
+    case Command::SelectAll:
+        return true;
+    default:
+        return false;
+    }
 }
 
-void NoteTextView::deleteSelection(QObject *)
+bool NoteTextView::canPerform(Command command) const
 {
-    QTextCursor cursor = textCursor();
-    if (isReadOnly() || !cursor.hasSelection())
-        return;
-    cursor.removeSelectedText();
-    setTextCursor(cursor);
+    return EditCommands::canPerformIn(this, command);
+}
+
+void NoteTextView::perform(Command command, const QVariant &)
+{
+    if (command == Command::PasteAsPlainText) {
+        paste();
+    } else if (command == Command::Delete) {
+        QTextCursor cursor = textCursor();
+        if (isReadOnly() || !cursor.hasSelection())
+            return;
+        cursor.removeSelectedText();
+        setTextCursor(cursor);
+    } else {
+        EditCommands::performIn(this, command);
+    }
 }
 
 bool NoteTextView::canInsertFromMimeData(const QMimeData *source) const
@@ -414,4 +439,23 @@ void NoteTextView::contextMenuEvent(QContextMenuEvent *event)
     if (m_contextMenuExtender)
         m_contextMenuExtender(menu.get(), event->pos());
     menu->exec(event->globalPos());
+}
+
+void NoteTextView::paintEvent(QPaintEvent *event)
+{
+    QPlainTextEdit::paintEvent(event);
+    QPainter painter(viewport());
+    m_caret->paint(painter);
+}
+
+void NoteTextView::focusInEvent(QFocusEvent *event)
+{
+    QPlainTextEdit::focusInEvent(event);
+    m_caret->restartBlink();
+}
+
+void NoteTextView::focusOutEvent(QFocusEvent *event)
+{
+    QPlainTextEdit::focusOutEvent(event);
+    m_caret->stopBlink();
 }

@@ -1,18 +1,17 @@
 #pragma once
 
 #include "editor/breakmap.h"
+#include "editor/commandresponder.h"
 #include "editor/lineendings.h"
 #include "editor/textmirror.h"
 
-#include <QColor>
 #include <QPlainTextEdit>
-#include <QRect>
-#include <QTimer>
 
 #include <array>
 #include <functional>
 #include <vector>
 
+class NoteCaret;
 class QTextBlock;
 
 // The note's text view. Keeps the note's characters exactly (line endings as they are in the file, no-break
@@ -26,7 +25,7 @@ class QTextBlock;
 // A very long line is held as several paragraphs joined by breaks that stand for no character, so that an edit
 // lays out a few thousand characters instead of the whole line. A big note is put into the view a part at a time
 // from the event loop, the first screen at once; text() and snapshot() hold the whole note meanwhile.
-class NoteTextView : public QPlainTextEdit
+class NoteTextView : public QPlainTextEdit, public CommandResponder
 {
     Q_OBJECT
 
@@ -55,7 +54,6 @@ public:
         QByteArray bytes() const;
     };
 
-    static QColor caretColor();
     // While a text larger than this (in UTF-16 units) loads, what is in the view is let go of now and then. The
     // copying that costs is only worth it for very big notes; tests lower it to see it done.
     static inline qsizetype compactPendingAbove = 32 * 1024 * 1024;
@@ -89,10 +87,10 @@ public:
     using ContextMenuExtender = std::function<void(QMenu *menu, const QPoint &viewportPosition)>;
     void setContextMenuExtender(ContextMenuExtender extender);
 
-public Q_SLOTS:
-    void pasteAsPlainText(QObject *sender);
-    // Removes the selection, like the Delete key does when there is one.
-    void deleteSelection(QObject *sender);
+    // The editing commands; Delete removes the selection, like the Delete key does when there is one.
+    bool answers(Command command) const override;
+    bool canPerform(Command command) const override;
+    void perform(Command command, const QVariant &argument) override;
 
 Q_SIGNALS:
     // Emitted after each edit made by the user (typing, paste, cut, undo, redo), never for setText.
@@ -126,10 +124,6 @@ private:
     void markEndings(QTextBlock block, const std::vector<LineEnding> &endings);
     // Backspace at the start of a piece of a cut line, or Delete at its end, removes the character beyond the cut.
     bool deleteAcrossCut(bool forward);
-    void restartCaretBlink();
-    void toggleCaret();
-    void updateCaret();
-    QRect caretRect() const;
 
     BreakMap m_breaks;
     bool m_settingText = false;
@@ -138,8 +132,6 @@ private:
     QString m_pending;
     qsizetype m_pendingFrom = 0;
     bool m_loadQueued = false;
-    bool m_caretOn = true;
-    QRect m_drawnCaret;
-    QTimer m_caretBlink;
+    NoteCaret *m_caret = nullptr;
     ContextMenuExtender m_contextMenuExtender;
 };

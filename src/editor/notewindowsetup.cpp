@@ -103,7 +103,7 @@ public:
 
 } // namespace
 
-void NoteWindowSetup::prepareTextView(QWidget *window, QPlainTextEdit *textView)
+void NoteWindowSetup::prepareTextView(QWidget *window, QPlainTextEdit *textView, TextZoom *zoom)
 {
     QTextDocument *document = textView->document();
     // Each paragraph takes the direction of its first strong letter (cursor movement, punctuation), and its
@@ -118,7 +118,8 @@ void NoteWindowSetup::prepareTextView(QWidget *window, QPlainTextEdit *textView)
     textView->setCursorWidth(cursorWidth);
 
     textView->installEventFilter(new AltKeyGuard(textView));
-    TextZoom::shared().attach(window, textView);
+    if (zoom)
+        zoom->attach(window, textView);
 }
 
 void NoteWindowSetup::finishWindow(QWidget *window)

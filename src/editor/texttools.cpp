@@ -2,6 +2,7 @@
 
 #include "editor/autocorrector.h"
 #include "editor/casetransform.h"
+#include "editor/editcommands.h"
 #include "editor/findbar.h"
 #include "editor/smartediting.h"
 #include "editor/spellingpanel.h"
@@ -10,15 +11,6 @@
 
 #include <QPlainTextEdit>
 #include <QVariant>
-
-namespace {
-
-int tagOf(const QObject *sender)
-{
-    return sender ? sender->property("tag").toInt() : 0;
-}
-
-} // namespace
 
 TextTools::TextTools(QPlainTextEdit *textView, FindBar *findBar, QObject *parent)
     : QObject(parent)
@@ -91,24 +83,124 @@ bool TextTools::pasteSmartly(const QString &text)
     return m_smartEditing->paste(text);
 }
 
-void TextTools::performFindPanelAction(QObject *sender)
+bool TextTools::answers(Command command) const
+{
+    switch (command) {
+    case Command::Find:
+    case Command::FindAndReplace:
+    case Command::FindNext:
+    case Command::FindPrevious:
+    case Command::UseSelectionForFind:
+    case Command::JumpToSelection:
+    case Command::ShowSpelling:
+    case Command::CheckSpelling:
+    case Command::ToggleSpellingWhileTyping:
+    case Command::Cut:
+    case Command::Paste:
+    case Command::PasteAsPlainText:
+    case Command::Delete:
+    case Command::Uppercase:
+    case Command::Lowercase:
+    case Command::Capitalize:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TextTools::canPerform(Command command) const
+{
+    switch (command) {
+    case Command::FindNext:
+    case Command::FindPrevious:
+        return m_findBar && !m_findBar->searchText().isEmpty();
+    case Command::Cut:
+    case Command::Paste:
+    case Command::PasteAsPlainText:
+    case Command::Delete:
+        return EditCommands::canPerformIn(m_textView, command);
+    default:
+        return true;
+    }
+}
+
+bool TextTools::isChecked(Command command) const
+{
+    return command == Command::ToggleSpellingWhileTyping && isContinuousSpellCheckingEnabled();
+}
+
+void TextTools::perform(Command command, const QVariant &)
+{
+    switch (command) {
+    case Command::Find:
+    case Command::FindAndReplace:
+    case Command::FindNext:
+    case Command::FindPrevious:
+    case Command::UseSelectionForFind:
+        performFind(command);
+        break;
+    case Command::JumpToSelection:
+        // centerCursor() centres the caret; for a selection that is its moving end, which is what the user last saw.
+        if (m_textView)
+            m_textView->centerCursor();
+        break;
+    case Command::ShowSpelling:
+        showSpellingPanel();
+        break;
+    case Command::CheckSpelling:
+        if (m_panel && m_panel->isVisible())
+            m_panel->findNext();
+        else
+            m_spelling->selectNextMisspelling();
+        break;
+    case Command::ToggleSpellingWhileTyping:
+        setContinuousSpellCheckingEnabled(!isContinuousSpellCheckingEnabled());
+        break;
+    case Command::Cut:
+        m_smartEditing->cut();
+        break;
+    case Command::Paste:
+    case Command::PasteAsPlainText:
+        m_smartEditing->pasteClipboard();
+        break;
+    case Command::Delete:
+        m_smartEditing->deleteSelection();
+        break;
+    case Command::Uppercase:
+        if (m_textView)
+            CaseTransform::uppercaseWord(m_textView);
+        break;
+    case Command::Lowercase:
+        if (m_textView)
+            CaseTransform::lowercaseWord(m_textView);
+        break;
+    case Command::Capitalize:
+        if (m_textView)
+            CaseTransform::capitalizeWord(m_textView);
+        break;
+    default:
+        break;
+    }
+}
+
+void TextTools::performFind(Command command)
 {
     if (!m_findBar || !m_textView)
         return;
-    switch (tagOf(sender)) {
-    case ShowFindInterface:
+    switch (command) {
+    case Command::Find:
         m_findBar->showFind();
         break;
-    case ShowReplaceInterface:
+    case Command::FindAndReplace:
         m_findBar->showReplace();
         break;
-    case NextMatch:
+    case Command::FindNext:
         m_findBar->findNext();
         break;
-    case PreviousMatch:
+    case Command::FindPrevious:
         m_findBar->findPrevious();
         break;
-    case SetSearchString:
+    case Command::UseSelectionForFind:
         if (const QString selected = m_textView->textCursor().selectedText(); !selected.isEmpty())
             m_findBar->setSearchText(selected);
         break;
@@ -117,15 +209,7 @@ void TextTools::performFindPanelAction(QObject *sender)
     }
 }
 
-void TextTools::centerSelectionInVisibleArea(QObject *)
-{
-    if (!m_textView)
-        return;
-    // centerCursor() centres the caret; for a selection that is its moving end, which is what the user last saw.
-    m_textView->centerCursor();
-}
-
-void TextTools::showGuessPanel(QObject *)
+void TextTools::showSpellingPanel()
 {
     if (!m_textView)
         return;
@@ -135,55 +219,4 @@ void TextTools::showGuessPanel(QObject *)
     m_panel->raise();
     m_panel->activateWindow();
     m_panel->findNext();
-}
-
-void TextTools::checkSpelling(QObject *)
-{
-    if (m_panel && m_panel->isVisible())
-        m_panel->findNext();
-    else
-        m_spelling->selectNextMisspelling();
-}
-
-void TextTools::toggleContinuousSpellChecking(QObject *)
-{
-    setContinuousSpellCheckingEnabled(!isContinuousSpellCheckingEnabled());
-}
-
-void TextTools::cut(QObject *)
-{
-    m_smartEditing->cut();
-}
-
-void TextTools::paste(QObject *)
-{
-    m_smartEditing->pasteClipboard();
-}
-
-void TextTools::pasteAsPlainText(QObject *)
-{
-    m_smartEditing->pasteClipboard();
-}
-
-void TextTools::deleteSelection(QObject *)
-{
-    m_smartEditing->deleteSelection();
-}
-
-void TextTools::uppercaseWord(QObject *)
-{
-    if (m_textView)
-        CaseTransform::uppercaseWord(m_textView);
-}
-
-void TextTools::lowercaseWord(QObject *)
-{
-    if (m_textView)
-        CaseTransform::lowercaseWord(m_textView);
-}
-
-void TextTools::capitalizeWord(QObject *)
-{
-    if (m_textView)
-        CaseTransform::capitalizeWord(m_textView);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/commandresponder.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -14,25 +16,13 @@ class SpellingPanel;
 class SpellingTools;
 
 // What the menu bar's find, spelling and editing commands reach for one note's text view: this routes each to
-// the tool that does it (the find bar, spelling, smart insert and delete, case changes). The commands arrive by
-// name along the focus chain as slots name(QObject *sender); the sender is the menu's QAction with its tag in
-// the property "tag".
-class TextTools : public QObject
+// the tool that does it (the find bar, spelling, smart insert and delete, case changes). The focus chain asks it
+// just before the text view, and before the window when the focus is in the find bar.
+class TextTools : public QObject, public CommandResponder
 {
     Q_OBJECT
 
 public:
-    // The find codes a menu item carries in its tag.
-    enum FindAction
-    {
-        ShowFindInterface = 1,
-        NextMatch = 2,
-        PreviousMatch = 3,
-        SetSearchString = 7,
-        ShowReplaceInterface = 12,
-    };
-    Q_ENUM(FindAction)
-
     // findBar may be none; the find commands then do nothing.
     TextTools(QPlainTextEdit *textView, FindBar *findBar, QObject *parent = nullptr);
     ~TextTools() override;
@@ -53,30 +43,20 @@ public:
     // Pastes words with the spaces they need; false, with nothing done, for other text.
     bool pasteSmartly(const QString &text);
 
-public Q_SLOTS:
-    void performFindPanelAction(QObject *sender);
-    // "Jump to Selection": the selection goes to the middle of the view.
-    void centerSelectionInVisibleArea(QObject *sender);
-    // "Show Spelling and Grammar": the spelling panel.
-    void showGuessPanel(QObject *sender);
-    // "Check Document Now".
-    void checkSpelling(QObject *sender);
-    // "Check Spelling While Typing".
-    void toggleContinuousSpellChecking(QObject *sender);
-    void cut(QObject *sender);
-    void paste(QObject *sender);
-    void pasteAsPlainText(QObject *sender);
-    void deleteSelection(QObject *sender);
-    // The Transformations menu: the selection, or the word at the caret.
-    void uppercaseWord(QObject *sender);
-    void lowercaseWord(QObject *sender);
-    void capitalizeWord(QObject *sender);
+    bool answers(Command command) const override;
+    // Find Next and Previous need a search string; Cut, Paste and Delete what the text view allows.
+    bool canPerform(Command command) const override;
+    bool isChecked(Command command) const override;
+    void perform(Command command, const QVariant &argument) override;
 
 Q_SIGNALS:
     // For the check mark of "Check Spelling While Typing".
     void continuousSpellCheckingChanged(bool enabled);
 
 private:
+    void performFind(Command command);
+    void showSpellingPanel();
+
     QPointer<QPlainTextEdit> m_textView;
     QPointer<FindBar> m_findBar;
     SpellingTools *m_spelling = nullptr;

@@ -1,7 +1,6 @@
 #include "textzoom.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QWheelEvent>
@@ -30,12 +29,6 @@ TextZoom::TextZoom(QObject *parent)
 {
     const int stored = QSettings().value(QLatin1String(settingsKey), defaultPointSize).toInt();
     m_pointSize = std::clamp(stored, minimumPointSize, maximumPointSize);
-}
-
-TextZoom &TextZoom::shared()
-{
-    static TextZoom *zoom = new TextZoom(QCoreApplication::instance());
-    return *zoom;
 }
 
 void TextZoom::setPointSize(int pointSize)

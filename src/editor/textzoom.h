@@ -5,8 +5,9 @@
 class QPlainTextEdit;
 class QWidget;
 
-// The text size of every note window at once. Ctrl+Plus, Ctrl+Minus, Ctrl+0 and Ctrl+wheel change it within
-// bounds, and it is remembered for the next launch. These are window shortcuts, not menu items.
+// The text size of every note window at once; the app holds one and hands it to each window. Ctrl+Plus, Ctrl+Minus,
+// Ctrl+0 and Ctrl+wheel change it within bounds, and it is remembered for the next launch. These are window shortcuts,
+// not menu items.
 class TextZoom : public QObject
 {
     Q_OBJECT
@@ -16,7 +17,7 @@ public:
     static constexpr int minimumPointSize = 6;
     static constexpr int maximumPointSize = 72;
 
-    static TextZoom &shared();
+    explicit TextZoom(QObject *parent = nullptr);
 
     int pointSize() const { return m_pointSize; }
     // Clamped to the bounds; every attached view follows and the size is stored.
@@ -35,8 +36,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    explicit TextZoom(QObject *parent = nullptr);
-
     int m_pointSize = defaultPointSize;
     int m_wheelAngle = 0;
 };

@@ -251,47 +251,49 @@ bool WindowController::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-void WindowController::performClose(QObject *sender)
+bool WindowController::answers(Command command) const
 {
-    Q_UNUSED(sender);
-    m_window->close();
+    switch (command) {
+    case Command::Close:
+    case Command::Minimize:
+    case Command::Zoom:
+    case Command::Save:
+    case Command::Rename:
+    case Command::MoveTo:
+        return true;
+    default:
+        return false;
+    }
 }
 
-void WindowController::performMiniaturize(QObject *sender)
+void WindowController::perform(Command command, const QVariant &)
 {
-    Q_UNUSED(sender);
-    m_window->showMinimized();
-}
-
-void WindowController::performZoom(QObject *sender)
-{
-    Q_UNUSED(sender);
-    if (m_window->isMaximized())
-        m_window->showNormal();
-    else
-        m_window->showMaximized();
-}
-
-void WindowController::saveDocument(QObject *)
-{
-    if (m_document)
-        m_document->saveDocument();
-}
-
-void WindowController::saveDocumentAs(QObject *)
-{
-    if (m_document)
-        m_document->saveDocumentAs();
-}
-
-void WindowController::renameDocument(QObject *)
-{
-    if (m_document)
-        DocumentMover::rename(*m_document);
-}
-
-void WindowController::moveDocument(QObject *)
-{
-    if (m_document)
-        DocumentMover::move(*m_document);
+    switch (command) {
+    case Command::Close:
+        m_window->close();
+        break;
+    case Command::Minimize:
+        m_window->showMinimized();
+        break;
+    case Command::Zoom:
+        if (m_window->isMaximized())
+            m_window->showNormal();
+        else
+            m_window->showMaximized();
+        break;
+    case Command::Save:
+        if (m_document)
+            m_document->saveDocument();
+        break;
+    case Command::Rename:
+        if (m_document)
+            DocumentMover::rename(*m_document);
+        break;
+    case Command::MoveTo:
+        if (m_document)
+            DocumentMover::move(*m_document);
+        break;
+    default:
+        break;
+    }
 }

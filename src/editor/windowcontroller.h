@@ -3,6 +3,7 @@
 #include "framework/noteservices.h"
 #include "framework/error.h"
 #include "framework/inplacesave.h"
+#include "editor/commandresponder.h"
 #include "editor/messagebar.h"
 
 #include <QMap>
@@ -18,7 +19,7 @@ class QMenuBar;
 class QWidget;
 
 // Owns one top-level window and ties it to its document: title, closing, error presentation.
-class WindowController : public QObject
+class WindowController : public QObject, public CommandResponder
 {
     Q_OBJECT
 
@@ -66,15 +67,10 @@ Q_SIGNALS:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-public Q_SLOTS:
-    // Menu actions the window answers.
-    void performClose(QObject *sender);
-    void performMiniaturize(QObject *sender);
-    void performZoom(QObject *sender);
-    void saveDocument(QObject *sender);
-    void saveDocumentAs(QObject *sender);
-    void renameDocument(QObject *sender);
-    void moveDocument(QObject *sender);
+public:
+    // The window's commands (Close, Minimize, Zoom) and its note's (Save, Rename, Move To).
+    bool answers(Command command) const override;
+    void perform(Command command, const QVariant &argument) override;
 
 private:
     void showReadOnly(bool readOnly);

@@ -1,22 +1,18 @@
 #include "appdelegate.h"
 
 #include "editor/editor.h"
-#include "editor/texttools.h"
 #include "editor/windowquestions.h"
-#include "editor/actiondispatcher.h"
 #include "framework/document.h"
 #include "shell/documentcontroller.h"
 #include "framework/filenames.h"
 #include "framework/interruptedsavelog.h"
 #include "framework/posixfile.h"
 #include "framework/recoverystore.h"
-#include "shell/menubar.h"
+#include "shell/appmenus.h"
 #include "shell/notesfolderpanel.h"
 #include "shell/openerrorreport.h"
-#include "shell/openrecentmenu.h"
+#include "shell/quitting.h"
 #include "shell/singleinstance.h"
-#include "shell/terminationsignals.h"
-#include "shell/updateprompt.h"
 #include "shell/windowplacement.h"
 #include "storage/notesfolder.h"
 #include "storage/plaintextdocument.h"
@@ -24,10 +20,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QLocale>
-#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
-#include <QSessionManager>
 #include <QStandardPaths>
 #include <QTranslator>
 #include <QWidget>
@@ -35,7 +29,6 @@
 namespace {
 
 constexpr char stateFolderName[] = "noltnolt";
-constexpr char spellingToggleAction[] = "toggleContinuousSpellChecking:";
 
 // The app's translation for the user's language, when it carries one; once per application.
 void installTranslation()
@@ -53,11 +46,14 @@ void installTranslation()
 
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
-    , m_documents(*new DocumentController([this] { return new PlainTextDocument(&m_services); }, &Editor::openFor,
-                                          QString(), this))
+    , m_documents(*new DocumentController(
+          [this] { return new PlainTextDocument(&m_services); },
+          [this](Document *note) { Editor::openFor(note, {&m_menus->dispatcher(), &m_zoom}); }, QString(), this))
     , m_recovery(std::make_unique<RecoveryStore>(RecoveryStore::defaultFolder(QString::fromLatin1(stateFolderName)),
                                                  RecoveryStore::defaultFallbacks(QString::fromLatin1(stateFolderName))))
-    , m_terminationSignals(new TerminationSignals(this))
+    , m_quitting(new Quitting(m_documents, this))
+    , m_menus(new AppMenus(m_documents, this))
+    , m_commands(*this, *m_quitting)
     , m_openErrors(new OpenErrorReport(this))
     , m_placement(new WindowPlacement(m_documents, this))
     , m_notesFolder(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
@@ -71,16 +67,6 @@ AppDelegate::AppDelegate(QObject *parent)
     NotesFolder::shared().setPanel([](const NotesFolder::PanelRequest &request) {
         return NotesFolderPanel::run(request, QApplication::activeWindow());
     });
-
-    // A kill, Ctrl+C or the end of the session writes every note before the app ends.
-    connect(m_terminationSignals, &TerminationSignals::terminationRequested, this,
-            [this](int) { quitAfterSaving(true); });
-    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) {
-            WindowPlacement::rememberFrames(m_documents.documents());
-            m_documents.reviewUnsavedDocumentsBeforeQuit(DocumentController::QuitReview::KeepForRecovery);
-        });
-    }
 }
 
 AppDelegate::~AppDelegate()
@@ -117,7 +103,7 @@ void AppDelegate::setErrorPresenter(ErrorPresenter presenter)
 
 void AppDelegate::setOpenPanel(OpenPanel panel)
 {
-    m_openPanel = std::move(panel);
+    m_commands.setOpenPanel(std::move(panel));
 }
 
 AppResources &AppDelegate::resources()
@@ -125,13 +111,15 @@ AppResources &AppDelegate::resources()
     return m_resources;
 }
 
+ActionDispatcher &AppDelegate::dispatcher()
+{
+    return m_menus->dispatcher();
+}
+
 void AppDelegate::applicationDidFinishLaunching()
 {
-    m_updater = std::make_unique<UpdatePrompt>(
-        m_resources.infoWebUrl(QString::fromLatin1(AppResources::updateFeedKey)).value_or(QUrl()),
-        QCoreApplication::applicationVersion());
-    buildMenus();
-    m_launched = true;
+    m_commands.startUpdateChecks();
+    m_menus->install(&m_commands);
     // A note rewritten in place when the app was killed is whole again before anything reads it, opened or not.
     m_documents.repairInterruptedSaves(m_interruptedSaves.get());
 
@@ -174,35 +162,6 @@ void AppDelegate::setRecoveryQuestion(RecoveryOffer::Question question)
     m_recoveryQuestion = std::move(question);
 }
 
-void AppDelegate::buildMenus()
-{
-    ActionDispatcher &dispatcher = ActionDispatcher::shared();
-    dispatcher.setDelegate(this);
-    dispatcher.setDocumentController(&m_documents);
-    connect(&dispatcher, &ActionDispatcher::menuWillOpen, this, &AppDelegate::menuWillOpen);
-    // Each note window carries its own copy of the one menu bar.
-    connect(&m_documents, &DocumentController::windowControllersMade, this, [](Document *document) {
-        const QList<WindowController *> controllers = WindowController::of(document);
-        for (WindowController *controller : controllers) {
-            if (!controller->menuBar())
-                controller->setMenuBar(new MenuBar(ActionDispatcher::shared(), controller->window()));
-        }
-    });
-}
-
-void AppDelegate::menuWillOpen(QMenu *menu)
-{
-    OpenRecentMenu::rebuild(menu, m_documents.recentDocumentUrls(), ActionDispatcher::shared());
-    const QList<QAction *> items = menu->actions();
-    for (QAction *item : items) {
-        if (ActionDispatcher::actionOf(item) != spellingToggleAction)
-            continue;
-        auto *tools = qobject_cast<TextTools *>(ActionDispatcher::shared().responderFor(spellingToggleAction));
-        item->setCheckable(true);
-        item->setChecked(tools && tools->isContinuousSpellCheckingEnabled());
-    }
-}
-
 void AppDelegate::listenTo(SingleInstance &instance)
 {
     connect(&instance, &SingleInstance::openRequested, this, &AppDelegate::applicationOpenUrls);
@@ -219,13 +178,13 @@ void AppDelegate::applicationOpenUrls(const QList<QUrl> &urls)
 
 void AppDelegate::applicationOpenUntitledFile()
 {
-    newDocument(nullptr);
+    newDocument();
 }
 
 void AppDelegate::performAction(const QString &name)
 {
     if (name == u"chooseNotesFolder")
-        chooseNotesFolder(nullptr);
+        chooseNotesFolder();
 }
 
 void AppDelegate::newNoteUnlessOneOpens()
@@ -271,17 +230,4 @@ void AppDelegate::presentError(const Error &error)
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();
-}
-
-bool AppDelegate::quitAfterSaving(bool force)
-{
-    WindowPlacement::rememberFrames(m_documents.documents());
-    const bool saved = m_documents.reviewUnsavedDocumentsBeforeQuit(
-        force ? DocumentController::QuitReview::KeepForRecovery : DocumentController::QuitReview::AskUser);
-    if (!saved)
-        return false;
-    // Every note is written (or, when its disk refuses, kept for recovery): the windows may go.
-    QApplication::closeAllWindows();
-    QCoreApplication::exit(0);
-    return saved;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "editor/textzoom.h"
 #include "framework/error.h"
 #include "framework/noteservices.h"
+#include "shell/appcommands.h"
 #include "shell/appresources.h"
 #include "shell/recoveryoffer.h"
 
@@ -12,19 +14,19 @@
 #include <functional>
 #include <memory>
 
+class ActionDispatcher;
+class AppMenus;
 class DocumentController;
 class Editor;
 class OpenErrorReport;
-class QMenu;
 class InterruptedSaveLog;
+class Quitting;
 class RecoveryStore;
 class SingleInstance;
-class TerminationSignals;
-class UpdatePrompt;
 class WindowPlacement;
 
-// Answers the application's launch, reopen and open-files requests and the commands of the menu bar that belong
-// to no window: new notes, opening, recent files, help, updates, quitting.
+// Answers the application's launch, reopen and open-files requests; owns the app's menus, their commands that
+// belong to no window, and what the note windows share.
 class AppDelegate : public QObject
 {
     Q_OBJECT
@@ -32,8 +34,7 @@ class AppDelegate : public QObject
 public:
     // Shows an error that ended a command (a note that could not be created, a file that could not be opened).
     using ErrorPresenter = std::function<void(const Error &error)>;
-    // Asks for files to open; empty when the user cancels.
-    using OpenPanel = std::function<QList<QUrl>()>;
+    using OpenPanel = AppCommands::OpenPanel;
 
     explicit AppDelegate(QObject *parent = nullptr);
     ~AppDelegate() override;
@@ -50,8 +51,7 @@ public:
     AppResources &resources();
     // The open notes, and those being opened.
     DocumentController &documents() { return m_documents; }
-    // What every note the app opens is given: recovery, the log of rewrites in place, the questions in its window.
-    NoteServices &services() { return m_services; }
+    ActionDispatcher &dispatcher();
 
     // Answers the requests a later launch or a launcher sends over the session bus.
     void listenTo(SingleInstance &instance);
@@ -62,6 +62,8 @@ public:
     void newNoteUnlessOneOpens();
     // The editor of the current note, or none.
     Editor *current() const;
+    // A new empty note in the notes folder, in a window.
+    void newDocument();
 
 public Q_SLOTS:
     void applicationDidFinishLaunching();
@@ -71,33 +73,13 @@ public Q_SLOTS:
     void applicationOpenUrls(const QList<QUrl> &urls);
     void applicationOpenUntitledFile();
     void performAction(const QString &name);
-
-    // Menu actions.
-    void orderFrontStandardAboutPanel(QObject *sender);
-    void checkForUpdates(QObject *sender);
-    void hideApplication(QObject *sender);
-    void unhideAllApplications(QObject *sender);
-    void terminate(QObject *sender);
-    void newDocument(QObject *sender);
-    void openDocument(QObject *sender);
-    void openRecent(QObject *sender);
-    void revealDocument(QObject *sender);
-    void arrangeInFront(QObject *sender);
-    void showHelp(QObject *sender);
-    void showPrivacy(QObject *sender);
-    void openWebsite(QObject *sender);
-    void chooseNotesFolder(QObject *sender);
+    void chooseNotesFolder();
 
 Q_SIGNALS:
     void launched();
 
 private:
-    void buildMenus();
-    void menuWillOpen(QMenu *menu);
     void presentError(const Error &error);
-    // Writes every note and ends the event loop; true when all were written.
-    bool quitAfterSaving(bool force);
-    bool hasNoteWindowsShown() const;
     // Offers the texts kept from the last run, opening each recovered file as it is chosen; true while questions
     // wait for their answers.
     bool offerRecoveredTexts();
@@ -106,17 +88,17 @@ private:
     std::unique_ptr<InterruptedSaveLog> m_interruptedSaves;
     DocumentController &m_documents;
     AppResources m_resources;
-    std::unique_ptr<UpdatePrompt> m_updater;
+    TextZoom m_zoom;
     std::unique_ptr<RecoveryStore> m_recovery;
-    TerminationSignals *m_terminationSignals = nullptr;
+    Quitting *m_quitting = nullptr;
+    AppMenus *m_menus = nullptr;
+    AppCommands m_commands;
     OpenErrorReport *m_openErrors = nullptr;
     WindowPlacement *m_placement = nullptr;
     QList<QUrl> m_launchFiles;
     QString m_notesFolder;
     ErrorPresenter m_errorPresenter;
-    OpenPanel m_openPanel;
     RecoveryOffer::Question m_recoveryQuestion;
-    bool m_launched = false;
     // Launch opened nothing while recovery questions wait: a new note comes if none is open once all are answered.
     bool m_untitledAfterRecovery = false;
     bool m_choosingFolder = false;

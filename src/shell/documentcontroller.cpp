@@ -222,7 +222,13 @@ void DocumentController::removeRecentDocumentUrl(const QUrl &url)
     Q_EMIT recentDocumentsChanged();
 }
 
-void DocumentController::clearRecentDocuments(QObject *)
+void DocumentController::perform(Command command, const QVariant &)
+{
+    if (command == Command::ClearRecent)
+        clearRecentDocuments();
+}
+
+void DocumentController::clearRecentDocuments()
 {
     writeUrlList(recentDocumentsKey, {});
     Q_EMIT recentDocumentsChanged();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/commandresponder.h"
 #include "framework/error.h"
 
 #include <QList>
@@ -18,7 +19,7 @@ class QThreadPool;
 
 // The one controller of all open documents: opening by URL, the current document, recent files,
 // and writing every edited document before the app quits.
-class DocumentController : public QObject
+class DocumentController : public QObject, public CommandResponder
 {
     Q_OBJECT
 
@@ -68,8 +69,10 @@ public:
     // The documents open at the last quit that still exist, in order; forgets them, so they come back once.
     QList<QUrl> takeRememberedDocumentUrls();
 
-public Q_SLOTS:
-    void clearRecentDocuments(QObject *sender);
+    void clearRecentDocuments();
+    // Open Recent's Clear Menu.
+    bool answers(Command command) const override { return command == Command::ClearRecent; }
+    void perform(Command command, const QVariant &argument) override;
 
 Q_SIGNALS:
     // A newly opened document has its window, which is not shown yet.

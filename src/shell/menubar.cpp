@@ -15,7 +15,6 @@ namespace {
 
 constexpr char windowListProperty[] = "noltnoltWindowListItem";
 constexpr char tableTitleProperty[] = "noltnoltTableTitle";
-constexpr char helpAction[] = "showHelp:";
 
 // Marks one letter of each title as its mnemonic, as Linux menus do: the first letter of a word not yet taken in
 // the same menu, else any free letter. The table keeps its titles; only the shown text gets the "&".
@@ -117,11 +116,10 @@ QMenu *MenuBar::buildMenu(const MenuTable::Menu &table, QWidget *parent)
             item->setProperty(tableTitleProperty, MenuTable::title(row));
             QList<QKeySequence> shortcuts{MenuTable::shortcut(row)};
             // Help answers F1 as well, as on every Linux desktop.
-            if (qstrcmp(row.action, helpAction) == 0)
+            if (row.command == Command::Help)
                 shortcuts.append(QKeySequence(Qt::Key_F1));
             item->setShortcuts(shortcuts);
-            item->setProperty("tag", row.tag);
-            m_dispatcher.bind(item, row.action, row.target);
+            m_dispatcher.bind(item, row.command, row.target);
             break;
         }
         }

@@ -1,14 +1,11 @@
 #include "menustate.h"
 
-#include "editor/findbar.h"
-#include "editor/texttools.h"
 #include "editor/actiondispatcher.h"
+#include "editor/findbar.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
@@ -16,41 +13,6 @@ namespace {
 
 constexpr char installedProperty[] = "noltnoltMenuStateInstalled";
 constexpr char emptyProperty[] = "noltnoltWasEmpty";
-// The find items that repeat the last search.
-constexpr int findNextTag = 2;
-constexpr int findPreviousTag = 3;
-
-bool clipboardHasText()
-{
-    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-    return data && data->hasText();
-}
-
-// The text editing actions, for the note's text view and for the find bar's fields alike.
-struct TextState
-{
-    bool editable = false;
-    bool selection = false;
-    bool undo = false;
-    bool redo = false;
-    bool empty = true;
-};
-
-std::optional<TextState> textStateOf(QObject *responder)
-{
-    if (auto *tools = qobject_cast<TextTools *>(responder))
-        responder = tools->textView();
-    if (auto *view = qobject_cast<QPlainTextEdit *>(responder)) {
-        const QTextDocument *document = view->document();
-        return TextState{!view->isReadOnly(), view->textCursor().hasSelection(), document->isUndoAvailable(),
-                         document->isRedoAvailable(), document->isEmpty()};
-    }
-    if (auto *field = qobject_cast<QLineEdit *>(responder)) {
-        return TextState{!field->isReadOnly(), field->hasSelectedText(), field->isUndoAvailable(),
-                         field->isRedoAvailable(), field->text().isEmpty()};
-    }
-    return std::nullopt;
-}
 
 // Follows the state of the widget that has the focus; connecting twice is harmless.
 void watch(ActionDispatcher &dispatcher, QWidget *widget)
@@ -86,40 +48,11 @@ void watch(ActionDispatcher &dispatcher, QWidget *widget)
 
 } // namespace
 
-bool MenuState::canPerform(const QAction *item, QObject *responder)
-{
-    const QByteArray action = ActionDispatcher::actionOf(item);
-    if (action == "performFindPanelAction:") {
-        const int tag = item->property("tag").toInt();
-        auto *tools = qobject_cast<TextTools *>(responder);
-        if (tools && (tag == findNextTag || tag == findPreviousTag))
-            return tools->findBar() && !tools->findBar()->searchText().isEmpty();
-        return true;
-    }
-    const std::optional<TextState> text = textStateOf(responder);
-    if (!text)
-        return true;
-    if (action == "cut:" || action == "delete:")
-        return text->editable && text->selection;
-    if (action == "copy:")
-        return text->selection;
-    if (action == "paste:" || action == "pasteAsPlainText:")
-        return text->editable && clipboardHasText();
-    if (action == "undo:")
-        return text->undo;
-    if (action == "redo:")
-        return text->redo;
-    if (action == "selectAll:")
-        return !text->empty;
-    return true;
-}
-
 void MenuState::install(ActionDispatcher &dispatcher)
 {
     if (dispatcher.property(installedProperty).toBool())
         return;
     dispatcher.setProperty(installedProperty, true);
-    dispatcher.setItemValidator(&MenuState::canPerform);
     QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, &dispatcher,
                      &ActionDispatcher::updateAllItems);
     QObject::connect(qApp, &QApplication::focusChanged, &dispatcher, [&dispatcher](QWidget *, QWidget *now) {

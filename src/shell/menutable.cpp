@@ -30,81 +30,83 @@ constexpr Item separator{Kind::Separator};
 constexpr Menu servicesMenu{QT_TRANSLATE_NOOP("MenuTable", "Services"), Role::Services, {}};
 
 constexpr Item applicationItems[] = {
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "About Nolt Nolt"), "orderFrontStandardAboutPanel:"},
-    {Kind::Submenu, QT_TRANSLATE_NOOP("MenuTable", "Services"), "", "", 0, 0, Target::Chain, &servicesMenu},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Check for Updates\u2026"), "checkForUpdates:", "", 0, 0,
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "About Nolt Nolt"), Command::About},
+    {Kind::Submenu, QT_TRANSLATE_NOOP("MenuTable", "Services"), Command::None, "", 0, Target::Chain, &servicesMenu},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Check for Updates\u2026"), Command::CheckForUpdates, "", 0,
      Target::Delegate},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Hide Others"), "hideOtherApplications:", "h", commandOption},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Hide Nolt Nolt"), "hide:", "h", command},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Show All"), "unhideAllApplications:"},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Quit Nolt Nolt"), "terminate:", "q", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Hide Others"), Command::HideOthers, "h", commandOption},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Hide Nolt Nolt"), Command::Hide, "h", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Show All"), Command::ShowAll},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Quit Nolt Nolt"), Command::Quit, "q", command},
 };
 
 // Filled each time it opens, from the recent list.
 constexpr Menu openRecentMenu{QT_TRANSLATE_NOOP("MenuTable", "Open Recent"), Role::OpenRecent, {}};
 
 constexpr Item fileItems[] = {
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "New"), "newDocument:", "n", command},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Open\u2026"), "openDocument:", "o", command},
-    {Kind::Submenu, QT_TRANSLATE_NOOP("MenuTable", "Open Recent"), "", "", 0, 0, Target::Chain, &openRecentMenu},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Save"), "saveDocument:", "s", command},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Rename\u2026"), "renameDocument:"},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Move To\u2026"), "moveDocument:"},
-    {Kind::Item, revealDocumentTitle, "revealDocument:"},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Close"), "performClose:", "w", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "New"), Command::New, "n", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Open\u2026"), Command::Open, "o", command},
+    {Kind::Submenu, QT_TRANSLATE_NOOP("MenuTable", "Open Recent"), Command::None, "", 0, Target::Chain,
+     &openRecentMenu},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Save"), Command::Save, "s", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Rename\u2026"), Command::Rename},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Move To\u2026"), Command::MoveTo},
+    {Kind::Item, revealDocumentTitle, Command::Reveal},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Close"), Command::Close, "w", command},
 };
 
 constexpr Item findItems[] = {
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Find\u2026"), "performFindPanelAction:", "f", command, 1},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Find and Replace\u2026"), "performFindPanelAction:", "f",
-     commandOption, 12},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Find Next"), "performFindPanelAction:", "g", command, 2},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Find Previous"), "performFindPanelAction:", "G", command, 3},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Use Selection for Find"), "performFindPanelAction:", "e", command, 7},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Jump to Selection"), "centerSelectionInVisibleArea:", "j", command, 0},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Find\u2026"), Command::Find, "f", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Find and Replace\u2026"), Command::FindAndReplace, "f", commandOption},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Find Next"), Command::FindNext, "g", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Find Previous"), Command::FindPrevious, "G", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Use Selection for Find"), Command::UseSelectionForFind, "e", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Jump to Selection"), Command::JumpToSelection, "j", command},
 };
 constexpr Menu findMenu{QT_TRANSLATE_NOOP("MenuTable", "Find"), Role::None, findItems};
 
 constexpr Item spellingItems[] = {
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Show Spelling and Grammar"), "showGuessPanel:", ":", command},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Check Document Now"), "checkSpelling:", ";", command},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Check Spelling While Typing"), "toggleContinuousSpellChecking:"},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Show Spelling and Grammar"), Command::ShowSpelling, ":", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Check Document Now"), Command::CheckSpelling, ";", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Check Spelling While Typing"), Command::ToggleSpellingWhileTyping},
 };
 constexpr Menu spellingMenu{QT_TRANSLATE_NOOP("MenuTable", "Spelling and Grammar"), Role::None, spellingItems};
 
 constexpr Item transformationItems[] = {
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Make Upper Case"), "uppercaseWord:"},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Make Lower Case"), "lowercaseWord:"},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Capitalize"), "capitalizeWord:"},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Make Upper Case"), Command::Uppercase},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Make Lower Case"), Command::Lowercase},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Capitalize"), Command::Capitalize},
 };
 constexpr Menu transformationsMenu{QT_TRANSLATE_NOOP("MenuTable", "Transformations"), Role::None, transformationItems};
 
 constexpr Item editItems[] = {
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Undo"), "undo:", "z", command},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Redo"), "redo:", "Z", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Undo"), Command::Undo, "z", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Redo"), Command::Redo, "Z", command},
     separator,
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Cut"), "cut:", "x", command},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Copy"), "copy:", "c", command},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Paste"), "paste:", "v", command},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Paste and Match Style"), "pasteAsPlainText:", "V", commandOptionShift},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Delete"), "delete:"},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Select All"), "selectAll:", "a", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Cut"), Command::Cut, "x", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Copy"), Command::Copy, "c", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Paste"), Command::Paste, "v", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Paste and Match Style"), Command::PasteAsPlainText, "V",
+     commandOptionShift},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Delete"), Command::Delete},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Select All"), Command::SelectAll, "a", command},
     separator,
-    {Kind::Submenu, QT_TRANSLATE_NOOP("MenuTable", "Find"), "", "", 0, 0, Target::Chain, &findMenu},
-    {Kind::Submenu, QT_TRANSLATE_NOOP("MenuTable", "Spelling and Grammar"), "", "", 0, 0, Target::Chain, &spellingMenu},
-    {Kind::Submenu, QT_TRANSLATE_NOOP("MenuTable", "Transformations"), "", "", 0, 0, Target::Chain,
+    {Kind::Submenu, QT_TRANSLATE_NOOP("MenuTable", "Find"), Command::None, "", 0, Target::Chain, &findMenu},
+    {Kind::Submenu, QT_TRANSLATE_NOOP("MenuTable", "Spelling and Grammar"), Command::None, "", 0, Target::Chain,
+     &spellingMenu},
+    {Kind::Submenu, QT_TRANSLATE_NOOP("MenuTable", "Transformations"), Command::None, "", 0, Target::Chain,
      &transformationsMenu},
 };
 
 constexpr Item windowItems[] = {
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Minimize"), "performMiniaturize:", "m", command},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Zoom"), "performZoom:"},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Bring All to Front"), "arrangeInFront:"},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Minimize"), Command::Minimize, "m", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Zoom"), Command::Zoom},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Bring All to Front"), Command::BringAllToFront},
 };
 
 constexpr Item helpItems[] = {
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Nolt Nolt Help"), "showHelp:", "?", command},
-    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Download Latest Version\u2026"), "openWebsite:"},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Nolt Nolt Help"), Command::Help, "?", command},
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Download Latest Version\u2026"), Command::DownloadLatest},
 };
 
 constexpr Menu mainMenus[] = {

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "editor/actiondispatcher.h"
+#include "editor/command.h"
 
 #include <QKeySequence>
 #include <QString>
 
 #include <span>
 
-// The whole menu bar as constant data: every title, action, key, modifier mask, tag and target, in menu order.
+// The whole menu bar as constant data: every title, command, key, modifier mask and target, in menu order.
 // The builder (MenuBar) and the tests read the same rows.
 class MenuTable
 {
@@ -39,10 +40,9 @@ public:
     {
         Kind kind = Kind::Item;
         const char *title = "";
-        const char *action = "";
+        Command command = Command::None;
         const char *key = "";
         quint32 modifiers = 0;
-        int tag = 0;
         ActionDispatcher::Target target = ActionDispatcher::Target::Chain;
         const Menu *submenu = nullptr;
     };

@@ -20,7 +20,7 @@ void OpenRecentMenu::rebuild(QMenu *menu, const QList<QUrl> &recentUrls, ActionD
         QAction *item = menu->addAction(QFileInfo(path).fileName());
         item->setToolTip(path);
         item->setData(url);
-        dispatcher.bind(item, "openRecent:", ActionDispatcher::Target::Delegate);
+        dispatcher.bind(item, Command::OpenRecent, ActionDispatcher::Target::Delegate);
     }
     if (menu->actions().isEmpty()) {
         menu->addAction(QCoreApplication::translate("OpenRecentMenu", "No Recent Documents"))->setEnabled(false);
@@ -28,11 +28,5 @@ void OpenRecentMenu::rebuild(QMenu *menu, const QList<QUrl> &recentUrls, ActionD
     }
     menu->addSeparator();
     QAction *clear = menu->addAction(QCoreApplication::translate("OpenRecentMenu", "Clear Menu"));
-    dispatcher.bind(clear, "clearRecentDocuments:", ActionDispatcher::Target::DocumentController);
-}
-
-QUrl OpenRecentMenu::urlOf(const QObject *sender)
-{
-    const auto *item = qobject_cast<const QAction *>(sender);
-    return item ? item->data().toUrl() : QUrl();
+    dispatcher.bind(clear, Command::ClearRecent, ActionDispatcher::Target::DocumentController);
 }

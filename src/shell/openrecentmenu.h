@@ -8,8 +8,8 @@ class QAction;
 class QMenu;
 
 // Fills the Open Recent menu each time it opens: one item per recent file (title the file name, tool tip the
-// full path, sending openRecent: to the application delegate with the item as sender), then a separator and
-// "Clear Menu" for the document controller; or the single disabled item "No Recent Documents".
+// full path, sending Open Recent with the file to the application delegate), then a separator and "Clear Menu"
+// for the document controller; or the single disabled item "No Recent Documents".
 class OpenRecentMenu
 {
 public:
@@ -17,6 +17,4 @@ public:
 
     // Does nothing to a menu with another title.
     static void rebuild(QMenu *menu, const QList<QUrl> &recentUrls, ActionDispatcher &dispatcher);
-    // The file an Open Recent item stands for; empty for anything else.
-    static QUrl urlOf(const QObject *sender);
 };

@@ -2,6 +2,7 @@
 
 #include "editor/editor.h"
 #include "editor/notetextview.h"
+#include "editor/textzoom.h"
 #include "storage/plaintextdocument.h"
 #include "support/testnotes.h"
 #include "support/testsupport.h"
@@ -47,12 +48,12 @@ inline Editor *readWithEditor(PlainTextDocument &note, const QByteArray &bytes)
 }
 
 // Opens the note at path the way the app does: read, one editor, shown.
-inline std::unique_ptr<PlainTextDocument> openNote(const QString &path)
+inline std::unique_ptr<PlainTextDocument> openNote(const QString &path, const EditorServices &services = {})
 {
     auto note = std::make_unique<PlainTextDocument>(&TestNotes::services());
     note->setFileUrl(QUrl::fromLocalFile(path));
     TestNotes::read(*note, note->fileUrl());
-    Editor::openFor(note.get());
+    Editor::openFor(note.get(), services);
     editorOf(*note)->showWindow();
     return note;
 }
@@ -66,6 +67,7 @@ inline void typeAtEnd(NoteTextView *view, const QString &text)
 // A note opened from Notes/Note.txt in a folder of its own, as the app opens it, with its text view focused.
 struct ShownNote
 {
+    TextZoom zoom;
     QTemporaryDir folder;
     QString path = folder.filePath(QStringLiteral("Notes/Note.txt"));
     std::unique_ptr<PlainTextDocument> note;
@@ -76,7 +78,7 @@ struct ShownNote
     {
         QDir().mkpath(folder.filePath(QStringLiteral("Notes")));
         TestSupport::writeBytes(path, bytes);
-        note = openNote(path);
+        note = openNote(path, {nullptr, &zoom});
         editor = editorOf(*note);
         view = editor->textView();
         QApplication::setActiveWindow(editor->window());

@@ -1,10 +1,12 @@
 #include "editor/actiondispatcher.h"
+#include "editor/commandresponder.h"
 #include "framework/error.h"
+#include "editor/windowcontroller.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -12,28 +14,42 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The application delegate's side of the chain, as the menus see it.
-class Delegate : public QObject
+// Answers the commands it is given and records what it carried out.
+class Responder : public CommandResponder
 {
-    Q_OBJECT
-
 public:
-    QList<QByteArray> calls;
+    explicit Responder(QList<Command> answered)
+        : m_answered(std::move(answered))
+    {}
+    QList<Command> performed;
 
-public Q_SLOTS:
-    void newDocument(QObject *) { calls.append("newDocument"); }
-    void hideApplication(QObject *) { calls.append("hideApplication"); }
-    void copy(QObject *) { calls.append("copy"); }
-    void failingCommand(QObject *) { throw Error(u"Quorbell"_s, 1, u"The note “a.txt” is gone."_s); }
+    bool answers(Command command) const override { return m_answered.contains(command); }
+    void perform(Command command, const QVariant &) override
+    {
+        if (command == Command::Quit)
+            throw Error(u"Quorbell"_s, 1, u"The note “a.txt” is gone."_s);
+        performed.append(command);
+    }
+
+private:
+    QList<Command> m_answered;
 };
 
-// A container that answers an action for every widget inside it, like a find bar holding its field.
-class Panel : public QWidget
+// A container that answers a command for every widget inside it, like a find bar holding its field.
+class Panel : public QWidget, public Responder
 {
-    Q_OBJECT
+public:
+    Panel()
+        : Responder({Command::Find})
+    {}
+};
 
-public Q_SLOTS:
-    void performFindPanelAction(QObject *) {}
+class Helper : public QObject, public Responder
+{
+public:
+    Helper()
+        : Responder({Command::Copy})
+    {}
 };
 
 // Shows the window, makes it active and gives the widget the focus, as a click would.
@@ -57,54 +73,56 @@ private Q_SLOTS:
     void chainOrder()
     {
         ActionDispatcher dispatcher;
-        Delegate delegate;
+        Responder delegate({Command::New, Command::Hide, Command::Find, Command::Copy});
         dispatcher.setDelegate(&delegate);
-        QWidget window;
-        auto *layout = new QVBoxLayout(&window);
+        auto *window = new QWidget;
+        const WindowController controller(window);
+        auto *layout = new QVBoxLayout(window);
         auto *panel = new Panel;
-        auto *field = new QLineEdit(panel);
+        auto *field = new QLineEdit(u"field text"_s, panel);
         layout->addWidget(panel);
-        QVERIFY(focusIn(&window, field));
-        // The window's controller and its document follow the window's widgets.
-        Panel controller;
-        QObject document;
-        dispatcher.setWindowResponders([&](QWidget *top) {
-            return top == &window ? QList<QObject *>{&controller, &document} : QList<QObject *>{};
-        });
-        QCOMPARE(dispatcher.responderChain(),
-                 (QList<QObject *>{field, panel, &window, &controller, &document, qApp, &delegate}));
-        QCOMPARE(dispatcher.responderFor("performFindPanelAction:"), panel);
-        QCOMPARE(dispatcher.responderFor("newDocument:"), &delegate);
-        // Every widget has hide(): the app's Hide must not hide the focused field.
-        QVERIFY(dispatcher.send("hide:", nullptr, nullptr));
+        QVERIFY(focusIn(window, field));
+        // The focused widget's parents come before the delegate, the window's controller after its widgets.
+        QVERIFY(dispatcher.send(Command::Find));
+        QCOMPARE(panel->performed, QList<Command>{Command::Find});
+        QVERIFY(dispatcher.canPerform(Command::Minimize).has_value());
+        QVERIFY(dispatcher.send(Command::New));
+        QVERIFY(dispatcher.send(Command::Hide));
         QVERIFY(field->isVisible());
-        QCOMPARE(delegate.calls, QList<QByteArray>{"hideApplication"});
-        QCOMPARE(dispatcher.responderFor("hideOtherApplications:"), nullptr);
+        QCOMPARE(delegate.performed, (QList<Command>{Command::New, Command::Hide}));
+        QCOMPARE(dispatcher.canPerform(Command::HideOthers), std::nullopt);
+        QVERIFY(!dispatcher.send(Command::HideOthers));
 
-        // A helper of the field is asked before the field, until the helper goes.
-        auto *helper = new Delegate; // answers copy: too
-        ActionDispatcher::setHelperResponder(field, helper);
-        QCOMPARE(dispatcher.responderFor("copy:"), helper);
-        QCOMPARE(dispatcher.responderChain().indexOf(helper) + 1, dispatcher.responderChain().indexOf(field));
+        // A helper of the field is asked before the field, until the helper goes; the field copies its own text.
+        auto *helper = new Helper;
+        dispatcher.setHelperResponder(field, helper);
+        field->selectAll();
+        QVERIFY(dispatcher.send(Command::Copy));
+        QCOMPARE(helper->performed, QList<Command>{Command::Copy});
         delete helper;
-        QCOMPARE(dispatcher.responderFor("copy:"), field);
+        QGuiApplication::clipboard()->clear();
+        QVERIFY(dispatcher.send(Command::Copy));
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"field text"_s);
+        // Without a selection Copy stays the field's, disabled: the delegate's Copy is never reached.
+        field->deselect();
+        QCOMPARE(dispatcher.canPerform(Command::Copy), std::optional<bool>(false));
     }
 
     void itemsReachTheDelegateWithoutWindowAndFailuresArePresented()
     {
         QTRY_COMPARE(QApplication::activeWindow(), nullptr);
         ActionDispatcher dispatcher;
-        Delegate delegate;
+        Responder delegate({Command::New, Command::Quit});
         dispatcher.setDelegate(&delegate);
         QStringList presented;
         dispatcher.setFailurePresenter([&presented](const Error &error) { presented.append(error.description()); });
         QAction item, failing;
-        dispatcher.bind(&item, "newDocument:");
-        dispatcher.bind(&failing, "failingCommand:");
+        dispatcher.bind(&item, Command::New);
+        dispatcher.bind(&failing, Command::Quit);
         item.trigger();
         // A command that throws is presented, not let through the event loop.
         failing.trigger();
-        QCOMPARE(delegate.calls, QList<QByteArray>{"newDocument"});
+        QCOMPARE(delegate.performed, QList<Command>{Command::New});
         QCOMPARE(presented, QStringList{u"The note “a.txt” is gone."_s});
     }
 
@@ -112,17 +130,17 @@ private Q_SLOTS:
     void enablingFollowsFocusAndTarget()
     {
         ActionDispatcher dispatcher;
-        Delegate delegate;
+        Responder delegate({Command::New});
         dispatcher.setDelegate(&delegate);
         QAction chained, targeted;
-        dispatcher.bind(&chained, "paste:");
-        dispatcher.bind(&targeted, "paste:", ActionDispatcher::Target::Delegate);
+        dispatcher.bind(&chained, Command::SelectAll);
+        dispatcher.bind(&targeted, Command::SelectAll, ActionDispatcher::Target::Delegate);
         QTRY_COMPARE(QApplication::focusWidget(), nullptr);
         dispatcher.updateAllItems();
         QVERIFY(!chained.isEnabled());
         QWidget window;
         // No explicit update: the focus change alone enables the item.
-        QVERIFY(focusIn(&window, new QLineEdit(&window)));
+        QVERIFY(focusIn(&window, new QLineEdit(u"text"_s, &window)));
         QTRY_VERIFY(chained.isEnabled());
         dispatcher.updateAllItems();
         QVERIFY(!targeted.isEnabled());

@@ -49,7 +49,7 @@ void play(ShownNote &n, const QString &step)
         QTRY_VERIFY(n.editor->findChild<UndoSteps *>()->isTypingPaused());
     else if (action == u"Paste") {
         QApplication::clipboard()->setText(argument);
-        toolsOf(n)->paste(nullptr);
+        toolsOf(n)->perform(Command::Paste, {});
     } else if (action == u"Reload")
         n.note->setText(argument);
     else

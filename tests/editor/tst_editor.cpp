@@ -46,7 +46,7 @@ struct OpenedNote
             return;
         }
         controller = std::make_unique<DocumentController>(
-            [] { return new PlainTextDocument(&TestNotes::services()); }, &Editor::openFor,
+            [] { return new PlainTextDocument(&TestNotes::services()); }, [](Document *opened) { Editor::openFor(opened); },
             home.filePath(QStringLiteral("settings.ini")));
         bool done = false;
         controller->openDocument(QUrl::fromLocalFile(path), true, [this, &done](Document *opened, bool, const auto &) {

@@ -211,7 +211,7 @@ private Q_SLOTS:
     {
         QWidget window;
         auto *view = new NoteTextView(&window);
-        NoteWindowSetup::prepareTextView(&window, view);
+        NoteWindowSetup::prepareTextView(&window, view, nullptr);
         view->setText(u"\u05E9\u05DC\u05D5\u05DD\nhello"_s);
         const auto alignment = [view](int number) {
             const QTextBlock block = view->document()->findBlockByNumber(number);

@@ -33,7 +33,7 @@ public:
         , version(note.view->text())
     {
         // Each seed plays the same whatever ran before it.
-        TextZoom::shared().reset();
+        n.zoom.reset();
         // Edits made while a big note loads leave no history: its history starts where the load ends.
         m_loaded = QObject::connect(n.view, &NoteTextView::loaded, n.view, [this] { version = n.view->text(); });
     }
@@ -110,9 +110,7 @@ private:
             TextTools *tools = n.editor->findChild<TextTools *>();
             const int which = below(3);
             note(u"case change"_s);
-            (which == 0   ? tools->uppercaseWord(nullptr)
-             : which == 1 ? tools->lowercaseWord(nullptr)
-                          : tools->capitalizeWord(nullptr));
+            tools->perform(which == 0 ? Command::Uppercase : which == 1 ? Command::Lowercase : Command::Capitalize, {});
         } else if (kind < 88) {
             key(below(2) ? Qt::Key_Equal : Qt::Key_Minus, Qt::ControlModifier);
         } else if (kind < 91) {

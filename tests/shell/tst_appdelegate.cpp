@@ -1,3 +1,4 @@
+#include "editor/actiondispatcher.h"
 #include "framework/document.h"
 #include "shell/documentcontroller.h"
 #include "framework/filenames.h"
@@ -102,7 +103,7 @@ private Q_SLOTS:
         settle();
         QCOMPARE(newNotes().size(), 1);
         if (windowsBefore == u"hidden")
-            delegate.hideApplication(nullptr);
+            delegate.dispatcher().send(Command::Hide);
         if (windowsBefore != u"shown" && windowsBefore != u"hidden") {
             for (Document *document : m_delegate->documents().documents())
                 QVERIFY(WindowController::of(document).constFirst()->window()->close());
@@ -129,7 +130,7 @@ private Q_SLOTS:
         QFETCH(bool, firstAtBottomRight);
         AppDelegate delegate;
         configure(delegate);
-        delegate.newDocument(nullptr);
+        delegate.newDocument();
         settle();
         QWidget *first = windows().first();
         const QRect available = first->screen()->availableGeometry();
@@ -137,7 +138,7 @@ private Q_SLOTS:
         first->move(firstAtBottomRight ? available.bottomRight() - QPoint(size.width(), size.height()) + QPoint(1, 1)
                                        : available.topLeft() + QPoint(40, 30));
         QTRY_COMPARE(first->frameGeometry().size(), size);
-        delegate.newDocument(nullptr);
+        delegate.newDocument();
         settle();
         QWidget *second = windows().last() == first ? windows().first() : windows().last();
         const int step = WindowPlacement::titleBarHeight(first);
@@ -196,7 +197,7 @@ private Q_SLOTS:
             delegate.applicationDidFinishLaunching();
             settle();
             settle();
-            delegate.newDocument(nullptr);
+            delegate.newDocument();
             settle();
             settle();
             for (QWidget *window : windows())
@@ -215,7 +216,7 @@ private Q_SLOTS:
             settle();
             for (int i = 0; i < kept.size(); ++i)
                 windowOf(kept.at(i))->move(places.at(i));
-            delegate.terminate(nullptr);
+            delegate.dispatcher().send(Command::Quit);
             QTRY_COMPARE(m_delegate->documents().documents().size(), 0);
         }
         AppDelegate delegate;

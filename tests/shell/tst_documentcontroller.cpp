@@ -135,7 +135,7 @@ private Q_SLOTS:
         auto controller = makeController();
         QCOMPARE(controller->recentDocumentUrls(), (QList<QUrl>{QUrl::fromLocalFile(m_dir.filePath("a.txt")),
                                                                 QUrl::fromLocalFile(m_dir.filePath("b.txt"))}));
-        controller->clearRecentDocuments(nullptr);
+        controller->clearRecentDocuments();
         QVERIFY(makeController()->recentDocumentUrls().isEmpty());
     }
 

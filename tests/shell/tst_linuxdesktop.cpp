@@ -27,6 +27,7 @@ class TestLinuxDesktop : public QObject
 
     QTemporaryDir m_dir;
     ActionDispatcher m_dispatcher;
+    TextZoom m_zoom;
     std::unique_ptr<PlainTextDocument> m_note;
     Editor *m_editor = nullptr;
     MenuBar *m_bar = nullptr;
@@ -38,7 +39,7 @@ private Q_SLOTS:
     {
         const QString path = m_dir.filePath(u"note.txt"_s);
         TestSupport::writeBytes(path, {});
-        m_note = NoteFixture::openNote(path);
+        m_note = NoteFixture::openNote(path, {&m_dispatcher, &m_zoom});
         m_editor = NoteFixture::editorOf(*m_note);
         QVERIFY(m_editor);
         m_bar = new MenuBar(m_dispatcher, m_editor->window());
@@ -92,9 +93,9 @@ private Q_SLOTS:
     // Zoom changes every note window at once, within bounds, and is remembered.
     void zoom()
     {
-        TextZoom &zoom = TextZoom::shared();
+        TextZoom &zoom = m_zoom;
         zoom.reset();
-        auto other = NoteFixture::openNote(m_dir.filePath(u"note.txt"_s));
+        auto other = NoteFixture::openNote(m_dir.filePath(u"note.txt"_s), {&m_dispatcher, &m_zoom});
         NoteTextView *otherView = NoteFixture::editorOf(*other)->textView();
         const int start = zoom.pointSize();
         QTest::keyClick(m_editor->window(), Qt::Key_Equal, Qt::ControlModifier);

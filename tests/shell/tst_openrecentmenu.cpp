@@ -1,4 +1,5 @@
 #include "editor/actiondispatcher.h"
+#include "editor/commandresponder.h"
 #include "shell/documentcontroller.h"
 #include "shell/openrecentmenu.h"
 
@@ -10,15 +11,13 @@
 namespace {
 
 // The application delegate's answer to an Open Recent item.
-class Delegate : public QObject
+class Delegate : public CommandResponder
 {
-    Q_OBJECT
-
 public:
     QList<QUrl> opened;
 
-public Q_SLOTS:
-    void openRecent(QObject *sender) { opened.append(OpenRecentMenu::urlOf(sender)); }
+    bool answers(Command command) const override { return command == Command::OpenRecent; }
+    void perform(Command, const QVariant &argument) override { opened.append(argument.toUrl()); }
 };
 
 } // namespace

@@ -1,0 +1,12 @@
+#pragma once
+
+class ActionDispatcher;
+class TextZoom;
+
+// What every note window shares, handed in by the app. A window without a dispatcher has no tools on the menus'
+// focus chain; one without zoom keeps its text size.
+struct EditorServices
+{
+    ActionDispatcher *dispatcher = nullptr;
+    TextZoom *zoom = nullptr;
+};

@@ -1,0 +1,42 @@
+#include "shell/appmenus.h"
+
+#include "framework/document.h"
+#include "shell/documentcontroller.h"
+#include "editor/windowcontroller.h"
+#include "shell/menubar.h"
+#include "shell/openrecentmenu.h"
+
+#include <QAction>
+#include <QMenu>
+
+AppMenus::AppMenus(DocumentController &documents, QObject *parent)
+    : QObject(parent)
+    , m_documents(documents)
+{}
+
+void AppMenus::install(CommandResponder *delegate)
+{
+    m_dispatcher.setDelegate(delegate);
+    m_dispatcher.setDocumentController(&m_documents);
+    connect(&m_dispatcher, &ActionDispatcher::menuWillOpen, this, &AppMenus::menuWillOpen);
+    // Each note window carries its own copy of the one menu bar.
+    connect(&m_documents, &DocumentController::windowControllersMade, this, [this](Document *document) {
+        const QList<WindowController *> controllers = WindowController::of(document);
+        for (WindowController *controller : controllers) {
+            if (!controller->menuBar())
+                controller->setMenuBar(new MenuBar(m_dispatcher, controller->window()));
+        }
+    });
+}
+
+void AppMenus::menuWillOpen(QMenu *menu)
+{
+    OpenRecentMenu::rebuild(menu, m_documents.recentDocumentUrls(), m_dispatcher);
+    const QList<QAction *> items = menu->actions();
+    for (QAction *item : items) {
+        if (ActionDispatcher::commandOf(item) != Command::ToggleSpellingWhileTyping)
+            continue;
+        item->setCheckable(true);
+        item->setChecked(m_dispatcher.isChecked(Command::ToggleSpellingWhileTyping));
+    }
+}

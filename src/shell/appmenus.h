@@ -1,0 +1,29 @@
+#pragma once
+
+#include "editor/actiondispatcher.h"
+
+#include <QObject>
+
+class CommandResponder;
+class DocumentController;
+class QMenu;
+
+// The app's menus: the one dispatcher they send through, a menu bar for every note window, and the menus filled
+// as they open (Open Recent, the check mark of "Check Spelling While Typing").
+class AppMenus : public QObject
+{
+    Q_OBJECT
+
+public:
+    AppMenus(DocumentController &documents, QObject *parent = nullptr);
+
+    ActionDispatcher &dispatcher() { return m_dispatcher; }
+    // From launch on, the application's commands go to delegate and every new note window gets its menu bar.
+    void install(CommandResponder *delegate);
+
+private:
+    void menuWillOpen(QMenu *menu);
+
+    DocumentController &m_documents;
+    ActionDispatcher m_dispatcher;
+};
