@@ -25,23 +25,25 @@ QString tr(const char *text)
     return QCoreApplication::translate("WindowController", text);
 }
 
-void askWhichVersion(WindowController *controller, const QString &name, const std::function<void(bool keepMine)> &answer)
+void askWhichVersion(WindowController *controller, const QString &name,
+                     const std::function<void(bool keepMine)> &answer)
 {
     const auto choose = [controller, answer](bool keepMine) {
         controller->dismissMessage(MessageKind::Conflict);
         answer(keepMine);
     };
-    controller->showMessage(MessageKind::Conflict,
-                tr("“%1” was changed by another program while you were editing it. Until you choose, your text is "
-                   "not saved over it.")
-                    .arg(name),
-                {{tr("Keep My Text"),
-                  [choose] {
-                      choose(true);
-                  }},
-                 {tr("Reload"), [choose] {
-                      choose(false);
-                  }}});
+    controller->showMessage(
+        MessageKind::Conflict,
+        tr("“%1” was changed by another program while you were editing it. Until you choose, your text is "
+           "not saved over it.")
+            .arg(name),
+        {{tr("Keep My Text"),
+          [choose] {
+              choose(true);
+          }},
+         {tr("Reload"), [choose] {
+              choose(false);
+          }}});
 }
 
 std::optional<QString> askForFileName(QWidget *window, const QString &currentName)
@@ -143,9 +145,9 @@ NoteQuestions WindowQuestions::make()
     };
     questions.destinationFolder = [](Document *note) -> std::optional<QString> {
         WindowController *controller = firstWindow(note);
-        return controller ? askForFolder(controller->window(),
-                                         QFileInfo(FileNames::pathOfUrl(note->fileUrl())).absolutePath())
-                          : std::nullopt;
+        return controller
+                   ? askForFolder(controller->window(), QFileInfo(FileNames::pathOfUrl(note->fileUrl())).absolutePath())
+                   : std::nullopt;
     };
     questions.saveAsPath = [](Document *note) -> std::optional<QString> {
         WindowController *controller = firstWindow(note);

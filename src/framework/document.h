@@ -15,13 +15,11 @@
 #include <memory>
 #include <optional>
 
-class NoteWatch;
-class WriteQueue;
+class NoteSync;
 
-// One open note's file: where it is, whether the window holds typing it does not, and every read and write of it.
-// What it does next is its State (see NoteState for the table), moved in handle() only. Every write goes one way:
-// the text is snapshot here and encoded, written and synced on the note's writer thread; closing and quitting wait
-// for it with a bound. The window that shows the note listens to its signals; the note knows no window.
+// One open note: where its file is, whether the window holds typing the file does not, and what its user and other
+// programs do to it. Its file and its text are kept in step by its NoteSync, whose state says what happens next;
+// the window that shows the note listens to its signals, and the note knows no window.
 class Document : public QObject
 {
     Q_OBJECT
@@ -46,13 +44,18 @@ public:
     const NoteServices &services() const { return *m_services; }
     QUrl fileUrl() const { return m_fileUrl; }
     void setFileUrl(const QUrl &url);
+    // The file is at to now, renamed or moved by us or by another program: the note, its window and its watch
+    // follow it.
+    void followTo(const QUrl &to);
     // The file name, or "Untitled" without a file.
     QString displayName() const;
-    State state() const { return m_state; }
+    State state() const;
     void updateChangeCount(ChangeType change);
-    bool isDocumentEdited() const { return m_changeCount != 0; }
+    bool isDocumentEdited() const { return m_edits.count != 0; }
+    // Moves on with every edit, undo and redo: a write or a read that began before it is not the window's text.
+    quint64 editGeneration() const { return m_edits.generation; }
     // A note the user may not write is open read-only: its typing is kept for recovery instead, until it is saved
-    // elsewhere.
+    // elsewhere. Looked at again at every save.
     bool isReadOnly() const;
     // What opening found of an in-place save of the file that was cut short, and did about it.
     const InPlaceSave::Repair &interruptedSave() const { return m_interruptedSave; }
@@ -68,18 +71,12 @@ public:
     void saveDocument();
     // "Save As…": writes the text to a file the user names, which the note then stands for.
     void saveDocumentAs();
-    // The file is at to now, renamed or moved by us or by another program: the note, its window and its watch
-    // follow it.
-    void followTo(const QUrl &to);
     // Waits (up to closeWaitMs) for the writes, reads and comparisons under way and takes their results in; false
     // when they have not finished.
     bool finishWrites();
-
-    // Writes the typing now and waits for it (up to closeWaitMs): why it could not, or none.
+    // Writes the typing now and waits for it (up to closeWaitMs): why it could not, or none. Before a window
+    // closes or the app quits; a failure means the note must stay open, or be let go.
     std::optional<Error> writeNow();
-    // Writes an edited note before its window closes or the app quits. False when it could not be written (or
-    // which version to keep is still open); the note must then stay open, or be let go.
-    bool prepareToClose() { return !writeNow(); }
     // The close the user asked for: writes, or when that fails asks "Save As…", "Close Without Saving" or
     // "Cancel". False when the note must stay open.
     bool shouldClose();
@@ -115,44 +112,17 @@ protected:
     virtual std::function<QByteArray()> dataTask() const = 0;
 
 private:
-    // A write asked of the note's writer.
-    struct Write
-    {
-        // Empty: the note's own file; else the file Save As writes, which the note then stands for.
-        QString copyTo;
-        // Writes even unchanged text (an explicit save, a link swapped in for the note).
-        bool always = false;
-        // A pause in typing: a read-only file is told once in the window, not as the failure of every pause.
-        bool quietReadOnly = false;
-        QList<Completion> completions;
-        quint64 generation = 0;
-    };
-    // The one place that moves the note's state.
-    void handle(NoteState::Event event);
-    // Every write of the note, to its own file or (Save As) to another one.
-    void write(Write request);
-    void written(const Write &request, const std::optional<Error> &failure, const QByteArray &digest,
-                 const FileIdentity &left, bool otherVersion);
-    void keepForRecovery();
-    void discardRecovered();
-    // Another version than ours is at the path: read in, or asked about when there is typing to lose.
-    void changedOnDisk(const FileIdentity &now, NoteState::Event event);
-    void conflictAnswered(const FileIdentity &now, NoteQuestions::Conflict answer);
-    // Reads the file again on the writer; typing meanwhile drops what was read.
-    void reloadFromDisk(const FileIdentity &seen, const std::function<void()> &then = {});
-    void compareContentLater(const FileIdentity &now);
-    void reportMissingFile();
-    // True when the file was renamed or moved by another program and the note now follows it.
-    bool followMovedFile();
+    // Reads and writes the note's text through these two.
+    friend class NoteSync;
 
     const NoteServices *m_services;
     QUrl m_fileUrl;
-    State m_state = State::Clean;
-    int m_changeCount = 0;
-    quint64 m_editGeneration = 0;
-    // A change on disk seen while a write or a read was under way: looked at once it is in.
-    bool m_lookAgain = false;
-    WriteQueue *m_writes;
-    NoteWatch *m_watch;
+    struct Edits
+    {
+        int count = 0;
+        quint64 generation = 0;
+    };
+    Edits m_edits;
     InPlaceSave::Repair m_interruptedSave;
+    NoteSync *m_sync;
 };

@@ -36,8 +36,7 @@ public:
 
     // Rewrites the regular file at target with data, in place; path names it in errors; log (if any) notes the
     // rewrite while it is under way. Throws Error.
-    static void rewrite(const QString &path, const QByteArray &target, const QByteArray &data,
-                        InterruptedSaveLog *log);
+    static void rewrite(const QString &path, const QByteArray &target, const QByteArray &data, InterruptedSaveLog *log);
 
     // Looks beside the note at path for what an interrupted rewrite left, and repairs the note when that is sound.
     // A backup that is not ours (another owner, writable by others, a link) is never read, used or removed; ours

@@ -12,20 +12,20 @@ State NoteState::next(State from, Event event, bool typing)
     case Event::Edit:
     case Event::Unedit:
         // Typing while a write, a read or a question is under way is told by the edit generation when it lands.
-        return (from == State::Clean || from == State::Edited || from == State::LetGo) ? settled : from;
+        if (from != State::Clean && from != State::Edited && from != State::LetGo)
+            return from;
+        return event == Event::Edit ? State::Edited : State::Clean;
     case Event::SaveDue:
         return (from == State::Clean || from == State::Edited || from == State::Saving) ? State::Saving : from;
     case Event::Saved:
     case Event::SaveFailed:
         return from == State::Saving ? settled : from;
-    case Event::Refused:
-        return (from == State::Clean || from == State::Edited) ? settled : from;
     case Event::Conflict:
         return from == State::Saving ? State::Asking : from;
     case Event::DiskChanged:
         switch (from) {
         case State::Clean:
-            return State::Reloading;
+            return typing ? State::Asking : State::Reloading;
         case State::Edited:
         case State::LetGo:
             return State::Asking;
@@ -36,32 +36,17 @@ State NoteState::next(State from, Event event, bool typing)
     case Event::ReloadFailed:
         return from == State::Reloading ? settled : from;
     case Event::KeepMine:
-        return from == State::Asking ? State::Saving : from;
+        return from == State::Asking ? settled : from;
     case Event::UseDisk:
         return from == State::Asking ? State::Reloading : from;
     case Event::Missing:
-        return (from == State::Clean || from == State::Edited) ? State::Edited : from;
+        return from == State::Clean ? State::Edited : from;
     case Event::SavedElsewhere:
-        return State::Clean;
+        return settled;
     case Event::LetGo:
         return (from == State::Edited || from == State::Asking) ? State::LetGo : from;
     case Event::Close:
         break;
     }
     return from;
-}
-
-const char *NoteState::name(State state)
-{
-    static constexpr const char *names[] = {"Clean", "Edited", "Saving", "Reloading", "Asking", "LetGo", "Closed"};
-    return names[static_cast<int>(state)];
-}
-
-const char *NoteState::name(Event event)
-{
-    static constexpr const char *names[] = {"Edit",     "Unedit",       "SaveDue",  "Saved",   "SaveFailed", "Refused",
-                                            "Conflict", "DiskChanged",  "Reloaded", "ReloadFailed",
-                                            "KeepMine", "UseDisk",      "Missing",  "SavedElsewhere",
-                                            "LetGo",    "Close"};
-    return names[static_cast<int>(event)];
 }

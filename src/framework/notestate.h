@@ -1,47 +1,58 @@
 #pragma once
 
-#include <QMetaType>
+#include <QObject>
 
 // What a note is doing with its file, and how each event moves it. The note asks next() and acts on the state it
-// gets; nothing else decides what it does next. "typing" means the window holds text its file does not.
+// gets; nothing else decides what it does next. [typing]: the window holds text its file does not, once the event
+// happened (a link swapped in for the file counts: the file at the path is another one).
 //
-//  From        Event           [guard]             To          What the note does on the way
-//  ----------  --------------  ------------------  ----------  ------------------------------------------------
-//  Clean       Edit                                Edited      restarts the 0.3 s save timer
-//  Edited      Unedit                              Clean       (undone back to the text on disk)
-//  LetGo       Edit                                Edited      takes the text back from recovery
-//  LetGo       Unedit                              Clean
-//  Clean       SaveDue                             Saving      an explicit save writes even unchanged text
-//  Edited      SaveDue                             Saving      snapshot here, encode and write on the writer
-//  Saving      SaveDue                             Saving      served by one more write after this one
-//  Saving      Saved           [no typing since]   Clean       the written bytes become the known version
-//  Saving      Saved           [typing since]      Edited      the next pause writes the rest
-//  Saving      SaveFailed                          Edited      typing kept for recovery; the window may retry
-//  Clean       Refused                             Clean       (read-only file, changed file: nothing written)
-//  Edited      Refused                             Edited      typing kept for recovery
-//  Clean       DiskChanged                         Reloading   reads the other version on the writer
-//  Edited      DiskChanged                         Asking      typing kept for recovery, the bar asks
-//  LetGo       DiskChanged                         Asking
-//  Saving      DiskChanged                         Saving      looked at again once the write is in
-//  Reloading   DiskChanged                         Reloading   looked at again once the read is in
-//  Saving      Conflict                            Asking      the writer found another version: nothing written
-//  Reloading   Reloaded        [no typing since]   Clean       the window shows the other version
-//  Reloading   Reloaded        [typing since]      Edited      the read is dropped; the file is looked at again
-//  Reloading   ReloadFailed    [typing]            Edited      the error goes in the window's bar
-//  Reloading   ReloadFailed    [no typing]         Clean
-//  Asking      KeepMine                            Saving      the window's text is written over the other one
-//  Asking      UseDisk                             Reloading   the other version is read in
-//  Clean       Missing                             Edited      the bar says so; the next save writes the file again
-//  Edited      Missing                             Edited
-//  any open    SavedElsewhere                      Clean       the note now stands for the copy
-//  Edited      LetGo                               LetGo       closing without saving: typing kept for recovery
-//  Asking      LetGo                               LetGo
-//  any         Close                               Closed      typing kept for recovery; the watch stops
+//  From        Event           Guard          To          What the note does on the way
+//  ----------  --------------  -------------  ----------  -----------------------------------------------------
+//  Clean       Edit                           Edited      the window restarts its 0.3 s save timer
+//  Edited      Unedit                         Clean       (undone back to the text on disk)
+//  LetGo       Edit                           Edited      takes the text back from recovery
+//  LetGo       Unedit                         Clean
+//  Clean       SaveDue                        Saving      an explicit save writes even unchanged text
+//  Edited      SaveDue                        Saving      snapshot here; encode, write and sync on the writer
+//  Saving      Saved          [no typing]     Clean       the written bytes become the known version
+//  Saving      Saved          [typing]        Edited      typed during the write: the next pause writes it
+//  Saving      SaveFailed     [no typing]     Clean
+//  Saving      SaveFailed     [typing]        Edited      typing kept for recovery; the window retries
+//  Saving      Conflict                       Asking      the writer found another version: nothing written
+//  Clean       DiskChanged    [no typing]     Reloading   reads the other version on the writer
+//  Clean       DiskChanged    [typing]        Asking      a link swapped in is never taken in unasked
+//  Edited      DiskChanged                    Asking      typing kept for recovery, the bar asks
+//  LetGo       DiskChanged                    Asking
+//  Reloading   Reloaded       [no typing]     Clean       the window shows the other version
+//  Reloading   Reloaded       [typing]        Edited      typed during the read: dropped, the file looked at again
+//  Reloading   ReloadFailed   [no typing]     Clean       the error goes in the window's bar
+//  Reloading   ReloadFailed   [typing]        Edited
+//  Asking      KeepMine       [no typing]     Clean       (a link swapped in is written over at once)
+//  Asking      KeepMine       [typing]        Edited      the window's text is written over the other one at once
+//  Asking      UseDisk                        Reloading   the other version is read in
+//  Clean       Missing                        Edited      the bar says so; the next save writes the file again
+//  Clean       SavedElsewhere [typing]        Edited      the note stands for the copy from now on
+//  Edited      SavedElsewhere [no typing]     Clean
+//  Saving      SavedElsewhere [no typing]     Clean
+//  Saving      SavedElsewhere [typing]        Edited
+//  Reloading   SavedElsewhere [no typing]     Clean
+//  Reloading   SavedElsewhere [typing]        Edited
+//  Asking      SavedElsewhere [no typing]     Clean       the question is settled by the copy
+//  Asking      SavedElsewhere [typing]        Edited
+//  LetGo       SavedElsewhere [no typing]     Clean
+//  LetGo       SavedElsewhere [typing]        Edited
+//  Edited      LetGo                          LetGo       closing without saving: typing kept for recovery
+//  Asking      LetGo                          LetGo
+//  any         Close                          Closed      typing kept for recovery; the watch stops
 //
-// Any pair not listed leaves the state as it is: typing while Saving, Reloading or Asking is told by the edit
-// generation when their result lands, and a note in Asking neither saves nor looks at its file until the answer.
+// Every pair not listed leaves the state as it is: typing while Saving, Reloading or Asking is told by the edit
+// generation when their result lands; a SaveDue while Saving is served by one more write after this one; a refused
+// write (a read-only file, an open question) keeps the typing for recovery; a note in Asking neither saves nor
+// looks at its file until the answer.
 class NoteState
 {
+    Q_GADGET
+
 public:
     enum class State
     {
@@ -60,6 +71,7 @@ public:
         LetGo,
         Closed
     };
+    Q_ENUM(State)
     enum class Event
     {
         Edit,
@@ -67,7 +79,6 @@ public:
         SaveDue,
         Saved,
         SaveFailed,
-        Refused,
         Conflict,
         DiskChanged,
         Reloaded,
@@ -79,15 +90,10 @@ public:
         LetGo,
         Close
     };
+    Q_ENUM(Event)
 
-    // The state after event in from; typing: whether the window holds text its file does not, as it is once the
-    // event happened.
+    // The state after event in from; typing: the guard of the table above.
     static State next(State from, Event event, bool typing);
     // Whether a note in this state may start a write or a look at its file now; otherwise it comes later.
     static bool isBusy(State state) { return state == State::Saving || state == State::Reloading; }
-    static const char *name(State state);
-    static const char *name(Event event);
 };
-
-Q_DECLARE_METATYPE(NoteState::State)
-Q_DECLARE_METATYPE(NoteState::Event)

@@ -46,9 +46,11 @@ void installTranslation()
 
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
-    , m_documents(*new DocumentController(
-          [this] { return new PlainTextDocument(&m_services); },
-          [this](Document *note) { Editor::openFor(note, {&m_menus->dispatcher(), &m_zoom}); }, QString(), this))
+    , m_documents(*new DocumentController([this] { return new PlainTextDocument(&m_services); },
+                                          [this](Document *note) {
+                                              Editor::openFor(note, {&m_menus->dispatcher(), &m_zoom});
+                                          },
+                                          QString(), this))
     , m_recovery(std::make_unique<RecoveryStore>(RecoveryStore::defaultFolder(QString::fromLatin1(stateFolderName)),
                                                  RecoveryStore::defaultFallbacks(QString::fromLatin1(stateFolderName))))
     , m_quitting(new Quitting(m_documents, this))

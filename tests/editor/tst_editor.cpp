@@ -45,9 +45,9 @@ struct OpenedNote
             editor = editorOf(*note);
             return;
         }
-        controller = std::make_unique<DocumentController>(
-            [] { return new PlainTextDocument(&TestNotes::services()); }, [](Document *opened) { Editor::openFor(opened); },
-            home.filePath(QStringLiteral("settings.ini")));
+        controller = std::make_unique<DocumentController>([] { return new PlainTextDocument(&TestNotes::services()); },
+                                                          [](Document *opened) { Editor::openFor(opened); },
+                                                          home.filePath(QStringLiteral("settings.ini")));
         bool done = false;
         controller->openDocument(QUrl::fromLocalFile(path), true, [this, &done](Document *opened, bool, const auto &) {
             editor = opened ? editorOf(*qobject_cast<PlainTextDocument *>(opened)) : nullptr;

@@ -54,10 +54,7 @@ class TestDocument : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup()
-    {
-        TestNotes::resetServices();
-    }
+    void cleanup() { TestNotes::resetServices(); }
 
     void writesRunOneAtATimeAndTheLastTextWins()
     {
@@ -104,7 +101,9 @@ private Q_SLOTS:
             reasons << reason.description();
             return NoteQuestions::UnsavedChoice(choice);
         };
-        TestNotes::services().questions.saveAsPath = [&](Document *) { return std::optional<QString>(copyPath); };
+        TestNotes::services().questions.saveAsPath = [&](Document *) {
+            return std::optional<QString>(copyPath);
+        };
         note.document->edit("typed");
         if (choice < 0) {
             note.document->letGoUnsaved();
@@ -424,7 +423,9 @@ private Q_SLOTS:
         QSignalSpy errors(note.document, &Document::errorPresented);
         if (errorPart.isEmpty())
             note.document->edit("typed");
-        TestNotes::services().questions.newFileName = [answer](Document *) { return std::optional<QString>(answer); };
+        TestNotes::services().questions.newFileName = [answer](Document *) {
+            return std::optional<QString>(answer);
+        };
         TestNotes::services().questions.destinationFolder = [&](Document *) {
             return std::optional<QString>(dir.filePath(answer));
         };

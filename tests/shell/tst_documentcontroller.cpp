@@ -147,7 +147,9 @@ private Q_SLOTS:
         const QUrl other = note(QStringLiteral("b.txt"));
         Document *document = open(*controller, first).document;
         QVERIFY(document && open(*controller, other).document);
-        TestNotes::services().questions.newFileName = [](Document *) { return std::optional(u"renamed.txt"_s); };
+        TestNotes::services().questions.newFileName = [](Document *) {
+            return std::optional(u"renamed.txt"_s);
+        };
         DocumentMover::rename(*document);
         TestNotes::resetServices();
         QCOMPARE(document->fileUrl(), QUrl::fromLocalFile(newPath));

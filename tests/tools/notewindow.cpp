@@ -71,7 +71,8 @@ int main(int argc, char **argv)
     const QStringList script = QString::fromUtf8(in.readAll()).split(u'\n', Qt::SkipEmptyParts);
 
     // Opened as the app opens a file: read on the reader thread, then given its window.
-    DocumentController documents([&services] { return new PlainTextDocument(&services); }, [](Document *opened) { Editor::openFor(opened); });
+    DocumentController documents([&services] { return new PlainTextDocument(&services); },
+                                 [](Document *opened) { Editor::openFor(opened); });
     QPointer<Document> opened;
     bool done = false;
     documents.openDocument(QUrl::fromLocalFile(QFileInfo(args.at(1)).absoluteFilePath()), true,
@@ -115,7 +116,7 @@ int main(int argc, char **argv)
         }
         pause(0);
     }
-    const bool closed = note->prepareToClose();
+    const bool closed = !note->writeNow();
     say(u"closed %1"_s.arg(int(closed)));
     note->close();
     return closed ? 0 : 1;
