@@ -10,7 +10,7 @@
 #include "framework/contentdigest.h"
 #include "framework/posixfile.h"
 #include "storage/plaintextdocument.h"
-#include "storage/utf8.h"
+#include "storage/notecodec.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -267,10 +267,10 @@ void measureOpening(const QString &folder, qsizetype size)
 
     QElapsedTimer clock;
     clock.start();
-    const bool valid = Utf8::isValid(bytes);
+    const bool valid = NoteCodec::isValid(bytes);
     const qint64 validate = clock.nsecsElapsed();
     clock.restart();
-    const std::optional<QString> decoded = Utf8::decode(bytes);
+    const std::optional<QString> decoded = NoteCodec::decode(bytes);
     const qint64 decode = clock.nsecsElapsed();
     if (!valid || !decoded)
         std::abort();

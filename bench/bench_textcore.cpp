@@ -3,7 +3,7 @@
 
 #include "editor/casetransform.h"
 #include "editor/wordcounter.h"
-#include "storage/utf8.h"
+#include "storage/notecodec.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -60,12 +60,12 @@ template<typename Work> double bestOf(int runs, Work work)
 void benchUtf8(const QByteArray &bytes)
 {
     bool valid = false;
-    const double check = bestOf(5, [&] { valid = Utf8::isValid(bytes); });
+    const double check = bestOf(5, [&] { valid = NoteCodec::isValid(bytes); });
     std::printf("UTF-8 check, %.1f MB mixed text: %.2f GB/s (%.1f ms)%s\n", bytes.size() / 1e6,
                 bytes.size() / check / 1e9, check * 1e3, valid ? "" : " REJECTED");
     qsizetype length = 0;
-    const double cold = bestOf(1, [&] { length = Utf8::decode(bytes)->size(); });
-    const double decode = bestOf(5, [&] { length = Utf8::decode(bytes)->size(); });
+    const double cold = bestOf(1, [&] { length = NoteCodec::decode(bytes)->size(); });
+    const double decode = bestOf(5, [&] { length = NoteCodec::decode(bytes)->size(); });
     std::printf("UTF-8 check and decode: %.1f ms (%.2f GB/s), %lld UTF-16 units; first time, into memory new to "
                 "the process: %.1f ms\n",
                 decode * 1e3, bytes.size() / decode / 1e9, static_cast<long long>(length), cold * 1e3);
@@ -193,8 +193,8 @@ int main(int argc, char **argv)
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
     const QByteArray big = mixedText(20 * 1000 * 1000);
     benchUtf8(big);
-    const QString small = *Utf8::decode(mixedText(1000 * 1000));
-    const QString large = *Utf8::decode(big);
+    const QString small = *NoteCodec::decode(mixedText(1000 * 1000));
+    const QString large = *NoteCodec::decode(big);
     benchFullCount(small);
     benchFullCount(large);
     benchKeystrokes(small);

@@ -67,18 +67,6 @@ Try &quot;%1 --help&quot; for more.
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>“%1” is read-only. Your changes are kept here and for recovery; use Save As… to keep them in another file.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>“%1” was moved or deleted by another program. Its text is still open here and will be saved again in “%2”.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>“%1” was changed by another program, and which version to keep is not decided yet.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>“%1” is read-only. Choose another name or folder.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -87,10 +75,6 @@ Try &quot;%1 --help&quot; for more.
     <name>DocumentController</name>
     <message>
         <source>Could not open “%1”: it does not name a file on this computer.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The document “%1” could not be opened: %2 cannot open files of this kind.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -482,6 +466,25 @@ Try &quot;%1 --help&quot; for more.
     </message>
 </context>
 <context>
+    <name>NoteSync</name>
+    <message>
+        <source>“%1” is read-only. Your changes are kept here and for recovery; use Save As… to keep them in another file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” is still being written; the disk does not answer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” was changed by another program, and which version to keep is not decided yet.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” was moved or deleted by another program. Its text is still open here and will be saved again in “%2”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>NoteWindow</name>
     <message>
         <source>Clear</source>
@@ -823,6 +826,21 @@ Try &quot;%1 --help&quot; for more.
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>“%1” was put back to its last complete version: a save was interrupted before it finished. What it held then is kept beside it in “%2”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A copy of “%1” left by an interrupted save was found beside it and kept as “%2”; “%1” was not changed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1. Its last complete version is kept beside it in “%2”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>WindowQuestions</name>
+    <message>
         <source>“%1” was changed by another program while you were editing it. Until you choose, your text is not saved over it.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -863,19 +881,11 @@ Try &quot;%1 --help&quot; for more.
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Save As…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Close Without Saving</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>“%1” was put back to its last complete version: a save was interrupted before it finished. What it held then is kept beside it in “%2”.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>A copy of “%1” left by an interrupted save was found beside it and kept as “%2”; “%1” was not changed.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>%1. Its last complete version is kept beside it in “%2”.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/lineendings.h"
+#include "storage/notecodec.h"
 
 #include <QList>
 #include <QTextBlock>

@@ -2,7 +2,7 @@
 
 #include "editor/breakmap.h"
 #include "editor/commandresponder.h"
-#include "editor/lineendings.h"
+#include "storage/notecodec.h"
 #include "editor/textmirror.h"
 
 #include <QPlainTextEdit>

@@ -1,5 +1,7 @@
 #include "editor/textmirror.h"
 
+#include "storage/notecodec.h"
+
 namespace {
 
 // Bytes of the UTF-8 sequence that starts with lead; the text was encoded by the toolkit, so it is well formed.
@@ -54,7 +56,7 @@ QList<TextMirror::Piece> TextMirror::cut(QStringView raw) const
     QList<Piece> pieces;
     for (qsizetype at = 0, length = 0; at < raw.size(); at += length) {
         length = wholeUnits(raw, at, m_pieceUnits);
-        pieces.append({raw.sliced(at, length).toUtf8(), length});
+        pieces.append({NoteCodec::encode(raw.sliced(at, length)), length});
     }
     return pieces;
 }
@@ -135,7 +137,7 @@ bool TextMirror::replace(qsizetype position, qsizetype removed, QStringView adde
         m_size += added.size() - removed;
         return true;
     }
-    piece.utf8.insert(from, added.toUtf8());
+    piece.utf8.insert(from, NoteCodec::encode(added));
     piece.units += added.size();
     m_size += added.size() - removed;
     if (piece.units > 2 * m_pieceUnits)

@@ -4,7 +4,6 @@
 #include "framework/document.h"
 #include "framework/filenames.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -20,11 +19,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("WindowController", text);
-}
-
 void askWhichVersion(WindowController *controller, const QString &name,
                      const std::function<void(bool keepMine)> &answer)
 {
@@ -34,14 +28,15 @@ void askWhichVersion(WindowController *controller, const QString &name,
     };
     controller->showMessage(
         MessageKind::Conflict,
-        tr("“%1” was changed by another program while you were editing it. Until you choose, your text is "
-           "not saved over it.")
+        WindowQuestions::tr(
+            "“%1” was changed by another program while you were editing it. Until you choose, your text is "
+            "not saved over it.")
             .arg(name),
-        {{tr("Keep My Text"),
+        {{WindowQuestions::tr("Keep My Text"),
           [choose] {
               choose(true);
           }},
-         {tr("Reload"), [choose] {
+         {WindowQuestions::tr("Reload"), [choose] {
               choose(false);
           }}});
 }
@@ -49,10 +44,10 @@ void askWhichVersion(WindowController *controller, const QString &name,
 std::optional<QString> askForFileName(QWidget *window, const QString &currentName)
 {
     QInputDialog dialog(window);
-    dialog.setWindowTitle(tr("Rename"));
-    dialog.setLabelText(tr("New name for “%1”:").arg(currentName));
+    dialog.setWindowTitle(WindowQuestions::tr("Rename"));
+    dialog.setLabelText(WindowQuestions::tr("New name for “%1”:").arg(currentName));
     dialog.setTextValue(currentName);
-    dialog.setOkButtonText(tr("Rename"));
+    dialog.setOkButtonText(WindowQuestions::tr("Rename"));
     // Only the name is selected, not its extension: typing replaces the name and keeps the kind of file.
     QTimer::singleShot(0, &dialog, [&dialog, currentName] {
         if (auto *edit = dialog.findChild<QLineEdit *>()) {
@@ -67,10 +62,10 @@ std::optional<QString> askForFileName(QWidget *window, const QString &currentNam
 
 std::optional<QString> askForFolder(QWidget *window, const QString &currentFolder)
 {
-    QFileDialog dialog(window, tr("Move To"), currentFolder);
+    QFileDialog dialog(window, WindowQuestions::tr("Move To"), currentFolder);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setLabelText(QFileDialog::Accept, tr("Move"));
+    dialog.setLabelText(QFileDialog::Accept, WindowQuestions::tr("Move"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
@@ -82,7 +77,7 @@ std::optional<QString> askForSaveAsPath(QWidget *window, const QString &currentP
     const QFileInfo current(currentPath);
     const bool writable = ::access(FileNames::encodeName(current.absolutePath()).constData(), W_OK) == 0;
     const QString folder = writable ? current.absolutePath() : QDir::homePath();
-    QFileDialog dialog(window, tr("Save As"), folder + u'/' + current.fileName());
+    QFileDialog dialog(window, WindowQuestions::tr("Save As"), folder + u'/' + current.fileName());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
@@ -91,12 +86,12 @@ std::optional<QString> askForSaveAsPath(QWidget *window, const QString &currentP
 
 NoteQuestions::UnsavedChoice askToCloseUnsaved(QWidget *window, const QString &name, const Error &reason)
 {
-    QMessageBox box(QMessageBox::Warning, name, tr("“%1” could not be saved.").arg(name), QMessageBox::NoButton,
-                    window);
+    QMessageBox box(QMessageBox::Warning, name, WindowQuestions::tr("“%1” could not be saved.").arg(name),
+                    QMessageBox::NoButton, window);
     box.setInformativeText(reason.description() + u'\n' +
-                           tr("If you close it without saving, its text is kept for recovery."));
-    QPushButton *saveAs = box.addButton(tr("Save As…"), QMessageBox::AcceptRole);
-    QPushButton *discard = box.addButton(tr("Close Without Saving"), QMessageBox::DestructiveRole);
+                           WindowQuestions::tr("If you close it without saving, its text is kept for recovery."));
+    QPushButton *saveAs = box.addButton(WindowQuestions::tr("Save As…"), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(WindowQuestions::tr("Close Without Saving"), QMessageBox::DestructiveRole);
     QPushButton *cancel = box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(saveAs);
     box.setEscapeButton(cancel);

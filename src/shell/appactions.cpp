@@ -50,7 +50,7 @@ void AppDelegate::chooseNotesFolder()
     }
     m_choosingFolder = true;
     try {
-        NotesFolder::shared().choose();
+        m_chosenFolder.choose();
     } catch (const Error &error) {
         presentError(error);
     }

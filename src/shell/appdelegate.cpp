@@ -66,7 +66,7 @@ AppDelegate::AppDelegate(QObject *parent)
     m_services.recovery = m_recovery.get();
     m_services.interruptedSaves = m_interruptedSaves.get();
     m_services.questions = WindowQuestions::make();
-    NotesFolder::shared().setPanel([](const NotesFolder::PanelRequest &request) {
+    m_chosenFolder.setPanel([](const NotesFolder::PanelRequest &request) {
         return NotesFolderPanel::run(request, QApplication::activeWindow());
     });
 }
@@ -90,11 +90,6 @@ void AppDelegate::setLaunchFiles(const QList<QUrl> &files)
 void AppDelegate::setNotesFolder(const QString &folder)
 {
     m_notesFolder = folder;
-}
-
-QString AppDelegate::notesFolder() const
-{
-    return m_notesFolder;
 }
 
 void AppDelegate::setErrorPresenter(ErrorPresenter presenter)

@@ -6,6 +6,7 @@
 #include "shell/appcommands.h"
 #include "shell/appresources.h"
 #include "shell/recoveryoffer.h"
+#include "storage/notesfolder.h"
 
 #include <QList>
 #include <QObject>
@@ -43,7 +44,8 @@ public:
     void setLaunchFiles(const QList<QUrl> &files);
     // The folder new notes go to; by default the user's Desktop.
     void setNotesFolder(const QString &folder);
-    QString notesFolder() const;
+    // The folder the user picks with "Choose Notes Folder", remembered across launches.
+    NotesFolder &chosenFolder() { return m_chosenFolder; }
     void setErrorPresenter(ErrorPresenter presenter);
     void setOpenPanel(OpenPanel panel);
     // How the launch asks about texts that could not be saved last time; by default a dialog.
@@ -87,6 +89,7 @@ private:
     NoteServices m_services;
     std::unique_ptr<InterruptedSaveLog> m_interruptedSaves;
     DocumentController &m_documents;
+    NotesFolder m_chosenFolder;
     AppResources m_resources;
     TextZoom m_zoom;
     std::unique_ptr<RecoveryStore> m_recovery;

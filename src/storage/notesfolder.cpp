@@ -34,13 +34,6 @@ Error damagedBookmark()
 
 } // namespace
 
-NotesFolder &NotesFolder::shared()
-{
-    // A function-local static is created exactly once, whichever thread asks first.
-    static NotesFolder instance;
-    return instance;
-}
-
 NotesFolder::NotesFolder(const QString &settingsFile)
     : m_settingsFile(settingsFile)
 {}

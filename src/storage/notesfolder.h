@@ -36,9 +36,6 @@ public:
         bool stale = false;
     };
 
-    // The one instance of the process; created on first use.
-    static NotesFolder &shared();
-
     // settingsFile empty: the app's own settings.
     explicit NotesFolder(const QString &settingsFile = {});
     ~NotesFolder();

@@ -1,7 +1,7 @@
 #include "plaintextdocument.h"
 
 #include "storage/textpresenter.h"
-#include "storage/utf8.h"
+#include "storage/notecodec.h"
 
 PlainTextDocument::PlainTextDocument(const NoteServices *services, QObject *parent)
     : Document(services, parent)
@@ -51,7 +51,7 @@ void PlainTextDocument::presenterWillClose(const TextPresenter &presenter)
 LoadedFile::Decoder PlainTextDocument::decoder() const
 {
     return [](const QByteArray &bytes, const QUrl &url) {
-        std::optional<QString> decoded = Utf8::decode(bytes);
+        std::optional<QString> decoded = NoteCodec::decode(bytes);
         if (!decoded)
             throw notPlainTextError(url);
         return std::move(*decoded);
@@ -68,6 +68,6 @@ std::function<QByteArray()> PlainTextDocument::dataTask() const
     if (m_presenter)
         return m_presenter->presentedBytesSnapshot();
     return [text = m_text] {
-        return text.toUtf8();
+        return NoteCodec::encode(text);
     };
 }

@@ -1,6 +1,7 @@
 #include "textfiles.h"
 
 #include "framework/durablewriter.h"
+#include "storage/notecodec.h"
 #include "framework/error.h"
 #include "framework/filenames.h"
 
@@ -50,7 +51,7 @@ void save(const QString &text, const QUrl &url, InterruptedSaveLog *interruptedS
 {
     DurableWriter::Options options;
     options.interruptedSaves = interruptedSaves;
-    DurableWriter::replace(FileNames::pathOfUrl(url), text.toUtf8(), options);
+    DurableWriter::replace(FileNames::pathOfUrl(url), NoteCodec::encode(text), options);
 }
 
 } // namespace TextFiles

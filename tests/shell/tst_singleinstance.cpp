@@ -71,7 +71,7 @@ private Q_SLOTS:
         delegate->setNotesFolder(m_dir.filePath(u"Desktop"_s));
         delegate->listenTo(*m_first);
         // The folder panel as a modal dialog would behave: its own event loop, for as long as the row needs.
-        NotesFolder::shared().setPanel([this](const NotesFolder::PanelRequest &) -> std::optional<QUrl> {
+        delegate->chosenFolder().setPanel([this](const NotesFolder::PanelRequest &) -> std::optional<QUrl> {
             if (++m_panels; m_whilePanelShows)
                 std::exchange(m_whilePanelShows, {})();
             return std::nullopt;

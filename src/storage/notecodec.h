@@ -5,7 +5,28 @@
 #include <QString>
 #include <QStringView>
 
+#include <optional>
 #include <vector>
+
+// A note's bytes, one way in and one way out: the UTF-8 rule that reading and writing share, and how the note's
+// lines end and become the text of the window's text document and back.
+
+// The one rule for note files: bytes are accepted exactly when they are well-formed UTF-8 (shortest forms, no
+// surrogates, nothing above U+10FFFF, nothing cut short). No fallback, no repair.
+namespace NoteCodec {
+
+bool isValid(const char *data, qsizetype size);
+inline bool isValid(const QByteArray &bytes)
+{
+    return isValid(bytes.constData(), bytes.size());
+}
+
+// The text of valid bytes (a leading byte-order mark stays in the text), or none.
+std::optional<QString> decode(const QByteArray &bytes);
+// The UTF-8 of a note's text, nothing added: what every write of a note and the window's mirror of it hold.
+QByteArray encode(QStringView text);
+
+} // namespace NoteCodec
 
 // How a note's lines end, and how its text becomes the text of a text document and back. The text document
 // holds every line break as one paragraph break (U+2029 in its raw text).

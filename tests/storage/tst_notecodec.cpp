@@ -1,4 +1,4 @@
-#include "storage/utf8.h"
+#include "storage/notecodec.h"
 
 #include <QRandomGenerator>
 #include <QStringDecoder>
@@ -36,7 +36,7 @@ QByteArray randomBytes(QRandomGenerator &random)
 
 } // namespace
 
-class TestUtf8 : public QObject
+class TestNoteCodec : public QObject
 {
     Q_OBJECT
 
@@ -45,7 +45,7 @@ private Q_SLOTS:
     void staysWithinTheSizeGiven()
     {
         for (int run = 0; run < 24; ++run)
-            QVERIFY(Utf8::isValid((QByteArray(run, 'a') + "\xff").constData(), run));
+            QVERIFY(NoteCodec::isValid((QByteArray(run, 'a') + "\xff").constData(), run));
     }
 
     // The edges of the code space, which the random bytes below seldom or never reach.
@@ -62,8 +62,8 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, valid);
-        QCOMPARE(Utf8::isValid(bytes), valid);
-        QCOMPARE(Utf8::decode(bytes).has_value(), valid);
+        QCOMPARE(NoteCodec::isValid(bytes), valid);
+        QCOMPARE(NoteCodec::decode(bytes).has_value(), valid);
     }
 
     // Qt's decoder, which refuses the same ill-formed sequences, tells which bytes are UTF-8.
@@ -79,19 +79,19 @@ private Q_SLOTS:
             const auto hex = [&] {
                 return QString::fromLatin1(bytes.toHex(' '));
             };
-            QVERIFY2(Utf8::isValid(bytes) == !reference.hasError(), qPrintable(hex()));
+            QVERIFY2(NoteCodec::isValid(bytes) == !reference.hasError(), qPrintable(hex()));
             // Decoding checks in the same pass: it refuses exactly what isValid() refuses.
-            QVERIFY2(Utf8::decode(bytes).has_value() == !reference.hasError(), qPrintable(hex()));
+            QVERIFY2(NoteCodec::decode(bytes).has_value() == !reference.hasError(), qPrintable(hex()));
             if (reference.hasError())
                 continue;
             ++valid;
             // A leading byte-order mark takes another way through the decoder, and stays.
-            QVERIFY2(Utf8::decode("\xef\xbb\xbf" + bytes) == u'\uFEFF' + text, qPrintable(hex()));
+            QVERIFY2(NoteCodec::decode("\xef\xbb\xbf" + bytes) == u'\uFEFF' + text, qPrintable(hex()));
         }
         // Both outcomes must be well represented, or the comparison proves little.
         QVERIFY(valid > 20000 && valid < 180000);
     }
 };
 
-QTEST_GUILESS_MAIN(TestUtf8)
-#include "tst_utf8.moc"
+QTEST_GUILESS_MAIN(TestNoteCodec)
+#include "tst_notecodec.moc"
