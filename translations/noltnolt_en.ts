@@ -228,18 +228,6 @@ Try &quot;%1 --help&quot; for more.
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Replace</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Replacement text</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>All</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>%1…</source>
         <translation type="unfinished"></translation>
     </message>
@@ -632,6 +620,21 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message>
         <source>The text of “%1” is kept in “%2” until it is saved. %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ReplaceRow</name>
+    <message>
+        <source>Replace</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Replacement text</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
