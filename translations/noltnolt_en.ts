@@ -88,6 +88,30 @@ Try &quot;%1 --help&quot; for more.
         <source>Could not move “%1”: “%2” is not a folder.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>the new name is empty</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a name cannot contain “/”</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a name cannot contain a null character</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” is not a file name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>names of this form are kept for the temporary copies written while saving</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not rename “%1” to “%2”: %3.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DurableWriter</name>
@@ -174,6 +198,25 @@ Try &quot;%1 --help&quot; for more.
     </message>
 </context>
 <context>
+    <name>FileMover</name>
+    <message>
+        <source>Could not rename “%1”: a file named “%2” already exists in “%3”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not move “%1”: a file named “%2” already exists in “%3”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not rename “%1” to “%2” in “%3”: %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not move “%1” from “%2” to “%3”: %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>FindBar</name>
     <message>
         <source>Find</source>
@@ -209,18 +252,6 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message>
         <source>Done</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Replace</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Replacement text</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>All</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -635,6 +666,21 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message>
         <source>The text of “%1” is kept in “%2” until it is saved. %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ReplaceRow</name>
+    <message>
+        <source>Replace</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Replacement text</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

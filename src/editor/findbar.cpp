@@ -1,7 +1,8 @@
 #include "editor/findbar.h"
 
-#include "editor/matchcounter.h"
 #include "editor/matchhighlighter.h"
+#include "editor/matchlist.h"
+#include "editor/replacerow.h"
 #include "editor/textsearch.h"
 
 #include <QCheckBox>
@@ -12,17 +13,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTextDocument>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 namespace {
-
-// Edits in a big note restart the count only after a short pause in typing.
-constexpr int recountDelayMs = 120;
 
 QToolButton *arrowButton(Qt::ArrowType arrow, const QString &toolTip, const QString &name, QWidget *parent)
 {
@@ -40,14 +34,9 @@ FindBar::FindBar(QPlainTextEdit *textView, QWidget *parent)
     , m_textView(textView)
 {
     makeRows();
-    m_counter = new MatchCounter(this);
+    m_matches = new MatchList(textView ? textView->document() : nullptr, this);
     m_highlighter = new MatchHighlighter(textView, this);
-    m_recountTimer = new QTimer(this);
-    m_recountTimer->setSingleShot(true);
-    m_recountTimer->setInterval(recountDelayMs);
     connectControls();
-    if (m_textView)
-        followTextView();
     hide();
 }
 
@@ -57,34 +46,26 @@ void FindBar::makeRows()
     m_searchField->setPlaceholderText(tr("Find"));
     m_searchField->setClearButtonEnabled(true);
     m_searchField->setAccessibleName(tr("Search text"));
-    m_previousButton = arrowButton(Qt::LeftArrow, tr("Previous match"), tr("Previous"), this);
-    m_nextButton = arrowButton(Qt::RightArrow, tr("Next match"), tr("Next"), this);
+    auto *previousButton = arrowButton(Qt::LeftArrow, tr("Previous match"), tr("Previous"), this);
+    auto *nextButton = arrowButton(Qt::RightArrow, tr("Next match"), tr("Next"), this);
     m_countLabel = new QLabel(this);
     m_countLabel->setMinimumWidth(m_countLabel->fontMetrics().horizontalAdvance(QStringLiteral("0000 of 0000")));
     m_countLabel->setAccessibleName(tr("Match count"));
     m_caseBox = new QCheckBox(tr("Match Case"), this);
-    m_doneButton = new QPushButton(tr("Done"), this);
-
-    m_replaceRow = new QWidget(this);
-    m_replaceField = new QLineEdit(m_replaceRow);
-    m_replaceField->setPlaceholderText(tr("Replace"));
-    m_replaceField->setAccessibleName(tr("Replacement text"));
-    m_replaceButton = new QPushButton(tr("Replace"), m_replaceRow);
-    m_replaceAllButton = new QPushButton(tr("All"), m_replaceRow);
+    auto *doneButton = new QPushButton(tr("Done"), this);
+    m_replaceRow = new ReplaceRow(m_textView, this);
+    connect(previousButton, &QToolButton::clicked, this, &FindBar::findPrevious);
+    connect(nextButton, &QToolButton::clicked, this, &FindBar::findNext);
+    connect(doneButton, &QPushButton::clicked, this, &FindBar::done);
 
     auto *findRow = new QHBoxLayout;
     findRow->setContentsMargins(0, 0, 0, 0);
     findRow->addWidget(m_searchField, 1);
-    findRow->addWidget(m_previousButton);
-    findRow->addWidget(m_nextButton);
+    findRow->addWidget(previousButton);
+    findRow->addWidget(nextButton);
     findRow->addWidget(m_countLabel);
     findRow->addWidget(m_caseBox);
-    findRow->addWidget(m_doneButton);
-    auto *replaceRow = new QHBoxLayout(m_replaceRow);
-    replaceRow->setContentsMargins(0, 0, 0, 0);
-    replaceRow->addWidget(m_replaceField, 1);
-    replaceRow->addWidget(m_replaceButton);
-    replaceRow->addWidget(m_replaceAllButton);
+    findRow->addWidget(doneButton);
     auto *rows = new QVBoxLayout(this);
     rows->setContentsMargins(6, 4, 6, 4);
     rows->setSpacing(4);
@@ -97,31 +78,30 @@ void FindBar::connectControls()
 {
     connect(m_searchField, &QLineEdit::textEdited, this, &FindBar::searchEdited);
     connect(m_caseBox, &QCheckBox::toggled, this, &FindBar::searchEdited);
-    connect(m_previousButton, &QToolButton::clicked, this, &FindBar::findPrevious);
-    connect(m_nextButton, &QToolButton::clicked, this, &FindBar::findNext);
-    connect(m_doneButton, &QPushButton::clicked, this, &FindBar::done);
-    connect(m_replaceButton, &QPushButton::clicked, this, &FindBar::replace);
-    connect(m_replaceAllButton, &QPushButton::clicked, this, &FindBar::replaceAll);
-    connect(m_counter, &MatchCounter::firstMatchAfterOrigin, this, &FindBar::selectFirstMatch);
-    connect(m_counter, &MatchCounter::progressed, this, &FindBar::updateCountLabel);
-    connect(m_counter, &MatchCounter::finished, this, &FindBar::takeCount);
-    connect(m_recountTimer, &QTimer::timeout, this, [this] { restartCount(false); });
+    connect(m_replaceRow, &ReplaceRow::replaceClicked, this, &FindBar::replace);
+    connect(m_replaceRow, &ReplaceRow::replaceAllClicked, this, &FindBar::replaceAll);
+    connect(m_matches, &MatchList::firstMatchFound, this, &FindBar::selectMatch);
+    connect(m_matches, &MatchList::progressed, this, &FindBar::updateCountLabel);
+    connect(m_matches, &MatchList::finished, this, [this](qsizetype count) {
+        updateCountLabel();
+        Q_EMIT countFinished(count);
+    });
+    connect(m_matches, &MatchList::stale, this, [this] {
+        // The highlighter marks nothing while the bar is hidden.
+        m_highlighter->schedule();
+        updateCountLabel();
+    });
+    connect(m_matches, &MatchList::recountDue, this, [this] { restartCount(false); });
     m_searchField->installEventFilter(this);
-    m_replaceField->installEventFilter(this);
-}
-
-void FindBar::followTextView()
-{
-    m_revision = m_textView->document()->revision();
-    connect(m_textView->document(), &QTextDocument::contentsChange, this, &FindBar::documentChanged);
+    m_replaceRow->field()->installEventFilter(this);
+    if (!m_textView)
+        return;
     connect(m_textView, &QPlainTextEdit::cursorPositionChanged, this, [this] {
         if (!m_selecting)
-            m_selectFirst = false;
+            m_matches->forgetFirst();
         updateCountLabel();
     });
 }
-
-FindBar::~FindBar() = default;
 
 QString FindBar::searchText() const
 {
@@ -141,12 +121,17 @@ void FindBar::setSearchText(const QString &text)
 
 QString FindBar::replaceText() const
 {
-    return m_replaceField->text();
+    return m_replaceRow->text();
 }
 
 void FindBar::setReplaceText(const QString &text)
 {
-    m_replaceField->setText(text);
+    m_replaceRow->setText(text);
+}
+
+QLineEdit *FindBar::replaceField() const
+{
+    return m_replaceRow->field();
 }
 
 bool FindBar::isCaseSensitive() const
@@ -166,34 +151,34 @@ bool FindBar::isReplaceMode() const
 
 qsizetype FindBar::matchCount() const
 {
-    return m_countValid ? m_matches.size() : -1;
+    return m_matches->isValid() ? m_matches->matches().size() : -1;
 }
 
 qsizetype FindBar::currentMatch() const
 {
-    if (!m_countValid || !selectionIsMatch())
+    if (!m_matches->isValid() || !m_textView || searchText().isEmpty())
         return 0;
-    const qsizetype start = m_textView->textCursor().selectionStart();
-    const auto it = std::lower_bound(m_matches.cbegin(), m_matches.cend(), start);
-    if (it == m_matches.cend() || *it != start)
+    const QTextCursor cursor = m_textView->textCursor();
+    if (!cursor.hasSelection() || !search().isMatch(cursor.selectionStart(), cursor.selectionEnd()))
         return 0;
-    return (it - m_matches.cbegin()) + 1;
+    return m_matches->numberOf(cursor.selectionStart());
 }
 
 QString FindBar::countText() const
 {
     if (searchText().isEmpty())
         return {};
-    if (!m_countValid) {
-        if (!m_counting)
+    if (!m_matches->isValid()) {
+        if (!m_matches->isCounting())
             return {};
-        return tr("%1…").arg(m_counter->counted());
+        return tr("%1…").arg(m_matches->counted());
     }
-    if (m_matches.isEmpty())
+    const qsizetype count = m_matches->matches().size();
+    if (count == 0)
         return tr("Not found");
     if (const qsizetype current = currentMatch(); current > 0)
-        return tr("%1 of %2").arg(current).arg(m_matches.size());
-    return m_matches.size() == 1 ? tr("1 match") : tr("%1 matches").arg(m_matches.size());
+        return tr("%1 of %2").arg(current).arg(count);
+    return count == 1 ? tr("1 match") : tr("%1 matches").arg(count);
 }
 
 void FindBar::showFind()
@@ -219,10 +204,7 @@ void FindBar::showBar(bool replaceMode)
 void FindBar::done()
 {
     hide();
-    m_counter->stop();
-    m_recountTimer->stop();
-    m_counting = false;
-    m_countValid = false;
+    m_matches->stop();
     highlightVisible();
     if (m_textView)
         m_textView->setFocus(Qt::OtherFocusReason);
@@ -232,37 +214,21 @@ bool FindBar::findNext()
 {
     if (!m_textView || searchText().isEmpty())
         return false;
-    return selectFound(searchForward(m_textView->textCursor().selectionEnd()));
+    return selectMatch(m_matches->forward(search(), m_textView->textCursor().selectionEnd()));
 }
 
 bool FindBar::findPrevious()
 {
     if (!m_textView || searchText().isEmpty())
         return false;
-    return selectFound(searchBackward(m_textView->textCursor().selectionStart()));
-}
-
-bool FindBar::selectFound(qsizetype position)
-{
-    if (position < 0) {
-        updateCountLabel();
-        return false;
-    }
-    selectMatch(position);
-    return true;
+    return selectMatch(m_matches->backward(search(), m_textView->textCursor().selectionStart()));
 }
 
 bool FindBar::replace()
 {
     if (!m_textView || searchText().isEmpty())
         return false;
-    bool replaced = false;
-    if (selectionIsMatch()) {
-        QTextCursor cursor = m_textView->textCursor();
-        cursor.insertText(replaceText());
-        m_textView->setTextCursor(cursor);
-        replaced = true;
-    }
+    const bool replaced = m_replaceRow->replaceSelection(search());
     findNext();
     return replaced;
 }
@@ -271,12 +237,12 @@ qsizetype FindBar::replaceAll()
 {
     if (!m_textView || searchText().isEmpty())
         return 0;
-    m_editing = true;
-    const qsizetype replaced = search().replaceAll(replaceText());
-    m_editing = false;
+    // One count afterwards rather than one per replacement.
+    m_matches->setIgnoringEdits(true);
+    const qsizetype replaced = m_replaceRow->replaceAll(search());
+    m_matches->setIgnoringEdits(false);
     if (replaced == 0)
         return 0;
-    m_revision = m_textView->document()->revision();
     restartCount(false);
     highlightVisible();
     return replaced;
@@ -293,7 +259,7 @@ bool FindBar::eventFilter(QObject *watched, QEvent *event)
     }
     if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
         return false;
-    if (watched == m_replaceField)
+    if (watched == m_replaceRow->field())
         replace();
     else if (key->modifiers() & Qt::ShiftModifier)
         findPrevious();
@@ -319,42 +285,12 @@ void FindBar::searchEdited()
 
 void FindBar::restartCount(bool selectFirst)
 {
-    m_counter->stop();
-    m_recountTimer->stop();
-    m_matches.clear();
-    m_countValid = false;
-    m_selectFirst = false;
+    m_matches->stop();
     if (!m_textView || searchText().isEmpty() || isHidden()) {
-        m_counting = false;
         updateCountLabel();
         return;
     }
-    m_revision = m_textView->document()->revision();
-    m_selectFirst = selectFirst;
-    m_counting = true;
-    m_counter->start(search(), m_textView->textCursor().selectionStart());
-}
-
-void FindBar::selectFirstMatch(qsizetype position)
-{
-    if (!m_selectFirst)
-        return;
-    m_selectFirst = false;
-    selectMatch(position);
-}
-
-void FindBar::takeCount(const QList<qsizetype> &matches)
-{
-    m_counting = false;
-    m_matches = matches;
-    m_countValid = true;
-    if (m_selectFirst && !m_matches.isEmpty()) {
-        // Nothing after the caret: wrap to the first match of the note.
-        m_selectFirst = false;
-        selectMatch(m_matches.first());
-    }
-    updateCountLabel();
-    Q_EMIT countFinished(m_matches.size());
+    m_matches->start(search(), m_textView->textCursor().selectionStart(), selectFirst);
 }
 
 void FindBar::highlightVisible()
@@ -362,56 +298,17 @@ void FindBar::highlightVisible()
     m_highlighter->highlight(isHidden() || !m_textView ? TextSearch() : search());
 }
 
-void FindBar::scheduleHighlight()
-{
-    if (!isHidden())
-        m_highlighter->schedule();
-}
-
 void FindBar::updateCountLabel()
 {
     m_countLabel->setText(countText());
 }
 
-void FindBar::documentChanged()
+bool FindBar::selectMatch(qsizetype position)
 {
-    if (m_editing || !m_textView)
-        return;
-    // Layout and highlighting changes come this way too; only a new revision is an edit of the text.
-    const int revision = m_textView->document()->revision();
-    if (revision == m_revision)
-        return;
-    m_revision = revision;
-    m_counter->stop();
-    m_countValid = false;
-    m_matches.clear();
-    m_selectFirst = false;
-    m_counting = !isHidden() && !searchText().isEmpty();
-    if (m_counting)
-        m_recountTimer->start();
-    scheduleHighlight();
-    updateCountLabel();
-}
-
-Qt::CaseSensitivity FindBar::caseSensitivity() const
-{
-    return m_caseBox->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
-}
-
-bool FindBar::selectionIsMatch() const
-{
-    if (!m_textView)
+    if (position < 0) {
+        updateCountLabel();
         return false;
-    const QTextCursor cursor = m_textView->textCursor();
-    if (!cursor.hasSelection() || searchText().isEmpty())
-        return false;
-    const TextSearch found = search();
-    return found.forward(cursor.selectionStart()) == cursor.selectionStart() &&
-           found.matchEnd(cursor.selectionStart()) == cursor.selectionEnd();
-}
-
-void FindBar::selectMatch(qsizetype position)
-{
+    }
     QTextCursor cursor(m_textView->document());
     cursor.setPosition(position);
     cursor.setPosition(int(search().matchEnd(position)), QTextCursor::KeepAnchor);
@@ -420,30 +317,12 @@ void FindBar::selectMatch(qsizetype position)
     m_textView->ensureCursorVisible();
     m_selecting = false;
     updateCountLabel();
-    scheduleHighlight();
+    m_highlighter->schedule();
+    return true;
 }
 
 TextSearch FindBar::search() const
 {
-    return TextSearch(m_textView->document(), searchText(), caseSensitivity());
-}
-
-qsizetype FindBar::searchForward(qsizetype from) const
-{
-    if (!m_countValid)
-        return search().forward(from);
-    if (m_matches.isEmpty())
-        return -1;
-    const auto it = std::lower_bound(m_matches.cbegin(), m_matches.cend(), from);
-    return it == m_matches.cend() ? m_matches.first() : *it;
-}
-
-qsizetype FindBar::searchBackward(qsizetype before) const
-{
-    if (!m_countValid)
-        return search().backward(before);
-    if (m_matches.isEmpty())
-        return -1;
-    const auto it = std::lower_bound(m_matches.cbegin(), m_matches.cend(), before);
-    return it == m_matches.cbegin() ? m_matches.last() : *(it - 1);
+    return TextSearch(m_textView->document(), searchText(),
+                      m_caseBox->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive);
 }

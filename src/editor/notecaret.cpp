@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QStyleHints>
+#include <QTextDocument>
 
 namespace {
 
@@ -17,6 +18,8 @@ NoteCaret::NoteCaret(QPlainTextEdit *view)
 {
     // Qt paints the caret in the text colour; this one is painted instead.
     view->setCursorWidth(0);
+    connect(view, &QPlainTextEdit::cursorPositionChanged, this, &NoteCaret::keepOffHalfCharacters);
+    // After keeping off half characters, so that the caret is drawn where it stays.
     connect(view, &QPlainTextEdit::cursorPositionChanged, this, &NoteCaret::restartBlink);
     connect(&m_blink, &QTimer::timeout, this, &NoteCaret::toggle);
 }
@@ -47,6 +50,25 @@ void NoteCaret::stopBlink()
 {
     m_blink.stop();
     update();
+}
+
+void NoteCaret::keepOffHalfCharacters()
+{
+    // Qt's hit testing can put the caret between the halves of an emoji in a line that mixes directions; what is
+    // typed there would split it, and half a character cannot be written.
+    const QTextDocument *doc = m_view->document();
+    const auto whole = [doc](int at) {
+        return at > 0 && doc->characterAt(at).isLowSurrogate() && doc->characterAt(at - 1).isHighSurrogate() ? at - 1
+                                                                                                             : at;
+    };
+    QTextCursor cursor = m_view->textCursor();
+    const int anchor = whole(cursor.anchor());
+    const int position = whole(cursor.position());
+    if (anchor == cursor.anchor() && position == cursor.position())
+        return;
+    cursor.setPosition(anchor);
+    cursor.setPosition(position, QTextCursor::KeepAnchor);
+    m_view->setTextCursor(cursor);
 }
 
 void NoteCaret::toggle()

@@ -8,8 +8,8 @@
 class QPainter;
 class QPlainTextEdit;
 
-// The note's own caret: Qt paints it in the text colour and repaints more than it for each blink. The view hands
-// its paint and focus events here.
+// The note's own caret, kept off the middle of a character: Qt paints it in the text colour and repaints more than
+// it for each blink. The view hands its paint and focus events here.
 class NoteCaret : public QObject
 {
     Q_OBJECT
@@ -25,6 +25,8 @@ public:
     void stopBlink();
 
 private:
+    // Moves the caret and the anchor off the middle of a surrogate pair.
+    void keepOffHalfCharacters();
     void toggle();
     void update();
     QRect rect() const;

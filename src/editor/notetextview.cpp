@@ -4,7 +4,6 @@
 #include "editor/notecaret.h"
 
 #include <QContextMenuEvent>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -23,14 +22,26 @@
 namespace {
 
 constexpr qreal textMargin = 5;
-// A big note shows this much at once, more than a screen; the rest follows in parts, as much as fits in the slice
-// of time each turn of the event loop gives it.
+// A big note shows this much at once, more than a screen; the loader brings the rest.
 constexpr qsizetype firstPart = 64 * 1024;
-constexpr qsizetype laterPart = 32 * 1024;
-constexpr int loadSliceMs = 8;
 
 using LineEndings::Break;
 using LineEndings::breakAt;
+
+// The start of the character (grapheme) that holds a document position.
+int characterStart(const QTextDocument *doc, int position)
+{
+    const QTextBlock block = doc->findBlock(position);
+    const int inBlock = position - block.position();
+    if (!block.isValid() || inBlock <= 0 || inBlock >= block.length() - 1)
+        return position;
+    const QString text = block.text();
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    graphemes.setPosition(inBlock);
+    if (graphemes.isAtBoundary())
+        return position;
+    return block.position() + int(std::max<qsizetype>(graphemes.toPreviousBoundary(), 0));
+}
 
 } // namespace
 
@@ -44,9 +55,9 @@ NoteTextView::NoteTextView(QWidget *parent)
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     document()->setDocumentMargin(textMargin);
 
+    m_loader = new NoteLoader([this](const LineEndings::Piece &part) { appendPart(part); }, this);
+    connect(m_loader, &NoteLoader::loaded, this, &NoteTextView::loaded);
     connect(document(), &QTextDocument::contentsChange, this, &NoteTextView::onContentsChange);
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &NoteTextView::keepOffHalfCharacters);
-    // After keeping off half characters, so that the caret is drawn where it stays.
     m_caret = new NoteCaret(this);
 }
 
@@ -56,7 +67,7 @@ QString NoteTextView::text() const
 {
     QString note = m_breaks.withEndings(document()->toRawText(), document()->begin());
     if (isLoading())
-        note.append(QStringView(m_pending).sliced(m_pendingFrom));
+        note.append(QStringView(m_loader->pending()).sliced(m_loader->pendingFrom()));
     return note;
 }
 
@@ -72,69 +83,29 @@ void NoteTextView::setText(const QString &text)
     setPlainText(first.shown);
     markEndings(document()->begin(), first.endings);
     m_mirror.reset(document()->toRawText());
-    m_pending = first.end < text.size() ? text : QString();
-    m_pendingFrom = first.end;
-    if (isLoading())
-        queueLoad();
+    m_loader->start(text, first.end);
 }
 
 void NoteTextView::finishLoading()
 {
-    while (isLoading())
-        loadPart(std::numeric_limits<qsizetype>::max());
+    m_loader->finish();
 }
 
-void NoteTextView::queueLoad()
+void NoteTextView::appendPart(const LineEndings::Piece &part)
 {
-    // A posted call waits for the next pass over the posted events, where a timer of no interval may fire three
-    // times in one turn of the event loop; a turn may still take two slices, so a slice is kept short.
-    if (std::exchange(m_loadQueued, true))
-        return;
-    QMetaObject::invokeMethod(this, &NoteTextView::loadMore, Qt::QueuedConnection);
-}
-
-void NoteTextView::loadMore()
-{
-    m_loadQueued = false;
-    QElapsedTimer clock;
-    clock.start();
-    while (isLoading() && clock.elapsed() < loadSliceMs)
-        loadPart(laterPart);
-    if (isLoading())
-        queueLoad();
-}
-
-void NoteTextView::loadPart(qsizetype budget)
-{
-    const LineEndings::Piece part = LineEndings::piece(m_pending, m_pendingFrom, budget);
-    {
-        const QScopedValueRollback settingText(m_settingText, true);
-        // Loading is no edit of the user's: nothing to undo. The history of edits made while a note loads goes
-        // with it: a part cannot be put in without either an undo step of its own or clearing the history.
-        QTextDocument *doc = document();
-        const bool undo = doc->isUndoRedoEnabled();
-        doc->setUndoRedoEnabled(false);
-        QTextCursor cursor(doc);
-        cursor.movePosition(QTextCursor::End);
-        const QTextBlock start = cursor.block();
-        cursor.setCharFormat(QTextCharFormat());
-        cursor.insertText(part.shown);
-        markEndings(start, part.endings);
-        doc->setUndoRedoEnabled(undo);
-    }
-    m_pendingFrom = part.end;
-    if (m_pendingFrom < m_pending.size()) {
-        // Once most of a big text is in the view, the rest is copied out and the whole let go, so that a long
-        // note is not held twice by the end of its load. Halving each time keeps the copying under one pass.
-        if (m_pending.size() > compactPendingAbove && m_pendingFrom > m_pending.size() / 2) {
-            m_pending = m_pending.sliced(m_pendingFrom);
-            m_pendingFrom = 0;
-        }
-        return;
-    }
-    m_pending = QString();
-    m_pendingFrom = 0;
-    Q_EMIT loaded();
+    const QScopedValueRollback settingText(m_settingText, true);
+    // Loading is no edit of the user's: nothing to undo. The history of edits made while a note loads goes with
+    // it: a part cannot be put in without either an undo step of its own or clearing the history.
+    QTextDocument *doc = document();
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor cursor(doc);
+    cursor.movePosition(QTextCursor::End);
+    const QTextBlock start = cursor.block();
+    cursor.setCharFormat(QTextCharFormat());
+    cursor.insertText(part.shown);
+    markEndings(start, part.endings);
+    doc->setUndoRedoEnabled(undo);
 }
 
 void NoteTextView::markEndings(QTextBlock block, const std::vector<LineEnding> &endings)
@@ -161,7 +132,7 @@ void NoteTextView::markEndings(QTextBlock block, const std::vector<LineEnding> &
 
 qsizetype NoteTextView::textLength() const
 {
-    return m_breaks.length(isLoading() ? m_pending.size() - m_pendingFrom : 0);
+    return m_breaks.length(isLoading() ? m_loader->pending().size() - m_loader->pendingFrom() : 0);
 }
 
 NoteTextView::Snapshot NoteTextView::snapshot() const
@@ -173,8 +144,8 @@ NoteTextView::Snapshot NoteTextView::snapshot() const
     if (m_breaks.mixedEndings)
         snapshot.endings = m_breaks.breakEndings(document()->begin(), document()->blockCount() - 1);
     if (isLoading()) {
-        snapshot.pending = m_pending;
-        snapshot.pendingFrom = m_pendingFrom;
+        snapshot.pending = m_loader->pending();
+        snapshot.pendingFrom = m_loader->pendingFrom();
     }
     return snapshot;
 }
@@ -213,42 +184,9 @@ void NoteTextView::setSelectedRange(Range range)
     // A range kept across a change of the text (a reload) may fall inside a character now: typing there would
     // split it in two halves that no file can hold.
     QTextCursor cursor(document());
-    cursor.setPosition(characterStart(start));
-    cursor.setPosition(characterStart(end), QTextCursor::KeepAnchor);
+    cursor.setPosition(characterStart(document(), start));
+    cursor.setPosition(characterStart(document(), end), QTextCursor::KeepAnchor);
     setTextCursor(cursor);
-}
-
-void NoteTextView::keepOffHalfCharacters()
-{
-    // Qt's hit testing can put the caret between the halves of an emoji in a line that mixes directions; what is
-    // typed there would split it, and half a character cannot be written.
-    const QTextDocument *doc = document();
-    const auto whole = [doc](int at) {
-        return at > 0 && doc->characterAt(at).isLowSurrogate() && doc->characterAt(at - 1).isHighSurrogate() ? at - 1
-                                                                                                             : at;
-    };
-    QTextCursor cursor = textCursor();
-    const int anchor = whole(cursor.anchor());
-    const int position = whole(cursor.position());
-    if (anchor == cursor.anchor() && position == cursor.position())
-        return;
-    cursor.setPosition(anchor);
-    cursor.setPosition(position, QTextCursor::KeepAnchor);
-    setTextCursor(cursor);
-}
-
-int NoteTextView::characterStart(int position) const
-{
-    const QTextBlock block = document()->findBlock(position);
-    const int inBlock = position - block.position();
-    if (!block.isValid() || inBlock <= 0 || inBlock >= block.length() - 1)
-        return position;
-    const QString text = block.text();
-    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
-    graphemes.setPosition(inBlock);
-    if (graphemes.isAtBoundary())
-        return position;
-    return block.position() + int(std::max<qsizetype>(graphemes.toPreviousBoundary(), 0));
 }
 
 bool NoteTextView::answers(Command command) const

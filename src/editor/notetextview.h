@@ -2,6 +2,7 @@
 
 #include "editor/breakmap.h"
 #include "editor/commandresponder.h"
+#include "editor/noteloader.h"
 #include "storage/notecodec.h"
 #include "editor/textmirror.h"
 
@@ -54,10 +55,6 @@ public:
         QByteArray bytes() const;
     };
 
-    // While a text larger than this (in UTF-16 units) loads, what is in the view is let go of now and then. The
-    // copying that costs is only worth it for very big notes; tests lower it to see it done.
-    static inline qsizetype compactPendingAbove = 32 * 1024 * 1024;
-
     explicit NoteTextView(QWidget *parent = nullptr);
     ~NoteTextView() override;
 
@@ -69,7 +66,7 @@ public:
     Snapshot snapshot() const;
 
     // True while a big note is still being put into the view.
-    bool isLoading() const { return !m_pending.isEmpty(); }
+    bool isLoading() const { return m_loader->isLoading(); }
     // Puts the rest of the note into the view now.
     void finishLoading();
 
@@ -109,17 +106,11 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    // Moves the caret and the anchor off the middle of a surrogate pair.
-    void keepOffHalfCharacters();
-    // The start of the character (grapheme) that holds a document position.
-    int characterStart(int position) const;
     void onContentsChange(int position, int charsRemoved, int charsAdded);
     void followInMirror(int position, int charsAdded);
     void insertNoteText(QTextCursor &cursor, const QString &text);
-    // Puts the next part of the note at the end of the view.
-    void loadPart(qsizetype budget);
-    void queueLoad();
-    void loadMore();
+    // Puts a part of a note being loaded at the end of the view.
+    void appendPart(const LineEndings::Piece &part);
     // Gives the breaks after block the endings, in order.
     void markEndings(QTextBlock block, const std::vector<LineEnding> &endings);
     // Backspace at the start of a piece of a cut line, or Delete at its end, removes the character beyond the cut.
@@ -128,10 +119,7 @@ private:
     BreakMap m_breaks;
     bool m_settingText = false;
     TextMirror m_mirror;
-    // The note being put into the view, and where the part not yet in it starts.
-    QString m_pending;
-    qsizetype m_pendingFrom = 0;
-    bool m_loadQueued = false;
+    NoteLoader *m_loader = nullptr;
     NoteCaret *m_caret = nullptr;
     ContextMenuExtender m_contextMenuExtender;
 };

@@ -43,6 +43,11 @@ qsizetype TextSearch::matchEnd(qsizetype start) const
     return end;
 }
 
+bool TextSearch::isMatch(qsizetype start, qsizetype end) const
+{
+    return forward(start) == start && matchEnd(start) == end;
+}
+
 void TextSearch::appendMatches(const QTextBlock &block, QList<qsizetype> &matches, qsizetype limit) const
 {
     const QString text = textFrom(block);

@@ -21,6 +21,8 @@ public:
     bool isEmpty() const { return !m_document || m_needle.isEmpty(); }
     // Where the match starting at start ends in the document.
     qsizetype matchEnd(qsizetype start) const;
+    // True when a match runs exactly from start to end, as a selected match does.
+    bool isMatch(qsizetype start, qsizetype end) const;
 
     // Appends the matches that start in one paragraph, in order, until matches holds limit of them. A match that
     // overlaps the last one already in matches is left out.

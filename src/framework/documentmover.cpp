@@ -14,29 +14,24 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("DocumentMover", text);
-}
-
 // A name that would put the file into another folder or that the system cannot hold is refused.
 void checkNewName(const QString &current, const QString &name)
 {
     QString why;
     if (name.isEmpty())
-        why = tr("the new name is empty");
+        why = DocumentMover::tr("the new name is empty");
     else if (name.contains(u'/'))
-        why = tr("a name cannot contain “/”");
+        why = DocumentMover::tr("a name cannot contain “/”");
     else if (name.contains(QChar(u'\0')))
-        why = tr("a name cannot contain a null character");
+        why = DocumentMover::tr("a name cannot contain a null character");
     else if (name == u"." || name == u"..")
-        why = tr("“%1” is not a file name").arg(name);
+        why = DocumentMover::tr("“%1” is not a file name").arg(name);
     else if (DurableWriter::isTemporaryName(name))
         // Such a file would be taken for a leftover of a killed save and cleared away.
-        why = tr("names of this form are kept for the temporary copies written while saving");
+        why = DocumentMover::tr("names of this form are kept for the temporary copies written while saving");
     if (!why.isEmpty())
         throw Error(QString::fromUtf16(ErrorDomain::posix), EINVAL,
-                    tr("Could not rename “%1” to “%2”: %3.").arg(current, name, why));
+                    DocumentMover::tr("Could not rename “%1” to “%2”: %3.").arg(current, name, why));
 }
 
 } // namespace
@@ -58,12 +53,12 @@ QString DocumentMover::movedPath(const QString &current, const QString &folder)
     const QString domain = QString::fromUtf16(ErrorDomain::posix);
     if (!destination.exists())
         throw Error(domain, ENOENT,
-                    tr("Could not move “%1”: the folder “%2” does not exist.")
+                    DocumentMover::tr("Could not move “%1”: the folder “%2” does not exist.")
                         .arg(file.fileName(), destination.absoluteFilePath()));
     if (!destination.isDir())
-        throw Error(
-            domain, ENOTDIR,
-            tr("Could not move “%1”: “%2” is not a folder.").arg(file.fileName(), destination.absoluteFilePath()));
+        throw Error(domain, ENOTDIR,
+                    DocumentMover::tr("Could not move “%1”: “%2” is not a folder.")
+                        .arg(file.fileName(), destination.absoluteFilePath()));
     if (destination.canonicalFilePath() == FileNames::canonicalPath(file.absolutePath()))
         return {};
     return QDir(destination.absoluteFilePath()).filePath(file.fileName());

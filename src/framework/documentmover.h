@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 class Document;
@@ -8,6 +9,8 @@ class Document;
 // and why the new place is refused.
 class DocumentMover
 {
+    Q_DECLARE_TR_FUNCTIONS(DocumentMover)
+
 public:
     // The path the file at current gets with the new name; empty when the name is the one it has.
     static QString renamedPath(const QString &current, const QString &name);

@@ -34,11 +34,6 @@ void syncAfterRename(const QByteArray &folder)
     (void)syncFolder(folder);
 }
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("FileMover", text);
-}
-
 Error failure(Verb verb, int code, const QString &from, const QString &to)
 {
     const QFileInfo source(from);
@@ -46,17 +41,17 @@ Error failure(Verb verb, int code, const QString &from, const QString &to)
     const QString domain = QString::fromUtf16(ErrorDomain::posix);
     if (code == EEXIST) {
         const QString taken = verb == Verb::Rename
-                                  ? tr("Could not rename “%1”: a file named “%2” already exists in “%3”.")
-                                  : tr("Could not move “%1”: a file named “%2” already exists in “%3”.");
+                                  ? FileMover::tr("Could not rename “%1”: a file named “%2” already exists in “%3”.")
+                                  : FileMover::tr("Could not move “%1”: a file named “%2” already exists in “%3”.");
         return Error(domain, code, taken.arg(source.fileName(), target.fileName(), target.absolutePath()));
     }
     const QString cause = QString::fromLocal8Bit(std::strerror(code));
     if (verb == Verb::Rename)
         return Error(domain, code,
-                     tr("Could not rename “%1” to “%2” in “%3”: %4")
+                     FileMover::tr("Could not rename “%1” to “%2” in “%3”: %4")
                          .arg(source.fileName(), target.fileName(), source.absolutePath(), cause));
     return Error(domain, code,
-                 tr("Could not move “%1” from “%2” to “%3”: %4")
+                 FileMover::tr("Could not move “%1” from “%2” to “%3”: %4")
                      .arg(source.fileName(), source.absolutePath(), target.absolutePath(), cause));
 }
 

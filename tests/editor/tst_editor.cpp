@@ -1,11 +1,14 @@
 #include "support/testsupport.h"
 
+#include "editor/findbar.h"
 #include "editor/notefixture.h"
+#include "editor/texttools.h"
 #include "shell/documentcontroller.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -94,6 +97,43 @@ private Q_SLOTS:
         QCOMPARE(editor.textView()->text(), text);
         QTRY_COMPARE(shownCount(&editor), count);
         QCOMPARE(editor.textView()->text(), text);
+    }
+
+    // Typing a search selects its first match from the caret on, or the note's first when none follows; typing in
+    // the note makes the count stale until a pause, when the note is counted again.
+    void findFollowsTypingInBothFields_data()
+    {
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("a match follows the caret") << 5 << 8 << "2 of 3";
+        QTest::newRow("none follows: wraps to the top") << 13 << 0 << "1 of 3";
+    }
+
+    void findFollowsTypingInBothFields()
+    {
+        QFETCH(int, caret);
+        QFETCH(int, selected);
+        QFETCH(QString, shown);
+        Editor editor(QUrl(), QStringLiteral("one two one\none"));
+        editor.showWindow();
+        FindBar *bar = editor.findChild<TextTools *>()->findBar();
+        QLabel *count = bar->findChild<QLabel *>();
+        QVERIFY(count && count->accessibleName() == u"Match count");
+        QTextCursor cursor = editor.textView()->textCursor();
+        cursor.setPosition(caret);
+        editor.textView()->setTextCursor(cursor);
+        bar->showFind();
+        QTest::keyClicks(bar->searchField(), QStringLiteral("one"));
+        QTRY_COMPARE(count->text(), shown);
+        QCOMPARE(editor.textView()->textCursor().selectionStart(), selected);
+        QCOMPARE(editor.textView()->textCursor().selectedText(), u"one");
+
+        QTest::keyClick(editor.textView(), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(editor.textView(), QStringLiteral(" one"));
+        QCOMPARE(bar->matchCount(), -1);
+        QTRY_COMPARE(count->text(), u"4 matches");
+        QCOMPARE(editor.textView()->text(), u"one two one\none one");
     }
 
     void burstOfEditsSavesOnceAfterTheLast()

@@ -64,7 +64,7 @@ private Q_SLOTS:
     void keepsBytesWhenTyping()
     {
         QFETCH(QByteArray, file);
-        NoteTextView::compactPendingAbove = 1024 * 1024;
+        NoteLoader::compactPendingAbove = 1024 * 1024;
         NoteTextView view;
         view.setText(decode(file));
         // Looking around does not wait for the rest of a big note; an edit would.
