@@ -26,6 +26,36 @@
 
 namespace {
 
+// The window's text before another version was put in its place. The text document calls undo() in the middle of
+// its own undo, so the text goes back once that has finished; as any edit, it is then written to the file.
+class TextBeforeReload : public QAbstractUndoItem
+{
+public:
+    TextBeforeReload(Editor *editor, QString text)
+        : m_editor(editor)
+        , m_text(std::move(text))
+    {}
+    void undo() override
+    {
+        if (!m_editor)
+            return;
+        QTimer::singleShot(0, m_editor.data(), [editor = m_editor.data(), text = m_text] {
+            editor->textView()->setText(text);
+            editor->textView()->setSelectedRange({text.size(), 0});
+            editor->textDidChange();
+        });
+    }
+    void redo() override {}
+
+private:
+    QPointer<Editor> m_editor;
+    QString m_text;
+};
+
+} // namespace
+
+namespace {
+
 constexpr QSize windowSize(780, 600);
 constexpr QSize minimumWindowSize(360, 240);
 constexpr int textFontPointSize = 15;
@@ -267,12 +297,22 @@ std::function<QByteArray()> Editor::presentedBytesSnapshot() const
 
 void Editor::presentText(const QString &text)
 {
-    if (canonicallyEqual(m_textView->text(), text))
+    QString shown = m_textView->text();
+    if (canonicallyEqual(shown, text))
         return;
     const QList<NoteTextView::Range> ranges = clamped(m_textView->selectedRanges(), text.size());
     m_textView->setText(text);
     m_textView->setSelectedRanges(ranges);
     updateWordCount();
+    // The text the window showed comes back with Undo, as one step. Parts of a long note come in with the history
+    // off, which would drop it: it goes on once they are all in.
+    const auto keepForUndo = [this, shown = std::move(shown)] {
+        m_textView->document()->appendUndoItem(new TextBeforeReload(this, shown));
+    };
+    if (m_textView->isLoading())
+        connect(m_textView, &NoteTextView::loaded, this, keepForUndo, Qt::SingleShotConnection);
+    else
+        keepForUndo();
 }
 
 void Editor::textDidChange()

@@ -3,10 +3,12 @@
 #include "framework/document.h"
 #include "framework/documentmover.h"
 #include "framework/filenames.h"
+#include "framework/trash.h"
 
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLayout>
 #include <QMenuBar>
 #include <QTimer>
@@ -61,6 +63,7 @@ void WindowController::setDocument(Document *document)
     connect(document, &Document::fileUrlChanged, this, &WindowController::synchronizeWindowTitleWithDocumentName);
     connect(document, &Document::errorPresented, this, &WindowController::presentError);
     connect(document, &Document::saveWanted, this, &WindowController::scheduleSave);
+    connect(document, &Document::fileGone, this, &WindowController::showGone);
     // Each message goes when its cause does.
     connect(document, &Document::saved, this, [this] {
         dismissMessage(MessageKind::Conflict); // settled by saving elsewhere
@@ -206,6 +209,42 @@ void WindowController::presentSaveFailure(const Error &error)
     };
     showMessage(MessageKind::SaveFailed, error.description(), {{tr("Save As…"), saveAs}, {tr("Try Again"), tryAgain}});
     Q_EMIT errorPresented(error);
+}
+
+void WindowController::showGone(const QString &trashedAt)
+{
+    const QFileInfo file(FileNames::pathOfUrl(m_document->fileUrl()));
+    const QString name = FileNames::displayName(file.fileName());
+    const QString folder = FileNames::displayName(file.absolutePath());
+    const QPointer<WindowController> self(this);
+    QList<MessageBar::Button> buttons;
+    if (!trashedAt.isEmpty() && Trash::originalPath(trashedAt)) {
+        buttons.append({tr("Put Back"), [self, trashedAt] {
+                            try {
+                                Trash::putBack(trashedAt);
+                            } catch (const Error &error) {
+                                if (self)
+                                    self->presentError(error);
+                            }
+                            if (self && self->m_document)
+                                self->m_document->checkFileOnDisk();
+                        }});
+    } else {
+        buttons.append({tr("Save Again"), [self] {
+                            if (self && self->m_document)
+                                self->m_document->saveDocument();
+                        }});
+    }
+    buttons.append({tr("Close"), [self] {
+                        if (self)
+                            self->m_window->close();
+                    }});
+    const QString text = trashedAt.isEmpty()
+                             ? tr("“%1” was deleted by another program. Its text is still open here; typing saves it "
+                                  "again in “%2”.")
+                             : tr("“%1” was moved to the Trash. Its text is still open here; typing saves it again in "
+                                  "“%2”.");
+    showMessage(MessageKind::FileChanged, text.arg(name, folder), buttons);
 }
 
 void WindowController::showReadOnly(bool readOnly)

@@ -74,6 +74,8 @@ public:
 
 private:
     void showReadOnly(bool readOnly);
+    // The note's file was deleted or trashed (trashedAt) by another program: the bar says so and offers the ways on.
+    void showGone(const QString &trashedAt);
     void showInterruptedSave(const InPlaceSave::Repair &repair);
     void focusChanged(QWidget *old, QWidget *now);
 

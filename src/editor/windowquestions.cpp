@@ -30,7 +30,7 @@ void askWhichVersion(WindowController *controller, const QString &name,
         MessageKind::Conflict,
         WindowQuestions::tr(
             "“%1” was changed by another program while you were editing it. Until you choose, your text is "
-            "not saved over it.")
+            "not saved over it. Reload puts their text in place of yours; Undo brings yours back.")
             .arg(name),
         {{WindowQuestions::tr("Keep My Text"),
           [choose] {

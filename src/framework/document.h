@@ -102,7 +102,10 @@ Q_SIGNALS:
     void fileMoved(const QUrl &from, const QUrl &to);
     // The note's text reached its own file.
     void saved();
-    // The note changed without an edit in its window (its file went away) and wants writing as an edit would.
+    // Another program deleted the note's file, or moved it to the Trash (trashedAt), while nothing was typed: nothing
+    // is written until the user types or saves.
+    void fileGone(const QString &trashedAt);
+    // The window's typing must be written again, although no edit was made in it (its file went away).
     void saveWanted();
 
 protected:

@@ -12,11 +12,15 @@ State NoteState::next(State from, Event event, bool typing)
     case Event::Edit:
     case Event::Unedit:
         // Typing while a write, a read or a question is under way is told by the edit generation when it lands.
-        if (from != State::Clean && from != State::Edited && from != State::LetGo)
+        if (from != State::Clean && from != State::Edited && from != State::LetGo && from != State::Gone)
             return from;
-        return event == Event::Edit ? State::Edited : State::Clean;
+        if (event == Event::Edit)
+            return State::Edited;
+        return from == State::Gone ? from : State::Clean;
     case Event::SaveDue:
-        return (from == State::Clean || from == State::Edited || from == State::Saving) ? State::Saving : from;
+        return (from == State::Clean || from == State::Edited || from == State::Saving || from == State::Gone)
+                   ? State::Saving
+                   : from;
     case Event::Saved:
     case Event::SaveFailed:
         return from == State::Saving ? settled : from;
@@ -25,6 +29,7 @@ State NoteState::next(State from, Event event, bool typing)
     case Event::DiskChanged:
         switch (from) {
         case State::Clean:
+        case State::Gone:
             return typing ? State::Asking : State::Reloading;
         case State::Edited:
         case State::LetGo:
@@ -40,7 +45,9 @@ State NoteState::next(State from, Event event, bool typing)
     case Event::UseDisk:
         return from == State::Asking ? State::Reloading : from;
     case Event::Missing:
-        return from == State::Clean ? State::Edited : from;
+        return from == State::Clean ? State::Gone : from;
+    case Event::Back:
+        return from == State::Gone ? settled : from;
     case Event::SavedElsewhere:
         return settled;
     case Event::LetGo:

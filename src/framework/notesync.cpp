@@ -7,6 +7,7 @@
 #include "framework/noteservices.h"
 #include "framework/notewatch.h"
 #include "framework/recoverystore.h"
+#include "framework/trash.h"
 #include "framework/writequeue.h"
 
 #include <QFileInfo>
@@ -280,7 +281,14 @@ void NoteSync::checkFileOnDisk()
         return;
     }
     FileIdentity now;
-    switch (m_watch->look(m_note.isDocumentEdited(), &now)) {
+    const NoteWatch::Look look = m_watch->look(m_note.isDocumentEdited(), &now);
+    if (m_state == State::Gone && look != NoteWatch::Look::Changed && look != NoteWatch::Look::Compare) {
+        // Already told; only the file coming back at its place is news.
+        if (look == NoteWatch::Look::Known)
+            fileIsBack();
+        return;
+    }
+    switch (look) {
     case NoteWatch::Look::Known:
     case NoteWatch::Look::Ignored:
         return;
@@ -288,7 +296,7 @@ void NoteSync::checkFileOnDisk()
         followMovedFile();
         return;
     case NoteWatch::Look::Missing:
-        reportMissingFile();
+        reportMissingFile({});
         return;
     case NoteWatch::Look::Compare:
         compareContentLater(now);
@@ -309,7 +317,7 @@ void NoteSync::changedOnDisk(const FileIdentity &now, Event event)
         return;
     }
     if (m_state == State::Reloading)
-        return reloadFromDisk(now, false);
+        return reloadFromDisk(now);
     if (m_state != State::Asking)
         return;
     // Until the answer the window's text lives only in memory: a kept copy survives any end of the process.
@@ -332,8 +340,8 @@ void NoteSync::conflictAnswered(const FileIdentity &now, bool keepMine)
     if (!keepMine) {
         m_watch->keepOnDisk(now);
         handle(Event::UseDisk);
-        // Once the other version is in, the kept copy of the window's text may go.
-        return reloadFromDisk(now, true);
+        // The window's text stays in recovery until the next edit, and one undo away in the window.
+        return reloadFromDisk(now);
     }
     // Mine wins: it is written over the other version at once, so the choice sticks. A swapped-in link is replaced
     // by the note's own text even when nothing was typed.
@@ -351,7 +359,7 @@ void NoteSync::conflictAnswered(const FileIdentity &now, bool keepMine)
     write(request);
 }
 
-void NoteSync::reloadFromDisk(const FileIdentity &seen, bool thenDiscardRecovered)
+void NoteSync::reloadFromDisk(const FileIdentity &seen)
 {
     // Read and decoded on the writer, after our writes: the window goes on while a long note comes in.
     const quint64 generation = m_note.editGeneration();
@@ -360,7 +368,7 @@ void NoteSync::reloadFromDisk(const FileIdentity &seen, bool thenDiscardRecovere
         *loaded = LoadedFile::read(url, decode, false);
         return true;
     };
-    m_writes->run(read, [this, loaded, seen, generation, thenDiscardRecovered](bool) {
+    m_writes->run(read, [this, loaded, seen, generation](bool) {
         const bool lookAgain = std::exchange(m_lookAgain, false);
         if (m_state == State::Closed)
             return;
@@ -379,8 +387,6 @@ void NoteSync::reloadFromDisk(const FileIdentity &seen, bool thenDiscardRecovere
             m_note.updateChangeCount(Document::ChangeType::Cleared);
             handle(Event::Reloaded);
             Q_EMIT m_note.reloadedFromDisk();
-            if (thenDiscardRecovered)
-                discardRecovered();
         }
         // A change seen while the file was read may be a later one.
         if (lookAgain)
@@ -399,28 +405,44 @@ void NoteSync::compareContentLater(const FileIdentity &now)
             return;
         if (NoteState::isBusy(m_state) || m_writes->isWriting() || m_watch->current() != now)
             return checkFileOnDisk(); // our write is landing, or the file changed again meanwhile: look afresh
-        if (same)
-            m_watch->acceptSameContent(now);
-        else
-            changedOnDisk(now, Event::DiskChanged);
+        if (!same)
+            return changedOnDisk(now, Event::DiskChanged);
+        m_watch->acceptSameContent(now);
+        if (m_state == State::Gone)
+            fileIsBack();
     });
 }
 
 bool NoteSync::followMovedFile()
 {
     const std::optional<QString> moved = m_watch->movedTo();
-    if (moved)
+    if (!moved)
+        return false;
+    // A note moved to the Trash was thrown away, not moved: it is never saved in there.
+    if (!Trash::holds(*moved))
         m_note.followTo(FileNames::urlOfPath(*moved));
-    return moved.has_value();
+    else if (m_state != State::Gone)
+        reportMissingFile(*moved);
+    return true;
 }
 
-void NoteSync::reportMissingFile()
+void NoteSync::fileIsBack()
 {
-    // The text stays in the window and counts as unsaved, so the next save writes it again at its place; a window
-    // that saves its edits by itself schedules that save as for an edit.
-    const QFileInfo file(FileNames::pathOfUrl(m_note.fileUrl()));
+    handle(Event::Back);
+    Q_EMIT m_note.reloadedFromDisk();
+}
+
+void NoteSync::reportMissingFile(const QString &trashedAt)
+{
     handle(Event::Missing);
-    m_note.updateChangeCount(Document::ChangeType::Done);
+    if (m_state == State::Gone) {
+        // Nothing typed: the user deleted it, and it stays deleted until they type or say otherwise.
+        Q_EMIT m_note.fileGone(trashedAt);
+        return;
+    }
+    // Typing is written again at its place by the next save; a window that saves its edits by itself schedules
+    // that save as for an edit.
+    const QFileInfo file(FileNames::pathOfUrl(m_note.fileUrl()));
     m_note.presentError(Error(QString::fromUtf16(ErrorDomain::posix), ENOENT,
                               tr("“%1” was moved or deleted by another program. Its text is still open here and will "
                                  "be saved again in “%2”.")

@@ -77,9 +77,12 @@ private:
     void changedOnDisk(const FileIdentity &now, NoteState::Event event);
     void conflictAnswered(const FileIdentity &now, bool keepMine);
     // Reads the file again on the writer; typing meanwhile drops what was read.
-    void reloadFromDisk(const FileIdentity &seen, bool thenDiscardRecovered);
+    void reloadFromDisk(const FileIdentity &seen);
     void compareContentLater(const FileIdentity &now);
-    void reportMissingFile();
+    // trashedAt: where it lies in the Trash, when it was moved there.
+    void reportMissingFile(const QString &trashedAt);
+    // The very file is at the note's place again.
+    void fileIsBack();
     // True when the file was renamed or moved by another program and the note now follows it.
     bool followMovedFile();
 

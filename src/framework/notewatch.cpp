@@ -103,12 +103,13 @@ NoteWatch::BeforeWrite NoteWatch::beforeWrite(bool asking, FileIdentity *now)
         return BeforeWrite::Keep;
     if (*now == m_writeOver)
         return BeforeWrite::Write; // answered once: a retry after a failed write does not ask again
+    // The writer compares the bytes right before it replaces them: a long note is not read here after every pause.
+    if (knowledge == FileChangeTracker::Knowledge::ContentToCompare)
+        return BeforeWrite::WriteIfSame;
+    // The version the user kept could not be read in: it is not written over unasked.
     if (*now == m_keptOnDisk)
         return BeforeWrite::Keep;
-    // The writer compares the bytes right before it replaces them: a long note is not read here after every pause.
-    if (knowledge == FileChangeTracker::Knowledge::ContentToCompare || sameBytesMayBeBack())
-        return BeforeWrite::WriteIfSame;
-    return BeforeWrite::Ask;
+    return sameBytesMayBeBack() ? BeforeWrite::WriteIfSame : BeforeWrite::Ask;
 }
 
 std::function<bool()> NoteWatch::sameContentTask() const

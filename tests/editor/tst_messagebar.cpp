@@ -19,6 +19,7 @@
 
 using namespace NoteFixture;
 using namespace TestSupport;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -105,6 +106,39 @@ private Q_SLOTS:
         QCOMPARE(QApplication::focusWidget(), editor->textView());
         n.note->close();
         TestNotes::resetServices();
+    }
+
+    // Reload in the conflict bar puts their text in place, but the user's typing stays one Ctrl+Z away in the window
+    // and in recovery; deleting the note without typing leaves it deleted until Save Again.
+    void reloadIsOneUndoStepAndDeletionSticks()
+    {
+        QTemporaryDir dir;
+        RecoveryStore store(dir.filePath(QStringLiteral("recovery")));
+        TestNotes::services().recovery = &store;
+        const auto forget = qScopeGuard([] { TestNotes::resetServices(); });
+        ShownNote n;
+        QWidget *window = n.editor->window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        typeIntoWindow(window, "mine");
+        QTRY_COMPARE(readBytes(n.path), QByteArray("mine"));
+        typeIntoWindow(window, " more");
+        writeBytes(n.path, "theirs");
+        QTRY_VERIFY(n.editor->message(MessageKind::Conflict));
+        n.editor->message(MessageKind::Conflict)->buttons().at(1)->click(); // "Reload"
+        QTRY_COMPARE(n.view->text(), u"theirs"_qs);
+        QCOMPARE(readBytes(store.entries().value(0).recoveryPath), QByteArray("mine more"));
+        QTest::keyClick(window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+        QTRY_COMPARE(n.view->text(), u"mine more"_qs);
+        QTRY_COMPARE(readBytes(n.path), QByteArray("mine more"));
+
+        QVERIFY(QFile::remove(n.path));
+        QTRY_VERIFY(n.editor->message(MessageKind::FileChanged));
+        QTest::qWait(Editor::saveDelayMs * 2);
+        QVERIFY(!QFileInfo::exists(n.path));
+        n.editor->message(MessageKind::FileChanged)->buttons().constFirst()->click(); // "Save Again"
+        QTRY_COMPARE(readBytes(n.path), QByteArray("mine more"));
+        QTRY_VERIFY(!n.editor->message(MessageKind::FileChanged));
+        n.note->close();
     }
 
     // A recovery folder that is not the user's own is never made private nor written into: the text goes to the

@@ -288,18 +288,17 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note.path), QByteArray("REFUSE \xff"));
     }
 
-    void deletedOrMovedAway_data()
+    void movedAwayIsFollowed_data()
     {
-        QTest::addColumn<QString>("how");        // run in the note's folder, $N naming the note
-        QTest::addColumn<QString>("followedTo"); // empty: the note is gone and written again at its place
-        QTest::newRow("deleted") << "rm \"$N\"" << QString();
+        QTest::addColumn<QString>("how"); // run in the note's folder, $N naming the note
+        QTest::addColumn<QString>("followedTo");
         QTest::newRow("moved to another folder: followed") << "mkdir elsewhere && mv \"$N\" elsewhere/"
                                                            << "elsewhere/note.txt";
         QTest::newRow("renamed to a name that is not UTF-8: followed")
             << "mv \"$N\" \"$(printf 'caf\\351.txt')\"" << FileNames::decodeName("caf\xe9.txt");
     }
 
-    void deletedOrMovedAway()
+    void movedAwayIsFollowed()
     {
         QFETCH(QString, how);
         QFETCH(QString, followedTo);
@@ -307,24 +306,17 @@ private Q_SLOTS:
         QSignalSpy presented(note.document, &Document::errorPresented);
         QSignalSpy moved(note.document, &Document::fileMoved);
         QCOMPARE(run("sh", {"-ec", "cd \"$(dirname \"$N\")\"; " + how}, {}, {"N=" + note.path}).exitCode, 0);
-        QString path = note.path;
-        if (followedTo.isEmpty()) {
-            QTRY_COMPARE(presented.count(), 1);
-            QVERIFY(lastError(presented).contains(u"“note.txt” was moved or deleted"));
-            QVERIFY(note.document->isDocumentEdited());
-        } else {
-            // The open file is followed: its window, its watch and Open Recent take the new place.
-            path = note.dir.filePath(followedTo);
-            QTRY_COMPARE(moved.count(), 1);
-            QCOMPARE(note.document->fileUrl(), FileNames::urlOfPath(path));
-            QCOMPARE(note.controller->window()->windowFilePath(), path);
-            note.document->edit("first, again");
-        }
+        // The open file is followed: its window, its watch and Open Recent take the new place.
+        const QString path = note.dir.filePath(followedTo);
+        QTRY_COMPARE(moved.count(), 1);
+        QCOMPARE(note.document->fileUrl(), FileNames::urlOfPath(path));
+        QCOMPARE(note.controller->window()->windowFilePath(), path);
+        note.document->edit("first, again");
         QCOMPARE(note.autosave(), std::nullopt);
-        QCOMPARE(readBytes(path), followedTo.isEmpty() ? QByteArray("first") : QByteArray("first, again"));
-        QCOMPARE(QFileInfo::exists(note.path), followedTo.isEmpty()); // never two copies
+        QCOMPARE(readBytes(path), QByteArray("first, again"));
+        QVERIFY(!QFileInfo::exists(note.path)); // never two copies
         settle();
-        QCOMPARE(presented.count(), followedTo.isEmpty() ? 1 : 0);
+        QCOMPARE(presented.count(), 0);
         run("rm", {"-rf", note.dir.path()}); // the toolkit cannot remove a name that is not UTF-8
     }
 

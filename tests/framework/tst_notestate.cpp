@@ -1,9 +1,11 @@
 // A note's states: the table written in notestate.h is the one the code follows, row by row and in what it leaves
 // out, and a real note walks through the states as its user and another program act.
+#include "editor/messagebar.h"
 #include "framework/notestate.h"
 #include "support/bytesdocument.h"
 
 #include <QFile>
+#include <QPushButton>
 #include <QMetaEnum>
 #include <QRegularExpression>
 #include <QSet>
@@ -38,6 +40,15 @@ void replaceFile(const QString &path, const QByteArray &bytes)
     writeBytes(path + QStringLiteral(".new"), bytes);
     QVERIFY(::rename(QFile::encodeName(path + QStringLiteral(".new")).constData(),
                      QFile::encodeName(path).constData()) == 0);
+}
+
+// Put Back as the note's window offers it: the bar's button.
+void putBack(OpenNote &note)
+{
+    MessageBar *bar = note.controller->message(MessageKind::FileChanged);
+    QVERIFY(bar && bar->buttons().size() == 2);
+    QCOMPARE(bar->buttons().constFirst()->text(), u"Put Back"_qs);
+    bar->buttons().constFirst()->click();
 }
 
 } // namespace
@@ -113,14 +124,22 @@ private Q_SLOTS:
         QTest::newRow("changed under typing, the user keeps mine")
             << QStringList{"edit", "theirs", "mine"} << QStringList{"Edited", "Asking", "Clean"} << QByteArray("old!")
             << QByteArray("old!");
-        QTest::newRow("deleted: its text is unsaved again")
-            << QStringList{"rm", "save"} << QStringList{"Edited", "Clean"} << QByteArray("old") << QByteArray("old");
+        QTest::newRow("deleted: nothing written until Save Again")
+            << QStringList{"rm", "save", "save again"} << QStringList{"Gone", "Gone", "Clean"} << QByteArray("old")
+            << QByteArray("old");
+        QTest::newRow("deleted, then typed into: written again")
+            << QStringList{"rm", "edit", "save"} << QStringList{"Gone", "Edited", "Clean"} << QByteArray("old!")
+            << QByteArray("old!");
+        QTest::newRow("trashed, then put back")
+            << QStringList{"trash", "save", "put back"} << QStringList{"Gone", "Gone", "Clean"} << QByteArray("old")
+            << QByteArray("old");
         QTest::newRow("closed") << QStringList{"edit", "close"} << QStringList{"Edited", "Closed"} << QByteArray("old!")
                                 << QByteArray("old");
     }
 
     void aNoteWalksItsStates()
     {
+        // "save" is a pause in typing: nothing is written for a note nobody typed into.
         QFETCH(QStringList, steps);
         QFETCH(QStringList, states);
         QFETCH(QByteArray, shown);
@@ -140,6 +159,13 @@ private Q_SLOTS:
                 replaceFile(note.path, "theirs");
             else if (step == u"rm")
                 QVERIFY(QFile::remove(note.path));
+            else if (step == u"save again")
+                note.document->saveDocument();
+            else if (step == u"trash")
+                QCOMPARE(run("gio", {"trash", note.path}, {}, {"XDG_DATA_HOME=" + note.dir.filePath("data")}).exitCode,
+                         0);
+            else if (step == u"put back")
+                putBack(note);
             else if (step == u"close")
                 note.document->close();
             else {
