@@ -125,6 +125,9 @@ bool NoteSync::mayWrite(Write &request, std::function<bool()> *replaceIf)
             followMovedFile();
         FileIdentity now;
         switch (m_watch->beforeWrite(m_state == State::Asking, &now)) {
+        case NoteWatch::BeforeWrite::WriteIfAbsent:
+            *replaceIf = m_watch->absentTask();
+            return true;
         case NoteWatch::BeforeWrite::WriteIfSame:
             *replaceIf = m_watch->sameContentTask();
             [[fallthrough]];

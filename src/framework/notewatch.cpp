@@ -92,7 +92,11 @@ NoteWatch::BeforeWrite NoteWatch::beforeWrite(bool asking, FileIdentity *now)
 {
     // Looked at right before replacing the file: another program may have written it since we last looked.
     *now = FileIdentity::of(FileNames::pathOfUrl(m_url));
-    if (!now->exists || !m_tracker->knewFile())
+    // A note whose file is still to be made (opened by a name nothing had yet) never takes a file that appeared
+    // meanwhile for its own.
+    if (!m_tracker->knewFile())
+        return now->exists ? BeforeWrite::Ask : BeforeWrite::WriteIfAbsent;
+    if (!now->exists)
         return BeforeWrite::Write;
     const FileChangeTracker::Knowledge knowledge = m_tracker->knowledgeOf(*now);
     if (knowledge == FileChangeTracker::Knowledge::Known)
@@ -115,6 +119,13 @@ NoteWatch::BeforeWrite NoteWatch::beforeWrite(bool asking, FileIdentity *now)
 std::function<bool()> NoteWatch::sameContentTask() const
 {
     return m_tracker->sameContentTask();
+}
+
+std::function<bool()> NoteWatch::absentTask() const
+{
+    return [path = FileNames::pathOfUrl(m_url)] {
+        return !FileIdentity::of(path).exists;
+    };
 }
 
 void NoteWatch::acceptSameContent(const FileIdentity &now)

@@ -49,18 +49,21 @@ public:
         Ignored
     };
     Look look(bool typing, FileIdentity *now);
-    // What a write must do about the file at the path now: write, write only if it still holds our bytes (the
-    // writer compares), keep the typing aside for the open answer, or ask first.
+    // What a write must do about the file at the path now: write, write only if it still holds our bytes or, for a
+    // note whose file is still to be made, only if none appeared (the writer looks right before), keep the typing
+    // aside for the open answer, or ask first.
     enum class BeforeWrite
     {
         Write,
         WriteIfSame,
+        WriteIfAbsent,
         Keep,
         Ask
     };
     BeforeWrite beforeWrite(bool asking, FileIdentity *now);
     // Whether the file still holds the bytes we know: runs on the writer; a version found the same is then known.
     std::function<bool()> sameContentTask() const;
+    std::function<bool()> absentTask() const;
     void acceptSameContent(const FileIdentity &now);
     // The one comparison queued for version, made on the writer: none when one that has not started answers for it.
     std::function<bool()> compareOnce(const FileIdentity &version);

@@ -5,6 +5,7 @@
 #include "framework/filenames.h"
 #include "framework/posixfile.h"
 #include "shell/notewindows.h"
+#include "shell/untouchednote.h"
 #include "storage/notesfolder.h"
 #include "storage/textfiles.h"
 
@@ -35,7 +36,8 @@ void AppDelegate::newDocument()
         presentError(error);
         return;
     }
-    open(note);
+    const FileIdentity made = FileIdentity::of(FileNames::pathOfUrl(note));
+    open(note, [made](Document *opened) { UntouchedNote::removeWhenClosedUntouched(opened, made); });
 }
 
 void AppDelegate::chooseNotesFolder()

@@ -197,14 +197,16 @@ void AppDelegate::newNoteUnlessOneOpens()
         newNoteIfNone();
 }
 
-void AppDelegate::open(const QUrl &url)
+void AppDelegate::open(const QUrl &url, const std::function<void(Document *)> &opened)
 {
-    m_documents.openDocument(
-        url, true,
-        [report = QPointer<OpenErrorReport>(m_openErrors), url](Document *, bool, const std::optional<Error> &error) {
-            if (error && report)
-                report->add(url, *error);
-        });
+    m_documents.openDocument(url, true,
+                             [report = QPointer<OpenErrorReport>(m_openErrors), url,
+                              opened](Document *document, bool alreadyOpen, const std::optional<Error> &error) {
+                                 if (error && report)
+                                     report->add(url, *error);
+                                 if (document && !alreadyOpen && opened)
+                                     opened(document);
+                             });
 }
 
 Editor *AppDelegate::current() const

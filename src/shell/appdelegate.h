@@ -17,6 +17,7 @@
 
 class ActionDispatcher;
 class AppMenus;
+class Document;
 class DocumentController;
 class Editor;
 class OpenErrorReport;
@@ -58,8 +59,9 @@ public:
     // Answers the requests a later launch or a launcher sends over the session bus.
     void listenTo(SingleInstance &instance);
 
-    // Opens one file through the document controller; failures of quick succession are told together.
-    void open(const QUrl &url);
+    // Opens one file through the document controller; failures of quick succession are told together. opened gets
+    // the note once it is open.
+    void open(const QUrl &url, const std::function<void(Document *)> &opened = {});
     // At launch: a new note when no note is open once the files being read have opened or failed.
     void newNoteUnlessOneOpens();
     // The editor of the current note, or none.

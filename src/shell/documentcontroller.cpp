@@ -10,7 +10,9 @@
 #include <QSettings>
 #include <QThreadPool>
 
+#include <cerrno>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -29,6 +31,23 @@ QString identityOf(const QUrl &url)
     const QString path = FileNames::pathOfUrl(url);
     const QString canonical = FileNames::canonicalPath(path);
     return canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical;
+}
+
+// A file asked for by name that does not exist yet, in a folder that does, opens as an empty note: what is typed
+// creates it. A dangling link is no such file: it stays refused.
+void startNew(LoadedFile &loaded)
+{
+    if (!loaded.readFailure || loaded.readFailure->source() != Error::Source::System ||
+        loaded.readFailure->code() != ENOENT)
+        return;
+    const QString path = FileNames::pathOfUrl(loaded.url);
+    struct stat info
+    {};
+    const QByteArray folder = FileNames::encodeName(QFileInfo(path).absolutePath());
+    if (::lstat(FileNames::encodeName(path).constData(), &info) == 0 || ::stat(folder.constData(), &info) != 0 ||
+        !S_ISDIR(info.st_mode))
+        return;
+    loaded.readFailure.reset();
 }
 
 } // namespace
@@ -50,8 +69,10 @@ DocumentController::DocumentController(NoteMaker makeNote, WindowMaker makeWindo
     , m_makeWindow(std::move(makeWindow))
     , m_settingsFile(settingsFile)
     , m_reader(new QThreadPool(this))
+    , m_recorder(new QThreadPool(this))
 {
     m_reader->setMaxThreadCount(1);
+    m_recorder->setMaxThreadCount(1);
 }
 
 DocumentController::~DocumentController()
@@ -59,6 +80,7 @@ DocumentController::~DocumentController()
     // Reads in flight post their results to this object: they end before it goes.
     m_reader->clear();
     m_reader->waitForDone();
+    m_recorder->waitForDone();
 }
 
 void DocumentController::showWindows(Document *document)
@@ -101,9 +123,11 @@ void DocumentController::openDocument(const QUrl &url, bool display, const OpenC
     auto pending = std::make_shared<PendingOpen>(PendingOpen{url, identity, display, document, {}, {}});
     pending->completions.append(completion);
     m_pending.append(pending);
+    recordOpenDocuments();
     // One reader thread: files come back in the order they were asked for, and one big file is read at a time.
     m_reader->start([this, pending, decoder = document->decoder(), log = document->services().interruptedSaves] {
         pending->loaded = LoadedFile::read(pending->url, decoder, true, log);
+        startNew(pending->loaded);
         QMetaObject::invokeMethod(
             this, [this, pending] { finishOpen(pending); }, Qt::QueuedConnection);
     });
@@ -155,8 +179,10 @@ void DocumentController::adopt(Document *document, const QUrl &url, bool display
     connect(document, &Document::fileMoved, this, [this](const QUrl &from, const QUrl &to) {
         removeRecentDocumentUrl(from);
         noteNewRecentDocumentUrl(to);
+        recordOpenDocuments();
     });
     noteNewRecentDocumentUrl(url);
+    recordOpenDocuments();
     if (m_makeWindow)
         m_makeWindow(document);
     Q_EMIT windowControllersMade(document);
@@ -243,20 +269,45 @@ bool DocumentController::reviewUnsavedDocumentsBeforeQuit(QuitReview review)
         else if (!document->shouldClose())
             return false;
     }
+    // The notes open now come back at the next launch; closing their windows from here on is the app ending.
+    m_recording = false;
+    m_recorder->waitForDone();
+    writeUrlList(openDocumentsKey, openUrls());
+    return true;
+}
+
+QList<QUrl> DocumentController::openUrls() const
+{
     QList<QUrl> urls;
-    for (Document *document : open) {
-        if (!document->fileUrl().isEmpty())
+    for (const QPointer<Document> &document : m_documents) {
+        if (document && !document->fileUrl().isEmpty())
             urls.append(document->fileUrl());
     }
     // A note still being read was asked for: it comes back too.
     for (const std::shared_ptr<PendingOpen> &pending : std::as_const(m_pending))
         urls.append(pending->url);
-    writeUrlList(openDocumentsKey, urls);
-    return true;
+    return urls;
+}
+
+void DocumentController::recordOpenDocuments()
+{
+    if (!m_recording)
+        return;
+    // Written as the set changes, so that a kill or a power loss brings the same notes back; off the window's
+    // thread, one write after the other.
+    m_recorder->start([settingsFile = m_settingsFile, urls = openUrls()] {
+        QStringList strings;
+        for (const QUrl &url : urls)
+            strings.append(url.toString(QUrl::FullyEncoded));
+        auto settings = openSettings(settingsFile);
+        settings->setValue(QLatin1String(openDocumentsKey), strings);
+        settings->sync();
+    });
 }
 
 QList<QUrl> DocumentController::takeRememberedDocumentUrls()
 {
+    m_recorder->waitForDone();
     QList<QUrl> urls = readUrlList(openDocumentsKey);
     writeUrlList(openDocumentsKey, {});
     // A note deleted since the last quit is simply not reopened; nobody asked for it this time.
@@ -269,6 +320,7 @@ void DocumentController::forget(Document *document)
     m_documents.removeAll(document);
     m_documents.removeAll(nullptr);
     document->deleteLater();
+    recordOpenDocuments();
 }
 
 void DocumentController::writeUrlList(const char *key, const QList<QUrl> &urls)

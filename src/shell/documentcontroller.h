@@ -87,6 +87,9 @@ private:
     void adopt(Document *document, const QUrl &url, bool display);
     static void showWindows(Document *document);
     void forget(Document *document);
+    QList<QUrl> openUrls() const;
+    // Remembers the notes open now (and those being read) for the next launch, whatever ends this one.
+    void recordOpenDocuments();
     void writeUrlList(const char *key, const QList<QUrl> &urls);
     QList<QUrl> readUrlList(const char *key) const;
 
@@ -97,4 +100,7 @@ private:
     // Opens whose file is being read, in the order they were asked for; read one at a time.
     QList<std::shared_ptr<PendingOpen>> m_pending;
     QThreadPool *m_reader;
+    QThreadPool *m_recorder;
+    // Off once the app is ending: the windows that close then are still the ones to bring back.
+    bool m_recording = true;
 };

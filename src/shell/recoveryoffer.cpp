@@ -46,6 +46,8 @@ void askUser(const RecoveryStore::Entry &entry, const QByteArray &text, const Re
     }
     box->setObjectName(QStringLiteral("recoveryOffer"));
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // The question may be all that shows at launch; answering it must not end the app before its note opens.
+    box->setAttribute(Qt::WA_QuitOnClose, false);
     box->setWindowModality(Qt::NonModal);
     QObject::connect(box, &QMessageBox::finished, box, [box, open, discard, answer] {
         const QAbstractButton *clicked = box->clickedButton();
