@@ -196,9 +196,7 @@ private Q_SLOTS:
             delegate.setLaunchFiles({kept.first()});
             delegate.applicationDidFinishLaunching();
             settle();
-            settle();
             delegate.newDocument();
-            settle();
             settle();
             for (QWidget *window : windows())
                 window->close();
@@ -208,7 +206,6 @@ private Q_SLOTS:
             AppDelegate delegate;
             configure(delegate);
             delegate.applicationDidFinishLaunching();
-            settle();
             settle();
             QCOMPARE(urlsOpen().size(), 1); // a new note: none of the notes closed earlier
             m_delegate->documents().documents().first()->close();
