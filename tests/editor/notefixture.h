@@ -2,6 +2,7 @@
 
 #include "editor/editor.h"
 #include "editor/notetextview.h"
+#include "editor/texttools.h"
 #include "editor/textzoom.h"
 #include "storage/plaintextdocument.h"
 #include "support/testnotes.h"
@@ -18,19 +19,13 @@
 // What the editor and document tests share: a note opened the way the app opens it, and what its window shows.
 namespace NoteFixture {
 
-inline QLabel *countLabel(const Editor *editor)
-{
-    for (QLabel *label : editor->window()->findChildren<QLabel *>()) {
-        if (label->accessibleName() == u"Word count")
-            return label;
-    }
-    return nullptr;
-}
-
 inline QString shownCount(const Editor *editor)
 {
-    const QLabel *label = countLabel(editor);
-    return label ? label->text() : QString();
+    for (const QLabel *label : editor->window()->findChildren<QLabel *>()) {
+        if (label->accessibleName() == u"Word count")
+            return label->text();
+    }
+    return QString();
 }
 
 inline Editor *editorOf(const PlainTextDocument &note)
@@ -85,6 +80,20 @@ struct ShownNote
         view->setFocus();
         view->setSelectedRange({view->textLength(), 0});
     }
+    TextTools *tools() const { return editor->findChild<TextTools *>(); }
 };
+
+// Runs the test in a home of its own, set before the application starts: the spelling library reads the user's
+// word list folder once per process, and learned words and settings must not reach the real home.
+template<class Test> int runInOwnHome(int argc, char **argv)
+{
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(home.filePath(QStringLiteral("state"))));
+    QApplication app(argc, argv);
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}
 
 } // namespace NoteFixture

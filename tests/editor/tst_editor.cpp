@@ -1,5 +1,3 @@
-#include "support/testsupport.h"
-
 #include "editor/findbar.h"
 #include "editor/notefixture.h"
 #include "editor/texttools.h"
@@ -13,7 +11,6 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTextDocument>
 #include <QTimer>
 
 using namespace NoteFixture;
@@ -24,43 +21,26 @@ namespace {
 // Bounds a save that is due 0.3 s after the last keystroke, with room for a loaded machine.
 constexpr qint64 latestSaveMs = 2000;
 
-// A note file in a folder of its own, opened in its editor.
+// A note file in a folder of its own, opened through the document controller as the app opens notes.
 struct OpenedNote
 {
-    enum class Through
-    {
-        Fixture,
-        Controller
-    };
     QTemporaryDir home;
-    QString folder = home.filePath(QStringLiteral("Notes"));
-    QString path = folder + QStringLiteral("/Note.txt");
-    std::unique_ptr<DocumentController> controller;
-    std::unique_ptr<PlainTextDocument> note;
+    QString path = home.filePath(QStringLiteral("Notes/Note.txt"));
+    DocumentController controller{[] { return new PlainTextDocument(&TestNotes::services()); },
+                                  [](Document *opened) { Editor::openFor(opened); },
+                                  home.filePath(QStringLiteral("settings.ini"))};
     Editor *editor = nullptr;
 
-    explicit OpenedNote(const QByteArray &bytes, Through through = Through::Fixture)
+    explicit OpenedNote(const QByteArray &bytes)
     {
-        QDir().mkdir(folder);
+        QDir().mkpath(home.filePath(QStringLiteral("Notes")));
         writeBytes(path, bytes);
-        if (through == Through::Fixture) {
-            note = openNote(path);
-            editor = editorOf(*note);
-            return;
-        }
-        controller = std::make_unique<DocumentController>([] { return new PlainTextDocument(&TestNotes::services()); },
-                                                          [](Document *opened) { Editor::openFor(opened); },
-                                                          home.filePath(QStringLiteral("settings.ini")));
-        bool done = false;
-        controller->openDocument(QUrl::fromLocalFile(path), true, [this, &done](Document *opened, bool, const auto &) {
+        controller.openDocument(QUrl::fromLocalFile(path), true, [this](Document *opened, bool, const auto &) {
             editor = opened ? editorOf(*qobject_cast<PlainTextDocument *>(opened)) : nullptr;
-            done = true;
         });
-        if (!QTest::qWaitFor([&done] { return done; }))
+        if (!QTest::qWaitFor([this] { return editor != nullptr; }))
             QTest::qFail("the open never finished", __FILE__, __LINE__);
     }
-    Document *document() const { return note ? note.get() : editor->document(); }
-    NoteTextView *view() const { return editor->textView(); }
 };
 
 } // namespace
@@ -82,8 +62,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("count");
-        QTest::newRow("two words: 2, not the first 0") << "two words"
-                                                       << "2";
+        QTest::newRow("two words: 2, not the first 0") << QStringLiteral("two words") << QStringLiteral("2");
         QTest::newRow("one long line") << QStringLiteral("word ").repeated(5000) << "5000";
         QTest::newRow("big note, counted as it comes into view")
             << QStringLiteral("two words\n").repeated(20000) << "40000";
@@ -139,9 +118,9 @@ private Q_SLOTS:
     void burstOfEditsSavesOnceAfterTheLast()
     {
         // Opened as the app opens notes, through the document controller: no other scheduler may add a write.
-        OpenedNote n(QByteArrayLiteral("Start"), OpenedNote::Through::Controller);
+        OpenedNote n(QByteArrayLiteral("Start"));
         QSignalSpy saves(n.editor, &Editor::autosaveRequested);
-        QSignalSpy writes(n.document(), &Document::saved);
+        QSignalSpy writes(n.editor->document(), &Document::saved);
         QCOMPARE(n.editor->pendingSave(), nullptr);
         // Five keystrokes 100 ms apart, driven by the event loop.
         int edits = 0;
@@ -153,9 +132,9 @@ private Q_SLOTS:
         connect(&typist, &QTimer::timeout, this, [&] {
             longestGap = std::max(longestGap, clock.elapsed() - lastEdit);
             lastEdit = clock.elapsed();
-            typeAtEnd(n.view(), QStringLiteral("!"));
+            typeAtEnd(n.editor->textView(), QStringLiteral("!"));
             QCOMPARE(writes.count(), 0);
-            QVERIFY(n.document()->isDocumentEdited());
+            QVERIFY(n.editor->document()->isDocumentEdited());
             if (++edits == 5)
                 typist.stop();
         });
@@ -177,8 +156,8 @@ private Q_SLOTS:
 
     void closingRightAfterAnEditKeepsIt()
     {
-        OpenedNote n(QByteArrayLiteral("text"));
-        typeAtEnd(n.view(), QStringLiteral(" kept"));
+        ShownNote n("text");
+        typeAtEnd(n.view, QStringLiteral(" kept"));
         QVERIFY(n.editor->pendingSave()->isActive());
         QVERIFY(n.editor->window()->close());
         QCOMPARE(readBytes(n.path), QByteArrayLiteral("text kept"));
@@ -186,8 +165,8 @@ private Q_SLOTS:
 
     void closedEditorIsNeverCalledBack()
     {
-        OpenedNote n(QByteArrayLiteral("text"));
-        typeAtEnd(n.view(), QStringLiteral("!"));
+        ShownNote n("text");
+        typeAtEnd(n.view, QStringLiteral("!"));
         QPointer<QTimer> timer = n.editor->pendingSave();
         QVERIFY(timer && timer->isActive());
         n.note.reset();

@@ -1,16 +1,11 @@
 #include "editor/notetextview.h"
-#include "editor/notewindowsetup.h"
 #include "editor/textmirror.h"
 
-#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QStringDecoder>
 #include <QRandomGenerator>
 #include <QSyntaxHighlighter>
 #include <QTest>
-#include <QAbstractTextDocumentLayout>
-#include <QTextBlock>
-#include <QTextLayout>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -204,25 +199,6 @@ private Q_SLOTS:
         view.moveCursor(QTextCursor::End);
         view.paste();
         QCOMPARE(view.text(), QStringLiteral("x\n") + text);
-    }
-
-    // A paragraph that starts with a right-to-left letter stands at the right, and moves when that letter changes.
-    void alignsParagraphsByDirection()
-    {
-        QWidget window;
-        auto *view = new NoteTextView(&window);
-        NoteWindowSetup::prepareTextView(&window, view, nullptr);
-        view->setText(u"\u05E9\u05DC\u05D5\u05DD\nhello"_s);
-        const auto alignment = [view](int number) {
-            const QTextBlock block = view->document()->findBlockByNumber(number);
-            view->document()->documentLayout()->blockBoundingRect(block);
-            return block.layout()->textOption().alignment();
-        };
-        QCOMPARE(alignment(0), Qt::AlignRight | Qt::AlignAbsolute);
-        QCOMPARE(alignment(1), Qt::AlignLeft);
-        view->setSelectedRange({0, 0});
-        QTest::keyClicks(view, u"ab "_s);
-        QCOMPARE(alignment(0), Qt::AlignLeft);
     }
 
     // However the caret or the anchor comes between the halves of an emoji (Qt's hit testing does so in lines that

@@ -21,6 +21,13 @@ const QStringList typedKeys = {u"a"_s, u"e"_s,           u"k"_s, u"W"_s,      u"
                                u"🌱"_s, u"👩‍💻"_s, u"ש"_s, u"ل"_s,      u"teh "_s, u"adn "_s};
 const QStringList pastes = {u"x"_s, u"two words "_s, u"line\nbreak\r\nmixed\r"_s, u"🌱 é\u0301 שלום"_s, u""_s};
 
+int envNumber(const char *name, int fallback)
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return ok ? value : fallback;
+}
+
 // Drives the real editor window of a note with seeded random steps, and checks after every step that the window,
 // the text the note would write and the file agree.
 class RandomUser
@@ -98,19 +105,18 @@ private:
         } else if (kind < 73) {
             key(Qt::Key_X, Qt::ControlModifier);
         } else if (kind < 79) {
-            if (below(3))
-                key(Qt::Key_Z, Qt::ControlModifier);
-            else
-                key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+            key(Qt::Key_Z, below(3) ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
         } else if (kind < 82) {
             // Replacing every match in a big note is a test of its own.
             if (n.view->textLength() < 1024 * 1024)
                 replaceAll();
         } else if (kind < 86) {
-            TextTools *tools = n.editor->findChild<TextTools *>();
             const int which = below(3);
             note(u"case change"_s);
-            tools->perform(which == 0 ? Command::Uppercase : which == 1 ? Command::Lowercase : Command::Capitalize, {});
+            n.tools()->perform(which == 0   ? Command::Uppercase
+                               : which == 1 ? Command::Lowercase
+                                            : Command::Capitalize,
+                               {});
         } else if (kind < 88) {
             key(below(2) ? Qt::Key_Equal : Qt::Key_Minus, Qt::ControlModifier);
         } else if (kind < 91) {
@@ -134,7 +140,7 @@ private:
     void replaceAll()
     {
         const QString text = n.view->text();
-        FindBar *bar = n.editor->findChild<TextTools *>()->findBar();
+        FindBar *bar = n.tools()->findBar();
         const qsizetype at = below(int(text.size()));
         QString search = text.mid(at, below(3) + 1);
         if (search.isEmpty() || search.front().isLowSurrogate() || search.back().isHighSurrogate())
@@ -175,17 +181,11 @@ private:
         }
         note(u"changed on disk (%1 to %2 units)"_s.arg(n.view->textLength()).arg(text.size()));
         TestSupport::replaceByRename(path, text.toUtf8());
-        if (!QTest::qWaitFor([&] { return n.view->text() == text; }, 10000)) {
-            const QString shown = n.view->text();
-            const qsizetype at =
-                std::mismatch(shown.begin(), shown.begin() + std::min(shown.size(), text.size()), text.begin()).first -
-                shown.begin();
-            note(u"not shown: %1 units, file's %2, first difference at %3, edited %4, loading %5"_s.arg(shown.size())
+        if (!QTest::qWaitFor([&] { return n.view->text() == text; }, 10000))
+            note(u"not shown: %1 units of the file's %2, edited %3, loading %4"_s.arg(n.view->textLength())
                      .arg(text.size())
-                     .arg(at)
                      .arg(n.note->isDocumentEdited())
                      .arg(n.view->isLoading()));
-        }
         QTRY_COMPARE_WITH_TIMEOUT(n.view->text(), text, 1);
         version = text;
     }
@@ -261,9 +261,7 @@ private:
     // The text the file had when it was last read.
     QString version;
     QMetaObject::Connection m_loaded;
-    const int m_undoEvery = qEnvironmentVariableIntValue("NOLTNOLT_RANDOM_UNDO_EVERY") > 0
-                                ? qEnvironmentVariableIntValue("NOLTNOLT_RANDOM_UNDO_EVERY")
-                                : 300;
+    const int m_undoEvery = std::max(envNumber("NOLTNOLT_RANDOM_UNDO_EVERY", 300), 1);
 };
 
 QString barText(const ShownNote &n)
@@ -279,13 +277,6 @@ void report(quint32 seed, const ShownNote &n, const RandomUser &user)
     const QString trail = user.trail.right(qEnvironmentVariableIsSet("NOLTNOLT_RANDOM_TRAIL") ? 200000 : 3000);
     for (qsizetype at = 0; at < trail.size(); at += 500)
         qWarning("steps: %s", qPrintable(trail.mid(at, 500)));
-}
-
-int envNumber(const char *name, int fallback)
-{
-    bool ok = false;
-    const int value = qEnvironmentVariableIntValue(name, &ok);
-    return ok ? value : fallback;
 }
 
 } // namespace
@@ -350,13 +341,7 @@ private Q_SLOTS:
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + u"/config"_s).toUtf8());
-    qputenv("XDG_STATE_HOME", (home.path() + u"/state"_s).toUtf8());
-    QApplication app(argc, argv);
-    TestRandomUser test;
-    return QTest::qExec(&test, argc, argv);
+    return NoteFixture::runInOwnHome<TestRandomUser>(argc, argv);
 }
 
 #include "tst_randomuser.moc"

@@ -1,50 +1,16 @@
 // The editing tools around the note's text: find, spelling, autocorrection, smart delete and paste, case changes.
 #include "editor/casetransform.h"
 #include "editor/findbar.h"
-#include "editor/notetextview.h"
+#include "editor/notefixture.h"
 #include "editor/spellchecker.h"
 #include "editor/texttools.h"
 
-#include <QApplication>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QVBoxLayout>
 
 using CaseTransform::Mapping;
+using NoteFixture::ShownNote;
 
-namespace {
-
-// A window laid out like the editor's: the text with the find bar below it and the text tools on both.
-struct Window
-{
-    QWidget window;
-    QPlainTextEdit *text = new QPlainTextEdit(&window);
-    FindBar *bar = new FindBar(text, &window);
-    TextTools *tools = new TextTools(text, bar, &window);
-
-    explicit Window(const QString &content = {})
-    {
-        auto *layout = new QVBoxLayout(&window);
-        layout->addWidget(text);
-        layout->addWidget(bar);
-        text->setPlainText(content);
-        window.show();
-    }
-    void select(qsizetype start, qsizetype end)
-    {
-        QTextCursor cursor(text->document());
-        cursor.setPosition(int(start));
-        cursor.setPosition(int(end), QTextCursor::KeepAnchor);
-        text->setTextCursor(cursor);
-    }
-};
-
-using Edit = void (*)(Window &);
-
-} // namespace
+using Edit = void (*)(ShownNote &);
 
 Q_DECLARE_METATYPE(Edit)
 
@@ -72,13 +38,14 @@ private Q_SLOTS:
         QFETCH(int, caret);
         QFETCH(bool, forward);
         QFETCH(QList<qsizetype>, expected);
-        Window w(content);
-        w.bar->setSearchText(QStringLiteral("one"));
-        w.bar->showFind();
-        w.select(caret, caret);
+        ShownNote n(content.toUtf8());
+        FindBar *bar = n.tools()->findBar();
+        bar->setSearchText(QStringLiteral("one"));
+        bar->showFind();
+        n.view->setSelectedRange({caret, 0});
         for (const qsizetype position : expected) {
-            QVERIFY(forward ? w.bar->findNext() : w.bar->findPrevious());
-            QCOMPARE(w.text->textCursor().selectionStart(), position);
+            QVERIFY(forward ? bar->findNext() : bar->findPrevious());
+            QCOMPARE(n.view->textCursor().selectionStart(), position);
         }
     }
 
@@ -96,12 +63,10 @@ private Q_SLOTS:
         QFETCH(qsizetype, length);
         const QString line = QStringLiteral("word ").repeated(3000);
         const QString needle = line.mid(from, length);
-        QWidget window;
-        auto *view = new NoteTextView(&window);
-        auto *bar = new FindBar(view, &window);
-        view->setText(line);
-        QVERIFY(view->document()->blockCount() > 3);
-        QSignalSpy counted(bar, &FindBar::countFinished);
+        ShownNote n(line.toUtf8());
+        n.view->setSelectedRange({0, 0});
+        QVERIFY(n.view->document()->blockCount() > 3);
+        FindBar *bar = n.tools()->findBar();
         bar->setSearchText(needle);
         bar->showFind();
         QString replaced = line;
@@ -112,7 +77,7 @@ private Q_SLOTS:
         QCOMPARE(bar->currentMatch(), 2);
         bar->setReplaceText(QStringLiteral("X"));
         bar->replaceAll();
-        QCOMPARE(view->text(), replaced);
+        QCOMPARE(n.view->text(), replaced);
     }
 
     // Each edit is undone in one step.
@@ -124,20 +89,20 @@ private Q_SLOTS:
         QTest::addColumn<Edit>("edit");
         QTest::addColumn<QString>("expected");
         QTest::newRow("smart delete: a word takes one space")
-            << "a word b" << 2 << 6 << Edit([](Window &w) { QTest::keyClick(w.text, Qt::Key_Backspace); }) << "a b";
+            << "a word b" << 2 << 6 << Edit([](ShownNote &n) { QTest::keyClick(n.view, Qt::Key_Backspace); }) << "a b";
         QTest::newRow("smart paste: adds a space before")
-            << "hello world" << 5 << 5 << Edit([](Window &w) { w.tools->pasteSmartly(QStringLiteral("big")); })
+            << "hello world" << 5 << 5 << Edit([](ShownNote &n) { n.tools()->pasteSmartly(QStringLiteral("big")); })
             << "hello big world";
-        QTest::newRow("replace all") << "cat dog cat\ncat" << 0 << 0 << Edit([](Window &w) {
-            w.bar->setSearchText(QStringLiteral("cat"));
-            w.bar->setReplaceText(QStringLiteral("lion"));
-            w.bar->replaceAll();
+        QTest::newRow("replace all") << "cat dog cat\ncat" << 0 << 0 << Edit([](ShownNote &n) {
+            n.tools()->findBar()->setSearchText(QStringLiteral("cat"));
+            n.tools()->findBar()->setReplaceText(QStringLiteral("lion"));
+            n.tools()->findBar()->replaceAll();
         }) << "lion dog lion\nlion";
         QTest::newRow("capitalize: words of a selection")
-            << "an ox" << 0 << 5 << Edit([](Window &w) { CaseTransform::apply(w.text, Mapping::Capitalize); })
+            << "an ox" << 0 << 5 << Edit([](ShownNote &n) { CaseTransform::apply(n.view, Mapping::Capitalize); })
             << "An Ox";
         QTest::newRow("upper: the word around the caret")
-            << u"die straße"_qs << 6 << 6 << Edit([](Window &w) { CaseTransform::apply(w.text, Mapping::Upper); })
+            << u"die straße"_qs << 6 << 6 << Edit([](ShownNote &n) { CaseTransform::apply(n.view, Mapping::Upper); })
             << "die STRASSE";
     }
     void edits()
@@ -147,13 +112,13 @@ private Q_SLOTS:
         QFETCH(int, end);
         QFETCH(Edit, edit);
         QFETCH(QString, expected);
-        Window w(content);
-        w.select(start, end);
-        edit(w);
-        QCOMPARE(w.text->toPlainText(), expected);
-        w.text->undo();
-        QCOMPARE(w.text->toPlainText(), content);
-        QVERIFY(!w.text->document()->isUndoAvailable());
+        ShownNote n(content.toUtf8());
+        n.view->setSelectedRange({start, end - start});
+        edit(n);
+        QCOMPARE(n.view->text(), expected);
+        n.view->undo();
+        QCOMPARE(n.view->text(), content);
+        QVERIFY(!n.view->document()->isUndoAvailable());
     }
 
     void spellingSkipsWhatIsNotAWord()
@@ -194,15 +159,9 @@ private Q_SLOTS:
     }
 };
 
-// enchant reads the user's word list folder once per process: point it into a temporary home before then.
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
-    QApplication app(argc, argv);
-    TestTextTools test;
-    return QTest::qExec(&test, argc, argv);
+    return NoteFixture::runInOwnHome<TestTextTools>(argc, argv);
 }
 
 #include "tst_texttools.moc"

@@ -3,7 +3,6 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 

@@ -281,9 +281,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("killed");
         QTest::addColumn<bool>("keepsNewText");
         QTest::addColumn<bool>("putBack");
-        QTest::newRow("killed writing the backup: the whole note stays") << "backup" << false << false;
-        QTest::newRow("killed writing the note: the old text comes back") << "write" << false << true;
-        QTest::newRow("killed once the note was written: the new text stays") << "fsync" << true << false;
+        QTest::addColumn<bool>("atLaunch"); // made whole by the app's next launch, which opens another note
+        QTest::newRow("killed writing the backup: the whole note stays") << "backup" << false << false << false;
+        QTest::newRow("killed writing the note: the old text comes back") << "write" << false << true << false;
+        QTest::newRow("killed writing the note: the next launch puts the old text back")
+            << "write" << false << true << true;
+        QTest::newRow("killed once the note was written: the new text stays") << "fsync" << true << false << false;
     }
 
     void tornInPlaceSave()
@@ -293,28 +296,49 @@ private Q_SLOTS:
         QFETCH(QString, killed);
         QFETCH(bool, keepsNewText);
         QFETCH(bool, putBack);
+        QFETCH(bool, atLaunch);
         OldNote note;
+        QTemporaryDir home;
+        QVERIFY(QDir().mkpath(home.filePath("Desktop")));
+        const QStringList environment = {"HOME=" + home.path(), "XDG_STATE_HOME=" + home.filePath("state"),
+                                         "XDG_CONFIG_HOME=" + home.filePath("config"),
+                                         "XDG_DATA_HOME=" + home.filePath("data"),
+                                         "DBUS_SESSION_BUS_ADDRESS=disabled:"};
         const QByteArray longOld = longText(3 * 1024 * 1024), longNew = longText(1536 * 1024, 2);
         writeBytes(note.path, longOld);
-        QCOMPARE(::link(qPrintable(note.path), qPrintable(note.dir.filePath("other name.txt"))), 0);
+        const QString other = note.dir.filePath("other name.txt");
+        QCOMPARE(::link(qPrintable(note.path), qPrintable(other)), 0);
         const QStringList faults =
             killed == u"backup"
                 ? QStringList{"FAULT_CALL=write", "FAULT_AFTER=1", "FAULT_PATH_SUBSTR=" + note.dir.filePath(".note")}
                 : QStringList{"FAULT_CALL=" + killed, "FAULT_PATH_SUBSTR=" + note.path};
-        const Run run = FaultKit::save(note.path, longNew, faults + QStringList{"FAULT_KILL=after"});
-        QVERIFY2(run.exitStatus == QProcess::CrashExit, run.err.constData());
+        const QStringList save =
+            FaultKit::underFaults({noteTool(), "save", note.path}, faults + QStringList{"FAULT_KILL=after"});
+        const Run killedSave = run(save.first(), save.mid(1), longNew, environment);
+        QVERIFY2(killedSave.exitStatus == QProcess::CrashExit, killedSave.err.constData());
         const QByteArray cut = readBytes(note.path);
-        PlainTextDocument reopened;
-        reopened.takeLoaded(LoadedFile::read(QUrl::fromLocalFile(note.path), reopened.decoder(), true));
         const QByteArray whole = keepsNewText ? longNew : longOld;
-        QCOMPARE(reopened.text(), QString::fromLatin1(whole));
-        QCOMPARE(readBytes(note.dir.filePath("other name.txt")), whole);
-        QCOMPARE(reopened.interruptedSave().outcome == InPlaceSave::Repair::Outcome::PutBack, putBack);
+        if (atLaunch) {
+            QVERIFY(readBytes(other) != whole);
+            QProcess app;
+            app.setEnvironment(QProcess::systemEnvironment() + environment);
+            app.start(appBinary(), {});
+            QVERIFY(app.waitForStarted());
+            QTRY_COMPARE_WITH_TIMEOUT(readBytes(other), whole, 20000);
+            app.terminate();
+            QVERIFY(app.waitForFinished(20000));
+        } else {
+            PlainTextDocument reopened;
+            reopened.takeLoaded(LoadedFile::read(QUrl::fromLocalFile(note.path), reopened.decoder(), true));
+            QCOMPARE(reopened.text(), QString::fromLatin1(whole));
+            QCOMPARE(reopened.interruptedSave().outcome == InPlaceSave::Repair::Outcome::PutBack, putBack);
+        }
+        QCOMPARE(readBytes(other), whole);
         const QString copy = note.dir.filePath("note (interrupted save).txt");
         QCOMPARE(readBytes(copy), putBack ? cut : QByteArray("<unreadable>"));
         QCOMPARE(strays(note.dir.path()), putBack ? QStringList{QFileInfo(copy).fileName()} : QStringList{});
         QCOMPARE(FaultKit::save(note.path, shortText).exitCode, 0); // then rewritten in place under both names
-        QCOMPARE(readBytes(note.dir.filePath("other name.txt")), shortText);
+        QCOMPARE(readBytes(other), shortText);
     }
 
     void unprovenOrForeignBackupIsNeverUsed_data()
@@ -360,36 +384,6 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note), putBack ? QByteArray("old\n") : noteText);
         QCOMPARE(readBytes(folder + "/list (interrupted save).txt"), putBack ? noteText : "<unreadable>");
         QCOMPARE(QFileInfo::exists(backup), !putBack);
-    }
-
-    void tornInPlaceSaveIsRepairedAtLaunch()
-    {
-        // Killed rewriting a hard-linked note; the app's next launch, which opens another note, makes it whole
-        // again under both names.
-        OldNote note;
-        QTemporaryDir home;
-        QVERIFY(QDir().mkpath(home.filePath("Desktop")));
-        const QByteArray longOld = longText(3 * 1024 * 1024);
-        writeBytes(note.path, longOld);
-        const QString other = note.dir.filePath("other name.txt");
-        QCOMPARE(::link(qPrintable(note.path), qPrintable(other)), 0);
-        const QStringList environment = {"HOME=" + home.path(), "XDG_STATE_HOME=" + home.filePath("state"),
-                                         "XDG_CONFIG_HOME=" + home.filePath("config"),
-                                         "XDG_DATA_HOME=" + home.filePath("data"),
-                                         "DBUS_SESSION_BUS_ADDRESS=disabled:"};
-        const QStringList save =
-            FaultKit::underFaults({noteTool(), "save", note.path},
-                                  {"FAULT_CALL=write", "FAULT_KILL=after", "FAULT_PATH_SUBSTR=" + note.path});
-        QCOMPARE(run(save.first(), save.mid(1), longText(1536 * 1024, 2), environment).exitStatus, QProcess::CrashExit);
-        QVERIFY(readBytes(other) != longOld);
-        QProcess app;
-        app.setEnvironment(QProcess::systemEnvironment() + environment);
-        app.start(appBinary(), {});
-        QVERIFY(app.waitForStarted());
-        QTRY_COMPARE_WITH_TIMEOUT(readBytes(other), longOld, 20000);
-        QVERIFY(QFileInfo::exists(note.dir.filePath("note (interrupted save).txt")));
-        app.terminate();
-        QVERIFY(app.waitForFinished(20000));
     }
 
     void metadataSurvives()

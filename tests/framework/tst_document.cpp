@@ -37,16 +37,6 @@ QString lastError(const QSignalSpy &errors)
     return errors.isEmpty() ? QString() : errors.last().at(0).value<Error>().description();
 }
 
-// A recovery store of its own for the test's lifetime.
-struct Recovery
-{
-    QTemporaryDir state;
-    RecoveryStore store{state.filePath(QStringLiteral("recovery"))};
-    Recovery() { TestNotes::services().recovery = &store; }
-    ~Recovery() { TestNotes::services().recovery = nullptr; }
-    QByteArray first() const { return readBytes(store.entries().value(0).recoveryPath); }
-};
-
 } // namespace
 
 class TestDocument : public QObject
@@ -91,7 +81,9 @@ private Q_SLOTS:
         QFETCH(int, choice);
         QFETCH(bool, closed);
         QFETCH(bool, savedAs);
-        Recovery recovery;
+        QTemporaryDir state;
+        RecoveryStore recovery(state.filePath(QStringLiteral("recovery")));
+        TestNotes::services().recovery = &recovery;
         OpenNote note("old");
         note.controller->showWindow();
         QVERIFY(::chmod(QFile::encodeName(note.path).constData(), 0444) == 0);
@@ -114,22 +106,10 @@ private Q_SLOTS:
         QCOMPARE(reasons.size(), choice < 0 ? 0 : 1);
         QVERIFY(reasons.isEmpty() || reasons.first().contains(u"read-only"));
         QCOMPARE(readBytes(note.path), QByteArray("old"));
-        QCOMPARE(savedAs ? readBytes(copyPath) : recovery.first(), QByteArray("typed"));
-        QCOMPARE(recovery.store.entries().size(), savedAs ? 0 : 1);
+        QCOMPARE(readBytes(savedAs ? copyPath : recovery.entries().value(0).recoveryPath), QByteArray("typed"));
+        QCOMPARE(recovery.entries().size(), savedAs ? 0 : 1);
         if (!closed) // a closed window is gone
             QVERIFY(note.controller->window()->isVisible() && note.document->isDocumentEdited());
-    }
-
-    void readOnlyNotesAreNotWritten()
-    {
-        Recovery recovery;
-        OpenNote note("old");
-        QVERIFY(::chmod(QFile::encodeName(note.path).constData(), 0444) == 0);
-        note.document->edit("typed");
-        QCOMPARE(note.autosave(), std::nullopt);
-        QVERIFY(note.document->isReadOnly() && note.controller->message(MessageKind::ReadOnly));
-        QCOMPARE(readBytes(note.path), QByteArray("old"));
-        QCOMPARE(recovery.first(), QByteArray("typed"));
     }
 
     // An unedited note takes in other programs' versions whatever its name is; then its own typing goes to that very
@@ -170,31 +150,37 @@ private Q_SLOTS:
         QCOMPARE(run("ls", {"-A", dir.path()}).out + readBytes(note.path), name + "\ntyped");
     }
 
-    void externalChangeWithUnsavedEditsAsks_data()
+    // Saved over before the watch has said anything (the watch's own question is the state walk's): the save looks
+    // again and asks once, and the answer stands. Theirs that cannot be read in is neither asked about again nor
+    // written over by later pauses.
+    void saveLooksAgainAndAsksOnce_data()
     {
+        QTest::addColumn<QByteArray>("theirs");
         QTest::addColumn<bool>("keepMine");
-        QTest::addColumn<bool>("saveAtOnce"); // saved over before the watcher has said anything: the save looks again
-        QTest::newRow("watcher asks, keep mine") << true << false;
-        QTest::newRow("watcher asks, use theirs") << false << false;
-        QTest::newRow("save rechecks, keep mine") << true << true;
-        QTest::newRow("save rechecks, use theirs") << false << true;
+        QTest::newRow("keep mine") << QByteArray("theirs") << true;
+        QTest::newRow("use theirs") << QByteArray("theirs") << false;
+        QTest::newRow("use theirs, which cannot be read in") << QByteArray("REFUSE \xff") << false;
     }
 
-    void externalChangeWithUnsavedEditsAsks()
+    void saveLooksAgainAndAsksOnce()
     {
+        QFETCH(QByteArray, theirs);
         QFETCH(bool, keepMine);
-        QFETCH(bool, saveAtOnce);
         int asked = 0;
         answerConflicts(asked, keepMine);
         OpenNote note("first");
         note.document->edit("mine");
-        writeBytes(note.path, "theirs");
-        if (saveAtOnce)
-            note.autosave();
-        const QByteArray kept = keepMine ? "mine" : "theirs";
+        writeBytes(note.path, theirs);
+        note.autosave();
+        const QByteArray kept = keepMine ? "mine" : theirs;
         QTRY_COMPARE(readBytes(note.path), kept);
-        QTRY_COMPARE(note.document->bytes, kept);
-        QTRY_VERIFY(!note.document->isDocumentEdited());
+        if (theirs.startsWith("REFUSE")) {
+            note.document->edit("mine, more");
+            note.autosave();
+        } else {
+            QTRY_COMPARE(note.document->bytes, kept);
+            QTRY_VERIFY(!note.document->isDocumentEdited());
+        }
         settle();
         QCOMPARE(asked, 1);
         QCOMPARE(readBytes(note.path), kept);
@@ -272,22 +258,6 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note.path), QByteArray("mine"));
     }
 
-    void answersAreNotAskedAgain()
-    {
-        // Theirs cannot be read in and the user keeps it: later pauses neither ask nor overwrite it.
-        int asked = 0;
-        answerConflicts(asked, false);
-        OpenNote note("first");
-        note.document->edit("mine");
-        writeBytes(note.path, "REFUSE \xff");
-        note.autosave();
-        note.document->edit("mine, more");
-        note.autosave();
-        settle();
-        QCOMPARE(asked, 1);
-        QCOMPARE(readBytes(note.path), QByteArray("REFUSE \xff"));
-    }
-
     void movedAwayIsFollowed_data()
     {
         QTest::addColumn<QString>("how"); // run in the note's folder, $N naming the note
@@ -320,37 +290,36 @@ private Q_SLOTS:
         run("rm", {"-rf", note.dir.path()}); // the toolkit cannot remove a name that is not UTF-8
     }
 
-    void linkSwappedInIsNeverWrittenThrough()
+    // A link another program puts in the note's place is never written through: the note is written in its place.
+    // One that was there when the note was opened stays a link, and its target gets the text.
+    void links_data()
     {
-        // Another program puts a link in the note's place: the other file is never written through.
-        int asked = 0;
-        answerConflicts(asked, true);
-        OpenNote note("first");
-        const QByteArray theirs = "export SECRET=1\n";
-        writeBytes(note.dir.filePath("bashrc"), theirs);
-        const QString swap = "cd \"$(dirname \"$N\")\"; ln -s bashrc link && mv -T link \"$N\"";
-        QCOMPARE(run("sh", {"-ec", swap}, {}, {"N=" + note.path}).exitCode, 0);
-        note.document->edit("first, typed");
-        QTRY_COMPARE(asked, 1);
-        QCOMPARE(note.autosave(), std::nullopt);
-        QVERIFY(!QFileInfo(note.path).isSymLink());
-        QCOMPARE(readBytes(note.path), QByteArray("first, typed"));
-        QCOMPARE(readBytes(note.dir.filePath("bashrc")), theirs);
+        QTest::addColumn<bool>("atOpen");
+        QTest::newRow("swapped in: never written through") << false;
+        QTest::newRow("there at opening: stays a link") << true;
     }
 
-    // A link that was there when the note was opened stays a link, and its target gets the text.
-    void linkAtOpenStaysALink()
+    void links()
     {
+        QFETCH(bool, atOpen);
+        int asked = 0;
+        answerConflicts(asked, true);
         QTemporaryDir dir;
-        const QString target = dir.filePath(QStringLiteral("target.txt"));
-        const QString link = dir.filePath(QStringLiteral("link.txt"));
-        writeBytes(target, "first");
-        QVERIFY(QFile::link(QStringLiteral("target.txt"), link));
-        OpenNote note({}, link);
+        const QString target = dir.filePath(u"bashrc"_s), path = dir.filePath(u"note.txt"_s);
+        const QByteArray theirs = "export SECRET=1\n";
+        writeBytes(target, theirs);
+        if (atOpen)
+            QVERIFY(QFile::link(u"bashrc"_s, path));
+        OpenNote note(atOpen ? QByteArray() : QByteArray("first"), path);
+        const QString swap = "ln -s bashrc \"$N.link\" && mv -T \"$N.link\" \"$N\"";
+        if (!atOpen)
+            QCOMPARE(run("sh", {"-ec", swap}, {}, {"N=" + path}).exitCode, 0);
         note.document->edit("typed");
+        QTRY_COMPARE(asked, atOpen ? 0 : 1);
         QCOMPARE(note.autosave(), std::nullopt);
-        QVERIFY(QFileInfo(link).isSymLink());
-        QCOMPARE(readBytes(target), QByteArray("typed"));
+        QCOMPARE(QFileInfo(path).isSymLink(), atOpen);
+        QCOMPARE(readBytes(path), QByteArray("typed"));
+        QCOMPARE(readBytes(target), atOpen ? QByteArray("typed") : theirs);
     }
 
     // A backup beside a note that holds complete text (newer than the backup) is never put over it; the window says
@@ -367,21 +336,6 @@ private Q_SLOTS:
         const MessageBar *bar = note.controller->message(MessageKind::Restored);
         QVERIFY(bar && bar->text().contains(u"found beside it and kept as “.note.txt.nolt-backup-2b.tmp”"_s));
         QCOMPARE(readBytes(backup), QByteArray("old"));
-    }
-
-    void unsavableTextIsKeptForRecoveryUntilSaved()
-    {
-        Recovery recovery;
-        OpenNote note("first");
-        note.document->edit("typed where it cannot be written");
-        QVERIFY(QDir(note.dir.path()).removeRecursively());
-        const std::optional<Error> failure = note.autosave();
-        QVERIFY(failure && failure->description().contains(u"“note.txt”"));
-        QVERIFY(note.document->isDocumentEdited());
-        QCOMPARE(recovery.first(), QByteArray("typed where it cannot be written"));
-        QVERIFY(QDir().mkpath(note.dir.path()));
-        QCOMPARE(note.autosave(), std::nullopt);
-        QCOMPARE(recovery.store.entries().size(), 0);
     }
 
     // Rename and Move To: the edited note is written first, and an existing file is never overwritten.
@@ -439,8 +393,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("errorPart");
-        QTest::newRow("moves") << QByteArray("the note\n") << ""
-                               << "";
+        QTest::newRow("moves") << QByteArray("the note\n") << QString() << QString();
         QTest::newRow("refuses: name exists on the other disk") << QByteArray("the note\n") << "taken"
                                                                 << "a file named “note.txt” already exists";
         QTest::newRow("refuses: other disk full, original kept") << QByteArray(256 * 1024, 'x') << ""

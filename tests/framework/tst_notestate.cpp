@@ -34,14 +34,6 @@ template<typename E> QList<E> all()
     return values;
 }
 
-// Replaces the file the way editors and sync tools do, so the watch sees another version.
-void replaceFile(const QString &path, const QByteArray &bytes)
-{
-    writeBytes(path + QStringLiteral(".new"), bytes);
-    QVERIFY(::rename(QFile::encodeName(path + QStringLiteral(".new")).constData(),
-                     QFile::encodeName(path).constData()) == 0);
-}
-
 // Put Back as the note's window offers it: the bar's button.
 void putBack(OpenNote &note)
 {
@@ -156,7 +148,7 @@ private Q_SLOTS:
             else if (step == u"save")
                 QCOMPARE(note.autosave(), std::nullopt);
             else if (step == u"theirs")
-                replaceFile(note.path, "theirs");
+                replaceByRename(note.path, "theirs");
             else if (step == u"rm")
                 QVERIFY(QFile::remove(note.path));
             else if (step == u"save again")

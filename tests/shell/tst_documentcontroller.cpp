@@ -85,14 +85,25 @@ private Q_SLOTS:
             QCOMPARE(again.document, opened.document);
         }
         QCOMPARE(WindowController::of(opened.document).size(), 1);
-        // A missing or refused file is named and opens nothing, nor becomes a recent document.
-        const Opened missing = open(*controller, QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("gone.txt"))));
+        // A name nothing has yet opens empty, and typing makes the file, never over one that appeared meanwhile.
+        const QString fresh = m_dir.filePath(QStringLiteral("new.txt"));
+        const Opened made = open(*controller, QUrl::fromLocalFile(fresh));
+        QVERIFY(!made.error && made.document);
+        static_cast<BytesDocument *>(made.document)->edit("typed");
+        QCOMPARE(made.document->writeNow(), std::nullopt);
+        QCOMPARE(readBytes(fresh), QByteArray("typed"));
+        // One in no folder, or a refused file, is named and opens nothing, nor becomes a recent document.
+        const Opened missing = open(*controller, QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("none/gone.txt"))));
         QVERIFY(missing.error && missing.error->description().contains(u"gone.txt"));
         const Opened refused = open(*controller, note(QStringLiteral("2.txt"), "REFUSE\xff"));
         QVERIFY(refused.error);
         QCOMPARE(refused.error->description(), QStringLiteral("This file is not UTF-8 plain text."));
-        QCOMPARE(controller->documents(), QList<Document *>{opened.document});
-        QCOMPARE(controller->recentDocumentUrls(), QList<QUrl>{url});
+        QCOMPARE(controller->documents(), (QList<Document *>{opened.document, made.document}));
+        QCOMPARE(controller->recentDocumentUrls(), (QList<QUrl>{QUrl::fromLocalFile(fresh), url}));
+        // Closing its window lets the note go.
+        QPointer<Document> document = opened.document;
+        WindowController::of(document).first()->window()->close();
+        QTRY_VERIFY(document.isNull() && controller->documents() == QList<Document *>{made.document});
     }
 
     // Files are read on a worker thread; asking again for a file being read joins that open, and windows come in
@@ -157,17 +168,6 @@ private Q_SLOTS:
         QCOMPARE(controller->recentDocumentUrls(), (QList<QUrl>{QUrl::fromLocalFile(newPath), other}));
         QCOMPARE(controller->documentForUrl(QUrl::fromLocalFile(newPath)), document);
         QCOMPARE(controller->documentForUrl(first), nullptr);
-    }
-
-    void closingTheWindowLetsTheDocumentGo()
-    {
-        auto controller = makeController();
-        const QUrl url = note(QStringLiteral("a.txt"));
-        const Opened opened = open(*controller, url);
-        QPointer<Document> document = opened.document;
-        WindowController::of(document).first()->window()->close();
-        QTRY_VERIFY(document.isNull());
-        QVERIFY(controller->documents().isEmpty());
     }
 
     void quitWritesEditsAndRemembersOpenNotes()

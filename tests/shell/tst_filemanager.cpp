@@ -1,7 +1,6 @@
 #include "shell/filemanager.h"
 #include "support/testsupport.h"
 
-#include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QFile>
 #include <QTemporaryDir>

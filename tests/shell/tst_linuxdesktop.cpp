@@ -54,9 +54,12 @@ private Q_SLOTS:
         m_note.reset();
     }
 
-    // A real F10 on the note's window opens the first menu and the note keeps its text (Alt+letter: see below).
-    void f10OpensTheFirstMenu()
+    // A real F10 on the note's window opens the first menu and the note keeps its text (Alt+letter: see below); F1
+    // is Help's.
+    void functionKeys()
     {
+        const QList<QAction *> help = m_bar->findMenu(u"Help"_s)->actions();
+        QVERIFY(!help.isEmpty() && help.first()->shortcuts().contains(QKeySequence(Qt::Key_F1)));
         QTest::keyClick(m_editor->textView(), Qt::Key_F10);
         QMenu *menu = m_bar->findMenu(u"Nolt Nolt"_s);
         QVERIFY(menu);
@@ -64,12 +67,6 @@ private Q_SLOTS:
         menu->close();
         QCOMPARE(m_editor->textView()->text(), QString());
         QVERIFY(!m_note->isDocumentEdited());
-    }
-
-    void helpAnswersF1()
-    {
-        const QList<QAction *> help = m_bar->findMenu(u"Help"_s)->actions();
-        QVERIFY(!help.isEmpty() && help.first()->shortcuts().contains(QKeySequence(Qt::Key_F1)));
     }
 
     // The menu bar takes the focus while the keyboard drives it (Alt+E opens Edit without typing into the note); the
@@ -111,20 +108,27 @@ private Q_SLOTS:
         other->close();
     }
 
-    // Each paragraph stands where its own first strong letter says; the note's text is untouched.
+    // Each paragraph stands where its own first strong letter says, and moves when that letter changes; the note's
+    // text is untouched.
     void rightToLeftParagraphs()
     {
         const QString text = u"hello\n12 שלום\nworld"_s;
         NoteTextView *view = m_editor->textView();
         view->setText(text);
-        const int middle = view->viewport()->width() / 2;
-        QString shown;
-        for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next()) {
-            view->document()->documentLayout()->blockBoundingRect(block); // lays the paragraph out
-            shown += block.layout()->lineAt(0).naturalTextRect().left() > middle ? u'R' : u'L';
-        }
-        QCOMPARE(shown, u"LRL"_s);
+        const auto sides = [view] {
+            QString shown;
+            for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next()) {
+                view->document()->documentLayout()->blockBoundingRect(block); // lays the paragraph out
+                shown +=
+                    block.layout()->lineAt(0).naturalTextRect().left() > view->viewport()->width() / 2 ? u'R' : u'L';
+            }
+            return shown;
+        };
+        QCOMPARE(sides(), u"LRL"_s);
         QCOMPARE(view->text(), text);
+        view->setSelectedRange({6, 0});
+        QTest::keyClicks(view, u"ab "_s);
+        QCOMPARE(sides(), u"LLL"_s);
     }
 };
 

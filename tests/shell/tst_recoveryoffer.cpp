@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -39,11 +38,9 @@ private Q_SLOTS:
         QTest::newRow("open when a recovered file is there: the next free name")
             << open << "earlier" << QStringList() << u"notes/20261206 Note (Recovered 2).txt"_s << "";
         QTest::newRow("discard: nothing written, nothing kept")
-            << int(RecoveryOffer::Choice::Discard) << "" << QStringList() << ""
-            << "";
+            << int(RecoveryOffer::Choice::Discard) << QString() << QStringList() << QString() << QString();
         QTest::newRow("later: nothing written, still kept")
-            << int(RecoveryOffer::Choice::Later) << "" << QStringList() << ""
-            << "";
+            << int(RecoveryOffer::Choice::Later) << QString() << QStringList() << QString() << QString();
         QTest::newRow("folder gone, no other place: kept, the error says why")
             << open << "gone" << QStringList() << ""
             << "^Could not create “20261206 Note \\(Recovered\\)\\.txt”";

@@ -126,7 +126,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("calls");
         QTest::addColumn<int>("urisPerCall");
         QTest::addColumn<int>("expectedWindows");
-        QTest::newRow("3000 Open calls for missing files: one message lists them") << 3000 << 1 << 0;
+        QTest::newRow("3000 Open calls for files in no folder: one message lists them") << 3000 << 1 << 0;
         QTest::newRow("10000 URIs of one file in one Open: one window") << 1 << 10000 << 1;
     }
     void burstOfRequests()
@@ -138,7 +138,7 @@ private Q_SLOTS:
         TestSupport::writeBytes(same, "text");
         QList<QDBusMessage> requests;
         for (int call = 0; call < calls; ++call) {
-            const QString path = expectedWindows ? same : m_dir.filePath(u"missing %1.txt"_s.arg(call));
+            const QString path = expectedWindows ? same : m_dir.filePath(u"no folder/missing %1.txt"_s.arg(call));
             const QStringList uris(urisPerCall, QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
             requests.append(request(u"Open"_s, {uris, QVariantMap{}}));
         }

@@ -48,7 +48,6 @@ private:
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
         m_settings = m_dir.filePath(u"settings-%1.ini"_s.arg(QTest::currentDataTag()).replace(u':', u'_'));
         QFile::remove(m_settings);
         m_folderA = m_dir.filePath(u"Notes A"_s);
