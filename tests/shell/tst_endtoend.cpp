@@ -114,6 +114,42 @@ private Q_SLOTS:
         QVERIFY(readBytes(other).contains("before the end"));
     }
 
+    // Killed with two notes open, started again without files: the two notes come back, and no new note is made.
+    void aKilledAppBringsItsNotesBack()
+    {
+        const QStringList notes{m_home->filePath(u"one.txt"_s), m_home->filePath(u"two.txt"_s)};
+        for (const QString &note : notes)
+            writeBytes(note, "text");
+        startApp(notes);
+        QVERIFY(waitForWindow(u"one"_s) && waitForWindow(u"two"_s));
+        settle();
+        m_app->kill();
+        QVERIFY(m_app->waitForFinished(10000));
+        startApp();
+        QVERIFY(waitForWindow(u"one"_s) && waitForWindow(u"two"_s));
+        settle();
+        QVERIFY(QDir(m_home->filePath(u"Desktop"_s)).entryList(QDir::Files).isEmpty());
+        terminate();
+    }
+
+    // Text kept from the last run is offered in a question of its own; Escape (Later) keeps it for the next launch
+    // and the app goes on with a new note, as at any launch.
+    void answeringTheRecoveryQuestionGoesOn()
+    {
+        const QString note = m_home->filePath(u"kept.txt"_s);
+        RecoveryStore recovery(m_home->filePath(u".local/state/noltnolt/recovery"_s));
+        recovery.keepLater(note, [] { return QByteArray("typed before the end"); });
+        recovery.finishKeeping();
+        startApp();
+        QVERIFY(waitForWindow(u"kept.txt"_s));
+        xdotool({u"key"_s, u"Escape"_s});
+        QVERIFY(waitForWindow(m_stamp + u" Note"_s));
+        QCOMPARE(m_app->state(), QProcess::Running);
+        QCOMPARE(recovery.entries().size(), 1);
+        terminate();
+        QCOMPARE(m_app->exitCode(), 0);
+    }
+
 private:
     void terminate()
     {
