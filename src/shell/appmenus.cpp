@@ -31,7 +31,9 @@ void AppMenus::install(CommandResponder *delegate)
 
 void AppMenus::menuWillOpen(QMenu *menu)
 {
-    OpenRecentMenu::rebuild(menu, m_documents.recentDocumentUrls(), m_dispatcher);
+    // Told by the role it was built for: its shown title is translated and carries a mnemonic.
+    if (MenuBar::roleOf(menu) == MenuTable::Role::OpenRecent)
+        OpenRecentMenu::rebuild(menu, m_documents.recentDocumentUrls(), m_dispatcher);
     const QList<QAction *> items = menu->actions();
     for (QAction *item : items) {
         if (ActionDispatcher::commandOf(item) != Command::ToggleSpellingWhileTyping)

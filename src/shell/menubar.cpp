@@ -15,6 +15,25 @@ namespace {
 
 constexpr char windowListProperty[] = "noltnoltWindowListItem";
 constexpr char tableTitleProperty[] = "noltnoltTableTitle";
+constexpr char roleProperty[] = "noltnoltMenuRole";
+
+// Object names of the menus the app fills or watches, for tools and tests that look a menu up by what it is for.
+QString objectNameFor(MenuTable::Role role)
+{
+    switch (role) {
+    case MenuTable::Role::None:
+        break;
+    case MenuTable::Role::Services:
+        return QStringLiteral("servicesMenu");
+    case MenuTable::Role::OpenRecent:
+        return QStringLiteral("openRecentMenu");
+    case MenuTable::Role::Windows:
+        return QStringLiteral("windowMenu");
+    case MenuTable::Role::Help:
+        return QStringLiteral("helpMenu");
+    }
+    return {};
+}
 
 // Marks one letter of each title as its mnemonic, as Linux menus do: the first letter of a word not yet taken in
 // the same menu, else any free letter. The table keeps its titles; only the shown text gets the "&".
@@ -95,11 +114,24 @@ QMenu *MenuBar::findMenu(const QString &title) const
     return nullptr;
 }
 
+QMenu *MenuBar::menu(MenuTable::Role role) const
+{
+    return role == MenuTable::Role::None ? nullptr : findChild<QMenu *>(objectNameFor(role));
+}
+
+MenuTable::Role MenuBar::roleOf(const QMenu *menu)
+{
+    const QVariant role = menu ? menu->property(roleProperty) : QVariant();
+    return role.isValid() ? static_cast<MenuTable::Role>(role.toInt()) : MenuTable::Role::None;
+}
+
 QMenu *MenuBar::buildMenu(const MenuTable::Menu &table, QWidget *parent)
 {
     Mnemonics mnemonics;
     auto *menu = new QMenu(MenuTable::translatedTitle(table.title), parent);
     menu->setProperty(tableTitleProperty, QString::fromUtf8(table.title));
+    menu->setProperty(roleProperty, static_cast<int>(table.role));
+    menu->setObjectName(objectNameFor(table.role));
     for (const MenuTable::Item &row : table.items) {
         switch (row.kind) {
         case MenuTable::Kind::Separator:

@@ -16,8 +16,11 @@ class MenuBar : public QMenuBar
 public:
     explicit MenuBar(ActionDispatcher &dispatcher, QWidget *parent = nullptr);
 
-    // The menu with this title, at any depth, or none.
+    // The menu with this title in the table, at any depth, or none.
     QMenu *findMenu(const QString &title) const;
+    // The menu the app fills or watches for role, or none: found by what it is for, whatever its shown title.
+    QMenu *menu(MenuTable::Role role) const;
+    static MenuTable::Role roleOf(const QMenu *menu);
 
 private:
     QMenu *buildMenu(const MenuTable::Menu &table, QWidget *parent);
