@@ -133,6 +133,8 @@ QMenu *MenuBar::buildMenu(const MenuTable::Menu &table, QWidget *parent)
     menu->setProperty(roleProperty, static_cast<int>(table.role));
     menu->setObjectName(objectNameFor(table.role));
     for (const MenuTable::Item &row : table.items) {
+        if (!MenuTable::isOffered(row))
+            continue;
         switch (row.kind) {
         case MenuTable::Kind::Separator:
             menu->addSeparator();

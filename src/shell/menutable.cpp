@@ -26,7 +26,7 @@ constexpr char revealDocumentTitle[] = QT_TRANSLATE_NOOP("MenuTable", "Show in F
 
 constexpr Item separator{Kind::Separator};
 
-// The platform fills Services; on Linux it stays empty.
+// The platform fills Services where it has them; elsewhere the menu is left out.
 constexpr Menu servicesMenu{QT_TRANSLATE_NOOP("MenuTable", "Services"), Role::Services, {}};
 
 constexpr Item applicationItems[] = {
@@ -127,6 +127,19 @@ std::span<const MenuTable::Menu> MenuTable::mainMenu()
 QString MenuTable::revealTitle()
 {
     return QString::fromUtf8(revealDocumentTitle);
+}
+
+bool MenuTable::isOffered(const Item &item)
+{
+#if defined(Q_OS_MACOS)
+    Q_UNUSED(item);
+    return true;
+#else
+    // Only the Mac's desktop hides and shows other applications and fills Services: here these rows could never
+    // do anything, so they are not shown at all rather than greyed in every window.
+    return item.command != Command::HideOthers && item.command != Command::ShowAll &&
+           !(item.submenu && item.submenu->role == Role::Services);
+#endif
 }
 
 QString MenuTable::translatedTitle(const char *title)

@@ -1,0 +1,127 @@
+#include "editor/actiondispatcher.h"
+#include "editor/editor.h"
+#include "editor/findbar.h"
+#include "editor/messagebar.h"
+#include "editor/notetextview.h"
+#include "editor/windowcontroller.h"
+#include "framework/document.h"
+#include "framework/filenames.h"
+#include "shell/appdelegate.h"
+#include "shell/documentcontroller.h"
+#include "shell/menubar.h"
+#include "support/testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+using TestSupport::readBytes;
+using TestSupport::writeBytes;
+
+// What a new user does through the real app's menu bar and keys: hiding the app, Save As, undoing from the find bar
+// and the Window menu's list.
+class TestMenuJourneys : public QObject
+{
+    Q_OBJECT
+
+public:
+    TestMenuJourneys()
+    {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(u"config"_s)));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(m_home.filePath(u"state"_s)));
+        // A desktop's own file dialog runs in another process, out of the test's reach.
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_app = std::make_unique<AppDelegate>();
+        m_app->setNotesFolder(m_dir->filePath(u"Desktop"_s));
+    }
+    void cleanup()
+    {
+        m_app.reset();
+        m_dir.reset();
+    }
+
+    // Ctrl+H leaves every note window where the taskbar finds it; items that could never act here are not shown.
+    void hideMinimisesAndNothingDeadIsShown()
+    {
+        const QList<QWidget *> windows = launch({u"one.txt"_s, u"two.txt"_s});
+        QTest::keyClick(windows.last(), Qt::Key_H, Qt::ControlModifier);
+        for (QWidget *window : windows)
+            QTRY_VERIFY(window->isMinimized() && window->isVisible());
+        const MenuBar *bar = barOf(windows.last());
+        QVERIFY(!bar->menu(MenuTable::Role::Services));
+        for (const QAction *item : bar->actions().constFirst()->menu()->actions()) {
+            const std::optional<Command> command = ActionDispatcher::commandOf(item);
+            QVERIFY(command != Command::HideOthers && command != Command::ShowAll && !item->menu());
+        }
+    }
+
+private:
+    // Launches the app with these notes ("text" in each) and waits for their windows, in the order given.
+    QList<QWidget *> launch(const QStringList &names, bool readOnly = false)
+    {
+        QList<QUrl> urls;
+        for (const QString &name : names) {
+            const QString path = m_dir->filePath(name);
+            writeBytes(path, "text");
+            if (readOnly)
+                ::chmod(QFile::encodeName(path).constData(), 0444);
+            urls.append(FileNames::urlOfPath(path));
+        }
+        m_app->setLaunchFiles(urls);
+        m_app->applicationDidFinishLaunching();
+        QList<QWidget *> windows;
+        for (const QUrl &url : urls) {
+            if (!QTest::qWaitFor([&] { return m_app->documents().documentForUrl(url); }))
+                return {};
+            windows.append(WindowController::of(m_app->documents().documentForUrl(url)).constFirst()->window());
+        }
+        QWidget *last = windows.constLast();
+        last->activateWindow();
+        if (!QTest::qWaitForWindowActive(last))
+            return {};
+        last->findChild<NoteTextView *>()->setFocus();
+        return windows;
+    }
+
+    static MenuBar *barOf(QWidget *window)
+    {
+        return qobject_cast<MenuBar *>(WindowController::forWindow(window)->menuBar());
+    }
+
+    static QAction *itemOf(const MenuBar *bar, Command command)
+    {
+        const QList<QAction *> items = bar->findChildren<QAction *>();
+        for (QAction *item : items) {
+            if (ActionDispatcher::commandOf(item) == command)
+                return item;
+        }
+        return nullptr;
+    }
+
+    static int shownBars(const QWidget *window)
+    {
+        const QList<MessageBar *> bars = window->findChildren<MessageBar *>();
+        return int(std::count_if(bars.begin(), bars.end(), [](const MessageBar *bar) { return bar->isVisible(); }));
+    }
+
+    QTemporaryDir m_home;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AppDelegate> m_app;
+};
+
+QTEST_MAIN(TestMenuJourneys)
+#include "tst_menujourneys.moc"
