@@ -49,6 +49,8 @@ constexpr Item fileItems[] = {
     {Kind::Submenu, QT_TRANSLATE_NOOP("MenuTable", "Open Recent"), Command::None, "", 0, Target::Chain,
      &openRecentMenu},
     {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Save"), Command::Save, "s", command},
+    // A copy under a new name, which the window then shows: the key every Linux editor gives it.
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Save As\u2026"), Command::SaveAs, "S", command},
     {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Rename\u2026"), Command::Rename},
     {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Move To\u2026"), Command::MoveTo},
     {Kind::Item, revealDocumentTitle, Command::Reveal},

@@ -69,6 +69,38 @@ private Q_SLOTS:
         }
     }
 
+    void saveAsFromTheFileMenu_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("a note that can be written") << false;
+        QTest::newRow("a read-only note: Ctrl+S adds no second bar") << true;
+    }
+
+    void saveAsFromTheFileMenu()
+    {
+        QFETCH(bool, readOnly);
+        QWidget *window = launch({u"note.txt"_s}, readOnly).constFirst();
+        NoteTextView *view = window->findChild<NoteTextView *>();
+        QTest::keyClicks(view, u"typed "_s);
+        const QByteArray typed = view->text().toUtf8();
+        QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(WindowController::forWindow(window)->document()->finishWrites());
+        QCOMPARE(shownBars(window), readOnly ? 1 : 0);
+        const QString copy = m_dir->filePath(u"copy.txt"_s);
+        // The app's own dialog, answered with a new name.
+        QTimer::singleShot(0, this, [copy] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->selectFile(copy);
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(readBytes(copy), typed);
+        QTRY_COMPARE(window->windowTitle(), u"copy"_s);
+        QCOMPARE(readBytes(m_dir->filePath(u"note.txt"_s)), readOnly ? QByteArray("text") : typed);
+        QTRY_COMPARE(shownBars(window), 0);
+    }
+
 private:
     // Launches the app with these notes ("text" in each) and waits for their windows, in the order given.
     QList<QWidget *> launch(const QStringList &names, bool readOnly = false)
