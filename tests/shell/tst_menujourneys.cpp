@@ -101,6 +101,47 @@ private Q_SLOTS:
         QTRY_COMPARE(shownBars(window), 0);
     }
 
+    // After Replace All, Ctrl+Z undoes it wherever in the find bar the focus is: on the button, or in a field that
+    // has nothing of its own left to undo. Tab goes from the search text to the replacement.
+    void undoFromTheFindBar_data()
+    {
+        QTest::addColumn<bool>("backInTheSearchField");
+        QTest::newRow("focus on All") << false;
+        QTest::newRow("focus in the search field: its own typing first") << true;
+    }
+
+    void undoFromTheFindBar()
+    {
+        QFETCH(bool, backInTheSearchField);
+        QWidget *window = launch({u"note.txt"_s}).constFirst();
+        NoteTextView *view = window->findChild<NoteTextView *>();
+        view->setText(u"one two one"_s);
+        auto *findBar = window->findChild<FindBar *>();
+        QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), findBar->searchField());
+        QTest::keyClicks(findBar->searchField(), u"one"_s);
+        QTest::keyClick(findBar->searchField(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), findBar->replaceField());
+        QTest::keyClicks(findBar->replaceField(), u"1"_s);
+        QTest::keyClick(findBar->replaceField(), Qt::Key_Tab);     // Replace
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // All
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(view->text(), u"1 two 1"_s);
+        const MenuBar *bar = barOf(window);
+        QTRY_VERIFY(itemOf(bar, Command::Undo)->isEnabled());
+        QVERIFY(itemOf(bar, Command::SelectAll)->isEnabled());
+        if (backInTheSearchField) {
+            QTest::mouseClick(findBar->searchField(), Qt::LeftButton);
+            QCOMPARE(QApplication::focusWidget(), findBar->searchField());
+            for (int i = 0; i < 10 && findBar->searchField()->isUndoAvailable(); ++i)
+                QTest::keyClick(findBar->searchField(), Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(findBar->searchField()->text(), QString());
+            QCOMPARE(view->text(), u"1 two 1"_s);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(view->text(), u"one two one"_s);
+    }
+
 private:
     // Launches the app with these notes ("text" in each) and waits for their windows, in the order given.
     QList<QWidget *> launch(const QStringList &names, bool readOnly = false)
