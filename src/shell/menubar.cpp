@@ -63,13 +63,12 @@ private:
     QList<QChar> m_taken;
 };
 
-// The windows the Window menu lists: the open document windows, shown or minimised.
-QList<QWidget *> listedWindows()
+QList<QWidget *> allNoteWindows()
 {
     QList<QWidget *> windows;
     const QList<QWidget *> topLevels = QApplication::topLevelWidgets();
     for (QWidget *widget : topLevels) {
-        if (!widget->isHidden() && WindowController::forWindow(widget))
+        if (WindowController::forWindow(widget))
             windows.append(widget);
     }
     return windows;
@@ -88,6 +87,7 @@ QString plainTitle(const QWidget *window)
 MenuBar::MenuBar(ActionDispatcher &dispatcher, QWidget *parent)
     : QMenuBar(parent)
     , m_dispatcher(dispatcher)
+    , m_windows(allNoteWindows)
 {
     MenuState::install(dispatcher);
     Mnemonics topLevel;
@@ -102,6 +102,11 @@ MenuBar::MenuBar(ActionDispatcher &dispatcher, QWidget *parent)
         if (!actions().isEmpty())
             setActiveAction(actions().constFirst());
     });
+}
+
+void MenuBar::setWindowList(WindowList windows)
+{
+    m_windows = std::move(windows);
 }
 
 QMenu *MenuBar::findMenu(const QString &title) const
@@ -177,7 +182,9 @@ void MenuBar::updateWindowList(QMenu *menu)
             item->deleteLater();
         }
     }
-    const QList<QWidget *> windows = listedWindows();
+    // Shown or minimised, not those on their way out.
+    QList<QWidget *> windows = m_windows();
+    windows.removeIf([](const QWidget *window) { return window->isHidden(); });
     if (windows.isEmpty())
         return;
     QAction *separator = menu->addSeparator();
@@ -186,7 +193,8 @@ void MenuBar::updateWindowList(QMenu *menu)
     for (QWidget *window : windows) {
         QAction *item = menu->addAction(plainTitle(window));
         item->setProperty(windowListProperty, true);
-        item->setCheckable(true);
+        // Only the active window carries a mark; a checkable item would show an empty box beside every other.
+        item->setCheckable(window == active);
         item->setChecked(window == active);
         connect(item, &QAction::triggered, window, [window] {
             if (window->isMinimized())

@@ -4,6 +4,8 @@
 
 #include <QMenuBar>
 
+#include <functional>
+
 class ActionDispatcher;
 class QMenu;
 
@@ -14,7 +16,13 @@ class MenuBar : public QMenuBar
     Q_OBJECT
 
 public:
+    // The note windows the Window menu lists, in the order it lists them.
+    using WindowList = std::function<QList<QWidget *>()>;
+
     explicit MenuBar(ActionDispatcher &dispatcher, QWidget *parent = nullptr);
+
+    // By default every note window, in no particular order.
+    void setWindowList(WindowList windows);
 
     // The menu with this title in the table, at any depth, or none.
     QMenu *findMenu(const QString &title) const;
@@ -27,4 +35,5 @@ private:
     void updateWindowList(QMenu *menu);
 
     ActionDispatcher &m_dispatcher;
+    WindowList m_windows;
 };

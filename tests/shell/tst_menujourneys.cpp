@@ -142,6 +142,37 @@ private Q_SLOTS:
         QCOMPARE(view->text(), u"one two one"_s);
     }
 
+    void windowMenuInOpeningOrder_data()
+    {
+        QTest::addColumn<int>("active");
+        QTest::newRow("the first opened is active") << 0;
+        QTest::newRow("the last opened is active") << 2;
+    }
+
+    void windowMenuInOpeningOrder()
+    {
+        QFETCH(int, active);
+        const QStringList names{u"b.txt"_s, u"c.txt"_s, u"a.txt"_s};
+        const QList<QWidget *> windows = launch(names);
+        windows.at(active)->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(windows.at(active)));
+        MenuBar *bar = barOf(windows.at(active));
+        QMenu *menu = bar->menu(MenuTable::Role::Windows);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+        QTRY_VERIFY(menu->isVisible());
+        // The list closes the menu, after a separator.
+        const QList<QAction *> items = menu->actions();
+        QVERIFY(items.size() > names.size() && items.at(items.size() - names.size() - 1)->isSeparator());
+        QStringList listed;
+        for (const QAction *item : items.mid(items.size() - names.size())) {
+            QCOMPARE(item->isCheckable(), item->isChecked()); // no empty box beside the others
+            listed.append(item->text() + (item->isChecked() ? u" *"_s : QString()));
+        }
+        const QStringList expected{active == 0 ? u"b *"_s : u"b"_s, u"c"_s, active == 2 ? u"a *"_s : u"a"_s};
+        QCOMPARE(listed, expected);
+        menu->close();
+    }
+
 private:
     // Launches the app with these notes ("text" in each) and waits for their windows, in the order given.
     QList<QWidget *> launch(const QStringList &names, bool readOnly = false)
