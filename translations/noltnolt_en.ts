@@ -488,6 +488,10 @@ Try &quot;%1 --help&quot; for more.
         <source>Help</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Save As…</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MessageBar</name>

@@ -22,6 +22,7 @@ enum class Command
     OpenRecent,
     ClearRecent,
     Save,
+    SaveAs,
     Rename,
     MoveTo,
     Reveal,

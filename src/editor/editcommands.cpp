@@ -155,6 +155,14 @@ bool EditCommands::performIn(QWidget *widget, Command command)
 
 bool EditCommands::answers(Command command) const
 {
+    // A field with nothing of its own to undo or redo lets the command go on to the text it serves (the note
+    // under the find bar).
+    if (const auto *field = qobject_cast<const QLineEdit *>(m_widget)) {
+        if (command == Command::Undo)
+            return field->isUndoAvailable();
+        if (command == Command::Redo)
+            return field->isRedoAvailable();
+    }
     if (isTextWidget(m_widget))
         return isTextEditing(command);
     return command == Command::SelectAll;

@@ -46,6 +46,8 @@ void FindBar::makeRows()
     m_searchField->setPlaceholderText(tr("Find"));
     m_searchField->setClearButtonEnabled(true);
     m_searchField->setAccessibleName(tr("Search text"));
+    // Made next, so that Tab goes from the search text to the replacement, as in every find and replace bar.
+    m_replaceRow = new ReplaceRow(m_textView, this);
     auto *previousButton = arrowButton(Qt::LeftArrow, tr("Previous match"), tr("Previous"), this);
     auto *nextButton = arrowButton(Qt::RightArrow, tr("Next match"), tr("Next"), this);
     m_countLabel = new QLabel(this);
@@ -53,7 +55,6 @@ void FindBar::makeRows()
     m_countLabel->setAccessibleName(tr("Match count"));
     m_caseBox = new QCheckBox(tr("Match Case"), this);
     auto *doneButton = new QPushButton(tr("Done"), this);
-    m_replaceRow = new ReplaceRow(m_textView, this);
     connect(previousButton, &QToolButton::clicked, this, &FindBar::findPrevious);
     connect(nextButton, &QToolButton::clicked, this, &FindBar::findNext);
     connect(doneButton, &QPushButton::clicked, this, &FindBar::done);
@@ -250,6 +251,17 @@ qsizetype FindBar::replaceAll()
 
 bool FindBar::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // A field takes Ctrl+Z for itself even with nothing to undo; then it is the note's, through the menu.
+        auto *key = static_cast<QKeyEvent *>(event);
+        const auto *field = static_cast<QLineEdit *>(watched);
+        if ((key->matches(QKeySequence::Undo) && !field->isUndoAvailable()) ||
+            (key->matches(QKeySequence::Redo) && !field->isRedoAvailable())) {
+            key->ignore();
+            return true;
+        }
+        return false;
+    }
     if (event->type() != QEvent::KeyPress)
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);

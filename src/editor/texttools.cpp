@@ -102,6 +102,11 @@ bool TextTools::answers(Command command) const
     case Command::Uppercase:
     case Command::Lowercase:
     case Command::Capitalize:
+    // The note's own, also from the find bar (a Replace All undone while the focus is still there).
+    case Command::Undo:
+    case Command::Redo:
+    case Command::Copy:
+    case Command::SelectAll:
         return true;
     default:
         return false;
@@ -118,6 +123,10 @@ bool TextTools::canPerform(Command command) const
     case Command::Paste:
     case Command::PasteAsPlainText:
     case Command::Delete:
+    case Command::Undo:
+    case Command::Redo:
+    case Command::Copy:
+    case Command::SelectAll:
         return EditCommands::canPerformIn(m_textView, command);
     default:
         return true;
@@ -129,7 +138,7 @@ bool TextTools::isChecked(Command command) const
     return command == Command::ToggleSpellingWhileTyping && isContinuousSpellCheckingEnabled();
 }
 
-void TextTools::perform(Command command, const QVariant &)
+void TextTools::perform(Command command, const QVariant &argument)
 {
     switch (command) {
     case Command::Find:
@@ -177,6 +186,16 @@ void TextTools::perform(Command command, const QVariant &)
     case Command::Capitalize:
         if (m_textView)
             CaseTransform::capitalizeWord(m_textView);
+        break;
+    case Command::Undo:
+    case Command::Redo:
+    case Command::Copy:
+    case Command::SelectAll:
+        // As the text view itself does them.
+        if (auto *view = dynamic_cast<CommandResponder *>(m_textView.data()))
+            view->perform(command, argument);
+        else if (m_textView)
+            EditCommands::performIn(m_textView, command);
         break;
     default:
         break;

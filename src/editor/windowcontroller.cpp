@@ -186,7 +186,13 @@ void WindowController::focusChanged(QWidget *, QWidget *now)
 
 void WindowController::presentError(const Error &error, MessageKind kind)
 {
-    showMessage(kind, error.description(), {}, true);
+    // A save refused because the note is read-only: its bar already says so and offers Save As…, and stays the one.
+    if (kind == MessageKind::ReadOnly && m_document && m_document->isReadOnly()) {
+        if (!message(MessageKind::ReadOnly))
+            showReadOnly(true);
+    } else {
+        showMessage(kind, error.description(), {}, true);
+    }
     Q_EMIT errorPresented(error);
 }
 
@@ -297,6 +303,7 @@ bool WindowController::answers(Command command) const
     case Command::Minimize:
     case Command::Zoom:
     case Command::Save:
+    case Command::SaveAs:
     case Command::Rename:
     case Command::MoveTo:
         return true;
@@ -323,6 +330,10 @@ void WindowController::perform(Command command, const QVariant &)
     case Command::Save:
         if (m_document)
             m_document->saveDocument();
+        break;
+    case Command::SaveAs:
+        if (m_document)
+            m_document->saveDocumentAs();
         break;
     case Command::Rename:
         if (m_document)

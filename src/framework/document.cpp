@@ -102,8 +102,9 @@ void Document::saveDocument()
     if (m_fileUrl.isEmpty())
         return;
     m_sync->save(true, [this](const std::optional<Error> &failure) {
+        // A read-only note is refused for the reason its window tells already.
         if (failure)
-            presentError(*failure);
+            presentError(*failure, isReadOnly() ? MessageKind::ReadOnly : MessageKind::Error);
     });
 }
 

@@ -23,15 +23,20 @@ void AppMenus::install(CommandResponder *delegate)
     connect(&m_documents, &DocumentController::windowControllersMade, this, [this](Document *document) {
         const QList<WindowController *> controllers = WindowController::of(document);
         for (WindowController *controller : controllers) {
-            if (!controller->menuBar())
-                controller->setMenuBar(new MenuBar(m_dispatcher, controller->window()));
+            if (controller->menuBar())
+                continue;
+            auto *bar = new MenuBar(m_dispatcher, controller->window());
+            bar->setWindowList([this] { return noteWindows(); });
+            controller->setMenuBar(bar);
         }
     });
 }
 
 void AppMenus::menuWillOpen(QMenu *menu)
 {
-    OpenRecentMenu::rebuild(menu, m_documents.recentDocumentUrls(), m_dispatcher);
+    // Told by the role it was built for: its shown title is translated and carries a mnemonic.
+    if (MenuBar::roleOf(menu) == MenuTable::Role::OpenRecent)
+        OpenRecentMenu::rebuild(menu, m_documents.recentDocumentUrls(), m_dispatcher);
     const QList<QAction *> items = menu->actions();
     for (QAction *item : items) {
         if (ActionDispatcher::commandOf(item) != Command::ToggleSpellingWhileTyping)
@@ -39,4 +44,17 @@ void AppMenus::menuWillOpen(QMenu *menu)
         item->setCheckable(true);
         item->setChecked(m_dispatcher.isChecked(Command::ToggleSpellingWhileTyping));
     }
+}
+
+QList<QWidget *> AppMenus::noteWindows() const
+{
+    // The order the notes were opened in: the Window menu keeps its items where the user last saw them.
+    QList<QWidget *> windows;
+    const QList<Document *> documents = m_documents.documents();
+    for (const Document *document : documents) {
+        const QList<WindowController *> controllers = WindowController::of(document);
+        for (const WindowController *controller : controllers)
+            windows.append(controller->window());
+    }
+    return windows;
 }

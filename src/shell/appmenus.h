@@ -7,6 +7,7 @@
 class CommandResponder;
 class DocumentController;
 class QMenu;
+class QWidget;
 
 // The app's menus: the one dispatcher they send through, a menu bar for every note window, and the menus filled
 // as they open (Open Recent, the check mark of "Check Spelling While Typing").
@@ -23,6 +24,7 @@ public:
 
 private:
     void menuWillOpen(QMenu *menu);
+    QList<QWidget *> noteWindows() const;
 
     DocumentController &m_documents;
     ActionDispatcher m_dispatcher;

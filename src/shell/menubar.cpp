@@ -15,6 +15,25 @@ namespace {
 
 constexpr char windowListProperty[] = "noltnoltWindowListItem";
 constexpr char tableTitleProperty[] = "noltnoltTableTitle";
+constexpr char roleProperty[] = "noltnoltMenuRole";
+
+// Object names of the menus the app fills or watches, for tools and tests that look a menu up by what it is for.
+QString objectNameFor(MenuTable::Role role)
+{
+    switch (role) {
+    case MenuTable::Role::None:
+        break;
+    case MenuTable::Role::Services:
+        return QStringLiteral("servicesMenu");
+    case MenuTable::Role::OpenRecent:
+        return QStringLiteral("openRecentMenu");
+    case MenuTable::Role::Windows:
+        return QStringLiteral("windowMenu");
+    case MenuTable::Role::Help:
+        return QStringLiteral("helpMenu");
+    }
+    return {};
+}
 
 // Marks one letter of each title as its mnemonic, as Linux menus do: the first letter of a word not yet taken in
 // the same menu, else any free letter. The table keeps its titles; only the shown text gets the "&".
@@ -44,13 +63,12 @@ private:
     QList<QChar> m_taken;
 };
 
-// The windows the Window menu lists: the open document windows, shown or minimised.
-QList<QWidget *> listedWindows()
+QList<QWidget *> allNoteWindows()
 {
     QList<QWidget *> windows;
     const QList<QWidget *> topLevels = QApplication::topLevelWidgets();
     for (QWidget *widget : topLevels) {
-        if (!widget->isHidden() && WindowController::forWindow(widget))
+        if (WindowController::forWindow(widget))
             windows.append(widget);
     }
     return windows;
@@ -69,6 +87,7 @@ QString plainTitle(const QWidget *window)
 MenuBar::MenuBar(ActionDispatcher &dispatcher, QWidget *parent)
     : QMenuBar(parent)
     , m_dispatcher(dispatcher)
+    , m_windows(allNoteWindows)
 {
     MenuState::install(dispatcher);
     Mnemonics topLevel;
@@ -85,6 +104,11 @@ MenuBar::MenuBar(ActionDispatcher &dispatcher, QWidget *parent)
     });
 }
 
+void MenuBar::setWindowList(WindowList windows)
+{
+    m_windows = std::move(windows);
+}
+
 QMenu *MenuBar::findMenu(const QString &title) const
 {
     const QList<QMenu *> menus = findChildren<QMenu *>();
@@ -95,12 +119,27 @@ QMenu *MenuBar::findMenu(const QString &title) const
     return nullptr;
 }
 
+QMenu *MenuBar::menu(MenuTable::Role role) const
+{
+    return role == MenuTable::Role::None ? nullptr : findChild<QMenu *>(objectNameFor(role));
+}
+
+MenuTable::Role MenuBar::roleOf(const QMenu *menu)
+{
+    const QVariant role = menu ? menu->property(roleProperty) : QVariant();
+    return role.isValid() ? static_cast<MenuTable::Role>(role.toInt()) : MenuTable::Role::None;
+}
+
 QMenu *MenuBar::buildMenu(const MenuTable::Menu &table, QWidget *parent)
 {
     Mnemonics mnemonics;
     auto *menu = new QMenu(MenuTable::translatedTitle(table.title), parent);
     menu->setProperty(tableTitleProperty, QString::fromUtf8(table.title));
+    menu->setProperty(roleProperty, static_cast<int>(table.role));
+    menu->setObjectName(objectNameFor(table.role));
     for (const MenuTable::Item &row : table.items) {
+        if (!MenuTable::isOffered(row))
+            continue;
         switch (row.kind) {
         case MenuTable::Kind::Separator:
             menu->addSeparator();
@@ -143,7 +182,9 @@ void MenuBar::updateWindowList(QMenu *menu)
             item->deleteLater();
         }
     }
-    const QList<QWidget *> windows = listedWindows();
+    // Shown or minimised, not those on their way out.
+    QList<QWidget *> windows = m_windows();
+    windows.removeIf([](const QWidget *window) { return window->isHidden(); });
     if (windows.isEmpty())
         return;
     QAction *separator = menu->addSeparator();
@@ -152,7 +193,8 @@ void MenuBar::updateWindowList(QMenu *menu)
     for (QWidget *window : windows) {
         QAction *item = menu->addAction(plainTitle(window));
         item->setProperty(windowListProperty, true);
-        item->setCheckable(true);
+        // Only the active window carries a mark; a checkable item would show an empty box beside every other.
+        item->setCheckable(window == active);
         item->setChecked(window == active);
         connect(item, &QAction::triggered, window, [window] {
             if (window->isMinimized())

@@ -26,7 +26,7 @@ constexpr char revealDocumentTitle[] = QT_TRANSLATE_NOOP("MenuTable", "Show in F
 
 constexpr Item separator{Kind::Separator};
 
-// The platform fills Services; on Linux it stays empty.
+// The platform fills Services where it has them; elsewhere the menu is left out.
 constexpr Menu servicesMenu{QT_TRANSLATE_NOOP("MenuTable", "Services"), Role::Services, {}};
 
 constexpr Item applicationItems[] = {
@@ -49,6 +49,8 @@ constexpr Item fileItems[] = {
     {Kind::Submenu, QT_TRANSLATE_NOOP("MenuTable", "Open Recent"), Command::None, "", 0, Target::Chain,
      &openRecentMenu},
     {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Save"), Command::Save, "s", command},
+    // A copy under a new name, which the window then shows: the key every Linux editor gives it.
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Save As\u2026"), Command::SaveAs, "S", command},
     {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Rename\u2026"), Command::Rename},
     {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Move To\u2026"), Command::MoveTo},
     {Kind::Item, revealDocumentTitle, Command::Reveal},
@@ -127,6 +129,19 @@ std::span<const MenuTable::Menu> MenuTable::mainMenu()
 QString MenuTable::revealTitle()
 {
     return QString::fromUtf8(revealDocumentTitle);
+}
+
+bool MenuTable::isOffered(const Item &item)
+{
+#if defined(Q_OS_MACOS)
+    Q_UNUSED(item);
+    return true;
+#else
+    // Only the Mac's desktop hides and shows other applications and fills Services: here these rows could never
+    // do anything, so they are not shown at all rather than greyed in every window.
+    return item.command != Command::HideOthers && item.command != Command::ShowAll &&
+           !(item.submenu && item.submenu->role == Role::Services);
+#endif
 }
 
 QString MenuTable::translatedTitle(const char *title)

@@ -59,6 +59,9 @@ public:
     // The title of the item that shows the note in the file manager: the platform's file manager by name.
     static QString revealTitle();
 
+    // Whether the menus show item here: rows for a desktop service this platform lacks are left out.
+    static bool isOffered(const Item &item);
+
     static QString title(const Item &item);
     // A table title as the user's language says it (context "MenuTable").
     static QString translatedTitle(const char *title);

@@ -9,7 +9,7 @@
 
 void OpenRecentMenu::rebuild(QMenu *menu, const QList<QUrl> &recentUrls, ActionDispatcher &dispatcher)
 {
-    if (!menu || menu->title() != QLatin1String(title))
+    if (!menu)
         return;
     // The menu owns the items it made, and clear() deletes them.
     menu->clear();

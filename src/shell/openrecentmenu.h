@@ -13,8 +13,5 @@ class QMenu;
 class OpenRecentMenu
 {
 public:
-    static constexpr char title[] = "Open Recent";
-
-    // Does nothing to a menu with another title.
     static void rebuild(QMenu *menu, const QList<QUrl> &recentUrls, ActionDispatcher &dispatcher);
 };

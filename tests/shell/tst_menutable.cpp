@@ -18,7 +18,7 @@
 
 namespace {
 
-// Nothing on Linux hides other applications: the item stays, disabled.
+// Nothing on Linux hides other applications: the row is kept for platforms that do, and not shown here.
 constexpr Command unanswered = Command::HideOthers;
 
 // Answers nothing and counts how often it is asked: every item that reaches the end of the chain asks it once.

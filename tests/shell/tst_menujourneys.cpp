@@ -1,0 +1,231 @@
+#include "editor/actiondispatcher.h"
+#include "editor/editor.h"
+#include "editor/findbar.h"
+#include "editor/messagebar.h"
+#include "editor/notetextview.h"
+#include "editor/windowcontroller.h"
+#include "framework/document.h"
+#include "framework/filenames.h"
+#include "shell/appdelegate.h"
+#include "shell/documentcontroller.h"
+#include "shell/menubar.h"
+#include "support/testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+using TestSupport::readBytes;
+using TestSupport::writeBytes;
+
+// What a new user does through the real app's menu bar and keys: hiding the app, Save As, undoing from the find bar
+// and the Window menu's list.
+class TestMenuJourneys : public QObject
+{
+    Q_OBJECT
+
+public:
+    TestMenuJourneys()
+    {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(u"config"_s)));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(m_home.filePath(u"state"_s)));
+        // A desktop's own file dialog runs in another process, out of the test's reach.
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_app = std::make_unique<AppDelegate>();
+        m_app->setNotesFolder(m_dir->filePath(u"Desktop"_s));
+    }
+    void cleanup()
+    {
+        m_app.reset();
+        m_dir.reset();
+    }
+
+    // Ctrl+H leaves every note window where the taskbar finds it; items that could never act here are not shown.
+    void hideMinimisesAndNothingDeadIsShown()
+    {
+        const QList<QWidget *> windows = launch({u"one.txt"_s, u"two.txt"_s});
+        QTest::keyClick(windows.last(), Qt::Key_H, Qt::ControlModifier);
+        for (QWidget *window : windows)
+            QTRY_VERIFY(window->isMinimized() && window->isVisible());
+        const MenuBar *bar = barOf(windows.last());
+        QVERIFY(!bar->menu(MenuTable::Role::Services));
+        for (const QAction *item : bar->actions().constFirst()->menu()->actions()) {
+            const std::optional<Command> command = ActionDispatcher::commandOf(item);
+            QVERIFY(command != Command::HideOthers && command != Command::ShowAll && !item->menu());
+        }
+    }
+
+    void saveAsFromTheFileMenu_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("a note that can be written") << false;
+        QTest::newRow("a read-only note: Ctrl+S adds no second bar") << true;
+    }
+
+    void saveAsFromTheFileMenu()
+    {
+        QFETCH(bool, readOnly);
+        QWidget *window = launch({u"note.txt"_s}, readOnly).constFirst();
+        NoteTextView *view = window->findChild<NoteTextView *>();
+        QTest::keyClicks(view, u"typed "_s);
+        const QByteArray typed = view->text().toUtf8();
+        QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(WindowController::forWindow(window)->document()->finishWrites());
+        QCOMPARE(shownBars(window), readOnly ? 1 : 0);
+        const QString copy = m_dir->filePath(u"copy.txt"_s);
+        // The app's own dialog, answered with a new name.
+        QTimer::singleShot(0, this, [copy] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->selectFile(copy);
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(readBytes(copy), typed);
+        QTRY_COMPARE(window->windowTitle(), u"copy"_s);
+        QCOMPARE(readBytes(m_dir->filePath(u"note.txt"_s)), readOnly ? QByteArray("text") : typed);
+        QTRY_COMPARE(shownBars(window), 0);
+    }
+
+    // After Replace All, Ctrl+Z undoes it wherever in the find bar the focus is: on the button, or in a field that
+    // has nothing of its own left to undo. Tab goes from the search text to the replacement.
+    void undoFromTheFindBar_data()
+    {
+        QTest::addColumn<bool>("backInTheSearchField");
+        QTest::newRow("focus on All") << false;
+        QTest::newRow("focus in the search field: its own typing first") << true;
+    }
+
+    void undoFromTheFindBar()
+    {
+        QFETCH(bool, backInTheSearchField);
+        QWidget *window = launch({u"note.txt"_s}).constFirst();
+        NoteTextView *view = window->findChild<NoteTextView *>();
+        view->setText(u"one two one"_s);
+        auto *findBar = window->findChild<FindBar *>();
+        QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), findBar->searchField());
+        QTest::keyClicks(findBar->searchField(), u"one"_s);
+        QTest::keyClick(findBar->searchField(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), findBar->replaceField());
+        QTest::keyClicks(findBar->replaceField(), u"1"_s);
+        QTest::keyClick(findBar->replaceField(), Qt::Key_Tab);     // Replace
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // All
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(view->text(), u"1 two 1"_s);
+        const MenuBar *bar = barOf(window);
+        QTRY_VERIFY(itemOf(bar, Command::Undo)->isEnabled());
+        QVERIFY(itemOf(bar, Command::SelectAll)->isEnabled());
+        if (backInTheSearchField) {
+            QTest::mouseClick(findBar->searchField(), Qt::LeftButton);
+            QCOMPARE(QApplication::focusWidget(), findBar->searchField());
+            for (int i = 0; i < 10 && findBar->searchField()->isUndoAvailable(); ++i)
+                QTest::keyClick(findBar->searchField(), Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(findBar->searchField()->text(), QString());
+            QCOMPARE(view->text(), u"1 two 1"_s);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(view->text(), u"one two one"_s);
+    }
+
+    void windowMenuInOpeningOrder_data()
+    {
+        QTest::addColumn<int>("active");
+        QTest::newRow("the first opened is active") << 0;
+        QTest::newRow("the last opened is active") << 2;
+    }
+
+    void windowMenuInOpeningOrder()
+    {
+        QFETCH(int, active);
+        const QStringList names{u"b.txt"_s, u"c.txt"_s, u"a.txt"_s};
+        const QList<QWidget *> windows = launch(names);
+        windows.at(active)->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(windows.at(active)));
+        MenuBar *bar = barOf(windows.at(active));
+        QMenu *menu = bar->menu(MenuTable::Role::Windows);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+        QTRY_VERIFY(menu->isVisible());
+        // The list closes the menu, after a separator.
+        const QList<QAction *> items = menu->actions();
+        QVERIFY(items.size() > names.size() && items.at(items.size() - names.size() - 1)->isSeparator());
+        QStringList listed;
+        for (const QAction *item : items.mid(items.size() - names.size())) {
+            QCOMPARE(item->isCheckable(), item->isChecked()); // no empty box beside the others
+            listed.append(item->text() + (item->isChecked() ? u" *"_s : QString()));
+        }
+        const QStringList expected{active == 0 ? u"b *"_s : u"b"_s, u"c"_s, active == 2 ? u"a *"_s : u"a"_s};
+        QCOMPARE(listed, expected);
+        menu->close();
+    }
+
+private:
+    // Launches the app with these notes ("text" in each) and waits for their windows, in the order given.
+    QList<QWidget *> launch(const QStringList &names, bool readOnly = false)
+    {
+        QList<QUrl> urls;
+        for (const QString &name : names) {
+            const QString path = m_dir->filePath(name);
+            writeBytes(path, "text");
+            if (readOnly)
+                ::chmod(QFile::encodeName(path).constData(), 0444);
+            urls.append(FileNames::urlOfPath(path));
+        }
+        m_app->setLaunchFiles(urls);
+        m_app->applicationDidFinishLaunching();
+        QList<QWidget *> windows;
+        for (const QUrl &url : urls) {
+            if (!QTest::qWaitFor([&] { return m_app->documents().documentForUrl(url); }))
+                return {};
+            windows.append(WindowController::of(m_app->documents().documentForUrl(url)).constFirst()->window());
+        }
+        QWidget *last = windows.constLast();
+        last->activateWindow();
+        if (!QTest::qWaitForWindowActive(last))
+            return {};
+        last->findChild<NoteTextView *>()->setFocus();
+        return windows;
+    }
+
+    static MenuBar *barOf(QWidget *window)
+    {
+        return qobject_cast<MenuBar *>(WindowController::forWindow(window)->menuBar());
+    }
+
+    static QAction *itemOf(const MenuBar *bar, Command command)
+    {
+        const QList<QAction *> items = bar->findChildren<QAction *>();
+        for (QAction *item : items) {
+            if (ActionDispatcher::commandOf(item) == command)
+                return item;
+        }
+        return nullptr;
+    }
+
+    static int shownBars(const QWidget *window)
+    {
+        const QList<MessageBar *> bars = window->findChildren<MessageBar *>();
+        return int(std::count_if(bars.begin(), bars.end(), [](const MessageBar *bar) { return bar->isVisible(); }));
+    }
+
+    QTemporaryDir m_home;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AppDelegate> m_app;
+};
+
+QTEST_MAIN(TestMenuJourneys)
+#include "tst_menujourneys.moc"
