@@ -773,6 +773,13 @@ Try &quot;%1 --help&quot; for more.
     </message>
 </context>
 <context>
+    <name>Trash</name>
+    <message>
+        <source>Could not put “%1” back: the Trash does not say where it came from.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>UpdateChecker</name>
     <message>
         <source>No address is set for update information.</source>
@@ -887,13 +894,29 @@ Try &quot;%1 --help&quot; for more.
         <source>%1. Its last complete version is kept beside it in “%2”.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Put Back</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save Again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” was deleted by another program. Its text is still open here; typing saves it again in “%2”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” was moved to the Trash. Its text is still open here; typing saves it again in “%2”.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>WindowQuestions</name>
-    <message>
-        <source>“%1” was changed by another program while you were editing it. Until you choose, your text is not saved over it.</source>
-        <translation type="unfinished"></translation>
-    </message>
     <message>
         <source>Keep My Text</source>
         <translation type="unfinished"></translation>
@@ -936,6 +959,10 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message>
         <source>Close Without Saving</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” was changed by another program while you were editing it. Until you choose, your text is not saved over it. Reload puts their text in place of yours; Undo brings yours back.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
