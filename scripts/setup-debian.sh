@@ -10,7 +10,7 @@ packages=(
     libenchant-2-dev hunspell-en-us
     xvfb xauth xdotool x11-utils imagemagick dbus dbus-x11
     libqt6svg6 appstream desktop-file-utils python3-pyatspi at-spi2-core
-    util-linux strace attr acl e2fsprogs python3 tzdata clang-format
+    util-linux strace attr acl e2fsprogs python3 tzdata clang-format libglib2.0-bin
 )
 
 missing=()
