@@ -4,6 +4,7 @@
 #include "editor/findbar.h"
 #include "editor/notetextview.h"
 #include "editor/notewindowsetup.h"
+#include "editor/textbeforereload.h"
 #include "editor/texttools.h"
 #include "editor/wordcounter.h"
 #include "framework/filenames.h"
@@ -23,36 +24,6 @@
 #include <QWidget>
 
 #include <algorithm>
-
-namespace {
-
-// The window's text before another version was put in its place. The text document calls undo() in the middle of
-// its own undo, so the text goes back once that has finished; as any edit, it is then written to the file.
-class TextBeforeReload : public QAbstractUndoItem
-{
-public:
-    TextBeforeReload(Editor *editor, QString text)
-        : m_editor(editor)
-        , m_text(std::move(text))
-    {}
-    void undo() override
-    {
-        if (!m_editor)
-            return;
-        QTimer::singleShot(0, m_editor.data(), [editor = m_editor.data(), text = m_text] {
-            editor->textView()->setText(text);
-            editor->textView()->setSelectedRange({text.size(), 0});
-            editor->textDidChange();
-        });
-    }
-    void redo() override {}
-
-private:
-    QPointer<Editor> m_editor;
-    QString m_text;
-};
-
-} // namespace
 
 namespace {
 

@@ -45,21 +45,6 @@ NoteSync::~NoteSync()
     delete m_writes;
 }
 
-bool NoteSync::isReadOnly() const
-{
-    return m_watch->isReadOnly();
-}
-
-void NoteSync::watch(const QUrl &url)
-{
-    m_watch->watch(url);
-}
-
-void NoteSync::noteRead(const LoadedFile &loaded)
-{
-    m_watch->noteRead(loaded);
-}
-
 void NoteSync::handle(Event event)
 {
     // A link put in the note's place shows another file: never taken in unasked, as if there were typing.

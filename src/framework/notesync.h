@@ -3,6 +3,7 @@
 #include "framework/error.h"
 #include "framework/fileidentity.h"
 #include "framework/notestate.h"
+#include "framework/notewatch.h"
 
 #include <QList>
 #include <QObject>
@@ -11,7 +12,6 @@
 #include <optional>
 
 class Document;
-class NoteWatch;
 class WriteQueue;
 struct LoadedFile;
 struct NoteServices;
@@ -31,10 +31,10 @@ public:
     ~NoteSync() override;
 
     State state() const { return m_state; }
-    bool isReadOnly() const;
+    bool isReadOnly() const { return m_watch->isReadOnly(); }
     // The note stands for the file at url now (none: no file); a version read for it before is its known version.
-    void watch(const QUrl &url);
-    void noteRead(const LoadedFile &loaded);
+    void watch(const QUrl &url) { m_watch->watch(url); }
+    void noteRead(const LoadedFile &loaded) { m_watch->noteRead(loaded); }
     // The note's text changed by an edit, an undo or a redo.
     void edited();
 

@@ -1,0 +1,22 @@
+#include "textbeforereload.h"
+
+#include "editor/editor.h"
+#include "editor/notetextview.h"
+
+#include <QTimer>
+
+TextBeforeReload::TextBeforeReload(Editor *editor, QString text)
+    : m_editor(editor)
+    , m_text(std::move(text))
+{}
+
+void TextBeforeReload::undo()
+{
+    if (!m_editor)
+        return;
+    QTimer::singleShot(0, m_editor.data(), [editor = m_editor.data(), text = m_text] {
+        editor->textView()->setText(text);
+        editor->textView()->setSelectedRange({text.size(), 0});
+        editor->textDidChange();
+    });
+}
