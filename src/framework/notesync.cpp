@@ -7,6 +7,7 @@
 #include "framework/noteservices.h"
 #include "framework/notewatch.h"
 #include "framework/recoverystore.h"
+#include "framework/syncconflicts.h"
 #include "framework/trash.h"
 #include "framework/writequeue.h"
 
@@ -19,6 +20,8 @@
 using Event = NoteState::Event;
 
 namespace {
+
+constexpr int replacementGraceMs = 1500;
 
 void completeAll(const QList<NoteSync::Completion> &completions, const std::optional<Error> &result)
 {
@@ -281,7 +284,8 @@ void NoteSync::checkFileOnDisk()
     case NoteWatch::Look::Ignored:
         return;
     case NoteWatch::Look::Moved:
-        followMovedFile();
+        if (!followMovedFile())
+            reportMissingFile({});
         return;
     case NoteWatch::Look::Missing:
         reportMissingFile({});
@@ -406,7 +410,12 @@ bool NoteSync::followMovedFile()
     const std::optional<QString> moved = m_watch->movedTo();
     if (!moved)
         return false;
-    // A note moved to the Trash was thrown away, not moved: it is never saved in there.
+    // A note moved to the Trash was thrown away, not moved: it is never saved in there. A rename to a sync engine's
+    // conflict copy keeps the other device's version aside; the note stays at its place, where the winner comes.
+    const QString path = FileNames::pathOfUrl(m_note.fileUrl());
+    if (SyncConflicts::isCopyOf(QFileInfo(*moved).fileName(), QFileInfo(path).fileName()) &&
+        QFileInfo(*moved).absolutePath() == QFileInfo(path).absolutePath())
+        return false;
     if (!Trash::holds(*moved))
         m_note.followTo(FileNames::urlOfPath(*moved));
     else if (m_state != State::Gone)
@@ -423,11 +432,29 @@ void NoteSync::fileIsBack()
 void NoteSync::reportMissingFile(const QString &trashedAt)
 {
     handle(Event::Missing);
+    if (trashedAt.isEmpty()) {
+        // Sync engines and many programs replace a file by deleting it and renaming another into its place: the
+        // window hears of it only when no file came back within a moment.
+        QTimer::singleShot(replacementGraceMs, this, [this] {
+            if (FileIdentity::of(FileNames::pathOfUrl(m_note.fileUrl())).exists)
+                checkFileOnDisk();
+            else
+                tellMissing({});
+        });
+        return;
+    }
+    tellMissing(trashedAt);
+}
+
+void NoteSync::tellMissing(const QString &trashedAt)
+{
     if (m_state == State::Gone) {
         // Nothing typed: the user deleted it, and it stays deleted until they type or say otherwise.
         Q_EMIT m_note.fileGone(trashedAt);
         return;
     }
+    if (m_state == State::Closed)
+        return;
     // Typing is written again at its place by the next save; a window that saves its edits by itself schedules
     // that save as for an edit.
     const QFileInfo file(FileNames::pathOfUrl(m_note.fileUrl()));

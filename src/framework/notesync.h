@@ -81,6 +81,7 @@ private:
     void compareContentLater(const FileIdentity &now);
     // trashedAt: where it lies in the Trash, when it was moved there.
     void reportMissingFile(const QString &trashedAt);
+    void tellMissing(const QString &trashedAt);
     // The very file is at the note's place again.
     void fileIsBack();
     // True when the file was renamed or moved by another program and the note now follows it.

@@ -122,6 +122,12 @@ private Q_SLOTS:
         QTest::newRow("deleted, then typed into: written again")
             << QStringList{"rm", "edit", "save"} << QStringList{"Gone", "Edited", "Clean"} << QByteArray("old!")
             << QByteArray("old!");
+        QTest::newRow("replaced by delete and rename: read in, no bar")
+            << QStringList{"replace by delete", "no bar"} << QStringList{"Clean", "Clean"} << QByteArray("theirs")
+            << QByteArray("theirs");
+        QTest::newRow("renamed to a sync conflict copy: stays, reads the winner")
+            << QStringList{"conflict copy", "no bar"} << QStringList{"Clean", "Clean"} << QByteArray("theirs")
+            << QByteArray("theirs");
         QTest::newRow("trashed, then put back")
             << QStringList{"trash", "save", "put back"} << QStringList{"Gone", "Gone", "Clean"} << QByteArray("old")
             << QByteArray("old");
@@ -158,7 +164,19 @@ private Q_SLOTS:
                          0);
             else if (step == u"put back")
                 putBack(note);
-            else if (step == u"close")
+            else if (step == u"replace by delete" || step == u"conflict copy") {
+                const QString aside = step == u"conflict copy"
+                                          ? note.dir.filePath(u"note.sync-conflict-20261207-021530-VJMWRMI.txt"_qs)
+                                          : QString();
+                QVERIFY(aside.isEmpty() ? QFile::remove(note.path) : QFile::rename(note.path, aside));
+                QTest::qWait(300);
+                replaceByRename(note.path, "theirs");
+                QTRY_COMPARE(note.document->bytes, QByteArray("theirs"));
+                QCOMPARE(note.document->fileUrl(), FileNames::urlOfPath(note.path));
+            } else if (step == u"no bar") {
+                QTest::qWait(1700);
+                QVERIFY(!note.controller->message(MessageKind::FileChanged));
+            } else if (step == u"close")
                 note.document->close();
             else {
                 QTRY_VERIFY(pending);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// The names that file-sync engines give the losing side of a conflict, left beside the note: a rename of a note to
+// one of these is the engine keeping the other device's version, never the user moving the note. One table, easy
+// to extend.
+class SyncConflicts
+{
+public:
+    // Whether the file name is a conflict copy of the note named note (file names, no folders).
+    static bool isCopyOf(const QString &name, const QString &note);
+    // The name of a conflict copy of our own, beside the note: "one (conflict 2026-12-07 0215).txt".
+    static QString ownCopyName(const QString &note, const QDateTime &when);
+};
