@@ -1,0 +1,100 @@
+#include "editor/messagebar.h"
+#include "editor/windowcontroller.h"
+#include "framework/filenames.h"
+#include "shell/appdelegate.h"
+#include "shell/documentcontroller.h"
+#include "support/testsupport.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using TestSupport::writeBytes;
+
+// Opening files and the window's first look, as a new user meets them on a small, scaled screen.
+class TestOpenJourneys : public QObject
+{
+    Q_OBJECT
+
+public:
+    TestOpenJourneys()
+    {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(u"config"_s)));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(m_home.filePath(u"state"_s)));
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    }
+
+private Q_SLOTS:
+    void init() { m_app = std::make_unique<AppDelegate>(); }
+    void cleanup() { m_app.reset(); }
+
+    // The refused file is named in what the user reads: in the window that opened, else in a box in front.
+    void refusalNamesTheFile_data()
+    {
+        QTest::addColumn<bool>("withGoodFile");
+        QTest::newRow("beside a note that opens: in its window") << true;
+        QTest::newRow("alone: a box in front") << false;
+    }
+
+    void refusalNamesTheFile()
+    {
+        QFETCH(bool, withGoodFile);
+        writeBytes(m_dir.filePath(u"latin1.txt"_s), "caf\xe9");
+        QWidget *good =
+            launch(withGoodFile ? QStringList{u"latin1.txt"_s, u"good.txt"_s} : QStringList{u"latin1.txt"_s});
+        const QString expected = u"“latin1.txt” could not be opened. This file is not UTF-8 plain text."_s;
+        if (withGoodFile) {
+            QTRY_VERIFY(good->findChild<MessageBar *>() && good->findChild<MessageBar *>()->isVisible());
+            QCOMPARE(good->findChild<MessageBar *>()->text(), expected);
+            QVERIFY(TestSupport::messageBoxes().isEmpty());
+        } else {
+            QTRY_COMPARE(TestSupport::messageBoxes().size(), 1);
+            QCOMPARE(TestSupport::messageBoxes().constFirst()->text(), expected);
+            QTRY_COMPARE(QApplication::activeWindow(), TestSupport::messageBoxes().constFirst());
+        }
+    }
+
+private:
+    // Launches the app with these files ("text" in each unless they exist) and gives the last window that opens.
+    QWidget *launch(const QStringList &names)
+    {
+        QList<QUrl> urls;
+        for (const QString &name : names) {
+            if (!QFileInfo::exists(m_dir.filePath(name)))
+                writeBytes(m_dir.filePath(name), "text");
+            urls.append(FileNames::urlOfPath(m_dir.filePath(name)));
+        }
+        m_app->setLaunchFiles(urls);
+        m_app->applicationDidFinishLaunching();
+        if (!QTest::qWaitFor([this] { return !m_app->documents().isOpening(); }, 10000))
+            return nullptr;
+        for (auto it = urls.crbegin(); it != urls.crend(); ++it) {
+            if (Document *note = m_app->documents().documentForUrl(*it)) {
+                QWidget *window = WindowController::of(note).constFirst()->window();
+                window->activateWindow();
+                return QTest::qWaitForWindowActive(window) ? window : nullptr;
+            }
+        }
+        return nullptr;
+    }
+
+    QTemporaryDir m_home;
+    QTemporaryDir m_dir;
+    std::unique_ptr<AppDelegate> m_app;
+};
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir config;
+    const QString screens = config.filePath(u"screens.json"_s);
+    writeBytes(screens, R"({"windowFrameMargins": true, "screens": [{"name": "desk", "x": 0, "y": 0,
+                           "width": 1280, "height": 900, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens));
+    qputenv("QT_SCALE_FACTOR", "2");
+    QApplication app(argc, argv);
+    TestOpenJourneys test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_openjourneys.moc"
