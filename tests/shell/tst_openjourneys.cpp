@@ -1,4 +1,5 @@
 #include "editor/messagebar.h"
+#include "editor/notetextview.h"
 #include "editor/windowcontroller.h"
 #include "framework/filenames.h"
 #include "shell/appdelegate.h"
@@ -6,9 +7,11 @@
 #include "support/testsupport.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using TestSupport::writeBytes;
@@ -54,6 +57,37 @@ private Q_SLOTS:
             QCOMPARE(TestSupport::messageBoxes().constFirst()->text(), expected);
             QTRY_COMPARE(QApplication::activeWindow(), TestSupport::messageBoxes().constFirst());
         }
+    }
+
+    // File › Open… (Ctrl+O) shows every kind of text at first, and can show everything.
+    void openPanelShowsText_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const QString &name : {u"notes.md"_s, u"server.log"_s, u"table.csv"_s, u"README"_s})
+            QTest::newRow(qPrintable(name)) << name;
+    }
+
+    void openPanelShowsText()
+    {
+        QFETCH(QString, name);
+        QWidget *window = launch({u"first.txt"_s});
+        writeBytes(m_dir.filePath(name), "text");
+        QStringList filters;
+        QTimer::singleShot(0, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            filters = dialog->nameFilters();
+            dialog->setDirectory(m_dir.path());
+            dialog->selectFile(name);
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        QTest::keyClick(window->findChild<NoteTextView *>(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(filters.size(), 2);
+        const QString text = filters.constFirst();
+        const QStringList patterns = text.mid(text.indexOf(u'(') + 1).chopped(1).split(u' ');
+        QVERIFY2(QDir::match(patterns, name), qPrintable(text));
+        QCOMPARE(filters.constLast(), u"All files (*)"_s);
+        QTRY_VERIFY(m_app->documents().documentForUrl(FileNames::urlOfPath(m_dir.filePath(name))));
     }
 
 private:
