@@ -1,14 +1,21 @@
 #include "editor/messagebar.h"
 #include "editor/notetextview.h"
+#include "editor/findbar.h"
 #include "editor/windowcontroller.h"
 #include "framework/filenames.h"
 #include "shell/appdelegate.h"
 #include "shell/documentcontroller.h"
+#include "shell/windowplacement.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -88,6 +95,46 @@ private Q_SLOTS:
         QVERIFY2(QDir::match(patterns, name), qPrintable(text));
         QCOMPARE(filters.constLast(), u"All files (*)"_s);
         QTRY_VERIFY(m_app->documents().documentForUrl(FileNames::urlOfPath(m_dir.filePath(name))));
+    }
+
+    // On a 1280x900 screen at scale 2: the window fits, and the find bar and word count can be read at any size.
+    void everythingFits_data()
+    {
+        QTest::addColumn<bool>("smallest");
+        QTest::addColumn<QRect>("remembered");
+        QTest::newRow("as it opens") << false << QRect();
+        QTest::newRow("remembered larger than the screen") << false << QRect(0, 0, 1280, 900);
+        QTest::newRow("at its minimum size") << true << QRect();
+    }
+
+    void everythingFits()
+    {
+        QFETCH(bool, smallest);
+        QFETCH(QRect, remembered);
+        if (remembered.isValid()) {
+            const QUrl url = FileNames::urlOfPath(m_dir.filePath(u"fit.txt"_s));
+            QSettings().setValue(QLatin1String(WindowPlacement::framesKey),
+                                 QVariantMap{{url.toString(QUrl::FullyEncoded), remembered}});
+        }
+        QWidget *window = launch({u"fit.txt"_s});
+        if (smallest)
+            window->resize(window->minimumSize());
+        QTest::keyClick(window->findChild<NoteTextView *>(), Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
+        auto *findBar = window->findChild<FindBar *>();
+        QTRY_VERIFY(findBar->isVisible());
+        QTRY_VERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
+        const QList<QLabel *> labels = window->findChildren<QLabel *>();
+        const auto count = std::find_if(labels.begin(), labels.end(),
+                                        [](QLabel *label) { return label->accessibleName() == u"Word count"; });
+        QVERIFY(count != labels.end());
+        auto *caseBox = findBar->findChild<QCheckBox *>();
+        QTRY_VERIFY(caseBox->width() >= caseBox->sizeHint().width());
+        for (QWidget *shown : QList<QWidget *>{findBar->searchField(), findBar->replaceField(), caseBox, *count}) {
+            const QRect place(shown->mapTo(window, QPoint()), shown->size());
+            QVERIFY2(window->rect().contains(place), shown->metaObject()->className());
+        }
+        QVERIFY(findBar->searchField()->width() >= 10 * findBar->searchField()->fontMetrics().averageCharWidth());
+        QVERIFY((*count)->height() >= (*count)->fontMetrics().height());
     }
 
 private:
