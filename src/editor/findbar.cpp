@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QResizeEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -26,6 +27,9 @@ QToolButton *arrowButton(Qt::ArrowType arrow, const QString &toolTip, const QStr
     button->setAccessibleName(name);
     return button;
 }
+
+constexpr int usableFieldCharacters = 12;
+constexpr int rowSpacing = 6;
 
 } // namespace
 
@@ -59,18 +63,25 @@ void FindBar::makeRows()
     connect(nextButton, &QToolButton::clicked, this, &FindBar::findNext);
     connect(doneButton, &QPushButton::clicked, this, &FindBar::done);
 
-    auto *findRow = new QHBoxLayout;
-    findRow->setContentsMargins(0, 0, 0, 0);
-    findRow->addWidget(m_searchField, 1);
-    findRow->addWidget(previousButton);
-    findRow->addWidget(nextButton);
-    findRow->addWidget(m_countLabel);
-    findRow->addWidget(m_caseBox);
-    findRow->addWidget(doneButton);
+    // The search text stays readable however narrow the window: about a dozen characters.
+    m_searchField->setMinimumWidth(m_searchField->fontMetrics().averageCharWidth() * usableFieldCharacters);
+    m_findRow = new QHBoxLayout;
+    m_findRow->setContentsMargins(0, 0, 0, 0);
+    m_findRow->setSpacing(rowSpacing);
+    m_findRow->addWidget(m_searchField, 1);
+    m_findRow->addWidget(previousButton);
+    m_findRow->addWidget(nextButton);
+    m_findRow->addWidget(m_countLabel);
+    m_findRow->addWidget(m_caseBox);
+    m_findRow->addWidget(doneButton);
+    m_optionsRow = new QHBoxLayout;
+    m_optionsRow->setContentsMargins(0, 0, 0, 0);
+    m_optionsRow->setSpacing(rowSpacing);
     auto *rows = new QVBoxLayout(this);
     rows->setContentsMargins(6, 4, 6, 4);
     rows->setSpacing(4);
-    rows->addLayout(findRow);
+    rows->addLayout(m_findRow);
+    rows->addLayout(m_optionsRow);
     rows->addWidget(m_replaceRow);
     m_replaceRow->hide();
 }
@@ -278,6 +289,44 @@ bool FindBar::eventFilter(QObject *watched, QEvent *event)
     else
         findNext();
     return true;
+}
+
+void FindBar::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // After the layout that resized the bar has finished: a change made inside it would be lost.
+    QMetaObject::invokeMethod(
+        this, [this] { fitRows(width()); }, Qt::QueuedConnection);
+}
+
+void FindBar::fitRows(int width)
+{
+    // In a narrow window the count and the case option move to a row of their own rather than squeeze the search
+    // field to nothing or be cut off at the edge.
+    const bool wasNarrow = m_optionsRow->indexOf(m_caseBox) >= 0;
+    // What the one row needs: each control at the least its layout gives it, and the gaps between them.
+    int needed = layout()->contentsMargins().left() + layout()->contentsMargins().right() - rowSpacing;
+    for (const QBoxLayout *row : {m_findRow, m_optionsRow}) {
+        for (int i = 0; i < row->count(); ++i) {
+            if (row->itemAt(i)->widget())
+                needed += row->itemAt(i)->minimumSize().width() + rowSpacing;
+        }
+    }
+    const bool narrow = width < needed;
+    if (narrow == wasNarrow)
+        return;
+    QBoxLayout *from = narrow ? m_findRow : m_optionsRow;
+    QBoxLayout *to = narrow ? m_optionsRow : m_findRow;
+    from->removeWidget(m_countLabel);
+    from->removeWidget(m_caseBox);
+    const int at = narrow ? 0 : m_findRow->indexOf(m_searchField) + 3; // after the field and its arrows
+    // On a row of their own the option leads: an empty count would push it in from the edge.
+    to->insertWidget(at, narrow ? static_cast<QWidget *>(m_caseBox) : m_countLabel);
+    to->insertWidget(at + 1, narrow ? static_cast<QWidget *>(m_countLabel) : m_caseBox);
+    if (narrow)
+        m_optionsRow->addStretch();
+    else
+        delete m_optionsRow->takeAt(0); // the stretch left behind
 }
 
 void FindBar::keyPressEvent(QKeyEvent *event)

@@ -6,6 +6,7 @@
 class MatchHighlighter;
 class MatchList;
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -62,9 +63,11 @@ Q_SIGNALS:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void makeRows();
+    void fitRows(int width);
     void connectControls();
     void showBar(bool replaceMode);
     void searchEdited();
@@ -77,6 +80,9 @@ private:
 
     QPointer<QPlainTextEdit> m_textView;
     QLineEdit *m_searchField = nullptr;
+    QHBoxLayout *m_findRow = nullptr;
+    // The count and the case option, when the window is too narrow for them beside the search field.
+    QHBoxLayout *m_optionsRow = nullptr;
     QLabel *m_countLabel = nullptr;
     QCheckBox *m_caseBox = nullptr;
     ReplaceRow *m_replaceRow = nullptr;

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMimeDatabase>
 
 AppCommands::AppCommands(AppDelegate &delegate, Quitting &quitting)
     : m_delegate(delegate)
@@ -118,14 +119,32 @@ void AppCommands::openDocument()
     } else {
         QFileDialog dialog(QApplication::activeWindow());
         dialog.setFileMode(QFileDialog::ExistingFiles);
-        // By type, not by name: the desktop's dialog then offers every kind of plain text (source code, logs,
-        // Markdown...), and the note's bytes still decide on reading.
-        dialog.setMimeTypeFilters({QStringLiteral("text/plain"), QStringLiteral("application/octet-stream")});
+        dialog.setNameFilters(openFilters());
         if (dialog.exec() != QDialog::Accepted)
             return;
         chosen = dialog.selectedUrls();
     }
     m_delegate.applicationOpenUrls(chosen);
+}
+
+QStringList AppCommands::openFilters()
+{
+    // By type, not by name: every kind of text the system knows (Markdown, logs, CSV, READMEs, settings, source
+    // code) shows, and the note's bytes still decide on reading. Files of no known name are one choice away.
+    QStringList patterns;
+    const QList<QMimeType> types = QMimeDatabase().allMimeTypes();
+    for (const QMimeType &type : types) {
+        if (!type.name().startsWith(u"text/") && !type.inherits(QStringLiteral("text/plain")))
+            continue;
+        for (const QString &pattern : type.globPatterns()) {
+            // The dialog splits its list at spaces and ends it at a parenthesis.
+            if (!pattern.contains(u' ') && !pattern.contains(u'(') && !pattern.contains(u')'))
+                patterns.append(pattern);
+        }
+    }
+    patterns.sort();
+    patterns.removeDuplicates();
+    return {AppDelegate::tr("Plain text files (%1)").arg(patterns.join(u' ')), AppDelegate::tr("All files (*)")};
 }
 
 void AppCommands::revealDocument() const

@@ -3,6 +3,7 @@
 #include "editor/commandresponder.h"
 
 #include <QList>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -24,6 +25,8 @@ public:
     ~AppCommands() override;
 
     void setOpenPanel(OpenPanel panel);
+    // The Open panel's choices: plain text of every kind the system knows (the first), and all files.
+    static QStringList openFilters();
     // Updates are looked for from launch on.
     void startUpdateChecks();
 

@@ -20,7 +20,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTranslator>
@@ -56,7 +55,7 @@ AppDelegate::AppDelegate(QObject *parent)
     , m_quitting(new Quitting(m_documents, this))
     , m_menus(new AppMenus(m_documents, this))
     , m_commands(*this, *m_quitting)
-    , m_openErrors(new OpenErrorReport(this))
+    , m_openErrors(new OpenErrorReport(m_documents, this))
     , m_placement(new WindowPlacement(m_documents, this))
     , m_notesFolder(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
 {
@@ -222,11 +221,5 @@ void AppDelegate::presentError(const Error &error)
         m_errorPresenter(error);
         return;
     }
-    // Told in a window of its own that stops nothing.
-    auto *box = new QMessageBox(QMessageBox::Warning, QCoreApplication::applicationName(), error.description(),
-                                QMessageBox::Ok, QApplication::activeWindow());
-    box->setInformativeText(error.informativeText());
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
+    m_openErrors->present(error);
 }
