@@ -24,32 +24,29 @@ class TestSpellingJourney : public QObject
 {
     Q_OBJECT
 
-public:
-    TestSpellingJourney()
-    {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(u"config"_s)));
-        qputenv("XDG_STATE_HOME", QFile::encodeName(m_home.filePath(u"state"_s)));
-    }
-
 private Q_SLOTS:
     void offInOneNoteIsOffEverywhereAndLater()
     {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path()));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(m_home.path()));
         if (!SpellChecker().language().startsWith(u"en"))
             QSKIP("Needs an English dictionary (hunspell-en-us) as the user's.");
         auto app = std::make_unique<AppDelegate>();
         QList<QWidget *> windows = launch(*app, {u"one.txt"_s, u"two.txt"_s});
         QCOMPARE(typeInto(windows.first()), u"the "_s); // on at first: corrected
-        QVERIFY(clickSpellingItem(windows.last()));
-        QVERIFY(!spellingItemChecked(windows.last()));
+        QAction *item = openSpellingMenu(windows.last());
+        QVERIFY(item && item->isChecked());
+        auto *menu = qobject_cast<QMenu *>(item->parent());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
         windows << launch(*app, {u"three.txt"_s});
         for (QWidget *window : std::as_const(windows)) {
-            QVERIFY(!spellingItemChecked(window));
+            QVERIFY(!openSpellingMenu(window)->isChecked());
             QVERIFY(typeInto(window).endsWith(u"teh "_s));
         }
         app.reset();
         app = std::make_unique<AppDelegate>();
         QWidget *relaunched = launch(*app, {u"four.txt"_s}).constFirst();
-        QVERIFY(!spellingItemChecked(relaunched));
+        QVERIFY(!openSpellingMenu(relaunched)->isChecked());
         QCOMPARE(typeInto(relaunched), u"teh "_s);
     }
 
@@ -58,17 +55,16 @@ private:
     {
         QList<QUrl> urls;
         for (const QString &name : names) {
-            TestSupport::writeBytes(m_dir.filePath(name), {});
-            urls.append(FileNames::urlOfPath(m_dir.filePath(name)));
+            TestSupport::writeBytes(m_home.filePath(name), {});
+            urls.append(FileNames::urlOfPath(m_home.filePath(name)));
         }
-        app.setNotesFolder(m_dir.filePath(u"Desktop"_s));
+        app.setNotesFolder(m_home.filePath(u"Desktop"_s));
         app.setLaunchFiles(urls);
         app.applicationDidFinishLaunching();
         QList<QWidget *> windows;
         for (const QUrl &url : std::as_const(urls)) {
-            if (!QTest::qWaitFor([&] { return app.documents().documentForUrl(url); }))
-                return {};
-            windows.append(WindowController::of(app.documents().documentForUrl(url)).constFirst()->window());
+            if (QTest::qWaitFor([&] { return app.documents().documentForUrl(url); }))
+                windows.append(WindowController::of(app.documents().documentForUrl(url)).constFirst()->window());
         }
         return windows;
     }
@@ -76,25 +72,24 @@ private:
     // Real keys at the end of the note; what the note then holds.
     static QString typeInto(QWidget *window)
     {
-        window->activateWindow();
+        while (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
         auto *view = window->findChild<NoteTextView *>();
-        view->setFocus();
         view->setSelectedRange({view->textLength(), 0});
         QTest::keyClicks(view, u"teh "_s);
         return view->text();
     }
 
-    // Opens Edit › Spelling and Grammar as the user does, with clicks, and gives its item found by the command it
-    // sends; none when the menu did not open.
+    // Opens Edit › Spelling and Grammar with clicks, as the user does; its item, found by the command it sends.
     static QAction *openSpellingMenu(QWidget *window)
     {
         window->activateWindow();
         auto *bar = qobject_cast<MenuBar *>(WindowController::forWindow(window)->menuBar());
         const QList<QAction *> items = bar->findChildren<QAction *>();
-        const auto item = std::find_if(items.begin(), items.end(), [](const QAction *action) {
+        QAction *item = *std::find_if(items.begin(), items.end(), [](const QAction *action) {
             return ActionDispatcher::commandOf(action) == Command::ToggleSpellingWhileTyping;
         });
-        auto *submenu = qobject_cast<QMenu *>((*item)->parent());
+        auto *submenu = qobject_cast<QMenu *>(item->parent());
         auto *edit = qobject_cast<QMenu *>(submenu->parent());
         if (!QTest::qWaitForWindowActive(window))
             return nullptr;
@@ -102,29 +97,10 @@ private:
         if (!QTest::qWaitFor([&] { return edit->isVisible(); }))
             return nullptr;
         QTest::mouseClick(edit, Qt::LeftButton, {}, edit->actionGeometry(submenu->menuAction()).center());
-        return QTest::qWaitFor([&] { return submenu->isVisible(); }) ? *item : nullptr;
-    }
-    static bool spellingItemChecked(QWidget *window)
-    {
-        const QAction *item = openSpellingMenu(window);
-        const bool checked = item && item->isChecked();
-        while (QWidget *popup = QApplication::activePopupWidget())
-            popup->close();
-        return checked;
-    }
-    // Turns checking off from the menu; false when it was not on.
-    static bool clickSpellingItem(QWidget *window)
-    {
-        QAction *item = openSpellingMenu(window);
-        if (!item || !item->isChecked())
-            return false;
-        auto *menu = qobject_cast<QMenu *>(item->parent());
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
-        return true;
+        return QTest::qWaitFor([&] { return submenu->isVisible(); }) ? item : nullptr;
     }
 
     QTemporaryDir m_home;
-    QTemporaryDir m_dir;
 };
 
 QTEST_MAIN(TestSpellingJourney)
