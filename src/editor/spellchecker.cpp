@@ -84,8 +84,9 @@ struct SpellChecker::Dictionary
     QChar::Script script = QChar::Script_Latin;
     // The personal word list as this dictionary last read or wrote it.
     QPair<QDateTime, qint64> wordListStamp;
-    // Every other installed language, opened on a thread of its own; asked only before a correction.
-    std::shared_future<std::shared_ptr<InstalledDictionaries>> others;
+    // Every other installed language, opened when a correction first asks: loading them at launch would slow
+    // every start for a question most sessions never ask.
+    std::unique_ptr<InstalledDictionaries> others;
 
     Dictionary() = default;
     Q_DISABLE_COPY_MOVE(Dictionary)
@@ -113,9 +114,6 @@ struct SpellChecker::Dictionary
         const QChar::Script script = scriptOf(QLocale(language).nativeLanguageName());
         opened->script = script == QChar::Script_Common ? QChar::Script_Latin : script;
         opened->wordListStamp = stampOf(language);
-        opened->others = std::async(std::launch::async, [language] {
-                             return std::make_shared<InstalledDictionaries>(language);
-                         }).share();
         return opened;
     }
 
@@ -313,8 +311,11 @@ QString SpellChecker::correctionFor(const QString &word) const
         swapMakesAWord = isCorrect(swapped);
     }
     // A word of another installed language ("sehr" beside English "sher") is meant as typed.
-    if (!swapMakesAWord || (m_shared->others.valid() &&
-                            (m_shared->others.get()->accept(word) || m_shared->others.get()->accept(lookedUp))))
+    if (!swapMakesAWord)
+        return {};
+    if (!m_shared->others)
+        m_shared->others = std::make_unique<InstalledDictionaries>(m_shared->language);
+    if (m_shared->others->accept(word) || m_shared->others->accept(lookedUp))
         return {};
     // Unambiguous means exactly one suggestion is two neighbouring letters swapped: "tset" could be "test" or
     // "stet", so it stays as typed. Letter case alone is never corrected: "ok" may be meant so.
