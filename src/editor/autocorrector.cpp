@@ -82,6 +82,11 @@ void AutoCorrector::correctWordBeforeCaret()
     const QString replacement = m_spellChecker->correctionFor(original);
     if (replacement.isEmpty())
         return;
+    // Which language the user writes here, the words around tell: the paragraph, and the one before it too.
+    const QTextBlock previous = block.previous();
+    const QString before = previous.isValid() ? previous.text() + u'\n' : QString();
+    if (m_spellChecker->isOtherLanguageAround(before + text, {before.size() + word.position, word.length}))
+        return;
     QTextCursor cursor(m_textView->document());
     cursor.setPosition(int(position));
     cursor.setPosition(int(position + original.size()), QTextCursor::KeepAnchor);

@@ -12,9 +12,9 @@ class QPoint;
 class SpellChecker;
 
 // Corrects clear-cut misspellings in a text view as words are finished, only while spelling is checked as the
-// user types. Each correction is an undo step of its own, is underlined for a moment, and can be changed back
-// from the word's context menu. A correction the user undoes, changes back or types over with the original
-// again is not made again in this note.
+// user types, and only where the words around are the dictionary's language. Each correction is an undo step of its
+// own, is underlined for a moment, and can be changed back from the word's context menu. A correction the user undoes,
+// changes back or types over with the original again is not made again in this note.
 class AutoCorrector : public QObject
 {
     Q_OBJECT

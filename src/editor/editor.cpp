@@ -130,7 +130,7 @@ Editor::Editor(const QUrl &url, const QString &text, const EditorServices &servi
     textColumn->setContentsMargins(0, 0, 0, 0);
     textColumn->setSpacing(0);
     textColumn->addWidget(m_textView, 1);
-    textColumn->addWidget(attachTextTools(services.dispatcher));
+    textColumn->addWidget(attachTextTools(services));
     textColumn->addWidget(makeWordCountStrip());
 
     m_wordCounter = new WordCounter(m_textView->document(), this);
@@ -178,12 +178,14 @@ QWidget *Editor::makeWordCountStrip()
     return strip;
 }
 
-QWidget *Editor::attachTextTools(ActionDispatcher *dispatcher)
+QWidget *Editor::attachTextTools(const EditorServices &services)
 {
+    ActionDispatcher *dispatcher = services.dispatcher;
     // Find, spelling and case tools answer the menu's actions before the text view itself, and for the window
     // when the focus is in the find bar.
     auto *findBar = new FindBar(m_textView);
     auto *tools = new TextTools(m_textView, findBar, this);
+    tools->followSetting(services.spelling);
     if (dispatcher) {
         dispatcher->setHelperResponder(m_textView, tools);
         dispatcher->setHelperResponder(window(), tools);

@@ -63,7 +63,7 @@ private:
     void setUpTextView(const QString &text, TextZoom *zoom);
     QWidget *makeWordCountStrip();
     // Returns the find bar, which goes under the text.
-    QWidget *attachTextTools(ActionDispatcher *dispatcher);
+    QWidget *attachTextTools(const EditorServices &services);
     void showWordCount(int total);
     void autosavePendingEdit();
     void autosaveFinished(const std::optional<Error> &error);

@@ -1,12 +1,14 @@
 #pragma once
 
 class ActionDispatcher;
+class SpellingSetting;
 class TextZoom;
 
 // What every note window shares, handed in by the app. A window without a dispatcher has no tools on the menus'
-// focus chain; one without zoom keeps its text size.
+// focus chain; one without zoom keeps its text size, one without a spelling setting checks spelling on its own.
 struct EditorServices
 {
     ActionDispatcher *dispatcher = nullptr;
     TextZoom *zoom = nullptr;
+    SpellingSetting *spelling = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "editor/spellchecker.h"
 
+#include "editor/installeddictionaries.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
@@ -13,9 +15,10 @@ namespace {
 
 // Past this many distinct words the cache of answers starts over, so a huge note cannot grow it without bound.
 constexpr qsizetype maxCachedWords = 100000;
-constexpr char fallbackLanguage[] = "en_US";
 // Shorter words are never corrected without asking.
 constexpr qsizetype minimumCorrectedLength = 3;
+// How many words on each side of a typed word tell which language the user writes there.
+constexpr qsizetype languageContextWords = 6;
 
 bool isApostrophe(QChar c)
 {
@@ -81,6 +84,9 @@ struct SpellChecker::Dictionary
     QChar::Script script = QChar::Script_Latin;
     // The personal word list as this dictionary last read or wrote it.
     QPair<QDateTime, qint64> wordListStamp;
+    // Every other installed language, opened when a correction first asks: loading them at launch would slow
+    // every start for a question most sessions never ask.
+    std::unique_ptr<InstalledDictionaries> others;
 
     Dictionary() = default;
     Q_DISABLE_COPY_MOVE(Dictionary)
@@ -92,25 +98,22 @@ struct SpellChecker::Dictionary
             enchant_broker_free(broker);
     }
 
-    // The first of the candidate languages that has a dictionary installed; without any, one that has none.
-    static std::shared_ptr<Dictionary> open(const QStringList &candidates)
+    // The installed dictionary that suits the preferred languages best; without any, one that has none.
+    static std::shared_ptr<Dictionary> open(const QStringList &preferred)
     {
         auto opened = std::make_shared<Dictionary>();
         opened->broker = enchant_broker_init();
         if (!opened->broker)
             return opened;
-        for (const QString &candidate : candidates) {
-            const QByteArray tag = candidate.toUtf8();
-            if (tag.isEmpty() || !enchant_broker_dict_exists(opened->broker, tag.constData()))
-                continue;
-            if ((opened->dictionary = enchant_broker_request_dict(opened->broker, tag.constData()))) {
-                opened->language = candidate;
-                const QChar::Script script = scriptOf(QLocale(candidate).nativeLanguageName());
-                opened->script = script == QChar::Script_Common ? QChar::Script_Latin : script;
-                opened->wordListStamp = stampOf(candidate);
-                break;
-            }
-        }
+        const QString language =
+            InstalledDictionaries::choose(preferred, InstalledDictionaries::languages(opened->broker));
+        if (language.isEmpty() ||
+            !(opened->dictionary = enchant_broker_request_dict(opened->broker, language.toUtf8().constData())))
+            return opened;
+        opened->language = language;
+        const QChar::Script script = scriptOf(QLocale(language).nativeLanguageName());
+        opened->script = script == QChar::Script_Common ? QChar::Script_Latin : script;
+        opened->wordListStamp = stampOf(language);
         return opened;
     }
 
@@ -130,19 +133,6 @@ struct SpellChecker::Dictionary
     }
 };
 
-namespace {
-
-QStringList usersLanguages()
-{
-    QStringList candidates;
-    const QString system = QLocale::system().name();
-    if (system != u"C" && system != u"POSIX")
-        candidates << system << system.section(u'_', 0, 0);
-    return candidates << QString::fromLatin1(fallbackLanguage);
-}
-
-} // namespace
-
 std::shared_future<std::shared_ptr<SpellChecker::Dictionary>> &SpellChecker::usersDictionary()
 {
     static std::shared_future<std::shared_ptr<Dictionary>> dictionary;
@@ -154,7 +144,9 @@ void SpellChecker::preload()
     auto &dictionary = usersDictionary();
     if (dictionary.valid())
         return;
-    dictionary = std::async(std::launch::async, [] { return Dictionary::open(usersLanguages()); }).share();
+    dictionary = std::async(std::launch::async, [] {
+                     return Dictionary::open(InstalledDictionaries::preferredLanguages());
+                 }).share();
     // Let go with the application, while enchant's modules are still there to close.
     qAddPostRoutine([] { usersDictionary() = {}; });
 }
@@ -168,7 +160,7 @@ SpellChecker::SpellChecker(const QString &language, QObject *parent)
         // Loaded at launch, this rarely waits; without a preload it opens here as it always did.
         m_shared = usersDictionary().get();
     } else {
-        m_shared = Dictionary::open({language, QString::fromLatin1(fallbackLanguage)});
+        m_shared = Dictionary::open({language});
     }
     m_wordListStamp = m_shared->wordListStamp;
 }
@@ -318,7 +310,12 @@ QString SpellChecker::correctionFor(const QString &word) const
         std::swap(swapped[i], swapped[i + 1]);
         swapMakesAWord = isCorrect(swapped);
     }
+    // A word of another installed language ("sehr" beside English "sher") is meant as typed.
     if (!swapMakesAWord)
+        return {};
+    if (!m_shared->others)
+        m_shared->others = std::make_unique<InstalledDictionaries>(m_shared->language);
+    if (m_shared->others->accept(word) || m_shared->others->accept(lookedUp))
         return {};
     // Unambiguous means exactly one suggestion is two neighbouring letters swapped: "tset" could be "test" or
     // "stet", so it stays as typed. Letter case alone is never corrected: "ok" may be meant so.
@@ -333,6 +330,28 @@ QString SpellChecker::correctionFor(const QString &word) const
     if (only.isEmpty())
         return {};
     return isCapitalized ? capitalized(only) : only;
+}
+
+bool SpellChecker::isOtherLanguageAround(QStringView text, Word word) const
+{
+    if (!hasDictionary())
+        return false;
+    const QList<Word> all = words(text);
+    const qsizetype at = all.indexOf(word);
+    if (at < 0)
+        return false;
+    qsizetype judged = 0;
+    qsizetype unknown = 0;
+    for (qsizetype i = std::max<qsizetype>(0, at - languageContextWords);
+         i < std::min(all.size(), at + languageContextWords + 1); ++i) {
+        const QString neighbour = text.mid(all[i].position, all[i].length).toString();
+        // Short words and capitals say little about the language: "ok", "TV", "in".
+        if (i == at || neighbour.size() < minimumCorrectedLength || neighbour == neighbour.toUpper())
+            continue;
+        ++judged;
+        unknown += isCorrect(neighbour) ? 0 : 1;
+    }
+    return unknown * 2 > judged;
 }
 
 SpellChecker::Word SpellChecker::wordAt(QStringView text, qsizetype offset)

@@ -11,10 +11,10 @@
 #include <future>
 #include <memory>
 
-// Spelling for one open note with enchant: the dictionary of the user's language when one is installed, else
-// American English. Learned words go to the user's personal word list (enchant keeps it under the user's
-// config folder) and survive a restart; ignored words count as correct for this note while it is open.
-// Without any dictionary every word counts as correct.
+// Spelling for one open note with enchant: the installed dictionary that suits the user's languages (another
+// region of the same language will do), else English. Learned words go to the user's personal word list (enchant keeps
+// it under the user's config folder) and survive a restart; ignored words count as correct for this note while it is
+// open. Without any dictionary every word counts as correct.
 class SpellChecker : public QObject
 {
     Q_OBJECT
@@ -55,13 +55,16 @@ public:
 
     // The correction to make without asking, or empty when the dictionary's choice is not clear-cut: the one
     // suggestion that differs from the word by a swap of two neighbouring letters ("teh" → "the"). Words of
-    // fewer than three letters and words in capitals stay. A capitalised word is looked up in lower case and
-    // the correction capitalised again.
+    // fewer than three letters, words in capitals and words any installed dictionary knows stay. A capitalised word is
+    // looked up in lower case and the correction capitalised again.
     QString correctionFor(const QString &word) const;
 
     // The words worth checking in one paragraph: runs of letters with inner apostrophes; runs with digits or
     // underscores, parts of addresses, paths and file names, and scripts written without spaces are left out.
     static QList<Word> words(QStringView text);
+    // Whether most words around word in text are unknown to the dictionary: the user writes another language there,
+    // and nothing there is the dictionary's to correct.
+    bool isOtherLanguageAround(QStringView text, Word word) const;
     // The script of the first letter in text; Common when it has none.
     static QChar::Script scriptOf(QStringView text);
     // The word of text that contains offset or ends right at it, or none.

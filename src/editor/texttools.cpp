@@ -6,6 +6,7 @@
 #include "editor/findbar.h"
 #include "editor/smartediting.h"
 #include "editor/spellingpanel.h"
+#include "editor/spellingsetting.h"
 #include "editor/spellingtools.h"
 #include "editor/undosteps.h"
 
@@ -45,6 +46,15 @@ FindBar *TextTools::findBar() const
 SpellChecker *TextTools::spellChecker() const
 {
     return m_spelling->spellChecker();
+}
+
+void TextTools::followSetting(SpellingSetting *setting)
+{
+    if (!setting)
+        return;
+    m_setting = setting;
+    setContinuousSpellCheckingEnabled(setting->isCheckingWhileTyping());
+    connect(setting, &SpellingSetting::checkingWhileTypingChanged, this, &TextTools::setContinuousSpellCheckingEnabled);
 }
 
 bool TextTools::isContinuousSpellCheckingEnabled() const
@@ -163,7 +173,10 @@ void TextTools::perform(Command command, const QVariant &argument)
             m_spelling->selectNextMisspelling();
         break;
     case Command::ToggleSpellingWhileTyping:
-        setContinuousSpellCheckingEnabled(!isContinuousSpellCheckingEnabled());
+        if (m_setting)
+            m_setting->setCheckingWhileTyping(!isContinuousSpellCheckingEnabled());
+        else
+            setContinuousSpellCheckingEnabled(!isContinuousSpellCheckingEnabled());
         break;
     case Command::Cut:
         m_smartEditing->cut();

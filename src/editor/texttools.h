@@ -13,6 +13,7 @@ class QPoint;
 class SmartEditing;
 class SpellChecker;
 class SpellingPanel;
+class SpellingSetting;
 class SpellingTools;
 
 // What the menu bar's find, spelling and editing commands reach for one note's text view: this routes each to
@@ -31,7 +32,9 @@ public:
     FindBar *findBar() const;
     SpellChecker *spellChecker() const;
 
-    // "Check Spelling While Typing", on by default.
+    // From now on "Check Spelling While Typing" is the app's setting: this note follows it, and the menu item
+    // changes it for every note. Without one (none given), the note keeps its own, on by default.
+    void followSetting(SpellingSetting *setting);
     bool isContinuousSpellCheckingEnabled() const;
     void setContinuousSpellCheckingEnabled(bool enabled);
     bool isAutomaticSpellingCorrectionEnabled() const;
@@ -63,4 +66,5 @@ private:
     AutoCorrector *m_autoCorrector = nullptr;
     SmartEditing *m_smartEditing = nullptr;
     QPointer<SpellingPanel> m_panel;
+    QPointer<SpellingSetting> m_setting;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/spellingsetting.h"
 #include "editor/textzoom.h"
 #include "framework/error.h"
 #include "framework/noteservices.h"
@@ -94,6 +95,7 @@ private:
     NotesFolder m_chosenFolder;
     AppResources m_resources;
     TextZoom m_zoom;
+    SpellingSetting m_spelling;
     std::unique_ptr<RecoveryStore> m_recovery;
     Quitting *m_quitting = nullptr;
     AppMenus *m_menus = nullptr;

@@ -1,6 +1,7 @@
 // The editing tools around the note's text: find, spelling, autocorrection, smart delete and paste, case changes.
 #include "editor/casetransform.h"
 #include "editor/findbar.h"
+#include "editor/installeddictionaries.h"
 #include "editor/notefixture.h"
 #include "editor/spellchecker.h"
 #include "editor/texttools.h"
@@ -138,6 +139,56 @@ private Q_SLOTS:
         QVERIFY(!english.isCorrect(QStringLiteral("quikc")));
         QVERIFY(english.isCorrect(u"שלום"_qs));
         QVERIFY(english.isCorrect(u"مرحبا"_qs));
+    }
+
+    void dictionaryFollowsTheUser_data()
+    {
+        QTest::addColumn<QStringList>("preferred");
+        QTest::addColumn<QStringList>("installed");
+        QTest::addColumn<QString>("chosen");
+        const QStringList both{"de_DE", "en_US"};
+        QTest::newRow("the user's own") << QStringList{"de_DE"} << both << "de_DE";
+        QTest::newRow("another region of the language") << QStringList{"de_AT", "de"} << both << "de_DE";
+        QTest::newRow("C locale: English") << QStringList{} << both << "en_US";
+        QTest::newRow("none of the language: English")
+            << QStringList{"fr_FR"} << QStringList{"de_DE", "en_GB"} << "en_GB";
+        QTest::newRow("nothing suits: none") << QStringList{"fr_FR"} << QStringList{"de_DE"} << "";
+    }
+    void dictionaryFollowsTheUser()
+    {
+        QFETCH(QStringList, preferred);
+        QFETCH(QStringList, installed);
+        QTEST(InstalledDictionaries::choose(preferred, installed), "chosen");
+    }
+
+    // Typed words are corrected only amid the dictionary's language, and never when another dictionary knows them.
+    void correctionOnlyInTheDictionarysLanguage_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("corrected");
+        QTest::addColumn<bool>("needsGerman");
+        QTest::newRow("English around: corrected") << "We have read teh " << true << false;
+        QTest::newRow("German around: as typed") << "Wir haben gestern teh " << false << false;
+        QTest::newRow("German in the paragraph before: as typed") << "Wir haben gestern\nteh " << false << false;
+        QTest::newRow("a word German knows: as typed") << "That was sehr " << false << true;
+    }
+    void correctionOnlyInTheDictionarysLanguage()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, corrected);
+        QFETCH(bool, needsGerman);
+        ShownNote n;
+        if (!n.tools()->spellChecker()->language().startsWith(u"en"))
+            QSKIP("The note's dictionary is not English (hunspell-en-us).");
+        if (needsGerman && SpellChecker(QStringLiteral("de_DE")).language() != u"de_DE")
+            QSKIP("The German dictionary (hunspell-de-de) is not installed.");
+        const QStringList paragraphs = typed.split(u'\n');
+        for (const QString &paragraph : paragraphs) {
+            if (&paragraph != &paragraphs.front())
+                QTest::keyClick(n.view, Qt::Key_Return);
+            QTest::keyClicks(n.view, paragraph);
+        }
+        QCOMPARE(n.view->text() != typed, corrected);
     }
 
     // Notes share one dictionary of the user's language; a word learned in one counts in the others once they
