@@ -22,6 +22,14 @@
         <source>Could not create the folder</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Plain text files (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>AutoCorrector</name>
@@ -561,6 +569,21 @@ Try &quot;%1 --help&quot; for more.
     <name>OpenErrorReport</name>
     <message numerus="yes">
         <source>%Ln files could not be opened.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>“%1” could not be opened. %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1”: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>…and %Ln more.</source>
         <translation type="unfinished">
             <numerusform></numerusform>
             <numerusform></numerusform>
