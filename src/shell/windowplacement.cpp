@@ -8,10 +8,17 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStyle>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+
+namespace {
+
+constexpr int recordDelayMs = 500;
+
+} // namespace
 
 namespace {
 
@@ -28,11 +35,42 @@ QMargins frameMargins(const QWidget *window)
 
 WindowPlacement::WindowPlacement(DocumentController &documents, QObject *parent)
     : QObject(parent)
+    , m_documents(documents)
+    , m_recorder(new QThreadPool(this))
 {
+    m_recorder->setMaxThreadCount(1);
+    m_recordSoon.setSingleShot(true);
+    m_recordSoon.setInterval(recordDelayMs);
+    connect(&m_recordSoon, &QTimer::timeout, this, &WindowPlacement::recordFrames);
     connect(&documents, &DocumentController::windowControllersMade, this, [this](Document *document) {
         const QList<WindowController *> controllers = WindowController::of(document);
-        for (WindowController *controller : controllers)
+        for (WindowController *controller : controllers) {
             place(controller->window(), document->fileUrl());
+            controller->window()->installEventFilter(this);
+        }
+    });
+}
+
+WindowPlacement::~WindowPlacement()
+{
+    m_recorder->waitForDone();
+}
+
+bool WindowPlacement::eventFilter(QObject *watched, QEvent *event)
+{
+    // A frame the user gave a window is kept as it changes, so that any end of the app brings it back.
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        m_recordSoon.start();
+    return QObject::eventFilter(watched, event);
+}
+
+void WindowPlacement::recordFrames()
+{
+    // Read here, written and synced on a thread of its own.
+    m_recorder->start([frames = framesOf(m_documents.documents())] {
+        QSettings settings;
+        settings.setValue(QLatin1String(framesKey), frames);
+        settings.sync();
     });
 }
 
@@ -80,6 +118,11 @@ QWidget *WindowPlacement::cascadeSource(const QWidget *window) const
 
 void WindowPlacement::rememberFrames(const QList<Document *> &documents)
 {
+    QSettings().setValue(QLatin1String(framesKey), framesOf(documents));
+}
+
+QVariantMap WindowPlacement::framesOf(const QList<Document *> &documents)
+{
     QVariantMap frames;
     for (const Document *document : documents) {
         const QList<WindowController *> controllers = WindowController::of(document);
@@ -87,11 +130,12 @@ void WindowPlacement::rememberFrames(const QList<Document *> &documents)
             frames.insert(document->fileUrl().toString(QUrl::FullyEncoded),
                           QRect(controllers.first()->window()->pos(), controllers.first()->window()->size()));
     }
-    QSettings().setValue(QLatin1String(framesKey), frames);
+    return frames;
 }
 
 void WindowPlacement::takeRememberedFrames()
 {
+    m_recorder->waitForDone();
     QSettings settings;
     const QVariantMap frames = settings.value(QLatin1String(framesKey)).toMap();
     settings.remove(QLatin1String(framesKey));

@@ -5,10 +5,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QTimer>
 #include <QUrl>
+#include <QVariantMap>
 
 class Document;
 class DocumentController;
+class QThreadPool;
 class QWidget;
 
 // Where note windows go. A new window steps one title bar down and right from the active one (back to the edge of
@@ -23,6 +26,7 @@ public:
 
     // Places the windows of every document the controller opens, before they show.
     WindowPlacement(DocumentController &documents, QObject *parent = nullptr);
+    ~WindowPlacement() override;
 
     // Places a note's window before it first shows.
     void place(QWidget *window, const QUrl &url);
@@ -36,9 +40,17 @@ public:
     // The height of a window's title bar, or the style's idea of one while it has no frame yet.
     static int titleBarHeight(const QWidget *window);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QWidget *cascadeSource(const QWidget *window) const;
+    static QVariantMap framesOf(const QList<Document *> &documents);
+    void recordFrames();
 
     QHash<QString, QRect> m_frames;
     QPointer<QWidget> m_last;
+    DocumentController &m_documents;
+    QThreadPool *m_recorder;
+    QTimer m_recordSoon;
 };

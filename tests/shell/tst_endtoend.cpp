@@ -114,7 +114,8 @@ private Q_SLOTS:
         QVERIFY(readBytes(other).contains("before the end"));
     }
 
-    // Killed with two notes open, started again without files: the two notes come back, and no new note is made.
+    // Killed with two notes open, started again without files: the two notes come back where they were, and no new
+    // note is made.
     void aKilledAppBringsItsNotesBack()
     {
         const QStringList notes{m_home->filePath(u"one.txt"_s), m_home->filePath(u"two.txt"_s)};
@@ -122,7 +123,8 @@ private Q_SLOTS:
             writeBytes(note, "text");
         startApp(notes);
         QVERIFY(waitForWindow(u"one"_s) && waitForWindow(u"two"_s));
-        settle();
+        xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^one"_s, u"windowmove"_s, u"300"_s, u"200"_s});
+        QTest::qWait(1000); // a frame is kept half a second after it changes
         m_app->kill();
         QVERIFY(m_app->waitForFinished(10000));
         // The killed app's windows leave the server before the next one starts, so the search below finds only new.
@@ -131,6 +133,9 @@ private Q_SLOTS:
         QVERIFY(waitForWindow(u"one"_s) && waitForWindow(u"two"_s));
         settle();
         QVERIFY(QDir(m_home->filePath(u"Desktop"_s)).entryList(QDir::Files).isEmpty());
+        const Run where =
+            run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^one"_s, u"getwindowgeometry"_s});
+        QVERIFY2(where.out.contains("Position: 300,200"), where.out.constData());
         terminate();
     }
 
