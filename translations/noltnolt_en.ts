@@ -602,6 +602,33 @@ Try &quot;%1 --help&quot; for more.
     </message>
 </context>
 <context>
+    <name>OtherVersions</name>
+    <message>
+        <source>The other version is kept beside this note as “%1”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Another version of this note, from another device, is beside it: “%1”. Nothing of it is in this window.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Compare</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep Both</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>It holds the same text as this note.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>PlainTextDocument</name>
     <message>
         <source>This file is not UTF-8 plain text.</source>
@@ -985,7 +1012,30 @@ Try &quot;%1 --help&quot; for more.
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>“%1” was changed by another program while you were editing it. Until you choose, your text is not saved over it. Reload puts their text in place of yours; Undo brings yours back.</source>
+        <source>“%1” was changed by another program while you were editing it. Until you choose, your text is not saved over it. Keep Both or Keep My Text keeps theirs in a copy beside it; Reload puts their text in place of yours, and Undo brings yours back.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep Both</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>nothing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1”</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 and %n more line(s)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>From line %1, yours: %2; theirs: %3.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -3,6 +3,7 @@
 #include "editor/actiondispatcher.h"
 #include "editor/findbar.h"
 #include "editor/notetextview.h"
+#include "editor/otherversions.h"
 #include "editor/notewindowsetup.h"
 #include "editor/textbeforereload.h"
 #include "editor/texttools.h"
@@ -205,6 +206,7 @@ void Editor::openFor(Document *note, const EditorServices &services)
     auto *editor = new Editor(note->fileUrl(), plain->text(), services);
     editor->setDocument(note);
     plain->setPresenter(editor);
+    new OtherVersions(editor, plain, services.open);
 }
 
 Editor::~Editor()

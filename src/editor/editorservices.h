@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QString>
+
+#include <functional>
+
 class ActionDispatcher;
 class SpellingSetting;
 class TextZoom;
@@ -11,4 +15,6 @@ struct EditorServices
     ActionDispatcher *dispatcher = nullptr;
     TextZoom *zoom = nullptr;
     SpellingSetting *spelling = nullptr;
+    // Opens another file in a window of its own (a version of the note kept beside it); none: not offered.
+    std::function<void(const QString &path)> open = nullptr;
 };

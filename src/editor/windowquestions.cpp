@@ -19,26 +19,37 @@
 
 namespace {
 
-void askWhichVersion(WindowController *controller, const QString &name,
-                     const std::function<void(bool keepMine)> &answer)
+void askWhichVersion(WindowController *controller, const QString &name, const LineDiff &difference,
+                     const std::function<void(NoteQuestions::Conflict)> &answer)
 {
-    const auto choose = [controller, answer](bool keepMine) {
-        controller->dismissMessage(MessageKind::Conflict);
-        answer(keepMine);
+    const auto choose = [controller, answer](NoteQuestions::Conflict given) {
+        return [controller, answer, given] {
+            controller->dismissMessage(MessageKind::Conflict);
+            answer(given);
+        };
     };
-    controller->showMessage(
-        MessageKind::Conflict,
-        WindowQuestions::tr(
-            "“%1” was changed by another program while you were editing it. Until you choose, your text is "
-            "not saved over it. Reload puts their text in place of yours; Undo brings yours back.")
-            .arg(name),
-        {{WindowQuestions::tr("Keep My Text"),
-          [choose] {
-              choose(true);
-          }},
-         {WindowQuestions::tr("Reload"), [choose] {
-              choose(false);
-          }}});
+    const QString text =
+        WindowQuestions::tr("“%1” was changed by another program while you were editing it. Until you choose, your "
+                            "text is not saved over it. Keep Both or Keep My Text keeps theirs in a copy beside it; "
+                            "Reload puts their text in place of yours, and Undo brings yours back.")
+            .arg(name);
+    const QString differs = WindowQuestions::describe(difference);
+    controller->showMessage(MessageKind::Conflict, differs.isEmpty() ? text : text + u'\n' + differs,
+                            {{WindowQuestions::tr("Keep Both"), choose(NoteQuestions::Conflict::KeepBoth)},
+                             {WindowQuestions::tr("Keep My Text"), choose(NoteQuestions::Conflict::KeepMine)},
+                             {WindowQuestions::tr("Reload"), choose(NoteQuestions::Conflict::UseDisk)}});
+}
+
+QString quoted(const QStringList &lines, qsizetype count)
+{
+    if (count == 0)
+        return WindowQuestions::tr("nothing");
+    QStringList shown;
+    for (const QString &line : lines)
+        shown.append(WindowQuestions::tr("“%1”").arg(line));
+    const qsizetype more = count - lines.size();
+    return more > 0 ? WindowQuestions::tr("%1 and %n more line(s)", nullptr, int(more)).arg(shown.join(u' '))
+                    : shown.join(u' ');
 }
 
 std::optional<QString> askForFileName(QWidget *window, const QString &currentName)
@@ -114,20 +125,21 @@ WindowController *firstWindow(const Document *note)
 NoteQuestions WindowQuestions::make()
 {
     NoteQuestions questions;
-    questions.whichVersion = [](Document *note, const std::function<void(NoteQuestions::Conflict)> &answer) {
+    questions.whichVersion = [](Document *note, const LineDiff &difference,
+                                const std::function<void(NoteQuestions::Conflict)> &answer) {
         WindowController *controller = firstWindow(note);
         const QPointer<Document> target(note);
-        const auto answered = [target, answer](bool keepMine) {
+        const auto answered = [target, answer](NoteQuestions::Conflict given) {
             if (target)
-                answer(keepMine ? NoteQuestions::Conflict::KeepMine : NoteQuestions::Conflict::UseDisk);
+                answer(given);
         };
         if (controller) {
-            askWhichVersion(controller, note->displayName(), answered);
+            askWhichVersion(controller, note->displayName(), difference, answered);
             return;
         }
-        // Without a window the text held here is all the user last saw of it: it is kept, from the event loop, as
-        // the user's answer would come.
-        QTimer::singleShot(0, note, [answered] { answered(true); });
+        // Without a window the text held here is all the user last saw of it: it is kept (theirs beside it), from
+        // the event loop, as the user's answer would come.
+        QTimer::singleShot(0, note, [answered] { answered(NoteQuestions::Conflict::KeepMine); });
     };
     questions.closeUnsaved = [](Document *note, const Error &reason) {
         WindowController *controller = firstWindow(note);
@@ -150,4 +162,13 @@ NoteQuestions WindowQuestions::make()
                           : std::nullopt;
     };
     return questions;
+}
+
+QString WindowQuestions::describe(const LineDiff &difference)
+{
+    if (difference.isSame())
+        return {};
+    return tr("From line %1, yours: %2; theirs: %3.")
+        .arg(difference.firstLine)
+        .arg(quoted(difference.ours, difference.oursCount), quoted(difference.theirs, difference.theirsCount));
 }

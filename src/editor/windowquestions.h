@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/linediff.h"
 #include "framework/noteservices.h"
 
 #include <QCoreApplication>
@@ -13,4 +14,6 @@ class WindowQuestions
 
 public:
     static NoteQuestions make();
+    // What differs between the window's text and another version, in a line for a message bar.
+    static QString describe(const LineDiff &difference);
 };

@@ -105,6 +105,8 @@ Q_SIGNALS:
     // Another program deleted the note's file, or moved it to the Trash (trashedAt), while nothing was typed: nothing
     // is written until the user types or saves.
     void fileGone(const QString &trashedAt);
+    // Answering which version to keep, the other one was kept in a copy at path; show: the user wants to see it.
+    void otherVersionKept(const QString &path, bool show);
     // The window's typing must be written again, although no edit was made in it (its file went away).
     void saveWanted();
 

@@ -10,6 +10,7 @@
 class Document;
 class InterruptedSaveLog;
 class RecoveryStore;
+struct LineDiff;
 
 // What a window tells about its note, one message of each kind at a time: a newer one replaces the older.
 enum class MessageKind
@@ -19,6 +20,8 @@ enum class MessageKind
     SaveFailed,
     FileChanged,
     Restored,
+    // Another version of the note lies beside it: a sync engine's conflict copy, or theirs kept by an answer.
+    ConflictCopy,
     // Where the text that could not be saved is kept, when not in the usual place, or that it cannot be kept.
     Recovery,
     Error
@@ -29,9 +32,11 @@ enum class MessageKind
 // note without a window gets: its own text wins, closing keeps the typing for recovery, the rest is cancelled.
 struct NoteQuestions
 {
+    // Keeping ours, with or without showing theirs, keeps theirs in a copy beside the note.
     enum class Conflict
     {
         KeepMine,
+        KeepBoth,
         UseDisk
     };
     enum class UnsavedChoice
@@ -40,9 +45,10 @@ struct NoteQuestions
         CloseWithoutSaving,
         Cancel
     };
-    // Which version to keep after another program changed the file under typing; answers later, on the note's
-    // thread, as the user would.
-    std::function<void(Document *note, const std::function<void(Conflict)> &answer)> whichVersion;
+    // Which version to keep after another program changed the file under typing, told what differs; answers later,
+    // on the note's thread, as the user would.
+    std::function<void(Document *note, const LineDiff &difference, const std::function<void(Conflict)> &answer)>
+        whichVersion;
     // What to do with an edited note that cannot be written when the user closes it or quits.
     std::function<UnsavedChoice(Document *note, const Error &reason)> closeUnsaved;
     // A new file name (rename), a destination folder (move) or a new path (save as); none when the user cancels.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/error.h"
+#include "framework/noteservices.h"
 #include "framework/fileidentity.h"
 #include "framework/notestate.h"
 #include "framework/notewatch.h"
@@ -75,7 +76,10 @@ private:
     void discardRecovered();
     // Another version than ours is at the path: read in, or asked about when there is typing to lose.
     void changedOnDisk(const FileIdentity &now, NoteState::Event event);
-    void conflictAnswered(const FileIdentity &now, bool keepMine);
+    // Asks once what differs is known; the answer keeps both versions unless the user takes theirs.
+    void askWhichVersion(const FileIdentity &now);
+    void conflictAnswered(const FileIdentity &now, NoteQuestions::Conflict given);
+    void keepMine(const FileIdentity &now);
     // Reads the file again on the writer; typing meanwhile drops what was read.
     void reloadFromDisk(const FileIdentity &seen);
     void compareContentLater(const FileIdentity &now);

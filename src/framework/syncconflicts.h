@@ -11,6 +11,10 @@ class SyncConflicts
 public:
     // Whether the file name is a conflict copy of the note named note (file names, no folders).
     static bool isCopyOf(const QString &name, const QString &note);
-    // The name of a conflict copy of our own, beside the note: "one (conflict 2026-12-07 0215).txt".
-    static QString ownCopyName(const QString &note, const QDateTime &when);
+    // The name of a conflict copy of our own, beside the note: "one (conflict 2026-12-07 0215).txt", and with
+    // number 2 and up "one (conflict 2026-12-07 0215 2).txt", for a name already taken.
+    static QString ownCopyName(const QString &note, const QDateTime &when, int number = 1);
+    // Keeps what the file at notePath holds now in a new copy of our own beside it, never over another file, and
+    // returns its path. Throws Error naming the file and the cause (ENOENT: nothing is at notePath). On the writer.
+    static QString keepBeside(const QString &notePath, const QDateTime &when);
 };

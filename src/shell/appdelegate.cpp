@@ -47,7 +47,10 @@ AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
     , m_documents(*new DocumentController([this] { return new PlainTextDocument(&m_services); },
                                           [this](Document *note) {
-                                              Editor::openFor(note, {&m_menus->dispatcher(), &m_zoom, &m_spelling});
+                                              Editor::openFor(note, {&m_menus->dispatcher(), &m_zoom, &m_spelling,
+                                                                     [this](const QString &path) {
+                                                                         open(FileNames::urlOfPath(path));
+                                                                     }});
                                           },
                                           QString(), this))
     , m_recovery(std::make_unique<RecoveryStore>(RecoveryStore::defaultFolder(QString::fromLatin1(stateFolderName)),

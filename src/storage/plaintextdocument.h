@@ -28,14 +28,15 @@ public:
     void presenterWillClose(const TextPresenter &presenter);
 
     LoadedFile::Decoder decoder() const override;
+    // The note's bytes: a snapshot of its text taken here at little cost (with a window open), encoded where the
+    // task runs, off the window's thread.
+    std::function<QByteArray()> dataTask() const override;
     // What opening a file that is not UTF-8 reports: "This file is not UTF-8 plain text." (NSCocoaErrorDomain,
     // 261), the file named under it when known.
     static Error notPlainTextError(const QUrl &url = {});
 
 protected:
     void takeText(QString &&text) override;
-    // With a window open: a snapshot of its text, encoded on the writer thread.
-    std::function<QByteArray()> dataTask() const override;
 
 private:
     TextPresenter *m_presenter = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/editor.h"
+#include "editor/messagebar.h"
 #include "editor/notetextview.h"
 #include "editor/texttools.h"
 #include "editor/textzoom.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -53,6 +55,18 @@ inline std::unique_ptr<PlainTextDocument> openNote(const QString &path, const Ed
     return note;
 }
 
+// Clicks the bar's button shown as text, as the user does; false when the bar has none.
+inline bool clickButton(const MessageBar *bar, const QString &text)
+{
+    for (QPushButton *button : bar ? bar->buttons() : QList<QPushButton *>()) {
+        if (button->text() == text) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return true;
+        }
+    }
+    return false;
+}
+
 inline void typeAtEnd(NoteTextView *view, const QString &text)
 {
     view->setSelectedRange({view->textLength(), 0});
@@ -73,7 +87,7 @@ struct ShownNote
     {
         QDir().mkpath(folder.filePath(QStringLiteral("Notes")));
         TestSupport::writeBytes(path, bytes);
-        note = openNote(path, {nullptr, &zoom});
+        note = openNote(path, {.zoom = &zoom});
         editor = editorOf(*note);
         view = editor->textView();
         QApplication::setActiveWindow(editor->window());

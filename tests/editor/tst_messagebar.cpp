@@ -94,7 +94,14 @@ private Q_SLOTS:
             QTest::qWait(Editor::saveDelayMs * 2);
             QCOMPARE(readBytes(path), QByteArray("theirs"));
             QCOMPARE(recovered(), QByteArray("one two three four five"));
-            QTest::mouseClick(bar->buttons().constFirst(), Qt::LeftButton); // "Keep My Text"
+            QVERIFY(NoteFixture::clickButton(bar, u"Keep My Text"_s));
+            // Theirs is not lost: it waits in a copy beside the note.
+            QTRY_COMPARE(QDir(folder).entryList({u"Note (conflict *).txt"_s}).size(), 1);
+            QCOMPARE(readBytes(folder + u'/' + QDir(folder).entryList({u"Note (conflict *).txt"_s}).constFirst()),
+                     QByteArray("theirs"));
+            // The window says where, and does not take its own copy for another device's.
+            QTRY_VERIFY(editor->message(MessageKind::ConflictCopy));
+            QVERIFY(editor->message(MessageKind::ConflictCopy)->text().contains(u"kept beside"));
         } else if (cause == u"readonly") {
             QTRY_COMPARE(recovered(), QByteArray("one two three four five"));
             QCOMPARE(readBytes(path), QByteArray("one two"));
@@ -131,7 +138,7 @@ private Q_SLOTS:
         typeIntoWindow(window, " more");
         writeBytes(n.path, "theirs");
         QTRY_VERIFY(n.editor->message(MessageKind::Conflict));
-        n.editor->message(MessageKind::Conflict)->buttons().at(1)->click(); // "Reload"
+        QVERIFY(NoteFixture::clickButton(n.editor->message(MessageKind::Conflict), u"Reload"_s));
         QTRY_COMPARE(n.view->text(), u"theirs"_qs);
         QCOMPARE(readBytes(store.entries().value(0).recoveryPath), QByteArray("mine more"));
         QTest::keyClick(window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
@@ -145,6 +152,35 @@ private Q_SLOTS:
         n.editor->message(MessageKind::FileChanged)->buttons().constFirst()->click(); // "Save Again"
         QTRY_COMPARE(readBytes(n.path), QByteArray("mine more"));
         QTRY_VERIFY(!n.editor->message(MessageKind::FileChanged));
+        n.note->close();
+    }
+
+    // Copies a sync engine leaves beside the note are told one at a time, compared on request, and never deleted.
+    void conflictCopiesBesideTheNoteAreTold()
+    {
+        ShownNote n("one\ntwo\nthree");
+        QVERIFY(QTest::qWaitForWindowExposed(n.editor->window()));
+        const QString folder = QFileInfo(n.path).path();
+        const QStringList copies = {folder + u"/Note.sync-conflict-20261207-021530-VJMWRMI.txt"_s,
+                                    folder + u"/Note (conflicted copy 2026-12-07 021531).txt"_s};
+        writeBytes(folder + u"/Other.sync-conflict-20261207-021530-VJMWRMI.txt"_s, "not this note's");
+        for (const QString &copy : copies)
+            writeBytes(copy, "one\nTWO\nthree");
+        const auto bar = [&n] {
+            return n.editor->message(MessageKind::ConflictCopy);
+        };
+        QTRY_VERIFY(bar());
+        QVERIFY(bar()->text().startsWith(u"Another version of this note, from another device, is beside it"));
+        QVERIFY(NoteFixture::clickButton(bar(), u"Compare"_s));
+        QTRY_VERIFY2(bar()->text().contains(u"From line 2, yours: “two”; theirs: “TWO”."), qPrintable(bar()->text()));
+        for (int told = 0; told < copies.size(); ++told) {
+            QVERIFY(NoteFixture::clickButton(bar(), u"Keep Both"_s));
+            QCoreApplication::processEvents();
+        }
+        QTRY_VERIFY(!bar());
+        for (const QString &copy : copies)
+            QVERIFY(QFileInfo::exists(copy));
+        QCOMPARE(n.view->text(), u"one\ntwo\nthree"_s);
         n.note->close();
     }
 

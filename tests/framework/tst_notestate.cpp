@@ -143,7 +143,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, shown);
         QFETCH(QByteArray, onDisk);
         std::function<void(NoteQuestions::Conflict)> pending;
-        TestNotes::services().questions.whichVersion = [&pending](Document *, const auto &answer) {
+        TestNotes::services().questions.whichVersion = [&pending](Document *, const LineDiff &, const auto &answer) {
             pending = answer;
         };
         OpenNote note("old");

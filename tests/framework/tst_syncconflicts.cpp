@@ -1,4 +1,5 @@
 // The names sync engines give the other device's version: a rename to one is never followed as a move.
+#include "framework/linediff.h"
 #include "framework/syncconflicts.h"
 
 #include <QTest>
@@ -35,8 +36,43 @@ private Q_SLOTS:
         QFETCH(QString, note);
         QFETCH(bool, copy);
         QCOMPARE(SyncConflicts::isCopyOf(name, note), copy);
-        // Our own copies are among the names recognised.
-        QVERIFY(SyncConflicts::isCopyOf(SyncConflicts::ownCopyName(note, QDateTime::currentDateTime()), note));
+        // Our own copies, numbered or not, are among the names recognised.
+        const QDateTime now = QDateTime::currentDateTime();
+        QVERIFY(SyncConflicts::isCopyOf(SyncConflicts::ownCopyName(note, now), note));
+        QVERIFY(SyncConflicts::isCopyOf(SyncConflicts::ownCopyName(note, now, 3), note));
+    }
+
+    // What the question about another version shows: where the two part, and the lines each has there.
+    void tellsWhatDiffers_data()
+    {
+        QTest::addColumn<QString>("ours");
+        QTest::addColumn<QString>("theirs");
+        QTest::addColumn<qsizetype>("firstLine");
+        QTest::addColumn<QStringList>("oursShown");
+        QTest::addColumn<QStringList>("theirsShown");
+        QTest::newRow("the same") << u"a\nb"_s << u"a\nb"_s << qsizetype(0) << QStringList() << QStringList();
+        QTest::newRow("one line changed")
+            << u"a\nb\nc"_s << u"a\nB\nc"_s << qsizetype(2) << QStringList{u"b"_s} << QStringList{u"B"_s};
+        QTest::newRow("a line added at the end")
+            << u"a\nb"_s << u"a\nb\nc"_s << qsizetype(3) << QStringList() << QStringList{u"c"_s};
+        // The shared start and end overlap: each line is counted once.
+        QTest::newRow("a repeated line taken away")
+            << u"a\na\na"_s << u"a\na"_s << qsizetype(3) << QStringList{u"a"_s} << QStringList();
+        QTest::newRow("only the first lines are kept") << u"1\n2\n3\n4\n5"_s << QString() << qsizetype(1)
+                                                       << QStringList{u"1"_s, u"2"_s, u"3"_s} << QStringList{QString()};
+    }
+    void tellsWhatDiffers()
+    {
+        QFETCH(QString, ours);
+        QFETCH(QString, theirs);
+        QFETCH(qsizetype, firstLine);
+        QFETCH(QStringList, oursShown);
+        QFETCH(QStringList, theirsShown);
+        const LineDiff diff = LineDiff::between(ours, theirs);
+        QCOMPARE(diff.firstLine, firstLine);
+        QCOMPARE(diff.ours, oursShown);
+        QCOMPARE(diff.theirs, theirsShown);
+        QCOMPARE(diff.isSame(), firstLine == 0);
     }
 };
 

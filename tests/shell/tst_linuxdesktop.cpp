@@ -39,7 +39,7 @@ private Q_SLOTS:
     {
         const QString path = m_dir.filePath(u"note.txt"_s);
         TestSupport::writeBytes(path, {});
-        m_note = NoteFixture::openNote(path, {&m_dispatcher, &m_zoom});
+        m_note = NoteFixture::openNote(path, {.dispatcher = &m_dispatcher, .zoom = &m_zoom});
         m_editor = NoteFixture::editorOf(*m_note);
         QVERIFY(m_editor);
         m_bar = new MenuBar(m_dispatcher, m_editor->window());
@@ -92,7 +92,8 @@ private Q_SLOTS:
     {
         TextZoom &zoom = m_zoom;
         zoom.reset();
-        auto other = NoteFixture::openNote(m_dir.filePath(u"note.txt"_s), {&m_dispatcher, &m_zoom});
+        auto other =
+            NoteFixture::openNote(m_dir.filePath(u"note.txt"_s), {.dispatcher = &m_dispatcher, .zoom = &m_zoom});
         NoteTextView *otherView = NoteFixture::editorOf(*other)->textView();
         const int start = zoom.pointSize();
         QTest::keyClick(m_editor->window(), Qt::Key_Equal, Qt::ControlModifier);

@@ -2,6 +2,7 @@
 
 #include "editor/windowquestions.h"
 #include "framework/document.h"
+#include "framework/linediff.h"
 #include "framework/noteservices.h"
 
 #include <QTimer>
@@ -25,7 +26,7 @@ inline void resetServices()
 // Answers which version to keep as resolver says, from the event loop as a user would.
 inline void answerConflicts(const std::function<NoteQuestions::Conflict(Document *note)> &resolver)
 {
-    services().questions.whichVersion = [resolver](Document *note,
+    services().questions.whichVersion = [resolver](Document *note, const LineDiff &,
                                                    const std::function<void(NoteQuestions::Conflict)> &answer) {
         const NoteQuestions::Conflict given = resolver(note);
         QTimer::singleShot(0, note, [answer, given] { answer(given); });

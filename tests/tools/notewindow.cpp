@@ -14,6 +14,7 @@
 #include "editor/notetextview.h"
 #include "shell/documentcontroller.h"
 #include "framework/error.h"
+#include "framework/linediff.h"
 #include "framework/recoverystore.h"
 #include "storage/plaintextdocument.h"
 
@@ -62,7 +63,8 @@ int main(int argc, char **argv)
         services.recovery = store.get();
     }
     // A conflict keeps both: the window's text wins and the other version is in the test's hands.
-    services.questions.whichVersion = [](Document *, const std::function<void(NoteQuestions::Conflict)> &answer) {
+    services.questions.whichVersion = [](Document *, const LineDiff &,
+                                         const std::function<void(NoteQuestions::Conflict)> &answer) {
         answer(NoteQuestions::Conflict::KeepMine);
     };
 

@@ -1,0 +1,79 @@
+#include "conflictcopywatch.h"
+
+#include "framework/offthread.h"
+#include "framework/syncconflicts.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QTimer>
+
+namespace {
+
+constexpr int settleMs = 300;
+
+QStringList copiesOf(const QString &notePath)
+{
+    const QFileInfo note(notePath);
+    QStringList copies;
+    const QStringList names = note.dir().entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        if (SyncConflicts::isCopyOf(name, note.fileName()))
+            copies.append(note.dir().filePath(name));
+    }
+    return copies;
+}
+
+} // namespace
+
+ConflictCopyWatch::ConflictCopyWatch(QObject *parent)
+    : QObject(parent)
+    , m_folder(new QFileSystemWatcher(this))
+    , m_settle(new QTimer(this))
+{
+    m_settle->setSingleShot(true);
+    m_settle->setInterval(settleMs);
+    connect(m_settle, &QTimer::timeout, this, &ConflictCopyWatch::look);
+    connect(m_folder, &QFileSystemWatcher::directoryChanged, m_settle, qOverload<>(&QTimer::start));
+}
+
+void ConflictCopyWatch::watch(const QString &notePath)
+{
+    if (notePath == m_note)
+        return;
+    if (!m_folder->directories().isEmpty())
+        m_folder->removePaths(m_folder->directories());
+    m_note = notePath;
+    m_told.clear();
+    if (m_note.isEmpty())
+        return;
+    m_folder->addPath(QFileInfo(m_note).absolutePath());
+    look();
+}
+
+void ConflictCopyWatch::ignore(const QString &copyPath)
+{
+    m_told.insert(copyPath);
+}
+
+void ConflictCopyWatch::look()
+{
+    if (m_note.isEmpty())
+        return;
+    const QString note = m_note;
+    runOffThread<QStringList>(
+        this, [note] { return copiesOf(note); }, [this, note](const QStringList &copies) { listed(note, copies); });
+}
+
+void ConflictCopyWatch::listed(const QString &notePath, const QStringList &copies)
+{
+    // A listing made for the name the note had before a rename tells nothing about it now.
+    if (notePath != m_note)
+        return;
+    for (const QString &copy : copies) {
+        if (!m_told.contains(copy)) {
+            m_told.insert(copy);
+            Q_EMIT found(copy);
+        }
+    }
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+class QFileSystemWatcher;
+class QTimer;
+
+// Watches the folder of a note for the copies a sync engine leaves beside it when another device changed the note
+// at the same time (see SyncConflicts), and tells each copy once: the user's other version waits there unseen
+// otherwise. The folder is listed off the window's thread.
+class ConflictCopyWatch : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ConflictCopyWatch(QObject *parent = nullptr);
+
+    // Watches the folder of the note at notePath (empty: nothing) and looks at once: copies already there count.
+    void watch(const QString &notePath);
+    // A copy this app made itself: the user knows of it.
+    void ignore(const QString &copyPath);
+
+Q_SIGNALS:
+    void found(const QString &copyPath);
+
+private:
+    void look();
+    void listed(const QString &notePath, const QStringList &copies);
+
+    QFileSystemWatcher *m_folder;
+    // Many changes in the folder (a sync engine at work) make one look, once it settles.
+    QTimer *m_settle;
+    QString m_note;
+    QSet<QString> m_told;
+};
