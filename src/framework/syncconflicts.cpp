@@ -42,6 +42,9 @@ std::pair<QString, QString> split(const QString &note)
 bool SyncConflicts::isCopyOf(const QString &name, const QString &note)
 {
     const auto [base, extension] = split(note);
+    // Every copy's name starts with the note's and is longer: the rest of a folder is passed over at little cost.
+    if (!name.startsWith(base) || name.size() <= note.size())
+        return false;
     for (const char16_t *pattern : copyPatterns) {
         const QRegularExpression copy(QRegularExpression::anchoredPattern(
             QString::fromUtf16(pattern).arg(QRegularExpression::escape(base), QRegularExpression::escape(extension))));
