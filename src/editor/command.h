@@ -26,6 +26,7 @@ enum class Command
     Rename,
     MoveTo,
     Reveal,
+    Print,
     Close,
 
     // Edit.

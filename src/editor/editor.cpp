@@ -2,6 +2,7 @@
 
 #include "editor/actiondispatcher.h"
 #include "editor/findbar.h"
+#include "editor/noteprinter.h"
 #include "editor/notetextview.h"
 #include "editor/otherversions.h"
 #include "editor/notewindowsetup.h"
@@ -214,6 +215,18 @@ Editor::~Editor()
     if (PlainTextDocument *note = textDocument())
         note->presenterWillClose(*this);
     releaseFrameName();
+}
+
+bool Editor::answers(Command command) const
+{
+    return command == Command::Print || WindowController::answers(command);
+}
+
+void Editor::perform(Command command, const QVariant &argument)
+{
+    if (command != Command::Print)
+        return WindowController::perform(command, argument);
+    NotePrinter::ask(this, m_textView, document() ? document()->displayName() : window()->windowTitle());
 }
 
 NoteTextView *Editor::textView() const

@@ -52,6 +52,9 @@ public:
     void textDidChange();
     // The one save timer of the note: a write 0.3 s after the last edit of a burst.
     void scheduleSave() override;
+    // Print… belongs to the window that shows the text; the rest to every window.
+    bool answers(Command command) const override;
+    void perform(Command command, const QVariant &argument) override;
 
 Q_SIGNALS:
     void autosaveRequested();

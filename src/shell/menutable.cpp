@@ -54,6 +54,8 @@ constexpr Item fileItems[] = {
     {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Rename\u2026"), Command::Rename},
     {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Move To\u2026"), Command::MoveTo},
     {Kind::Item, revealDocumentTitle, Command::Reveal},
+    // Where Linux editors keep it, with the key they all give it.
+    {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Print\u2026"), Command::Print, "p", command},
     {Kind::Item, QT_TRANSLATE_NOOP("MenuTable", "Close"), Command::Close, "w", command},
 };
 

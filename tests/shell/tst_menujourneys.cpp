@@ -16,6 +16,9 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPrintDialog>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -26,8 +29,8 @@ using namespace Qt::StringLiterals;
 using TestSupport::readBytes;
 using TestSupport::writeBytes;
 
-// What a new user does through the real app's menu bar and keys: hiding the app, Save As, undoing from the find bar
-// and the Window menu's list.
+// What a new user does through the real app's menu bar and keys: hiding the app, Save As, undoing from the find bar,
+// the Window menu's list and printing.
 class TestMenuJourneys : public QObject
 {
     Q_OBJECT
@@ -173,14 +176,71 @@ private Q_SLOTS:
         menu->close();
     }
 
+    // File › Print… (Ctrl+P) prints what the window shows, page after page under a header; an empty note is told
+    // in its window instead of opening a dialog for nothing.
+    void printsTheNoteAsShown_data()
+    {
+        QTest::addColumn<QString>("text");
+        QString pages;
+        for (int line = 1; line <= 90; ++line)
+            pages += u"Line %1: "_s.arg(line) + QString(u"wrapped words "_s).repeated(line % 3 == 0 ? 12 : 2) + u'\n';
+        // Emoji from the Basic Multilingual Plane: those beyond it come back from Qt 6.4's PDFs as no text at all.
+        // A paragraph in Hebrew is laid out right to left.
+        pages += u"Smile \u263A and a heart \u2764\n\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD "
+                 u"\u05D6\u05D5 \u05E4\u05E1\u05E7\u05D4 \u05D1\u05E2\u05D1\u05E8\u05D9\u05EA\nThe end."_s;
+        QTest::newRow("pages with long lines, emoji and a right-to-left paragraph") << pages;
+        QTest::newRow("an empty note") << QString();
+    }
+    void printsTheNoteAsShown()
+    {
+        QFETCH(QString, text);
+        QWidget *window = launch({u"note.txt"_s}, false, text.toUtf8()).constFirst();
+        NoteTextView *view = window->findChild<NoteTextView *>();
+        const QString pdf = m_dir->filePath(u"note.pdf"_s);
+        bool asked = false;
+        QTimer::singleShot(0, this, [pdf, &asked] {
+            auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            asked = true;
+            // Without a print server the platform's dialog offers printing to a PDF file, named in this field.
+            auto *file = dialog->findChild<QLineEdit *>(u"filename"_s);
+            QVERIFY(file);
+            file->setText(pdf);
+            dialog->accept();
+        });
+        QTest::keyClick(view, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(asked, !text.isEmpty());
+        if (text.isEmpty()) {
+            QTRY_COMPARE(shownBars(window), 1);
+            QVERIFY(!QFileInfo::exists(pdf));
+            return;
+        }
+        QProcess extract;
+        extract.start(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, pdf, u"-"_s});
+        if (!extract.waitForStarted())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        QVERIFY(extract.waitForFinished());
+        QString printed = QString::fromUtf8(extract.readAllStandardOutput());
+        // Every page is headed by the note's name and its number; the rest is the note, wrapped as the page needs.
+        QVERIFY2(printed.contains(u"Page 3 of"), qPrintable(printed.left(400)));
+        printed.remove(QRegularExpression(u"note\\.txt|Page \\d+ of \\d+"_s));
+        // Spaces and line breaks are the page's; the marks a reader adds around right-to-left runs are its own.
+        const auto letters = [](QString all) {
+            return all.remove(QRegularExpression(u"[\\s\\x{202A}-\\x{202E}]"_s));
+        };
+        QCOMPARE(letters(printed), letters(text));
+        QCOMPARE(shownBars(window), 0);
+    }
+
 private:
     // Launches the app with these notes ("text" in each) and waits for their windows, in the order given.
-    QList<QWidget *> launch(const QStringList &names, bool readOnly = false)
+    QList<QWidget *> launch(const QStringList &names, bool readOnly = false, const QByteArray &text = "text")
     {
         QList<QUrl> urls;
         for (const QString &name : names) {
             const QString path = m_dir->filePath(name);
-            writeBytes(path, "text");
+            writeBytes(path, text);
             if (readOnly)
                 ::chmod(QFile::encodeName(path).constData(), 0444);
             urls.append(FileNames::urlOfPath(path));

@@ -1,4 +1,5 @@
 #include "editor/actiondispatcher.h"
+#include "editor/editor.h"
 #include "editor/findbar.h"
 #include "editor/notetextview.h"
 #include "editor/texttools.h"
@@ -72,7 +73,7 @@ private Q_SLOTS:
         QWidget editor;
         auto *view = new NoteTextView(&editor);
         TextTools tools(view, new FindBar(view, &editor));
-        WindowController window(new QWidget);
+        Editor window{QUrl(), QString()};
         AppDelegate app;
         Quitting quitting(app.documents());
         AppCommands commands(app, quitting);
