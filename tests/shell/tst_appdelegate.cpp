@@ -91,6 +91,8 @@ private Q_SLOTS:
         QTest::newRow("windows minimised by Hide: they come back, nothing new") << "hidden" << 1;
         // The launch's note, closed untouched, leaves no file behind.
         QTest::newRow("no window visible: a new note") << "closed" << 1;
+        // A note with any byte in it is never removed, whoever wrote it.
+        QTest::newRow("the launch's note filled by another program, closed: kept") << "filled" << 2;
         QTest::newRow("a note still being read: nothing new") << "opening" << 0;
     }
 
@@ -105,6 +107,8 @@ private Q_SLOTS:
         QCOMPARE(newNotes().size(), 1);
         if (windowsBefore == u"hidden")
             delegate.dispatcher().send(Command::Hide);
+        if (windowsBefore == u"filled")
+            writeBytes(m_notes->filePath(u"Desktop/"_s + newNotes().constFirst()), "theirs");
         if (windowsBefore != u"shown" && windowsBefore != u"hidden") {
             for (Document *document : m_delegate->documents().documents())
                 QVERIFY(WindowController::of(document).constFirst()->window()->close());
