@@ -690,6 +690,14 @@ Try &quot;%1 --help&quot; for more.
     </message>
 </context>
 <context>
+    <name>QGuiApplication</name>
+    <message>
+        <source>QT_LAYOUT_DIRECTION</source>
+        <extracomment>&quot;RTL&quot; in a right-to-left language, &quot;LTR&quot; in any other: the windows are laid out by it.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>The update information at “%1” could not be read: %2</source>

@@ -166,7 +166,10 @@ QWidget *Editor::makeWordCountStrip()
 {
     m_wordCountLabel = new QLabel(QStringLiteral("0"));
     m_wordCountLabel->setFont(fixedFont(labelFontPointSize));
-    m_wordCountLabel->setAlignment(Qt::AlignRight | Qt::AlignBottom);
+    // At the end of the line as the window reads, the left in a right-to-left one: a label would go by its text's
+    // own direction, and digits have none.
+    const Qt::Alignment lineEnd = m_wordCountLabel->isRightToLeft() ? Qt::AlignLeft : Qt::AlignRight;
+    m_wordCountLabel->setAlignment(lineEnd | Qt::AlignAbsolute | Qt::AlignBottom);
     m_wordCountLabel->setAccessibleName(tr("Word count"));
     QPalette palette = m_wordCountLabel->palette();
     palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));

@@ -52,8 +52,12 @@ void FindBar::makeRows()
     m_searchField->setAccessibleName(tr("Search text"));
     // Made next, so that Tab goes from the search text to the replacement, as in every find and replace bar.
     m_replaceRow = new ReplaceRow(m_textView, this);
-    auto *previousButton = arrowButton(Qt::LeftArrow, tr("Previous match"), tr("Previous"), this);
-    auto *nextButton = arrowButton(Qt::RightArrow, tr("Next match"), tr("Next"), this);
+    // Arrows are drawn as given, not mirrored: Previous points back to where lines start, at the right in a
+    // right-to-left layout.
+    const bool mirrored = isRightToLeft();
+    auto *previousButton =
+        arrowButton(mirrored ? Qt::RightArrow : Qt::LeftArrow, tr("Previous match"), tr("Previous"), this);
+    auto *nextButton = arrowButton(mirrored ? Qt::LeftArrow : Qt::RightArrow, tr("Next match"), tr("Next"), this);
     m_countLabel = new QLabel(this);
     m_countLabel->setMinimumWidth(m_countLabel->fontMetrics().horizontalAdvance(QStringLiteral("0000 of 0000")));
     m_countLabel->setAccessibleName(tr("Match count"));

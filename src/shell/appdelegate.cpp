@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QPointer>
 #include <QStandardPaths>
@@ -29,16 +30,28 @@ namespace {
 
 constexpr char stateFolderName[] = "noltnolt";
 
-// The app's translation for the user's language, when it carries one; once per application.
+// Qt lays the windows out right to left when the catalog answers this entry of its own with "RTL" (Hebrew, Arabic).
+// Named here so that updating the catalogs from the sources keeps it.
+//: "RTL" in a right-to-left language, "LTR" in any other: the windows are laid out by it.
+[[maybe_unused]] constexpr char layoutDirectionEntry[] = QT_TRANSLATE_NOOP("QGuiApplication", "QT_LAYOUT_DIRECTION");
+
+// The app's catalog for the first of the user's languages that has one (LANGUAGE=de_AT:en finds German: each
+// language is tried without its region before the next), and Qt's own for that language where the system has it:
+// its dialogs and key names. Once per application.
 void installTranslation()
 {
     static QPointer<QTranslator> installed;
     if (installed)
         return;
     auto *translator = new QTranslator(QCoreApplication::instance());
-    if (translator->load(QLocale(), QStringLiteral("noltnolt"), QStringLiteral("_"), QStringLiteral(":/i18n")))
-        QCoreApplication::installTranslator(translator);
     installed = translator;
+    if (!translator->load(QLocale(), QStringLiteral("noltnolt"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+        return;
+    QCoreApplication::installTranslator(translator);
+    auto *toolkit = new QTranslator(translator);
+    if (toolkit->load(QStringLiteral("qtbase_") + translator->language(),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(toolkit);
 }
 
 } // namespace

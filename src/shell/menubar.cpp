@@ -35,13 +35,23 @@ QString objectNameFor(MenuTable::Role role)
     return {};
 }
 
-// Marks one letter of each title as its mnemonic, as Linux menus do: the first letter of a word not yet taken in
-// the same menu, else any free letter. The table keeps its titles; only the shown text gets the "&".
+// Marks one letter of each title as its mnemonic, as Linux menus do. A translation may choose its own with "&" (its
+// translator knows which of its words start alike); every other title gets the first letter of a word not yet taken
+// in the same menu, else any free letter. The table keeps its titles; only the shown text gets the "&".
 class Mnemonics
 {
 public:
+    // Called for every title of the menu before any is marked, so that no earlier title takes a chosen letter.
+    void reserve(const QString &title)
+    {
+        if (const qsizetype chosen = chosenAt(title); chosen >= 0)
+            m_taken.append(title.at(chosen + 1).toLower());
+    }
+
     QString mark(const QString &title)
     {
+        if (chosenAt(title) >= 0)
+            return title;
         QString shown = title;
         shown.replace(u'&', QStringLiteral("&&"));
         qsizetype chosen = -1;
@@ -60,6 +70,20 @@ public:
     }
 
 private:
+    // Where a translation marked its letter; "&&" is an ampersand, and "& " is one standing between words.
+    static qsizetype chosenAt(const QString &title)
+    {
+        for (qsizetype i = 0; i + 1 < title.size(); ++i) {
+            if (title.at(i) != u'&')
+                continue;
+            if (title.at(i + 1).isLetterOrNumber())
+                return i;
+            if (title.at(i + 1) == u'&')
+                ++i;
+        }
+        return -1;
+    }
+
     QList<QChar> m_taken;
 };
 
@@ -91,6 +115,8 @@ MenuBar::MenuBar(ActionDispatcher &dispatcher, QWidget *parent)
 {
     MenuState::install(dispatcher);
     Mnemonics topLevel;
+    for (const MenuTable::Menu &menu : MenuTable::mainMenu())
+        topLevel.reserve(MenuTable::translatedTitle(menu.title));
     for (const MenuTable::Menu &menu : MenuTable::mainMenu()) {
         QMenu *built = buildMenu(menu, this);
         built->setTitle(topLevel.mark(MenuTable::translatedTitle(menu.title)));
@@ -133,6 +159,10 @@ MenuTable::Role MenuBar::roleOf(const QMenu *menu)
 QMenu *MenuBar::buildMenu(const MenuTable::Menu &table, QWidget *parent)
 {
     Mnemonics mnemonics;
+    for (const MenuTable::Item &row : table.items) {
+        if (MenuTable::isOffered(row))
+            mnemonics.reserve(MenuTable::translatedTitle(row.title));
+    }
     auto *menu = new QMenu(MenuTable::translatedTitle(table.title), parent);
     menu->setProperty(tableTitleProperty, QString::fromUtf8(table.title));
     menu->setProperty(roleProperty, static_cast<int>(table.role));
