@@ -511,12 +511,31 @@ Um eine Datei zu öffnen, deren Name mit „-“ beginnt, setzen Sie „--“ da
         <source>Help</source>
         <translation>&amp;Hilfe</translation>
     </message>
+    <message>
+        <source>Print…</source>
+        <translation>&amp;Drucken …</translation>
+    </message>
 </context>
 <context>
     <name>MessageBar</name>
     <message>
         <source>Close Message</source>
         <translation>Meldung schließen</translation>
+    </message>
+</context>
+<context>
+    <name>NotePrinter</name>
+    <message>
+        <source>“%1” is empty: there is nothing to print.</source>
+        <translation>„%1“ ist leer: Es gibt nichts zu drucken.</translation>
+    </message>
+    <message>
+        <source>“%1” could not be printed: the printer did not take it.</source>
+        <translation>„%1“ konnte nicht gedruckt werden: Der Drucker hat den Auftrag nicht angenommen.</translation>
+    </message>
+    <message>
+        <source>Page %1 of %2</source>
+        <translation>Seite %1 von %2</translation>
     </message>
 </context>
 <context>

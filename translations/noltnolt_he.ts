@@ -500,12 +500,31 @@ Try &quot;%1 --help&quot; for more.
         <source>Help</source>
         <translation>עזרה</translation>
     </message>
+    <message>
+        <source>Print…</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MessageBar</name>
     <message>
         <source>Close Message</source>
         <translation>סגירת ההודעה</translation>
+    </message>
+</context>
+<context>
+    <name>NotePrinter</name>
+    <message>
+        <source>“%1” is empty: there is nothing to print.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” could not be printed: the printer did not take it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Page %1 of %2</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
