@@ -97,17 +97,4 @@ struct ShownNote
     TextTools *tools() const { return editor->findChild<TextTools *>(); }
 };
 
-// Runs the test in a home of its own, set before the application starts: the spelling library reads the user's
-// word list folder once per process, and learned words and settings must not reach the real home.
-template<class Test> int runInOwnHome(int argc, char **argv)
-{
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(home.filePath(QStringLiteral("state"))));
-    QApplication app(argc, argv);
-    Test test;
-    return QTest::qExec(&test, argc, argv);
-}
-
 } // namespace NoteFixture

@@ -161,7 +161,7 @@ private:
 
 int main(int argc, char **argv)
 {
-    return NoteFixture::runInOwnHome<TestEditingSteps>(argc, argv);
+    return TestSupport::runInOwnHome<TestEditingSteps>(argc, argv);
 }
 
 #include "tst_editingsteps.moc"

@@ -1,8 +1,8 @@
 #include "editor/notetextview.h"
 #include "editor/textmirror.h"
+#include "storage/notecodec.h"
 
 #include <QSignalSpy>
-#include <QStringDecoder>
 #include <QRandomGenerator>
 #include <QSyntaxHighlighter>
 #include <QTest>
@@ -16,20 +16,11 @@ Q_DECLARE_METATYPE(Range)
 
 namespace {
 
-// The note's text as the document decodes it: strict UTF-8 with a leading byte-order mark kept.
-QString decode(const QByteArray &bytes)
-{
-    using enum QStringDecoder::Flag;
-    return QStringDecoder(QStringDecoder::Utf8, Stateless | ConvertInitialBom).decode(bytes);
-}
-
 // Marks every word, the way the spelling checker will.
 class WordMarker : public QSyntaxHighlighter
 {
 public:
     using QSyntaxHighlighter::QSyntaxHighlighter;
-
-protected:
     void highlightBlock(const QString &text) override
     {
         QTextCharFormat underline;
@@ -61,7 +52,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, file);
         NoteLoader::compactPendingAbove = 1024 * 1024;
         NoteTextView view;
-        view.setText(decode(file));
+        view.setText(*NoteCodec::decode(file));
         // Looking around does not wait for the rest of a big note; an edit would.
         for (const Qt::Key key : {Qt::Key_Shift, Qt::Key_Down, Qt::Key_PageDown})
             QTest::keyClick(&view, key);
@@ -168,7 +159,7 @@ private Q_SLOTS:
         QFETCH(int, key);
         QFETCH(QByteArray, expected);
         NoteTextView view;
-        view.setText(decode(file));
+        view.setText(*NoteCodec::decode(file));
         view.setSelectedRange(selection);
         QTest::keyClick(&view, Qt::Key(key));
         QCOMPARE(view.snapshot().bytes(), expected);

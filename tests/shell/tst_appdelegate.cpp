@@ -1,21 +1,18 @@
 #include "editor/actiondispatcher.h"
+#include "editor/notetextview.h"
+#include "editor/windowcontroller.h"
 #include "framework/document.h"
-#include "shell/documentcontroller.h"
 #include "framework/filenames.h"
 #include "framework/recoverystore.h"
-#include "editor/windowcontroller.h"
 #include "shell/appdelegate.h"
+#include "shell/documentcontroller.h"
 #include "shell/windowplacement.h"
-#include "storage/plaintextdocument.h"
-#include "storage/textfiles.h"
 #include "support/testsupport.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QScreen>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QWidget>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -25,14 +22,6 @@ using namespace TestSupport;
 class TestAppDelegate : public QObject
 {
     Q_OBJECT
-
-public:
-    TestAppDelegate()
-    {
-        // Settings and recovered texts of this run stay in a folder of its own.
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(u"config"_s)));
-        qputenv("XDG_STATE_HOME", QFile::encodeName(m_home.filePath(u"state"_s)));
-    }
 
 private Q_SLOTS:
     void init()
@@ -58,7 +47,6 @@ private Q_SLOTS:
     {
         QFETCH(bool, keptFromALostRun);
         QFETCH(int, givenFiles);
-        QFETCH(int, expectedOpen);
         QFETCH(int, expectedNewNotes);
         const QList<QUrl> given = makeFiles(u"given"_s, givenFiles);
         const QString note = m_notes->filePath(u"note.txt"_s);
@@ -75,7 +63,7 @@ private Q_SLOTS:
         delegate.setLaunchFiles(given);
         delegate.applicationDidFinishLaunching();
         settle();
-        QCOMPARE(m_delegate->documents().documents().size(), expectedOpen);
+        QTEST(int(m_delegate->documents().documents().size()), "expectedOpen");
         QCOMPARE(newNotes().size(), expectedNewNotes);
         for (QWidget *window : windows())
             QVERIFY(window->isVisible());
@@ -152,22 +140,6 @@ private Q_SLOTS:
         QVERIFY(available.contains(second->frameGeometry()));
     }
 
-    void fitsTheScreen_data()
-    {
-        QTest::addColumn<QRect>("frame");
-        QTest::addColumn<QRect>("expected");
-        const QRect screen(0, 0, 640, 450); // 1280x900 at scale factor 2
-        QTest::newRow("too large: shrunk into the screen") << QRect(-69, -55, 780, 600) << screen;
-        QTest::newRow("off to the bottom right: moved in") << QRect(500, 400, 300, 200) << QRect(340, 250, 300, 200);
-    }
-
-    void fitsTheScreen()
-    {
-        QFETCH(QRect, frame);
-        QFETCH(QRect, expected);
-        QCOMPARE(WindowPlacement::fitted(frame, QRect(0, 0, 640, 450)), expected);
-    }
-
     void openUrlsOpensEachAndReportsEachFailure()
     {
         AppDelegate delegate;
@@ -193,7 +165,8 @@ private Q_SLOTS:
     // Runs last: a quit ends every event loop the test could still start.
     void relaunchBringsBackExactlyTheWindowsOpenAtQuit()
     {
-        const QList<QUrl> kept = makeFiles(FileNames::decodeName("kept\xe9"), 2); // names kept to the byte
+        QList<QUrl> kept = makeFiles(FileNames::decodeName("kept\xe9"), 3); // names kept to the byte
+        std::reverse(kept.begin(), kept.end()); // opened, and so brought back, out of the names' order
         const QList<QPoint> places{{60, 50}, {300, 200}};
         { // launched with a file, Ctrl+N, every window closed by the user: the app ends with nothing open
             AppDelegate delegate;
@@ -207,7 +180,7 @@ private Q_SLOTS:
                 window->close();
             QTRY_COMPARE(m_delegate->documents().documents().size(), 0);
         }
-        { // two notes moved by the user, then Quit
+        { // three notes, two moved and one typed into by the user, then Quit
             AppDelegate delegate;
             configure(delegate);
             delegate.applicationDidFinishLaunching();
@@ -216,11 +189,15 @@ private Q_SLOTS:
             m_delegate->documents().documents().first()->close();
             delegate.applicationOpenUrls(kept);
             settle();
-            for (int i = 0; i < kept.size(); ++i)
+            for (int i = 0; i < places.size(); ++i)
                 windowOf(kept.at(i))->move(places.at(i));
+            QTest::keyClicks(windowOf(kept.at(1))->findChild<NoteTextView *>(), u"typed "_s);
             delegate.dispatcher().send(Command::Quit);
             QTRY_COMPARE(m_delegate->documents().documents().size(), 0);
         }
+        QCOMPARE(readBytes(FileNames::pathOfUrl(kept.at(1))), QByteArray("typed text")); // quitting wrote it
+        // One deleted meanwhile is not reopened.
+        QCOMPARE(::unlink(FileNames::encodeName(FileNames::pathOfUrl(kept.takeLast())).constData()), 0);
         AppDelegate delegate;
         configure(delegate);
         delegate.applicationDidFinishLaunching();
@@ -285,7 +262,6 @@ private:
 
     QStringList newNotes() const { return QDir(m_notes->filePath(u"Desktop"_s)).entryList(QDir::Files, QDir::Name); }
 
-    QTemporaryDir m_home;
     std::unique_ptr<QTemporaryDir> m_notes;
     QStringList m_errors;
     AppDelegate *m_delegate = nullptr;
@@ -293,14 +269,6 @@ private:
 
 int main(int argc, char **argv)
 {
-    // A 1280x900 screen whose windows have title bars, as on a desktop.
-    QTemporaryDir config;
-    const QString screens = config.filePath(u"screens.json"_s);
-    writeBytes(screens, R"({"windowFrameMargins": true, "screens": [{"name": "desk", "x": 0, "y": 0,
-                           "width": 1280, "height": 900, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens));
-    QApplication app(argc, argv);
-    TestAppDelegate test;
-    return QTest::qExec(&test, argc, argv);
+    return TestSupport::runInOwnHome<TestAppDelegate>(argc, argv, 1);
 }
 #include "tst_appdelegate.moc"

@@ -169,27 +169,6 @@ private Q_SLOTS:
         QCOMPARE(controller->documentForUrl(QUrl::fromLocalFile(newPath)), document);
         QCOMPARE(controller->documentForUrl(first), nullptr);
     }
-
-    void quitWritesEditsAndRemembersOpenNotes()
-    {
-        auto controller = makeController();
-        const QUrl first = note(QStringLiteral("first.txt"), "one");
-        const QUrl second = note(QStringLiteral("second.txt"), "two");
-        const QUrl third = note(QStringLiteral("third.txt"), "three");
-        open(*controller, second);
-        const Opened edited = open(*controller, first);
-        open(*controller, third);
-        static_cast<BytesDocument *>(edited.document)->edit("one, edited");
-        QVERIFY(controller->reviewUnsavedDocumentsBeforeQuit());
-        QCOMPARE(readBytes(first.toLocalFile()), QByteArray("one, edited"));
-
-        // Next launch: in the order opened, without one deleted meanwhile, and only once.
-        QFile::remove(third.toLocalFile());
-        auto next = makeController();
-        const QList<QUrl> expected{second, first};
-        QCOMPARE(next->takeRememberedDocumentUrls(), expected);
-        QVERIFY(next->takeRememberedDocumentUrls().isEmpty());
-    }
 };
 
 QTEST_MAIN(TestDocumentController)

@@ -90,7 +90,9 @@ private Q_SLOTS:
         }
     }
 
-    void windowMenuListsWindowsAndMarksTheActiveOne()
+    // Opened again, the Window menu still lists each note window once, and no other window; choosing one brings it
+    // forward. The list's order and mark are the menu journey's.
+    void windowMenuListsEachNoteWindowOnce()
     {
         ActionDispatcher dispatcher;
         MenuBar bar(dispatcher);
@@ -98,25 +100,21 @@ private Q_SLOTS:
         auto *second = new QWidget;
         QWidget other; // not a document window: not listed
         first->setWindowTitle(QStringLiteral("20261014 Note.txt[*]"));
-        second->setWindowTitle(QStringLiteral("20261014 Note 2.txt[*]"));
         const WindowController firstController(first);
         const WindowController secondController(second);
         for (QWidget *window : {first, second, &other})
             window->show();
         second->activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), second);
-        QMenu *menu = bar.findMenu(QStringLiteral("Window"));
-        // Opening twice must not list a window twice.
+        QMenu *menu = bar.menu(MenuTable::Role::Windows);
+        const qsizetype fixed = menu->actions().size();
         Q_EMIT menu->aboutToShow();
         Q_EMIT menu->aboutToShow();
-        QStringList listed;
-        const QList<QAction *> actions = menu->actions().mid(4);
-        for (QAction *action : actions)
-            listed.append(action->text() + QString::fromUtf8(action->isChecked() ? " *" : ""));
-        listed.sort();
-        QCOMPARE(listed, (QStringList{"20261014 Note 2.txt *", "20261014 Note.txt"}));
-        // Choosing an item brings its window forward.
-        (actions.at(0)->text() == u"20261014 Note.txt" ? actions.at(0) : actions.at(1))->trigger();
+        QCOMPARE(menu->actions().size(), fixed + 3); // a separator and the two notes
+        for (QAction *item : menu->actions()) {
+            if (item->text() == u"20261014 Note.txt")
+                item->trigger();
+        }
         QTRY_COMPARE(QApplication::activeWindow(), first);
     }
 

@@ -19,14 +19,6 @@ class TestOpenRecentMenu : public QObject
 {
     Q_OBJECT
 
-public:
-    TestOpenRecentMenu()
-    {
-        // The recent list of this run lives in a settings folder of its own.
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(u"config"_s)));
-        qputenv("XDG_STATE_HOME", QFile::encodeName(m_home.filePath(u"state"_s)));
-    }
-
 private Q_SLOTS:
     void opensARecentNote_data()
     {
@@ -127,9 +119,10 @@ private:
         }
         return nullptr;
     }
-
-    QTemporaryDir m_home;
 };
 
-QTEST_MAIN(TestOpenRecentMenu)
+int main(int argc, char **argv)
+{
+    return TestSupport::runInOwnHome<TestOpenRecentMenu>(argc, argv);
+}
 #include "tst_openrecentmenu.moc"

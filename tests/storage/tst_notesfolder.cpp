@@ -78,7 +78,6 @@ private Q_SLOTS:
     {
         QFETCH(QString, stored);
         QFETCH(QString, answer);
-        QFETCH(int, panelShown);
         QFETCH(QString, result);
         QFETCH(QString, storedAfter);
         QFETCH(int, accessesOpened);
@@ -99,7 +98,7 @@ private Q_SLOTS:
         ScriptedPanel panel(folder, answer == u"B" ? m_folderB : QString());
         const std::optional<QUrl> resolved = folder.resolve();
 
-        QCOMPARE(panel.shown, panelShown);
+        QTEST(panel.shown, "panelShown");
         const QString expectedPath = result == u"A" ? m_folderA : result == u"B" ? m_folderB : QString();
         QCOMPARE(resolved.value_or(QUrl()).toLocalFile(), expectedPath);
         QCOMPARE(folder.currentUrl().value_or(QUrl()).toLocalFile(), expectedPath);

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
 
 namespace TestSupport {
 
@@ -43,5 +47,26 @@ QStringList entries(const QString &folder);
 QList<QMessageBox *> messageBoxes();
 // The permission bits of path (setuid, setgid and sticky included); -1 when it cannot be looked at.
 int modeOf(const QString &path);
+
+// Runs the test in a home of its own, set before the application starts: the spelling library reads the user's
+// word list folder once per process, and settings, recovered texts and learned words must not reach the real home.
+// A desk scale above 0 puts the windows on one 1280x900 screen whose windows have title bars, as on a desktop.
+template<class Test> int runInOwnHome(int argc, char **argv, int deskScale = 0)
+{
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(home.filePath(QStringLiteral("state"))));
+    if (deskScale > 0) {
+        const QString screens = home.filePath(QStringLiteral("screens.json"));
+        writeBytes(screens, R"({"windowFrameMargins": true, "screens": [{"name": "desk", "x": 0, "y": 0, "width": 1280,
+                                "height": 900, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens));
+        qputenv("QT_SCALE_FACTOR", QByteArray::number(deskScale));
+    }
+    QApplication app(argc, argv);
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}
 
 } // namespace TestSupport
