@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package Nolt Nolt needs to build, run and test.
+# Installs every Debian 12 package Nolt Nolt needs to build, run, test and package.
 # Works as root (CI) and as a normal user with sudo.
 set -euo pipefail
 
@@ -10,7 +10,8 @@ packages=(
     libenchant-2-dev hunspell-en-us hunspell-de-de
     xvfb xauth xdotool x11-utils imagemagick dbus dbus-x11
     libqt6svg6 appstream desktop-file-utils python3-pyatspi at-spi2-core
-    util-linux strace attr acl e2fsprogs python3 tzdata clang-format libglib2.0-bin poppler-utils fonts-symbola fonts-dejavu-core
+    util-linux strace attr acl e2fsprogs python3 tzdata clang-format libglib2.0-bin
+    poppler-utils fonts-symbola fonts-dejavu-core debhelper lintian librsvg2-bin
 )
 
 missing=()

@@ -22,6 +22,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -189,7 +190,7 @@ void replaceResolved(const QString &path, const QByteArray &target, const QByteA
     } else if (exists) {
         // Owner and group first: changing them may clear set-id bits that the mode then restores.
         if (::fchown(temp.fd(), old.st_uid, old.st_gid) != 0)
-            (void)::fchown(temp.fd(), static_cast<uid_t>(-1), old.st_gid);
+            std::ignore = ::fchown(temp.fd(), static_cast<uid_t>(-1), old.st_gid);
         ::fchmod(temp.fd(), old.st_mode & 07777);
         copyExtendedAttributes(target, temp.fd());
     } else {

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace PosixFile;
@@ -101,7 +102,7 @@ int copyDurably(const QByteArray &from, const QByteArray &to)
         code = temp.create(folderOf(to), fileNameOf(to));
     if (code == 0) {
         // Owner first: changing it may clear set-id bits that the mode then restores.
-        (void)::fchown(temp.fd(), info.st_uid, info.st_gid);
+        std::ignore = ::fchown(temp.fd(), info.st_uid, info.st_gid);
         if (::fchmod(temp.fd(), info.st_mode & 07777) != 0)
             code = errno;
     }
