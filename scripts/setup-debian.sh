@@ -11,7 +11,7 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick dbus dbus-x11
     libqt6svg6 appstream desktop-file-utils python3-pyatspi at-spi2-core
     util-linux strace attr acl e2fsprogs python3 tzdata clang-format libglib2.0-bin
-    poppler-utils fonts-symbola fonts-dejavu-core debhelper lintian librsvg2-bin
+    poppler-utils fonts-symbola fonts-dejavu-core debhelper lintian librsvg2-bin syncthing
 )
 
 missing=()

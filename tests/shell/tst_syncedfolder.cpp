@@ -1,0 +1,336 @@
+#include "support/syncthingpair.h"
+#include "support/testsupport.h"
+
+#include "editor/messagebar.h"
+#include "editor/notefixture.h"
+#include "framework/syncconflicts.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTime>
+
+using namespace NoteFixture;
+using namespace TestSupport;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Side = SyncthingPair::Side;
+
+constexpr int startTimeoutMs = 30000;
+// One trip between the devices takes about a second: a watcher delay of a second, then the pull.
+constexpr int syncTimeoutMs = 10000;
+// Longer than the note waits for a deleted file to come back before it tells the user.
+constexpr int quietMs = 2000;
+constexpr int raceRounds = 20;
+
+struct OpenNote
+{
+    TextZoom zoom;
+    std::unique_ptr<PlainTextDocument> note;
+    Editor *editor = nullptr;
+    NoteTextView *view = nullptr;
+};
+
+QStringList buttonTexts(const MessageBar *bar)
+{
+    QStringList texts;
+    for (const QPushButton *button : bar->buttons())
+        texts.append(button->text());
+    return texts;
+}
+
+// Runs the window until done() holds and quietMs longer; the text of the first question or file report it showed
+// meanwhile, if any.
+QString barShownWhile(const Editor *editor, const std::function<bool()> &done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 doneAt = -1;
+    while (!clock.hasExpired(syncTimeoutMs) && (doneAt < 0 || clock.elapsed() - doneAt < quietMs)) {
+        for (MessageKind kind : {MessageKind::Conflict, MessageKind::FileChanged}) {
+            if (const MessageBar *bar = editor->message(kind))
+                return bar->text();
+        }
+        if (doneAt < 0 && done())
+            doneAt = clock.elapsed();
+        QTest::qWait(10);
+    }
+    return {};
+}
+
+// Every file in folder the user sees, with its text: where the words went. Hidden ones (the engine's partial
+// downloads, a save's temporary) are nowhere the user would look.
+QString allText(const QString &folder, const QString &names = u"*"_s)
+{
+    QString text;
+    for (const QString &name : QDir(folder).entryList({names}, QDir::Files, QDir::Name))
+        text += u"\n[%1] %2"_s.arg(name, QString::fromUtf8(readBytes(folder + u'/' + name)));
+    return text;
+}
+
+// Syncthing names its conflict copies to the second, and a later copy of the note within that second replaces the
+// earlier one: the next change waits until the clock has left the second of the newest copy on either side.
+void waitPastNewestCopy(const QStringList &folders)
+{
+    static const QRegularExpression stamp(uR"(\.sync-conflict-(\d{8}-\d{6})-)"_s);
+    QDateTime newest;
+    for (const QString &folder : folders) {
+        for (const QString &name : QDir(folder).entryList(QDir::Files)) {
+            if (const QRegularExpressionMatch match = stamp.match(name); match.hasMatch())
+                newest = std::max(newest, QDateTime::fromString(match.captured(1), u"yyyyMMdd-HHmmss"_s));
+        }
+    }
+    if (newest.isValid())
+        QTest::qWait(int(std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(newest.addSecs(1)))));
+}
+
+} // namespace
+
+class TestSyncedFolder : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        m_pair = std::make_unique<SyncthingPair>();
+        if (const QString why = m_pair->start(startTimeoutMs); !why.isEmpty())
+            QSKIP(qPrintable(why));
+    }
+    void cleanupTestCase() { m_pair.reset(); }
+
+    // Another device changes a note open here without typing: its text comes in, and nothing is asked or reported,
+    // however the engine puts the new version in place.
+    void anotherDevicesTextComesIn_data()
+    {
+        QTest::addColumn<bool>("byRename");
+        QTest::newRow("B edits the note in place") << false;
+        QTest::newRow("B renames a new file over the note") << true;
+    }
+
+    void anotherDevicesTextComesIn()
+    {
+        QFETCH(bool, byRename);
+        const QString relative = byRename ? u"renamed/Note.txt"_s : u"edited/Note.txt"_s;
+        OpenNote n;
+        QVERIFY(open(n, relative, "first draft"));
+        const QByteArray theirs = "their draft\nwith a second line";
+        if (byRename)
+            replaceByRename(m_pair->path(Side::B, relative), theirs);
+        else
+            writeBytes(m_pair->path(Side::B, relative), theirs);
+
+        const QString shown = barShownWhile(n.editor, [&] { return n.view->text() == QString::fromUtf8(theirs); });
+        QVERIFY2(shown.isEmpty(), qPrintable(shown));
+        QCOMPARE(n.view->text(), QString::fromUtf8(theirs));
+        QCOMPARE(readBytes(m_pair->path(Side::A, relative)), theirs);
+    }
+
+    // Deleted on another device: the window says so, and with nothing typed nothing brings the file back.
+    void deletionOnAnotherDeviceSticks()
+    {
+        const QString relative = u"deleted/Note.txt"_s;
+        OpenNote n;
+        QVERIFY(open(n, relative, "soon gone"));
+        QVERIFY(QFile::remove(m_pair->path(Side::B, relative)));
+        QTRY_VERIFY_WITH_TIMEOUT(n.editor->message(MessageKind::FileChanged), syncTimeoutMs);
+        const QString told = n.editor->message(MessageKind::FileChanged)->text();
+        QVERIFY2(told.contains(u"Note.txt") && told.contains(u"deleted"), qPrintable(told));
+        QCOMPARE(n.view->text(), u"soon gone"_s);
+
+        QTest::qWait(quietMs + 1000);
+        QVERIFY(!QFileInfo::exists(m_pair->path(Side::A, relative)));
+        QVERIFY(!QFileInfo::exists(m_pair->path(Side::B, relative)));
+    }
+
+    // Both devices change the note within the same second, again and again: the window stays on the note (never on
+    // the engine's conflict copy), and every word either side wrote is somewhere the user finds it. The moments of
+    // typing come from a seed, told when a word is lost (NOLTNOLT_RACE_SEED plays it again).
+    void racingEditsLoseNoWord()
+    {
+        const quint32 seed = qEnvironmentVariableIsSet("NOLTNOLT_RACE_SEED")
+                                 ? quint32(qEnvironmentVariableIntValue("NOLTNOLT_RACE_SEED"))
+                                 : QRandomGenerator::global()->generate();
+        QRandomGenerator random(seed);
+        const QString relative = u"race/Note.txt"_s;
+        OpenNote n;
+        QVERIFY(open(n, relative, "start"));
+        const QString mine = m_pair->path(Side::A, relative);
+        const QString theirs = m_pair->path(Side::B, relative);
+        QStringList words;
+        // What happened when, told with a lost word: the engine's timing is not replayed by the seed.
+        QString trace;
+        const auto clock = [] {
+            return QTime::currentTime().toString(u"HH:mm:ss.zzz"_s);
+        };
+        for (int round = 0; round < raceRounds; ++round) {
+            trace += u"\n%1 round %2, window: %3"_s.arg(clock(), QString::number(round), n.view->text());
+            const QString typed = u"ant%1"_s.arg(round, 2, 10, QChar(u'0'));
+            const QString written = u"bee%1"_s.arg(round, 2, 10, QChar(u'0'));
+            words << typed << written;
+            const auto writeOnB = [&] {
+                // B adds to the version it has now; the engine may be replacing it this very moment.
+                QByteArray before;
+                if (!QTest::qWaitFor([&] { return (before = readBytes(theirs)) != "<unreadable>"; }, syncTimeoutMs))
+                    return false;
+                const QByteArray after = before + ' ' + written.toUtf8();
+                replaceByRename(theirs, after);
+                trace += u"\n%1 B wrote: %2"_s.arg(clock(), QString::fromUtf8(after));
+                return true;
+            };
+            if (round % 3 == 2) {
+                // A types a moment after B's change, often while that change is landing.
+                QVERIFY(writeOnB());
+                QTest::qWait(int(random.bounded(500, 1500)));
+                typeAtEnd(n.view, u' ' + typed);
+            } else {
+                // A's save is the later version, or (waiting for it first) B's is, and A's own is moved aside under
+                // the open window.
+                typeAtEnd(n.view, u' ' + typed);
+                if (round % 3 == 0)
+                    (void)QTest::qWaitFor([&] {
+                        return readBytes(mine).contains(typed.toUtf8()) ||
+                               n.editor->message(MessageKind::Conflict);
+                    });
+                QVERIFY(writeOnB());
+            }
+            // The next round starts once the engine has settled B's word (come over to A, or moved aside on B), and
+            // A's typing is saved or the window asks which version to keep. A question left open keeps the typing in
+            // the window while the engine goes on.
+            (void)QTest::qWaitFor(
+                [&] {
+                    const QString onA = allText(QFileInfo(mine).path());
+                    const QString asideOnB = allText(QFileInfo(theirs).path(), u"*.sync-conflict-*"_s);
+                    return (onA + asideOnB + n.view->text()).contains(written) &&
+                           (onA.contains(typed) || keepBothIfAsked(n.editor));
+                },
+                syncTimeoutMs / 2);
+            waitPastNewestCopy({QFileInfo(mine).path(), QFileInfo(theirs).path()});
+        }
+        keepBothIfAsked(n.editor);
+        const bool agreed = m_pair->waitUntilAgreed(syncTimeoutMs * 2);
+        const QString found = u" (seed %1)\nA:"_s.arg(seed) + allText(QFileInfo(mine).path()) + u"\nB:"_s +
+                              allText(QFileInfo(theirs).path()) + u"\n[window] "_s + n.view->text() + trace;
+        QVERIFY2(agreed, qPrintable(u"the devices do not agree:"_s + found));
+        QCOMPARE(n.note->fileUrl(), QUrl::fromLocalFile(mine));
+        for (const QString &word : std::as_const(words))
+            QVERIFY2(found.contains(word), qPrintable(u"%1 is lost:%2"_s.arg(word, found)));
+    }
+
+    // A conflict the engine settles by a copy beside the note is told, and the window stays on the note; Keep Both
+    // in the which-version question leaves each version on both devices.
+    void conflictCopyIsReported() { reportConflictCopy(); }
+    void keepBothKeepsEachVersion() { keepBoth(); }
+
+private:
+    // Puts relative on A with bytes, waits until B has it too, and opens A's copy in a window with the focus.
+    bool open(OpenNote &n, const QString &relative, const QByteArray &bytes)
+    {
+        const QString path = m_pair->path(Side::A, relative);
+        QDir().mkpath(QFileInfo(path).path());
+        writeBytes(path, bytes);
+        if (!m_pair->waitUntilSynced(Side::B, relative, bytes, syncTimeoutMs))
+            return false;
+        n.note = openNote(path, {nullptr, &n.zoom});
+        n.editor = editorOf(*n.note);
+        n.view = n.editor->textView();
+        QApplication::setActiveWindow(n.editor->window());
+        n.view->setFocus();
+        return QTest::qWaitForWindowExposed(n.editor->window());
+    }
+
+    // Answers an open question with Keep Both where the window offers it; true when a question is open.
+    static bool keepBothIfAsked(const Editor *editor)
+    {
+        const MessageBar *bar = editor->message(MessageKind::Conflict);
+        if (!bar)
+            return false;
+        for (QPushButton *button : bar->buttons()) {
+            if (button->text() == u"Keep Both")
+                button->click();
+        }
+        return true;
+    }
+
+    void reportConflictCopy()
+    {
+        const QString relative = u"copied/Note.txt"_s;
+        OpenNote n;
+        QVERIFY(open(n, relative, "base"));
+        // Both change the note while they cannot reach each other; meeting again, the engine keeps one version
+        // at the note's place and the other beside it.
+        const auto reconnect = qScopeGuard([this] { m_pair->setConnected(true, startTimeoutMs); });
+        QVERIFY(m_pair->setConnected(false, syncTimeoutMs));
+        typeAtEnd(n.view, u" mine"_s);
+        QTRY_COMPARE(readBytes(m_pair->path(Side::A, relative)), QByteArray("base mine"));
+        writeBytes(m_pair->path(Side::B, relative), "base theirs");
+        QVERIFY(m_pair->scan(Side::A) && m_pair->scan(Side::B));
+        QVERIFY(m_pair->setConnected(true, startTimeoutMs));
+        const QString folder = QFileInfo(m_pair->path(Side::A, relative)).path();
+        const auto copies = [&] {
+            QStringList found;
+            for (const QString &name : entries(folder)) {
+                if (SyncConflicts::isCopyOf(name, u"Note.txt"_s))
+                    found.append(name);
+            }
+            return found;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(copies().size(), 1, syncTimeoutMs);
+
+        QTRY_VERIFY_WITH_TIMEOUT(n.editor->message(MessageKind::ConflictCopy), syncTimeoutMs);
+        const MessageBar *bar = n.editor->message(MessageKind::ConflictCopy);
+        QVERIFY2(bar->text().startsWith(u"Another version of this note, from another device, is beside it"),
+                 qPrintable(bar->text()));
+        QCOMPARE(buttonTexts(bar), (QStringList{u"Compare"_s, u"Open"_s, u"Keep Both"_s}));
+        QCOMPARE(n.note->fileUrl(), QUrl::fromLocalFile(m_pair->path(Side::A, relative)));
+        bar->buttons().at(2)->click();
+        QTRY_VERIFY(!n.editor->message(MessageKind::ConflictCopy));
+        settle();
+        QCOMPARE(copies().size(), 1);
+    }
+
+    void keepBoth()
+    {
+        const QString relative = u"kept/Note.txt"_s;
+        OpenNote n;
+        QVERIFY(open(n, relative, "base"));
+        const QString path = m_pair->path(Side::A, relative);
+        typeAtEnd(n.view, u" mine"_s);
+        // Another version lands before the typing is saved, the way the engine puts it in place.
+        replaceByRename(path, "theirs");
+        QTRY_VERIFY_WITH_TIMEOUT(n.editor->message(MessageKind::Conflict), syncTimeoutMs);
+        const MessageBar *bar = n.editor->message(MessageKind::Conflict);
+        QCOMPARE(buttonTexts(bar), (QStringList{u"Keep Both"_s, u"Keep My Text"_s, u"Reload"_s}));
+        bar->buttons().at(0)->click();
+        QTRY_VERIFY(!n.editor->message(MessageKind::Conflict));
+        QTRY_COMPARE(readBytes(path), QByteArray("base mine"));
+        QCOMPARE(n.view->text(), u"base mine"_s);
+
+        const QRegularExpression copyName(
+            QRegularExpression::anchoredPattern(uR"(Note \(conflict \d{4}-\d{2}-\d{2} \d{4}( \d+)?\)\.txt)"_s));
+        QStringList copies;
+        QTRY_COMPARE((copies = entries(QFileInfo(path).path()).filter(copyName)).size(), 1);
+        const QString copy = u"kept/"_s + copies.constFirst();
+        QCOMPARE(readBytes(m_pair->path(Side::A, copy)), QByteArray("theirs"));
+        QVERIFY(m_pair->waitUntilSynced(Side::B, relative, QByteArray("base mine"), syncTimeoutMs));
+        QVERIFY(m_pair->waitUntilSynced(Side::B, copy, QByteArray("theirs"), syncTimeoutMs));
+    }
+
+    std::unique_ptr<SyncthingPair> m_pair;
+};
+
+int main(int argc, char **argv)
+{
+    return runInOwnHome<TestSyncedFolder>(argc, argv);
+}
+
+#include "tst_syncedfolder.moc"
