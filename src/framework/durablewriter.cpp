@@ -158,8 +158,48 @@ bool needsSweep(const QByteArray &target, bool failed)
     return true;
 }
 
+// Whether the file at target (links followed) is still the version expected. A rename moves the change time of the
+// file it moves, so that is left out when it may have been swapped.
+bool isExpected(const QByteArray &target, const FileIdentity &expected, bool swapped)
+{
+    struct stat info
+    {};
+    if (::stat(target.constData(), &info) != 0)
+        return false;
+    FileIdentity now = FileIdentity::of(info);
+    if (swapped)
+        now.changedNs = expected.changedNs;
+    return now == expected;
+}
+
+// Puts the new file at temporary in place of target. With an expected version, the two are swapped in one step and
+// the one taken out is looked at: a version another program renamed in meanwhile is swapped back and never lost.
+void putInPlace(Temporary &temp, const QByteArray &target, const FileIdentity &expected, const QString &path,
+                const QByteArray &folder)
+{
+    if (expected.exists) {
+        if (!isExpected(target, expected, false))
+            throw DurableWriter::OtherVersion{};
+        if (::renameat2(AT_FDCWD, temp.path().constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0) {
+            if (isExpected(temp.path(), expected, true)) {
+                ::unlink(temp.path().constData());
+                temp.release();
+                return;
+            }
+            if (::renameat2(AT_FDCWD, temp.path().constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) != 0)
+                temp.release(); // theirs stays in the hidden copy rather than be removed with ours
+            throw DurableWriter::OtherVersion{};
+        }
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOENT)
+            throw replaceError(errno, path, target, folder);
+    }
+    if (::rename(temp.path().constData(), target.constData()) != 0)
+        throw replaceError(errno, path, target, folder);
+    temp.release();
+}
+
 void replaceResolved(const QString &path, const QByteArray &target, const QByteArray &data, int newFileMode,
-                     InterruptedSaveLog *interruptedSaves)
+                     InterruptedSaveLog *interruptedSaves, const FileIdentity &expected)
 {
     const QByteArray folder = folderOf(target);
     const QByteArray name = fileNameOf(target);
@@ -202,9 +242,7 @@ void replaceResolved(const QString &path, const QByteArray &target, const QByteA
         fail(errno);
     if (const int failure = temp.close())
         fail(failure);
-    if (::rename(temp.path().constData(), target.constData()) != 0)
-        throw replaceError(errno, path, target, folder);
-    temp.release();
+    putInPlace(temp, target, expected, path, folder);
     if (const int failure = syncFolder(folder))
         throw Error::fromErrno(failure, saveAction(), path);
 }
@@ -234,7 +272,7 @@ void DurableWriter::replace(const QString &path, const QByteArray &data, const O
     const QByteArray target =
         FileNames::encodeName(options.followLinks ? resolveLinks(path) : QFileInfo(path).absoluteFilePath());
     try {
-        replaceResolved(path, target, data, options.newFileMode, options.interruptedSaves);
+        replaceResolved(path, target, data, options.newFileMode, options.interruptedSaves, options.expected);
     } catch (const Error &) {
         needsSweep(target, true);
         throw;

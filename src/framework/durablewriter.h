@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/error.h"
+#include "framework/fileidentity.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,7 +22,14 @@ public:
         int newFileMode = -1;
         // Notes a rewrite in place while it is under way, so that the next launch repairs one a kill cut short.
         InterruptedSaveLog *interruptedSaves = nullptr;
+        // When it exists: the version of the file the caller knows. Another version found at the path right before
+        // the new text goes in (a sync engine renamed its own into place meanwhile) is left as it is, and
+        // OtherVersion is thrown.
+        FileIdentity expected;
     };
+    // Nothing was written: another version than the one expected is at the path.
+    struct OtherVersion
+    {};
 
     // Replaces the whole content of the file at path with data, all or nothing, and makes it durable
     // (file and folder synced). A symbolic link stays a link and its target receives the data; the

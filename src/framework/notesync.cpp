@@ -75,7 +75,7 @@ void NoteSync::saveAs(const QString &target)
     write(request);
 }
 
-bool NoteSync::mayWrite(Write &request, std::function<bool()> *replaceIf)
+bool NoteSync::mayWrite(Write &request, std::function<bool()> *replaceIf, FileIdentity *expected)
 {
     const QUrl url = m_note.fileUrl();
     if (m_state == State::Closed || url.isEmpty() || (!request.always && !m_note.isDocumentEdited())) {
@@ -114,6 +114,8 @@ bool NoteSync::mayWrite(Write &request, std::function<bool()> *replaceIf)
             *replaceIf = m_watch->sameContentTask();
             [[fallthrough]];
         case NoteWatch::BeforeWrite::Write:
+            // The writer looks again right before our text goes in: a version renamed in meanwhile is asked about.
+            *expected = now;
             return true;
         case NoteWatch::BeforeWrite::Keep:
             // The open question decides; until then the typing is kept aside, not asked about after every pause.
@@ -132,15 +134,18 @@ void NoteSync::write(Write request)
 {
     request.generation = m_note.editGeneration();
     std::function<bool()> replaceIf;
+    FileIdentity expected;
     const bool own = request.copyTo.isEmpty();
-    if (own && !mayWrite(request, &replaceIf))
+    if (own && !mayWrite(request, &replaceIf, &expected))
         return;
     if (own)
         handle(Event::SaveDue);
     DurableWriter::Options options;
     options.interruptedSaves = m_services.interruptedSaves;
-    if (own)
+    if (own) {
         options.followLinks = m_watch->writesThroughLink();
+        options.expected = expected;
+    }
     // Only a snapshot of the text is taken here; encoding, writing and syncing run on the writer.
     m_writes->start(own ? FileNames::pathOfUrl(m_note.fileUrl()) : request.copyTo, m_note.dataTask(), options,
                     replaceIf, [this, request](const std::optional<Error> &failure, const WriteQueue::Written &result) {

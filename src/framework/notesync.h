@@ -68,8 +68,9 @@ private:
     void handle(NoteState::Event event);
     // Every write of the note, to its own file or (Save As) to another one.
     void write(Write request);
-    // Why a write of the note's own file cannot start now, or none when it may; request is then answered.
-    bool mayWrite(Write &request, std::function<bool()> *replaceIf);
+    // Why a write of the note's own file cannot start now, or none when it may; request is then answered. expected:
+    // the version at the path the write may replace.
+    bool mayWrite(Write &request, std::function<bool()> *replaceIf, FileIdentity *expected);
     void written(const Write &request, const std::optional<Error> &failure, const QByteArray &digest,
                  const FileIdentity &left, bool otherVersion);
     void keepForRecovery();

@@ -43,6 +43,8 @@ void WriteQueue::start(const QString &path, const std::function<QByteArray()> &b
             }
         } catch (const Error &error) {
             failure = error;
+        } catch (const DurableWriter::OtherVersion &) {
+            written.changedOnDisk = true;
         }
         QMetaObject::invokeMethod(
             this,
