@@ -50,15 +50,6 @@ QList<const MenuTable::Menu *> allMenus()
     return menus;
 }
 
-// The bound item of bar that sends command.
-QAction *itemFor(const MenuBar *bar, Command command)
-{
-    const QList<QAction *> items = bar->findChildren<QAction *>();
-    const auto found = std::find_if(items.begin(), items.end(),
-                                    [&](const QAction *item) { return ActionDispatcher::commandOf(item) == command; });
-    return found == items.end() ? nullptr : *found;
-}
-
 } // namespace
 
 class TestMenuTable : public QObject
@@ -116,42 +107,6 @@ private Q_SLOTS:
                 item->trigger();
         }
         QTRY_COMPARE(QApplication::activeWindow(), first);
-    }
-
-    // A change of focus looks at the menus of the window that takes it, not at every window's: with many notes
-    // open it costs what it costs with one, and the items of that window are right at once.
-    void focusChangeLooksAtTheFocusedWindowOnly()
-    {
-        constexpr int windowCount = 150;
-        ActionDispatcher dispatcher;
-        std::vector<std::unique_ptr<QWidget>> windows;
-        QList<MenuBar *> bars;
-        QList<QLineEdit *> fields;
-        for (int i = 0; i < windowCount; ++i) {
-            windows.push_back(std::make_unique<QWidget>());
-            bars.append(new MenuBar(dispatcher, windows.back().get()));
-            fields.append(new QLineEdit(QStringLiteral("some text"), windows.back().get()));
-            windows.back()->show();
-        }
-        CountingDelegate delegate;
-        dispatcher.setDelegate(&delegate);
-        fields.constFirst()->selectAll();
-        QCoreApplication::processEvents(); // what opening the windows left to do
-        for (const int i : {0, windowCount - 1, 0}) {
-            // What one look at the items of a window and of no window costs.
-            delegate.asked = 0;
-            dispatcher.updateAllItems();
-            const int onePass = delegate.asked;
-            delegate.asked = 0;
-            windows.at(i)->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(windows.at(i).get()));
-            fields.at(i)->setFocus();
-            QTRY_COMPARE(QApplication::focusWidget(), fields.at(i));
-            QTRY_COMPARE(itemFor(bars.at(i), Command::Copy)->isEnabled(), fields.at(i)->hasSelectedText());
-            // A few looks at one window's items (the focus leaves one widget and enters the next), never more.
-            QVERIFY2(delegate.asked <= 4 * onePass,
-                     qPrintable(QStringLiteral("%1 questions, %2 in one look").arg(delegate.asked).arg(onePass)));
-        }
     }
 };
 
