@@ -185,7 +185,7 @@ void measureTyping(const QString &folder, qsizetype size)
         editor->textDidChange();
         handler.push_back(clock.nsecsElapsed() - start);
     }
-    editor->pendingSave()->stop();
+    editor->document()->pendingSave()->stop();
 
     measureSaves(note, bytes.size());
     // The writer thread's share, before the file system's: the text's bytes, and their digest.

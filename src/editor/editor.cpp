@@ -210,6 +210,17 @@ void Editor::openFor(Document *note, const EditorServices &services)
     auto *editor = new Editor(note->fileUrl(), plain->text(), services);
     editor->setDocument(note);
     plain->setPresenter(editor);
+    // Undoing back to the text the file holds leaves nothing to save, as the window's history knows.
+    QTextDocument *text = editor->m_textView->document();
+    text->setModified(note->isDocumentEdited());
+    connect(note, &Document::documentEditedChanged, text, [text](bool edited) {
+        if (!edited)
+            text->setModified(false);
+    });
+    connect(text, &QTextDocument::modificationChanged, note, [note](bool modified) {
+        if (!modified && note->isDocumentEdited())
+            note->updateChangeCount(Document::ChangeType::Reverted);
+    });
     new OtherVersions(editor, plain, services.open);
 }
 
@@ -240,16 +251,6 @@ NoteTextView *Editor::textView() const
 PlainTextDocument *Editor::textDocument() const
 {
     return qobject_cast<PlainTextDocument *>(document());
-}
-
-QTimer *Editor::pendingSave() const
-{
-    return m_pendingSave;
-}
-
-QTimer *Editor::pendingRetry() const
-{
-    return m_retrySave && m_retrySave->isActive() ? m_retrySave : nullptr;
 }
 
 void Editor::updateWordCount()
@@ -316,78 +317,6 @@ void Editor::textDidChange()
         return;
     }
     note->updateChangeCount(Document::ChangeType::Done);
-    scheduleSave();
-}
-
-void Editor::scheduleSave()
-{
-    // The edit's own save comes first; a retry after it waits from the start again.
-    m_retryDelayMs = 0;
-    if (m_retrySave)
-        m_retrySave->stop();
-    if (!m_pendingSave) {
-        m_pendingSave = new QTimer(this);
-        m_pendingSave->setSingleShot(true);
-        m_pendingSave->setTimerType(Qt::PreciseTimer);
-        m_pendingSave->setInterval(saveDelayMs);
-        connect(m_pendingSave, &QTimer::timeout, this, &Editor::autosavePendingEdit);
-    }
-    m_pendingSave->start();
-}
-
-void Editor::autosavePendingEdit()
-{
-    PlainTextDocument *note = textDocument();
-    if (!note)
-        return;
-    if (m_retrySave)
-        m_retrySave->stop();
-    Q_EMIT autosaveRequested();
-    const QPointer<Editor> self(this);
-    try {
-        note->autosave([self](const std::optional<Error> &error) {
-            if (self)
-                self->autosaveFinished(error);
-        });
-    } catch (const Error &error) {
-        autosaveFinished(error);
-    } catch (const std::exception &unexpected) {
-        // Anything else (no memory left to take the text) is still a failed save the user must hear of.
-        autosaveFinished(
-            Error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileWriteUnknown,
-                  tr("Could not save “%1”: %2").arg(note->displayName(), QString::fromLocal8Bit(unexpected.what()))));
-    }
-}
-
-void Editor::autosaveFinished(const std::optional<Error> &error)
-{
-    if (!error) {
-        m_shownFailure.reset();
-        m_retryDelayMs = 0;
-        if (m_retrySave)
-            m_retrySave->stop();
-        return;
-    }
-    // A disk that stays full or read-only fails every save the same way: one alert says it, not one per pause
-    // in typing. A different failure is news and is shown.
-    const bool same = m_shownFailure && m_shownFailure->domain() == error->domain() &&
-                      m_shownFailure->code() == error->code() && m_shownFailure->description() == error->description();
-    m_shownFailure = *error;
-    if (!same)
-        presentSaveFailure(*error);
-    PlainTextDocument *note = textDocument();
-    // Only a file system failure may pass by itself; a question left unanswered or refused bytes wait for the user.
-    if (!note || !note->isDocumentEdited() || error->source() != Error::Source::System)
-        return;
-    // Tried again without an edit too, so that text typed before the disk got room again reaches it; waiting
-    // longer each time keeps a lasting failure from spinning the disk.
-    if (!m_retrySave) {
-        m_retrySave = new QTimer(this);
-        m_retrySave->setSingleShot(true);
-        connect(m_retrySave, &QTimer::timeout, this, &Editor::autosavePendingEdit);
-    }
-    m_retryDelayMs = m_retryDelayMs == 0 ? firstRetryMs : std::min(m_retryDelayMs * 2, mostRetryMs);
-    m_retrySave->start(m_retryDelayMs);
 }
 
 bool Editor::eventFilter(QObject *watched, QEvent *event)

@@ -23,11 +23,6 @@ class Editor : public WindowController, public TextPresenter
     Q_INTERFACES(TextPresenter)
 
 public:
-    static constexpr int saveDelayMs = 300;
-    // A save that failed is tried again after this, then after twice as long each time up to the most.
-    static constexpr int firstRetryMs = 1000;
-    static constexpr int mostRetryMs = 60000;
-
     Editor(const QUrl &url, const QString &text, const EditorServices &services = {}, QObject *parent = nullptr);
     ~Editor() override;
     // Gives a note that was read its window, which shows its text from now on.
@@ -36,10 +31,6 @@ public:
     NoteTextView *textView() const;
     // The attached document when it is a note, else none.
     PlainTextDocument *textDocument() const;
-    // The last save timer scheduled, or none before the first edit.
-    QTimer *pendingSave() const;
-    // The retry after a failed save, or none while saves succeed.
-    QTimer *pendingRetry() const;
 
     void updateWordCount();
     QString windowTitle(const QString &documentDisplayName) const override;
@@ -48,16 +39,11 @@ public:
     // Leaves selection, undo history and count alone when nothing really changed.
     void presentText(const QString &text) override;
 
-    // The user's edit: recount, mark the note changed and restart the save timer.
+    // The user's edit: recount and mark the note changed, which writes it after the pause.
     void textDidChange();
-    // The one save timer of the note: a write 0.3 s after the last edit of a burst.
-    void scheduleSave() override;
     // Print… belongs to the window that shows the text; the rest to every window.
     bool answers(Command command) const override;
     void perform(Command command, const QVariant &argument) override;
-
-Q_SIGNALS:
-    void autosaveRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -68,8 +54,6 @@ private:
     // Returns the find bar, which goes under the text.
     QWidget *attachTextTools(const EditorServices &services);
     void showWordCount(int total);
-    void autosavePendingEdit();
-    void autosaveFinished(const std::optional<Error> &error);
     void windowShown();
     void rememberFrame() const;
     void releaseFrameName();
@@ -77,10 +61,5 @@ private:
     NoteTextView *m_textView = nullptr;
     QLabel *m_wordCountLabel = nullptr;
     WordCounter *m_wordCounter = nullptr;
-    QTimer *m_pendingSave = nullptr;
-    // After a failed save: tries again later, waiting longer each time, and shows the same failure only once.
-    QTimer *m_retrySave = nullptr;
-    int m_retryDelayMs = 0;
-    std::optional<Error> m_shownFailure;
     bool m_shownOnce = false;
 };

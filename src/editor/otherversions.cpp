@@ -20,6 +20,7 @@ OtherVersions::OtherVersions(WindowController *window, PlainTextDocument *note, 
     , m_watch(new ConflictCopyWatch(this))
 {
     connect(m_watch, &ConflictCopyWatch::found, this, &OtherVersions::found);
+    connect(m_watch, &ConflictCopyWatch::gone, this, &OtherVersions::gone);
     connect(note, &Document::otherVersionKept, this, &OtherVersions::kept);
     connect(note, &Document::fileUrlChanged, this,
             [this](const QUrl &url) { m_watch->watch(url.isEmpty() ? QString() : FileNames::pathOfUrl(url)); });
@@ -31,6 +32,14 @@ void OtherVersions::found(const QString &copy)
 {
     m_waiting.append(copy);
     if (m_shown.isEmpty())
+        showNext();
+}
+
+void OtherVersions::gone(const QString &copy)
+{
+    // Nothing is left to tell of a copy that is no longer there.
+    m_waiting.removeAll(copy);
+    if (copy == m_shown)
         showNext();
 }
 

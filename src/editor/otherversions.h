@@ -24,6 +24,7 @@ public:
 
 private:
     void found(const QString &copy);
+    void gone(const QString &copy);
     void kept(const QString &copy, bool show);
     void showNext();
     void show(const QString &copy, const QString &difference);

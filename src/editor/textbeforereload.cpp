@@ -17,6 +17,8 @@ void TextBeforeReload::undo()
     QTimer::singleShot(0, m_editor.data(), [editor = m_editor.data(), text = m_text] {
         editor->textView()->setText(text);
         editor->textView()->setSelectedRange({text.size(), 0});
+        // Setting the text makes it the unmodified one; it is the window's text, not the file's.
+        editor->textView()->document()->setModified(true);
         editor->textDidChange();
     });
 }

@@ -62,7 +62,6 @@ void WindowController::setDocument(Document *document)
     connect(document, &Document::closed, this, [this] { delete this; });
     connect(document, &Document::fileUrlChanged, this, &WindowController::synchronizeWindowTitleWithDocumentName);
     connect(document, &Document::errorPresented, this, &WindowController::presentError);
-    connect(document, &Document::saveWanted, this, &WindowController::scheduleSave);
     connect(document, &Document::fileGone, this, &WindowController::showGone);
     // Each message goes when its cause does.
     connect(document, &Document::saved, this, [this] {
@@ -190,6 +189,8 @@ void WindowController::presentError(const Error &error, MessageKind kind)
     if (kind == MessageKind::ReadOnly && m_document && m_document->isReadOnly()) {
         if (!message(MessageKind::ReadOnly))
             showReadOnly(true);
+    } else if (kind == MessageKind::SaveFailed) {
+        return presentSaveFailure(error);
     } else {
         showMessage(kind, error.description(), {}, true);
     }

@@ -53,9 +53,6 @@ public:
     void presentError(const Error &error, MessageKind kind = MessageKind::Error);
     // A failed save, with "Save As…" and "Try Again"; it goes when a save succeeds.
     void presentSaveFailure(const Error &error);
-    // The note changed without an edit in this window (its file went away) and wants writing as an edit would; a
-    // window that saves its own edits schedules it with them. Nothing by default.
-    virtual void scheduleSave() {}
 
     // The controller that owns window (or the window a widget lives in), or none.
     static WindowController *forWindow(const QWidget *widget);

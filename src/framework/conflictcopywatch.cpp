@@ -70,6 +70,16 @@ void ConflictCopyWatch::listed(const QString &notePath, const QStringList &copie
     // A listing made for the name the note had before a rename tells nothing about it now.
     if (notePath != m_note)
         return;
+    const QSet<QString> there(copies.cbegin(), copies.cend());
+    for (auto told = m_told.begin(); told != m_told.end();) {
+        if (there.contains(*told)) {
+            ++told;
+            continue;
+        }
+        const QString copy = *told;
+        told = m_told.erase(told);
+        Q_EMIT gone(copy);
+    }
     for (const QString &copy : copies) {
         if (!m_told.contains(copy)) {
             m_told.insert(copy);

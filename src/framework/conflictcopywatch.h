@@ -9,7 +9,8 @@ class QTimer;
 
 // Watches the folder of a note for the copies a sync engine leaves beside it when another device changed the note
 // at the same time (see SyncConflicts), and tells each copy once: the user's other version waits there unseen
-// otherwise. The folder is listed off the window's thread.
+// otherwise. A copy told that is no longer there (the engine took it away again) is told gone. The folder is listed
+// off the window's thread.
 class ConflictCopyWatch : public QObject
 {
     Q_OBJECT
@@ -24,6 +25,7 @@ public:
 
 Q_SIGNALS:
     void found(const QString &copyPath);
+    void gone(const QString &copyPath);
 
 private:
     void look();

@@ -1,7 +1,8 @@
 #include "document.h"
 
+#include "framework/autosave.h"
 #include "framework/notesync.h"
-#include "framework/notewatch.h"
+#include "framework/notefile.h"
 
 #include <QFileInfo>
 
@@ -21,7 +22,19 @@ Document::Document(const NoteServices *services, QObject *parent)
     : QObject(parent)
     , m_services(services ? services : &noServices())
     , m_sync(new NoteSync(*this, *m_services))
-{}
+{
+    connect(m_sync->autosave(), &AutoSave::requested, this, &Document::autosaveRequested);
+}
+
+QTimer *Document::pendingSave() const
+{
+    return m_sync->autosave()->pending();
+}
+
+QTimer *Document::pendingRetry() const
+{
+    return m_sync->autosave()->retry();
+}
 
 Document::~Document() = default;
 
@@ -61,14 +74,14 @@ void Document::updateChangeCount(ChangeType change)
     const bool wasEdited = isDocumentEdited();
     switch (change) {
     case ChangeType::Done:
-    case ChangeType::Redone:
         ++m_edits.count;
-        break;
-    case ChangeType::Undone:
-        --m_edits.count;
         break;
     case ChangeType::Cleared:
         m_edits.count = 0;
+        break;
+    case ChangeType::Reverted:
+        // While other text is being written the file will not hold this one until it is written again.
+        m_edits.count = state() == State::Saving ? m_edits.count + 1 : 0;
         break;
     }
     if (change != ChangeType::Cleared) {
@@ -102,7 +115,7 @@ void Document::saveDocument()
     if (m_fileUrl.isEmpty())
         return;
     m_sync->save(true, [this](const std::optional<Error> &failure) {
-        // A read-only note is refused for the reason its window tells already.
+        // A read-only note is refused for the reason its window tells already; a save put off says why.
         if (failure)
             presentError(*failure, isReadOnly() ? MessageKind::ReadOnly : MessageKind::Error);
     });
@@ -116,7 +129,7 @@ void Document::saveDocumentAs()
         return;
     const QString target = QFileInfo(*chosen).absoluteFilePath();
     // A replacing write would pass over the file's own mode, so a read-only file is never the copy.
-    if (NoteWatch::readOnlyFile(target)) {
+    if (NoteFile::readOnlyFile(target)) {
         presentError(Error(QString::fromUtf16(ErrorDomain::posix), EACCES,
                            tr("“%1” is read-only. Choose another name or folder.").arg(QFileInfo(target).fileName())));
         return;

@@ -16,6 +16,7 @@
 #include <optional>
 
 class NoteSync;
+class QTimer;
 
 // One open note: where its file is, whether the window holds typing the file does not, and what its user and other
 // programs do to it. Its file and its text are kept in step by its NoteSync, whose state says what happens next;
@@ -30,9 +31,10 @@ public:
     enum class ChangeType
     {
         Done,
+        // The text the file holds (written or read in).
         Cleared,
-        Undone,
-        Redone
+        // Undone or redone back to the text the file holds.
+        Reverted
     };
     // How long closing and quitting wait for a write that is under way.
     static constexpr int closeWaitMs = 10000;
@@ -60,6 +62,11 @@ public:
     // What opening found of an in-place save of the file that was cut short, and did about it.
     const InPlaceSave::Repair &interruptedSave() const { return m_interruptedSave; }
 
+    // Whether the note writes its typing by itself after a pause in typing (AutoSave), as notes in windows do.
+    virtual bool autosavesInPlace() const { return false; }
+    // The pause's timer, none before the first edit; the retry after a failed save, none while saves succeed.
+    QTimer *pendingSave() const;
+    QTimer *pendingRetry() const;
     // How the file's bytes become the note's text, on the reader's thread.
     virtual LoadedFile::Decoder decoder() const = 0;
     // Takes a loaded file as its text; throws the file error or the refusal, changing nothing.
@@ -107,8 +114,8 @@ Q_SIGNALS:
     void fileGone(const QString &trashedAt);
     // Answering which version to keep, the other one was kept in a copy at path; show: the user wants to see it.
     void otherVersionKept(const QString &path, bool show);
-    // The window's typing must be written again, although no edit was made in it (its file went away).
-    void saveWanted();
+    // A pause in typing starts its save.
+    void autosaveRequested();
 
 protected:
     // The text read from the file; the window shows it from now on.

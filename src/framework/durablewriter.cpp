@@ -172,12 +172,31 @@ bool isExpected(const QByteArray &target, const FileIdentity &expected, bool swa
     return now == expected;
 }
 
-// Puts the new file at temporary in place of target. With an expected version, the two are swapped in one step and
-// the one taken out is looked at: a version another program renamed in meanwhile is swapped back and never lost.
-void putInPlace(Temporary &temp, const QByteArray &target, const FileIdentity &expected, const QString &path,
+// Puts the new file at temporary in place of target. Guarded with a version, the two are swapped in one step and the
+// one taken out is looked at: a version another program renamed in meanwhile is swapped back and never lost. Guarded
+// with none, a file that appeared at target meanwhile is never replaced.
+void putInPlace(Temporary &temp, const QByteArray &target, const DurableWriter::Options &options, const QString &path,
                 const QByteArray &folder)
 {
-    if (expected.exists) {
+    const FileIdentity &expected = options.expected;
+    if (options.guarded && !expected.exists) {
+        if (::renameat2(AT_FDCWD, temp.path().constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0) {
+            temp.release();
+            return;
+        }
+        if (errno == EEXIST)
+            throw DurableWriter::OtherVersion{};
+        if (errno != EINVAL && errno != ENOSYS)
+            throw replaceError(errno, path, target, folder);
+        // A file system without the flag: a hard link never replaces a file either.
+        if (::link(temp.path().constData(), target.constData()) != 0) {
+            if (errno == EEXIST)
+                throw DurableWriter::OtherVersion{};
+            throw replaceError(errno, path, target, folder);
+        }
+        return; // the temporary's name goes with it
+    }
+    if (options.guarded) {
         if (!isExpected(target, expected, false))
             throw DurableWriter::OtherVersion{};
         if (::renameat2(AT_FDCWD, temp.path().constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0) {
@@ -186,9 +205,12 @@ void putInPlace(Temporary &temp, const QByteArray &target, const FileIdentity &e
                 temp.release();
                 return;
             }
-            if (::renameat2(AT_FDCWD, temp.path().constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) != 0)
-                temp.release(); // theirs stays in the hidden copy rather than be removed with ours
-            throw DurableWriter::OtherVersion{};
+            if (::renameat2(AT_FDCWD, temp.path().constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0)
+                throw DurableWriter::OtherVersion{};
+            // Theirs could not go back: ours stays in place, theirs is handed on under its hidden name.
+            const QString theirs = FileNames::decodeName(temp.path());
+            temp.release();
+            throw DurableWriter::OtherVersion{theirs};
         }
         if (errno != EINVAL && errno != ENOSYS && errno != ENOENT)
             throw replaceError(errno, path, target, folder);
@@ -198,9 +220,10 @@ void putInPlace(Temporary &temp, const QByteArray &target, const FileIdentity &e
     temp.release();
 }
 
-void replaceResolved(const QString &path, const QByteArray &target, const QByteArray &data, int newFileMode,
-                     InterruptedSaveLog *interruptedSaves, const FileIdentity &expected)
+void replaceResolved(const QString &path, const QByteArray &target, const QByteArray &data,
+                     const DurableWriter::Options &options)
 {
+    const int newFileMode = options.newFileMode;
     const QByteArray folder = folderOf(target);
     const QByteArray name = fileNameOf(target);
 
@@ -214,7 +237,8 @@ void replaceResolved(const QString &path, const QByteArray &target, const QByteA
     // Renaming a new copy over a file with other hard links would silently split them: the other names would keep
     // the old text. Such a file is rewritten where it is, with a synced backup of its old text beside it.
     if (exists && S_ISREG(old.st_mode) && old.st_nlink > 1) {
-        InPlaceSave::rewrite(path, target, data, interruptedSaves);
+        InPlaceSave::rewrite(path, target, data, options.interruptedSaves,
+                             options.guarded ? &options.expected : nullptr);
         return;
     }
 
@@ -242,7 +266,7 @@ void replaceResolved(const QString &path, const QByteArray &target, const QByteA
         fail(errno);
     if (const int failure = temp.close())
         fail(failure);
-    putInPlace(temp, target, expected, path, folder);
+    putInPlace(temp, target, options, path, folder);
     if (const int failure = syncFolder(folder))
         throw Error::fromErrno(failure, saveAction(), path);
 }
@@ -272,7 +296,7 @@ void DurableWriter::replace(const QString &path, const QByteArray &data, const O
     const QByteArray target =
         FileNames::encodeName(options.followLinks ? resolveLinks(path) : QFileInfo(path).absoluteFilePath());
     try {
-        replaceResolved(path, target, data, options.newFileMode, options.interruptedSaves, options.expected);
+        replaceResolved(path, target, data, options);
     } catch (const Error &) {
         needsSweep(target, true);
         throw;

@@ -22,14 +22,19 @@ public:
         int newFileMode = -1;
         // Notes a rewrite in place while it is under way, so that the next launch repairs one a kill cut short.
         InterruptedSaveLog *interruptedSaves = nullptr;
-        // When it exists: the version of the file the caller knows. Another version found at the path right before
-        // the new text goes in (a sync engine renamed its own into place meanwhile) is left as it is, and
-        // OtherVersion is thrown.
+        // With guarded: the version of the file the caller knows, or (when it does not exist) that no file is
+        // expected at the path. Another version found there right before the new text goes in (a sync engine
+        // renamed its own into place meanwhile) is left as it is, and OtherVersion is thrown.
+        bool guarded = false;
         FileIdentity expected;
     };
-    // Nothing was written: another version than the one expected is at the path.
+    // Another version than the one expected is at the path. Nothing was written; or, when another program renamed
+    // its version in during the very swap and it could not be swapped back, ours is in place and theirs was left at
+    // theirsAt, a hidden name beside the note, for the caller to give a name the user sees.
     struct OtherVersion
-    {};
+    {
+        QString theirsAt;
+    };
 
     // Replaces the whole content of the file at path with data, all or nothing, and makes it durable
     // (file and folder synced). A symbolic link stays a link and its target receives the data; the

@@ -21,6 +21,13 @@ Error::Error(QString domain, int code, QString description)
         m_source = Source::Document;
 }
 
+Error Error::deferred(const QString &why)
+{
+    Error error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileWriteUnknown, why);
+    error.m_source = Source::Deferred;
+    return error;
+}
+
 QString Error::displayText(const QString &text)
 {
     return FileNames::displayName(text);

@@ -18,12 +18,16 @@ public:
         System,
         // The app's own file and document failures (the cocoa domain's codes below).
         Document,
+        // Nothing failed, but nothing was written yet: an open question, a read under way or a grace decides first.
+        Deferred,
         Other
     };
 
     Error() = default; // an empty value, so errors can travel in signals and variants
     Error(QString domain, int code, QString description);
 
+    // Why a write was put off; the text is kept for recovery meanwhile.
+    static Error deferred(const QString &why);
     // A failed system call on a file: the errno code and "<what> “name” in “folder”: <strerror>".
     static Error fromErrno(int errnoCode, const QString &action, const QString &path);
 

@@ -319,12 +319,17 @@ InPlaceSave::Repair repairTarget(const QString &path, const QByteArray &target)
 } // namespace
 
 void InPlaceSave::rewrite(const QString &path, const QByteArray &target, const QByteArray &data,
-                          InterruptedSaveLog *log)
+                          InterruptedSaveLog *log, const FileIdentity *expected)
 {
     const QByteArray folder = folderOf(target);
     const Descriptor note(retryEintr([&] { return ::open(target.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC); }));
     if (note.get() < 0)
         throw Error::fromErrno(errno, saveAction(), path);
+    // Every name of the file shows what is written here: another program's version in it is never written over.
+    struct stat opened
+    {};
+    if (expected && expected->exists && (::fstat(note.get(), &opened) != 0 || FileIdentity::of(opened) != *expected))
+        throw DurableWriter::OtherVersion{};
     QByteArray oldText;
     if (const int failure = readAllFrom(note.get(), oldText))
         throw Error::fromErrno(failure, saveAction(), path);

@@ -1,6 +1,7 @@
 #include "loadedfile.h"
 
-#include "framework/filechangetracker.h"
+#include "framework/contentdigest.h"
+#include "framework/notefile.h"
 #include "framework/filenames.h"
 #include "framework/posixfile.h"
 
@@ -22,12 +23,12 @@ LoadedFile LoadedFile::read(const QUrl &url, const Decoder &decoder, bool restor
         struct stat version
         {};
         const QByteArray bytes = PosixFile::readWholeFile(path, &version);
-        loaded.digest = FileChangeTracker::digestOf(bytes);
+        loaded.digest = ContentDigest::of(bytes);
         // Another program that replaces or rewrites the file while it is read makes it another version than the one
         // read: the note then takes it for a change on disk, never for its own text.
         // A file that kept changing while it was read has no steady version: nothing at the path matches it.
         loaded.identity = version.st_ino == 0 ? FileIdentity{true, 0, 0, -1, 0, 0} : FileIdentity::of(version);
-        loaded.compareBeforeWrite = FileChangeTracker::changedLately(loaded.identity, startNs);
+        loaded.compareBeforeWrite = NoteFile::changedLately(loaded.identity, startNs);
         try {
             loaded.text = decoder(bytes, url);
         } catch (const Error &error) {

@@ -1,14 +1,15 @@
 #include "notesync.h"
 
+#include "framework/autosave.h"
 #include "framework/document.h"
 #include "framework/durablewriter.h"
 #include "framework/filenames.h"
 #include "framework/loadedfile.h"
-#include "framework/noteservices.h"
-#include "framework/notewatch.h"
+#include "framework/notefile.h"
 #include "framework/recoverystore.h"
 #include "framework/writequeue.h"
 
+#include <QFileInfo>
 #include <QPointer>
 
 #include <cerrno>
@@ -30,10 +31,13 @@ NoteSync::NoteSync(Document &note, const NoteServices &services)
     , m_note(note)
     , m_services(services)
     , m_writes(new WriteQueue(this))
-    , m_watch(new NoteWatch(this))
+    , m_file(new NoteFile(this))
+    , m_autosave(new AutoSave([this](const Completion &done) { saveCatching(done); },
+                              [this](const Error &failure) { m_note.presentError(failure, MessageKind::SaveFailed); },
+                              [this] { return m_note.isDocumentEdited(); }, this))
 {
-    connect(m_watch, &NoteWatch::fileMayHaveChanged, this, &NoteSync::checkFileOnDisk);
-    connect(m_watch, &NoteWatch::readOnlyChanged, &note, &Document::readOnlyChanged);
+    connect(m_file, &NoteFile::fileMayHaveChanged, this, &NoteSync::checkFileOnDisk);
+    connect(m_file, &NoteFile::readOnlyChanged, &note, &Document::readOnlyChanged);
 }
 
 NoteSync::~NoteSync()
@@ -42,17 +46,52 @@ NoteSync::~NoteSync()
     delete m_writes;
 }
 
-void NoteSync::handle(Event event)
+NoteSync::State NoteSync::handle(Event event)
 {
     // A link put in the note's place shows another file: never taken in unasked, as if there were typing.
     const bool typing = m_note.isDocumentEdited() ||
-                        ((event == Event::DiskChanged || event == Event::KeepMine) && m_watch->linkSwappedIn());
-    m_state = NoteState::next(m_state, event, typing);
+                        ((event == Event::DiskChanged || event == Event::KeepMine) && m_file->linkSwappedIn());
+    return m_state.on(event, typing);
+}
+
+bool NoteSync::isReadOnly() const
+{
+    return m_file->isReadOnly();
+}
+
+void NoteSync::watch(const QUrl &url)
+{
+    const QString path = url.isLocalFile() ? FileNames::pathOfUrl(url) : QString();
+    m_file->watch(path);
+    // The first file the note stands for sets where it starts; a move or a copy keeps what it is doing.
+    if (!std::exchange(m_placed, !path.isEmpty()) && !path.isEmpty())
+        m_state.startAt(m_file->current().exists);
+}
+
+void NoteSync::noteRead(const LoadedFile &loaded)
+{
+    m_file->noteRead(loaded);
 }
 
 void NoteSync::edited()
 {
     handle(m_note.isDocumentEdited() ? Event::Edit : Event::Unedit);
+    if (m_note.autosavesInPlace())
+        m_autosave->schedule();
+}
+
+void NoteSync::saveCatching(const Completion &completion)
+{
+    try {
+        save(false, completion);
+    } catch (const Error &error) {
+        completion(error);
+    } catch (const std::exception &unexpected) {
+        // Anything else (no memory left to take the text) is still a failed save the user must hear of.
+        completion(
+            Error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileWriteUnknown,
+                  tr("Could not save “%1”: %2").arg(m_note.displayName(), QString::fromLocal8Bit(unexpected.what()))));
+    }
 }
 
 void NoteSync::save(bool explicitly, const Completion &completion)
@@ -63,7 +102,7 @@ void NoteSync::save(bool explicitly, const Completion &completion)
     if (completion)
         request.completions.append(completion);
     if (explicitly)
-        m_watch->keepOnDisk({}); // an explicit save asks again
+        m_state.keepOnDisk({}); // an explicit save asks again
     write(request);
 }
 
@@ -78,7 +117,7 @@ void NoteSync::saveAs(const QString &target)
 bool NoteSync::mayWrite(Write &request, std::function<bool()> *replaceIf, FileIdentity *expected)
 {
     const QUrl url = m_note.fileUrl();
-    if (m_state == State::Closed || url.isEmpty() || (!request.always && !m_note.isDocumentEdited())) {
+    if (state() == State::Closed || url.isEmpty() || (!request.always && !m_note.isDocumentEdited())) {
         completeAll(request.completions, std::nullopt);
         return false;
     }
@@ -89,45 +128,70 @@ bool NoteSync::mayWrite(Write &request, std::function<bool()> *replaceIf, FileId
             m_writes->requestAgain(completion);
         return false;
     }
-    std::optional<Error> refusal;
-    if (m_state == State::Reloading) {
-        // The version on disk is coming in; typing meanwhile is looked at when it is in.
-        keepForRecovery();
-    } else if (m_watch->refreshReadOnly()) {
+    // Moved away by another program: the text follows the file there.
+    if (state() != State::Gone && !FileIdentity::of(FileNames::pathOfUrl(url)).exists)
+        followMovedFile();
+    std::optional<Error> result;
+    if (m_file->refreshReadOnly()) {
         // The window says so once; each pause in typing keeps the text privately instead.
         keepForRecovery();
-        if (!request.quietReadOnly)
-            refusal = Error(QString::fromUtf16(ErrorDomain::posix), EACCES,
-                            tr("“%1” is read-only. Your changes are kept here and for recovery; use Save As… to keep "
+        const QString why = tr("“%1” is read-only. Your changes are kept here and for recovery; use Save As… to keep "
                                "them in another file.")
-                                .arg(m_note.displayName()));
-    } else {
-        // Moved away by another program: the text follows the file there.
-        if (!FileIdentity::of(FileNames::pathOfUrl(url)).exists)
-            followMovedFile();
-        FileIdentity now;
-        switch (m_watch->beforeWrite(m_state == State::Asking, &now)) {
-        case NoteWatch::BeforeWrite::WriteIfAbsent:
-            *replaceIf = m_watch->absentTask();
-            return true;
-        case NoteWatch::BeforeWrite::WriteIfSame:
-            *replaceIf = m_watch->sameContentTask();
-            [[fallthrough]];
-        case NoteWatch::BeforeWrite::Write:
-            // The writer looks again right before our text goes in: a version renamed in meanwhile is asked about.
-            *expected = now;
-            return true;
-        case NoteWatch::BeforeWrite::Keep:
-            // The open question decides; until then the typing is kept aside, not asked about after every pause.
-            keepForRecovery();
-            break;
-        case NoteWatch::BeforeWrite::Ask:
-            changedOnDisk(now, Event::DiskChanged);
-            break;
-        }
+                                .arg(m_note.displayName());
+        result =
+            request.quietReadOnly ? Error::deferred(why) : Error(QString::fromUtf16(ErrorDomain::posix), EACCES, why);
+        completeAll(request.completions, result);
+        return false;
     }
-    completeAll(request.completions, refusal);
+    NoteState::OnDisk disk;
+    disk.now = m_file->current();
+    if (disk.now.exists) {
+        const NoteFile::Knowledge knowledge = m_file->knowledgeOf(disk.now);
+        disk.known = knowledge == NoteFile::Knowledge::Known;
+        disk.compareBytes = knowledge == NoteFile::Knowledge::ContentToCompare;
+        disk.sameBytesMayBeBack = m_file->sameBytesMayBeBack();
+    }
+    // The writer looks again right before our text goes in: a version put there meanwhile is asked about.
+    *expected = disk.now;
+    switch (m_state.beforeWrite(disk)) {
+    case NoteState::Write::OverIfSame:
+        *replaceIf = m_file->sameContentTask();
+        return true;
+    case NoteState::Write::Over:
+    case NoteState::Write::WhereNone:
+        return true;
+    case NoteState::Write::Keep:
+        keepForRecovery();
+        result = putOff();
+        break;
+    case NoteState::Write::Missing:
+        keepForRecovery();
+        fileMissing({});
+        result = putOff();
+        break;
+    case NoteState::Write::Ask:
+        changedOnDisk(disk.now, Event::DiskChanged);
+        result = putOff();
+        break;
+    }
+    completeAll(request.completions, result);
     return false;
+}
+
+Error NoteSync::putOff() const
+{
+    const QString name = m_note.displayName();
+    switch (state()) {
+    case State::Reloading:
+        return Error::deferred(tr("“%1” is being read again from its file; your typing is kept.").arg(name));
+    case State::Vanished:
+        return Error::deferred(tr("“%1” was just removed from its folder; your typing is kept until it is clear "
+                                  "whether another program is replacing it.")
+                                   .arg(name));
+    default:
+        return Error::deferred(
+            tr("“%1” was changed by another program, and which version to keep is not decided yet.").arg(name));
+    }
 }
 
 void NoteSync::write(Write request)
@@ -143,24 +207,28 @@ void NoteSync::write(Write request)
     DurableWriter::Options options;
     options.interruptedSaves = m_services.interruptedSaves;
     if (own) {
-        options.followLinks = m_watch->writesThroughLink();
+        options.followLinks = m_file->writesThroughLink();
+        options.guarded = true;
         options.expected = expected;
     }
     // Only a snapshot of the text is taken here; encoding, writing and syncing run on the writer.
     m_writes->start(own ? FileNames::pathOfUrl(m_note.fileUrl()) : request.copyTo, m_note.dataTask(), options,
                     replaceIf, [this, request](const std::optional<Error> &failure, const WriteQueue::Written &result) {
-                        written(request, failure, result.digest, result.identity, result.changedOnDisk);
+                        written(request, failure, result.digest, result.identity, result.changedOnDisk,
+                                result.theirsKept);
                     });
 }
 
 void NoteSync::written(const Write &request, const std::optional<Error> &failure, const QByteArray &digest,
-                       const FileIdentity &left, bool otherVersion)
+                       const FileIdentity &left, bool otherVersion, const QString &theirsKept)
 {
     const bool copy = !request.copyTo.isEmpty();
+    std::optional<Error> result = failure;
     if (otherVersion) {
-        // Another program wrote the file in the same tick of its clock as our last write: nothing was written over
-        // it, the window's text is kept, and the user says which version to keep.
-        changedOnDisk(m_watch->current(), Event::Conflict);
+        // Another program put its version at the path since we looked: nothing was written over it, the window's
+        // text is kept, and the user says which version to keep.
+        changedOnDisk(m_file->current(), Event::Conflict);
+        result = putOff();
     } else if (failure) {
         // The text the user sees must survive even when its file cannot take it.
         if (copy)
@@ -175,14 +243,16 @@ void NoteSync::written(const Write &request, const std::optional<Error> &failure
         discardRecovered();
         if (copy) {
             // The copy is what the note stands for from now on; its old file is left as it was.
-            m_watch->forgetAnswers();
+            m_state.forgetAnswers();
             m_note.setFileUrl(FileNames::urlOfPath(request.copyTo));
         }
-        m_watch->noteWritten(digest, left);
+        m_file->noteWritten(digest, left);
         handle(copy ? Event::SavedElsewhere : Event::Saved);
         Q_EMIT m_note.saved();
+        if (!theirsKept.isEmpty())
+            Q_EMIT m_note.otherVersionKept(theirsKept, false);
     }
-    completeAll(request.completions, failure);
+    completeAll(request.completions, result);
     if (std::exchange(m_lookAgain, false))
         checkFileOnDisk();
     QList<Completion> waiting;
@@ -206,7 +276,7 @@ std::optional<Error> NoteSync::writeNow()
     };
     if (!finishWrites())
         return stillWriting();
-    if (!m_note.isDocumentEdited() || m_note.fileUrl().isEmpty() || m_state == State::LetGo)
+    if (!m_note.isDocumentEdited() || m_note.fileUrl().isEmpty() || state() == State::LetGo)
         return std::nullopt;
     auto result = std::make_shared<std::optional<Error>>();
     Write request;
@@ -216,9 +286,7 @@ std::optional<Error> NoteSync::writeNow()
         return stillWriting();
     if (*result || !m_note.isDocumentEdited())
         return *result;
-    return Error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileWriteUnknown,
-                 tr("“%1” was changed by another program, and which version to keep is not decided yet.")
-                     .arg(m_note.displayName()));
+    return Error::deferred(tr("“%1” could not be written yet.").arg(m_note.displayName()));
 }
 
 void NoteSync::letGo()
@@ -236,13 +304,13 @@ void NoteSync::close()
     // However the note goes (a signal, the end of the session, "Close Without Saving"), unsaved text stays.
     if (m_note.isDocumentEdited())
         keepForRecovery();
-    m_watch->stop();
+    m_file->stop();
 }
 
 void NoteSync::keepForRecovery()
 {
     RecoveryStore *store = m_services.recovery;
-    if (!store || m_note.fileUrl().isEmpty())
+    if (!store || m_note.fileUrl().isEmpty() || !m_note.isDocumentEdited())
         return;
     // Text kept elsewhere than usual, or nowhere, is told in a bar of its own beside the save's error.
     store->keepLater(FileNames::pathOfUrl(m_note.fileUrl()), m_note.dataTask(),

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "framework/error.h"
-#include "framework/noteservices.h"
 #include "framework/fileidentity.h"
+#include "framework/noteservices.h"
 #include "framework/notestate.h"
-#include "framework/notewatch.h"
 
 #include <QList>
 #include <QObject>
@@ -12,14 +11,16 @@
 #include <functional>
 #include <optional>
 
+class AutoSave;
 class Document;
+class NoteFile;
 class WriteQueue;
 struct LoadedFile;
-struct NoteServices;
 
 // Keeps one note's file and its text in step: every write and every read of the file, other programs' changes, and
-// the questions they raise. What it does next is its State (see NoteState for the table), moved in handle() only.
-// Every write goes one way: the text is snapshot here and encoded, written and synced on the note's writer thread.
+// the questions they raise. It reports each event to the note's NoteState, which decides, and does what the state
+// it reaches asks. Every write goes one way: the text is snapshot here and encoded, written and synced on the
+// note's writer thread. A write's completion gets none (written), a deferred error (put off: why) or the failure.
 class NoteSync : public QObject
 {
     Q_OBJECT
@@ -31,16 +32,16 @@ public:
     NoteSync(Document &note, const NoteServices &services);
     ~NoteSync() override;
 
-    State state() const { return m_state; }
-    bool isReadOnly() const { return m_watch->isReadOnly(); }
+    State state() const { return m_state.state(); }
+    bool isReadOnly() const;
     // The note stands for the file at url now (none: no file); a version read for it before is its known version.
-    void watch(const QUrl &url) { m_watch->watch(url); }
-    void noteRead(const LoadedFile &loaded) { m_watch->noteRead(loaded); }
-    // The note's text changed by an edit, an undo or a redo.
+    void watch(const QUrl &url);
+    void noteRead(const LoadedFile &loaded);
+    // The note's text changed by an edit, an undo or a redo; a note that saves by itself writes it after the pause.
     void edited();
+    AutoSave *autosave() const { return m_autosave; }
 
-    // A pause in typing (quietReadOnly: a read-only file is told once in the window, not by every pause), or an
-    // explicit save, which writes even unchanged text.
+    // A pause in typing, or an explicit save, which writes even unchanged text and asks about another version again.
     void save(bool explicitly, const Completion &completion);
     // Save As: writes the text to target, which the note then stands for.
     void saveAs(const QString &target);
@@ -64,15 +65,18 @@ private:
         QList<Completion> completions;
         quint64 generation = 0;
     };
-    // The one place that moves the state.
-    void handle(NoteState::Event event);
+    // A pause in typing, its failures given back as errors.
+    void saveCatching(const Completion &completion);
+    // The one place that moves the state: the note's typing (or a link swapped in) is the guard.
+    State handle(NoteState::Event event);
     // Every write of the note, to its own file or (Save As) to another one.
     void write(Write request);
-    // Why a write of the note's own file cannot start now, or none when it may; request is then answered. expected:
-    // the version at the path the write may replace.
+    // Whether a write of the note's own file may start now; otherwise request is answered (deferred or failed).
     bool mayWrite(Write &request, std::function<bool()> *replaceIf, FileIdentity *expected);
     void written(const Write &request, const std::optional<Error> &failure, const QByteArray &digest,
-                 const FileIdentity &left, bool otherVersion);
+                 const FileIdentity &left, bool otherVersion, const QString &theirsKept);
+    // Why a write of the note waits, as its state says.
+    Error putOff() const;
     void keepForRecovery();
     void discardRecovered();
     // Another version than ours is at the path: read in, or asked about when there is typing to lose.
@@ -84,19 +88,22 @@ private:
     // Reads the file again on the writer; typing meanwhile drops what was read.
     void reloadFromDisk(const FileIdentity &seen);
     void compareContentLater(const FileIdentity &now);
-    // trashedAt: where it lies in the Trash, when it was moved there.
-    void reportMissingFile(const QString &trashedAt);
+    // The file is gone from its place: trashedAt, where it lies in the Trash, or none (deleted, or being replaced).
+    void fileMissing(const QString &trashedAt);
+    void graceOver();
     void tellMissing(const QString &trashedAt);
     // The very file is at the note's place again.
     void fileIsBack();
-    // True when the file was renamed or moved by another program and the note now follows it.
+    // True when the file was renamed or moved by another program and the note now follows it (or it was trashed).
     bool followMovedFile();
 
     Document &m_note;
     const NoteServices &m_services;
-    State m_state = State::Clean;
+    NoteState m_state;
+    bool m_placed = false;
     // A change on disk seen while a write or a read was under way: looked at once it is in.
     bool m_lookAgain = false;
     WriteQueue *m_writes;
-    NoteWatch *m_watch;
+    NoteFile *m_file;
+    AutoSave *m_autosave;
 };

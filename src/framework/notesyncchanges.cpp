@@ -1,11 +1,12 @@
 #include "notesync.h"
 
+#include "framework/autosave.h"
 #include "framework/document.h"
 #include "framework/filenames.h"
 #include "framework/linediff.h"
 #include "framework/loadedfile.h"
 #include "framework/noteservices.h"
-#include "framework/notewatch.h"
+#include "framework/notefile.h"
 #include "framework/syncconflicts.h"
 #include "framework/trash.h"
 #include "framework/writequeue.h"
@@ -30,53 +31,49 @@ constexpr int replacementGraceMs = 1500;
 
 void NoteSync::checkFileOnDisk()
 {
-    if (m_note.fileUrl().isEmpty() || m_state == State::Asking || m_state == State::Closed)
+    if (m_note.fileUrl().isEmpty() || state() == State::Asking || state() == State::Closed)
         return;
-    if (NoteState::isBusy(m_state) || m_writes->isWriting()) {
+    if (m_state.isBusy() || m_writes->isWriting()) {
         // Our own write or read is landing; look again once it has, with its result known.
         m_lookAgain = true;
         return;
     }
-    FileIdentity now;
-    const NoteWatch::Look look = m_watch->look(m_note.isDocumentEdited(), &now);
-    if (m_state == State::Gone && look != NoteWatch::Look::Changed && look != NoteWatch::Look::Compare) {
-        // Already told; only the file coming back at its place is news.
-        if (look == NoteWatch::Look::Known)
+    const FileIdentity now = m_file->current();
+    if (!now.exists) {
+        if (!followMovedFile())
+            fileMissing({});
+        return;
+    }
+    if (m_file->isRefused(now))
+        return; // told once already
+    switch (m_file->knowledgeOf(now)) {
+    case NoteFile::Knowledge::Known:
+        if (state() == State::Gone || state() == State::Vanished)
             fileIsBack();
         return;
+    case NoteFile::Knowledge::ContentToCompare:
+        return compareContentLater(now);
+    case NoteFile::Knowledge::Unknown:
+        break;
     }
-    switch (look) {
-    case NoteWatch::Look::Known:
-    case NoteWatch::Look::Ignored:
-        return;
-    case NoteWatch::Look::Moved:
-        if (!followMovedFile())
-            reportMissingFile({});
-        return;
-    case NoteWatch::Look::Missing:
-        reportMissingFile({});
-        return;
-    case NoteWatch::Look::Compare:
-        compareContentLater(now);
-        return;
-    case NoteWatch::Look::Changed:
-        changedOnDisk(now, Event::DiskChanged);
-        return;
-    }
+    // Typing would make it a question: first see whether the bytes are ours after all. A file where none was
+    // expected is another program's, whatever it holds.
+    if (m_note.isDocumentEdited() && m_state.fileExpected() && m_file->sameBytesMayBeBack())
+        return compareContentLater(now);
+    changedOnDisk(now, Event::DiskChanged);
 }
 
 void NoteSync::changedOnDisk(const FileIdentity &now, Event event)
 {
-    const State before = m_state;
-    handle(event);
-    if (m_state == before) {
-        if (NoteState::isBusy(m_state))
+    const State before = state();
+    if (handle(event) == before) {
+        if (m_state.isBusy())
             m_lookAgain = true;
         return;
     }
-    if (m_state == State::Reloading)
+    if (state() == State::Reloading)
         return reloadFromDisk(now);
-    if (m_state != State::Asking)
+    if (state() != State::Asking)
         return;
     // Until the answer the window's text lives only in memory: a kept copy survives any end of the process.
     keepForRecovery();
@@ -89,7 +86,7 @@ void NoteSync::askWhichVersion(const FileIdentity &now)
     // the note's place shows another file, not a version of the note: nothing of it is shown.
     auto difference = std::make_shared<LineDiff>();
     const auto compare = [difference, ours = m_note.dataTask(), url = m_note.fileUrl(), decode = m_note.decoder(),
-                          link = m_watch->linkSwappedIn()] {
+                          link = m_file->linkSwappedIn()] {
         const LoadedFile theirs = link ? LoadedFile() : LoadedFile::read(url, decode, false);
         if (link || theirs.readFailure || theirs.refusal)
             return true;
@@ -101,7 +98,7 @@ void NoteSync::askWhichVersion(const FileIdentity &now)
         return true;
     };
     m_writes->run(compare, [this, now, difference](bool) {
-        if (m_state != State::Asking)
+        if (state() != State::Asking)
             return;
         const auto answer = [self = QPointer<NoteSync>(this), now](NoteQuestions::Conflict given) {
             if (self)
@@ -117,17 +114,17 @@ void NoteSync::askWhichVersion(const FileIdentity &now)
 
 void NoteSync::conflictAnswered(const FileIdentity &now, NoteQuestions::Conflict given)
 {
-    if (m_state != State::Asking)
+    if (state() != State::Asking)
         return; // settled meanwhile (saved elsewhere)
     if (given == NoteQuestions::Conflict::UseDisk) {
-        m_watch->keepOnDisk(now);
+        m_state.keepOnDisk(now);
         handle(Event::UseDisk);
         // The window's text stays in recovery until the next edit, and one undo away in the window.
         return reloadFromDisk(now);
     }
     // No answer loses a version: theirs goes to a copy of our own beside the note before ours is written over it.
     // A link swapped in is another file, never copied next to the note.
-    if (m_watch->linkSwappedIn())
+    if (m_file->linkSwappedIn())
         return keepMine(now);
     auto kept = std::make_shared<QString>();
     auto failure = std::make_shared<std::optional<Error>>();
@@ -141,7 +138,7 @@ void NoteSync::conflictAnswered(const FileIdentity &now, NoteQuestions::Conflict
         return true;
     };
     m_writes->run(keepTheirs, [this, now, given, kept, failure](bool) {
-        if (m_state != State::Asking)
+        if (state() != State::Asking)
             return;
         if (*failure) {
             // Nothing is written over their version that could not be kept: the question stays.
@@ -158,8 +155,8 @@ void NoteSync::keepMine(const FileIdentity &now)
 {
     // Mine wins: it is written over the other version at once, so the choice sticks. A swapped-in link is replaced
     // by the note's own text even when nothing was typed.
-    m_watch->writeOver(now);
-    const bool linkSwapped = m_watch->linkSwappedIn();
+    m_state.writeOver(now);
+    const bool linkSwapped = m_file->linkSwappedIn();
     handle(Event::KeepMine);
     if (!m_note.isDocumentEdited() && !linkSwapped)
         return;
@@ -183,10 +180,10 @@ void NoteSync::reloadFromDisk(const FileIdentity &seen)
     };
     m_writes->run(read, [this, loaded, seen, generation](bool) {
         const bool lookAgain = std::exchange(m_lookAgain, false);
-        if (m_state == State::Closed)
+        if (state() == State::Closed)
             return;
         if (loaded->readFailure || loaded->refusal) {
-            m_watch->refuse(seen);
+            m_file->refuse(seen);
             handle(Event::ReloadFailed);
             m_note.presentError(loaded->readFailure ? *loaded->readFailure : *loaded->refusal,
                                 MessageKind::FileChanged);
@@ -195,7 +192,7 @@ void NoteSync::reloadFromDisk(const FileIdentity &seen)
             handle(Event::Reloaded);
             return checkFileOnDisk();
         } else {
-            m_watch->noteReloaded(seen, *loaded);
+            m_file->noteReloaded(seen, *loaded);
             m_note.takeText(std::move(loaded->text));
             m_note.updateChangeCount(Document::ChangeType::Cleared);
             handle(Event::Reloaded);
@@ -209,26 +206,26 @@ void NoteSync::reloadFromDisk(const FileIdentity &seen)
 
 void NoteSync::compareContentLater(const FileIdentity &now)
 {
-    const std::function<bool()> compare = m_watch->compareOnce(now);
+    const std::function<bool()> compare = m_file->compareOnce(now);
     if (!compare)
         return;
     // Read on the writer, after our writes: the window never waits for a long note to be read again.
     m_writes->run(compare, [this, now](bool same) {
-        if (m_state == State::Asking || m_state == State::Closed)
+        if (state() == State::Asking || state() == State::Closed)
             return;
-        if (NoteState::isBusy(m_state) || m_writes->isWriting() || m_watch->current() != now)
+        if (m_state.isBusy() || m_writes->isWriting() || m_file->current() != now)
             return checkFileOnDisk(); // our write is landing, or the file changed again meanwhile: look afresh
         if (!same)
             return changedOnDisk(now, Event::DiskChanged);
-        m_watch->acceptSameContent(now);
-        if (m_state == State::Gone)
+        m_file->acceptSameContent(now);
+        if (state() == State::Gone || state() == State::Vanished)
             fileIsBack();
     });
 }
 
 bool NoteSync::followMovedFile()
 {
-    const std::optional<QString> moved = m_watch->movedTo();
+    const std::optional<QString> moved = m_file->movedTo();
     if (!moved)
         return false;
     // A note moved to the Trash was thrown away, not moved: it is never saved in there. A rename to a sync engine's
@@ -239,8 +236,8 @@ bool NoteSync::followMovedFile()
         return false;
     if (!Trash::holds(*moved))
         m_note.followTo(FileNames::urlOfPath(*moved));
-    else if (m_state != State::Gone)
-        reportMissingFile(*moved);
+    else if (state() != State::Gone)
+        fileMissing(*moved);
     return true;
 }
 
@@ -250,39 +247,51 @@ void NoteSync::fileIsBack()
     Q_EMIT m_note.reloadedFromDisk();
 }
 
-void NoteSync::reportMissingFile(const QString &trashedAt)
+void NoteSync::fileMissing(const QString &trashedAt)
 {
-    handle(Event::Missing);
-    if (trashedAt.isEmpty()) {
-        // A replacement by another program looks like this for a moment: the window hears of it only when no file
-        // came back within the grace.
-        QTimer::singleShot(replacementGraceMs, this, [this] {
-            if (FileIdentity::of(FileNames::pathOfUrl(m_note.fileUrl())).exists)
-                checkFileOnDisk();
-            else
-                tellMissing({});
-        });
+    if (!trashedAt.isEmpty()) {
+        // Thrown away by the user: no grace, and the bar offers Put Back.
+        const State before = state();
+        if (handle(Event::Trashed) != before)
+            tellMissing(trashedAt);
         return;
     }
-    tellMissing(trashedAt);
+    if (state() == State::Vanished || handle(Event::Missing) != State::Vanished)
+        return;
+    // The window hears of it only when no file came back within the grace; typing meanwhile is kept for recovery.
+    keepForRecovery();
+    QTimer::singleShot(replacementGraceMs, this, &NoteSync::graceOver);
+}
+
+void NoteSync::graceOver()
+{
+    if (state() != State::Vanished)
+        return;
+    if (FileIdentity::of(FileNames::pathOfUrl(m_note.fileUrl())).exists) {
+        checkFileOnDisk(); // a file landed at its place, maybe unseen yet
+        if (state() != State::Vanished)
+            return;
+    }
+    handle(Event::GraceOver);
+    tellMissing({});
 }
 
 void NoteSync::tellMissing(const QString &trashedAt)
 {
-    if (m_state == State::Gone) {
+    if (state() == State::Gone) {
         // Nothing typed: the user deleted it, and it stays deleted until they type or say otherwise.
         Q_EMIT m_note.fileGone(trashedAt);
         return;
     }
-    if (m_state == State::Closed)
+    if (state() != State::Edited)
         return;
-    // Typing is written again at its place by the next save; a window that saves its edits by itself schedules
-    // that save as for an edit.
+    // Typing is written again at its place by the next pause, where no file has appeared meanwhile.
     const QFileInfo file(FileNames::pathOfUrl(m_note.fileUrl()));
     m_note.presentError(Error(QString::fromUtf16(ErrorDomain::posix), ENOENT,
                               tr("“%1” was moved or deleted by another program. Its text is still open here and will "
                                  "be saved again in “%2”.")
                                   .arg(file.fileName(), file.absolutePath())),
                         MessageKind::FileChanged);
-    Q_EMIT m_note.saveWanted();
+    if (m_note.autosavesInPlace())
+        m_autosave->schedule();
 }

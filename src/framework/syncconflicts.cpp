@@ -77,18 +77,25 @@ QString SyncConflicts::keepBeside(const QString &notePath, const QDateTime &when
         failure = temporary.close();
     if (failure != 0)
         throw DurableWriter::folderError(failure, notePath);
+    const QString copy = nameBeside(FileNames::decodeName(temporary.path()), notePath, when);
+    temporary.release();
+    return copy;
+}
+
+QString SyncConflicts::nameBeside(const QString &hidden, const QString &notePath, const QDateTime &when)
+{
+    const QFileInfo note(notePath);
     // A name taken, by a copy made within the same minute or by anything else, is never written over.
     constexpr int triedNames = 100;
     for (int number = 1;; ++number) {
         const QString copy = note.dir().filePath(ownCopyName(note.fileName(), when, number));
         try {
-            FileMover::rename(FileNames::decodeName(temporary.path()), copy);
+            FileMover::rename(hidden, copy);
         } catch (const Error &taken) {
             if (taken.code() == EEXIST && number < triedNames)
                 continue;
             throw;
         }
-        temporary.release();
         return copy;
     }
 }

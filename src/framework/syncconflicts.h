@@ -17,4 +17,7 @@ public:
     // Keeps what the file at notePath holds now in a new copy of our own beside it, never over another file, and
     // returns its path. Throws Error naming the file and the cause (ENOENT: nothing is at notePath). On the writer.
     static QString keepBeside(const QString &notePath, const QDateTime &when);
+    // Gives the file at hidden, beside the note at notePath, the first free name of a conflict copy of our own, never
+    // over another file, and returns its path. Throws Error.
+    static QString nameBeside(const QString &hidden, const QString &notePath, const QDateTime &when);
 };

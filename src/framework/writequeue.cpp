@@ -1,7 +1,10 @@
 #include "writequeue.h"
 
 #include "framework/durablewriter.h"
-#include "framework/filechangetracker.h"
+#include "framework/contentdigest.h"
+#include "framework/syncconflicts.h"
+
+#include <QDateTime>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -37,14 +40,22 @@ void WriteQueue::start(const QString &path, const std::function<QByteArray()> &b
         try {
             if (!written.changedOnDisk) {
                 const QByteArray bytes = bytesOf();
-                written.digest = FileChangeTracker::digestOf(bytes);
+                written.digest = ContentDigest::of(bytes);
                 DurableWriter::replace(path, bytes, options);
                 written.identity = FileIdentity::of(path);
             }
         } catch (const Error &error) {
             failure = error;
-        } catch (const DurableWriter::OtherVersion &) {
-            written.changedOnDisk = true;
+        } catch (const DurableWriter::OtherVersion &other) {
+            written.changedOnDisk = other.theirsAt.isEmpty();
+            if (!written.changedOnDisk) {
+                try {
+                    written.theirsKept = SyncConflicts::nameBeside(other.theirsAt, path, QDateTime::currentDateTime());
+                } catch (const Error &error) {
+                    failure = error; // theirs stays under its hidden name, which no sweep removes while it is named
+                }
+                written.identity = FileIdentity::of(path);
+            }
         }
         QMetaObject::invokeMethod(
             this,

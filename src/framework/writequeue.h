@@ -24,11 +24,14 @@ public:
     // With the write's error or none, the digest of the bytes it wrote and the file it left, looked at on the writer
     // right after (by the time this thread hears of it, another program may have put its own file there); or, when
     // the file was no longer what the write was allowed to replace, nothing written and changedOnDisk.
+    // theirsKept: another program's version renamed in during the write itself, which could not be put back, is
+    // ours no more to replace: it was kept at this path beside the note, and ours is written.
     struct Written
     {
         QByteArray digest;
         FileIdentity identity;
         bool changedOnDisk = false;
+        QString theirsKept;
     };
     using Finished = std::function<void(const std::optional<Error> &, const Written &written)>;
 

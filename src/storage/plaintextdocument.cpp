@@ -32,6 +32,11 @@ void PlainTextDocument::setText(const QString &text)
     m_presenter->presentText(text);
 }
 
+bool PlainTextDocument::autosavesInPlace() const
+{
+    return m_presenter != nullptr;
+}
+
 void PlainTextDocument::setPresenter(TextPresenter *presenter)
 {
     // The window was made with the note's text and holds it from now on.

@@ -27,6 +27,8 @@ public:
     void setPresenter(TextPresenter *presenter);
     void presenterWillClose(const TextPresenter &presenter);
 
+    // A note in a window writes its typing by itself.
+    bool autosavesInPlace() const override;
     LoadedFile::Decoder decoder() const override;
     // The note's bytes: a snapshot of its text taken here at little cost (with a window open), encoded where the
     // task runs, off the window's thread.

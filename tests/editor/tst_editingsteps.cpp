@@ -98,6 +98,8 @@ private Q_SLOTS:
             QTRY_COMPARE(n.view->text(), expected);
         }
         QVERIFY(!n.view->document()->isUndoAvailable());
+        // Undone back to the text its file holds, the note has nothing to save.
+        QCOMPARE(n.note->isDocumentEdited(), TestSupport::readBytes(n.path) != file);
     }
 
     // Only swaps with one guess, never case or short words ("ot" would swap to "to"); one Ctrl+Z undoes the last

@@ -1,6 +1,7 @@
 #include "editor/findbar.h"
 #include "editor/notefixture.h"
 #include "editor/texttools.h"
+#include "framework/autosave.h"
 #include "shell/documentcontroller.h"
 
 #include <QApplication>
@@ -107,9 +108,9 @@ private Q_SLOTS:
             editor = editorOf(*qobject_cast<PlainTextDocument *>(opened));
         });
         QTRY_VERIFY(editor);
-        QSignalSpy saves(editor, &Editor::autosaveRequested);
+        QSignalSpy saves(editor->document(), &Document::autosaveRequested);
         QSignalSpy writes(editor->document(), &Document::saved);
-        QCOMPARE(editor->pendingSave(), nullptr);
+        QCOMPARE(editor->document()->pendingSave(), nullptr);
         // Five keystrokes 100 ms apart, driven by the event loop.
         int edits = 0;
         QElapsedTimer clock;
@@ -129,15 +130,15 @@ private Q_SLOTS:
         clock.start();
         typist.start();
         QTRY_COMPARE(edits, 5);
-        if (longestGap >= Editor::saveDelayMs)
+        if (longestGap >= AutoSave::delayMs)
             QSKIP("the machine was too busy to type 100 ms apart");
         QVERIFY(saves.wait(5000));
         const qint64 saveDelay = clock.elapsed() - lastEdit;
-        QVERIFY2(saveDelay >= Editor::saveDelayMs, QByteArray::number(saveDelay).constData());
+        QVERIFY2(saveDelay >= AutoSave::delayMs, QByteArray::number(saveDelay).constData());
         // Typing is saved 0.3 s after the last keystroke: a busy machine may be late, never seconds late.
         QVERIFY2(saveDelay < latestSaveMs, QByteArray::number(saveDelay).constData());
         QTRY_COMPARE(readBytes(path), QByteArrayLiteral("Start!!!!!"));
-        QVERIFY(!saves.wait(Editor::saveDelayMs * 2));
+        QVERIFY(!saves.wait(AutoSave::delayMs * 2));
         QCOMPARE(saves.count(), 1);
         QCOMPARE(writes.count(), 1);
     }
@@ -146,7 +147,7 @@ private Q_SLOTS:
     {
         ShownNote n("text");
         typeAtEnd(n.view, QStringLiteral(" kept"));
-        QVERIFY(n.editor->pendingSave()->isActive());
+        QVERIFY(n.note->pendingSave()->isActive());
         QVERIFY(n.editor->window()->close());
         QCOMPARE(readBytes(n.path), QByteArrayLiteral("text kept"));
     }
@@ -155,7 +156,7 @@ private Q_SLOTS:
     {
         ShownNote n("text");
         typeAtEnd(n.view, QStringLiteral("!"));
-        QPointer<QTimer> timer = n.editor->pendingSave();
+        QPointer<QTimer> timer = n.note->pendingSave();
         QVERIFY(timer && timer->isActive());
         n.note.reset();
         QVERIFY(!timer);

@@ -112,6 +112,38 @@ private Q_SLOTS:
             QSKIP("no second write fell into the same second as the first");
     }
 
+    // Another program renames its version in while the rename of our save is held: theirs is never replaced nor
+    // lost. The window keeps its text when asked, so theirs ends in a copy beside the note.
+    void aVersionRenamedInDuringOurSaveIsKept_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::newRow("the note is there: swapped back") << QString();
+        QTest::newRow("the note was deleted: never replaced") << u"sh rm '%1'\nwait 2500\n"_s;
+    }
+    void aVersionRenamedInDuringOurSaveIsKept()
+    {
+        QFETCH(QString, before);
+        QTemporaryDir dir;
+        const QString notes = dir.filePath("notes"), note = notes + "/note.txt", theirs = dir.filePath("theirs"),
+                      go = dir.filePath("go"), trace = dir.filePath("trace");
+        QVERIFY(QDir().mkdir(notes));
+        writeBytes(note, oldBytes);
+        writeBytes(theirs, "their version\n");
+        const QString script = (before.isEmpty() ? before : before.arg(note)) +
+                               u"type mine\nwait 1000\nsh unset LD_PRELOAD; until grep -q waiting '%1'; do sleep 0.05; "
+                               u"done; mv '%2' '%3'; "
+                               "touch '%4'\nwait 1500\nsettle\nquit\n"_s.arg(trace, theirs, note, go);
+        const QStringList command = FaultKit::underFaults(
+            {m_noteWindow, note}, {"FAULT_CALL=rename", "FAULT_PATH_SUBSTR=note.txt", "FAULT_TIMES=1",
+                                   "FAULT_WAIT_FILE=" + go, "FAULT_TRACE=" + trace});
+        const Run result = run(command.first(), command.mid(1), script.toUtf8());
+        QVERIFY2(result.exitCode == 0, result.out + result.err);
+        QCOMPARE(readBytes(note), oldBytes + "mine");
+        const QStringList copies = QDir(notes).entryList({"note (conflict *"}, QDir::Files);
+        QCOMPARE(copies.size(), 1);
+        QCOMPARE(readBytes(notes + '/' + copies.constFirst()), QByteArray("their version\n"));
+    }
+
     void slowDiskSavesOneAtATimeAndQuitWaits()
     {
         // Every sync of a save's temporary takes two seconds while typing goes on.

@@ -1,37 +1,27 @@
-// A note's states: the table written in notestate.h is the one the code follows, row by row and in what it leaves
-// out, and a real note walks through the states as its user and another program act.
+// A real note walks through its states as its user and other programs act, and keeps every version on the way.
 #include "editor/messagebar.h"
 #include "framework/notestate.h"
+#include "framework/recoverystore.h"
 #include "support/bytesdocument.h"
 
+#include <QDir>
 #include <QFile>
-#include <QPushButton>
 #include <QMetaEnum>
-#include <QRegularExpression>
-#include <QSet>
+#include <QPushButton>
+#include <QSignalSpy>
 
 using namespace TestSupport;
 using State = NoteState::State;
-using Event = NoteState::Event;
 
 namespace {
 
-template<typename E> E parse(const QString &key)
+State parse(const QString &key)
 {
     bool ok = false;
-    const int value = QMetaEnum::fromType<E>().keyToValue(key.toLatin1().constData(), &ok);
+    const int value = QMetaEnum::fromType<State>().keyToValue(key.toLatin1().constData(), &ok);
     if (!ok)
-        qFatal("the table names %s, which the code does not have", qPrintable(key));
-    return E(value);
-}
-
-template<typename E> QList<E> all()
-{
-    QList<E> values;
-    const QMetaEnum meta = QMetaEnum::fromType<E>();
-    for (int i = 0; i < meta.keyCount(); ++i)
-        values.append(E(meta.value(i)));
-    return values;
+        qFatal("no state %s", qPrintable(key));
+    return State(value);
 }
 
 // Put Back as the note's window offers it: the bar's button.
@@ -43,6 +33,15 @@ void putBack(OpenNote &note)
     bar->buttons().constFirst()->click();
 }
 
+// What each copy of another version beside the note holds.
+QByteArrayList conflictCopies(const QString &folder)
+{
+    QByteArrayList held;
+    for (const QString &name : QDir(folder).entryList({"* (conflict *"}, QDir::Files, QDir::Name))
+        held.append(readBytes(QDir(folder).filePath(name)));
+    return held;
+}
+
 } // namespace
 
 class TestNoteState : public QObject
@@ -52,92 +51,64 @@ class TestNoteState : public QObject
 private Q_SLOTS:
     void cleanup() { TestNotes::resetServices(); }
 
-    // Every row holds, and every pair no row names leaves the state as it is.
-    void theCodeFollowsTheWrittenTable()
-    {
-        QFile header(QStringLiteral(NOLTNOLT_TEST_BINARY_DIR "/src/include/framework/framework/notestate.h"));
-        QVERIFY(header.open(QIODevice::ReadOnly));
-        static const QRegularExpression row(
-            uR"(^//  (any open|any|\w+)\s+(\w+)\s+(?:\[(no typing|typing)\]\s+)?(\w+)(?:\s|$))"_qs);
-        QSet<QString> covered;
-        int rows = 0;
-        for (const QByteArray &line : header.readAll().split('\n')) {
-            const QRegularExpressionMatch match = row.match(QString::fromUtf8(line));
-            if (!match.hasMatch() || match.captured(1) == u"From")
-                continue;
-            ++rows;
-            const Event event = parse<Event>(match.captured(2));
-            const State to = parse<State>(match.captured(4));
-            QList<State> froms = all<State>();
-            if (match.captured(1) == u"any open")
-                froms.removeAll(State::Closed);
-            else if (match.captured(1) != u"any")
-                froms = {parse<State>(match.captured(1))};
-            const QList<bool> guards =
-                match.captured(3).isEmpty() ? QList<bool>{false, true} : QList<bool>{match.captured(3) == u"typing"};
-            for (const State from : froms) {
-                for (const bool typing : guards) {
-                    QVERIFY2(NoteState::next(from, event, typing) == to, line.constData());
-                    covered.insert(QStringLiteral("%1 %2 %3").arg(int(from)).arg(int(event)).arg(typing));
-                }
-            }
-        }
-        QVERIFY2(rows >= 30, "the table was not found where the code is");
-        for (const State from : all<State>()) {
-            for (const Event event : all<Event>()) {
-                for (const bool typing : {false, true}) {
-                    if (covered.contains(QStringLiteral("%1 %2 %3").arg(int(from)).arg(int(event)).arg(typing)))
-                        continue;
-                    QVERIFY2(
-                        NoteState::next(from, event, typing) == from,
-                        qPrintable(QStringLiteral("%1 %2 moves the state, but the table has no row for it")
-                                       .arg(QString::fromLatin1(QMetaEnum::fromType<State>().valueToKey(int(from))),
-                                            QString::fromLatin1(QMetaEnum::fromType<Event>().valueToKey(int(event))))));
-                }
-            }
-        }
-    }
-
-    // Steps: "edit", "save", "theirs" (another program replaces the file), "mine"/"disk" (the answer), "rm", "close";
-    // each followed by the state the note must reach.
+    // Steps: "new" (a note named before its file exists), "edit", "save" (a pause in typing, written), "put off" (a
+    // pause in typing that must write nothing), "theirs" (another program renames its version in), "mine"/"both"/
+    // "disk" (the answer), "rm", "rm folder", "save again", "trash", "put back", "close"; each followed by the state
+    // the note must reach.
     void aNoteWalksItsStates_data()
     {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("states");
         QTest::addColumn<QByteArray>("shown");
         QTest::addColumn<QByteArray>("onDisk");
+        QTest::addColumn<QByteArrayList>("copies");
         QTest::newRow("typed, then saved") << QStringList{"edit", "save"} << QStringList{"Edited", "Clean"}
-                                           << QByteArray("old!") << QByteArray("old!");
+                                           << QByteArray("old!") << QByteArray("old!") << QByteArrayList();
         QTest::newRow("changed elsewhere, nothing typed: read in")
-            << QStringList{"theirs"} << QStringList{"Clean"} << QByteArray("theirs") << QByteArray("theirs");
+            << QStringList{"theirs"} << QStringList{"Clean"} << QByteArray("theirs") << QByteArray("theirs")
+            << QByteArrayList();
         QTest::newRow("changed under typing, the user keeps theirs")
-            << QStringList{"edit", "theirs", "disk"} << QStringList{"Edited", "Asking", "Clean"} << QByteArray("theirs")
-            << QByteArray("theirs");
-        QTest::newRow("changed under typing, the user keeps mine")
-            << QStringList{"edit", "theirs", "mine"} << QStringList{"Edited", "Asking", "Clean"} << QByteArray("old!")
-            << QByteArray("old!");
+            << QStringList{"edit", "theirs", "put off", "disk"} << QStringList{"Edited", "Asking", "Asking", "Clean"}
+            << QByteArray("theirs") << QByteArray("theirs") << QByteArrayList();
+        QTest::newRow("changed under typing twice, the user keeps mine, then both")
+            << QStringList{"edit", "theirs", "mine", "edit", "theirs", "both"}
+            << QStringList{"Edited", "Asking", "Clean", "Edited", "Asking", "Clean"} << QByteArray("old!")
+            << QByteArray("old!") << QByteArrayList{"theirs", "theirs"};
+        QTest::newRow("asked, then deleted and typed into: nothing written, no copy of ours")
+            << QStringList{"edit", "theirs", "rm", "put off", "both", "save"}
+            << QStringList{"Edited", "Asking", "Asking", "Asking", "Edited", "Clean"} << QByteArray("old!")
+            << QByteArray("old!") << QByteArrayList();
         QTest::newRow("deleted: nothing written until Save Again")
             << QStringList{"rm", "save", "save again"} << QStringList{"Gone", "Gone", "Clean"} << QByteArray("old")
-            << QByteArray("old");
+            << QByteArray("old") << QByteArrayList();
+        QTest::newRow("deleted with its folder: a failed Save Again leaves it gone")
+            << QStringList{"rm folder", "save again"} << QStringList{"Gone", "Gone"} << QByteArray("old")
+            << QByteArray("<unreadable>") << QByteArrayList();
         QTest::newRow("deleted, then typed into: written again")
             << QStringList{"rm", "edit", "save"} << QStringList{"Gone", "Edited", "Clean"} << QByteArray("old!")
-            << QByteArray("old!");
+            << QByteArray("old!") << QByteArrayList();
+        QTest::newRow("typed, deleted and replaced within the grace: nothing written, then asked")
+            << QStringList{"edit", "rm", "put off", "theirs", "mine"}
+            << QStringList{"Edited", "Vanished", "Vanished", "Asking", "Clean"} << QByteArray("old!")
+            << QByteArray("old!") << QByteArrayList{"theirs"};
+        QTest::newRow("new note, another program makes its file: asked once, both kept")
+            << QStringList{"new", "edit", "theirs", "mine"} << QStringList{"Gone", "Edited", "Asking", "Clean"}
+            << QByteArray("old!") << QByteArray("old!") << QByteArrayList{"theirs"};
         QTest::newRow("replaced by delete and rename: read in, no bar")
             << QStringList{"replace by delete", "no bar"} << QStringList{"Clean", "Clean"} << QByteArray("theirs")
-            << QByteArray("theirs");
+            << QByteArray("theirs") << QByteArrayList();
         QTest::newRow("renamed to a sync conflict copy: stays, reads the winner")
             << QStringList{"conflict copy", "no bar"} << QStringList{"Clean", "Clean"} << QByteArray("theirs")
-            << QByteArray("theirs");
+            << QByteArray("theirs") << QByteArrayList();
         QTest::newRow("trashed, then put back")
             << QStringList{"trash", "save", "put back"} << QStringList{"Gone", "Gone", "Clean"} << QByteArray("old")
-            << QByteArray("old");
+            << QByteArray("old") << QByteArrayList();
         QTest::newRow("closed") << QStringList{"edit", "close"} << QStringList{"Edited", "Closed"} << QByteArray("old!")
-                                << QByteArray("old");
+                                << QByteArray("old") << QByteArrayList();
     }
 
     void aNoteWalksItsStates()
     {
-        // "save" is a pause in typing: nothing is written for a note nobody typed into.
         QFETCH(QStringList, steps);
         QFETCH(QStringList, states);
         QFETCH(QByteArray, shown);
@@ -145,20 +116,33 @@ private Q_SLOTS:
         TestNotes::services().questions.whichVersion = [&pending](Document *, const LineDiff &, const auto &answer) {
             pending = answer;
         };
-        OpenNote note("old");
+        QTemporaryDir state;
+        RecoveryStore recovery(state.filePath(u"recovery"_qs));
+        TestNotes::services().recovery = &recovery;
+        OpenNote note(steps.constFirst() == u"new" ? "" : "old");
+        QSignalSpy gone(note.document, &Document::fileGone);
         for (qsizetype i = 0; i < steps.size(); ++i) {
             const QString &step = steps.at(i);
             if (step == u"edit")
                 note.document->edit("old!");
             else if (step == u"save")
                 QCOMPARE(note.autosave(), std::nullopt);
-            else if (step == u"theirs")
+            else if (step == u"put off") {
+                const std::optional<Error> putOff = note.autosave();
+                QVERIFY(putOff && putOff->source() == Error::Source::Deferred);
+                QVERIFY(readBytes(note.path) != "old!");
+                // Until it can be written, a kill loses nothing.
+                QTRY_COMPARE(readBytes(recovery.entries().value(0).recoveryPath), QByteArray("old!"));
+            } else if (step == u"theirs")
                 replaceByRename(note.path, "theirs");
             else if (step == u"rm")
                 QVERIFY(QFile::remove(note.path));
-            else if (step == u"save again")
+            else if (step == u"rm folder")
+                QVERIFY(QDir(note.dir.path()).removeRecursively());
+            else if (step == u"save again") {
                 note.document->saveDocument();
-            else if (step == u"trash")
+                QVERIFY(note.document->finishWrites());
+            } else if (step == u"trash")
                 QCOMPARE(run("gio", {"trash", note.path}, {}, {"XDG_DATA_HOME=" + note.dir.filePath("data")}).exitCode,
                          0);
             else if (step == u"put back")
@@ -173,20 +157,26 @@ private Q_SLOTS:
                 QTRY_COMPARE(note.document->bytes, QByteArray("theirs"));
                 QCOMPARE(note.document->fileUrl(), FileNames::urlOfPath(note.path));
             } else if (step == u"no bar") {
+                // Neither told as deleted for a moment, nor left with a bar.
                 QTest::qWait(1700);
+                QCOMPARE(gone.size(), 0);
                 QVERIFY(!note.controller->message(MessageKind::FileChanged));
             } else if (step == u"close")
                 note.document->close();
-            else {
+            else if (step != u"new") {
                 QTRY_VERIFY(pending);
-                std::exchange(pending, {})(step == u"mine" ? NoteQuestions::Conflict::KeepMine
-                                                           : NoteQuestions::Conflict::UseDisk);
+                std::exchange(pending, {})(step == u"mine"   ? NoteQuestions::Conflict::KeepMine
+                                           : step == u"both" ? NoteQuestions::Conflict::KeepBoth
+                                                             : NoteQuestions::Conflict::UseDisk);
             }
-            QTRY_COMPARE(note.document->state(), parse<State>(states.at(i)));
+            QTRY_COMPARE(note.document->state(), parse(states.at(i)));
         }
         QTRY_COMPARE(note.document->bytes, shown);
         note.document->finishWrites();
         QTEST(readBytes(note.path), "onDisk");
+        // Every other version is kept once, and none of ours is taken for theirs.
+        QTEST(conflictCopies(note.dir.path()), "copies");
+        QVERIFY(!pending);
     }
 };
 

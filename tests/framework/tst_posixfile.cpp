@@ -82,37 +82,6 @@ private Q_SLOTS:
         const QUrl url(FileNames::urlOfPath(u"/tmp/"_s + text).toString(QUrl::FullyEncoded), QUrl::StrictMode);
         QCOMPARE(FileNames::encodeName(FileNames::pathOfUrl(url)), "/tmp/" + name);
     }
-
-    // A save replaces only the version it knows: one a sync engine renamed into place while ours was being written
-    // stays, with nothing of ours left beside it, and the caller is told.
-    void replacesOnlyTheVersionItKnows_data()
-    {
-        QTest::addColumn<bool>("renamedInMeanwhile");
-        QTest::newRow("the version known: replaced") << false;
-        QTest::newRow("another version renamed in: left as it is") << true;
-    }
-    void replacesOnlyTheVersionItKnows()
-    {
-        QFETCH(bool, renamedInMeanwhile);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("note.txt"));
-        TestSupport::writeBytes(path, "ours before");
-        DurableWriter::Options options;
-        options.expected = FileIdentity::of(path);
-        if (renamedInMeanwhile) {
-            TestSupport::writeBytes(dir.filePath(QStringLiteral(".incoming")), "theirs");
-            QVERIFY(QFile::remove(path) && QFile::rename(dir.filePath(QStringLiteral(".incoming")), path));
-        }
-        bool refused = false;
-        try {
-            DurableWriter::replace(path, "ours after", options);
-        } catch (const DurableWriter::OtherVersion &) {
-            refused = true;
-        }
-        QCOMPARE(refused, renamedInMeanwhile);
-        QCOMPARE(TestSupport::readBytes(path), renamedInMeanwhile ? QByteArray("theirs") : QByteArray("ours after"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("note.txt")});
-    }
 };
 
 QTEST_GUILESS_MAIN(TestPosixFile)

@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -70,7 +71,8 @@ struct OpenNote
             TestSupport::writeBytes(path, content);
             ::chmod(FileNames::encodeName(path).constData(), mode);
         }
-        TestNotes::read(*document, FileNames::urlOfPath(path));
+        if (QFileInfo::exists(path)) // else a new note, as one named on the command line
+            TestNotes::read(*document, FileNames::urlOfPath(path));
         document->setFileUrl(FileNames::urlOfPath(path));
         controller = new WindowController(new QWidget);
         controller->setDocument(document);

@@ -104,7 +104,7 @@ int main(int argc, char **argv)
         } else if (word == u"sh") {
             QProcess::execute(u"sh"_s, {u"-c"_s, rest});
         } else if (word == u"settle") {
-            while (editor->pendingSave() && editor->pendingSave()->isActive())
+            while (note->pendingSave() && note->pendingSave()->isActive())
                 pause(20);
             note->finishWrites();
         } else if (word == u"text") {
@@ -112,7 +112,7 @@ int main(int argc, char **argv)
             say(u"text "_s + text.replace(u'\\', u"\\\\"_s).replace(u'\n', u"\\n"_s));
         } else if (word == u"state") {
             say(u"edited %1"_s.arg(int(note->isDocumentEdited())));
-            say(u"retry %1"_s.arg(int(editor->pendingRetry() != nullptr)));
+            say(u"retry %1"_s.arg(int(note->pendingRetry() != nullptr)));
         } else if (word == u"quit") {
             break;
         }

@@ -1,0 +1,274 @@
+#include "notefile.h"
+
+#include "framework/contentdigest.h"
+#include "framework/filenames.h"
+#include "framework/loadedfile.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+
+#include <cerrno>
+#include <climits>
+#include <utility>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Within this long of a file's last change another change may have left its times as they were: some file systems
+// keep times in whole seconds, or two.
+constexpr long long racyWindowNs = 2'000'000'000LL;
+
+// The target of the link at path, or nothing when it is no link.
+QByteArray linkText(const QString &path)
+{
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t length = ::readlink(FileNames::encodeName(path).constData(), target.data(), target.size());
+    return length > 0 ? target.left(length) : QByteArray();
+}
+
+} // namespace
+
+NoteFile::NoteFile(QObject *parent)
+    : QObject(parent)
+{}
+
+NoteFile::~NoteFile()
+{
+    if (m_held >= 0)
+        ::close(m_held);
+}
+
+void NoteFile::watch(const QString &path)
+{
+    stop();
+    m_path.clear();
+    takeHold();
+    m_knownDigest.clear(); // known again once read or written
+    m_compareBeforeWrite = false;
+    m_refused = {};
+    if (!path.isEmpty()) {
+        const QFileInfo info(path);
+        m_path = info.absoluteFilePath();
+        m_watcher = new QFileSystemWatcher(this);
+        // The folder too: a file replaced by rename (as most editors save) drops out of the file watch.
+        if (!FileNames::hasEscapes(info.absolutePath()))
+            m_watcher->addPath(info.absolutePath());
+        connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &NoteFile::changeSeen);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &NoteFile::changeSeen);
+        m_known = FileIdentity::of(m_path);
+        takeHold();
+        watchFile();
+        m_linkAtOpen = m_knownLink;
+    }
+    if (const ReadVersion read = std::exchange(m_readVersion, {}); read.path == m_path && !m_path.isEmpty()) {
+        noteVersion(read.digest, read.identity, read.compareBeforeWrite);
+        // The file changed after it was read (or while): looked at as another program's change once the note has
+        // its window.
+        if (current() != read.identity)
+            QMetaObject::invokeMethod(this, &NoteFile::fileMayHaveChanged, Qt::QueuedConnection);
+    }
+    refreshReadOnly();
+}
+
+void NoteFile::stop()
+{
+    if (!m_watcher)
+        return;
+    // Later: this may run from the watcher's own signal, when the note follows its file to a new place.
+    m_watcher->disconnect(this);
+    m_watcher->deleteLater();
+    m_watcher = nullptr;
+    m_heldWatch.clear();
+}
+
+void NoteFile::noteRead(const LoadedFile &loaded)
+{
+    const QString path =
+        loaded.url.isEmpty() ? QString() : QFileInfo(FileNames::pathOfUrl(loaded.url)).absoluteFilePath();
+    if (path != m_path || m_path.isEmpty()) {
+        m_readVersion = {path, loaded.digest, loaded.identity, loaded.compareBeforeWrite};
+        return;
+    }
+    noteVersion(loaded.digest, loaded.identity, loaded.compareBeforeWrite);
+}
+
+void NoteFile::noteReloaded(const FileIdentity &, const LoadedFile &loaded)
+{
+    // What was read is the known version, which a change during the read makes another than the one seen.
+    noteVersion(loaded.digest, loaded.identity, loaded.compareBeforeWrite);
+    takeHold();
+}
+
+void NoteFile::noteWritten(const QByteArray &digest, const FileIdentity &left)
+{
+    if (m_path.isEmpty())
+        return;
+    noteVersion(digest, left.exists ? left : FileIdentity::of(m_path), false);
+    takeHold();
+    watchFile();
+}
+
+void NoteFile::noteVersion(const QByteArray &digest, const FileIdentity &identity, bool compareBeforeWrite)
+{
+    if (m_path.isEmpty())
+        return;
+    m_knownDigest = digest;
+    m_known = identity;
+    m_compareBeforeWrite = compareBeforeWrite;
+}
+
+void NoteFile::takeHold()
+{
+    if (m_held >= 0)
+        ::close(m_held);
+    // A path-only descriptor: it reads nothing, needs no permission and never waits, yet follows the file (the link
+    // itself, for a link) wherever it is renamed to.
+    m_held = m_path.isEmpty() ? -1 : ::open(FileNames::encodeName(m_path).constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    m_knownLink = linkText(m_path);
+    // The watcher cannot name a file whose name is not UTF-8, but it can name the descriptor held on it; that watch
+    // is on the file itself, so it is renewed with the hold.
+    if (m_watcher && FileNames::hasEscapes(m_path)) {
+        if (!m_heldWatch.isEmpty())
+            m_watcher->removePath(std::exchange(m_heldWatch, QString()));
+        const QString held = QStringLiteral("/proc/self/fd/%1").arg(m_held);
+        if (m_held >= 0 && m_watcher->addPath(held))
+            m_heldWatch = held;
+    }
+}
+
+void NoteFile::watchFile()
+{
+    if (m_watcher && !FileNames::hasEscapes(m_path) && !m_watcher->files().contains(m_path))
+        m_watcher->addPath(m_path);
+}
+
+void NoteFile::changeSeen()
+{
+    // A save by rename changes the folder and the file at once: one look answers both, and a look at a recent big
+    // file reads all of it.
+    if (std::exchange(m_changeQueued, true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_changeQueued = false;
+            Q_EMIT fileMayHaveChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+FileIdentity NoteFile::current()
+{
+    const FileIdentity now = FileIdentity::of(m_path);
+    if (now.exists)
+        watchFile();
+    return now;
+}
+
+NoteFile::Knowledge NoteFile::knowledgeOf(const FileIdentity &now) const
+{
+    FileIdentity sameTimes = now;
+    sameTimes.changedNs = m_known.changedNs;
+    if (now != m_known) {
+        // Only the change time moved (a chmod, a chown, a new hard link): ours still, if the bytes are.
+        return sameTimes == m_known && !m_knownDigest.isEmpty() ? Knowledge::ContentToCompare : Knowledge::Unknown;
+    }
+    if (m_compareBeforeWrite && !m_knownDigest.isEmpty())
+        return Knowledge::ContentToCompare;
+    if (m_knownDigest.isEmpty() || !changedLately(now))
+        return Knowledge::Known;
+    return Knowledge::ContentToCompare;
+}
+
+std::function<bool()> NoteFile::sameContentTask() const
+{
+    return [path = m_path, known = m_knownDigest] {
+        const std::optional<QByteArray> digest = ContentDigest::ofFile(path);
+        return !digest || *digest == known;
+    };
+}
+
+void NoteFile::acceptSameContent(const FileIdentity &now)
+{
+    m_known = now;
+    // Compared once the clock has moved past the last change's tick: a later change would move the times.
+    if (!changedLately(now))
+        m_compareBeforeWrite = false;
+}
+
+std::function<bool()> NoteFile::compareOnce(const FileIdentity &version)
+{
+    // A comparison of this very version that has not begun to read answers for this look too (a save is seen by the
+    // watch and by the look after the write).
+    if (m_queuedCompare && m_queuedCompare->identity == version && !m_queuedCompare->started)
+        return {};
+    auto queued = std::make_shared<QueuedCompare>();
+    queued->identity = version;
+    m_queuedCompare = queued;
+    return [queued, same = sameContentTask()] {
+        queued->started = true;
+        return same();
+    };
+}
+
+bool NoteFile::changedLately(const FileIdentity &version, long long nowNs)
+{
+    if (nowNs == 0)
+        nowNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
+    return nowNs - version.changedNs <= racyWindowNs;
+}
+
+std::optional<QString> NoteFile::movedTo() const
+{
+    struct stat held
+    {};
+    struct stat there
+    {};
+    if (m_held < 0 || ::lstat(FileNames::encodeName(m_path).constData(), &there) == 0 || ::fstat(m_held, &held) != 0 ||
+        held.st_nlink == 0)
+        return std::nullopt;
+    const QByteArray now = linkText(QStringLiteral("/proc/self/fd/%1").arg(m_held));
+    // A deleted file still has a name here, with " (deleted)" after it; its link count above is then 0.
+    if (!now.startsWith('/') || ::lstat(now.constData(), &there) != 0 || there.st_dev != held.st_dev ||
+        there.st_ino != held.st_ino)
+        return std::nullopt;
+    const QString path = FileNames::decodeName(now);
+    return path == m_path ? std::nullopt : std::optional<QString>(path);
+}
+
+bool NoteFile::linkSwappedIn() const
+{
+    const QByteArray now = linkText(m_path);
+    return !now.isEmpty() && now != m_knownLink;
+}
+
+bool NoteFile::writesThroughLink() const
+{
+    return !m_linkAtOpen.isEmpty() && linkText(m_path) == m_linkAtOpen;
+}
+
+bool NoteFile::readOnlyFile(const QString &path)
+{
+    // Root passes every permission check, yet a note made read-only on purpose stays so. A read-only mount or a
+    // locked file is a failed save instead: it passes when the disk does.
+    const QByteArray name = FileNames::encodeName(path);
+    struct stat info
+    {};
+    if (path.isEmpty() || ::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+           (::access(name.constData(), W_OK) != 0 && errno == EACCES);
+}
+
+bool NoteFile::refreshReadOnly()
+{
+    const bool now = readOnlyFile(m_path);
+    if (now != m_readOnly) {
+        m_readOnly = now;
+        Q_EMIT readOnlyChanged(now);
+    }
+    return now;
+}
