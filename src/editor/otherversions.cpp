@@ -4,6 +4,7 @@
 #include "editor/windowquestions.h"
 #include "framework/conflictcopywatch.h"
 #include "framework/filenames.h"
+#include "framework/filewatcher.h"
 #include "framework/linediff.h"
 #include "framework/loadedfile.h"
 #include "framework/offthread.h"
@@ -17,7 +18,8 @@ OtherVersions::OtherVersions(WindowController *window, PlainTextDocument *note, 
     , m_window(window)
     , m_note(note)
     , m_open(std::move(open))
-    , m_watch(new ConflictCopyWatch(this))
+    , m_watch(
+          new ConflictCopyWatch(note->services().watcher ? *note->services().watcher : FileWatcher::forProcess(), this))
 {
     connect(m_watch, &ConflictCopyWatch::found, this, &OtherVersions::found);
     connect(m_watch, &ConflictCopyWatch::gone, this, &OtherVersions::gone);

@@ -1,11 +1,12 @@
 #include "conflictcopywatch.h"
 
+#include "framework/filenames.h"
+#include "framework/filewatcher.h"
 #include "framework/offthread.h"
 #include "framework/syncconflicts.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QTimer>
 
 namespace {
@@ -26,28 +27,37 @@ QStringList copiesOf(const QString &notePath)
 
 } // namespace
 
-ConflictCopyWatch::ConflictCopyWatch(QObject *parent)
+ConflictCopyWatch::ConflictCopyWatch(FileWatcher &watcher, QObject *parent)
     : QObject(parent)
-    , m_folder(new QFileSystemWatcher(this))
+    , m_watcher(watcher)
     , m_settle(new QTimer(this))
 {
     m_settle->setSingleShot(true);
     m_settle->setInterval(settleMs);
     connect(m_settle, &QTimer::timeout, this, &ConflictCopyWatch::look);
-    connect(m_folder, &QFileSystemWatcher::directoryChanged, m_settle, qOverload<>(&QTimer::start));
+}
+
+ConflictCopyWatch::~ConflictCopyWatch()
+{
+    m_watcher.unwatch(m_folder);
 }
 
 void ConflictCopyWatch::watch(const QString &notePath)
 {
     if (notePath == m_note)
         return;
-    if (!m_folder->directories().isEmpty())
-        m_folder->removePaths(m_folder->directories());
+    m_watcher.unwatch(std::exchange(m_folder, 0));
     m_note = notePath;
     m_told.clear();
     if (m_note.isEmpty())
         return;
-    m_folder->addPath(QFileInfo(m_note).absolutePath());
+    // Only a name that could be a copy of this note's is worth a look at the folder: other files cost nothing here.
+    const QFileInfo note(m_note);
+    m_folder = m_watcher.watchFolder(FileNames::encodeName(note.absolutePath()), {}, this,
+                                     [this, name = note.fileName()](const QByteArray &entry) {
+                                         if (SyncConflicts::isCopyOf(FileNames::decodeName(entry), name))
+                                             m_settle->start();
+                                     });
     look();
 }
 

@@ -4,7 +4,7 @@
 #include <QSet>
 #include <QString>
 
-class QFileSystemWatcher;
+class FileWatcher;
 class QTimer;
 
 // Watches the folder of a note for the copies a sync engine leaves beside it when another device changed the note
@@ -16,7 +16,8 @@ class ConflictCopyWatch : public QObject
     Q_OBJECT
 
 public:
-    explicit ConflictCopyWatch(QObject *parent = nullptr);
+    ConflictCopyWatch(FileWatcher &watcher, QObject *parent);
+    ~ConflictCopyWatch() override;
 
     // Watches the folder of the note at notePath (empty: nothing) and looks at once: copies already there count.
     void watch(const QString &notePath);
@@ -31,8 +32,9 @@ private:
     void look();
     void listed(const QString &notePath, const QStringList &copies);
 
-    QFileSystemWatcher *m_folder;
-    // Many changes in the folder (a sync engine at work) make one look, once it settles.
+    FileWatcher &m_watcher;
+    int m_folder = 0;
+    // Many changes to copies in the folder (a sync engine at work) make one look, once it settles.
     QTimer *m_settle;
     QString m_note;
     QSet<QString> m_told;

@@ -220,8 +220,8 @@ void putInPlace(Temporary &temp, const QByteArray &target, const DurableWriter::
     temp.release();
 }
 
-void replaceResolved(const QString &path, const QByteArray &target, const QByteArray &data,
-                     const DurableWriter::Options &options)
+FileIdentity replaceResolved(const QString &path, const QByteArray &target, const QByteArray &data,
+                             const DurableWriter::Options &options)
 {
     const int newFileMode = options.newFileMode;
     const QByteArray folder = folderOf(target);
@@ -237,9 +237,8 @@ void replaceResolved(const QString &path, const QByteArray &target, const QByteA
     // Renaming a new copy over a file with other hard links would silently split them: the other names would keep
     // the old text. Such a file is rewritten where it is, with a synced backup of its old text beside it.
     if (exists && S_ISREG(old.st_mode) && old.st_nlink > 1) {
-        InPlaceSave::rewrite(path, target, data, options.interruptedSaves,
-                             options.guarded ? &options.expected : nullptr);
-        return;
+        return InPlaceSave::rewrite(path, target, data, options.interruptedSaves,
+                                    options.guarded ? &options.expected : nullptr);
     }
 
     Temporary temp;
@@ -264,11 +263,17 @@ void replaceResolved(const QString &path, const QByteArray &target, const QByteA
         fail(failure);
     if (::fsync(temp.fd()) != 0)
         fail(errno);
+    // What the note's file is once ours is in place, told by our own descriptor: another program's file put there
+    // right after is never taken for it.
+    const Descriptor ours(::dup(temp.fd()));
     if (const int failure = temp.close())
         fail(failure);
     putInPlace(temp, target, options, path, folder);
     if (const int failure = syncFolder(folder))
         throw Error::fromErrno(failure, saveAction(), path);
+    struct stat left
+    {};
+    return ours.get() >= 0 && ::fstat(ours.get(), &left) == 0 ? FileIdentity::of(left) : FileIdentity::of(path);
 }
 
 } // namespace
@@ -291,12 +296,13 @@ QString DurableWriter::resolveLinks(const QString &path)
     throw Error::fromErrno(ELOOP, saveAction(), path);
 }
 
-void DurableWriter::replace(const QString &path, const QByteArray &data, const Options &options)
+FileIdentity DurableWriter::replace(const QString &path, const QByteArray &data, const Options &options)
 {
     const QByteArray target =
         FileNames::encodeName(options.followLinks ? resolveLinks(path) : QFileInfo(path).absoluteFilePath());
+    FileIdentity left;
     try {
-        replaceResolved(path, target, data, options);
+        left = replaceResolved(path, target, data, options);
     } catch (const Error &) {
         needsSweep(target, true);
         throw;
@@ -304,6 +310,7 @@ void DurableWriter::replace(const QString &path, const QByteArray &data, const O
     // Once the note holds its complete new text, what killed saves left beside it is of no more use.
     if (needsSweep(target, false))
         sweepStaleTemporaries(folderOf(target), fileNameOf(target));
+    return left;
 }
 
 bool DurableWriter::isTemporaryName(const QString &fileName)

@@ -42,8 +42,9 @@ public:
     // A file with other hard links is rewritten in place (InPlaceSave), so every name shows the new text.
     // Temporaries that an earlier, killed save left beside the note are removed after the first successful save of
     // the note in this process, and after the first one that follows a failure.
-    static void replace(const QString &path, const QByteArray &data, const Options &options);
-    static void replace(const QString &path, const QByteArray &data) { replace(path, data, Options()); }
+    // Returns the file as it is once the data is in, told by the descriptor written.
+    static FileIdentity replace(const QString &path, const QByteArray &data, const Options &options);
+    static FileIdentity replace(const QString &path, const QByteArray &data) { return replace(path, data, Options()); }
 
     // Why a copy could not be made beside the note at path, from the errno of the attempt.
     static Error folderError(int code, const QString &path);

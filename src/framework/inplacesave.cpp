@@ -318,8 +318,8 @@ InPlaceSave::Repair repairTarget(const QString &path, const QByteArray &target)
 
 } // namespace
 
-void InPlaceSave::rewrite(const QString &path, const QByteArray &target, const QByteArray &data,
-                          InterruptedSaveLog *log, const FileIdentity *expected)
+FileIdentity InPlaceSave::rewrite(const QString &path, const QByteArray &target, const QByteArray &data,
+                                  InterruptedSaveLog *log, const FileIdentity *expected)
 {
     const QByteArray folder = folderOf(target);
     const Descriptor note(retryEintr([&] { return ::open(target.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC); }));
@@ -370,6 +370,7 @@ void InPlaceSave::rewrite(const QString &path, const QByteArray &target, const Q
         log->remove(logged);
     if (failure != 0)
         throw Error::fromErrno(failure, saveAction(), path);
+    return ::fstat(note.get(), &opened) == 0 ? FileIdentity::of(opened) : FileIdentity::of(path);
 }
 
 InPlaceSave::Repair InPlaceSave::repair(const QString &path, InterruptedSaveLog *log)

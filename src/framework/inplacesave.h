@@ -38,8 +38,9 @@ public:
     // Rewrites the regular file at target with data, in place; path names it in errors; log (if any) notes the
     // rewrite while it is under way. Throws Error; with expected, DurableWriter::OtherVersion when the file opened
     // is another version than that one, and then nothing is written.
-    static void rewrite(const QString &path, const QByteArray &target, const QByteArray &data, InterruptedSaveLog *log,
-                        const FileIdentity *expected = nullptr);
+    // Returns the file as it is once rewritten.
+    static FileIdentity rewrite(const QString &path, const QByteArray &target, const QByteArray &data,
+                                InterruptedSaveLog *log, const FileIdentity *expected = nullptr);
 
     // Looks beside the note at path for what an interrupted rewrite left, and repairs the note when that is sound.
     // A backup that is not ours (another owner, writable by others, a link) is never read, used or removed; ours

@@ -2,11 +2,11 @@
 
 #include "framework/contentdigest.h"
 #include "framework/filenames.h"
+#include "framework/filewatcher.h"
 #include "framework/loadedfile.h"
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 
 #include <cerrno>
 #include <climits>
@@ -31,12 +31,14 @@ QByteArray linkText(const QString &path)
 
 } // namespace
 
-NoteFile::NoteFile(QObject *parent)
+NoteFile::NoteFile(FileWatcher &watcher, QObject *parent)
     : QObject(parent)
+    , m_watcher(watcher)
 {}
 
 NoteFile::~NoteFile()
 {
+    stop();
     if (m_held >= 0)
         ::close(m_held);
 }
@@ -52,15 +54,13 @@ void NoteFile::watch(const QString &path)
     if (!path.isEmpty()) {
         const QFileInfo info(path);
         m_path = info.absoluteFilePath();
-        m_watcher = new QFileSystemWatcher(this);
-        // The folder too: a file replaced by rename (as most editors save) drops out of the file watch.
-        if (!FileNames::hasEscapes(info.absolutePath()))
-            m_watcher->addPath(info.absolutePath());
-        connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &NoteFile::changeSeen);
-        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &NoteFile::changeSeen);
+        // The name in its folder: a file replaced by rename (as most editors save) is another file at the same place.
+        m_folderWatch =
+            m_watcher.watchFolder(FileNames::encodeName(info.absolutePath()), FileNames::encodeName(info.fileName()),
+                                  this, [this](const QByteArray &) { changeSeen(); });
         m_known = FileIdentity::of(m_path);
         takeHold();
-        watchFile();
+        watchFile(m_known);
         m_linkAtOpen = m_knownLink;
     }
     if (const ReadVersion read = std::exchange(m_readVersion, {}); read.path == m_path && !m_path.isEmpty()) {
@@ -75,13 +75,9 @@ void NoteFile::watch(const QString &path)
 
 void NoteFile::stop()
 {
-    if (!m_watcher)
-        return;
-    // Later: this may run from the watcher's own signal, when the note follows its file to a new place.
-    m_watcher->disconnect(this);
-    m_watcher->deleteLater();
-    m_watcher = nullptr;
-    m_heldWatch.clear();
+    m_watcher.unwatch(std::exchange(m_folderWatch, 0));
+    m_watcher.unwatch(std::exchange(m_fileWatch, 0));
+    m_watchedFile = {};
 }
 
 void NoteFile::noteRead(const LoadedFile &loaded)
@@ -107,8 +103,9 @@ void NoteFile::noteWritten(const QByteArray &digest, const FileIdentity &left)
     if (m_path.isEmpty())
         return;
     noteVersion(digest, left.exists ? left : FileIdentity::of(m_path), false);
+    m_ownWrite = left.exists;
     takeHold();
-    watchFile();
+    watchFile(m_known);
 }
 
 void NoteFile::noteVersion(const QByteArray &digest, const FileIdentity &identity, bool compareBeforeWrite)
@@ -118,6 +115,7 @@ void NoteFile::noteVersion(const QByteArray &digest, const FileIdentity &identit
     m_knownDigest = digest;
     m_known = identity;
     m_compareBeforeWrite = compareBeforeWrite;
+    m_ownWrite = false;
 }
 
 void NoteFile::takeHold()
@@ -128,21 +126,16 @@ void NoteFile::takeHold()
     // itself, for a link) wherever it is renamed to.
     m_held = m_path.isEmpty() ? -1 : ::open(FileNames::encodeName(m_path).constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     m_knownLink = linkText(m_path);
-    // The watcher cannot name a file whose name is not UTF-8, but it can name the descriptor held on it; that watch
-    // is on the file itself, so it is renewed with the hold.
-    if (m_watcher && FileNames::hasEscapes(m_path)) {
-        if (!m_heldWatch.isEmpty())
-            m_watcher->removePath(std::exchange(m_heldWatch, QString()));
-        const QString held = QStringLiteral("/proc/self/fd/%1").arg(m_held);
-        if (m_held >= 0 && m_watcher->addPath(held))
-            m_heldWatch = held;
-    }
 }
 
-void NoteFile::watchFile()
+void NoteFile::watchFile(const FileIdentity &now)
 {
-    if (m_watcher && !FileNames::hasEscapes(m_path) && !m_watcher->files().contains(m_path))
-        m_watcher->addPath(m_path);
+    if (m_folderWatch == 0 || !now.exists ||
+        (m_fileWatch != 0 && now.device == m_watchedFile.device && now.inode == m_watchedFile.inode))
+        return;
+    m_watcher.unwatch(m_fileWatch);
+    m_fileWatch = m_watcher.watchFile(FileNames::encodeName(m_path), this, [this] { changeSeen(); });
+    m_watchedFile = now;
 }
 
 void NoteFile::changeSeen()
@@ -163,8 +156,7 @@ void NoteFile::changeSeen()
 FileIdentity NoteFile::current()
 {
     const FileIdentity now = FileIdentity::of(m_path);
-    if (now.exists)
-        watchFile();
+    watchFile(now);
     return now;
 }
 
@@ -176,6 +168,10 @@ NoteFile::Knowledge NoteFile::knowledgeOf(const FileIdentity &now) const
         // Only the change time moved (a chmod, a chown, a new hard link): ours still, if the bytes are.
         return sameTimes == m_known && !m_knownDigest.isEmpty() ? Knowledge::ContentToCompare : Knowledge::Unknown;
     }
+    // What our own write left, on a file system whose times tell two changes in one second apart: no other
+    // program changed it since, so its bytes are never read back. Whole-second times leave the bytes to tell.
+    if (m_ownWrite && now.modifiedNs % 1'000'000'000LL != 0)
+        return Knowledge::Known;
     if (m_compareBeforeWrite && !m_knownDigest.isEmpty())
         return Knowledge::ContentToCompare;
     if (m_knownDigest.isEmpty() || !changedLately(now))

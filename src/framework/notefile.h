@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-class QFileSystemWatcher;
+class FileWatcher;
 struct LoadedFile;
 
 // One note's file as it is on disk: watched for other programs' changes, remembered as the note last read or wrote
@@ -21,7 +21,7 @@ class NoteFile : public QObject
     Q_OBJECT
 
 public:
-    explicit NoteFile(QObject *parent = nullptr);
+    NoteFile(FileWatcher &watcher, QObject *parent);
     ~NoteFile() override;
 
     // Watches the file at path (none: forgets it) and takes it as known, its content not yet; a version read for
@@ -88,20 +88,25 @@ private:
     void noteVersion(const QByteArray &digest, const FileIdentity &identity, bool compareBeforeWrite);
     // Remembers the file's link state and holds it open, as it is now.
     void takeHold();
-    // Adds the file to the watch when it is not in it (a file replaced by rename drops out).
-    void watchFile();
+    // Watches the file at the path now: one replaced by rename is another file, watched anew.
+    void watchFile(const FileIdentity &now);
 
+    FileWatcher &m_watcher;
     QString m_path;
     int m_held = -1;
-    // The watch on the held descriptor, for a file whose name the watcher cannot take.
-    QString m_heldWatch;
     QByteArray m_linkAtOpen;
     QByteArray m_knownLink;
-    QFileSystemWatcher *m_watcher = nullptr;
+    // The watch on the folder, for the note's name in it, and on the file itself, for changes through its other
+    // names; the file watched.
+    int m_folderWatch = 0;
+    int m_fileWatch = 0;
+    FileIdentity m_watchedFile;
     FileIdentity m_known;
     FileIdentity m_refused;
     QByteArray m_knownDigest;
     bool m_compareBeforeWrite = false;
+    // The known version is the one our own write left, as its descriptor told.
+    bool m_ownWrite = false;
     bool m_changeQueued = false;
     bool m_readOnly = false;
     // A version read before the note stood for its file.

@@ -8,7 +8,9 @@
 #include <optional>
 
 class Document;
+class FileWatcher;
 class InterruptedSaveLog;
+class QThreadPool;
 class RecoveryStore;
 struct LineDiff;
 
@@ -65,4 +67,8 @@ struct NoteServices
     // Where rewrites in place are noted so that a kill cut short is repaired at the next launch; none notes nothing.
     InterruptedSaveLog *interruptedSaves = nullptr;
     NoteQuestions questions;
+    // The app's one watch on the file system and one pool of writers, which outlive every note and every write; none:
+    // the process's own.
+    FileWatcher *watcher = nullptr;
+    QThreadPool *writers = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "framework/document.h"
 #include "framework/durablewriter.h"
 #include "framework/filenames.h"
+#include "framework/filewatcher.h"
 #include "framework/loadedfile.h"
 #include "framework/notefile.h"
 #include "framework/recoverystore.h"
@@ -30,8 +31,8 @@ NoteSync::NoteSync(Document &note, const NoteServices &services)
     : QObject(&note)
     , m_note(note)
     , m_services(services)
-    , m_writes(new WriteQueue(this))
-    , m_file(new NoteFile(this))
+    , m_writes(new WriteQueue(services.writers, this))
+    , m_file(new NoteFile(services.watcher ? *services.watcher : FileWatcher::forProcess(), this))
     , m_autosave(new AutoSave([this](const Completion &done) { saveCatching(done); },
                               [this](const Error &failure) { m_note.presentError(failure, MessageKind::SaveFailed); },
                               [this] { return m_note.isDocumentEdited(); }, this))
@@ -40,11 +41,7 @@ NoteSync::NoteSync(Document &note, const NoteServices &services)
     connect(m_file, &NoteFile::readOnlyChanged, &note, &Document::readOnlyChanged);
 }
 
-NoteSync::~NoteSync()
-{
-    // A write under way finishes before the note goes; its report back is dropped with the note.
-    delete m_writes;
-}
+NoteSync::~NoteSync() = default;
 
 NoteSync::State NoteSync::handle(Event event)
 {

@@ -8,18 +8,67 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QMutex>
 #include <QThreadPool>
+#include <QWaitCondition>
 
-WriteQueue::WriteQueue(QObject *parent)
-    : QObject(parent)
-    , m_writer(std::make_unique<QThreadPool>())
+#include <deque>
+
+// The tasks of one note, run one at a time in order on the shared writers, and whether its queue still takes reports.
+struct WriteQueue::Order
 {
-    m_writer->setMaxThreadCount(1);
+    QMutex mutex;
+    QWaitCondition idle;
+    std::deque<std::function<void()>> tasks;
+    bool running = false;
+    WriteQueue *queue = nullptr;
+};
+
+WriteQueue::WriteQueue(QThreadPool *writers, QObject *parent)
+    : QObject(parent)
+    , m_writers(writers ? *writers : *QThreadPool::globalInstance())
+    , m_order(std::make_shared<Order>())
+{
+    m_order->queue = this;
 }
 
 WriteQueue::~WriteQueue()
 {
-    m_writer->waitForDone();
+    const QMutexLocker lock(&m_order->mutex);
+    m_order->queue = nullptr;
+}
+
+void WriteQueue::enqueue(std::function<std::function<void()>()> task)
+{
+    ++m_outstanding;
+    const std::shared_ptr<Order> order = m_order;
+    // Each task gives back its report; it is posted while the queue is known to exist, under the lock it takes to go.
+    auto run = [order, task = std::move(task)] {
+        std::function<void()> report = task();
+        const QMutexLocker lock(&order->mutex);
+        if (order->queue)
+            QMetaObject::invokeMethod(order->queue, std::move(report), Qt::QueuedConnection);
+    };
+    const QMutexLocker lock(&order->mutex);
+    order->tasks.push_back(std::move(run));
+    if (std::exchange(order->running, true))
+        return;
+    m_writers.start([order] {
+        for (;;) {
+            std::function<void()> next;
+            {
+                const QMutexLocker lock(&order->mutex);
+                if (order->tasks.empty()) {
+                    order->running = false;
+                    order->idle.wakeAll();
+                    return;
+                }
+                next = std::move(order->tasks.front());
+                order->tasks.pop_front();
+            }
+            next();
+        }
+    });
 }
 
 bool WriteQueue::isWriting() const
@@ -32,8 +81,7 @@ void WriteQueue::start(const QString &path, const std::function<QByteArray()> &b
                        const Finished &finished)
 {
     m_writing = true;
-    ++m_outstanding;
-    m_writer->start([this, path, bytesOf, options, replaceIf, finished] {
+    enqueue([this, path, bytesOf, options, replaceIf, finished]() -> std::function<void()> {
         std::optional<Error> failure;
         Written written;
         written.changedOnDisk = replaceIf && !replaceIf();
@@ -41,8 +89,7 @@ void WriteQueue::start(const QString &path, const std::function<QByteArray()> &b
             if (!written.changedOnDisk) {
                 const QByteArray bytes = bytesOf();
                 written.digest = ContentDigest::of(bytes);
-                DurableWriter::replace(path, bytes, options);
-                written.identity = FileIdentity::of(path);
+                written.identity = DurableWriter::replace(path, bytes, options);
             }
         } catch (const Error &error) {
             failure = error;
@@ -52,34 +99,28 @@ void WriteQueue::start(const QString &path, const std::function<QByteArray()> &b
                 try {
                     written.theirsKept = SyncConflicts::nameBeside(other.theirsAt, path, QDateTime::currentDateTime());
                 } catch (const Error &error) {
-                    failure = error; // theirs stays under its hidden name, which no sweep removes while it is named
+                    failure = error;
                 }
                 written.identity = FileIdentity::of(path);
             }
         }
-        QMetaObject::invokeMethod(
-            this,
-            [this, failure, written, finished] {
-                m_writing = false;
-                --m_outstanding;
-                finished(failure, written);
-            },
-            Qt::QueuedConnection);
+        // Run on this thread, only while the queue exists.
+        return [this, failure, written, finished] {
+            m_writing = false;
+            --m_outstanding;
+            finished(failure, written);
+        };
     });
 }
 
 void WriteQueue::run(const std::function<bool()> &check, const std::function<void(bool)> &done)
 {
-    ++m_outstanding;
-    m_writer->start([this, check, done] {
+    enqueue([this, check, done]() -> std::function<void()> {
         const bool answer = check();
-        QMetaObject::invokeMethod(
-            this,
-            [this, answer, done] {
-                --m_outstanding;
-                done(answer);
-            },
-            Qt::QueuedConnection);
+        return [this, answer, done] {
+            --m_outstanding;
+            done(answer);
+        };
     });
 }
 
@@ -100,8 +141,14 @@ bool WriteQueue::finish(int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
     while (m_outstanding > 0) {
-        if (!m_writer->waitForDone(int(deadline.remainingTime())))
-            return false;
+        {
+            QMutexLocker lock(&m_order->mutex);
+            while (m_order->running) {
+                if (!m_order->idle.wait(&m_order->mutex, deadline))
+                    return false;
+            }
+        }
+        // The reports of what ran are delivered here; they may ask for more.
         QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     }
     return true;

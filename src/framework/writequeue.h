@@ -13,8 +13,10 @@
 
 class QThreadPool;
 
-// Writes a note's bytes to its file on a background writer, one write at a time and in order, so the window
-// stays responsive while a long text goes to disk. A request made during a write is served by the write after it.
+// Writes a note's bytes to its file on the app's writers, one write at a time and in order, so the window stays
+// responsive while a long text goes to disk. A request made during a write is served by the write after it. The
+// writers are the app's, shared by every note: a write under way when its note goes finishes with what it owns,
+// and its report is dropped.
 class WriteQueue : public QObject
 {
     Q_OBJECT
@@ -35,8 +37,9 @@ public:
     };
     using Finished = std::function<void(const std::optional<Error> &, const Written &written)>;
 
-    explicit WriteQueue(QObject *parent = nullptr);
-    // A write under way finishes first; its report back is dropped.
+    // writers: the app's pool, which outlives every note; none: the process's own.
+    explicit WriteQueue(QThreadPool *writers, QObject *parent = nullptr);
+    // Never waits: what is under way goes on without this queue, and its reports are dropped.
     ~WriteQueue() override;
 
     bool isWriting() const;
@@ -56,7 +59,12 @@ public:
     bool finish(int timeoutMs);
 
 private:
-    std::unique_ptr<QThreadPool> m_writer;
+    struct Order;
+    // Runs task on the writers after the tasks given before it, then report on this thread unless the queue is gone.
+    void enqueue(std::function<std::function<void()>()> task);
+
+    QThreadPool &m_writers;
+    std::shared_ptr<Order> m_order;
     bool m_writing = false;
     // Tasks given to the writer whose report has not been delivered yet.
     int m_outstanding = 0;

@@ -5,6 +5,7 @@
 #include "framework/document.h"
 #include "shell/documentcontroller.h"
 #include "framework/filenames.h"
+#include "framework/filewatcher.h"
 #include "framework/interruptedsavelog.h"
 #include "framework/posixfile.h"
 #include "framework/recoverystore.h"
@@ -23,8 +24,11 @@
 #include <QLocale>
 #include <QPointer>
 #include <QStandardPaths>
+#include <QThreadPool>
 #include <QTranslator>
 #include <QWidget>
+
+#include <tuple>
 
 namespace {
 
@@ -56,8 +60,19 @@ void installTranslation()
 
 } // namespace
 
+struct AppDelegate::Services
+{
+    InterruptedSaveLog interruptedSaves{InterruptedSaveLog::defaultFolder(QString::fromLatin1(stateFolderName))};
+    RecoveryStore recovery{RecoveryStore::defaultFolder(QString::fromLatin1(stateFolderName)),
+                           RecoveryStore::defaultFallbacks(QString::fromLatin1(stateFolderName))};
+    FileWatcher watcher;
+    // Gone first: its destructor waits for the writes, which use the rest.
+    QThreadPool writers;
+};
+
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
+    , m_owned(std::make_unique<Services>())
     , m_documents(*new DocumentController([this] { return new PlainTextDocument(&m_services); },
                                           [this](Document *note) {
                                               Editor::openFor(note, {&m_menus->dispatcher(), &m_zoom, &m_spelling,
@@ -66,8 +81,6 @@ AppDelegate::AppDelegate(QObject *parent)
                                                                      }});
                                           },
                                           QString(), this))
-    , m_recovery(std::make_unique<RecoveryStore>(RecoveryStore::defaultFolder(QString::fromLatin1(stateFolderName)),
-                                                 RecoveryStore::defaultFallbacks(QString::fromLatin1(stateFolderName))))
     , m_quitting(new Quitting(m_documents, this))
     , m_menus(new AppMenus(m_documents, this))
     , m_commands(*this, *m_quitting)
@@ -76,10 +89,10 @@ AppDelegate::AppDelegate(QObject *parent)
     , m_notesFolder(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
 {
     installTranslation();
-    m_interruptedSaves =
-        std::make_unique<InterruptedSaveLog>(InterruptedSaveLog::defaultFolder(QString::fromLatin1(stateFolderName)));
-    m_services.recovery = m_recovery.get();
-    m_services.interruptedSaves = m_interruptedSaves.get();
+    m_services.recovery = &m_owned->recovery;
+    m_services.interruptedSaves = &m_owned->interruptedSaves;
+    m_services.watcher = &m_owned->watcher;
+    m_services.writers = &m_owned->writers;
     m_services.questions = WindowQuestions::make();
     m_chosenFolder.setPanel([](const NotesFolder::PanelRequest &request) {
         return NotesFolderPanel::run(request, QApplication::activeWindow());
@@ -95,6 +108,17 @@ AppDelegate::~AppDelegate()
         document->letGoUnsaved();
         document->close();
     }
+    // The notes, their windows and the readers go before the services they use; the latest made first, as it may
+    // use what came before it.
+    QList<QPointer<QObject>> parts;
+    for (QObject *child : children())
+        parts.prepend(child);
+    for (const QPointer<QObject> &part : std::as_const(parts))
+        delete part.data();
+    // A write that outlived its note's close (a disk that does not answer) goes on with the services it uses: they
+    // are left to the end of the process rather than freed under it.
+    if (!m_owned->writers.waitForDone(Document::closeWaitMs))
+        std::ignore = m_owned.release();
 }
 
 void AppDelegate::setLaunchFiles(const QList<QUrl> &files)
@@ -133,7 +157,7 @@ void AppDelegate::applicationDidFinishLaunching()
     m_commands.startUpdateChecks();
     m_menus->install(&m_commands);
     // A note rewritten in place when the app was killed is whole again before anything reads it, opened or not.
-    m_documents.repairInterruptedSaves(m_interruptedSaves.get());
+    m_documents.repairInterruptedSaves(&m_owned->interruptedSaves);
 
     // The notes of the last quit are taken whatever this launch opens, so they never come back a session late.
     const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls();
@@ -155,7 +179,7 @@ void AppDelegate::applicationDidFinishLaunching()
 
 bool AppDelegate::offerRecoveredTexts()
 {
-    auto *offer = new RecoveryOffer(*m_recovery, this);
+    auto *offer = new RecoveryOffer(m_owned->recovery, this);
     if (m_recoveryQuestion)
         offer->setQuestion(m_recoveryQuestion);
     offer->setFallbackFolders({m_notesFolder, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)});

@@ -89,14 +89,15 @@ private:
     // wait for their answers.
     bool offerRecoveredTexts();
 
+    // What every note uses: made before the notes, gone after them and after every write they started.
+    struct Services;
+    std::unique_ptr<Services> m_owned;
     NoteServices m_services;
-    std::unique_ptr<InterruptedSaveLog> m_interruptedSaves;
     DocumentController &m_documents;
     NotesFolder m_chosenFolder;
     AppResources m_resources;
     TextZoom m_zoom;
     SpellingSetting m_spelling;
-    std::unique_ptr<RecoveryStore> m_recovery;
     Quitting *m_quitting = nullptr;
     AppMenus *m_menus = nullptr;
     AppCommands m_commands;

@@ -144,6 +144,30 @@ private Q_SLOTS:
         QCOMPARE(readBytes(notes + '/' + copies.constFirst()), QByteArray("their version\n"));
     }
 
+    // A save never reads back what it wrote: three pauses in typing on a long note read it once, when it opens.
+    void savesDoNotReadTheNoteBack()
+    {
+        QTemporaryDir dir;
+        const QString note = dir.filePath("notes/note.txt"), trace = dir.filePath("trace");
+        QVERIFY(QDir().mkdir(dir.filePath("notes")));
+        const QByteArray text = QByteArray("a line of a long note\n").repeated(200'000);
+        writeBytes(note, text);
+        // Past the clock tick of its last change, so that no change by another program could hide in it.
+        QTest::qSleep(2100);
+        const QStringList command =
+            FaultKit::underFaults({m_noteWindow, note}, {"FAULT_CALL=read,pread", "FAULT_PATH_SUBSTR=notes/note.txt",
+                                                         "FAULT_TRACE=" + trace});
+        const Run result = run(command.first(), command.mid(1),
+                               "loaded\ntype 1\nwait 700\ntype 2\nwait 700\ntype 3\nwait 700\nsettle\nquit\n");
+        QVERIFY2(result.exitCode == 0, result.out + result.err);
+        QCOMPARE(readBytes(note), text + "123");
+        static const QRegularExpression got(u"^faultinject: p?read\\S* .*notes/note\\.txt = (\\d+)$"_s);
+        qint64 read = 0;
+        for (const QString &line : QString::fromUtf8(readBytes(trace)).split(u'\n'))
+            read += got.match(line).captured(1).toLongLong();
+        QVERIFY2(read >= text.size() && read < text.size() + 1'000'000, QByteArray::number(read));
+    }
+
     void slowDiskSavesOneAtATimeAndQuitWaits()
     {
         // Every sync of a save's temporary takes two seconds while typing goes on.

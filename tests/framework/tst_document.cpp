@@ -64,6 +64,33 @@ private Q_SLOTS:
         QCOMPARE(note.document->reads, 0); // none of our own writes looked like another program's
     }
 
+    // The user's inotify instances are few and shared with every program: however many notes are open, they hold
+    // one watch between them, and the last of them still hears of other programs' changes and saves its typing.
+    void manyNotesShareOneWatch()
+    {
+        QTemporaryDir dir;
+        std::vector<std::unique_ptr<BytesDocument>> notes;
+        for (int i = 0; i < 500; ++i) {
+            const QUrl url = FileNames::urlOfPath(dir.filePath(u"note %1.txt"_s.arg(i)));
+            writeBytes(url.toLocalFile(), "old");
+            notes.push_back(std::make_unique<BytesDocument>());
+            TestNotes::read(*notes.back(), url);
+            notes.back()->setFileUrl(url);
+        }
+        int instances = 0;
+        for (const QFileInfo &fd : QDir(u"/proc/self/fd"_s).entryInfoList(QDir::System | QDir::Files))
+            instances += fd.symLinkTarget().contains(u"inotify");
+        QVERIFY2(instances <= 4, QByteArray::number(instances));
+        BytesDocument &last = *notes.back();
+        replaceByRename(last.fileUrl().toLocalFile(), "theirs");
+        QTRY_COMPARE(last.bytes, QByteArray("theirs"));
+        last.edit("typed");
+        bool saved = false;
+        last.autosave([&saved](const std::optional<Error> &error) { saved = !error; });
+        QTRY_VERIFY(saved);
+        QCOMPARE(readBytes(last.fileUrl().toLocalFile()), QByteArray("typed"));
+    }
+
     void closingANoteThatCannotBeWrittenOffersChoices_data()
     {
         QTest::addColumn<int>("choice"); // -1: a signal, nobody to ask

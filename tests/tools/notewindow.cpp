@@ -6,6 +6,7 @@
 //   wait MS        lets the window run for MS milliseconds
 //   sh COMMAND     runs COMMAND with sh -c and waits for it
 //   settle         waits until the pending save has run and its write has landed
+//   loaded         waits until the whole note is in the window
 //   text           prints "text <the window's text>" with \n and \\ escaped
 //   state          prints "edited 0|1" and "retry 0|1" (a retry of a failed save is pending)
 //   quit           writes what is unsaved as closing does and exits; prints "closed 1|0"
@@ -107,6 +108,9 @@ int main(int argc, char **argv)
             while (note->pendingSave() && note->pendingSave()->isActive())
                 pause(20);
             note->finishWrites();
+        } else if (word == u"loaded") {
+            while (editor->textView()->isLoading())
+                pause(20);
         } else if (word == u"text") {
             QString text = editor->textView()->text();
             say(u"text "_s + text.replace(u'\\', u"\\\\"_s).replace(u'\n', u"\\n"_s));
