@@ -3,7 +3,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/scripts/setup-debian.sh"
-cmake -S "$here" -B "$here/build-sanitized" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+cmake -S "$here" -B "$here/build-sanitized" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g -DNDEBUG" \
     -DNOLTNOLT_WERROR=ON -DNOLTNOLT_SANITIZE=ON >/dev/null
 cmake --build "$here/build-sanitized" --parallel "$(nproc)"
 export QT_QPA_PLATFORM=offscreen

@@ -63,8 +63,8 @@ bool UndoSteps::eventFilter(QObject *watched, QEvent *event)
 {
     // The event's type first: a view being destroyed still sends events, and must not be asked anything then.
     const QEvent::Type kind = event->type();
-    if (!m_textView || m_typing ||
-        (kind != QEvent::MouseButtonPress && kind != QEvent::KeyPress && kind != QEvent::InputMethod))
+    if ((kind != QEvent::MouseButtonPress && kind != QEvent::KeyPress && kind != QEvent::InputMethod) || m_typing ||
+        !m_textView)
         return false;
     if (kind == QEvent::MouseButtonPress) {
         if (watched == m_textView->viewport())
