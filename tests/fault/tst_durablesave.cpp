@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -384,6 +385,35 @@ private Q_SLOTS:
         QCOMPARE(readBytes(note), putBack ? QByteArray("old\n") : noteText);
         QCOMPARE(readBytes(folder + "/list (interrupted save).txt"), putBack ? noteText : "<unreadable>");
         QCOMPARE(QFileInfo::exists(backup), !putBack);
+    }
+
+    void recoveredTextNeverGoesThroughAPlantedLink()
+    {
+        // Another member of a shared folder puts a link in place of the recovered file while it is written: the text
+        // goes to the user's fallback folder instead, and nothing reaches what the link names.
+        QTemporaryDir dir;
+        const QString shared = dir.filePath("shared"), desktop = dir.filePath("Desktop"),
+                      target = dir.filePath("home/.bash_profile"), go = dir.filePath("go"),
+                      trace = dir.filePath("trace");
+        for (const QString &folder : {shared, desktop, dir.filePath("home")})
+            QVERIFY(QDir().mkpath(folder));
+        const QString recovered = shared + "/plan (Recovered).txt";
+        const QStringList command =
+            FaultKit::underFaults({noteTool(), "recover", shared + "/plan.txt", desktop},
+                                  {"FAULT_CALL=fsync", "FAULT_TIMES=1", "FAULT_PATH_SUBSTR=(Recovered)",
+                                   "FAULT_WAIT_FILE=" + go, "FAULT_TRACE=" + trace});
+        QProcess tool;
+        tool.start(command.first(), command.mid(1));
+        tool.write("typed\n");
+        tool.closeWriteChannel();
+        QTRY_VERIFY_WITH_TIMEOUT(readBytes(trace).contains("waiting"), 20000);
+        QVERIFY(QFile::remove(recovered) && QFile::link(target, recovered));
+        writeBytes(go, {});
+        QVERIFY(tool.waitForFinished(20000));
+        QCOMPARE(tool.readAllStandardOutput().trimmed(), QFile::encodeName(desktop + "/plan (Recovered).txt"));
+        QCOMPARE(readBytes(desktop + "/plan (Recovered).txt"), QByteArray("typed\n"));
+        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(QFileInfo(recovered).symLinkTarget(), target);
     }
 
     void metadataSurvives()
