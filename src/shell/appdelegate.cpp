@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPointer>
@@ -81,6 +82,16 @@ AppDelegate::AppDelegate(QObject *parent)
     m_services.recovery = m_recovery.get();
     m_services.interruptedSaves = m_interruptedSaves.get();
     m_services.questions = WindowQuestions::make();
+    connect(&m_documents, &DocumentController::newNotesNotOpened, this, [this](const QUrl &first, int count) {
+        const QFileInfo file(FileNames::pathOfUrl(first));
+        m_openErrors->add(first, Error(QString::fromUtf16(ErrorDomain::quorbell), 0,
+                                       tr("%Ln new notes were not opened: Nolt Nolt makes at most %1 at once. The "
+                                          "first of them is “%2” in “%3”.",
+                                          nullptr, count)
+                                           .arg(DocumentController::newNotesPerBurst)
+                                           .arg(FileNames::displayName(file.fileName()),
+                                                FileNames::displayName(file.absolutePath()))));
+    });
     m_chosenFolder.setPanel([](const NotesFolder::PanelRequest &request) {
         return NotesFolderPanel::run(request, QApplication::activeWindow());
     });

@@ -162,6 +162,33 @@ private Q_SLOTS:
         QVERIFY2(m_errors.last().startsWith(u"Could not open “file:”"), qPrintable(m_errors.last()));
     }
 
+    // A script hands the launch 10,000 names no file has: the first open as new notes, one message says what was not
+    // opened and why, and the windows answer within a second throughout, in bounded memory.
+    void floodOfNewNamesAtLaunch()
+    {
+        constexpr int names = 10000;
+        QList<QUrl> urls;
+        for (int i = 0; i < names; ++i)
+            urls.append(FileNames::urlOfPath(m_notes->filePath(u"new %1.txt"_s.arg(i))));
+        AppDelegate delegate;
+        configure(delegate);
+        const LoopWatch watch;
+        delegate.setLaunchFiles(urls);
+        delegate.applicationDidFinishLaunching();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_errors.isEmpty() && !delegate.documents().isOpening(), 120000);
+        const int opened = DocumentController::newNotesPerBurst;
+        QCOMPARE(delegate.documents().documents().size(), opened);
+        QCOMPARE(m_errors,
+                 QStringList{u"%1 new notes were not opened: Nolt Nolt makes at most %2 at once. The first of "
+                             u"them is “new %2.txt” in “%3”."_s.arg(QLocale().toString(names - opened))
+                                 .arg(opened)
+                                 .arg(m_notes->path())});
+        QVERIFY2(watch.worstLateMs() < 1000, qPrintable(u"%1 ms without an answer"_s.arg(watch.worstLateMs())));
+        QVERIFY2(watch.peakGrowthMb() < 400, qPrintable(u"%1 MB more"_s.arg(watch.peakGrowthMb())));
+        for (Document *document : delegate.documents().documents())
+            document->close();
+    }
+
     // Runs last: a quit ends every event loop the test could still start.
     void relaunchBringsBackExactlyTheWindowsOpenAtQuit()
     {

@@ -147,6 +147,7 @@ private Q_SLOTS:
         QCOMPARE(controller->recentDocumentUrls(), (QList<QUrl>{QUrl::fromLocalFile(m_dir.filePath("a.txt")),
                                                                 QUrl::fromLocalFile(m_dir.filePath("b.txt"))}));
         controller->clearRecentDocuments();
+        controller.reset();
         QVERIFY(makeController()->recentDocumentUrls().isEmpty());
     }
 
