@@ -8,6 +8,7 @@
 #include "framework/interruptedsavelog.h"
 #include "framework/posixfile.h"
 #include "framework/recoverystore.h"
+#include "framework/settingsfile.h"
 #include "shell/appmenus.h"
 #include "shell/notesfolderpanel.h"
 #include "shell/openerrorreport.h"
@@ -59,6 +60,7 @@ void installTranslation()
 
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
+    , m_settingsProblem(SettingsFile::useIfReadable())
     , m_documents(*new DocumentController([this] { return new PlainTextDocument(&m_services); },
                                           [this](Document *note) {
                                               Editor::openFor(note, {&m_menus->dispatcher(), &m_zoom, &m_spelling,
@@ -149,6 +151,9 @@ void AppDelegate::applicationDidFinishLaunching()
     // The notes of the last quit are taken whatever this launch opens, so they never come back a session late.
     const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls();
     m_placement->takeRememberedFrames();
+    // Told where launch failures are told: in the first note window once the notes being read are open.
+    if (m_settingsProblem)
+        m_openErrors->add(FileNames::urlOfPath(SettingsFile::path()), *m_settingsProblem);
     // Text that could not be saved before the app last ended is offered first: nothing may be lost twice.
     const bool asking = offerRecoveredTexts();
     if (!m_launchFiles.isEmpty()) {

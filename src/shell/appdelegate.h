@@ -89,6 +89,8 @@ private:
     // wait for their answers.
     bool offerRecoveredTexts();
 
+    // First of all: what the settings' own file left unread, before any part of the app reads them.
+    std::optional<Error> m_settingsProblem;
     NoteServices m_services;
     std::unique_ptr<InterruptedSaveLog> m_interruptedSaves;
     DocumentController &m_documents;

@@ -4,6 +4,7 @@
 #include "framework/document.h"
 #include "framework/filenames.h"
 #include "framework/recoverystore.h"
+#include "framework/settingsfile.h"
 #include "shell/appdelegate.h"
 #include "shell/documentcontroller.h"
 #include "shell/windowplacement.h"
@@ -11,6 +12,9 @@
 
 #include <QDir>
 #include <QScreen>
+#include <QSettings>
+
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -160,6 +164,44 @@ private Q_SLOTS:
         delegate.open(QUrl(u"file:"_s));
         QTRY_COMPARE(m_errors.size(), 2);
         QVERIFY2(m_errors.last().startsWith(u"Could not open “file:”"), qPrintable(m_errors.last()));
+    }
+
+    // What a backup or dotfile tool may leave at the settings' names: the app starts with a new note and says in it
+    // what it could not read.
+    void unreadableSettingsAreTold_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::newRow("a FIFO at the settings file") << "fifo";
+        QTest::newRow("a folder at its lock's name") << "lock";
+        QTest::newRow("a settings file of 5 MB") << "huge";
+    }
+    void unreadableSettingsAreTold()
+    {
+        QFETCH(QString, planted);
+        const QString file = SettingsFile::path();
+        QCOMPARE(file, QSettings().fileName());
+        QFile::remove(file);
+        if (planted == u"fifo")
+            QCOMPARE(::mkfifo(qPrintable(file), 0600), 0);
+        else if (planted == u"lock")
+            QVERIFY(QDir().mkdir(file + ".lock"));
+        else
+            writeBytes(file, QByteArray(5 << 20, 'x'));
+        {
+            AppDelegate delegate;
+            configure(delegate);
+            delegate.applicationDidFinishLaunching();
+            settle();
+            QCOMPARE(newNotes().size(), 1);
+            QTRY_COMPARE(m_errors.size(), 1);
+            QVERIFY2(m_errors.constFirst().startsWith(u"Nolt Nolt could not read its settings in “"_s +
+                                                      QFileInfo(file).fileName() + u"”"_s),
+                     qPrintable(m_errors.constFirst()));
+            m_delegate->documents().documents().constFirst()->close();
+        }
+        QFile::remove(file);
+        QDir().rmdir(file + ".lock");
+        QCOMPARE(SettingsFile::useIfReadable(), std::nullopt);
     }
 
     // A script hands the launch 10,000 names no file has: the first open as new notes, one message says what was not
