@@ -62,10 +62,7 @@ public:
 private:
     QTimer m_timer;
     QElapsedTimer m_clock;
-    qint64 m_lastMs = 0;
-    qint64 m_worstLateMs = 0;
-    qint64 m_startKb = 0;
-    qint64 m_peakKb = 0;
+    qint64 m_lastMs = 0, m_worstLateMs = 0, m_startKb = 0, m_peakKb = 0;
 };
 
 // Runs the test in a home of its own, set before the application starts: the spelling library reads the user's
