@@ -151,7 +151,7 @@ QStringList RecoveryStore::defaultFallbacks(const QString &appDirName)
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (runtime.isEmpty() || QDir::isRelativePath(runtime))
         return {};
-    // Only the user's own, as the XDG Base Directory specification requires: a real folder, 0700. In one that is
+    // Only the user's own, as the XDG base directory rules require of it: a real folder, 0700. In one that is
     // anyone else's, they could rename or replace the recovery folder under it.
     struct stat info
     {};

@@ -5,9 +5,10 @@
 
 // The desktop's Trash: a file moved there by a file manager sits in a "files" folder of a trash, beside an "info"
 // folder with a .trashinfo record of where it came from. Only trashes of the user's own count, laid out as the
-// freedesktop.org Trash specification says: the home trash "$XDG_DATA_HOME/Trash", and at the top of another file
-// system ".Trash/<uid>" inside a sticky ".Trash" or ".Trash-<uid>" with mode 0700. None of them may be a link or
-// belong to anyone else: in a folder shared with a group, another member could make a folder of any of those names.
+// desktops' shared (freedesktop.org) Trash layout has them: the home trash "$XDG_DATA_HOME/Trash", and at the top of
+// another file system ".Trash/<uid>" inside a sticky ".Trash" or ".Trash-<uid>" with mode 0700. None of them may be a
+// link or belong to anyone else: in a folder shared with a group, another member could make a folder of any of those
+// names.
 class Trash
 {
     Q_DECLARE_TR_FUNCTIONS(Trash)
