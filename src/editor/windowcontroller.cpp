@@ -225,10 +225,12 @@ void WindowController::showGone(const QString &trashedAt)
     const QString folder = FileNames::displayName(file.absolutePath());
     const QPointer<WindowController> self(this);
     QList<MessageBar::Button> buttons;
-    if (!trashedAt.isEmpty() && Trash::originalPath(trashedAt)) {
-        buttons.append({tr("Put Back"), [self, trashedAt] {
+    // Put Back only to where the note was: a record that names another place is not followed.
+    const QString place = file.absoluteFilePath();
+    if (!trashedAt.isEmpty() && Trash::cameFrom(trashedAt, place)) {
+        buttons.append({tr("Put Back"), [self, trashedAt, place] {
                             try {
-                                Trash::putBack(trashedAt);
+                                Trash::putBack(trashedAt, place);
                             } catch (const Error &error) {
                                 if (self)
                                     self->presentError(error);

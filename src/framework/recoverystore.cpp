@@ -151,6 +151,13 @@ QStringList RecoveryStore::defaultFallbacks(const QString &appDirName)
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (runtime.isEmpty() || QDir::isRelativePath(runtime))
         return {};
+    // Only the user's own, as the XDG base directory rules require of it: a real folder, 0700. In one that is
+    // anyone else's, they could rename or replace the recovery folder under it.
+    struct stat info
+    {};
+    if (::lstat(FileNames::encodeName(runtime).constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::geteuid() || (info.st_mode & 07777) != folderMode)
+        return {};
     return {runtime + u'/' + appDirName + QStringLiteral("/recovery")};
 }
 

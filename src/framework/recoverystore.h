@@ -39,7 +39,7 @@ public:
     // "$XDG_STATE_HOME/<app>/recovery", by default "~/.local/state/<app>/recovery".
     static QString defaultFolder(const QString &appDirName);
     // "$XDG_RUNTIME_DIR/<app>/recovery": private to the user and kept until the machine shuts down, so typing
-    // still survives a crash of the app. None without a runtime folder.
+    // still survives a crash of the app. None without a runtime folder that is the user's and 0700.
     static QStringList defaultFallbacks(const QString &appDirName);
 
     const QString &folder() const { return m_folders.constFirst(); }

@@ -9,6 +9,7 @@
 #include "framework/interruptedsavelog.h"
 #include "framework/posixfile.h"
 #include "framework/recoverystore.h"
+#include "framework/settingsfile.h"
 #include "shell/appmenus.h"
 #include "shell/notesfolderpanel.h"
 #include "shell/openerrorreport.h"
@@ -20,6 +21,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPointer>
@@ -72,6 +74,7 @@ struct AppDelegate::Services
 
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
+    , m_settingsProblem(SettingsFile::useIfReadable())
     , m_owned(std::make_unique<Services>())
     , m_documents(*new DocumentController([this] { return new PlainTextDocument(&m_services); },
                                           [this](Document *note) {
@@ -94,6 +97,16 @@ AppDelegate::AppDelegate(QObject *parent)
     m_services.watcher = &m_owned->watcher;
     m_services.writers = &m_owned->writers;
     m_services.questions = WindowQuestions::make();
+    connect(&m_documents, &DocumentController::newNotesNotOpened, this, [this](const QUrl &first, int count) {
+        const QFileInfo file(FileNames::pathOfUrl(first));
+        m_openErrors->add(first, Error(QString::fromUtf16(ErrorDomain::quorbell), 0,
+                                       tr("%Ln new notes were not opened: Nolt Nolt makes at most %1 at once. The "
+                                          "first of them is “%2” in “%3”.",
+                                          nullptr, count)
+                                           .arg(DocumentController::newNotesPerBurst)
+                                           .arg(FileNames::displayName(file.fileName()),
+                                                FileNames::displayName(file.absolutePath()))));
+    });
     m_chosenFolder.setPanel([](const NotesFolder::PanelRequest &request) {
         return NotesFolderPanel::run(request, QApplication::activeWindow());
     });
@@ -162,6 +175,9 @@ void AppDelegate::applicationDidFinishLaunching()
     // The notes of the last quit are taken whatever this launch opens, so they never come back a session late.
     const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls();
     m_placement->takeRememberedFrames();
+    // Told where launch failures are told: in the first note window once the notes being read are open.
+    if (m_settingsProblem)
+        m_openErrors->add(FileNames::urlOfPath(SettingsFile::path()), *m_settingsProblem);
     // Text that could not be saved before the app last ended is offered first: nothing may be lost twice.
     const bool asking = offerRecoveredTexts();
     if (!m_launchFiles.isEmpty()) {

@@ -89,6 +89,8 @@ private:
     // wait for their answers.
     bool offerRecoveredTexts();
 
+    // First of all: what the settings' own file left unread, before any part of the app reads them.
+    std::optional<Error> m_settingsProblem;
     // What every note uses: made before the notes, gone after them and after every write they started.
     struct Services;
     std::unique_ptr<Services> m_owned;

@@ -23,6 +23,15 @@ std::unique_ptr<QSettings> openSettings(const QString &file)
     return std::make_unique<QSettings>(file, QSettings::IniFormat);
 }
 
+QStringList encoded(const QList<QUrl> &urls)
+{
+    QStringList strings;
+    strings.reserve(urls.size());
+    for (const QUrl &url : urls)
+        strings.append(url.toString(QUrl::FullyEncoded));
+    return strings;
+}
+
 // Two URLs name the same file when their resolved paths agree (a link and its target are one document).
 QString identityOf(const QUrl &url)
 {
@@ -34,21 +43,29 @@ QString identityOf(const QUrl &url)
 }
 
 // A file asked for by name that does not exist yet, in a folder that does, opens as an empty note: what is typed
-// creates it. A dangling link is no such file: it stays refused.
-void startNew(LoadedFile &loaded)
+// creates it. A dangling link is no such file: it stays refused. Returns whether it is such a new note.
+bool startNew(LoadedFile &loaded)
 {
     if (!loaded.readFailure || loaded.readFailure->source() != Error::Source::System ||
         loaded.readFailure->code() != ENOENT)
-        return;
+        return false;
     const QString path = FileNames::pathOfUrl(loaded.url);
     struct stat info
     {};
     const QByteArray folder = FileNames::encodeName(QFileInfo(path).absolutePath());
     if (::lstat(FileNames::encodeName(path).constData(), &info) == 0 || ::stat(folder.constData(), &info) != 0 ||
         !S_ISDIR(info.st_mode))
-        return;
+        return false;
     loaded.readFailure.reset();
+    return true;
 }
+
+// Files read ahead of their windows, and opens a turn of the event loop takes on without making a window: bounds
+// on the memory a burst holds and on the time the windows wait for one turn.
+constexpr int maxReading = 16;
+constexpr int maxStepsPerTurn = 16;
+// How soon a change of the open notes or the recent list is written; changes meanwhile go with it.
+constexpr int recordDelayMs = 250;
 
 } // namespace
 
@@ -60,6 +77,8 @@ struct DocumentController::PendingOpen
     Document *document = nullptr;
     QList<OpenCompletion> completions;
     LoadedFile loaded;
+    bool ready = false;
+    bool fresh = false;
 };
 
 DocumentController::DocumentController(NoteMaker makeNote, WindowMaker makeWindow, const QString &settingsFile,
@@ -73,6 +92,13 @@ DocumentController::DocumentController(NoteMaker makeNote, WindowMaker makeWindo
 {
     m_reader->setMaxThreadCount(1);
     m_recorder->setMaxThreadCount(1);
+    // A timer, not a posted call: the windows' own events and timers come between two turns.
+    m_step.setSingleShot(true);
+    m_step.setInterval(0);
+    connect(&m_step, &QTimer::timeout, this, &DocumentController::step);
+    m_recordTimer.setSingleShot(true);
+    m_recordTimer.setInterval(recordDelayMs);
+    connect(&m_recordTimer, &QTimer::timeout, this, &DocumentController::record);
 }
 
 DocumentController::~DocumentController()
@@ -80,6 +106,8 @@ DocumentController::~DocumentController()
     // Reads in flight post their results to this object: they end before it goes.
     m_reader->clear();
     m_reader->waitForDone();
+    if (m_recordTimer.isActive())
+        record();
     m_recorder->waitForDone();
 }
 
@@ -91,45 +119,83 @@ void DocumentController::showWindows(Document *document)
 
 void DocumentController::openDocument(const QUrl &url, bool display, const OpenCompletion &completion)
 {
+    m_waiting.append({url, display, completion});
+    if (!m_step.isActive())
+        m_step.start();
+}
+
+void DocumentController::step()
+{
+    int steps = 0;
+    bool windowMade = false;
+    while (!windowMade && steps < maxStepsPerTurn && !m_pending.isEmpty() && m_pending.constFirst()->ready) {
+        windowMade = finishOpen(m_pending.takeFirst());
+        ++steps;
+    }
+    while (steps < maxStepsPerTurn && !m_waiting.isEmpty() && m_pending.size() < maxReading) {
+        start(m_waiting.takeFirst());
+        ++steps;
+    }
+    if ((!m_pending.isEmpty() && m_pending.constFirst()->ready) ||
+        (!m_waiting.isEmpty() && m_pending.size() < maxReading)) {
+        m_step.start();
+        return;
+    }
+    if (isOpening())
+        return; // the reader's next file starts the next turn
+    m_newNotesLeft = newNotesPerBurst;
+    if (m_notOpened > 0)
+        Q_EMIT newNotesNotOpened(std::exchange(m_firstNotOpened, {}), std::exchange(m_notOpened, 0));
+    Q_EMIT opensFinished();
+}
+
+void DocumentController::start(const Request &request)
+{
+    const QUrl &url = request.url;
+    const OpenCompletion &completion = request.completion;
     if (Document *open = documentForUrl(url)) {
-        if (display)
+        if (request.display)
             showWindows(open);
         noteNewRecentDocumentUrl(open->fileUrl());
         if (completion)
             completion(open, true, std::nullopt);
         return;
     }
-    const auto fail = [&completion](const Error &error) {
-        if (completion)
-            completion(nullptr, false, error);
-    };
     const QString path = FileNames::pathOfUrl(url);
     if (path.isEmpty()) {
         // A bare "file:" or a remote address names no file to read: say which address it was.
-        fail(Error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileReadUnknown,
-                   tr("Could not open “%1”: it does not name a file on this computer.").arg(url.toString())));
+        if (completion)
+            completion(nullptr, false,
+                       Error(QString::fromUtf16(ErrorDomain::cocoa), ErrorCode::fileReadUnknown,
+                             tr("Could not open “%1”: it does not name a file on this computer.").arg(url.toString())));
         return;
     }
     const QString identity = identityOf(url);
     for (const std::shared_ptr<PendingOpen> &pending : std::as_const(m_pending)) {
         if (pending->identity == identity) {
-            pending->display = pending->display || display;
+            pending->display = pending->display || request.display;
             pending->completions.append(completion);
             return;
         }
     }
     Document *document = m_makeNote();
     document->setParent(this);
-    auto pending = std::make_shared<PendingOpen>(PendingOpen{url, identity, display, document, {}, {}});
+    auto pending = std::make_shared<PendingOpen>(PendingOpen{url, identity, request.display, document, {}, {}});
     pending->completions.append(completion);
     m_pending.append(pending);
-    recordOpenDocuments();
+    recordSoon();
     // One reader thread: files come back in the order they were asked for, and one big file is read at a time.
     m_reader->start([this, pending, decoder = document->decoder(), log = document->services().interruptedSaves] {
         pending->loaded = LoadedFile::read(pending->url, decoder, true, log);
-        startNew(pending->loaded);
+        pending->fresh = startNew(pending->loaded);
         QMetaObject::invokeMethod(
-            this, [this, pending] { finishOpen(pending); }, Qt::QueuedConnection);
+            this,
+            [this, pending] {
+                pending->ready = true;
+                if (!m_step.isActive())
+                    m_step.start();
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -139,9 +205,8 @@ void DocumentController::repairInterruptedSaves(InterruptedSaveLog *log)
         m_reader->start([log] { log->repairAll(); });
 }
 
-void DocumentController::finishOpen(const std::shared_ptr<PendingOpen> &pending)
+bool DocumentController::finishOpen(const std::shared_ptr<PendingOpen> &pending)
 {
-    m_pending.removeOne(pending);
     const auto complete = [&pending](Document *document, bool alreadyOpen, const std::optional<Error> &error) {
         for (const OpenCompletion &completion : std::as_const(pending->completions)) {
             if (completion)
@@ -158,16 +223,24 @@ void DocumentController::finishOpen(const std::shared_ptr<PendingOpen> &pending)
             if (pending->display)
                 showWindows(open);
             complete(open, true, std::nullopt);
-        } else {
-            document->takeLoaded(std::move(pending->loaded));
-            adopt(document.release(), url, pending->display);
-            complete(pending->document, false, std::nullopt);
+            return false;
         }
+        if (pending->fresh && m_newNotesLeft == 0) {
+            if (m_notOpened++ == 0)
+                m_firstNotOpened = url;
+            complete(nullptr, false, std::nullopt);
+            return false;
+        }
+        document->takeLoaded(std::move(pending->loaded));
+        if (pending->fresh)
+            --m_newNotesLeft;
+        adopt(document.release(), url, pending->display);
+        complete(pending->document, false, std::nullopt);
+        return true;
     } catch (const Error &error) {
         complete(nullptr, false, error);
     }
-    if (m_pending.isEmpty())
-        Q_EMIT opensFinished();
+    return false;
 }
 
 void DocumentController::adopt(Document *document, const QUrl &url, bool display)
@@ -179,10 +252,8 @@ void DocumentController::adopt(Document *document, const QUrl &url, bool display
     connect(document, &Document::fileMoved, this, [this](const QUrl &from, const QUrl &to) {
         removeRecentDocumentUrl(from);
         noteNewRecentDocumentUrl(to);
-        recordOpenDocuments();
     });
     noteNewRecentDocumentUrl(url);
-    recordOpenDocuments();
     if (m_makeWindow)
         m_makeWindow(document);
     Q_EMIT windowControllersMade(document);
@@ -219,7 +290,9 @@ Document *DocumentController::currentDocument() const
 
 QList<QUrl> DocumentController::recentDocumentUrls() const
 {
-    return readUrlList(recentDocumentsKey);
+    if (!m_recent)
+        m_recent = readUrlList(recentDocumentsKey);
+    return *m_recent;
 }
 
 void DocumentController::noteNewRecentDocumentUrl(const QUrl &url)
@@ -232,7 +305,8 @@ void DocumentController::noteNewRecentDocumentUrl(const QUrl &url)
     recent.prepend(url);
     while (recent.size() > maximumRecentDocuments)
         recent.removeLast();
-    writeUrlList(recentDocumentsKey, recent);
+    m_recent = recent;
+    recordSoon();
     Q_EMIT recentDocumentsChanged();
 }
 
@@ -244,7 +318,8 @@ void DocumentController::removeRecentDocumentUrl(const QUrl &url)
         recent.removeIf([&](const QUrl &entry) { return entry == url || identityOf(entry) == identity; });
     if (removed == 0)
         return;
-    writeUrlList(recentDocumentsKey, recent);
+    m_recent = recent;
+    recordSoon();
     Q_EMIT recentDocumentsChanged();
 }
 
@@ -256,7 +331,8 @@ void DocumentController::perform(Command command, const QVariant &)
 
 void DocumentController::clearRecentDocuments()
 {
-    writeUrlList(recentDocumentsKey, {});
+    m_recent = QList<QUrl>();
+    recordSoon();
     Q_EMIT recentDocumentsChanged();
 }
 
@@ -271,6 +347,7 @@ bool DocumentController::reviewUnsavedDocumentsBeforeQuit(QuitReview review)
     }
     // The notes open now come back at the next launch; closing their windows from here on is the app ending.
     m_recording = false;
+    record();
     m_recorder->waitForDone();
     writeUrlList(openDocumentsKey, openUrls());
     return true;
@@ -289,18 +366,29 @@ QList<QUrl> DocumentController::openUrls() const
     return urls;
 }
 
-void DocumentController::recordOpenDocuments()
+void DocumentController::recordSoon()
 {
-    if (!m_recording)
-        return;
-    // Written as the set changes, so that a kill or a power loss brings the same notes back; off the window's
-    // thread, one write after the other.
-    m_recorder->start([settingsFile = m_settingsFile, urls = openUrls()] {
-        QStringList strings;
-        for (const QUrl &url : urls)
-            strings.append(url.toString(QUrl::FullyEncoded));
+    if (!m_recordTimer.isActive())
+        m_recordTimer.start();
+}
+
+void DocumentController::record()
+{
+    m_recordTimer.stop();
+    // The open notes only while the app runs: from its end on, the windows that close are still the ones to bring
+    // back. Written one after the other, so the last change is the one kept.
+    std::optional<QStringList> open;
+    if (m_recording)
+        open = encoded(openUrls());
+    std::optional<QStringList> recent;
+    if (m_recent)
+        recent = encoded(*m_recent);
+    m_recorder->start([settingsFile = m_settingsFile, open, recent] {
         auto settings = openSettings(settingsFile);
-        settings->setValue(QLatin1String(openDocumentsKey), strings);
+        if (open)
+            settings->setValue(QLatin1String(openDocumentsKey), *open);
+        if (recent)
+            settings->setValue(QLatin1String(recentDocumentsKey), *recent);
         settings->sync();
     });
 }
@@ -320,16 +408,12 @@ void DocumentController::forget(Document *document)
     m_documents.removeAll(document);
     m_documents.removeAll(nullptr);
     document->deleteLater();
-    recordOpenDocuments();
+    recordSoon();
 }
 
 void DocumentController::writeUrlList(const char *key, const QList<QUrl> &urls)
 {
-    QStringList strings;
-    for (const QUrl &url : urls)
-        strings.append(url.toString(QUrl::FullyEncoded));
-    auto settings = openSettings(m_settingsFile);
-    settings->setValue(QLatin1String(key), strings);
+    openSettings(m_settingsFile)->setValue(QLatin1String(key), encoded(urls));
 }
 
 QList<QUrl> DocumentController::readUrlList(const char *key) const

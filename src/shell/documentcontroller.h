@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 
 #include <functional>
@@ -30,6 +31,9 @@ public:
     using WindowMaker = std::function<void(Document *note)>;
 
     static constexpr int maximumRecentDocuments = 10;
+    // Notes asked for by names no file has yet open empty, this many in a burst of opens at most: a script's
+    // thousands of names must not become thousands of windows.
+    static constexpr int newNotesPerBurst = 50;
     static constexpr char recentDocumentsKey[] = "RecentDocuments";
     static constexpr char openDocumentsKey[] = "OpenDocumentsAtQuit";
 
@@ -40,13 +44,15 @@ public:
 
     // An open URL brings its window forward; otherwise the document is made, its file is read and decoded on a
     // worker thread, and then it is given its windows and shown, and completion runs. Opens finish in the order
-    // they were asked for; asking again for a file being read joins that open.
+    // they were asked for; asking again for a file being read joins that open. All of it happens from the event
+    // loop, a window at a time, so that a burst of thousands of names never keeps the windows from answering. A new
+    // note beyond newNotesPerBurst is not opened: completion gets neither a document nor an error.
     void openDocument(const QUrl &url, bool display, const OpenCompletion &completion);
     // Repairs the in-place saves that a kill cut short, as log names them, on the thread that reads files for
     // opening and before the files asked for after it: the window never waits, and no note is read cut.
     void repairInterruptedSaves(InterruptedSaveLog *log);
-    // Files are being read for opening; their windows (or errors) are still to come.
-    bool isOpening() const { return !m_pending.isEmpty(); }
+    // Files are waiting or being read for opening; their windows (or errors) are still to come.
+    bool isOpening() const { return !m_pending.isEmpty() || !m_waiting.isEmpty(); }
     QList<Document *> documents() const;
     Document *documentForUrl(const QUrl &url) const;
     // The document of the active window, or none.
@@ -78,18 +84,32 @@ Q_SIGNALS:
     // A newly opened document has its window, which is not shown yet.
     void windowControllersMade(Document *document);
     void recentDocumentsChanged();
+    // A burst of opens left count names no file has, from first on, unopened: more than newNotesPerBurst.
+    void newNotesNotOpened(const QUrl &first, int count);
     // Every open asked for so far has finished, opened or failed.
     void opensFinished();
 
 private:
+    struct Request
+    {
+        QUrl url;
+        bool display = false;
+        OpenCompletion completion;
+    };
     struct PendingOpen;
-    void finishOpen(const std::shared_ptr<PendingOpen> &pending);
+    // One turn's share of the opening: the next window, or a few opens that make none, and more files to read.
+    void step();
+    void start(const Request &request);
+    // Returns whether the document got its window.
+    bool finishOpen(const std::shared_ptr<PendingOpen> &pending);
     void adopt(Document *document, const QUrl &url, bool display);
     static void showWindows(Document *document);
     void forget(Document *document);
     QList<QUrl> openUrls() const;
-    // Remembers the notes open now (and those being read) for the next launch, whatever ends this one.
-    void recordOpenDocuments();
+    // Remembers the notes open now (and those being read) and the recent list for the next launch, whatever ends
+    // this one: soon, once for a burst of changes, off the window's thread.
+    void recordSoon();
+    void record();
     void writeUrlList(const char *key, const QList<QUrl> &urls);
     QList<QUrl> readUrlList(const char *key) const;
 
@@ -97,8 +117,17 @@ private:
     WindowMaker m_makeWindow;
     QString m_settingsFile;
     QList<QPointer<Document>> m_documents;
+    // Opens asked for and not yet started, in order.
+    QList<Request> m_waiting;
     // Opens whose file is being read, in the order they were asked for; read one at a time.
     QList<std::shared_ptr<PendingOpen>> m_pending;
+    QTimer m_step;
+    int m_newNotesLeft = newNotesPerBurst;
+    QUrl m_firstNotOpened;
+    int m_notOpened = 0;
+    // Read from the settings once, then kept here and written with the record.
+    mutable std::optional<QList<QUrl>> m_recent;
+    QTimer m_recordTimer;
     QThreadPool *m_reader;
     QThreadPool *m_recorder;
     // Off once the app is ending: the windows that close then are still the ones to bring back.

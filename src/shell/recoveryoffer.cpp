@@ -1,6 +1,5 @@
 #include "recoveryoffer.h"
 
-#include "framework/durablewriter.h"
 #include "framework/filenames.h"
 #include "framework/posixfile.h"
 
@@ -11,6 +10,9 @@
 #include <QPushButton>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -118,25 +120,47 @@ QUrl RecoveryOffer::writeRecoveredFile(const QString &originalPath, const QByteA
 
 QUrl RecoveryOffer::writeRecoveredFileIn(const QString &folder, const QString &noteName, const QByteArray &text)
 {
+    using PosixFile::Descriptor;
+    using PosixFile::retryEintr;
+    const auto fail = [&folder, &noteName](int code) {
+        return Error::fromErrno(code, tr("Could not create"), folder + u'/' + recoveredName(noteName, 1));
+    };
+    const Descriptor dir(retryEintr(
+        [&] { return ::open(FileNames::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    if (dir.get() < 0)
+        throw fail(errno);
     for (int number = 1; number <= maxRecoveredNames; ++number) {
-        const QString path = folder + u'/' + recoveredName(noteName, number);
-        // Exclusive: an earlier recovered file, or anything else at that name, is never overwritten.
-        try {
-            DurableWriter::createNew(path);
-        } catch (const Error &error) {
-            if (error.code() == EEXIST)
-                continue;
-            throw;
-        }
-        try {
-            DurableWriter::replace(path, text);
-        } catch (const Error &) {
-            ::unlink(FileNames::encodeName(path).constData());
-            throw;
-        }
-        return FileNames::urlOfPath(path);
+        const QByteArray name = FileNames::encodeName(recoveredName(noteName, number));
+        // Exclusive, and filled through what the open returned: an earlier recovered file is never overwritten, and
+        // a link another user of a shared folder puts at the name meanwhile is never written through.
+        const Descriptor file(retryEintr([&] {
+            return ::openat(dir.get(), name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        }));
+        if (file.get() < 0 && errno == EEXIST)
+            continue;
+        if (file.get() < 0)
+            throw fail(errno);
+        int failure = PosixFile::writeAll(file.get(), text.constData(), text.size());
+        if (failure == 0 && ::fsync(file.get()) != 0)
+            failure = errno;
+        if (failure == 0 && ::fsync(dir.get()) != 0 && errno != EINVAL)
+            failure = errno;
+        // The window opens the name: it must still be this file, not something put in its place while it was written.
+        struct stat written
+        {};
+        struct stat there
+        {};
+        const bool ours = ::fstat(file.get(), &written) == 0 &&
+                          ::fstatat(dir.get(), name.constData(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          written.st_dev == there.st_dev && written.st_ino == there.st_ino;
+        if (failure == 0 && ours)
+            return FileNames::urlOfPath(folder + u'/' + FileNames::decodeName(name));
+        if (ours)
+            ::unlinkat(dir.get(), name.constData(), 0);
+        throw Error::fromErrno(failure ? failure : EEXIST, tr("Could not create"),
+                               folder + u'/' + FileNames::decodeName(name));
     }
-    throw Error::fromErrno(EEXIST, tr("Could not create"), folder + u'/' + recoveredName(noteName, 1));
+    throw fail(EEXIST);
 }
 
 void RecoveryOffer::noteElsewhere(const QString &originalPath, const QUrl &file)

@@ -48,8 +48,9 @@ public:
     // "<note name> (Recovered).txt" beside the note, or "(Recovered 2)" and on when that is taken; the note's name
     // is shortened where the whole would not fit in a file name.
     static QString recoveredName(const QString &noteFileName, int number);
-    // Makes the first free recovered name beside originalPath, exclusively, and writes text into it durably; when
-    // that folder refuses, in each fallback folder in turn. Throws the first folder's Error when all refuse; no
+    // Makes the first free recovered name beside originalPath, exclusively, and writes text into it durably through
+    // what it opened; when that folder refuses (or something else is put at the name meanwhile), in each fallback
+    // folder in turn. Throws the first folder's Error when all refuse; no
     // file is left behind on failure.
     static QUrl writeRecoveredFile(const QString &originalPath, const QByteArray &text,
                                    const QStringList &fallbackFolders = {});

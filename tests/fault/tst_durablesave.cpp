@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -346,26 +347,28 @@ private Q_SLOTS:
         // Backups in the format from before they recorded their note: only one of ours beside a note that is no
         // longer UTF-8 proves a cut.
         QTest::addColumn<int>("folderMode");
-        QTest::addColumn<bool>("plantedByAnother");
+        QTest::addColumn<QString>("planted"); // by "us" or "another" user; "linked": ours, a hard link to another file
         QTest::addColumn<int>("backupMode");
         QTest::addColumn<QByteArray>("noteText");
         QTest::addColumn<bool>("putBack");
         const QByteArray cutInACharacter = "NEW \xC3";
         QTest::newRow("ours beside newer text: kept, not put back")
-            << 0755 << false << 0600 << QByteArray("NEWER\n") << false;
-        QTest::newRow("ours beside a cut note: put back") << 0755 << false << 0600 << cutInACharacter << true;
-        QTest::newRow("planted in a sticky folder") << 01777 << true << 0644 << cutInACharacter << false;
-        QTest::newRow("planted by a group member") << 02775 << true << 0664 << cutInACharacter << false;
-        QTest::newRow("ours, writable by the group") << 02775 << false << 0660 << cutInACharacter << false;
+            << 0755 << "us" << 0600 << QByteArray("NEWER\n") << false;
+        QTest::newRow("ours beside a cut note: put back") << 0755 << "us" << 0600 << cutInACharacter << true;
+        QTest::newRow("ours, but a hard link to another file") << 0755 << "linked" << 0600 << cutInACharacter << false;
+        QTest::newRow("planted in a sticky folder") << 01777 << "another" << 0644 << cutInACharacter << false;
+        QTest::newRow("planted by a group member") << 02775 << "another" << 0664 << cutInACharacter << false;
+        QTest::newRow("ours, writable by the group") << 02775 << "us" << 0660 << cutInACharacter << false;
     }
 
     void unprovenOrForeignBackupIsNeverUsed()
     {
         QFETCH(int, folderMode);
-        QFETCH(bool, plantedByAnother);
+        QFETCH(QString, planted);
         QFETCH(int, backupMode);
         QFETCH(QByteArray, noteText);
         QFETCH(bool, putBack);
+        const bool plantedByAnother = planted == u"another";
         if (plantedByAnother && ::geteuid() != 0)
             QSKIP("needs root to plant the file as another user (nobody, with setpriv)");
         QTemporaryDir dir;
@@ -376,14 +379,45 @@ private Q_SLOTS:
         QCOMPARE(::chown(qPrintable(folder), 0, 65534) == 0 || ::geteuid() != 0, true);
         QCOMPARE(::chmod(qPrintable(folder), mode_t(folderMode)), 0);
         writeBytes(note, noteText);
-        const QStringList plant = {
-            "-c", "printf 'old\\n' > \"$0\" && chmod " + QString::number(backupMode, 8) + " \"$0\"", backup};
+        const QStringList plant = {"-c",
+                                   "printf 'old\\n' > \"$0\" && chmod " + QString::number(backupMode, 8) + " \"$0\"" +
+                                       (planted == u"linked" ? " && ln \"$0\" \"$1\"" : ""),
+                                   backup, dir.filePath("elsewhere.txt")};
         QCOMPARE((plantedByAnother ? runUnprivileged("sh", plant) : run("sh", plant)).exitCode, 0);
         const InPlaceSave::Repair repair = InPlaceSave::repair(note, nullptr);
         QCOMPARE(repair.outcome == InPlaceSave::Repair::Outcome::PutBack, putBack);
         QCOMPARE(readBytes(note), putBack ? QByteArray("old\n") : noteText);
         QCOMPARE(readBytes(folder + "/list (interrupted save).txt"), putBack ? noteText : "<unreadable>");
         QCOMPARE(QFileInfo::exists(backup), !putBack);
+    }
+
+    void recoveredTextNeverGoesThroughAPlantedLink()
+    {
+        // Another member of a shared folder puts a link in place of the recovered file while it is written: the text
+        // goes to the user's fallback folder instead, and nothing reaches what the link names.
+        QTemporaryDir dir;
+        const QString shared = dir.filePath("shared"), desktop = dir.filePath("Desktop"),
+                      target = dir.filePath("home/.bash_profile"), go = dir.filePath("go"),
+                      trace = dir.filePath("trace");
+        for (const QString &folder : {shared, desktop, dir.filePath("home")})
+            QVERIFY(QDir().mkpath(folder));
+        const QString recovered = shared + "/plan (Recovered).txt";
+        const QStringList command =
+            FaultKit::underFaults({noteTool(), "recover", shared + "/plan.txt", desktop},
+                                  {"FAULT_CALL=fsync", "FAULT_TIMES=1", "FAULT_PATH_SUBSTR=(Recovered)",
+                                   "FAULT_WAIT_FILE=" + go, "FAULT_TRACE=" + trace});
+        QProcess tool;
+        tool.start(command.first(), command.mid(1));
+        tool.write("typed\n");
+        tool.closeWriteChannel();
+        QTRY_VERIFY_WITH_TIMEOUT(readBytes(trace).contains("waiting"), 20000);
+        QVERIFY(QFile::remove(recovered) && QFile::link(target, recovered));
+        writeBytes(go, {});
+        QVERIFY(tool.waitForFinished(20000));
+        QCOMPARE(tool.readAllStandardOutput().trimmed(), QFile::encodeName(desktop + "/plan (Recovered).txt"));
+        QCOMPARE(readBytes(desktop + "/plan (Recovered).txt"), QByteArray("typed\n"));
+        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(QFileInfo(recovered).symLinkTarget(), target);
     }
 
     void metadataSurvives()

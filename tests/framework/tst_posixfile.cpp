@@ -4,6 +4,7 @@
 #include "framework/error.h"
 #include "framework/filenames.h"
 #include "framework/posixfile.h"
+#include "framework/trash.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 using namespace TestSupport;
 using namespace Qt::StringLiterals;
@@ -81,6 +83,74 @@ private Q_SLOTS:
         QVERIFY(shown.size() == text.size() && !FileNames::hasEscapes(shown));
         const QUrl url(FileNames::urlOfPath(u"/tmp/"_s + text).toString(QUrl::FullyEncoded), QUrl::StrictMode);
         QCOMPARE(FileNames::encodeName(FileNames::pathOfUrl(url)), "/tmp/" + name);
+    }
+
+    // Put Back trusts only a trash of the user's own, laid out as the desktops lay it out, and only its record of
+    // the note's own place. "UID" stands for the user's number; HOME for a folder outside the notes' one.
+    void putBackTrustsOnlyTheUsersTrash_data()
+    {
+        QTest::addColumn<QString>("trash");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("sharedMode"); // of ".Trash", where there is one
+        QTest::addColumn<bool>("plantedByAnother");
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<bool>("trusted");
+        QTest::addColumn<bool>("putBack");
+        const QString note = u"NOTE"_s, relative = u"plan.txt"_s;
+        QTest::newRow("home trash: put back") << "data/Trash" << 0700 << 0 << false << note << true << true;
+        QTest::newRow("home trash whose record names another place: stays")
+            << "data/Trash" << 0700 << 0 << false << "HOME/.bash_profile" << true << false;
+        QTest::newRow("a Trash folder beside the note: not a trash")
+            << "shared/Trash" << 0700 << 0 << false << note << false << false;
+        QTest::newRow(".Trash-UID of the user's: put back")
+            << "shared/.Trash-UID" << 0700 << 0 << false << relative << true << true;
+        QTest::newRow(".Trash-UID whose record climbs out: stays")
+            << "shared/.Trash-UID" << 0700 << 0 << false << "../home/.bash_profile" << true << false;
+        QTest::newRow(".Trash-UID open to the group")
+            << "shared/.Trash-UID" << 0770 << 0 << false << relative << false << false;
+        QTest::newRow(".Trash-UID made by another user")
+            << "shared/.Trash-UID" << 0700 << 0 << true << relative << false << false;
+        QTest::newRow(".Trash/UID in a sticky .Trash: put back")
+            << "shared/.Trash/UID" << 0700 << 01777 << false << relative << true << true;
+        QTest::newRow(".Trash/UID in a .Trash that is not sticky")
+            << "shared/.Trash/UID" << 0700 << 0777 << false << relative << false << false;
+        QTest::newRow(".Trash/UID made by another user")
+            << "shared/.Trash/UID" << 0700 << 01777 << true << relative << false << false;
+    }
+    void putBackTrustsOnlyTheUsersTrash()
+    {
+        QFETCH(QString, trash);
+        QFETCH(int, mode);
+        QFETCH(int, sharedMode);
+        QFETCH(bool, plantedByAnother);
+        QFETCH(QString, record);
+        QFETCH(bool, putBack);
+        if (plantedByAnother && ::geteuid() != 0)
+            QSKIP("needs root to plant the trash as another user (nobody, with setpriv)");
+        QTemporaryDir dir;
+        openToEveryone(dir.path());
+        QVERIFY(QDir().mkpath(dir.filePath("shared")) && QDir().mkpath(dir.filePath("home")));
+        openToEveryone(dir.filePath("shared"));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
+        const QString folder = dir.filePath(trash.replace("UID", QString::number(::getuid())));
+        const QString note = dir.filePath("shared/plan.txt"), elsewhere = dir.filePath("home/.bash_profile");
+        const QString plant =
+            "set -e; if [ \"$4\" != 0 ]; then mkdir -p \"${1%/*}\"; chmod \"$4\" \"${1%/*}\"; fi; "
+            "mkdir -p \"$1/files\" \"$1/info\"; chmod \"$2\" \"$1\"; echo plan > \"$1/files/plan.txt\"; "
+            "printf '[Trash Info]\\nPath=%s\\n' \"$3\" > \"$1/info/plan.txt.trashinfo\"";
+        record.replace("NOTE", note).replace("HOME", dir.filePath("home"));
+        const QStringList args = {
+            "-c", plant, "-", folder, QString::number(mode, 8), record, QString::number(sharedMode, 8)};
+        QCOMPARE((plantedByAnother ? runUnprivileged("sh", args) : run("sh", args)).exitCode, 0);
+        const QString trashed = folder + "/files/plan.txt";
+        QTEST(Trash::holds(trashed), "trusted");
+        QTEST(Trash::cameFrom(trashed, note), "putBack");
+        try {
+            Trash::putBack(trashed, note);
+        } catch (const Error &) { // the note stays in the Trash
+        }
+        QCOMPARE(readBytes(note), putBack ? QByteArray("plan\n") : QByteArray("<unreadable>"));
+        QVERIFY(!QFileInfo::exists(elsewhere));
     }
 };
 

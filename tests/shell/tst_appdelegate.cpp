@@ -4,6 +4,7 @@
 #include "framework/document.h"
 #include "framework/filenames.h"
 #include "framework/recoverystore.h"
+#include "framework/settingsfile.h"
 #include "shell/appdelegate.h"
 #include "shell/documentcontroller.h"
 #include "shell/windowplacement.h"
@@ -11,6 +12,9 @@
 
 #include <QDir>
 #include <QScreen>
+#include <QSettings>
+
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -32,43 +36,80 @@ private Q_SLOTS:
     }
 
     // Notes open at the last quit come back without a new note: see relaunchBringsBackExactlyTheWindowsOpenAtQuit.
+    // Whatever comes, the windows answer within a second throughout, memory stays bounded, and what could not be
+    // done is told in one message.
     void launch_data()
     {
         QTest::addColumn<bool>("keptFromALostRun");
         QTest::addColumn<int>("givenFiles");
+        QTest::addColumn<int>("newNames");     // names no file has, given too (a script's)
+        QTest::addColumn<QString>("settings"); // what a backup or dotfile tool left: "fifo", "lock folder", "huge"
         QTest::addColumn<int>("expectedOpen");
         QTest::addColumn<int>("expectedNewNotes");
-        QTest::newRow("nothing given: one new note") << false << 0 << 1 << 1;
-        QTest::newRow("files given: those, no new note") << false << 2 << 2 << 0;
-        QTest::newRow("text kept from a lost run: offered first, no new note") << true << 0 << 1 << 0;
+        QTest::addColumn<QString>("message"); // how it starts; %1 the names not opened
+        const QString unread = u"Nolt Nolt could not read its settings in “tst_appdelegate.conf”"_s;
+        QTest::newRow("nothing given: one new note") << false << 0 << 0 << "" << 1 << 1 << "";
+        QTest::newRow("files given: those, no new note") << false << 2 << 0 << "" << 2 << 0 << "";
+        QTest::newRow("text kept from a lost run: offered first, no new note") << true << 0 << 0 << "" << 1 << 0 << "";
+        QTest::newRow("10000 names no file has: the first open") << false << 0 << 10000 << "" << 50 << 0
+                                                                 << "%1 new notes were not opened: Nolt Nolt makes "
+                                                                    "at most 50 at once. The first of them is “new "
+                                                                    "50.txt”";
+        QTest::newRow("a FIFO at the settings file") << false << 0 << 0 << "fifo" << 1 << 1 << unread;
+        QTest::newRow("a folder at its lock's name") << false << 0 << 0 << "lock folder" << 1 << 1 << unread;
+        QTest::newRow("a settings file of 5 MB") << false << 0 << 0 << "huge" << 1 << 1 << unread;
     }
 
     void launch()
     {
         QFETCH(bool, keptFromALostRun);
         QFETCH(int, givenFiles);
+        QFETCH(int, newNames);
+        QFETCH(QString, settings);
         QFETCH(int, expectedNewNotes);
-        const QList<QUrl> given = makeFiles(u"given"_s, givenFiles);
-        const QString note = m_notes->filePath(u"note.txt"_s);
+        QFETCH(QString, message);
+        QList<QUrl> given = makeFiles(u"given"_s, givenFiles);
+        for (int i = 0; i < newNames; ++i)
+            given.append(FileNames::urlOfPath(m_notes->filePath(u"new %1.txt"_s.arg(i))));
+        const QString note = m_notes->filePath(u"note.txt"_s), file = SettingsFile::path();
+        QCOMPARE(file, QSettings().fileName());
         if (keptFromALostRun) {
             writeBytes(note, "what the disk had");
             RecoveryStore(RecoveryStore::defaultFolder(u"noltnolt"_s)).keep(note, "what the user typed");
         }
-        AppDelegate delegate;
-        configure(delegate);
-        delegate.setRecoveryQuestion(
-            [](const RecoveryStore::Entry &, const QByteArray &, const RecoveryOffer::Answer &answer) {
-                answer(RecoveryOffer::Choice::OpenRecoveredText);
-            });
-        delegate.setLaunchFiles(given);
-        delegate.applicationDidFinishLaunching();
-        settle();
-        QTEST(int(m_delegate->documents().documents().size()), "expectedOpen");
-        QCOMPARE(newNotes().size(), expectedNewNotes);
-        for (QWidget *window : windows())
-            QVERIFY(window->isVisible());
-        if (keptFromALostRun)
-            QCOMPARE(readBytes(m_notes->filePath(u"note (Recovered).txt"_s)), QByteArray("what the user typed"));
+        if (settings == u"fifo")
+            QCOMPARE((QFile::remove(file), ::mkfifo(qPrintable(file), 0600)), 0);
+        if (settings == u"lock folder")
+            QVERIFY(QDir().mkdir(file + ".lock"));
+        if (settings == u"huge")
+            writeBytes(file, QByteArray(5 << 20, 'x'));
+        const LoopWatch watch;
+        {
+            AppDelegate delegate;
+            configure(delegate);
+            delegate.setRecoveryQuestion(
+                [](const RecoveryStore::Entry &, const QByteArray &, const RecoveryOffer::Answer &answer) {
+                    answer(RecoveryOffer::Choice::OpenRecoveredText);
+                });
+            delegate.setLaunchFiles(given);
+            delegate.applicationDidFinishLaunching();
+            settle();
+            QTEST(int(m_delegate->documents().documents().size()), "expectedOpen");
+            QCOMPARE(newNotes().size(), expectedNewNotes);
+            for (QWidget *window : windows())
+                QVERIFY(window->isVisible());
+            if (keptFromALostRun)
+                QCOMPARE(readBytes(m_notes->filePath(u"note (Recovered).txt"_s)), QByteArray("what the user typed"));
+            const QString told = message.contains(u"%1") ? message.arg(QLocale().toString(newNames - 50)) : message;
+            QTRY_VERIFY2(m_errors.size() == (told.isEmpty() ? 0 : 1) &&
+                             (told.isEmpty() || m_errors.constFirst().startsWith(told)),
+                         qPrintable(m_errors.join(u'\n')));
+        }
+        QVERIFY2(watch.worstLateMs() < 1000, qPrintable(u"%1 ms without an answer"_s.arg(watch.worstLateMs())));
+        QVERIFY2(watch.peakGrowthMb() < 600, qPrintable(u"%1 MB more"_s.arg(watch.peakGrowthMb())));
+        QFile::remove(file);
+        QDir().rmdir(file + ".lock");
+        QCOMPARE(SettingsFile::useIfReadable(), std::nullopt);
     }
 
     void reopen_data()
@@ -216,7 +257,7 @@ private Q_SLOTS:
 
 private:
     // Files are read for opening on a worker thread: waits until every open asked for has finished.
-    void settle() { QTRY_VERIFY(!m_delegate->documents().isOpening()); }
+    void settle() { QTRY_VERIFY_WITH_TIMEOUT(!m_delegate->documents().isOpening(), 120000); }
 
     void configure(AppDelegate &delegate)
     {

@@ -116,6 +116,28 @@ QList<QMessageBox *> messageBoxes()
     return found;
 }
 
+LoopWatch::LoopWatch()
+{
+    constexpr int intervalMs = 20;
+    const auto residentKb = [] {
+        QFile statm(u"/proc/self/statm"_s);
+        return statm.open(QIODevice::ReadOnly)
+                   ? statm.readAll().split(' ').value(1).toLongLong() * ::sysconf(_SC_PAGESIZE) / 1024
+                   : 0;
+    };
+    m_startKb = m_peakKb = residentKb();
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(intervalMs);
+    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this, residentKb] {
+        const qint64 now = m_clock.elapsed();
+        m_worstLateMs = std::max(m_worstLateMs, now - m_lastMs - intervalMs);
+        m_lastMs = now;
+        m_peakKb = std::max(m_peakKb, residentKb());
+    });
+    m_clock.start();
+    m_timer.start();
+}
+
 int modeOf(const QString &path)
 {
     struct stat info = {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
 #include <QProcess>
@@ -8,6 +9,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace TestSupport {
 
@@ -47,6 +49,21 @@ QStringList entries(const QString &folder);
 QList<QMessageBox *> messageBoxes();
 // The permission bits of path (setuid, setgid and sticky included); -1 when it cannot be looked at.
 int modeOf(const QString &path);
+
+// The event loop as the windows feel it, from its making on: how late a timer that should fire every 20 ms came at
+// worst, and how far the process's memory grew at most.
+class LoopWatch
+{
+public:
+    LoopWatch();
+    qint64 worstLateMs() const { return m_worstLateMs; }
+    qint64 peakGrowthMb() const { return (m_peakKb - m_startKb) / 1024; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_lastMs = 0, m_worstLateMs = 0, m_startKb = 0, m_peakKb = 0;
+};
 
 // Runs the test in a home of its own, set before the application starts: the spelling library reads the user's
 // word list folder once per process, and settings, recovered texts and learned words must not reach the real home.

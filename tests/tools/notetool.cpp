@@ -6,8 +6,10 @@
 //   notetool save FILE < text               saves stdin's bytes as the note's text
 //   notetool saves FILE < texts             saves each NUL-separated text in turn, as typing with autosave does,
 //                                           and prints "saved <i>" once save i has returned
+//   notetool recover NOTE FALLBACK < text   writes stdin's bytes as the note's recovered text; prints its path
 #include "framework/error.h"
 #include "framework/interruptedsavelog.h"
+#include "shell/recoveryoffer.h"
 #include "storage/textfiles.h"
 
 #include <QCoreApplication>
@@ -55,6 +57,11 @@ int main(int argc, char **argv)
             TextFiles::save(QString::fromUtf8(readStdin()), QUrl::fromLocalFile(args.at(2)), &log);
             return 0;
         }
+        if (args.size() == 4 && args.at(1) == u"recover") {
+            const QUrl url = RecoveryOffer::writeRecoveredFile(args.at(2), readStdin(), {args.at(3)});
+            std::printf("%s\n", qPrintable(url.toLocalFile()));
+            return 0;
+        }
         if (args.size() == 3 && args.at(1) == u"saves") {
             const QList<QByteArray> texts = readStdin().split('\0');
             for (qsizetype i = 0; i < texts.size(); ++i) {
@@ -68,6 +75,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", qPrintable(error.description()));
         return 1;
     }
-    std::fprintf(stderr, "usage: notetool create FOLDER [COUNT TAG] | save FILE < text | saves FILE < texts\n");
+    std::fprintf(stderr, "usage: notetool create FOLDER [COUNT TAG] | save FILE < text | saves FILE < texts | recover "
+                         "NOTE FALLBACK < text\n");
     return 2;
 }
