@@ -1,6 +1,7 @@
 #include "editor.h"
 
 #include "editor/actiondispatcher.h"
+#include "editor/filedrop.h"
 #include "editor/findbar.h"
 #include "editor/noteprinter.h"
 #include "editor/notetextview.h"
@@ -142,6 +143,7 @@ Editor::Editor(const QUrl &url, const QString &text, const EditorServices &servi
     connect(m_textView, &NoteTextView::loaded, this, &Editor::updateWordCount);
     frame->installEventFilter(this);
     NoteWindowSetup::finishWindow(frame);
+    new FileDrop(frame, services.open);
     updateWordCount();
     m_textView->setFocus();
 }

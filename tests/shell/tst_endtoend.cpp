@@ -157,6 +157,56 @@ private Q_SLOTS:
         QCOMPARE(m_app->exitCode(), 0);
     }
 
+    // A drag from another program, taken by the note's window: files open in windows of their own whatever types
+    // the drag offers (a folder is refused as Open… refuses it) and the note keeps its text; text goes into it.
+    void droppingOntoANote_data()
+    {
+        QTest::addColumn<QStringList>("offers"); // types and their data; %1 is the folder of the files
+        QTest::addColumn<QStringList>("opened");
+        QTest::addColumn<QByteArray>("noteAfter");
+        QTest::newRow("two files, offered as a file manager does")
+            << QStringList{u"text/uri-list"_s, u"file://%1/drag%20me.txt\r\nfile://%1/b.txt"_s, u"text/plain"_s,
+                           u"%1/drag me.txt\n%1/b.txt"_s}
+            << QStringList{u"drag me"_s, u"b"_s} << QByteArray("note");
+        QTest::newRow("a file offered only as an address")
+            << QStringList{u"text/uri-list"_s, u"file://%1/b.txt"_s} << QStringList{u"b"_s} << QByteArray("note");
+        QTest::newRow("a folder") << QStringList{u"text/uri-list"_s, u"file://%1/folder"_s, u"text/plain"_s,
+                                                 u"%1/folder"_s}
+                                  << QStringList() << QByteArray("note");
+        QTest::newRow("text from another program")
+            << QStringList{u"text/plain"_s, u" dropped"_s} << QStringList() << QByteArray("note dropped");
+    }
+
+    void droppingOntoANote()
+    {
+        QFETCH(QStringList, offers);
+        QFETCH(QStringList, opened);
+        const QString note = m_home->filePath(u"note.txt"_s);
+        for (const QString &name : {u"note.txt"_s, u"drag me.txt"_s, u"b.txt"_s})
+            writeBytes(m_home->filePath(name), "note");
+        QDir(m_home->path()).mkdir(u"folder"_s);
+        startApp({note});
+        QString target;
+        QVERIFY(waitForWindow(u"note"_s, &target));
+        QProcess source;
+        source.setEnvironment(QProcess::systemEnvironment() << u"QT_QPA_PLATFORM=xcb"_s);
+        source.start(QString::fromLocal8Bit(qgetenv("NOLTNOLT_DRAGSOURCE")),
+                     offers.replaceInStrings(u"%1"_s, m_home->path()));
+        QVERIFY(waitForWindow(u"drag source"_s));
+        // Pressed in the source, dragged on to the note's window, dropped below its one line.
+        xdotool(
+            u"mousemove --sync 60 60 mousedown 1 sleep 0.3 mousemove --sync 200 200 sleep 0.3 mousemove --window %1 "
+            u"300 300 sleep 0.3 mousemove --window %1 310 310 sleep 0.3 mouseup 1"_s.arg(target)
+                .split(u' '));
+        QVERIFY(source.waitForFinished(10000));
+        for (const QString &title : opened)
+            QVERIFY(waitForWindow(title));
+        QTest::qWait(1000); // longer than a save takes to follow an edit
+        QTEST(readBytes(note), "noteAfter");
+        QCOMPARE(run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^folder"_s}).out, QByteArray());
+        terminate();
+    }
+
 private:
     void terminate()
     {
@@ -187,9 +237,9 @@ private:
         QVERIFY(m_app->waitForStarted());
     }
 
-    // Waits for the window (ctest's timeout ends a wait that never ends) and gives it the keyboard: there is no
-    // window manager on Xvfb.
-    bool waitForWindow(const QString &title)
+    // Waits for the window (ctest's timeout ends a wait that never ends) and gives it the keyboard: mostly there is
+    // no window manager on Xvfb. Gives its id.
+    bool waitForWindow(const QString &title, QString *window = nullptr)
     {
         const QString pattern = u"^"_s + QRegularExpression::escape(title) + u"( — Nolt Nolt)?$"_s;
         const Run found = run(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--name"_s, pattern});
@@ -198,6 +248,8 @@ private:
             return false;
         xdotool({u"windowfocus"_s, u"--sync"_s, id});
         settle();
+        if (window)
+            *window = id;
         return true;
     }
 
