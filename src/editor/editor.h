@@ -70,9 +70,6 @@ private:
     void showWordCount(int total);
     void autosavePendingEdit();
     void autosaveFinished(const std::optional<Error> &error);
-    void windowShown();
-    void rememberFrame() const;
-    void releaseFrameName();
 
     NoteTextView *m_textView = nullptr;
     QLabel *m_wordCountLabel = nullptr;
@@ -82,5 +79,4 @@ private:
     QTimer *m_retrySave = nullptr;
     int m_retryDelayMs = 0;
     std::optional<Error> m_shownFailure;
-    bool m_shownOnce = false;
 };

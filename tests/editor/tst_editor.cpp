@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -33,7 +32,6 @@ private Q_SLOTS:
         QStandardPaths::setTestModeEnabled(true);
         QApplication::setOrganizationName(QStringLiteral("Quorbell"));
         QApplication::setApplicationName(QStringLiteral("Nolt Nolt tests"));
-        QSettings().remove(QStringLiteral("EditorWindow"));
     }
 
     void countsTheTextItOpensWith_data()

@@ -36,11 +36,14 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        if (m_app && m_app->state() != QProcess::NotRunning) {
-            m_app->kill();
-            m_app->waitForFinished();
+        for (std::unique_ptr<QProcess> *process : {&m_app, &m_windowManager}) {
+            if (*process && (*process)->state() != QProcess::NotRunning) {
+                (*process)->kill();
+                (*process)->waitForFinished();
+            }
+            process->reset();
         }
-        m_app.reset();
+        m_environment.clear();
     }
 
     void newNoteTypingAndQuit()
@@ -114,31 +117,6 @@ private Q_SLOTS:
         QVERIFY(readBytes(other).contains("before the end"));
     }
 
-    // Killed with two notes open, started again without files: the two notes come back where they were, and no new
-    // note is made.
-    void aKilledAppBringsItsNotesBack()
-    {
-        const QStringList notes{m_home->filePath(u"one.txt"_s), m_home->filePath(u"two.txt"_s)};
-        for (const QString &note : notes)
-            writeBytes(note, "text");
-        startApp(notes);
-        QVERIFY(waitForWindow(u"one"_s) && waitForWindow(u"two"_s));
-        xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^one"_s, u"windowmove"_s, u"300"_s, u"200"_s});
-        QTest::qWait(1000); // a frame is kept half a second after it changes
-        m_app->kill();
-        QVERIFY(m_app->waitForFinished(10000));
-        // The killed app's windows leave the server before the next one starts, so the search below finds only new.
-        QTRY_VERIFY(run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^(one|two)"_s}).out.isEmpty());
-        startApp();
-        QVERIFY(waitForWindow(u"one"_s) && waitForWindow(u"two"_s));
-        settle();
-        QVERIFY(QDir(m_home->filePath(u"Desktop"_s)).entryList(QDir::Files).isEmpty());
-        const Run where =
-            run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^one"_s, u"getwindowgeometry"_s});
-        QVERIFY2(where.out.contains("Position: 300,200"), where.out.constData());
-        terminate();
-    }
-
     // Text kept from the last run is offered in a question of its own; Escape (Later) keeps it for the next launch
     // and the app goes on with a new note, as at any launch.
     void answeringTheRecoveryQuestionGoesOn()
@@ -207,6 +185,79 @@ private Q_SLOTS:
         terminate();
     }
 
+    // Under a real window manager a window comes back where the user left it, relaunch after relaunch and after a
+    // kill, always fully on the screen (ctest runs this on a 1024x600 screen too), and a second note's window
+    // cascades from the first.
+    void windowsComeBackWhereTheyWereLeft_data()
+    {
+        QTest::addColumn<QString>("scale");
+        QTest::newRow("at the screen's scale") << u"1"_s;
+        QTest::newRow("at twice the scale: a window larger than the screen") << u"2"_s;
+    }
+
+    void windowsComeBackWhereTheyWereLeft()
+    {
+        QFETCH(QString, scale);
+        if (QStandardPaths::findExecutable(u"openbox"_s).isEmpty())
+            QSKIP("needs openbox");
+        QVERIFY(startWindowManager());
+        m_environment = {u"QT_SCALE_FACTOR="_s + scale};
+        const QStringList notes{m_home->filePath(u"a.txt"_s), m_home->filePath(u"b.txt"_s)};
+        for (const QString &note : notes)
+            writeBytes(note, "text");
+        const QRect screen = frameOf(u"-root"_s);
+        startApp({notes.constFirst()});
+        QString window;
+        QVERIFY(waitForWindow(u"a"_s, &window));
+        QTRY_VERIFY2(screen.contains(frameOf(window)), QTest::toString(frameOf(window)));
+        // Dragged by its title bar to where it still fits, as the user moves it.
+        const QRect first = frameOf(window);
+        const QPoint grab(first.center().x(), (first.top() + geometryOf(window).top()) / 2);
+        const QPoint to =
+            grab +
+            QPoint(std::min(600, screen.width() - first.width()), std::min(120, screen.height() - first.height())) -
+            first.topLeft();
+        xdotool(QString::asprintf(
+                    "mousemove %d %d mousedown 1 mousemove %d %d sleep 0.2 mousemove %d %d sleep 0.2 mouseup 1",
+                    grab.x(), grab.y(), grab.x() + 5, grab.y() + 5, to.x(), to.y())
+                    .split(u' '));
+        const QRect left = frameOf(window);
+        QVERIFY2(screen.contains(left), QTest::toString(left));
+        QTest::qWait(1000); // a frame is kept half a second after it changes
+        for (int launch = 0; launch < 4; ++launch) {
+            // Quit, or killed every other time: the frame kept as it changed brings it back then.
+            if (launch % 2)
+                m_app->kill();
+            else
+                xdotool({u"key"_s, u"ctrl+q"_s});
+            QVERIFY(m_app->waitForFinished(10000));
+            // Gone from the server before the next launch, so the search below finds only new windows.
+            QTRY_VERIFY(run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^a"_s}).out.isEmpty());
+            startApp();
+            QVERIFY(waitForWindow(u"a"_s, &window));
+            const auto near = [&left](const QRect &frame) {
+                return std::abs(frame.left() - left.left()) <= 2 && std::abs(frame.top() - left.top()) <= 2 &&
+                       std::abs(frame.width() - left.width()) <= 2 && std::abs(frame.height() - left.height()) <= 2;
+            };
+            QTRY_VERIFY2(near(frameOf(window)), QTest::toString(frameOf(window)));
+            QVERIFY(QDir(m_home->filePath(u"Desktop"_s)).entryList(QDir::Files).isEmpty()); // no new note
+        }
+        xdotool({u"key"_s, u"ctrl+q"_s});
+        QVERIFY(m_app->waitForFinished(10000));
+        startApp(notes);
+        QString second;
+        QVERIFY(waitForWindow(u"a"_s, &window) && waitForWindow(u"b"_s, &second));
+        QTRY_VERIFY2(screen.contains(frameOf(second)), QTest::toString(frameOf(second)));
+        // One title bar down and right, back to the screen's edge where the window would leave it.
+        const QRect from = frameOf(window);
+        const QRect cascade = frameOf(second);
+        const int bar = geometryOf(second).top() - cascade.top();
+        const QPoint expected(from.left() + bar + cascade.width() > screen.width() ? 0 : from.left() + bar,
+                              from.top() + bar + cascade.height() > screen.height() ? 0 : from.top() + bar);
+        QCOMPARE(cascade.topLeft(), expected);
+        terminate();
+    }
+
 private:
     void terminate()
     {
@@ -219,7 +270,7 @@ private:
     QStringList appEnvironment(bool sessionBus) const
     {
         const QString home = m_home->path();
-        QStringList env{u"HOME="_s + home, u"QT_QPA_PLATFORM=xcb"_s};
+        QStringList env = m_environment + QStringList{u"HOME="_s + home, u"QT_QPA_PLATFORM=xcb"_s};
         for (const QString &xdg : {u"CONFIG=/.config"_s, u"DATA=/.local/share"_s, u"STATE=/.local/state"_s})
             env << u"XDG_"_s + xdg.section(u'=', 0, 0) + u"_HOME="_s + home + xdg.section(u'=', 1);
         // Without the bus each launch is an instance of its own, so tests never meet another running app.
@@ -253,6 +304,46 @@ private:
         return true;
     }
 
+    // openbox with the configuration it comes with, as a user who never changed it has it. On a loaded machine it
+    // now and then fails to reach the X server: it is started again then.
+    bool startWindowManager()
+    {
+        m_windowManager = std::make_unique<QProcess>();
+        m_windowManager->setEnvironment(QProcess::systemEnvironment() + appEnvironment(false));
+        m_windowManager->setProcessChannelMode(QProcess::ForwardedChannels);
+        return QTest::qWaitFor(
+            [this] {
+                if (m_windowManager->state() == QProcess::NotRunning)
+                    m_windowManager->start(u"openbox"_s, {u"--sm-disable"_s});
+                return run(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s}).out.contains("window id");
+            },
+            30000);
+    }
+
+    // A window as the X server has it: where its inside is, and the frame the window manager put around it.
+    static QRect geometryOf(const QString &window)
+    {
+        const QStringList which = window == u"-root" ? QStringList{window} : QStringList{u"-id"_s, window};
+        const QString info = QString::fromLatin1(run(u"xwininfo"_s, which).out);
+        const auto value = [&info](const QString &name) {
+            return QRegularExpression(name + u":\\s+(-?\\d+)"_s).match(info).captured(1).toInt();
+        };
+        return {value(u"Absolute upper-left X"_s), value(u"Absolute upper-left Y"_s), value(u"Width"_s),
+                value(u"Height"_s)};
+    }
+    static QRect frameOf(const QString &window)
+    {
+        const QRect inside = geometryOf(window);
+        if (window == u"-root")
+            return inside;
+        const QByteArray extents = run(u"xprop"_s, {u"-id"_s, window, u"_NET_FRAME_EXTENTS"_s}).out;
+        const QList<QByteArray> sides = extents.mid(extents.indexOf('=') + 1).split(',');
+        if (sides.size() != 4)
+            return inside;
+        return inside.adjusted(-sides.at(0).trimmed().toInt(), -sides.at(2).trimmed().toInt(),
+                               sides.at(1).trimmed().toInt(), sides.at(3).trimmed().toInt());
+    }
+
     void type(const QString &text) { xdotool({u"type"_s, u"--delay"_s, u"10"_s, text}); }
 
     void xdotool(const QStringList &arguments)
@@ -263,6 +354,9 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<QProcess> m_app;
+    std::unique_ptr<QProcess> m_windowManager;
+    // Added to the app's environment.
+    QStringList m_environment;
     QString m_stamp;
 };
 
