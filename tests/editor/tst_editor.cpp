@@ -54,7 +54,7 @@ private Q_SLOTS:
     }
 
     // Typing a search selects its first match from the caret on, or the note's first when none follows; typing in
-    // the note makes the count stale until a pause, when the note is counted again.
+    // the note makes the count stale until a pause, when the note is counted again. Esc in the note closes the bar.
     void findFollowsTypingInBothFields_data()
     {
         QTest::addColumn<int>("caret");
@@ -86,6 +86,8 @@ private Q_SLOTS:
         QTest::keyClicks(editor.textView(), QStringLiteral(" one"));
         QCOMPARE(bar->matchCount(), -1);
         QTRY_COMPARE(count->text(), u"4 matches");
+        QTest::keyClick(editor.textView(), Qt::Key_Escape);
+        QVERIFY(bar->isHidden());
         QCOMPARE(editor.textView()->text(), u"one two one\none one");
     }
 

@@ -20,9 +20,11 @@
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <sys/stat.h>
 
@@ -180,7 +182,7 @@ private Q_SLOTS:
     // File › Print… (Ctrl+P) prints what the window shows, page after page under a header, within the margins the
     // dialog leaves (about 2 cm unless the user changes them) and in the window's type at its usual size however
     // zoomed the window is; a line at a page's end is on the next page only. An empty note is told in its window
-    // instead of opening a dialog for nothing.
+    // instead of opening a dialog for nothing, in a bar whose close button shows under a dark palette.
     void printsTheNoteAsShown_data()
     {
         QTest::addColumn<QString>("text");
@@ -200,6 +202,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(double, marginMm);
+        // Dark palettes often keep the light tooltip colours the bar takes.
+        const auto restore = qScopeGuard([before = QApplication::palette()] { QApplication::setPalette(before); });
+        QApplication::setPalette(QPalette(QColor(53, 53, 53)));
         QWidget *window = launch({u"note.txt"_s}, false, text.toUtf8()).constFirst();
         NoteTextView *view = window->findChild<NoteTextView *>();
         for (int step = 0; step < 10; ++step)
@@ -233,6 +238,15 @@ private Q_SLOTS:
         if (text.isEmpty()) {
             QTRY_COMPARE(shownBars(window), 1);
             QVERIFY(!QFileInfo::exists(pdf));
+            const MessageBar *bar = window->findChild<MessageBar *>();
+            const QImage close = bar->findChild<QToolButton *>()->grab().toImage();
+            int contrast = 0;
+            for (int y = 0; y < close.height(); ++y) {
+                for (int x = 0; x < close.width(); ++x)
+                    contrast = std::max(
+                        contrast, std::abs(qGray(close.pixel(x, y)) - qGray(bar->palette().window().color().rgb())));
+            }
+            QVERIFY2(contrast > 100, qPrintable(QString::number(contrast)));
             return;
         }
         QCOMPARE(shownBars(window), 0);
