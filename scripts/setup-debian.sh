@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-qpa-plugins libqt6dbus6 libqt6network6 qt6-tools-dev qt6-l10n-tools
     libgl-dev libicu-dev
     libenchant-2-dev hunspell-en-us hunspell-de-de
-    xvfb xauth xdotool x11-utils imagemagick dbus dbus-x11
+    xvfb xauth xdotool x11-utils openbox imagemagick dbus dbus-x11
     libqt6svg6 appstream desktop-file-utils python3-pyatspi at-spi2-core
     util-linux strace attr acl e2fsprogs python3 tzdata clang-format libglib2.0-bin
     poppler-utils fonts-symbola fonts-dejavu-core debhelper lintian librsvg2-bin syncthing

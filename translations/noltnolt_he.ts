@@ -502,7 +502,7 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message>
         <source>Print…</source>
-        <translation type="unfinished"></translation>
+        <translation>הדפסה…</translation>
     </message>
 </context>
 <context>
@@ -516,15 +516,15 @@ Try &quot;%1 --help&quot; for more.
     <name>NotePrinter</name>
     <message>
         <source>“%1” is empty: there is nothing to print.</source>
-        <translation type="unfinished"></translation>
+        <translation>&quot;%1&quot; ריק: אין מה להדפיס.</translation>
     </message>
     <message>
         <source>“%1” could not be printed: the printer did not take it.</source>
-        <translation type="unfinished"></translation>
+        <translation>לא ניתן להדפיס את &quot;%1&quot;: המדפסת לא קיבלה אותו.</translation>
     </message>
     <message>
         <source>Page %1 of %2</source>
-        <translation type="unfinished"></translation>
+        <translation>עמוד %1 מתוך %2</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 #include "editor.h"
 
 #include "editor/actiondispatcher.h"
+#include "editor/filedrop.h"
 #include "editor/findbar.h"
 #include "editor/noteprinter.h"
 #include "editor/notetextview.h"
@@ -14,12 +15,9 @@
 
 #include <QEvent>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
-#include <QScreen>
-#include <QSettings>
 #include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -37,10 +35,6 @@ constexpr int stripHeight = 26;
 constexpr int labelSideMargin = 10;
 constexpr int labelBottomMargin = 6;
 constexpr int labelFontPointSize = 11;
-constexpr char frameSettingsKey[] = "EditorWindow";
-
-// Like the platform's frame autosave names: one open window at a time holds the remembered frame.
-QPointer<Editor> frameNameHolder;
 
 QFont fixedFont(int pointSize)
 {
@@ -103,16 +97,6 @@ QList<NoteTextView::Range> clamped(QList<NoteTextView::Range> ranges, qsizetype 
     return ranges;
 }
 
-void centre(QWidget *window)
-{
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect frame(QPoint(), window->size());
-    frame.moveCenter(screen->availableGeometry().center());
-    window->move(frame.topLeft());
-}
-
 } // namespace
 
 Editor::Editor(const QUrl &url, const QString &text, const EditorServices &services, QObject *parent)
@@ -125,7 +109,6 @@ Editor::Editor(const QUrl &url, const QString &text, const EditorServices &servi
     frame->setWindowTitle(url.isEmpty() ? tr("New Note") : windowTitle(url.fileName()));
     if (url.isLocalFile())
         frame->setWindowFilePath(FileNames::pathOfUrl(url));
-    centre(frame);
 
     setUpTextView(text, services.zoom);
     auto *textColumn = new QVBoxLayout(frame);
@@ -142,6 +125,7 @@ Editor::Editor(const QUrl &url, const QString &text, const EditorServices &servi
     connect(m_textView, &NoteTextView::loaded, this, &Editor::updateWordCount);
     frame->installEventFilter(this);
     NoteWindowSetup::finishWindow(frame);
+    new FileDrop(frame, services.open);
     updateWordCount();
     m_textView->setFocus();
 }
@@ -228,7 +212,6 @@ Editor::~Editor()
 {
     if (PlainTextDocument *note = textDocument())
         note->presenterWillClose(*this);
-    releaseFrameName();
 }
 
 bool Editor::answers(Command command) const
@@ -321,52 +304,7 @@ void Editor::textDidChange()
 
 bool Editor::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == window()) {
-        switch (event->type()) {
-        case QEvent::Show:
-            windowShown();
-            break;
-        case QEvent::Move:
-        case QEvent::Resize:
-            if (frameNameHolder == this && window()->isVisible())
-                rememberFrame();
-            break;
-        case QEvent::Hide:
-            // Minimizing hides the window too, but it stays open and keeps the name.
-            if (!event->spontaneous())
-                releaseFrameName();
-            break;
-        default:
-            break;
-        }
-    }
+    if (watched == window() && event->type() == QEvent::Show)
+        m_textView->setFocus();
     return WindowController::eventFilter(watched, event);
-}
-
-void Editor::windowShown()
-{
-    if (!m_shownOnce) {
-        m_shownOnce = true;
-        if (!frameNameHolder) {
-            frameNameHolder = this;
-            const QByteArray frame = QSettings().value(QLatin1String(frameSettingsKey)).toByteArray();
-            if (!frame.isEmpty())
-                window()->restoreGeometry(frame);
-        }
-    }
-    m_textView->setFocus();
-}
-
-void Editor::rememberFrame() const
-{
-    QSettings().setValue(QLatin1String(frameSettingsKey), window()->saveGeometry());
-}
-
-void Editor::releaseFrameName()
-{
-    if (frameNameHolder != this)
-        return;
-    if (window())
-        rememberFrame();
-    frameNameHolder = nullptr;
 }

@@ -54,12 +54,8 @@ private:
     // Returns the find bar, which goes under the text.
     QWidget *attachTextTools(const EditorServices &services);
     void showWordCount(int total);
-    void windowShown();
-    void rememberFrame() const;
-    void releaseFrameName();
 
     NoteTextView *m_textView = nullptr;
     QLabel *m_wordCountLabel = nullptr;
     WordCounter *m_wordCounter = nullptr;
-    bool m_shownOnce = false;
 };

@@ -112,6 +112,7 @@ void FindBar::connectControls()
     m_replaceRow->field()->installEventFilter(this);
     if (!m_textView)
         return;
+    m_textView->installEventFilter(this);
     connect(m_textView, &QPlainTextEdit::cursorPositionChanged, this, [this] {
         if (!m_selecting)
             m_matches->forgetFirst();
@@ -266,6 +267,13 @@ qsizetype FindBar::replaceAll()
 
 bool FindBar::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_textView) {
+        // Esc closes the bar from the text too, as in other editors; otherwise the text has no use for it.
+        if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent *>(event)->key() != Qt::Key_Escape || isHidden())
+            return false;
+        done();
+        return true;
+    }
     if (event->type() == QEvent::ShortcutOverride) {
         // A field takes Ctrl+Z for itself even with nothing to undo; then it is the note's, through the menu.
         auto *key = static_cast<QKeyEvent *>(event);

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 
@@ -69,7 +70,9 @@ void MessageBar::setMessage(const QString &text, const QList<Button> &buttons, b
     }
     if (closable) {
         auto *close = new QToolButton;
-        close->setText(QStringLiteral("×"));
+        // The style draws its close mark to be seen on the bar whatever the palette; a text mark takes the
+        // buttons' colour, which a dark palette makes light on the bar's light tooltip colours.
+        close->setIcon(close->style()->standardIcon(QStyle::SP_TitleBarCloseButton, nullptr, close));
         close->setAutoRaise(true);
         close->setFocusPolicy(Qt::TabFocus);
         close->setAccessibleName(tr("Close Message"));

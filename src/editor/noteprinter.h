@@ -9,15 +9,16 @@ class QPrinter;
 class QTextDocument;
 class WindowController;
 
-// Prints a note as its window shows it: the window's font and wrapping, each paragraph in its own direction, and on
-// every page a header with the note's name and the page number.
+// Prints a note as its window shows it: the window's type at its usual size, wrapped to the page within margins of
+// about 2 cm, each paragraph in its own direction, and on every page a header with the note's name and the page
+// number.
 class NotePrinter
 {
     Q_DECLARE_TR_FUNCTIONS(NotePrinter)
 
 public:
-    // Asks for a printer with the platform's print dialog over the note's window, then prints. An empty note, or a
-    // printer that refuses the job, is told in the window's bar.
+    // Asks for a printer with the platform's print dialog over the note's window, then prints with the margins it
+    // leaves. An empty note, or a printer that refuses the job, is told in the window's bar.
     static void ask(WindowController *window, const QPlainTextEdit *view, const QString &name);
     // Prints text on printer's pages (those the user chose, else all); false when the printer refused the job.
     static bool print(const QTextDocument &text, const QFont &font, const QString &name, QPrinter *printer);

@@ -7,11 +7,9 @@
 #include "framework/settingsfile.h"
 #include "shell/appdelegate.h"
 #include "shell/documentcontroller.h"
-#include "shell/windowplacement.h"
 #include "support/testsupport.h"
 
 #include <QDir>
-#include <QScreen>
 #include <QSettings>
 
 #include <sys/stat.h>
@@ -152,35 +150,6 @@ private Q_SLOTS:
             QVERIFY(window->isVisible() && !window->isMinimized());
     }
 
-    void newWindowsCascadeWithinTheScreen_data()
-    {
-        QTest::addColumn<bool>("firstAtBottomRight");
-        QTest::newRow("one title bar down and right") << false;
-        QTest::newRow("back to the edge at the bottom right") << true;
-    }
-
-    void newWindowsCascadeWithinTheScreen()
-    {
-        QFETCH(bool, firstAtBottomRight);
-        AppDelegate delegate;
-        configure(delegate);
-        delegate.newDocument();
-        settle();
-        QWidget *first = windows().first();
-        const QRect available = first->screen()->availableGeometry();
-        const QSize size = first->frameGeometry().size();
-        first->move(firstAtBottomRight ? available.bottomRight() - QPoint(size.width(), size.height()) + QPoint(1, 1)
-                                       : available.topLeft() + QPoint(40, 30));
-        QTRY_COMPARE(first->frameGeometry().size(), size);
-        delegate.newDocument();
-        settle();
-        QWidget *second = windows().last() == first ? windows().first() : windows().last();
-        const int step = WindowPlacement::titleBarHeight(first);
-        QCOMPARE(second->frameGeometry().topLeft(),
-                 firstAtBottomRight ? available.topLeft() : first->frameGeometry().topLeft() + QPoint(step, step));
-        QVERIFY(available.contains(second->frameGeometry()));
-    }
-
     void openUrlsOpensEachAndReportsEachFailure()
     {
         AppDelegate delegate;
@@ -208,7 +177,6 @@ private Q_SLOTS:
     {
         QList<QUrl> kept = makeFiles(FileNames::decodeName("kept\xe9"), 3); // names kept to the byte
         std::reverse(kept.begin(), kept.end()); // opened, and so brought back, out of the names' order
-        const QList<QPoint> places{{60, 50}, {300, 200}};
         { // launched with a file, Ctrl+N, every window closed by the user: the app ends with nothing open
             AppDelegate delegate;
             configure(delegate);
@@ -221,7 +189,7 @@ private Q_SLOTS:
                 window->close();
             QTRY_COMPARE(m_delegate->documents().documents().size(), 0);
         }
-        { // three notes, two moved and one typed into by the user, then Quit
+        { // three notes, one typed into by the user, then Quit
             AppDelegate delegate;
             configure(delegate);
             delegate.applicationDidFinishLaunching();
@@ -230,8 +198,6 @@ private Q_SLOTS:
             m_delegate->documents().documents().first()->close();
             delegate.applicationOpenUrls(kept);
             settle();
-            for (int i = 0; i < places.size(); ++i)
-                windowOf(kept.at(i))->move(places.at(i));
             QTest::keyClicks(windowOf(kept.at(1))->findChild<NoteTextView *>(), u"typed "_s);
             delegate.dispatcher().send(Command::Quit);
             QTRY_COMPARE(m_delegate->documents().documents().size(), 0);
@@ -244,8 +210,6 @@ private Q_SLOTS:
         delegate.applicationDidFinishLaunching();
         settle();
         QCOMPARE(urlsOpen(), kept);
-        for (int i = 0; i < kept.size(); ++i)
-            QCOMPARE(windowOf(kept.at(i))->pos(), places.at(i));
     }
 
     void cleanup()

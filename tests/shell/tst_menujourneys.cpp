@@ -13,15 +13,18 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPrintDialog>
-#include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <sys/stat.h>
 
@@ -176,11 +179,14 @@ private Q_SLOTS:
         menu->close();
     }
 
-    // File › Print… (Ctrl+P) prints what the window shows, page after page under a header; an empty note is told
-    // in its window instead of opening a dialog for nothing.
+    // File › Print… (Ctrl+P) prints what the window shows, page after page under a header, within the margins the
+    // dialog leaves (about 2 cm unless the user changes them) and in the window's type at its usual size however
+    // zoomed the window is; a line at a page's end is on the next page only. An empty note is told in its window
+    // instead of opening a dialog for nothing, in a bar whose close button shows under a dark palette.
     void printsTheNoteAsShown_data()
     {
         QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("marginMm");
         QString pages;
         for (int line = 1; line <= 90; ++line)
             pages += u"Line %1: "_s.arg(line) + QString(u"wrapped words "_s).repeated(line % 3 == 0 ? 12 : 2) + u'\n';
@@ -188,17 +194,25 @@ private Q_SLOTS:
         // A paragraph in Hebrew is laid out right to left.
         pages += u"Smile \u263A and a heart \u2764\n\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD "
                  u"\u05D6\u05D5 \u05E4\u05E1\u05E7\u05D4 \u05D1\u05E2\u05D1\u05E8\u05D9\u05EA\nThe end."_s;
-        QTest::newRow("pages with long lines, emoji and a right-to-left paragraph") << pages;
-        QTest::newRow("an empty note") << QString();
+        QTest::newRow("pages with long lines, emoji and a right-to-left paragraph") << pages << 20.0;
+        QTest::newRow("margins of 3 cm chosen in the dialog") << pages << 30.0;
+        QTest::newRow("an empty note") << QString() << 20.0;
     }
     void printsTheNoteAsShown()
     {
         QFETCH(QString, text);
+        QFETCH(double, marginMm);
+        // Dark palettes often keep the light tooltip colours the bar takes.
+        const auto restore = qScopeGuard([before = QApplication::palette()] { QApplication::setPalette(before); });
+        QApplication::setPalette(QPalette(QColor(53, 53, 53)));
         QWidget *window = launch({u"note.txt"_s}, false, text.toUtf8()).constFirst();
         NoteTextView *view = window->findChild<NoteTextView *>();
+        for (int step = 0; step < 10; ++step)
+            QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier);
+        QVERIFY(view->font().pointSize() >= 25);
         const QString pdf = m_dir->filePath(u"note.pdf"_s);
         bool asked = false;
-        QTimer::singleShot(0, this, [pdf, &asked] {
+        QTimer::singleShot(0, this, [pdf, marginMm, &asked] {
             auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
             if (!dialog)
                 return;
@@ -207,6 +221,16 @@ private Q_SLOTS:
             auto *file = dialog->findChild<QLineEdit *>(u"filename"_s);
             QVERIFY(file);
             file->setText(pdf);
+            if (marginMm != 20.0) {
+                // The page setup of the dialog's printer properties, as the user fills it in.
+                QTimer::singleShot(0, dialog, [marginMm] {
+                    QWidget *properties = QApplication::activeModalWidget();
+                    for (const char *side : {"topMargin", "bottomMargin", "leftMargin", "rightMargin"})
+                        properties->findChild<QDoubleSpinBox *>(QLatin1String(side))->setValue(marginMm);
+                    QMetaObject::invokeMethod(properties, "accept");
+                });
+                dialog->findChild<QPushButton *>(u"properties"_s)->click();
+            }
             dialog->accept();
         });
         QTest::keyClick(view, Qt::Key_P, Qt::ControlModifier);
@@ -214,23 +238,54 @@ private Q_SLOTS:
         if (text.isEmpty()) {
             QTRY_COMPARE(shownBars(window), 1);
             QVERIFY(!QFileInfo::exists(pdf));
+            const MessageBar *bar = window->findChild<MessageBar *>();
+            const QImage close = bar->findChild<QToolButton *>()->grab().toImage();
+            int contrast = 0;
+            for (int y = 0; y < close.height(); ++y) {
+                for (int x = 0; x < close.width(); ++x)
+                    contrast = std::max(
+                        contrast, std::abs(qGray(close.pixel(x, y)) - qGray(bar->palette().window().color().rgb())));
+            }
+            QVERIFY2(contrast > 100, qPrintable(QString::number(contrast)));
             return;
         }
-        QProcess extract;
-        extract.start(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, pdf, u"-"_s});
-        if (!extract.waitForStarted())
+        QCOMPARE(shownBars(window), 0);
+        QString printed = QString::fromUtf8(TestSupport::run(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, pdf, u"-"_s}).out);
+        if (printed.isEmpty())
             QSKIP("pdftotext (poppler-utils) is not installed");
-        QVERIFY(extract.waitForFinished());
-        QString printed = QString::fromUtf8(extract.readAllStandardOutput());
-        // Every page is headed by the note's name and its number; the rest is the note, wrapped as the page needs.
-        QVERIFY2(printed.contains(u"Page 3 of"), qPrintable(printed.left(400)));
+        // Where each word stands, in points, as the PDF has them (right-to-left words come out drawn backwards).
+        const QString boxes = QString::fromUtf8(TestSupport::run(u"pdftotext"_s, {u"-bbox"_s, pdf, u"-"_s}).out);
+        QRectF used;
+        qreal body = 0;
+        static const QRegularExpression word(
+            uR"re(<word xMin="(\S+)" yMin="(\S+)" xMax="(\S+)" yMax="(\S+)">(\w*))re"_s);
+        for (const QRegularExpressionMatch &at : word.globalMatch(boxes)) {
+            const QRectF box(QPointF(at.captured(1).toDouble(), at.captured(2).toDouble()),
+                             QPointF(at.captured(3).toDouble(), at.captured(4).toDouble()));
+            used = used.isNull() ? box : used.united(box);
+            if (at.captured(5) == u"wrapped")
+                body = box.height();
+        }
+        const QRegularExpressionMatch size =
+            QRegularExpression(uR"re(<page width="(\S+)" height="(\S+)")re"_s).match(boxes);
+        // Every page is headed by the note's name and its number; the rest is the note once, wrapped as the page
+        // needs.
+        QVERIFY2(printed.contains(u"Page 1 of %1\n"_s.arg(boxes.count(u"<page "_s))), qPrintable(printed.left(400)));
         printed.remove(QRegularExpression(u"note\\.txt|Page \\d+ of \\d+"_s));
         // Spaces and line breaks are the page's; the marks a reader adds around right-to-left runs are its own.
         const auto letters = [](QString all) {
             return all.remove(QRegularExpression(u"[\\s\\x{202A}-\\x{202E}]"_s));
         };
         QCOMPARE(letters(printed), letters(text));
-        QCOMPARE(shownBars(window), 0);
+        // The header starts at the top and left margins; nothing passes the others.
+        const qreal margin = marginMm * 72 / 25.4;
+        const QRectF page = QRectF(0, 0, size.captured(1).toDouble(), size.captured(2).toDouble())
+                                .marginsRemoved({margin, margin, margin, margin});
+        QVERIFY2(std::abs(used.left() - page.left()) < 2 && std::abs(used.top() - page.top()) < 3 &&
+                     page.adjusted(-1, -1, 1, 1).contains(used),
+                 QTest::toString(used));
+        // A line of 15 pt type is about 15 to 21 pt high in any font; the zoomed window's would be 25 pt or more.
+        QVERIFY2(body >= 14 && body <= 22, qPrintable(QString::number(body)));
     }
 
 private:

@@ -5,7 +5,6 @@
 #include "framework/filenames.h"
 #include "shell/appdelegate.h"
 #include "shell/documentcontroller.h"
-#include "shell/windowplacement.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
@@ -15,7 +14,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -89,22 +87,13 @@ private Q_SLOTS:
     void everythingFits_data()
     {
         QTest::addColumn<bool>("smallest");
-        QTest::addColumn<QRect>("remembered");
-        QTest::newRow("as it opens") << false << QRect();
-        QTest::newRow("remembered larger than the screen") << false << QRect(0, 0, 1280, 900);
-        QTest::newRow("remembered off to the bottom right") << false << QRect(500, 400, 300, 200);
-        QTest::newRow("at its minimum size") << true << QRect();
+        QTest::newRow("as it opens") << false;
+        QTest::newRow("at its minimum size") << true;
     }
 
     void everythingFits()
     {
         QFETCH(bool, smallest);
-        QFETCH(QRect, remembered);
-        if (remembered.isValid()) {
-            const QUrl url = FileNames::urlOfPath(m_dir.filePath(u"fit.txt"_s));
-            QSettings().setValue(QLatin1String(WindowPlacement::framesKey),
-                                 QVariantMap{{url.toString(QUrl::FullyEncoded), remembered}});
-        }
         QWidget *window = launch({u"fit.txt"_s});
         if (smallest)
             window->resize(window->minimumSize());

@@ -141,9 +141,9 @@ private Q_SLOTS:
         }
     }
 
-    // Nothing left untranslated in a complete catalog; in every translation the file names and counts keep their
-    // places, a mnemonic stays a mnemonic and "…" still says that a dialog follows. Menu titles may choose their
-    // mnemonic; the menu bar picks one for those that do not.
+    // Nothing left untranslated in a complete catalog, nor in any translation's menus; in every translation the file
+    // names and counts keep their places, a mnemonic stays a mnemonic and "…" still says that a dialog follows. Menu
+    // titles may choose their mnemonic; the menu bar picks one for those that do not.
     void catalogs()
     {
         QFETCH(QString, path);
@@ -156,8 +156,9 @@ private Q_SLOTS:
             const bool translated = !entry.unfinished && !entry.forms.isEmpty() &&
                                     std::none_of(entry.forms.begin(), entry.forms.end(),
                                                  [](const QString &form) { return form.isEmpty(); });
+            // A partial translation still names every menu item: an English one among them reads backwards.
             if (!translated) {
-                if (complete)
+                if (complete || (entry.context == u"MenuTable" && !path.endsWith(u"_en.ts")))
                     faults.append(where + u"untranslated"_s);
                 continue;
             }
