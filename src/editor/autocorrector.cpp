@@ -41,7 +41,8 @@ AutoCorrector::~AutoCorrector() = default;
 
 bool AutoCorrector::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!isEnabled() || watched != m_textView || event->type() != QEvent::KeyPress || m_forwardingKey ||
+    // The event's type first: a view being destroyed still sends events, and must not be looked at then.
+    if (event->type() != QEvent::KeyPress || !isEnabled() || watched != m_textView || m_forwardingKey ||
         m_textView->isReadOnly() || !m_spellChecker || !m_spellChecker->hasDictionary())
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);

@@ -267,7 +267,8 @@ qsizetype FindBar::replaceAll()
 
 bool FindBar::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_textView) {
+    // Only the fields are line edits; the text view is told apart without asking the view, which may be going.
+    if (watched != m_searchField && watched != m_replaceRow->field()) {
         // Esc closes the bar from the text too, as in other editors; otherwise the text has no use for it.
         if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent *>(event)->key() != Qt::Key_Escape || isHidden())
             return false;

@@ -57,7 +57,7 @@ void MatchHighlighter::schedule()
 
 bool MatchHighlighter::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_textView && watched == m_textView->viewport() && event->type() == QEvent::Resize)
+    if (event->type() == QEvent::Resize && m_textView && watched == m_textView->viewport())
         schedule();
     return false;
 }

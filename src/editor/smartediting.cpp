@@ -101,7 +101,8 @@ void SmartEditing::pasteClipboard()
 
 bool SmartEditing::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_textView || event->type() != QEvent::KeyPress || m_textView->isReadOnly())
+    // The event's type first: a view being destroyed still sends events, and must not be looked at then.
+    if (event->type() != QEvent::KeyPress || watched != m_textView || m_textView->isReadOnly())
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);
     const bool hasSelection = m_textView->textCursor().hasSelection();

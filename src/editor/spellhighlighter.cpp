@@ -219,10 +219,11 @@ void SpellHighlighter::highlightBlock(const QString &)
 
 bool SpellHighlighter::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_textView && watched == m_textView->viewport() && event->type() == QEvent::Resize)
+    // The event's type first: a view being destroyed still sends events, and must not be looked at then.
+    if (event->type() == QEvent::Resize && m_textView && watched == m_textView->viewport())
         scheduleCheck();
     // Coming back to this note: words may have been learned in another one meanwhile.
-    if (m_textView && watched == m_textView && event->type() == QEvent::FocusIn && m_checker)
+    if (event->type() == QEvent::FocusIn && m_textView && watched == m_textView && m_checker)
         m_checker->refreshWordList();
     return QSyntaxHighlighter::eventFilter(watched, event);
 }

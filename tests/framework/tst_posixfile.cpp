@@ -7,6 +7,7 @@
 #include "framework/trash.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -57,6 +58,21 @@ private Q_SLOTS:
 
     // A name is bytes: any of them comes back exactly, from text and from a file address; UTF-8 reads as the toolkit
     // reads it, and the rest shows as U+FFFD.
+    // A note with other names is rewritten where it is, and only while it holds the version the note knows.
+    void rewritesInPlaceOnlyTheVersionItKnows()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"note.txt"_s), other = dir.filePath(u"other name.txt"_s);
+        TestSupport::writeBytes(path, "ours before");
+        QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
+        DurableWriter::Options options;
+        options.guarded = true;
+        options.expected = FileIdentity::of(path);
+        TestSupport::writeBytes(other, "theirs, rewritten in place");
+        QVERIFY_THROWS_EXCEPTION(DurableWriter::OtherVersion, DurableWriter::replace(path, "ours after", options));
+        QCOMPARE(TestSupport::readBytes(path), QByteArray("theirs, rewritten in place"));
+    }
+
     void fileNamesKeepTheirBytes_data()
     {
         QTest::addColumn<QByteArray>("name");
