@@ -15,6 +15,7 @@ struct EditorServices
     ActionDispatcher *dispatcher = nullptr;
     TextZoom *zoom = nullptr;
     SpellingSetting *spelling = nullptr;
-    // Opens another file in a window of its own (a version of the note kept beside it); none: not offered.
+    // Opens another file in a window of its own (a version of the note kept beside it, a file dropped on the
+    // window); none: not offered, and dropped files are refused.
     std::function<void(const QString &path)> open = nullptr;
 };
