@@ -9,7 +9,7 @@ using Guard = NoteState::Guard;
 namespace {
 
 // The note's whole life. What the note does on the way is in NoteSync, named after the event.
-constexpr std::array table{
+constexpr std::array rows{
     // Typing. Typing while Saving, Reloading, Asking or Vanished is told by the edit generation when their result
     // lands, and kept for recovery meanwhile.
     NoteState::Row{State::Clean, Event::Edit, Guard::Any, State::Edited},
@@ -71,11 +71,6 @@ bool guardHolds(Guard guard, bool typing)
 
 } // namespace
 
-std::span<const NoteState::Row> NoteState::rows()
-{
-    return table;
-}
-
 void NoteState::startAt(bool fileExists)
 {
     m_state = fileExists ? State::Clean : State::Gone;
@@ -88,7 +83,7 @@ State NoteState::on(Event event, bool typing)
     // Closing ends everything, from any state.
     if (m_state == State::Closed || event == Event::Close)
         return m_state = State::Closed;
-    for (const Row &row : table) {
+    for (const Row &row : rows) {
         if (row.from != m_state || row.event != event || !guardHolds(row.guard, typing))
             continue;
         switch (event) {

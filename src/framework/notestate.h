@@ -4,8 +4,6 @@
 
 #include <QObject>
 
-#include <span>
-
 // What a note is doing with its file, what it remembers of it, and how each event moves it. The note reports events
 // and what its file looks like; on() and beforeWrite() decide, from the table `rows` in notestate.cpp, which is the
 // one place to read what a note does next. Every pair the table does not name leaves the state as it is.
@@ -79,7 +77,6 @@ public:
         Guard guard;
         State to;
     };
-    static std::span<const Row> rows();
 
     // What a look right before a write found at the note's path.
     struct OnDisk
