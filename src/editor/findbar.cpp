@@ -2,6 +2,7 @@
 
 #include "editor/matchhighlighter.h"
 #include "editor/matchlist.h"
+#include "editor/notetextview.h"
 #include "editor/replacerow.h"
 #include "editor/textsearch.h"
 
@@ -245,6 +246,7 @@ bool FindBar::replace()
 {
     if (!m_textView || searchText().isEmpty())
         return false;
+    NoteTextView::beforeEdit(m_textView);
     const bool replaced = m_replaceRow->replaceSelection(search());
     findNext();
     return replaced;
@@ -254,6 +256,8 @@ qsizetype FindBar::replaceAll()
 {
     if (!m_textView || searchText().isEmpty())
         return 0;
+    // All of a big note, not only what is shown yet.
+    NoteTextView::beforeEdit(m_textView);
     // One count afterwards rather than one per replacement.
     m_matches->setIgnoringEdits(true);
     const qsizetype replaced = m_replaceRow->replaceAll(search());

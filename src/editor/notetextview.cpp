@@ -91,14 +91,23 @@ void NoteTextView::finishLoading()
     m_loader->finish();
 }
 
+void NoteTextView::beforeEdit(QPlainTextEdit *view)
+{
+    if (auto *note = qobject_cast<NoteTextView *>(view))
+        note->finishLoading();
+}
+
 void NoteTextView::appendPart(const LineEndings::Piece &part)
 {
     const QScopedValueRollback settingText(m_settingText, true);
-    // Loading is no edit of the user's: nothing to undo. The history of edits made while a note loads goes with
-    // it: a part cannot be put in without either an undo step of its own or clearing the history.
+    // Loading is no edit of the user's: nothing to undo. Edits wait for the load to end (beforeEdit), so there is
+    // no history yet to lose.
     QTextDocument *doc = document();
     const bool undo = doc->isUndoRedoEnabled();
+    const bool modified = doc->isModified();
     doc->setUndoRedoEnabled(false);
+    // The caret stays where the user put it, also at the end of the text shown so far.
+    const QTextCursor caret = textCursor();
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
     const QTextBlock start = cursor.block();
@@ -106,6 +115,14 @@ void NoteTextView::appendPart(const LineEndings::Piece &part)
     cursor.insertText(part.shown);
     markEndings(start, part.endings);
     doc->setUndoRedoEnabled(undo);
+    // Undo back to the text the file holds then leaves the note unedited.
+    doc->setModified(modified);
+    if (textCursor() != caret) {
+        QTextCursor kept(doc);
+        kept.setPosition(caret.anchor());
+        kept.setPosition(caret.position(), QTextCursor::KeepAnchor);
+        setTextCursor(kept);
+    }
 }
 
 void NoteTextView::markEndings(QTextBlock block, const std::vector<LineEnding> &endings)
@@ -213,6 +230,8 @@ bool NoteTextView::canPerform(Command command) const
 
 void NoteTextView::perform(Command command, const QVariant &)
 {
+    if (command != Command::Copy)
+        finishLoading();
     if (command == Command::PasteAsPlainText) {
         paste();
     } else if (command == Command::Delete) {
@@ -244,6 +263,7 @@ void NoteTextView::insertFromMimeData(const QMimeData *source)
     // Only the plain text of rich content: a note holds characters, never formatting.
     if (!source || !source->hasText() || isReadOnly())
         return;
+    finishLoading();
     const QString text = source->text();
     if (text.isEmpty())
         return;
@@ -255,20 +275,34 @@ void NoteTextView::insertFromMimeData(const QMimeData *source)
 
 namespace {
 
-// Keys that reach the end of the whole note. Every other key, edits included, works within the text already shown
-// and goes on while the rest of a long note comes in: waiting for all of it would hold the window for as long as
-// the whole note takes to lay out.
-bool reachesEnd(const QKeyEvent *event)
+// Keys that reach the end of the whole note, or may edit it, wait for all of it. Looking around the text already
+// shown goes on while the rest of a long note comes in.
+bool waitsForWholeNote(const QKeyEvent *event)
 {
-    return event->matches(QKeySequence::MoveToEndOfDocument) || event->matches(QKeySequence::SelectEndOfDocument) ||
-           event->matches(QKeySequence::SelectAll);
+    static const QKeySequence::StandardKey keys[] = {QKeySequence::MoveToEndOfDocument,
+                                                     QKeySequence::SelectEndOfDocument,
+                                                     QKeySequence::SelectAll,
+                                                     QKeySequence::Undo,
+                                                     QKeySequence::Redo,
+                                                     QKeySequence::Cut,
+                                                     QKeySequence::Paste,
+                                                     QKeySequence::Delete,
+                                                     QKeySequence::DeleteStartOfWord,
+                                                     QKeySequence::DeleteEndOfWord,
+                                                     QKeySequence::DeleteEndOfLine,
+                                                     QKeySequence::DeleteCompleteLine,
+                                                     QKeySequence::InsertParagraphSeparator,
+                                                     QKeySequence::InsertLineSeparator};
+    if (event->key() == Qt::Key_Backspace || (!event->text().isEmpty() && event->text().front().isPrint()))
+        return true;
+    return std::any_of(std::begin(keys), std::end(keys), [event](auto key) { return event->matches(key); });
 }
 
 } // namespace
 
 void NoteTextView::keyPressEvent(QKeyEvent *event)
 {
-    if (reachesEnd(event))
+    if (isLoading() && waitsForWholeNote(event))
         finishLoading();
     if (!isReadOnly() && m_breaks.mixedEndings &&
         ((event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier) && deleteAcrossCut(false)) ||
@@ -373,6 +407,8 @@ void NoteTextView::setContextMenuExtender(ContextMenuExtender extender)
 
 void NoteTextView::contextMenuEvent(QContextMenuEvent *event)
 {
+    // Its actions edit the note.
+    finishLoading();
     std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
     if (m_contextMenuExtender)
         m_contextMenuExtender(menu.get(), event->pos());
@@ -384,6 +420,12 @@ void NoteTextView::paintEvent(QPaintEvent *event)
     QPlainTextEdit::paintEvent(event);
     QPainter painter(viewport());
     m_caret->paint(painter);
+}
+
+void NoteTextView::inputMethodEvent(QInputMethodEvent *event)
+{
+    finishLoading();
+    QPlainTextEdit::inputMethodEvent(event);
 }
 
 void NoteTextView::focusInEvent(QFocusEvent *event)

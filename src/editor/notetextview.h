@@ -69,6 +69,9 @@ public:
     bool isLoading() const { return m_loader->isLoading(); }
     // Puts the rest of the note into the view now.
     void finishLoading();
+    // Every edit waits for the whole note: a part coming in after an edit would clear its undo, and would go in
+    // after what was typed at the end of the text shown. Does nothing for other text views.
+    static void beforeEdit(QPlainTextEdit *view);
 
     QList<Range> selectedRanges() const;
     void setSelectedRanges(const QList<Range> &ranges);
@@ -104,6 +107,7 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
     void onContentsChange(int position, int charsRemoved, int charsAdded);

@@ -1,5 +1,6 @@
 #include "editor/spellingtools.h"
 
+#include "editor/notetextview.h"
 #include "editor/spellchecker.h"
 #include "editor/spellhighlighter.h"
 
@@ -141,6 +142,7 @@ void SpellingTools::replaceSelection(const QString &text)
 {
     if (!m_textView || m_textView->isReadOnly())
         return;
+    NoteTextView::beforeEdit(m_textView);
     QTextCursor cursor = m_textView->textCursor();
     const int start = cursor.selectionStart();
     cursor.insertText(text);

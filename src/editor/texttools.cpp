@@ -4,6 +4,7 @@
 #include "editor/casetransform.h"
 #include "editor/editcommands.h"
 #include "editor/findbar.h"
+#include "editor/notetextview.h"
 #include "editor/smartediting.h"
 #include "editor/spellingpanel.h"
 #include "editor/spellingsetting.h"
@@ -150,6 +151,19 @@ bool TextTools::isChecked(Command command) const
 
 void TextTools::perform(Command command, const QVariant &argument)
 {
+    switch (command) {
+    case Command::Cut:
+    case Command::Paste:
+    case Command::PasteAsPlainText:
+    case Command::Delete:
+    case Command::Uppercase:
+    case Command::Lowercase:
+    case Command::Capitalize:
+        NoteTextView::beforeEdit(m_textView);
+        break;
+    default:
+        break;
+    }
     switch (command) {
     case Command::Find:
     case Command::FindAndReplace:

@@ -41,6 +41,10 @@ void play(ShownNote &n, const QString &step)
         QTest::mouseClick(n.view->viewport(), Qt::LeftButton, {}, pointAt(n, argument.toInt()));
     else if (action == u"Pause")
         QTRY_VERIFY(n.editor->findChild<UndoSteps *>()->isTypingPaused());
+    else if (action == u"Loading")
+        QVERIFY(n.view->isLoading());
+    else if (action == u"Loaded")
+        QTRY_VERIFY(!n.view->isLoading());
     else if (action == u"Paste") {
         QApplication::clipboard()->setText(argument);
         n.tools()->perform(Command::Paste, {});
@@ -81,6 +85,9 @@ private Q_SLOTS:
             << QByteArray() << QStringList{"abc", "<Backspace>", "<Backspace>", "d"} << QStringList{"a", "abc", ""};
         QTest::newRow("paste is a step of its own")
             << QByteArray() << QStringList{"ab ", "<Paste cd>", "ef"} << QStringList{"ab cd", "ab ", ""};
+        const QByteArray big = QByteArray("line\n").repeated(400000);
+        QTest::newRow("typing while a big note loads is a step of its own")
+            << big << QStringList{"<Loading>", "<Click 2>", "x", "<Loaded>"} << QStringList{big};
         QTest::newRow("line endings of the file come back")
             << QByteArray("a\r\nb\rc") << QStringList{"<Return>", "x"} << QStringList{"a\r\nb\rc\r\n", "a\r\nb\rc"};
     }
