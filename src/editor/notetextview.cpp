@@ -2,6 +2,7 @@
 
 #include "editor/editcommands.h"
 #include "editor/notecaret.h"
+#include "framework/startuptrace.h"
 
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -418,6 +419,7 @@ void NoteTextView::contextMenuEvent(QContextMenuEvent *event)
 void NoteTextView::paintEvent(QPaintEvent *event)
 {
     QPlainTextEdit::paintEvent(event);
+    StartupTrace::firstPaint();
     QPainter painter(viewport());
     m_caret->paint(painter);
 }

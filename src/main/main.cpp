@@ -1,5 +1,6 @@
 #include "framework/filenames.h"
 #include "framework/posixfile.h"
+#include "framework/startuptrace.h"
 #include "main/commandline.h"
 #include "main/launchmode.h"
 #include "main/selftest.h"
@@ -17,6 +18,7 @@
 
 int main(int argc, char **argv)
 {
+    StartupTrace::mark("main");
     PosixFile::mapLargeBlocks();
     if (isSelfTestMode(argc, argv)) {
         runSelfTest(argc, argv);
@@ -49,18 +51,22 @@ int main(int argc, char **argv)
     char *toolkitArgv[] = {argv[0], nullptr};
     QApplication app(toolkitArgc, toolkitArgv);
     QApplication::setWindowIcon(AppResources::applicationIcon());
+    StartupTrace::mark("toolkit");
 
     // One Nolt Nolt per session: a second launch hands its files (or a reopen) to the first and ends.
     const QList<QUrl> files = SingleInstance::urlsFromArguments(line.files, QDir::currentPath());
     SingleInstance instance;
     if (!instance.start(files))
         return instance.role() == SingleInstance::Role::HandedOver ? 0 : 1;
+    StartupTrace::mark("single instance");
     // The dictionary loads while the app starts and the notes are read.
     SpellChecker::preload();
+    StartupTrace::mark("spelling broker");
 
     AppDelegate delegate;
     delegate.setLaunchFiles(files);
     delegate.listenTo(instance);
+    StartupTrace::mark("app services");
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     app.exec();
     return 0;

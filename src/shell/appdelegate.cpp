@@ -10,6 +10,7 @@
 #include "framework/posixfile.h"
 #include "framework/recoverystore.h"
 #include "framework/settingsfile.h"
+#include "framework/startuptrace.h"
 #include "shell/appmenus.h"
 #include "shell/notesfolderpanel.h"
 #include "shell/openerrorreport.h"
@@ -167,19 +168,25 @@ ActionDispatcher &AppDelegate::dispatcher()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
+    StartupTrace::mark("event loop");
     m_commands.startUpdateChecks();
+    StartupTrace::mark("update checks");
     m_menus->install(&m_commands);
+    StartupTrace::mark("menus");
     // A note rewritten in place when the app was killed is whole again before anything reads it, opened or not.
     m_documents.repairInterruptedSaves(&m_owned->interruptedSaves);
+    StartupTrace::mark("interrupted saves");
 
     // The notes of the last quit are taken whatever this launch opens, so they never come back a session late.
     const QList<QUrl> restored = m_documents.takeRememberedDocumentUrls();
     m_placement->takeRememberedFrames();
+    StartupTrace::mark("open-notes record");
     // Told where launch failures are told: in the first note window once the notes being read are open.
     if (m_settingsProblem)
         m_openErrors->add(FileNames::urlOfPath(SettingsFile::path()), *m_settingsProblem);
     // Text that could not be saved before the app last ended is offered first: nothing may be lost twice.
     const bool asking = offerRecoveredTexts();
+    StartupTrace::mark("recovery offer");
     if (!m_launchFiles.isEmpty()) {
         applicationOpenUrls(m_launchFiles);
     } else if (!restored.isEmpty()) {
@@ -190,6 +197,7 @@ void AppDelegate::applicationDidFinishLaunching()
     } else {
         newNoteUnlessOneOpens();
     }
+    StartupTrace::mark("open asked");
     Q_EMIT launched();
 }
 

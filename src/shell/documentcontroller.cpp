@@ -4,6 +4,7 @@
 #include "framework/filenames.h"
 #include "editor/windowcontroller.h"
 #include "framework/interruptedsavelog.h"
+#include "framework/startuptrace.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -254,11 +255,14 @@ void DocumentController::adopt(Document *document, const QUrl &url, bool display
         noteNewRecentDocumentUrl(to);
     });
     noteNewRecentDocumentUrl(url);
+    StartupTrace::mark("note read");
     if (m_makeWindow)
         m_makeWindow(document);
+    StartupTrace::mark("window made");
     Q_EMIT windowControllersMade(document);
     if (display)
         showWindows(document);
+    StartupTrace::mark("window shown");
 }
 
 QList<Document *> DocumentController::documents() const
