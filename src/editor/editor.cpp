@@ -118,7 +118,9 @@ Editor::Editor(const QUrl &url, const QString &text, const EditorServices &servi
     textColumn->addWidget(attachTextTools(services));
     textColumn->addWidget(makeWordCountStrip());
 
-    m_wordCounter = new WordCounter(m_textView->document(), this);
+    m_wordCounter = new WordCounter(m_textView->document(), this, [view = QPointer<NoteTextView>(m_textView)] {
+        return view ? view->incomingText() : QStringView();
+    });
     // The counter may finish a recount after the edit signal; the label follows it either way.
     connect(m_wordCounter, &WordCounter::totalChanged, this, &Editor::showWordCount);
     connect(m_textView, &NoteTextView::textEdited, this, &Editor::textDidChange);

@@ -81,9 +81,11 @@ void NoteTextView::setText(const QString &text)
     setTextCursor(QTextCursor(document()));
     setCurrentCharFormat(QTextCharFormat());
     const LineEndings::Piece first = LineEndings::piece(text, 0, firstPart);
-    setPlainText(first.shown);
+    {
+        const QScopedValueRollback incoming(m_incoming, &first.shown);
+        setPlainText(first.shown);
+    }
     markEndings(document()->begin(), first.endings);
-    m_mirror.reset(document()->toRawText());
     m_loader->start(text, first.end);
 }
 
@@ -113,7 +115,10 @@ void NoteTextView::appendPart(const LineEndings::Piece &part)
     cursor.movePosition(QTextCursor::End);
     const QTextBlock start = cursor.block();
     cursor.setCharFormat(QTextCharFormat());
-    cursor.insertText(part.shown);
+    {
+        const QScopedValueRollback incoming(m_incoming, &part.shown);
+        cursor.insertText(part.shown);
+    }
     markEndings(start, part.endings);
     doc->setUndoRedoEnabled(undo);
     // Undo back to the text the file holds then leaves the note unedited.
@@ -368,10 +373,15 @@ void NoteTextView::followInMirror(int position, int charsAdded)
     const qsizetype size = doc->characterCount() - 1;
     const qsizetype added = std::clamp<qsizetype>(charsAdded, 0, std::max<qsizetype>(size - position, 0));
     const qsizetype removed = m_mirror.size() + added - size;
-    QTextCursor cursor(doc);
-    cursor.setPosition(position);
-    cursor.setPosition(int(position + added), QTextCursor::KeepAnchor);
-    if (!m_mirror.replace(position, removed, cursor.selectedText()))
+    const bool given = m_incoming && m_incoming->size() == added;
+    QString read;
+    if (!given) {
+        QTextCursor cursor(doc);
+        cursor.setPosition(position);
+        cursor.setPosition(int(position + added), QTextCursor::KeepAnchor);
+        read = cursor.selectedText();
+    }
+    if (!m_mirror.replace(position, removed, given ? QStringView(*m_incoming) : QStringView(read)))
         m_mirror.reset(doc->toRawText());
 }
 

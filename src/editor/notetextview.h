@@ -65,6 +65,8 @@ public:
     qsizetype textLength() const;
     Snapshot snapshot() const;
 
+    // The raw text going into the document now, while a note is put in; null otherwise.
+    QStringView incomingText() const { return m_incoming ? QStringView(*m_incoming) : QStringView(); }
     // True while a big note is still being put into the view.
     bool isLoading() const { return m_loader->isLoading(); }
     // Puts the rest of the note into the view now.
@@ -122,6 +124,8 @@ private:
 
     BreakMap m_breaks;
     bool m_settingText = false;
+    // The raw text going into the document now, which the mirror takes as it is rather than reading it back.
+    const QString *m_incoming = nullptr;
     TextMirror m_mirror;
     NoteLoader *m_loader = nullptr;
     NoteCaret *m_caret = nullptr;

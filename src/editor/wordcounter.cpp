@@ -194,9 +194,10 @@ int WordCounter::count(QStringView text)
     return words + countChunk(iterator, text);
 }
 
-WordCounter::WordCounter(QTextDocument *document, QObject *parent)
+WordCounter::WordCounter(QTextDocument *document, QObject *parent, IncomingText incoming)
     : QObject(parent)
     , m_document(document)
+    , m_incoming(std::move(incoming))
 {
     if (!document)
         return;
@@ -289,12 +290,15 @@ void WordCounter::contentsChanged(int from, int charsRemoved, int charsAdded)
         }
     }
     std::vector<Paragraph> fresh(static_cast<std::size_t>(newSpan));
-    QTextBlock block = firstBlock;
-    for (Paragraph &paragraph : fresh) {
-        paragraph.words = count(block.text());
-        total += paragraph.words;
-        block = block.next();
+    if (from != firstBlock.position() || !countIncoming(fresh, from, charsAdded, lastBlock)) {
+        QTextBlock block = firstBlock;
+        for (Paragraph &paragraph : fresh) {
+            paragraph.words = count(block.text());
+            block = block.next();
+        }
     }
+    for (const Paragraph &paragraph : fresh)
+        total += paragraph.words;
     for (auto it = begin; it != begin + oldSpan; ++it) {
         total -= it->words;
         releasePieces(*it);
@@ -306,6 +310,25 @@ void WordCounter::contentsChanged(int from, int charsRemoved, int charsAdded)
         m_paragraphs.insert(kept, fresh.begin(), fresh.end());
     }
     setTotal(total);
+}
+
+// The paragraphs of a change that spans them whole, counted from its incoming text; false when there is none or
+// it does not match them.
+bool WordCounter::countIncoming(std::vector<Paragraph> &fresh, int from, int charsAdded, const QTextBlock &last) const
+{
+    const QStringView text = m_incoming ? m_incoming() : QStringView();
+    if (fresh.size() < 2 || text.size() != charsAdded || from + charsAdded != last.position() + last.length() - 1)
+        return false;
+    qsizetype at = 0;
+    for (Paragraph &paragraph : fresh) {
+        if (at > text.size())
+            return false;
+        qsizetype end = text.indexOf(QChar::ParagraphSeparator, at);
+        end = end < 0 ? text.size() : end;
+        paragraph.words = count(text.sliced(at, end - at));
+        at = end + 1;
+    }
+    return at == text.size() + 1;
 }
 
 // An edit inside one long paragraph: recount from the start of the piece before the change to the end of the

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QStringView>
 
+#include <functional>
 #include <vector>
 
 class QTextBlock;
@@ -19,7 +20,11 @@ class WordCounter : public QObject
 public:
     static int count(QStringView text);
 
-    explicit WordCounter(QTextDocument *document, QObject *parent = nullptr);
+    // The raw text of the change being made now, where the one making it knows it (a note coming in), so that its
+    // paragraphs are counted from it instead of being read back from the document one by one.
+    using IncomingText = std::function<QStringView()>;
+
+    explicit WordCounter(QTextDocument *document, QObject *parent = nullptr, IncomingText incoming = {});
     ~WordCounter() override;
 
     int total() const;
@@ -46,10 +51,12 @@ private:
     void contentsChanged(int from, int charsRemoved, int charsAdded);
     bool editLongParagraph(Paragraph &paragraph, const QTextBlock &block, int offset, int charsRemoved, int charsAdded);
     static int cutIntoPieces(QStringView text, std::vector<Piece> &pieces);
+    bool countIncoming(std::vector<Paragraph> &fresh, int from, int charsAdded, const QTextBlock &last) const;
     void releasePieces(Paragraph &paragraph);
     void setTotal(qint64 total);
 
     QPointer<QTextDocument> m_document;
+    IncomingText m_incoming;
     std::vector<Paragraph> m_paragraphs; // one per block of the document, in order
     std::vector<std::vector<Piece>> m_pieceLists;
     std::vector<int> m_unusedPieceLists;

@@ -303,7 +303,9 @@ Piece piece(const QString &text, qsizetype from, qsizetype budget)
     Piece result;
     const QChar *chars = text.constData();
     const qsizetype size = text.size();
-    // The text document takes the note's own endings as breaks; only the cuts of long lines are added.
+    // Every break becomes one U+2029, as the document holds it; a text that needs no change is shared.
+    if (budget >= size - from)
+        result.shown.reserve(size - from);
     qsizetype copied = from;
     qsizetype run = 0;
     qsizetype i = from;
@@ -311,6 +313,11 @@ Piece piece(const QString &text, qsizetype from, qsizetype budget)
         const Break b = breakAt(chars, size, i);
         if (b.length > 0) {
             result.endings.push_back(b.ending);
+            if (b.length > 1 || chars[i] != QChar(paragraphBreak)) {
+                result.shown.append(QStringView(chars + copied, i - copied));
+                result.shown.append(QChar(paragraphBreak));
+                copied = i + b.length;
+            }
             i += b.length;
             run = 0;
         } else if (mayCut(chars, i, run)) {

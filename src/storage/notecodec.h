@@ -83,8 +83,8 @@ QStringView text(Ending ending);
 // The most common ending of text, Lf when it has none.
 Ending mostCommon(QStringView text);
 
-// A stretch of a note made ready for the text document: a U+2029 added where a long line is cut, and the ending of
-// each break (the note's own and the cuts) in order.
+// A stretch of a note made ready for the text document: its raw text, as the document will hold it (every break, the
+// note's own and the cuts of long lines, one U+2029), and the ending of each break in order.
 struct Piece
 {
     QString shown;
