@@ -1,6 +1,7 @@
 // Prints the window's thread's time from main() to the first paint of a 1 KiB note, step by step: the median of
 // several launches of the app itself, each with a home of its own, as wall and thread CPU milliseconds.
-// Run by hand: build/bench/bench_startup [RUNS] (the app from build/bin; the display from QT_QPA_PLATFORM/DISPLAY).
+// Run by hand: build/bench/bench_startup [RUNS [APP]] (the app of build/bin unless named; the display is the
+// environment's: DISPLAY, or QT_QPA_PLATFORM=offscreen).
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -73,7 +74,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
-    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/noltnolt");
+    const QString program = argc > 2 ? QString::fromLocal8Bit(argv[2])
+                                     : QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/noltnolt");
     std::vector<QByteArray> order;
     QMap<QByteArray, std::vector<double>> wall, cpu;
     for (int run = 0; run < runs; ++run) {

@@ -6,12 +6,22 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <enchant.h>
 
+#include <chrono>
 #include <future>
 
 namespace {
+
+// How often a note that opened before the dictionary was loaded looks whether it is there.
+constexpr int loadPollMs = 5;
+
+template<typename Future> bool isReady(const Future &future)
+{
+    return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
 
 // Past this many distinct words the cache of answers starts over, so a huge note cannot grow it without bound.
 constexpr qsizetype maxCachedWords = 100000;
@@ -156,13 +166,38 @@ SpellChecker::SpellChecker(const QString &language, QObject *parent)
     , m_usersLanguage(language.isEmpty())
 {
     if (m_usersLanguage) {
+        // Preloaded at launch, the dictionary may still be loading: the first note shows without waiting for it,
+        // its words counting as correct until it is there. Without a preload it opens here as it always did.
+        const bool preloaded = usersDictionary().valid();
         preload();
-        // Loaded at launch, this rarely waits; without a preload it opens here as it always did.
-        m_shared = usersDictionary().get();
+        if (preloaded && !isReady(usersDictionary())) {
+            m_shared = std::make_shared<Dictionary>();
+            takeDictionaryWhenLoaded();
+        } else {
+            m_shared = usersDictionary().get();
+        }
     } else {
         m_shared = Dictionary::open({language});
     }
     m_wordListStamp = m_shared->wordListStamp;
+}
+
+void SpellChecker::takeDictionaryWhenLoaded()
+{
+    auto *poll = new QTimer(this);
+    poll->setInterval(loadPollMs);
+    connect(poll, &QTimer::timeout, this, [this, poll] {
+        if (!usersDictionary().valid()) {
+            poll->deleteLater(); // the application is ending
+        } else if (isReady(usersDictionary())) {
+            poll->deleteLater();
+            m_shared = usersDictionary().get();
+            m_wordListStamp = m_shared->wordListStamp;
+            m_known.clear();
+            Q_EMIT wordListChanged();
+        }
+    });
+    poll->start();
 }
 
 bool SpellChecker::hasDictionary() const

@@ -83,6 +83,8 @@ private:
     // The user's language's dictionary, once preload() started it.
     static std::shared_future<std::shared_ptr<Dictionary>> &usersDictionary();
 
+    // Takes the preloaded dictionary once it is there, and has every mark checked again.
+    void takeDictionaryWhenLoaded();
     QString wordListPath() const;
     QPair<QDateTime, qint64> wordListStamp() const;
 

@@ -50,7 +50,6 @@ int main(int argc, char **argv)
     int toolkitArgc = 1;
     char *toolkitArgv[] = {argv[0], nullptr};
     QApplication app(toolkitArgc, toolkitArgv);
-    QApplication::setWindowIcon(AppResources::applicationIcon());
     StartupTrace::mark("toolkit");
 
     // One Nolt Nolt per session: a second launch hands its files (or a reopen) to the first and ends.
@@ -59,7 +58,7 @@ int main(int argc, char **argv)
     if (!instance.start(files))
         return instance.role() == SingleInstance::Role::HandedOver ? 0 : 1;
     StartupTrace::mark("single instance");
-    // The dictionary loads while the app starts and the notes are read.
+    // The dictionary loads while the app starts and the notes are read; the first note does not wait for it.
     SpellChecker::preload();
     StartupTrace::mark("spelling broker");
 

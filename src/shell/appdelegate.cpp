@@ -28,6 +28,7 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <QThreadPool>
+#include <QTimer>
 #include <QTranslator>
 #include <QWidget>
 
@@ -108,6 +109,11 @@ AppDelegate::AppDelegate(QObject *parent)
                                            .arg(FileNames::displayName(file.fileName()),
                                                 FileNames::displayName(file.absolutePath()))));
     });
+    // The icon is the window manager's: its search through the icon themes waits until the first window is on its
+    // way. A question asked before any window takes it at once.
+    connect(
+        &m_documents, &DocumentController::windowControllersMade, this,
+        [this] { QTimer::singleShot(0, this, &AppDelegate::setApplicationIcon); }, Qt::SingleShotConnection);
     m_chosenFolder.setPanel([](const NotesFolder::PanelRequest &request) {
         return NotesFolderPanel::run(request, QApplication::activeWindow());
     });
@@ -201,6 +207,12 @@ void AppDelegate::applicationDidFinishLaunching()
     Q_EMIT launched();
 }
 
+void AppDelegate::setApplicationIcon()
+{
+    if (QApplication::windowIcon().isNull())
+        QApplication::setWindowIcon(AppResources::applicationIcon());
+}
+
 bool AppDelegate::offerRecoveredTexts()
 {
     auto *offer = new RecoveryOffer(m_owned->recovery, this);
@@ -214,7 +226,10 @@ bool AppDelegate::offerRecoveredTexts()
         if (std::exchange(m_untitledAfterRecovery, false))
             newNoteUnlessOneOpens();
     });
-    return offer->offer() > 0;
+    if (offer->offer() == 0)
+        return false;
+    setApplicationIcon();
+    return true;
 }
 
 void AppDelegate::setRecoveryQuestion(RecoveryOffer::Question question)

@@ -88,6 +88,7 @@ private:
     // Offers the texts kept from the last run, opening each recovered file as it is chosen; true while questions
     // wait for their answers.
     bool offerRecoveredTexts();
+    void setApplicationIcon();
 
     // First of all: what the settings' own file left unread, before any part of the app reads them.
     std::optional<Error> m_settingsProblem;

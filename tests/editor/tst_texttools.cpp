@@ -190,7 +190,6 @@ private Q_SLOTS:
     // look again, even where they had already judged it.
     void aWordLearnedInOneNoteCountsInTheOthers()
     {
-        SpellChecker::preload();
         SpellChecker first;
         SpellChecker second;
         if (!first.hasDictionary())
