@@ -2,14 +2,18 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
 namespace {
 
 // After the first screen, a big note follows in parts, as much as fits in the slice of time each turn of the event
-// loop gives it.
-constexpr qsizetype laterPart = 32 * 1024;
+// loop gives it: one part a slice where the machine allows, since the view answers each part with a new layout of
+// what it shows.
+constexpr qsizetype firstLaterPart = 32 * 1024;
+constexpr qsizetype smallestPart = 8 * 1024;
+constexpr qsizetype largestPart = 512 * 1024;
 constexpr int loadSliceMs = 8;
 
 } // namespace
@@ -17,6 +21,7 @@ constexpr int loadSliceMs = 8;
 NoteLoader::NoteLoader(AppendPart appendPart, QObject *parent)
     : QObject(parent)
     , m_appendPart(std::move(appendPart))
+    , m_partUnits(firstLaterPart)
 {}
 
 void NoteLoader::start(const QString &text, qsizetype from)
@@ -47,8 +52,15 @@ void NoteLoader::loadMore()
     m_loadQueued = false;
     QElapsedTimer clock;
     clock.start();
-    while (isLoading() && clock.elapsed() < loadSliceMs)
-        loadPart(laterPart);
+    while (isLoading() && clock.elapsed() < loadSliceMs) {
+        const qint64 before = clock.nsecsElapsed();
+        const qsizetype from = m_pendingFrom;
+        loadPart(m_partUnits);
+        // What this part took says how much fills a slice: a part never keeps the window longer than two slices.
+        const qint64 took = std::max<qint64>(clock.nsecsElapsed() - before, 1);
+        const double perSlice = double(m_pendingFrom - from) * loadSliceMs * 1e6 / double(took);
+        m_partUnits = std::clamp<qsizetype>(qsizetype(perSlice), smallestPart, largestPart);
+    }
     if (isLoading())
         queueLoad();
 }

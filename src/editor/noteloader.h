@@ -44,5 +44,7 @@ private:
     AppendPart m_appendPart;
     QString m_pending;
     qsizetype m_pendingFrom = 0;
+    // How much of the note the next part holds, in UTF-16 units.
+    qsizetype m_partUnits;
     bool m_loadQueued = false;
 };
