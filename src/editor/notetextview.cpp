@@ -94,12 +94,6 @@ void NoteTextView::finishLoading()
     m_loader->finish();
 }
 
-void NoteTextView::beforeEdit(QPlainTextEdit *view)
-{
-    if (auto *note = qobject_cast<NoteTextView *>(view))
-        note->finishLoading();
-}
-
 void NoteTextView::appendPart(const LineEndings::Piece &part)
 {
     const QScopedValueRollback settingText(m_settingText, true);
@@ -110,7 +104,8 @@ void NoteTextView::appendPart(const LineEndings::Piece &part)
     const bool modified = doc->isModified();
     doc->setUndoRedoEnabled(false);
     // The caret stays where the user put it, also at the end of the text shown so far.
-    const QTextCursor caret = textCursor();
+    const int anchor = textCursor().anchor();
+    const int position = textCursor().position();
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
     const QTextBlock start = cursor.block();
@@ -123,10 +118,10 @@ void NoteTextView::appendPart(const LineEndings::Piece &part)
     doc->setUndoRedoEnabled(undo);
     // Undo back to the text the file holds then leaves the note unedited.
     doc->setModified(modified);
-    if (textCursor() != caret) {
+    if (textCursor().anchor() != anchor || textCursor().position() != position) {
         QTextCursor kept(doc);
-        kept.setPosition(caret.anchor());
-        kept.setPosition(caret.position(), QTextCursor::KeepAnchor);
+        kept.setPosition(anchor);
+        kept.setPosition(position, QTextCursor::KeepAnchor);
         setTextCursor(kept);
     }
 }
@@ -418,8 +413,7 @@ void NoteTextView::setContextMenuExtender(ContextMenuExtender extender)
 
 void NoteTextView::contextMenuEvent(QContextMenuEvent *event)
 {
-    // Its actions edit the note.
-    finishLoading();
+    finishLoading(); // its actions edit the note
     std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
     if (m_contextMenuExtender)
         m_contextMenuExtender(menu.get(), event->pos());

@@ -73,7 +73,11 @@ public:
     void finishLoading();
     // Every edit waits for the whole note: a part coming in after an edit would clear its undo, and would go in
     // after what was typed at the end of the text shown. Does nothing for other text views.
-    static void beforeEdit(QPlainTextEdit *view);
+    static void beforeEdit(QPlainTextEdit *view)
+    {
+        if (auto *note = qobject_cast<NoteTextView *>(view))
+            note->finishLoading();
+    }
 
     QList<Range> selectedRanges() const;
     void setSelectedRanges(const QList<Range> &ranges);
