@@ -20,6 +20,7 @@
 #include "storage/plaintextdocument.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -68,8 +69,10 @@ struct AppDelegate::Services
     RecoveryStore recovery{RecoveryStore::defaultFolder(QString::fromLatin1(stateFolderName)),
                            RecoveryStore::defaultFallbacks(QString::fromLatin1(stateFolderName))};
     FileWatcher watcher;
-    // Gone first: its destructor waits for the writes, which use the rest.
+    // Gone first: their destructors wait for the writes and reads, which use the rest. Reads have their own, so a
+    // disk that holds the writes never keeps another note from opening.
     QThreadPool writers;
+    QThreadPool readers;
 };
 
 AppDelegate::AppDelegate(QObject *parent)
@@ -83,12 +86,12 @@ AppDelegate::AppDelegate(QObject *parent)
                                                                          open(FileNames::urlOfPath(path));
                                                                      }});
                                           },
-                                          QString(), this))
+                                          QString(), &m_owned->readers, this))
     , m_quitting(new Quitting(m_documents, this))
     , m_menus(new AppMenus(m_documents, this))
     , m_commands(*this, *m_quitting)
     , m_openErrors(new OpenErrorReport(m_documents, this))
-    , m_placement(new WindowPlacement(m_documents, this))
+    , m_placement(new WindowPlacement(m_documents, &m_owned->readers, this))
     , m_notesFolder(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
 {
     installTranslation();
@@ -128,9 +131,12 @@ AppDelegate::~AppDelegate()
         parts.prepend(child);
     for (const QPointer<QObject> &part : std::as_const(parts))
         delete part.data();
-    // A write that outlived its note's close (a disk that does not answer) goes on with the services it uses: they
-    // are left to the end of the process rather than freed under it.
-    if (!m_owned->writers.waitForDone(Document::closeWaitMs))
+    // A write or read that outlived its note's close (a disk that does not answer) goes on with the services it
+    // uses: they are left to the end of the process rather than freed under it.
+    const QDeadlineTimer deadline(Document::closeWaitMs);
+    if (!m_owned->writers.waitForDone(int(deadline.remainingTime())) ||
+        !m_owned->readers.waitForDone(int(deadline.remainingTime())) ||
+        !m_owned->recovery.finishKeeping(int(deadline.remainingTime())))
         std::ignore = m_owned.release();
 }
 
