@@ -1,3 +1,4 @@
+#include "editor/noteloader.h"
 #include "editor/notetextview.h"
 #include "editor/textmirror.h"
 #include "storage/notecodec.h"
@@ -113,6 +114,9 @@ private Q_SLOTS:
         const int ret = Qt::Key_Return, back = Qt::Key_Backspace;
         QTest::newRow("a letter after a byte-order mark") << QByteArray("\357\273\277hello\r\n") << Range{8, 0}
                                                           << int(Qt::Key_X) << QByteArray("\357\273\277hello\r\nx");
+        QTest::newRow("a big note, put into the view in parts")
+            << QByteArray("line\r\n").repeated(200000) << Range{0, 0} << int(Qt::Key_X)
+            << "x" + QByteArray("line\r\n").repeated(200000);
         QTest::newRow("a letter after a literal U+2029")
             << QByteArray("a\342\200\251b\n") << Range{4, 0} << int(Qt::Key_X) << QByteArray("a\342\200\251b\nx");
         QTest::newRow("Return: splitting a CR line, CRLF most common")
@@ -132,8 +136,10 @@ private Q_SLOTS:
         QFETCH(Range, selection);
         QFETCH(int, key);
         QFETCH(QByteArray, expected);
+        NoteLoader::compactPendingAbove = 1024 * 1024;
         NoteTextView view;
         view.setText(*NoteCodec::decode(file));
+        QTRY_VERIFY(!view.isLoading());
         view.setSelectedRange(selection);
         QTest::keyClick(&view, Qt::Key(key));
         QCOMPARE(view.snapshot().bytes(), expected);
