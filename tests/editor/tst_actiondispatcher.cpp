@@ -87,6 +87,8 @@ private Q_SLOTS:
         QTest::newRow("a helper before its field") << "focus helper select" << copy << "helper" << true;
         QTest::newRow("the helper gone: the field copies") << "focus gone select" << copy << "field" << true;
         QTest::newRow("no selection: the field's Copy, disabled") << "focus" << copy << "field" << false;
+        QTest::newRow("no window: the delegate") << "" << int(Command::New) << "delegate" << true;
+        QTest::newRow("a failure is presented, not let through") << "" << int(Command::Quit) << "presented" << true;
         QTest::newRow("no focus: no Select All") << "" << all << "" << false;
         QTest::newRow("the focus alone enables Select All") << "focus" << all << "field" << true;
         QTest::newRow("sent to the delegate: the field is not asked") << "focus delegate" << all << "" << false;
@@ -99,8 +101,10 @@ private Q_SLOTS:
         QFETCH(QString, answerer);
         QFETCH(bool, enabled);
         ActionDispatcher dispatcher;
-        Responder delegate({Command::New, Command::Hide, Command::Find, Command::Copy});
+        Responder delegate({Command::New, Command::Hide, Command::Find, Command::Copy, Command::Quit});
         dispatcher.setDelegate(&delegate);
+        QStringList presented;
+        dispatcher.setFailurePresenter([&presented](const Error &error) { presented.append(error.description()); });
         QTRY_COMPARE(QApplication::focusWidget(), nullptr);
         QAction item;
         dispatcher.bind(&item, Command(command),
@@ -128,29 +132,12 @@ private Q_SLOTS:
         QCOMPARE(panel->performed, answerer == u"panel" ? sent : QList<Command>());
         QCOMPARE(delegate.performed, answerer == u"delegate" ? sent : QList<Command>());
         QVERIFY(!helper || helper->performed == sent);
+        QCOMPARE(presented, answerer == u"presented" ? QStringList{u"The note “a.txt” is gone."_s} : QStringList());
         if (answerer == u"field")
             QCOMPARE(command == int(Command::Copy) ? QGuiApplication::clipboard()->text() : field->selectedText(),
                      enabled ? u"field text"_s : QString());
         window->close();
         QTRY_COMPARE(item.isEnabled(), delegate.answers(Command(command)));
-    }
-
-    void itemsReachTheDelegateWithoutWindowAndFailuresArePresented()
-    {
-        QTRY_COMPARE(QApplication::activeWindow(), nullptr);
-        ActionDispatcher dispatcher;
-        Responder delegate({Command::New, Command::Quit});
-        dispatcher.setDelegate(&delegate);
-        QStringList presented;
-        dispatcher.setFailurePresenter([&presented](const Error &error) { presented.append(error.description()); });
-        QAction item, failing;
-        dispatcher.bind(&item, Command::New);
-        dispatcher.bind(&failing, Command::Quit);
-        item.trigger();
-        // A command that throws is presented, not let through the event loop.
-        failing.trigger();
-        QCOMPARE(delegate.performed, QList<Command>{Command::New});
-        QCOMPARE(presented, QStringList{u"The note “a.txt” is gone."_s});
     }
 };
 
