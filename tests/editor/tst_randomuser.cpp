@@ -2,6 +2,7 @@
 #include "editor/notefixture.h"
 #include "editor/texttools.h"
 #include "editor/textzoom.h"
+#include "editor/messagebar.h"
 #include "editor/noteloader.h"
 
 #include <QApplication>
@@ -256,14 +257,15 @@ private:
     // The text the file had when it was last read.
     QString version;
     QMetaObject::Connection m_loaded;
-    static constexpr int m_undoEvery = 300;
+    const int m_undoEvery = std::max(envNumber("NOLTNOLT_RANDOM_UNDO_EVERY", 300), 1);
 };
 
 // The test log cuts long lines: the steps come in parts.
-void report(quint32 seed, const RandomUser &user)
+void report(quint32 seed, const ShownNote &n, const RandomUser &user)
 {
-    qWarning("seed %u", seed);
-    const QString trail = user.trail.right(3000);
+    const MessageBar *bar = n.editor->window()->findChild<MessageBar *>();
+    qWarning("seed %u, bar: %s", seed, bar && bar->isVisible() ? qPrintable(bar->text()) : "none");
+    const QString trail = user.trail.right(qEnvironmentVariableIsSet("NOLTNOLT_RANDOM_TRAIL") ? 200000 : 3000);
     for (qsizetype at = 0; at < trail.size(); at += 500)
         qWarning("steps: %s", qPrintable(trail.mid(at, 500)));
 }
@@ -289,7 +291,7 @@ private Q_SLOTS:
             QTest::addRow("seed %d", seed) << QByteArray("start\n") << quint32(seed) << steps;
         // A big note and a long line: the cut lines, the mirror and the text still loading keep the same rules,
         // also for edits made before the whole note is in.
-        const int bigSteps = 120;
+        const int bigSteps = envNumber("NOLTNOLT_RANDOM_BIG_STEPS", 120);
         QTest::newRow("seed 5: 5 MB single line")
             << QByteArray("word é 🌱 ").repeated(5 * 1024 * 1024 / 14) << 5u << bigSteps;
         QTest::newRow("seed 6: 20 MB note")
@@ -318,7 +320,7 @@ private Q_SLOTS:
         }
         RandomUser user(n, seed);
         if (!user.run(steps))
-            report(seed, user);
+            report(seed, n, user);
     }
 };
 
