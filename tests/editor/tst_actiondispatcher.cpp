@@ -81,7 +81,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("enabled");
         const int copy = int(Command::Copy), all = int(Command::SelectAll);
         QTest::newRow("the focused widget's parent first") << "focus" << int(Command::Find) << "panel" << true;
-        QTest::newRow("the window's controller after its widgets") << "focus" << int(Command::Minimize) << "" << true;
+        QTest::newRow("the window's controller after its widgets")
+            << "focus" << int(Command::Minimize) << "window" << true;
         QTest::newRow("the delegate last") << "focus" << int(Command::New) << "delegate" << true;
         QTest::newRow("nothing answers") << "focus" << int(Command::HideOthers) << "" << false;
         QTest::newRow("a helper before its field") << "focus helper select" << copy << "helper" << true;

@@ -76,8 +76,8 @@ private Q_SLOTS:
         QTest::newRow("opened: one long line") << oneLine << none << QString() << oneLine << none << "5000";
         QTest::newRow("opened: a big note, counted as it comes in")
             << big << none << QString() << big << none << "40000";
-        QTest::newRow("collapses: start beyond the new end") << lines << Range{4, 3} << "On"
-                                                             << "On" << Range{2, 0} << "1";
+        QTest::newRow("collapses: start beyond the new end")
+            << lines << Range{4, 3} << u"On"_qs << u"On"_qs << Range{2, 0} << "1";
         QTest::newRow("shortens: 20 units, 5/10, new length 8")
             << u"abcde fghij klmno pq"_qs << Range{5, 10} << u"abcde fg"_qs << u"abcde fg"_qs << Range{5, 3} << "2";
         QTest::newRow("counts UTF-16: one emoji left of two")

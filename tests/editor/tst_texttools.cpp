@@ -184,30 +184,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("undone");
         QTest::addColumn<QString>("needs");
-        QTest::newRow("English around: corrected") << "We have read teh "
-                                                   << "We have read the "
-                                                   << ""
-                                                   << "";
-        QTest::newRow("German around: as typed") << "Wir haben gestern teh "
-                                                 << ""
-                                                 << ""
-                                                 << "";
-        QTest::newRow("German in the paragraph before: as typed") << "Wir haben gestern\nteh "
-                                                                  << ""
-                                                                  << ""
-                                                                  << "";
-        QTest::newRow("a word German knows: as typed") << "That was sehr "
-                                                       << ""
-                                                       << ""
-                                                       << "German";
-        QTest::newRow("only swapped letters") << "teh ok ty ot TEH frist quikc "
-                                              << "the ok ty ot TEH first quick "
-                                              << "the ok ty ot TEH first quikc "
-                                              << "";
-        QTest::newRow("not checked as one types: as typed") << "teh "
-                                                            << ""
-                                                            << ""
-                                                            << "off";
+        const QString asTyped, unchecked, any;
+        QTest::newRow("English around: corrected")
+            << u"We have read teh "_qs << u"We have read the "_qs << unchecked << any;
+        QTest::newRow("German around: as typed") << "Wir haben gestern teh " << asTyped << unchecked << any;
+        QTest::newRow("German in the paragraph before: as typed")
+            << "Wir haben gestern\nteh " << asTyped << unchecked << any;
+        QTest::newRow("a word German knows: as typed") << "That was sehr " << asTyped << unchecked << u"German"_qs;
+        QTest::newRow("only swapped letters")
+            << u"teh ok ty ot TEH frist quikc "_qs << u"the ok ty ot TEH first quick "_qs
+            << u"the ok ty ot TEH first quikc "_qs << any;
+        QTest::newRow("not checked as one types: as typed") << "teh " << asTyped << unchecked << u"off"_qs;
     }
     void corrections()
     {
