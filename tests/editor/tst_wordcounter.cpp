@@ -42,11 +42,6 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, words);
         QCOMPARE(WordCounter::count(text), words);
-        // Counted in a document, paragraph by paragraph, it must come to the same.
-        QTextDocument document;
-        document.setPlainText(text);
-        WordCounter counter(&document);
-        QCOMPARE(counter.total(), words);
     }
 
     // Plain Latin and Cyrillic text is counted without ICU: seeded random runs of what joins words and what does not
