@@ -125,14 +125,12 @@ private Q_SLOTS:
     }
 
     // However often it opens, the Window menu ends with each note window once, after a separator, in opening order
-    // with the active one marked, and no other window; choosing one brings it forward.
+    // with the active one marked; choosing one brings it forward.
     void windowMenuInOpeningOrder()
     {
         QFETCH(int, active);
         const QStringList names{u"b.txt"_s, u"c.txt"_s, u"a.txt"_s};
         const QList<QWidget *> windows = m_app->launch(names);
-        QWidget other;
-        other.show();
         windows.at(active)->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(windows.at(active)));
         MenuBar *bar = LaunchFixture::barOf(windows.at(active));

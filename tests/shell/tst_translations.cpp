@@ -184,7 +184,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("variable");
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<bool>("rightToLeft");
-        QTest::newRow("LANGUAGE=de_AT:en") << u"LANGUAGE=de_AT:en"_s << german << false;
+        QTest::newRow("LANGUAGE=fr:de_AT: German, the first with a catalog")
+            << u"LANGUAGE=fr:de_AT"_s << german << false;
         QTest::newRow("LANGUAGE=he: right to left") << u"LANGUAGE=he"_s << hebrew << true;
     }
 
