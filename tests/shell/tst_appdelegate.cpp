@@ -32,35 +32,27 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("keptFromALostRun");
         QTest::addColumn<int>("givenFiles");
-        QTest::addColumn<int>("newNames");     // names no file has, given too (a script's)
         QTest::addColumn<QString>("settings"); // what a backup or dotfile tool left: "fifo", "lock folder", "huge"
         QTest::addColumn<int>("expectedOpen");
         QTest::addColumn<int>("expectedNewNotes");
-        QTest::addColumn<QString>("message"); // how it starts; %1 the names not opened
+        QTest::addColumn<QString>("message"); // how it starts
         const QString unread = u"Nolt Nolt could not read its settings in “tst_appdelegate.conf”"_s;
-        QTest::newRow("nothing given: one new note") << false << 0 << 0 << "" << 1 << 1 << "";
-        QTest::newRow("files given: those, no new note") << false << 2 << 0 << "" << 2 << 0 << "";
-        QTest::newRow("text kept from a lost run: offered first, no new note") << true << 0 << 0 << "" << 1 << 0 << "";
-        QTest::newRow("10000 names no file has: the first open") << false << 0 << 10000 << "" << 50 << 0
-                                                                 << "%1 new notes were not opened: Nolt Nolt makes "
-                                                                    "at most 50 at once. The first of them is “new "
-                                                                    "50.txt”";
-        QTest::newRow("a FIFO at the settings file") << false << 0 << 0 << "fifo" << 1 << 1 << unread;
-        QTest::newRow("a folder at its lock's name") << false << 0 << 0 << "lock folder" << 1 << 1 << unread;
-        QTest::newRow("a settings file of 5 MB") << false << 0 << 0 << "huge" << 1 << 1 << unread;
+        QTest::newRow("nothing given: one new note") << false << 0 << "" << 1 << 1 << "";
+        QTest::newRow("files given: those, no new note") << false << 2 << "" << 2 << 0 << "";
+        QTest::newRow("text kept from a lost run: offered first, no new note") << true << 0 << "" << 1 << 0 << "";
+        QTest::newRow("a FIFO at the settings file") << false << 0 << "fifo" << 1 << 1 << unread;
+        QTest::newRow("a folder at its lock's name") << false << 0 << "lock folder" << 1 << 1 << unread;
+        QTest::newRow("a settings file of 5 MB") << false << 0 << "huge" << 1 << 1 << unread;
     }
 
     void launch()
     {
         QFETCH(bool, keptFromALostRun);
         QFETCH(int, givenFiles);
-        QFETCH(int, newNames);
         QFETCH(QString, settings);
         QFETCH(int, expectedNewNotes);
         QFETCH(QString, message);
-        QList<QUrl> given = m_app->notes(names(u"given"_s, givenFiles));
-        for (int i = 0; i < newNames; ++i)
-            given.append(FileNames::urlOfPath(m_app->dir.filePath(u"new %1.txt"_s.arg(i))));
+        const QList<QUrl> given = m_app->notes(names(u"given"_s, givenFiles));
         const QString note = m_app->dir.filePath(u"note.txt"_s), file = SettingsFile::path();
         QCOMPARE(file, QSettings().fileName());
         if (keptFromALostRun) {
@@ -78,10 +70,7 @@ private Q_SLOTS:
             [](const RecoveryStore::Entry &, const QByteArray &, const RecoveryOffer::Answer &answer) {
                 answer(RecoveryOffer::Choice::OpenRecoveredText);
             });
-        // Not the fixture's launch: the test's own look at 10000 names would hold up the loop it watches.
-        m_app->app->setLaunchFiles(given);
-        m_app->app->applicationDidFinishLaunching();
-        m_app->settle();
+        m_app->launchUrls(given);
         QTEST(int(m_app->windows().size()), "expectedOpen");
         QCOMPARE(newNotes().size(), expectedNewNotes);
         for (QWidget *window : m_app->windows())
@@ -89,9 +78,8 @@ private Q_SLOTS:
         // What the answers write is the recovery offer's test; here the one it opens is the only window.
         QVERIFY(!keptFromALostRun ||
                 m_app->windowOf(FileNames::urlOfPath(m_app->dir.filePath(u"note (Recovered).txt"_s))));
-        const QString told = message.contains(u"%1") ? message.arg(QLocale().toString(newNames - 50)) : message;
-        QTRY_VERIFY2(m_app->errors.size() == (told.isEmpty() ? 0 : 1) &&
-                         (told.isEmpty() || m_app->errors.constFirst().startsWith(told)),
+        QTRY_VERIFY2(m_app->errors.size() == (message.isEmpty() ? 0 : 1) &&
+                         (message.isEmpty() || m_app->errors.constFirst().startsWith(message)),
                      qPrintable(m_app->errors.join(u'\n')));
         m_app->app.reset();
         QVERIFY2(watch.worstLateMs() < 1000, qPrintable(u"%1 ms without an answer"_s.arg(watch.worstLateMs())));
