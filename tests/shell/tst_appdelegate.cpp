@@ -126,22 +126,17 @@ private Q_SLOTS:
             QVERIFY(window->isVisible() && !window->isMinimized());
     }
 
+    // A name that is not UTF-8 opens, as the bus hands it over; an address that names no file says which it was. A
+    // refused file among others is the open journeys' test.
     void openUrlsOpensEachAndReportsEachFailure()
     {
         AppDelegate &app = m_app->start(true);
-        QList<QUrl> urls = m_app->notes(names(u"good"_s, 2));
-        writeBytes(m_app->dir.filePath(u"latin1.txt"_s), "caf\xe9");
-        urls.insert(1, QUrl::fromLocalFile(m_app->dir.filePath(u"latin1.txt"_s)));
-        // A name that is not UTF-8, as the bus hands it over.
         writeBytes(FileNames::decodeName(QFile::encodeName(m_app->dir.path()) + "/caf\xe9.txt"), "text");
-        urls.append(
-            QUrl(QUrl::fromLocalFile(m_app->dir.path()).toString() + QLatin1String("/caf%E9.txt"), QUrl::StrictMode));
-        QCOMPARE(m_app->open(urls).size(), 3);
-        QTRY_COMPARE(m_app->errors, QStringList{QStringLiteral(
-                                        "This file is not UTF-8 plain text.\n“latin1.txt” is not UTF-8 plain text.")});
-        // An address that names no file says which address it was.
+        const QUrl name(QUrl::fromLocalFile(m_app->dir.path()).toString() + QLatin1String("/caf%E9.txt"),
+                        QUrl::StrictMode);
+        QCOMPARE(m_app->open({name}).size(), 1);
         app.open(QUrl(u"file:"_s));
-        QTRY_COMPARE(m_app->errors.size(), 2);
+        QTRY_COMPARE(m_app->errors.size(), 1);
         QVERIFY2(m_app->errors.last().startsWith(u"Could not open “file:”"), qPrintable(m_app->errors.last()));
     }
 
