@@ -25,8 +25,8 @@ class LaunchFixture
 {
 public:
     QTemporaryDir dir;
+    QStringList errors; // what the app told, when started to collect it; outlives the app that tells it
     std::unique_ptr<AppDelegate> app;
-    QStringList errors; // what the app told, when started to collect it
 
     // A new app, the one before gone first as at a relaunch; collectErrors keeps what it tells out of its windows.
     AppDelegate &start(bool collectErrors = false)
