@@ -89,11 +89,11 @@ private Q_SLOTS:
         QCOMPARE(SettingsFile::useIfReadable(), std::nullopt);
     }
 
+    // A second launch without files while a window is visible makes nothing new: the end-to-end test walks it.
     void reopen_data()
     {
         QTest::addColumn<QString>("windowsBefore");
         QTest::addColumn<int>("expectedNewNotes");
-        QTest::newRow("a window is visible: nothing new") << "shown" << 1;
         QTest::newRow("windows minimised by Hide: they come back, nothing new") << "hidden" << 1;
         // The launch's note, closed untouched, leaves no file behind.
         QTest::newRow("no window visible: a new note") << "closed" << 1;
@@ -112,7 +112,7 @@ private Q_SLOTS:
             m_app->app->dispatcher().send(Command::Hide);
         if (windowsBefore == u"filled")
             writeBytes(m_app->dir.filePath(u"Desktop/"_s + newNotes().constFirst()), "theirs");
-        if (windowsBefore != u"shown" && windowsBefore != u"hidden") {
+        if (windowsBefore != u"hidden") {
             for (QWidget *window : m_app->windows())
                 QVERIFY(window->close());
             QTRY_COMPARE(m_app->windows().size(), 0);
