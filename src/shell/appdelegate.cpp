@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -42,9 +43,8 @@ constexpr char stateFolderName[] = "noltnolt";
 //: "RTL" in a right-to-left language, "LTR" in any other: the windows are laid out by it.
 [[maybe_unused]] constexpr char layoutDirectionEntry[] = QT_TRANSLATE_NOOP("QGuiApplication", "QT_LAYOUT_DIRECTION");
 
-// The app's catalog for the first of the user's languages that has one (LANGUAGE=de_AT:en finds German: each
-// language is tried without its region before the next), and Qt's own for that language where the system has it:
-// its dialogs and key names. Once per application.
+// The app's catalog for the user's languages, and Qt's own for that language where the system has it: its dialogs
+// and key names. Once per application.
 void installTranslation()
 {
     static QPointer<QTranslator> installed;
@@ -52,7 +52,11 @@ void installTranslation()
         return;
     auto *translator = new QTranslator(QCoreApplication::instance());
     installed = translator;
-    if (!translator->load(QLocale(), QStringLiteral("noltnolt"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+    QStringList catalogs = QDir(QStringLiteral(":/i18n")).entryList({QStringLiteral("noltnolt_*.qm")});
+    for (QString &name : catalogs)
+        name = name.section(u'_', 1).chopped(3);
+    const QString catalog = AppDelegate::catalogFor(QLocale().uiLanguages(), catalogs);
+    if (catalog.isEmpty() || !translator->load(QStringLiteral(":/i18n/noltnolt_%1.qm").arg(catalog)))
         return;
     QCoreApplication::installTranslator(translator);
     auto *toolkit = new QTranslator(translator);
@@ -138,6 +142,23 @@ AppDelegate::~AppDelegate()
         !m_owned->readers.waitForDone(int(deadline.remainingTime())) ||
         !m_owned->recovery.finishKeeping(int(deadline.remainingTime())))
         std::ignore = m_owned.release();
+}
+
+QString AppDelegate::catalogFor(const QStringList &languages, const QStringList &catalogs)
+{
+    // As QTranslator looks for a locale's file: each language as given, then in lower case, each cut back part by
+    // part.
+    for (const QString &language : languages) {
+        for (QString name : {language, language.toLower()}) {
+            name.replace(u'-', u'_');
+            for (qsizetype cut = name.size(); cut > 0; cut = name.lastIndexOf(u'_')) {
+                name.truncate(cut);
+                if (catalogs.contains(name))
+                    return name;
+            }
+        }
+    }
+    return {};
 }
 
 void AppDelegate::setLaunchFiles(const QList<QUrl> &files)
