@@ -32,9 +32,9 @@
     </message>
     <message numerus="yes">
         <source>%Ln new notes were not opened: Nolt Nolt makes at most %1 at once. The first of them is “%2” in “%3”.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%Ln פתק חדש לא נפתח: Nolt Nolt יוצר לכל היותר %1 בבת אחת. זהו &quot;%2&quot; בתוך &quot;%3&quot;.</numerusform>
+            <numerusform>%Ln פתקים חדשים לא נפתחו: Nolt Nolt יוצר לכל היותר %1 בבת אחת. הראשון שבהם הוא &quot;%2&quot; בתוך &quot;%3&quot;.</numerusform>
         </translation>
     </message>
 </context>
@@ -607,9 +607,9 @@ Try &quot;%1 --help&quot; for more.
     <name>OpenErrorReport</name>
     <message numerus="yes">
         <source>%Ln files could not be opened.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>לא ניתן היה לפתוח %Ln קובץ.</numerusform>
+            <numerusform>לא ניתן היה לפתוח %Ln קבצים.</numerusform>
         </translation>
     </message>
     <message>
@@ -622,9 +622,9 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message numerus="yes">
         <source>…and %Ln more.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>…ועוד %Ln.</numerusform>
+            <numerusform>…ועוד %Ln.</numerusform>
         </translation>
     </message>
 </context>
@@ -906,9 +906,9 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message numerus="yes">
         <source>the server did not answer within %n second(s).</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>השרת לא ענה בתוך %n שנייה.</numerusform>
+            <numerusform>השרת לא ענה בתוך %n שניות.</numerusform>
         </translation>
     </message>
     <message>

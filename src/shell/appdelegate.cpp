@@ -55,7 +55,8 @@ void installTranslation()
     QStringList catalogs = QDir(QStringLiteral(":/i18n")).entryList({QStringLiteral("noltnolt_*.qm")});
     for (QString &name : catalogs)
         name = name.section(u'_', 1).chopped(3);
-    const QString catalog = AppDelegate::catalogFor(QLocale().uiLanguages(), catalogs);
+    // None for the user's languages: the sources' English, whose catalog holds its plurals ("1 file", "2 files").
+    const QString catalog = AppDelegate::catalogFor(QLocale().uiLanguages() << QStringLiteral("en"), catalogs);
     if (catalog.isEmpty() || !translator->load(QStringLiteral(":/i18n/noltnolt_%1.qm").arg(catalog)))
         return;
     QCoreApplication::installTranslator(translator);

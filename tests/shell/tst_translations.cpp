@@ -139,9 +139,10 @@ private Q_SLOTS:
             const bool translated = !entry.unfinished && !entry.forms.isEmpty() &&
                                     std::none_of(entry.forms.begin(), entry.forms.end(),
                                                  [](const QString &form) { return form.isEmpty(); });
-            // A partial translation still names every menu item: an English one among them reads backwards.
+            // A partial translation still names every menu item (an English one among them reads backwards) and
+            // counts in its own plurals, English too: untranslated, "1 files" shows.
             if (!translated) {
-                if (complete || (entry.context == u"MenuTable" && !path.endsWith(u"_en.ts")))
+                if (complete || entry.numerus || (entry.context == u"MenuTable" && !path.endsWith(u"_en.ts")))
                     faults.append(where + u"untranslated"_s);
                 continue;
             }
