@@ -30,6 +30,13 @@
         <source>All files (*)</source>
         <translation>Alle Dateien (*)</translation>
     </message>
+    <message numerus="yes">
+        <source>%Ln new notes were not opened: Nolt Nolt makes at most %1 at once. The first of them is “%2” in “%3”.</source>
+        <translation>
+            <numerusform>%Ln neue Notiz wurde nicht geöffnet: Nolt Nolt legt höchstens %1 auf einmal an. Es ist „%2“ in „%3“.</numerusform>
+            <numerusform>%Ln neue Notizen wurden nicht geöffnet: Nolt Nolt legt höchstens %1 auf einmal an. Die erste davon ist „%2“ in „%3“.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>AutoCorrector</name>
@@ -180,10 +187,6 @@ Um eine Datei zu öffnen, deren Name mit „-“ beginnt, setzen Sie „--“ da
     <message>
         <source>…</source>
         <translation>…</translation>
-    </message>
-    <message>
-        <source>Could not save “%1”: %2</source>
-        <translation>„%1“ konnte nicht gespeichert werden: %2</translation>
     </message>
 </context>
 <context>
@@ -556,6 +559,22 @@ Um eine Datei zu öffnen, deren Name mit „-“ beginnt, setzen Sie „--“ da
         <source>“%1” was moved or deleted by another program. Its text is still open here and will be saved again in “%2”.</source>
         <translation>„%1“ wurde von einem anderen Programm verschoben oder gelöscht. Der Text ist hier noch geöffnet und wird erneut in „%2“ gespeichert.</translation>
     </message>
+    <message>
+        <source>Could not save “%1”: %2</source>
+        <translation>„%1“ konnte nicht gespeichert werden: %2</translation>
+    </message>
+    <message>
+        <source>“%1” is being read again from its file; your typing is kept.</source>
+        <translation>„%1“ wird gerade neu aus seiner Datei gelesen; Ihre Eingaben bleiben erhalten.</translation>
+    </message>
+    <message>
+        <source>“%1” was just removed from its folder; your typing is kept until it is clear whether another program is replacing it.</source>
+        <translation>„%1“ wurde gerade aus seinem Ordner entfernt; Ihre Eingaben bleiben erhalten, bis klar ist, ob ein anderes Programm die Datei ersetzt.</translation>
+    </message>
+    <message>
+        <source>“%1” could not be written yet.</source>
+        <translation>„%1“ konnte noch nicht geschrieben werden.</translation>
+    </message>
 </context>
 <context>
     <name>NoteWindow</name>
@@ -777,6 +796,25 @@ Um eine Datei zu öffnen, deren Name mit „-“ beginnt, setzen Sie „--“ da
     </message>
 </context>
 <context>
+    <name>SettingsFile</name>
+    <message>
+        <source>it is not a plain file</source>
+        <translation>sie ist keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>it is longer than %1 MB</source>
+        <translation>sie ist größer als %1 MB</translation>
+    </message>
+    <message>
+        <source>“%1” beside it is not a plain file</source>
+        <translation>„%1“ daneben ist keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>Nolt Nolt could not read its settings in “%1” in “%2”: %3. It goes on with its defaults, and what is changed now is not kept.</source>
+        <translation>Nolt Nolt konnte seine Einstellungen in „%1“ in „%2“ nicht lesen: %3. Es arbeitet mit den Standardeinstellungen weiter, und was jetzt geändert wird, wird nicht gespeichert.</translation>
+    </message>
+</context>
+<context>
     <name>SingleInstance</name>
     <message>
         <source>Nolt Nolt is already running but does not answer (%1). Quit it, then try again.</source>
@@ -863,8 +901,12 @@ Um eine Datei zu öffnen, deren Name mit „-“ beginnt, setzen Sie „--“ da
 <context>
     <name>Trash</name>
     <message>
-        <source>Could not put “%1” back: the Trash does not say where it came from.</source>
-        <translation>„%1“ konnte nicht wiederhergestellt werden: Der Papierkorb gibt nicht an, woher es stammt.</translation>
+        <source>Could not put “%1” back: the Trash does not say it came from “%2”.</source>
+        <translation>„%1“ konnte nicht wiederhergestellt werden: Laut Papierkorb stammt es nicht aus „%2“.</translation>
+    </message>
+    <message>
+        <source>Could not put back</source>
+        <translation>Wiederherstellen nicht möglich</translation>
     </message>
 </context>
 <context>

@@ -30,6 +30,13 @@
         <source>All files (*)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message numerus="yes">
+        <source>%Ln new notes were not opened: Nolt Nolt makes at most %1 at once. The first of them is “%2” in “%3”.</source>
+        <translation>
+            <numerusform>%Ln new note was not opened: Nolt Nolt makes at most %1 at once. It is “%2” in “%3”.</numerusform>
+            <numerusform>%Ln new notes were not opened: Nolt Nolt makes at most %1 at once. The first of them is “%2” in “%3”.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>AutoCorrector</name>
@@ -168,10 +175,6 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message>
         <source>…</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Could not save “%1”: %2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -545,6 +548,22 @@ Try &quot;%1 --help&quot; for more.
         <source>“%1” was moved or deleted by another program. Its text is still open here and will be saved again in “%2”.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Could not save “%1”: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” is being read again from its file; your typing is kept.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” was just removed from its folder; your typing is kept until it is clear whether another program is replacing it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” could not be written yet.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>NoteWindow</name>
@@ -588,9 +607,9 @@ Try &quot;%1 --help&quot; for more.
     <name>OpenErrorReport</name>
     <message numerus="yes">
         <source>%Ln files could not be opened.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%Ln file could not be opened.</numerusform>
+            <numerusform>%Ln files could not be opened.</numerusform>
         </translation>
     </message>
     <message>
@@ -603,9 +622,9 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message numerus="yes">
         <source>…and %Ln more.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>…and %Ln more.</numerusform>
+            <numerusform>…and %Ln more.</numerusform>
         </translation>
     </message>
 </context>
@@ -766,6 +785,25 @@ Try &quot;%1 --help&quot; for more.
     </message>
 </context>
 <context>
+    <name>SettingsFile</name>
+    <message>
+        <source>it is not a plain file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is longer than %1 MB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” beside it is not a plain file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nolt Nolt could not read its settings in “%1” in “%2”: %3. It goes on with its defaults, and what is changed now is not kept.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>SingleInstance</name>
     <message>
         <source>Nolt Nolt has no action “%1”.</source>
@@ -852,7 +890,11 @@ Try &quot;%1 --help&quot; for more.
 <context>
     <name>Trash</name>
     <message>
-        <source>Could not put “%1” back: the Trash does not say where it came from.</source>
+        <source>Could not put “%1” back: the Trash does not say it came from “%2”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not put back</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -884,9 +926,9 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message numerus="yes">
         <source>the server did not answer within %n second(s).</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>the server did not answer within %n second.</numerusform>
+            <numerusform>the server did not answer within %n seconds.</numerusform>
         </translation>
     </message>
     <message>
@@ -1056,9 +1098,9 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message numerus="yes">
         <source>%1 and %n more line(s)</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%1 and %n more line</numerusform>
+            <numerusform>%1 and %n more lines</numerusform>
         </translation>
     </message>
     <message>

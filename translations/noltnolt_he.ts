@@ -30,6 +30,13 @@
         <source>All files (*)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message numerus="yes">
+        <source>%Ln new notes were not opened: Nolt Nolt makes at most %1 at once. The first of them is “%2” in “%3”.</source>
+        <translation>
+            <numerusform>%Ln פתק חדש לא נפתח: Nolt Nolt יוצר לכל היותר %1 בבת אחת. זהו &quot;%2&quot; בתוך &quot;%3&quot;.</numerusform>
+            <numerusform>%Ln פתקים חדשים לא נפתחו: Nolt Nolt יוצר לכל היותר %1 בבת אחת. הראשון שבהם הוא &quot;%2&quot; בתוך &quot;%3&quot;.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>AutoCorrector</name>
@@ -169,10 +176,6 @@ Try &quot;%1 --help&quot; for more.
     <message>
         <source>…</source>
         <translation>…</translation>
-    </message>
-    <message>
-        <source>Could not save “%1”: %2</source>
-        <translation>לא ניתן לשמור את &quot;%1&quot;: %2</translation>
     </message>
 </context>
 <context>
@@ -545,6 +548,22 @@ Try &quot;%1 --help&quot; for more.
         <source>“%1” was moved or deleted by another program. Its text is still open here and will be saved again in “%2”.</source>
         <translation>&quot;%1&quot; הועבר או נמחק על ידי תוכנה אחרת. הטקסט שלו עדיין פתוח כאן ויישמר שוב ב־&quot;%2&quot;.</translation>
     </message>
+    <message>
+        <source>Could not save “%1”: %2</source>
+        <translation type="unfinished">לא ניתן לשמור את &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>“%1” is being read again from its file; your typing is kept.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” was just removed from its folder; your typing is kept until it is clear whether another program is replacing it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” could not be written yet.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>NoteWindow</name>
@@ -588,9 +607,9 @@ Try &quot;%1 --help&quot; for more.
     <name>OpenErrorReport</name>
     <message numerus="yes">
         <source>%Ln files could not be opened.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>לא ניתן היה לפתוח %Ln קובץ.</numerusform>
+            <numerusform>לא ניתן היה לפתוח %Ln קבצים.</numerusform>
         </translation>
     </message>
     <message>
@@ -603,9 +622,9 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message numerus="yes">
         <source>…and %Ln more.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>…ועוד %Ln.</numerusform>
+            <numerusform>…ועוד %Ln.</numerusform>
         </translation>
     </message>
 </context>
@@ -766,6 +785,25 @@ Try &quot;%1 --help&quot; for more.
     </message>
 </context>
 <context>
+    <name>SettingsFile</name>
+    <message>
+        <source>it is not a plain file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is longer than %1 MB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” beside it is not a plain file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nolt Nolt could not read its settings in “%1” in “%2”: %3. It goes on with its defaults, and what is changed now is not kept.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>SingleInstance</name>
     <message>
         <source>Nolt Nolt is already running but does not answer (%1). Quit it, then try again.</source>
@@ -852,7 +890,11 @@ Try &quot;%1 --help&quot; for more.
 <context>
     <name>Trash</name>
     <message>
-        <source>Could not put “%1” back: the Trash does not say where it came from.</source>
+        <source>Could not put “%1” back: the Trash does not say it came from “%2”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not put back</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -864,9 +906,9 @@ Try &quot;%1 --help&quot; for more.
     </message>
     <message numerus="yes">
         <source>the server did not answer within %n second(s).</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>השרת לא ענה בתוך %n שנייה.</numerusform>
+            <numerusform>השרת לא ענה בתוך %n שניות.</numerusform>
         </translation>
     </message>
     <message>

@@ -136,9 +136,9 @@ RecoveryStore::~RecoveryStore()
     finishKeeping();
 }
 
-void RecoveryStore::finishKeeping() const
+bool RecoveryStore::finishKeeping(int timeoutMs) const
 {
-    m_keeper->waitForDone();
+    return m_keeper->waitForDone(timeoutMs);
 }
 
 QString RecoveryStore::defaultFolder(const QString &appDirName)

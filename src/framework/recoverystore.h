@@ -51,7 +51,8 @@ public:
     // Keeps what bytesOf gives on a thread of the store's own, in order, so that a document's window never waits
     // for the disk. Every other call waits for the keeps under way first, so it sees them done.
     void keepLater(const QString &originalPath, std::function<QByteArray()> bytesOf, Report report = {});
-    void finishKeeping() const;
+    // Waits for the keeps under way, up to timeoutMs (-1: as long as they take); false when some still run.
+    bool finishKeeping(int timeoutMs = -1) const;
     // Forgets the kept text of a document once its own file holds it.
     void discard(const QString &originalPath);
     bool holds(const QString &originalPath) const;

@@ -137,6 +137,13 @@ bool WriteQueue::takeRequest(QList<Completion> &waiting)
     return std::exchange(m_again, false);
 }
 
+void WriteQueue::discardQueued()
+{
+    const QMutexLocker lock(&m_order->mutex);
+    m_outstanding -= int(m_order->tasks.size());
+    m_order->tasks.clear();
+}
+
 bool WriteQueue::finish(int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);

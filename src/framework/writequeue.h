@@ -54,6 +54,8 @@ public:
     void requestAgain(const Completion &completion);
     // Whether a write was asked for during the last one, with those waiting for it; forgets them.
     bool takeRequest(QList<Completion> &waiting);
+    // Forgets the tasks given and not begun yet: they never run and never report. What runs goes on.
+    void discardQueued();
     // Waits for the writes, reads and comparisons asked for so far (and those their reports ask for), and delivers
     // their reports on this thread; false when they are still under way after timeoutMs.
     bool finish(int timeoutMs);

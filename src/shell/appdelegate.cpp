@@ -21,6 +21,8 @@
 #include "storage/plaintextdocument.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -43,9 +45,8 @@ constexpr char stateFolderName[] = "noltnolt";
 //: "RTL" in a right-to-left language, "LTR" in any other: the windows are laid out by it.
 [[maybe_unused]] constexpr char layoutDirectionEntry[] = QT_TRANSLATE_NOOP("QGuiApplication", "QT_LAYOUT_DIRECTION");
 
-// The app's catalog for the first of the user's languages that has one (LANGUAGE=de_AT:en finds German: each
-// language is tried without its region before the next), and Qt's own for that language where the system has it:
-// its dialogs and key names. Once per application.
+// The app's catalog for the user's languages, and Qt's own for that language where the system has it: its dialogs
+// and key names. Once per application.
 void installTranslation()
 {
     static QPointer<QTranslator> installed;
@@ -53,7 +54,12 @@ void installTranslation()
         return;
     auto *translator = new QTranslator(QCoreApplication::instance());
     installed = translator;
-    if (!translator->load(QLocale(), QStringLiteral("noltnolt"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+    QStringList catalogs = QDir(QStringLiteral(":/i18n")).entryList({QStringLiteral("noltnolt_*.qm")});
+    for (QString &name : catalogs)
+        name = name.section(u'_', 1).chopped(3);
+    // None for the user's languages: the sources' English, whose catalog holds its plurals ("1 file", "2 files").
+    const QString catalog = AppDelegate::catalogFor(QLocale().uiLanguages() << QStringLiteral("en"), catalogs);
+    if (catalog.isEmpty() || !translator->load(QStringLiteral(":/i18n/noltnolt_%1.qm").arg(catalog)))
         return;
     QCoreApplication::installTranslator(translator);
     auto *toolkit = new QTranslator(translator);
@@ -70,8 +76,10 @@ struct AppDelegate::Services
     RecoveryStore recovery{RecoveryStore::defaultFolder(QString::fromLatin1(stateFolderName)),
                            RecoveryStore::defaultFallbacks(QString::fromLatin1(stateFolderName))};
     FileWatcher watcher;
-    // Gone first: its destructor waits for the writes, which use the rest.
+    // Gone first: their destructors wait for the writes and reads, which use the rest. Reads have their own, so a
+    // disk that holds the writes never keeps another note from opening.
     QThreadPool writers;
+    QThreadPool readers;
 };
 
 AppDelegate::AppDelegate(QObject *parent)
@@ -85,12 +93,12 @@ AppDelegate::AppDelegate(QObject *parent)
                                                                          open(FileNames::urlOfPath(path));
                                                                      }});
                                           },
-                                          QString(), this))
+                                          QString(), &m_owned->readers, this))
     , m_quitting(new Quitting(m_documents, this))
     , m_menus(new AppMenus(m_documents, this))
     , m_commands(*this, *m_quitting)
     , m_openErrors(new OpenErrorReport(m_documents, this))
-    , m_placement(new WindowPlacement(m_documents, this))
+    , m_placement(new WindowPlacement(m_documents, &m_owned->readers, this))
     , m_notesFolder(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
 {
     installTranslation();
@@ -135,10 +143,30 @@ AppDelegate::~AppDelegate()
         parts.prepend(child);
     for (const QPointer<QObject> &part : std::as_const(parts))
         delete part.data();
-    // A write that outlived its note's close (a disk that does not answer) goes on with the services it uses: they
-    // are left to the end of the process rather than freed under it.
-    if (!m_owned->writers.waitForDone(Document::closeWaitMs))
+    // A write or read that outlived its note's close (a disk that does not answer) goes on with the services it
+    // uses: they are left to the end of the process rather than freed under it.
+    const QDeadlineTimer deadline(Document::closeWaitMs);
+    if (!m_owned->writers.waitForDone(int(deadline.remainingTime())) ||
+        !m_owned->readers.waitForDone(int(deadline.remainingTime())) ||
+        !m_owned->recovery.finishKeeping(int(deadline.remainingTime())))
         std::ignore = m_owned.release();
+}
+
+QString AppDelegate::catalogFor(const QStringList &languages, const QStringList &catalogs)
+{
+    // As QTranslator looks for a locale's file: each language as given, then in lower case, each cut back part by
+    // part.
+    for (const QString &language : languages) {
+        for (QString name : {language, language.toLower()}) {
+            name.replace(u'-', u'_');
+            for (qsizetype cut = name.size(); cut > 0; cut = name.lastIndexOf(u'_')) {
+                name.truncate(cut);
+                if (catalogs.contains(name))
+                    return name;
+            }
+        }
+    }
+    return {};
 }
 
 void AppDelegate::setLaunchFiles(const QList<QUrl> &files)

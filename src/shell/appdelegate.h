@@ -42,6 +42,11 @@ public:
     explicit AppDelegate(QObject *parent = nullptr);
     ~AppDelegate() override;
 
+    // Of the app's catalogs ("de", "he": the names after "noltnolt_"), the one for the first of the user's languages
+    // (as QLocale::uiLanguages gives them) that has one, each tried whole and then without its region: "de-AT" finds
+    // "de" before the next language is tried. Empty when none has one: the English of the sources.
+    static QString catalogFor(const QStringList &languages, const QStringList &catalogs);
+
     // Files handed to this process at launch (the command line).
     void setLaunchFiles(const QList<QUrl> &files);
     // The folder new notes go to; by default the user's Desktop.

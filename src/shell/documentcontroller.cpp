@@ -5,11 +5,11 @@
 #include "editor/windowcontroller.h"
 #include "framework/interruptedsavelog.h"
 #include "framework/startuptrace.h"
+#include "framework/writequeue.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QSettings>
-#include <QThreadPool>
 
 #include <cerrno>
 #include <memory>
@@ -83,16 +83,14 @@ struct DocumentController::PendingOpen
 };
 
 DocumentController::DocumentController(NoteMaker makeNote, WindowMaker makeWindow, const QString &settingsFile,
-                                       QObject *parent)
+                                       QThreadPool *workers, QObject *parent)
     : QObject(parent)
     , m_makeNote(std::move(makeNote))
     , m_makeWindow(std::move(makeWindow))
     , m_settingsFile(settingsFile)
-    , m_reader(new QThreadPool(this))
-    , m_recorder(new QThreadPool(this))
+    , m_reader(new WriteQueue(workers, this))
+    , m_recorder(new WriteQueue(workers, this))
 {
-    m_reader->setMaxThreadCount(1);
-    m_recorder->setMaxThreadCount(1);
     // A timer, not a posted call: the windows' own events and timers come between two turns.
     m_step.setSingleShot(true);
     m_step.setInterval(0);
@@ -104,12 +102,12 @@ DocumentController::DocumentController(NoteMaker makeNote, WindowMaker makeWindo
 
 DocumentController::~DocumentController()
 {
-    // Reads in flight post their results to this object: they end before it goes.
-    m_reader->clear();
-    m_reader->waitForDone();
+    // A read under way finishes on its own and its result is dropped; the last record is waited for, as long as a
+    // note's close at most.
+    m_reader->discardQueued();
     if (m_recordTimer.isActive())
         record();
-    m_recorder->waitForDone();
+    m_recorder->finish(Document::closeWaitMs);
 }
 
 void DocumentController::showWindows(Document *document)
@@ -186,24 +184,28 @@ void DocumentController::start(const Request &request)
     m_pending.append(pending);
     recordSoon();
     // One reader thread: files come back in the order they were asked for, and one big file is read at a time.
-    m_reader->start([this, pending, decoder = document->decoder(), log = document->services().interruptedSaves] {
-        pending->loaded = LoadedFile::read(pending->url, decoder, true, log);
-        pending->fresh = startNew(pending->loaded);
-        QMetaObject::invokeMethod(
-            this,
-            [this, pending] {
-                pending->ready = true;
-                if (!m_step.isActive())
-                    m_step.start();
-            },
-            Qt::QueuedConnection);
-    });
+    m_reader->run(
+        [pending, decoder = document->decoder(), log = document->services().interruptedSaves] {
+            pending->loaded = LoadedFile::read(pending->url, decoder, true, log);
+            pending->fresh = startNew(pending->loaded);
+            return true;
+        },
+        [this, pending](bool) {
+            pending->ready = true;
+            if (!m_step.isActive())
+                m_step.start();
+        });
 }
 
 void DocumentController::repairInterruptedSaves(InterruptedSaveLog *log)
 {
     if (log)
-        m_reader->start([log] { log->repairAll(); });
+        m_reader->run(
+            [log] {
+                log->repairAll();
+                return true;
+            },
+            [](bool) {});
 }
 
 bool DocumentController::finishOpen(const std::shared_ptr<PendingOpen> &pending)
@@ -352,7 +354,7 @@ bool DocumentController::reviewUnsavedDocumentsBeforeQuit(QuitReview review)
     // The notes open now come back at the next launch; closing their windows from here on is the app ending.
     m_recording = false;
     record();
-    m_recorder->waitForDone();
+    m_recorder->finish(Document::closeWaitMs);
     writeUrlList(openDocumentsKey, openUrls());
     return true;
 }
@@ -387,19 +389,22 @@ void DocumentController::record()
     std::optional<QStringList> recent;
     if (m_recent)
         recent = encoded(*m_recent);
-    m_recorder->start([settingsFile = m_settingsFile, open, recent] {
-        auto settings = openSettings(settingsFile);
-        if (open)
-            settings->setValue(QLatin1String(openDocumentsKey), *open);
-        if (recent)
-            settings->setValue(QLatin1String(recentDocumentsKey), *recent);
-        settings->sync();
-    });
+    m_recorder->run(
+        [settingsFile = m_settingsFile, open, recent] {
+            auto settings = openSettings(settingsFile);
+            if (open)
+                settings->setValue(QLatin1String(openDocumentsKey), *open);
+            if (recent)
+                settings->setValue(QLatin1String(recentDocumentsKey), *recent);
+            settings->sync();
+            return true;
+        },
+        [](bool) {});
 }
 
 QList<QUrl> DocumentController::takeRememberedDocumentUrls()
 {
-    m_recorder->waitForDone();
+    m_recorder->finish(Document::closeWaitMs);
     QList<QUrl> urls = readUrlList(openDocumentsKey);
     writeUrlList(openDocumentsKey, {});
     // A note deleted since the last quit is simply not reopened; nobody asked for it this time.

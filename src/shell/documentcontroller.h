@@ -17,6 +17,7 @@
 class Document;
 class InterruptedSaveLog;
 class QThreadPool;
+class WriteQueue;
 
 // The one controller of all open documents: opening by URL, the current document, recent files,
 // and writing every edited document before the app quits.
@@ -37,9 +38,10 @@ public:
     static constexpr char recentDocumentsKey[] = "RecentDocuments";
     static constexpr char openDocumentsKey[] = "OpenDocumentsAtQuit";
 
-    // settingsFile empty: the app's own settings.
+    // settingsFile empty: the app's own settings. workers: the app's pool for reading files and the settings, which
+    // outlives this controller; none: the process's own. Never waits longer than a note's close for them.
     DocumentController(NoteMaker makeNote, WindowMaker makeWindow, const QString &settingsFile = {},
-                       QObject *parent = nullptr);
+                       QThreadPool *workers = nullptr, QObject *parent = nullptr);
     ~DocumentController() override;
 
     // An open URL brings its window forward; otherwise the document is made, its file is read and decoded on a
@@ -128,8 +130,9 @@ private:
     // Read from the settings once, then kept here and written with the record.
     mutable std::optional<QList<QUrl>> m_recent;
     QTimer m_recordTimer;
-    QThreadPool *m_reader;
-    QThreadPool *m_recorder;
+    // Files read one at a time, in the order asked for; the settings written one after the other.
+    WriteQueue *m_reader;
+    WriteQueue *m_recorder;
     // Off once the app is ending: the windows that close then are still the ones to bring back.
     bool m_recording = true;
 };

@@ -2,12 +2,12 @@
 
 #include "editor/windowcontroller.h"
 #include "framework/document.h"
+#include "framework/writequeue.h"
 #include "shell/documentcontroller.h"
 
 #include <QApplication>
 #include <QScreen>
 #include <QSettings>
-#include <QThreadPool>
 #include <QWidget>
 #include <QWindow>
 
@@ -64,13 +64,12 @@ const QScreen *screenFor(const QRect &frame)
 
 } // namespace
 
-WindowPlacement::WindowPlacement(DocumentController &documents, QObject *parent)
+WindowPlacement::WindowPlacement(DocumentController &documents, QThreadPool *workers, QObject *parent)
     : QObject(parent)
     , m_margins(guessedMargins)
     , m_documents(documents)
-    , m_recorder(new QThreadPool(this))
+    , m_recorder(new WriteQueue(workers, this))
 {
-    m_recorder->setMaxThreadCount(1);
     m_recordSoon.setSingleShot(true);
     m_recordSoon.setInterval(recordDelayMs);
     connect(&m_recordSoon, &QTimer::timeout, this, &WindowPlacement::recordFrames);
@@ -85,7 +84,7 @@ WindowPlacement::WindowPlacement(DocumentController &documents, QObject *parent)
 
 WindowPlacement::~WindowPlacement()
 {
-    m_recorder->waitForDone();
+    m_recorder->finish(Document::closeWaitMs);
 }
 
 bool WindowPlacement::eventFilter(QObject *watched, QEvent *event)
@@ -130,11 +129,14 @@ void WindowPlacement::release(QWidget *window)
     m_holder = nullptr;
     m_firstFrame = window->frameGeometry();
     // Only the name's frame: the notes still open may be closing one by one, and their frames were kept at quit.
-    m_recorder->start([first = m_firstFrame] {
-        QSettings settings;
-        settings.setValue(QLatin1String(firstFrameKey), first);
-        settings.sync();
-    });
+    m_recorder->run(
+        [first = m_firstFrame] {
+            QSettings settings;
+            settings.setValue(QLatin1String(firstFrameKey), first);
+            settings.sync();
+            return true;
+        },
+        [](bool) {});
 }
 
 void WindowPlacement::recordFrames()
@@ -143,15 +145,18 @@ void WindowPlacement::recordFrames()
         m_firstFrame = m_holder->frameGeometry();
     const std::optional<QMargins> margins = shownMargins(m_documents.documents());
     // Read here, written and synced on a thread of its own.
-    m_recorder->start([frames = framesOf(m_documents.documents()), first = m_firstFrame, margins] {
-        QSettings settings;
-        settings.setValue(QLatin1String(framesKey), frames);
-        if (first.isValid())
-            settings.setValue(QLatin1String(firstFrameKey), first);
-        if (margins)
-            settings.setValue(QLatin1String(marginsKey), marginsValue(*margins));
-        settings.sync();
-    });
+    m_recorder->run(
+        [frames = framesOf(m_documents.documents()), first = m_firstFrame, margins] {
+            QSettings settings;
+            settings.setValue(QLatin1String(framesKey), frames);
+            if (first.isValid())
+                settings.setValue(QLatin1String(firstFrameKey), first);
+            if (margins)
+                settings.setValue(QLatin1String(marginsKey), marginsValue(*margins));
+            settings.sync();
+            return true;
+        },
+        [](bool) {});
 }
 
 void WindowPlacement::place(QWidget *window, const QUrl &url)
@@ -218,7 +223,7 @@ QVariantMap WindowPlacement::framesOf(const QList<Document *> &documents)
 
 void WindowPlacement::takeRememberedFrames()
 {
-    m_recorder->waitForDone();
+    m_recorder->finish(Document::closeWaitMs);
     QSettings settings;
     // Left in place until this run records its own: an app killed before then brings them back again.
     const QVariantMap frames = settings.value(QLatin1String(framesKey)).toMap();

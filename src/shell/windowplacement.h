@@ -14,6 +14,7 @@
 class Document;
 class DocumentController;
 class QThreadPool;
+class WriteQueue;
 class QWidget;
 
 // Where note windows go, as frames: the window with the title bar and border the window manager adds. A note
@@ -32,8 +33,9 @@ public:
     static constexpr char firstFrameKey[] = "EditorWindow";
     static constexpr char marginsKey[] = "NoteWindowFrameMargins";
 
-    // Places the windows of every document the controller opens, before they show.
-    WindowPlacement(DocumentController &documents, QObject *parent = nullptr);
+    // Places the windows of every document the controller opens, before they show. The frames are written on
+    // workers, the app's pool, which outlives this; none: the process's own.
+    WindowPlacement(DocumentController &documents, QThreadPool *workers = nullptr, QObject *parent = nullptr);
     ~WindowPlacement() override;
 
     // Places a note's window before it first shows.
@@ -67,6 +69,6 @@ private:
     // a window shows.
     QSet<QWidget *> m_unchecked;
     DocumentController &m_documents;
-    QThreadPool *m_recorder;
+    WriteQueue *m_recorder;
     QTimer m_recordSoon;
 };

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <memory>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -70,81 +72,73 @@ class TestActionDispatcher : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void chainOrder()
+    // Who answers a command along the focus chain ("" for none), and its item's state, which follows the focus.
+    void chain_data()
     {
-        ActionDispatcher dispatcher;
-        Responder delegate({Command::New, Command::Hide, Command::Find, Command::Copy});
-        dispatcher.setDelegate(&delegate);
-        auto *window = new QWidget;
-        const WindowController controller(window);
-        auto *layout = new QVBoxLayout(window);
-        auto *panel = new Panel;
-        auto *field = new QLineEdit(u"field text"_s, panel);
-        layout->addWidget(panel);
-        QVERIFY(focusIn(window, field));
-        // The focused widget's parents come before the delegate, the window's controller after its widgets.
-        QVERIFY(dispatcher.send(Command::Find));
-        QCOMPARE(panel->performed, QList<Command>{Command::Find});
-        QVERIFY(dispatcher.canPerform(Command::Minimize).has_value());
-        QVERIFY(dispatcher.send(Command::New));
-        QVERIFY(dispatcher.send(Command::Hide));
-        QCOMPARE(delegate.performed, (QList<Command>{Command::New, Command::Hide}));
-        QCOMPARE(dispatcher.canPerform(Command::HideOthers), std::nullopt);
-        QVERIFY(!dispatcher.send(Command::HideOthers));
-
-        // A helper of the field is asked before the field, until the helper goes; the field copies its own text.
-        auto *helper = new Helper;
-        dispatcher.setHelperResponder(field, helper);
-        field->selectAll();
-        QVERIFY(dispatcher.send(Command::Copy));
-        QCOMPARE(helper->performed, QList<Command>{Command::Copy});
-        delete helper;
-        QGuiApplication::clipboard()->clear();
-        QVERIFY(dispatcher.send(Command::Copy));
-        QCOMPARE(QGuiApplication::clipboard()->text(), u"field text"_s);
-        // Without a selection Copy stays the field's, disabled: the delegate's Copy is never reached.
-        field->deselect();
-        QCOMPARE(dispatcher.canPerform(Command::Copy), std::optional<bool>(false));
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("answerer");
+        QTest::addColumn<bool>("enabled");
+        const int copy = int(Command::Copy), all = int(Command::SelectAll);
+        QTest::newRow("the focused widget's parent first") << "focus" << int(Command::Find) << "panel" << true;
+        QTest::newRow("the window's controller after its widgets")
+            << "focus" << int(Command::Minimize) << "window" << true;
+        QTest::newRow("the delegate last") << "focus" << int(Command::New) << "delegate" << true;
+        QTest::newRow("nothing answers") << "focus" << int(Command::HideOthers) << "" << false;
+        QTest::newRow("a helper before its field") << "focus helper select" << copy << "helper" << true;
+        QTest::newRow("the helper gone: the field copies") << "focus gone select" << copy << "field" << true;
+        QTest::newRow("no selection: the field's Copy, disabled") << "focus" << copy << "field" << false;
+        QTest::newRow("no window: the delegate") << "" << int(Command::New) << "delegate" << true;
+        QTest::newRow("a failure is presented, not let through") << "" << int(Command::Quit) << "presented" << true;
+        QTest::newRow("no focus: no Select All") << "" << all << "" << false;
+        QTest::newRow("the focus alone enables Select All") << "focus" << all << "field" << true;
+        QTest::newRow("sent to the delegate: the field is not asked") << "focus delegate" << all << "" << false;
     }
 
-    void itemsReachTheDelegateWithoutWindowAndFailuresArePresented()
+    void chain()
     {
-        QTRY_COMPARE(QApplication::activeWindow(), nullptr);
+        QFETCH(QString, setup);
+        QFETCH(int, command);
+        QFETCH(QString, answerer);
+        QFETCH(bool, enabled);
         ActionDispatcher dispatcher;
-        Responder delegate({Command::New, Command::Quit});
+        Responder delegate({Command::New, Command::Hide, Command::Find, Command::Copy, Command::Quit});
         dispatcher.setDelegate(&delegate);
         QStringList presented;
         dispatcher.setFailurePresenter([&presented](const Error &error) { presented.append(error.description()); });
-        QAction item, failing;
-        dispatcher.bind(&item, Command::New);
-        dispatcher.bind(&failing, Command::Quit);
-        item.trigger();
-        // A command that throws is presented, not let through the event loop.
-        failing.trigger();
-        QCOMPARE(delegate.performed, QList<Command>{Command::New});
-        QCOMPARE(presented, QStringList{u"The note “a.txt” is gone."_s});
-    }
-
-    // Items follow the focus; one sent to an explicit target ignores what the focused field would answer.
-    void enablingFollowsFocusAndTarget()
-    {
-        ActionDispatcher dispatcher;
-        Responder delegate({Command::New});
-        dispatcher.setDelegate(&delegate);
-        QAction chained, targeted;
-        dispatcher.bind(&chained, Command::SelectAll);
-        dispatcher.bind(&targeted, Command::SelectAll, ActionDispatcher::Target::Delegate);
         QTRY_COMPARE(QApplication::focusWidget(), nullptr);
-        dispatcher.updateAllItems();
-        QVERIFY(!chained.isEnabled());
-        QWidget window;
-        // No explicit update: the focus change alone enables the item.
-        QVERIFY(focusIn(&window, new QLineEdit(u"text"_s, &window)));
-        QTRY_VERIFY(chained.isEnabled());
-        dispatcher.updateAllItems();
-        QVERIFY(!targeted.isEnabled());
-        window.close();
-        QTRY_VERIFY(!chained.isEnabled());
+        QAction item;
+        dispatcher.bind(&item, Command(command),
+                        setup.contains(u"delegate") ? ActionDispatcher::Target::Delegate
+                                                    : ActionDispatcher::Target::Chain);
+        auto *window = new QWidget;
+        const WindowController controller(window);
+        auto *panel = new Panel;
+        auto *field = new QLineEdit(u"field text"_s, panel);
+        (new QVBoxLayout(window))->addWidget(panel);
+        auto helper = std::make_unique<Helper>();
+        if (setup.contains(u"helper") || setup.contains(u"gone"))
+            dispatcher.setHelperResponder(field, helper.get());
+        if (!setup.contains(u"helper"))
+            helper.reset();
+        if (setup.contains(u"select"))
+            field->selectAll();
+        if (setup.contains(u"focus"))
+            QVERIFY(focusIn(window, field));
+        // No explicit update: the focus change alone sets the item.
+        QTRY_COMPARE(item.isEnabled(), enabled);
+        QGuiApplication::clipboard()->clear();
+        item.trigger();
+        const QList<Command> sent{Command(command)};
+        QCOMPARE(panel->performed, answerer == u"panel" ? sent : QList<Command>());
+        QCOMPARE(delegate.performed, answerer == u"delegate" ? sent : QList<Command>());
+        QVERIFY(!helper || helper->performed == sent);
+        QCOMPARE(presented, answerer == u"presented" ? QStringList{u"The note “a.txt” is gone."_s} : QStringList());
+        if (answerer == u"field")
+            QCOMPARE(command == int(Command::Copy) ? QGuiApplication::clipboard()->text() : field->selectedText(),
+                     enabled ? u"field text"_s : QString());
+        window->close();
+        QTRY_COMPARE(item.isEnabled(), delegate.answers(Command(command)));
     }
 };
 

@@ -108,23 +108,6 @@ private Q_SLOTS:
         QCOMPARE(n.note->isDocumentEdited(), TestSupport::readBytes(n.path) != file);
     }
 
-    // Only swaps with one guess, never case or short words ("ot" would swap to "to"); one Ctrl+Z undoes the last
-    // correction alone. Nothing is corrected while spelling is not checked as one types.
-    void correctionOnlySwapsLetters()
-    {
-        if (!m_english)
-            QSKIP("The American English dictionary (hunspell-en-us) is not installed.");
-        ShownNote n;
-        QTest::keyClicks(n.view, u"teh ok ty ot TEH frist quikc "_qs);
-        QCOMPARE(n.view->text(), u"the ok ty ot TEH first quick "_qs);
-        QTest::keyClick(n.view, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(n.view->text(), u"the ok ty ot TEH first quikc "_qs);
-        n.tools()->setContinuousSpellCheckingEnabled(false);
-        n.view->setSelectedRange({n.view->textLength(), 0});
-        QTest::keyClicks(n.view, u"teh "_qs);
-        QCOMPARE(n.view->text(), u"the ok ty ot TEH first quikc teh "_qs);
-    }
-
     void correctionIsShownAndCanBeChangedBack()
     {
         if (!m_english)

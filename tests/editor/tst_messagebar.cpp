@@ -41,12 +41,13 @@ private Q_SLOTS:
     void cleanup() { TestNotes::resetServices(); }
 
     // A message appears in the middle of typing: no keystroke is lost, none presses a button, and the bar goes
-    // when its cause does.
+    // when its cause does. Reload puts their text in place with the user's typing one Ctrl+Z away.
     void typingGoesOnWhileAMessageAppears_data()
     {
         QTest::addColumn<QString>("cause");
         QTest::addColumn<int>("kind");
-        QTest::newRow("another program changed the note") << "conflict" << int(MessageKind::Conflict);
+        QTest::newRow("another program changed the note: Keep My Text") << "conflict" << int(MessageKind::Conflict);
+        QTest::newRow("another program changed the note: Reload") << "conflict, reload" << int(MessageKind::Conflict);
         QTest::newRow("the note became read-only") << "readonly" << int(MessageKind::ReadOnly);
         QTest::newRow("a save failed") << "savefailed" << int(MessageKind::SaveFailed);
     }
@@ -72,7 +73,7 @@ private Q_SLOTS:
         else if (cause == u"savefailed")
             QVERIFY(QDir(folder).removeRecursively());
         typeIntoWindow(window, " three");
-        if (cause == u"conflict")
+        if (cause.startsWith(u"conflict"))
             writeBytes(path, "theirs");
         QTRY_VERIFY(editor->message(MessageKind(kind)));
         typeIntoWindow(window, " four five");
@@ -90,12 +91,19 @@ private Q_SLOTS:
         const auto recovered = [&store] {
             return readBytes(store.entries().value(0).recoveryPath);
         };
-        if (cause == u"conflict") {
+        if (cause.startsWith(u"conflict")) {
             // The question waits.
             QTest::qWait(AutoSave::delayMs * 2);
             QCOMPARE(readBytes(path), QByteArray("theirs"));
             QCOMPARE(recovered(), QByteArray("one two three four five"));
-            QVERIFY(NoteFixture::clickButton(bar, u"Keep My Text"_s));
+        }
+        if (cause == u"conflict, reload") {
+            QVERIFY(clickButton(bar, u"Reload"_s));
+            QTRY_COMPARE(editor->textView()->text(), u"theirs"_s);
+            QCOMPARE(recovered(), QByteArray("one two three four five"));
+            QTest::keyClick(window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+        } else if (cause == u"conflict") {
+            QVERIFY(clickButton(bar, u"Keep My Text"_s));
             // Theirs is not lost: it waits in a copy beside the note.
             QTRY_COMPARE(QDir(folder).entryList({u"Note (conflict *).txt"_s}).size(), 1);
             QCOMPARE(readBytes(folder + u'/' + QDir(folder).entryList({u"Note (conflict *).txt"_s}).constFirst()),
@@ -123,37 +131,15 @@ private Q_SLOTS:
         n.note->close();
     }
 
-    // Reload in the conflict bar puts their text in place, but the user's typing stays one Ctrl+Z away in the window
-    // and in recovery; deleting the note without typing leaves it deleted until Save Again.
-    void reloadIsOneUndoStepAndDeletionSticks()
+    // A deleted note is written again only when the user asks.
+    void deletedNoteWaitsForSaveAgain()
     {
-        QTemporaryDir dir;
-        RecoveryStore store(dir.filePath(QStringLiteral("recovery")));
-        TestNotes::services().recovery = &store;
-        const auto forget = qScopeGuard([] { TestNotes::resetServices(); });
-        ShownNote n;
-        QWidget *window = n.editor->window();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        typeIntoWindow(window, "mine");
-        QTRY_COMPARE(readBytes(n.path), QByteArray("mine"));
-        typeIntoWindow(window, " more");
-        writeBytes(n.path, "theirs");
-        QTRY_VERIFY(n.editor->message(MessageKind::Conflict));
-        QVERIFY(NoteFixture::clickButton(n.editor->message(MessageKind::Conflict), u"Reload"_s));
-        QTRY_COMPARE(n.view->text(), u"theirs"_qs);
-        QCOMPARE(readBytes(store.entries().value(0).recoveryPath), QByteArray("mine more"));
-        QTest::keyClick(window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
-        QTRY_COMPARE(n.view->text(), u"mine more"_qs);
-        QTRY_COMPARE(readBytes(n.path), QByteArray("mine more"));
-
+        ShownNote n("mine");
         QVERIFY(QFile::remove(n.path));
         QTRY_VERIFY(n.editor->message(MessageKind::FileChanged));
-        QTest::qWait(AutoSave::delayMs * 2);
-        QVERIFY(!QFileInfo::exists(n.path));
-        n.editor->message(MessageKind::FileChanged)->buttons().constFirst()->click(); // "Save Again"
-        QTRY_COMPARE(readBytes(n.path), QByteArray("mine more"));
+        QVERIFY(clickButton(n.editor->message(MessageKind::FileChanged), u"Save Again"_s));
+        QTRY_COMPARE(readBytes(n.path), QByteArray("mine"));
         QTRY_VERIFY(!n.editor->message(MessageKind::FileChanged));
-        n.note->close();
     }
 
     // Copies a sync engine leaves beside the note are told one at a time, compared on request, and never deleted.
@@ -172,9 +158,9 @@ private Q_SLOTS:
         };
         QTRY_VERIFY(bar());
         QVERIFY(bar()->text().startsWith(u"Another version of this note, from another device, is beside it"));
-        QVERIFY(NoteFixture::clickButton(bar(), u"Compare"_s));
+        QVERIFY(clickButton(bar(), u"Compare"_s));
         QTRY_VERIFY2(bar()->text().contains(u"From line 2, yours: “two”; theirs: “TWO”."), qPrintable(bar()->text()));
-        QVERIFY(NoteFixture::clickButton(bar(), u"Keep Both"_s));
+        QVERIFY(clickButton(bar(), u"Keep Both"_s));
         // The next copy is told; when the engine takes it away again, its bar goes without a click.
         QTRY_VERIFY(bar() && !bar()->text().contains(u"From line 2"));
         const bool secondShown = bar()->text().contains(QFileInfo(copies.at(1)).fileName());

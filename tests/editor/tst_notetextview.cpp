@@ -1,3 +1,4 @@
+#include "editor/noteloader.h"
 #include "editor/notetextview.h"
 #include "editor/textmirror.h"
 #include "storage/notecodec.h"
@@ -36,37 +37,6 @@ class TestNoteTextView : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // Opening such a note and typing at its end changes only the typed bytes.
-    void keepsBytesWhenTyping_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::newRow("mixed CRLF, LF and CR") << QByteArray("a\r\nb\nc\rd\r\ne");
-        QTest::newRow("literal U+2029") << QByteArray("a\342\200\251b\n");
-        QTest::newRow("byte-order mark") << QByteArray("\357\273\277hello\r\n");
-        QTest::newRow("long CRLF lines, cut for the view") << QByteArray("word ").repeated(3000) + "\r\nend\r\n";
-        QTest::newRow("big note, put into the view in parts") << QByteArray("line\r\n").repeated(200000);
-    }
-
-    void keepsBytesWhenTyping()
-    {
-        QFETCH(QByteArray, file);
-        NoteLoader::compactPendingAbove = 1024 * 1024;
-        NoteTextView view;
-        view.setText(*NoteCodec::decode(file));
-        // Looking around does not wait for the rest of a big note; an edit would.
-        for (const Qt::Key key : {Qt::Key_Shift, Qt::Key_Down, Qt::Key_PageDown})
-            QTest::keyClick(&view, key);
-        QCOMPARE(view.isLoading(), QByteArray(QTest::currentDataTag()).startsWith("big"));
-        QTRY_VERIFY(!view.isLoading());
-        // A long line is held in pieces, so that a keystroke lays out only a piece.
-        if (QByteArray(QTest::currentDataTag()).startsWith("long"))
-            QVERIFY(view.document()->blockCount() > 3);
-        view.moveCursor(QTextCursor::End);
-        QTest::keyClick(&view, 'x');
-        QTest::sendKeyEvent(QTest::Click, &view, Qt::Key_unknown, QStringLiteral("\u00e9"), Qt::NoModifier);
-        QCOMPARE(view.snapshot().bytes(), file + "x\303\251");
-    }
-
     // A save encodes the mirror's pieces straight into the file's bytes: a break or a character may sit at the edge
     // of a piece, and the text not yet in the view follows as it is.
     void encodesSnapshots_data()
@@ -133,7 +103,8 @@ private Q_SLOTS:
         QCOMPARE(snapshot.bytes(), expected);
     }
 
-    // A new line takes the note's most common ending; deleting removes exactly the selected characters.
+    // Typing changes only the typed bytes: a new line takes the note's most common ending, deleting removes exactly
+    // the selected characters.
     void keysKeepTheOtherEndings_data()
     {
         QTest::addColumn<QByteArray>("file");
@@ -141,6 +112,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("key");
         QTest::addColumn<QByteArray>("expected");
         const int ret = Qt::Key_Return, back = Qt::Key_Backspace;
+        QTest::newRow("a letter after a byte-order mark") << QByteArray("\357\273\277hello\r\n") << Range{8, 0}
+                                                          << int(Qt::Key_X) << QByteArray("\357\273\277hello\r\nx");
+        QTest::newRow("a big note, put into the view in parts")
+            << QByteArray("line\r\n").repeated(200000) << Range{0, 0} << int(Qt::Key_X)
+            << "x" + QByteArray("line\r\n").repeated(200000);
+        QTest::newRow("a letter after a literal U+2029")
+            << QByteArray("a\342\200\251b\n") << Range{4, 0} << int(Qt::Key_X) << QByteArray("a\342\200\251b\nx");
         QTest::newRow("Return: splitting a CR line, CRLF most common")
             << QByteArray("a\r\nbc\rd\r\n") << Range{4, 0} << ret << QByteArray("a\r\nb\r\nc\rd\r\n");
         const QByteArray crlfLines = QByteArray("a line!\r\n").repeated(3) + "x\ny\n";
@@ -158,8 +136,10 @@ private Q_SLOTS:
         QFETCH(Range, selection);
         QFETCH(int, key);
         QFETCH(QByteArray, expected);
+        NoteLoader::compactPendingAbove = 1024 * 1024;
         NoteTextView view;
         view.setText(*NoteCodec::decode(file));
+        QTRY_VERIFY(!view.isLoading());
         view.setSelectedRange(selection);
         QTest::keyClick(&view, Qt::Key(key));
         QCOMPARE(view.snapshot().bytes(), expected);

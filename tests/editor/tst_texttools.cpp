@@ -6,6 +6,8 @@
 #include "editor/spellchecker.h"
 #include "editor/texttools.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QSignalSpy>
 
 using CaseTransform::Mapping;
@@ -21,33 +23,50 @@ class TestTextTools : public QObject
 
 private Q_SLOTS:
 
-    void findWrapsAround_data()
+    // Typing a search selects its first match from the caret on, or the note's first when none follows; Next and
+    // Previous wrap around. Typing in the note makes the count stale until a pause; Esc in the note closes the bar.
+    void findFollowsTyping_data()
     {
         QTest::addColumn<QString>("content");
         QTest::addColumn<int>("caret");
+        QTest::addColumn<QString>("shown");
         QTest::addColumn<bool>("forward");
         QTest::addColumn<QList<qsizetype>>("expected");
         const QString three = QStringLiteral("one two\none two\nthree one");
-        QTest::newRow("next: wraps to the top") << three << 5 << true << QList<qsizetype>{8, 22, 0, 8};
-        QTest::newRow("previous: wraps to the bottom") << three << 5 << false << QList<qsizetype>{0, 22, 8, 0};
-        QTest::newRow("next: non-BMP text before the match")
-            << QStringLiteral("🌱🌱 one 🌱 one") << 0 << true << QList<qsizetype>{5, 12, 5};
+        QTest::newRow("a match follows the caret; next wraps to the top")
+            << three << 5 << "2 of 3" << true << QList<qsizetype>{8, 22, 0, 8};
+        QTest::newRow("previous wraps to the bottom") << three << 5 << "2 of 3" << false << QList<qsizetype>{8, 0, 22};
+        QTest::newRow("none follows: the first") << three << 23 << "1 of 3" << true << QList<qsizetype>{0, 8};
+        QTest::newRow("non-BMP text before the match")
+            << u"🌱🌱 one 🌱 one"_qs << 0 << "1 of 2" << true << QList<qsizetype>{5, 12, 5};
     }
-    void findWrapsAround()
+    void findFollowsTyping()
     {
         QFETCH(QString, content);
         QFETCH(int, caret);
+        QFETCH(QString, shown);
         QFETCH(bool, forward);
         QFETCH(QList<qsizetype>, expected);
         ShownNote n(content.toUtf8());
         FindBar *bar = n.tools()->findBar();
-        bar->setSearchText(QStringLiteral("one"));
-        bar->showFind();
+        QLabel *count = bar->findChild<QLabel *>();
+        QVERIFY(count && count->accessibleName() == u"Match count");
         n.view->setSelectedRange({caret, 0});
-        for (const qsizetype position : expected) {
-            QVERIFY(forward ? bar->findNext() : bar->findPrevious());
-            QCOMPARE(n.view->textCursor().selectionStart(), position);
+        bar->showFind();
+        QTest::keyClicks(bar->searchField(), QStringLiteral("one"));
+        QTRY_COMPARE(count->text(), shown);
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            QVERIFY(i == 0 || (forward ? bar->findNext() : bar->findPrevious()));
+            QCOMPARE(n.view->textCursor().selectionStart(), expected.at(i));
+            QCOMPARE(n.view->textCursor().selectedText(), u"one");
         }
+        QTest::keyClick(n.view, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(n.view, QStringLiteral(" one"));
+        QCOMPARE(bar->matchCount(), -1);
+        QTRY_COMPARE(count->text(), u"%1 matches"_qs.arg(content.count(u"one") + 1));
+        QTest::keyClick(n.view, Qt::Key_Escape);
+        QVERIFY(bar->isHidden());
+        QCOMPARE(n.view->text(), content + u" one"_qs);
     }
 
     // A very long line is cut into pieces in the view; a match across a cut is found, counted and replaced whole.
@@ -156,34 +175,49 @@ private Q_SLOTS:
         QTEST(InstalledDictionaries::choose(preferred, installed), "chosen");
     }
 
-    // Typed words are corrected only amid the dictionary's language, and never when another dictionary knows them.
-    void correctionOnlyInTheDictionarysLanguage_data()
+    // Typed words are corrected only amid the dictionary's language, and never when another dictionary knows them;
+    // only swapped letters with one guess, never case or short words ("ot" would swap to "to"). One Ctrl+Z undoes the
+    // last correction alone. Nothing is corrected while spelling is not checked as one types.
+    void corrections_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("corrected");
-        QTest::addColumn<bool>("needsGerman");
-        QTest::newRow("English around: corrected") << "We have read teh " << true << false;
-        QTest::newRow("German around: as typed") << "Wir haben gestern teh " << false << false;
-        QTest::newRow("German in the paragraph before: as typed") << "Wir haben gestern\nteh " << false << false;
-        QTest::newRow("a word German knows: as typed") << "That was sehr " << false << true;
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("undone");
+        QTest::addColumn<QString>("needs");
+        const QString asTyped, unchecked, any;
+        QTest::newRow("English around: corrected")
+            << u"We have read teh "_qs << u"We have read the "_qs << unchecked << any;
+        QTest::newRow("German around: as typed") << "Wir haben gestern teh " << asTyped << unchecked << any;
+        QTest::newRow("German in the paragraph before: as typed")
+            << "Wir haben gestern\nteh " << asTyped << unchecked << any;
+        QTest::newRow("a word German knows: as typed") << "That was sehr " << asTyped << unchecked << u"German"_qs;
+        QTest::newRow("only swapped letters")
+            << u"teh ok ty ot TEH frist quikc "_qs << u"the ok ty ot TEH first quick "_qs
+            << u"the ok ty ot TEH first quikc "_qs << any;
+        QTest::newRow("not checked as one types: as typed") << "teh " << asTyped << unchecked << u"off"_qs;
     }
-    void correctionOnlyInTheDictionarysLanguage()
+    void corrections()
     {
         QFETCH(QString, typed);
-        QFETCH(bool, corrected);
-        QFETCH(bool, needsGerman);
+        QFETCH(QString, expected);
+        QFETCH(QString, undone);
+        QFETCH(QString, needs);
         ShownNote n;
         if (!n.tools()->spellChecker()->language().startsWith(u"en"))
             QSKIP("The note's dictionary is not English (hunspell-en-us).");
-        if (needsGerman && SpellChecker(QStringLiteral("de_DE")).language() != u"de_DE")
+        if (needs == u"German" && SpellChecker(QStringLiteral("de_DE")).language() != u"de_DE")
             QSKIP("The German dictionary (hunspell-de-de) is not installed.");
+        n.tools()->setContinuousSpellCheckingEnabled(needs != u"off");
         const QStringList paragraphs = typed.split(u'\n');
         for (const QString &paragraph : paragraphs) {
             if (&paragraph != &paragraphs.front())
                 QTest::keyClick(n.view, Qt::Key_Return);
             QTest::keyClicks(n.view, paragraph);
         }
-        QCOMPARE(n.view->text() != typed, corrected);
+        QCOMPARE(n.view->text(), expected.isEmpty() ? typed : expected);
+        QTest::keyClick(n.view, Qt::Key_Z, Qt::ControlModifier);
+        if (!undone.isEmpty())
+            QCOMPARE(n.view->text(), undone);
     }
 
     // Notes share one dictionary of the user's language; a word learned in one counts in the others once they

@@ -176,42 +176,6 @@ private Q_SLOTS:
         QCOMPARE(run("ls", {"-A", dir.path()}).out + readBytes(note.path), name + "\ntyped");
     }
 
-    // Saved over before the watch has said anything (the watch's own question is the state walk's): the save looks
-    // again and asks once, and the answer stands. Theirs that cannot be read in is neither asked about again nor
-    // written over by later pauses.
-    void saveLooksAgainAndAsksOnce_data()
-    {
-        QTest::addColumn<QByteArray>("theirs");
-        QTest::addColumn<bool>("keepMine");
-        QTest::newRow("keep mine") << QByteArray("theirs") << true;
-        QTest::newRow("use theirs") << QByteArray("theirs") << false;
-        QTest::newRow("use theirs, which cannot be read in") << QByteArray("REFUSE \xff") << false;
-    }
-
-    void saveLooksAgainAndAsksOnce()
-    {
-        QFETCH(QByteArray, theirs);
-        QFETCH(bool, keepMine);
-        int asked = 0;
-        answerConflicts(asked, keepMine);
-        OpenNote note("first");
-        note.document->edit("mine");
-        writeBytes(note.path, theirs);
-        note.autosave();
-        const QByteArray kept = keepMine ? "mine" : theirs;
-        QTRY_COMPARE(readBytes(note.path), kept);
-        if (theirs.startsWith("REFUSE")) {
-            note.document->edit("mine, more");
-            note.autosave();
-        } else {
-            QTRY_COMPARE(note.document->bytes, kept);
-            QTRY_VERIFY(!note.document->isDocumentEdited());
-        }
-        settle();
-        QCOMPARE(asked, 1);
-        QCOMPARE(readBytes(note.path), kept);
-    }
-
     // Another program saves right after our background write landed, before this thread heard of it: its version is
     // another, never taken for ours (and later written over).
     void aSaveRightAfterOursIsNotTakenForOurs()
@@ -232,56 +196,6 @@ private Q_SLOTS:
         QThread::msleep(2100);
         QTRY_COMPARE(note.document->bytes, QByteArray("theirs"));
         QCOMPARE(asked, 0);
-    }
-
-    // The other version is read off the window's thread: typing that comes meanwhile is never replaced unasked.
-    void typingWhileTheFileIsReadAgainIsKept()
-    {
-        int asked = 0;
-        answerConflicts(asked, true);
-        OpenNote note("first");
-        writeBytes(note.path, "theirs");
-        note.document->checkFileOnDisk();
-        note.document->edit("mine");
-        QTRY_COMPARE(asked, 1);
-        QTRY_COMPARE(readBytes(note.path), QByteArray("mine"));
-        QCOMPARE(note.document->bytes, QByteArray("mine"));
-    }
-
-    // Neither a mode change nor our own bytes put back as a new file (a sync engine, a backup tool) is another
-    // version to ask about, whether the watch or the save sees it first.
-    void notAnotherVersion_data()
-    {
-        QTest::addColumn<bool>("putBack");
-        // 0: the watch sees it first; 1: a background save does; 2: the menu's Save does.
-        QTest::addColumn<int>("seenBy");
-        QTest::newRow("mode change") << false << 0;
-        QTest::newRow("same bytes put back, seen by the watch") << true << 0;
-        QTest::newRow("same bytes put back, seen by a background save") << true << 1;
-        QTest::newRow("same bytes put back, seen by Save") << true << 2;
-    }
-
-    void notAnotherVersion()
-    {
-        QFETCH(bool, putBack);
-        QFETCH(int, seenBy);
-        int asked = 0;
-        answerConflicts(asked, false);
-        OpenNote note("first");
-        note.document->edit("mine");
-        if (putBack)
-            replaceByRename(note.path, "first");
-        else
-            QVERIFY(::chmod(QFile::encodeName(note.path).constData(), 0640) == 0);
-        if (seenBy == 0)
-            settle();
-        if (seenBy == 2) {
-            note.document->saveDocument();
-            QVERIFY(note.document->finishWrites());
-        } else
-            QCOMPARE(note.autosave(), std::nullopt);
-        QCOMPARE(asked, 0);
-        QCOMPARE(readBytes(note.path), QByteArray("mine"));
     }
 
     void movedAwayIsFollowed_data()

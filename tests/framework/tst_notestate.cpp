@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
+#include <sys/stat.h>
+
 using namespace TestSupport;
 using State = NoteState::State;
 
@@ -53,7 +55,8 @@ private Q_SLOTS:
 
     // Steps: "new" (a note named before its file exists), "edit", "save" (a pause in typing, written), "put off" (a
     // pause in typing that must write nothing), "theirs" (another program renames its version in), "mine"/"both"/
-    // "disk" (the answer), "rm", "rm folder", "save again", "trash", "put back", "close"; each followed by the state
+    // "disk" (the answer), "rm", "rm folder", "save again", "trash", "put back", "chmod", "ours back" (the last
+    // saved bytes renamed in again), "close", and the steps below that act twice at once; each followed by the state
     // the note must reach.
     void aNoteWalksItsStates_data()
     {
@@ -103,6 +106,32 @@ private Q_SLOTS:
         QTest::newRow("trashed, then put back")
             << QStringList{"trash", "save", "put back"} << QStringList{"Gone", "Gone", "Clean"} << QByteArray("old")
             << QByteArray("old") << QByteArrayList();
+        // Seen first by a save rather than the watch; or no other version at all.
+        QTest::newRow("saved over before the watch spoke: asked once, mine kept, theirs beside")
+            << QStringList{"edit", "theirs, then save", "mine"} << QStringList{"Edited", "Asking", "Clean"}
+            << QByteArray("old!") << QByteArray("old!") << QByteArrayList{"theirs"};
+        QTest::newRow("saved over before the watch spoke: the user keeps theirs")
+            << QStringList{"edit", "theirs, then save", "disk"} << QStringList{"Edited", "Asking", "Clean"}
+            << QByteArray("theirs") << QByteArray("theirs") << QByteArrayList();
+        QTest::newRow("theirs kept cannot be read in: never asked again nor written over")
+            << QStringList{"edit", "refused, then save", "disk", "put off"}
+            << QStringList{"Edited", "Asking", "Edited", "Edited"} << QByteArray("old!") << QByteArray("REFUSE")
+            << QByteArrayList();
+        QTest::newRow("typed while theirs is read in: asked, mine kept, theirs beside")
+            << QStringList{"theirs, then edit", "mine"} << QStringList{"Asking", "Clean"} << QByteArray("old!")
+            << QByteArray("old!") << QByteArrayList{"theirs"};
+        QTest::newRow("mode changed under typing: not another version")
+            << QStringList{"edit", "chmod", "save"} << QStringList{"Edited", "Edited", "Clean"} << QByteArray("old!")
+            << QByteArray("old!") << QByteArrayList();
+        QTest::newRow("our bytes put back, seen by the watch: not another version")
+            << QStringList{"edit", "ours back", "save"} << QStringList{"Edited", "Edited", "Clean"}
+            << QByteArray("old!") << QByteArray("old!") << QByteArrayList();
+        QTest::newRow("our bytes put back, seen by a pause: not another version")
+            << QStringList{"edit", "ours back, then save"} << QStringList{"Edited", "Clean"} << QByteArray("old!")
+            << QByteArray("old!") << QByteArrayList();
+        QTest::newRow("our bytes put back, seen by Save: not another version")
+            << QStringList{"edit", "ours back, then Save"} << QStringList{"Edited", "Clean"} << QByteArray("old!")
+            << QByteArray("old!") << QByteArrayList();
         QTest::newRow("closed") << QStringList{"edit", "close"} << QStringList{"Edited", "Closed"} << QByteArray("old!")
                                 << QByteArray("old") << QByteArrayList();
     }
@@ -135,7 +164,25 @@ private Q_SLOTS:
                 QTRY_COMPARE(readBytes(recovery.entries().value(0).recoveryPath), QByteArray("old!"));
             } else if (step == u"theirs")
                 replaceByRename(note.path, "theirs");
-            else if (step == u"rm")
+            else if (step == u"theirs, then save" || step == u"refused, then save") {
+                // Written in place and saved over at once: the save looks before the watch has said anything.
+                writeBytes(note.path, step.startsWith(u"theirs") ? "theirs" : "REFUSE");
+                note.document->autosave({});
+            } else if (step == u"theirs, then edit") {
+                writeBytes(note.path, "theirs");
+                note.document->checkFileOnDisk();
+                note.document->edit("old!");
+            } else if (step == u"chmod")
+                QVERIFY(::chmod(QFile::encodeName(note.path).constData(), 0640) == 0);
+            else if (step.startsWith(u"ours back")) {
+                replaceByRename(note.path, "old");
+                if (step.endsWith(u"save"))
+                    QCOMPARE(note.autosave(), std::nullopt);
+                if (step.endsWith(u"Save")) {
+                    note.document->saveDocument();
+                    QVERIFY(note.document->finishWrites());
+                }
+            } else if (step == u"rm")
                 QVERIFY(QFile::remove(note.path));
             else if (step == u"rm folder")
                 QVERIFY(QDir(note.dir.path()).removeRecursively());

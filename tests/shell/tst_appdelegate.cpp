@@ -1,13 +1,6 @@
-#include "editor/actiondispatcher.h"
-#include "editor/notetextview.h"
-#include "editor/windowcontroller.h"
-#include "framework/document.h"
-#include "framework/filenames.h"
 #include "framework/recoverystore.h"
 #include "framework/settingsfile.h"
-#include "shell/appdelegate.h"
-#include "shell/documentcontroller.h"
-#include "support/testsupport.h"
+#include "support/launchfixture.h"
 
 #include <QDir>
 #include <QSettings>
@@ -28,8 +21,7 @@ class TestAppDelegate : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_notes = std::make_unique<QTemporaryDir>();
-        m_errors.clear();
+        m_app = std::make_unique<LaunchFixture>();
         DocumentController([] { return nullptr; }, {}).takeRememberedDocumentUrls();
     }
 
@@ -40,36 +32,28 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("keptFromALostRun");
         QTest::addColumn<int>("givenFiles");
-        QTest::addColumn<int>("newNames");     // names no file has, given too (a script's)
         QTest::addColumn<QString>("settings"); // what a backup or dotfile tool left: "fifo", "lock folder", "huge"
         QTest::addColumn<int>("expectedOpen");
         QTest::addColumn<int>("expectedNewNotes");
-        QTest::addColumn<QString>("message"); // how it starts; %1 the names not opened
+        QTest::addColumn<QString>("message"); // how it starts
         const QString unread = u"Nolt Nolt could not read its settings in “tst_appdelegate.conf”"_s;
-        QTest::newRow("nothing given: one new note") << false << 0 << 0 << "" << 1 << 1 << "";
-        QTest::newRow("files given: those, no new note") << false << 2 << 0 << "" << 2 << 0 << "";
-        QTest::newRow("text kept from a lost run: offered first, no new note") << true << 0 << 0 << "" << 1 << 0 << "";
-        QTest::newRow("10000 names no file has: the first open") << false << 0 << 10000 << "" << 50 << 0
-                                                                 << "%1 new notes were not opened: Nolt Nolt makes "
-                                                                    "at most 50 at once. The first of them is “new "
-                                                                    "50.txt”";
-        QTest::newRow("a FIFO at the settings file") << false << 0 << 0 << "fifo" << 1 << 1 << unread;
-        QTest::newRow("a folder at its lock's name") << false << 0 << 0 << "lock folder" << 1 << 1 << unread;
-        QTest::newRow("a settings file of 5 MB") << false << 0 << 0 << "huge" << 1 << 1 << unread;
+        QTest::newRow("nothing given: one new note") << false << 0 << "" << 1 << 1 << "";
+        QTest::newRow("files given: those, no new note") << false << 2 << "" << 2 << 0 << "";
+        QTest::newRow("text kept from a lost run: offered first, no new note") << true << 0 << "" << 1 << 0 << "";
+        QTest::newRow("a FIFO at the settings file") << false << 0 << "fifo" << 1 << 1 << unread;
+        QTest::newRow("a folder at its lock's name") << false << 0 << "lock folder" << 1 << 1 << unread;
+        QTest::newRow("a settings file of 5 MB") << false << 0 << "huge" << 1 << 1 << unread;
     }
 
     void launch()
     {
         QFETCH(bool, keptFromALostRun);
         QFETCH(int, givenFiles);
-        QFETCH(int, newNames);
         QFETCH(QString, settings);
         QFETCH(int, expectedNewNotes);
         QFETCH(QString, message);
-        QList<QUrl> given = makeFiles(u"given"_s, givenFiles);
-        for (int i = 0; i < newNames; ++i)
-            given.append(FileNames::urlOfPath(m_notes->filePath(u"new %1.txt"_s.arg(i))));
-        const QString note = m_notes->filePath(u"note.txt"_s), file = SettingsFile::path();
+        const QList<QUrl> given = m_app->notes(names(u"given"_s, givenFiles));
+        const QString note = m_app->dir.filePath(u"note.txt"_s), file = SettingsFile::path();
         QCOMPARE(file, QSettings().fileName());
         if (keptFromALostRun) {
             writeBytes(note, "what the disk had");
@@ -82,27 +66,22 @@ private Q_SLOTS:
         if (settings == u"huge")
             writeBytes(file, QByteArray(5 << 20, 'x'));
         const LoopWatch watch;
-        {
-            AppDelegate delegate;
-            configure(delegate);
-            delegate.setRecoveryQuestion(
-                [](const RecoveryStore::Entry &, const QByteArray &, const RecoveryOffer::Answer &answer) {
-                    answer(RecoveryOffer::Choice::OpenRecoveredText);
-                });
-            delegate.setLaunchFiles(given);
-            delegate.applicationDidFinishLaunching();
-            settle();
-            QTEST(int(m_delegate->documents().documents().size()), "expectedOpen");
-            QCOMPARE(newNotes().size(), expectedNewNotes);
-            for (QWidget *window : windows())
-                QVERIFY(window->isVisible());
-            if (keptFromALostRun)
-                QCOMPARE(readBytes(m_notes->filePath(u"note (Recovered).txt"_s)), QByteArray("what the user typed"));
-            const QString told = message.contains(u"%1") ? message.arg(QLocale().toString(newNames - 50)) : message;
-            QTRY_VERIFY2(m_errors.size() == (told.isEmpty() ? 0 : 1) &&
-                             (told.isEmpty() || m_errors.constFirst().startsWith(told)),
-                         qPrintable(m_errors.join(u'\n')));
-        }
+        m_app->start(true).setRecoveryQuestion(
+            [](const RecoveryStore::Entry &, const QByteArray &, const RecoveryOffer::Answer &answer) {
+                answer(RecoveryOffer::Choice::OpenRecoveredText);
+            });
+        m_app->launchUrls(given);
+        QTEST(int(m_app->windows().size()), "expectedOpen");
+        QCOMPARE(newNotes().size(), expectedNewNotes);
+        for (QWidget *window : m_app->windows())
+            QVERIFY(window->isVisible());
+        // What the answers write is the recovery offer's test; here the one it opens is the only window.
+        QVERIFY(!keptFromALostRun ||
+                m_app->windowOf(FileNames::urlOfPath(m_app->dir.filePath(u"note (Recovered).txt"_s))));
+        QTRY_VERIFY2(m_app->errors.size() == (message.isEmpty() ? 0 : 1) &&
+                         (message.isEmpty() || m_app->errors.constFirst().startsWith(message)),
+                     qPrintable(m_app->errors.join(u'\n')));
+        m_app->app.reset();
         QVERIFY2(watch.worstLateMs() < 1000, qPrintable(u"%1 ms without an answer"_s.arg(watch.worstLateMs())));
         QVERIFY2(watch.peakGrowthMb() < 600, qPrintable(u"%1 MB more"_s.arg(watch.peakGrowthMb())));
         QFile::remove(file);
@@ -110,11 +89,11 @@ private Q_SLOTS:
         QCOMPARE(SettingsFile::useIfReadable(), std::nullopt);
     }
 
+    // A second launch without files while a window is visible makes nothing new: the end-to-end test walks it.
     void reopen_data()
     {
         QTest::addColumn<QString>("windowsBefore");
         QTest::addColumn<int>("expectedNewNotes");
-        QTest::newRow("a window is visible: nothing new") << "shown" << 1;
         QTest::newRow("windows minimised by Hide: they come back, nothing new") << "hidden" << 1;
         // The launch's note, closed untouched, leaves no file behind.
         QTest::newRow("no window visible: a new note") << "closed" << 1;
@@ -127,149 +106,90 @@ private Q_SLOTS:
     {
         QFETCH(QString, windowsBefore);
         QFETCH(int, expectedNewNotes);
-        AppDelegate delegate;
-        configure(delegate);
-        delegate.applicationDidFinishLaunching();
-        settle();
+        m_app->launchUrls({});
         QCOMPARE(newNotes().size(), 1);
         if (windowsBefore == u"hidden")
-            delegate.dispatcher().send(Command::Hide);
+            m_app->app->dispatcher().send(Command::Hide);
         if (windowsBefore == u"filled")
-            writeBytes(m_notes->filePath(u"Desktop/"_s + newNotes().constFirst()), "theirs");
-        if (windowsBefore != u"shown" && windowsBefore != u"hidden") {
-            for (Document *document : m_delegate->documents().documents())
-                QVERIFY(WindowController::of(document).constFirst()->window()->close());
-            QTRY_COMPARE(m_delegate->documents().documents().size(), 0);
+            writeBytes(m_app->dir.filePath(u"Desktop/"_s + newNotes().constFirst()), "theirs");
+        if (windowsBefore != u"hidden") {
+            for (QWidget *window : m_app->windows())
+                QVERIFY(window->close());
+            QTRY_COMPARE(m_app->windows().size(), 0);
         }
         if (windowsBefore == u"opening")
-            delegate.applicationOpenUrls(makeFiles(u"opening"_s, 1));
-        delegate.reopen();
-        settle();
+            m_app->app->applicationOpenUrls(m_app->notes({u"opening.txt"_s}));
+        m_app->app->reopen();
+        m_app->settle();
         QCOMPARE(newNotes().size(), expectedNewNotes);
-        for (QWidget *window : windows())
+        for (QWidget *window : m_app->windows())
             QVERIFY(window->isVisible() && !window->isMinimized());
     }
 
+    // A name that is not UTF-8 opens, as the bus hands it over; an address that names no file says which it was. A
+    // refused file among others is the open journeys' test.
     void openUrlsOpensEachAndReportsEachFailure()
     {
-        AppDelegate delegate;
-        configure(delegate);
-        QList<QUrl> urls = makeFiles(u"good"_s, 2);
-        writeBytes(m_notes->filePath(u"latin1.txt"_s), "caf\xe9");
-        urls.insert(1, QUrl::fromLocalFile(m_notes->filePath(u"latin1.txt"_s)));
-        // A name that is not UTF-8, as the bus hands it over.
-        writeBytes(FileNames::decodeName(QFile::encodeName(m_notes->path()) + "/caf\xe9.txt"), "text");
-        urls.append(
-            QUrl(QUrl::fromLocalFile(m_notes->path()).toString() + QLatin1String("/caf%E9.txt"), QUrl::StrictMode));
-        delegate.applicationOpenUrls(urls);
-        settle();
-        QCOMPARE(m_delegate->documents().documents().size(), 3);
-        QTRY_COMPARE(m_errors, QStringList{QStringLiteral(
-                                   "This file is not UTF-8 plain text.\n“latin1.txt” is not UTF-8 plain text.")});
-        // An address that names no file says which address it was.
-        delegate.open(QUrl(u"file:"_s));
-        QTRY_COMPARE(m_errors.size(), 2);
-        QVERIFY2(m_errors.last().startsWith(u"Could not open “file:”"), qPrintable(m_errors.last()));
+        AppDelegate &app = m_app->start(true);
+        writeBytes(FileNames::decodeName(QFile::encodeName(m_app->dir.path()) + "/caf\xe9.txt"), "text");
+        const QUrl name(QUrl::fromLocalFile(m_app->dir.path()).toString() + QLatin1String("/caf%E9.txt"),
+                        QUrl::StrictMode);
+        QCOMPARE(m_app->open({name}).size(), 1);
+        app.open(QUrl(u"file:"_s));
+        QTRY_COMPARE(m_app->errors.size(), 1);
+        QVERIFY2(m_app->errors.last().startsWith(u"Could not open “file:”"), qPrintable(m_app->errors.last()));
     }
 
-    // Runs last: a quit ends every event loop the test could still start.
+    // Runs last: a quit ends every event loop the test could still start. What was typed before Quit is kept, and
+    // where the window comes back, are the end-to-end test's.
     void relaunchBringsBackExactlyTheWindowsOpenAtQuit()
     {
-        QList<QUrl> kept = makeFiles(FileNames::decodeName("kept\xe9"), 3); // names kept to the byte
+        QList<QUrl> kept = m_app->notes(names(FileNames::decodeName("kept\xe9"), 3)); // names kept to the byte
         std::reverse(kept.begin(), kept.end()); // opened, and so brought back, out of the names' order
-        { // launched with a file, Ctrl+N, every window closed by the user: the app ends with nothing open
-            AppDelegate delegate;
-            configure(delegate);
-            delegate.setLaunchFiles({kept.first()});
-            delegate.applicationDidFinishLaunching();
-            settle();
-            delegate.newDocument();
-            settle();
-            for (QWidget *window : windows())
-                window->close();
-            QTRY_COMPARE(m_delegate->documents().documents().size(), 0);
-        }
-        { // three notes, one typed into by the user, then Quit
-            AppDelegate delegate;
-            configure(delegate);
-            delegate.applicationDidFinishLaunching();
-            settle();
-            QCOMPARE(urlsOpen().size(), 1); // a new note: none of the notes closed earlier
-            m_delegate->documents().documents().first()->close();
-            delegate.applicationOpenUrls(kept);
-            settle();
-            QTest::keyClicks(windowOf(kept.at(1))->findChild<NoteTextView *>(), u"typed "_s);
-            delegate.dispatcher().send(Command::Quit);
-            QTRY_COMPARE(m_delegate->documents().documents().size(), 0);
-        }
-        QCOMPARE(readBytes(FileNames::pathOfUrl(kept.at(1))), QByteArray("typed text")); // quitting wrote it
+        // Launched with a file, Ctrl+N, every window closed by the user: the app ends with nothing open.
+        m_app->start(true);
+        m_app->launchUrls({kept.first()});
+        m_app->app->newDocument();
+        m_app->settle();
+        for (QWidget *window : m_app->windows())
+            window->close();
+        QTRY_COMPARE(m_app->windows().size(), 0);
+        // A new note, none of the notes closed earlier; three notes then, and Quit.
+        m_app->start(true);
+        QCOMPARE(m_app->launchUrls({}).size(), 1);
+        m_app->app->documents().documents().first()->close();
+        m_app->open(kept);
+        m_app->app->dispatcher().send(Command::Quit);
+        QTRY_COMPARE(m_app->windows().size(), 0);
         // One deleted meanwhile is not reopened.
         QCOMPARE(::unlink(FileNames::encodeName(FileNames::pathOfUrl(kept.takeLast())).constData()), 0);
-        AppDelegate delegate;
-        configure(delegate);
-        delegate.applicationDidFinishLaunching();
-        settle();
-        QCOMPARE(urlsOpen(), kept);
+        m_app->start(true);
+        m_app->launchUrls({});
+        QList<QUrl> open;
+        for (Document *document : m_app->app->documents().documents())
+            open.append(document->fileUrl());
+        QCOMPARE(open, kept);
     }
 
     void cleanup()
     {
-        // Each test's delegate closed its notes as it went.
-        m_delegate = nullptr;
-        run("rm", {"-rf", m_notes->path()}); // the toolkit cannot remove names that are not UTF-8
+        m_app->app.reset();
+        run("rm", {"-rf", m_app->dir.path()}); // the toolkit cannot remove names that are not UTF-8
+        m_app.reset();
     }
 
 private:
-    // Files are read for opening on a worker thread: waits until every open asked for has finished.
-    void settle() { QTRY_VERIFY_WITH_TIMEOUT(!m_delegate->documents().isOpening(), 120000); }
-
-    void configure(AppDelegate &delegate)
+    static QStringList names(const QString &prefix, int count)
     {
-        m_delegate = &delegate;
-        delegate.setNotesFolder(m_notes->filePath(u"Desktop"_s));
-        delegate.setErrorPresenter([this](const Error &error) {
-            m_errors.append(error.description() +
-                            (error.informativeText().isEmpty() ? QString() : u'\n' + error.informativeText()));
-        });
+        QStringList made;
+        for (int i = 0; i < count; ++i)
+            made.append(prefix + QString::number(i) + u".txt"_s);
+        return made;
     }
 
-    QList<QUrl> makeFiles(const QString &prefix, int count)
-    {
-        QList<QUrl> urls;
-        for (int i = 0; i < count; ++i) {
-            const QString path = m_notes->filePath(prefix + QString::number(i) + u".txt"_s);
-            writeBytes(path, "text");
-            urls.append(FileNames::urlOfPath(path));
-        }
-        return urls;
-    }
+    QStringList newNotes() const { return QDir(m_app->dir.filePath(u"Desktop"_s)).entryList(QDir::Files, QDir::Name); }
 
-    QList<QWidget *> windows()
-    {
-        QList<QWidget *> found;
-        for (Document *document : m_delegate->documents().documents())
-            found.append(WindowController::of(document).constFirst()->window());
-        return found;
-    }
-
-    QWidget *windowOf(const QUrl &url)
-    {
-        return WindowController::of(m_delegate->documents().documentForUrl(url)).constFirst()->window();
-    }
-
-    QList<QUrl> urlsOpen()
-    {
-        QList<QUrl> urls;
-        for (Document *document : m_delegate->documents().documents())
-            urls.append(document->fileUrl());
-        return urls;
-    }
-
-    QStringList newNotes() const { return QDir(m_notes->filePath(u"Desktop"_s)).entryList(QDir::Files, QDir::Name); }
-
-    std::unique_ptr<QTemporaryDir> m_notes;
-    QStringList m_errors;
-    AppDelegate *m_delegate = nullptr;
+    std::unique_ptr<LaunchFixture> m_app;
 };
 
 int main(int argc, char **argv)

@@ -1,17 +1,8 @@
-#include "editor/actiondispatcher.h"
-#include "editor/editor.h"
 #include "editor/findbar.h"
 #include "editor/messagebar.h"
-#include "editor/notetextview.h"
-#include "editor/windowcontroller.h"
-#include "framework/document.h"
-#include "framework/filenames.h"
-#include "shell/appdelegate.h"
-#include "shell/documentcontroller.h"
-#include "shell/menubar.h"
-#include "support/testsupport.h"
+#include "editor/spellchecker.h"
+#include "support/launchfixture.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -21,53 +12,32 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
-#include <sys/stat.h>
-
 using namespace Qt::StringLiterals;
-using TestSupport::readBytes;
-using TestSupport::writeBytes;
+using namespace TestSupport;
 
 // What a new user does through the real app's menu bar and keys: hiding the app, Save As, undoing from the find bar,
-// the Window menu's list and printing.
+// the Window menu's list, printing, Open Recent and the spelling setting.
 class TestMenuJourneys : public QObject
 {
     Q_OBJECT
 
-public:
-    TestMenuJourneys()
-    {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(u"config"_s)));
-        qputenv("XDG_STATE_HOME", QFile::encodeName(m_home.filePath(u"state"_s)));
-        // A desktop's own file dialog runs in another process, out of the test's reach.
-        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    }
-
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_app = std::make_unique<AppDelegate>();
-        m_app->setNotesFolder(m_dir->filePath(u"Desktop"_s));
-    }
-    void cleanup()
-    {
-        m_app.reset();
-        m_dir.reset();
-    }
+    // A desktop's own file dialog runs in another process, out of the test's reach.
+    void initTestCase() { QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
+    void init() { m_app = std::make_unique<LaunchFixture>(); }
+    void cleanup() { m_app.reset(); }
 
     // Ctrl+H leaves every note window where the taskbar finds it; items that could never act here are not shown.
     void hideMinimisesAndNothingDeadIsShown()
     {
-        const QList<QWidget *> windows = launch({u"one.txt"_s, u"two.txt"_s});
+        const QList<QWidget *> windows = m_app->launch({u"one.txt"_s, u"two.txt"_s});
         QTest::keyClick(windows.last(), Qt::Key_H, Qt::ControlModifier);
         for (QWidget *window : windows)
             QTRY_VERIFY(window->isMinimized() && window->isVisible());
-        const MenuBar *bar = barOf(windows.last());
+        const MenuBar *bar = LaunchFixture::barOf(windows.last());
         QVERIFY(!bar->menu(MenuTable::Role::Services));
         for (const QAction *item : bar->actions().constFirst()->menu()->actions()) {
             const std::optional<Command> command = ActionDispatcher::commandOf(item);
@@ -85,14 +55,14 @@ private Q_SLOTS:
     void saveAsFromTheFileMenu()
     {
         QFETCH(bool, readOnly);
-        QWidget *window = launch({u"note.txt"_s}, readOnly).constFirst();
-        NoteTextView *view = window->findChild<NoteTextView *>();
+        QWidget *window = m_app->launch({u"note.txt"_s}, "text", readOnly).constFirst();
+        NoteTextView *view = LaunchFixture::viewOf(window);
         QTest::keyClicks(view, u"typed "_s);
         const QByteArray typed = view->text().toUtf8();
         QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
         QVERIFY(WindowController::forWindow(window)->document()->finishWrites());
         QCOMPARE(shownBars(window), readOnly ? 1 : 0);
-        const QString copy = m_dir->filePath(u"copy.txt"_s);
+        const QString copy = m_app->dir.filePath(u"copy.txt"_s);
         // The app's own dialog, answered with a new name.
         QTimer::singleShot(0, this, [copy] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
@@ -103,7 +73,7 @@ private Q_SLOTS:
         QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
         QTRY_COMPARE(readBytes(copy), typed);
         QTRY_COMPARE(window->windowTitle(), u"copy"_s);
-        QCOMPARE(readBytes(m_dir->filePath(u"note.txt"_s)), readOnly ? QByteArray("text") : typed);
+        QCOMPARE(readBytes(m_app->dir.filePath(u"note.txt"_s)), readOnly ? QByteArray("text") : typed);
         QTRY_COMPARE(shownBars(window), 0);
     }
 
@@ -119,8 +89,8 @@ private Q_SLOTS:
     void undoFromTheFindBar()
     {
         QFETCH(bool, backInTheSearchField);
-        QWidget *window = launch({u"note.txt"_s}).constFirst();
-        NoteTextView *view = window->findChild<NoteTextView *>();
+        QWidget *window = m_app->launch({u"note.txt"_s}).constFirst();
+        NoteTextView *view = LaunchFixture::viewOf(window);
         view->setText(u"one two one"_s);
         auto *findBar = window->findChild<FindBar *>();
         QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
@@ -133,9 +103,8 @@ private Q_SLOTS:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // All
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         QCOMPARE(view->text(), u"1 two 1"_s);
-        const MenuBar *bar = barOf(window);
-        QTRY_VERIFY(itemOf(bar, Command::Undo)->isEnabled());
-        QVERIFY(itemOf(bar, Command::SelectAll)->isEnabled());
+        QTRY_VERIFY(LaunchFixture::itemOf(window, Command::Undo)->isEnabled());
+        QVERIFY(LaunchFixture::itemOf(window, Command::SelectAll)->isEnabled());
         if (backInTheSearchField) {
             QTest::mouseClick(findBar->searchField(), Qt::LeftButton);
             QCOMPARE(QApplication::focusWidget(), findBar->searchField());
@@ -155,19 +124,26 @@ private Q_SLOTS:
         QTest::newRow("the last opened is active") << 2;
     }
 
+    // However often it opens, the Window menu ends with each note window once, after a separator, in opening order
+    // with the active one marked; choosing one brings it forward.
     void windowMenuInOpeningOrder()
     {
         QFETCH(int, active);
         const QStringList names{u"b.txt"_s, u"c.txt"_s, u"a.txt"_s};
-        const QList<QWidget *> windows = launch(names);
+        const QList<QWidget *> windows = m_app->launch(names);
         windows.at(active)->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(windows.at(active)));
-        MenuBar *bar = barOf(windows.at(active));
+        MenuBar *bar = LaunchFixture::barOf(windows.at(active));
         QMenu *menu = bar->menu(MenuTable::Role::Windows);
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
-        QTRY_VERIFY(menu->isVisible());
-        // The list closes the menu, after a separator.
+        qsizetype firstSize = -1;
+        for (int opening = 0; opening < 2; ++opening) {
+            menu->close();
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+            QTRY_VERIFY(menu->isVisible());
+            firstSize = firstSize < 0 ? menu->actions().size() : firstSize;
+        }
         const QList<QAction *> items = menu->actions();
+        QCOMPARE(items.size(), firstSize);
         QVERIFY(items.size() > names.size() && items.at(items.size() - names.size() - 1)->isSeparator());
         QStringList listed;
         for (const QAction *item : items.mid(items.size() - names.size())) {
@@ -177,6 +153,9 @@ private Q_SLOTS:
         const QStringList expected{active == 0 ? u"b *"_s : u"b"_s, u"c"_s, active == 2 ? u"a *"_s : u"a"_s};
         QCOMPARE(listed, expected);
         menu->close();
+        const int chosen = 2 - active;
+        items.at(items.size() - names.size() + chosen)->trigger();
+        QTRY_COMPARE(QApplication::activeWindow(), windows.at(chosen));
     }
 
     // File › Print… (Ctrl+P) prints what the window shows, page after page under a header, within the margins the
@@ -205,12 +184,12 @@ private Q_SLOTS:
         // Dark palettes often keep the light tooltip colours the bar takes.
         const auto restore = qScopeGuard([before = QApplication::palette()] { QApplication::setPalette(before); });
         QApplication::setPalette(QPalette(QColor(53, 53, 53)));
-        QWidget *window = launch({u"note.txt"_s}, false, text.toUtf8()).constFirst();
-        NoteTextView *view = window->findChild<NoteTextView *>();
+        QWidget *window = m_app->launch({u"note.txt"_s}, text.toUtf8()).constFirst();
+        NoteTextView *view = LaunchFixture::viewOf(window);
         for (int step = 0; step < 10; ++step)
             QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier);
         QVERIFY(view->font().pointSize() >= 25);
-        const QString pdf = m_dir->filePath(u"note.pdf"_s);
+        const QString pdf = m_app->dir.filePath(u"note.pdf"_s);
         bool asked = false;
         QTimer::singleShot(0, this, [pdf, marginMm, &asked] {
             auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
@@ -288,47 +267,143 @@ private Q_SLOTS:
         QVERIFY2(body >= 14 && body <= 22, qPrintable(QString::number(body)));
     }
 
+    // Open Recent as the user reaches it, by mouse and by keyboard: File › Open Recent, the closed note.
+    void opensARecentNote_data()
+    {
+        QTest::addColumn<bool>("byKeyboard");
+        QTest::newRow("mouse: File, Open Recent, the note") << false;
+        QTest::newRow("keyboard: Alt+F, Down to Open Recent, Right, Down to the note, Return") << true;
+    }
+
+    void opensARecentNote()
+    {
+        QFETCH(bool, byKeyboard);
+        const QList<QUrl> notes = m_app->notes({u"first.txt"_s, u"second.txt"_s});
+        QCOMPARE(m_app->launchUrls(notes).size(), 2);
+        // The first note is closed: Open Recent is the way back to it.
+        m_app->app->documents().documentForUrl(notes.first())->close();
+        QWidget *window = m_app->windowOf(notes.last());
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        MenuBar *bar = LaunchFixture::barOf(window);
+        QMenu *recent = bar->menu(MenuTable::Role::OpenRecent);
+        auto *file = qobject_cast<QMenu *>(recent->parentWidget());
+        QVERIFY(file);
+        if (byKeyboard) {
+            press(Qt::Key_F, Qt::AltModifier);
+            QTRY_VERIFY(file->isVisible());
+            QVERIFY(pressDownUntil(file, recent->menuAction()));
+            press(Qt::Key_Right);
+            QTRY_VERIFY(recent->isVisible());
+            QVERIFY(file->isVisible()); // not the next menu of the bar
+            QVERIFY(pressDownUntil(recent, itemFor(recent, notes.first())));
+            press(Qt::Key_Return);
+        } else {
+            openRecentByMouse(bar, recent);
+            QAction *item = itemFor(recent, notes.first());
+            QVERIFY(item);
+            QTest::mouseClick(recent, Qt::LeftButton, {}, recent->actionGeometry(item).center());
+        }
+        QTRY_VERIFY(m_app->windowOf(notes.first()));
+        QVERIFY(!recent->isVisible() && !file->isVisible());
+        // Clear Menu empties it, and it says so the next time it opens.
+        openRecentByMouse(bar, recent);
+        QTest::mouseClick(recent, Qt::LeftButton, {}, recent->actionGeometry(recent->actions().constLast()).center());
+        QTRY_VERIFY(m_app->app->documents().recentDocumentUrls().isEmpty());
+        openRecentByMouse(bar, recent);
+        QCOMPARE(recent->actions().size(), 1);
+        QVERIFY(!recent->actions().constFirst()->isEnabled());
+    }
+
+    // Check Spelling While Typing is the app's one setting: turned off from one note's menu, it is off in every note,
+    // in a note opened later and after a relaunch, and nothing typed there is corrected any more. Last: it stays off.
+    void spellingOffInOneNoteIsOffEverywhereAndLater()
+    {
+        if (!SpellChecker().language().startsWith(u"en"))
+            QSKIP("Needs an English dictionary (hunspell-en-us) as the user's.");
+        QList<QWidget *> windows = m_app->launch({u"one.txt"_s, u"two.txt"_s}, "");
+        QCOMPARE(typeAtEnd(windows.first()), u"the "_s); // on at first: corrected
+        QAction *item = openSpellingMenu(windows.last());
+        QVERIFY(item && item->isChecked());
+        auto *menu = qobject_cast<QMenu *>(item->parent());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+        windows << m_app->open(m_app->notes({u"three.txt"_s}, ""));
+        for (QWidget *window : std::as_const(windows)) {
+            QVERIFY(!openSpellingMenu(window)->isChecked());
+            QVERIFY(typeAtEnd(window).endsWith(u"teh "_s));
+        }
+        m_app->start();
+        QWidget *relaunched = m_app->launch({u"four.txt"_s}, "").constFirst();
+        QVERIFY(!openSpellingMenu(relaunched)->isChecked());
+        QCOMPARE(typeAtEnd(relaunched), u"teh "_s);
+    }
+
 private:
-    // Launches the app with these notes ("text" in each) and waits for their windows, in the order given.
-    QList<QWidget *> launch(const QStringList &names, bool readOnly = false, const QByteArray &text = "text")
+    static void openRecentByMouse(QMenuBar *bar, QMenu *recent)
     {
-        QList<QUrl> urls;
-        for (const QString &name : names) {
-            const QString path = m_dir->filePath(name);
-            writeBytes(path, text);
-            if (readOnly)
-                ::chmod(QFile::encodeName(path).constData(), 0444);
-            urls.append(FileNames::urlOfPath(path));
-        }
-        m_app->setLaunchFiles(urls);
-        m_app->applicationDidFinishLaunching();
-        QList<QWidget *> windows;
-        for (const QUrl &url : urls) {
-            if (!QTest::qWaitFor([&] { return m_app->documents().documentForUrl(url); }))
-                return {};
-            windows.append(WindowController::of(m_app->documents().documentForUrl(url)).constFirst()->window());
-        }
-        QWidget *last = windows.constLast();
-        last->activateWindow();
-        if (!QTest::qWaitForWindowActive(last))
-            return {};
-        last->findChild<NoteTextView *>()->setFocus();
-        return windows;
+        auto *file = qobject_cast<QMenu *>(recent->parentWidget());
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file->menuAction()).center());
+        QTRY_VERIFY(file->isVisible());
+        const QPoint row = file->actionGeometry(recent->menuAction()).center();
+        QTest::mouseMove(file, row);
+        QTest::mouseClick(file, Qt::LeftButton, {}, row);
+        QTRY_VERIFY(recent->isVisible());
     }
 
-    static MenuBar *barOf(QWidget *window)
+    // A key as the user types it: to the menu that is open, else to the widget with the focus.
+    static void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
     {
-        return qobject_cast<MenuBar *>(WindowController::forWindow(window)->menuBar());
+        QWidget *target = QApplication::activePopupWidget();
+        if (!target)
+            target = QApplication::focusWidget();
+        QVERIFY(target);
+        QTest::keyClick(target, key, modifiers);
     }
 
-    static QAction *itemOf(const MenuBar *bar, Command command)
+    static bool pressDownUntil(QMenu *menu, const QAction *wanted)
     {
-        const QList<QAction *> items = bar->findChildren<QAction *>();
+        for (int i = 0; i < 20 && menu->activeAction() != wanted; ++i)
+            press(Qt::Key_Down);
+        return menu->activeAction() == wanted;
+    }
+
+    // The item of the Open Recent menu that opens url, with the file name as its title and the path as its tip.
+    static QAction *itemFor(const QMenu *recent, const QUrl &url)
+    {
+        const QList<QAction *> items = recent->actions();
         for (QAction *item : items) {
-            if (ActionDispatcher::commandOf(item) == command)
+            if (item->data().toUrl() == url && item->text() == url.fileName() && item->toolTip() == url.toLocalFile())
                 return item;
         }
         return nullptr;
+    }
+
+    // Real keys at the end of the note; what the note then holds.
+    static QString typeAtEnd(QWidget *window)
+    {
+        while (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+        NoteTextView *view = LaunchFixture::viewOf(window);
+        view->setSelectedRange({view->textLength(), 0});
+        QTest::keyClicks(view, u"teh "_s);
+        return view->text();
+    }
+
+    // Opens Edit › Spelling and Grammar with clicks, as the user does; its item, found by the command it sends.
+    static QAction *openSpellingMenu(QWidget *window)
+    {
+        window->activateWindow();
+        QMenuBar *bar = LaunchFixture::barOf(window);
+        QAction *item = LaunchFixture::itemOf(window, Command::ToggleSpellingWhileTyping);
+        auto *submenu = qobject_cast<QMenu *>(item->parent());
+        auto *edit = qobject_cast<QMenu *>(submenu->parent());
+        if (!QTest::qWaitForWindowActive(window))
+            return nullptr;
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(edit->menuAction()).center());
+        if (!QTest::qWaitFor([&] { return edit->isVisible(); }))
+            return nullptr;
+        QTest::mouseClick(edit, Qt::LeftButton, {}, edit->actionGeometry(submenu->menuAction()).center());
+        return QTest::qWaitFor([&] { return submenu->isVisible(); }) ? item : nullptr;
     }
 
     static int shownBars(const QWidget *window)
@@ -337,10 +412,11 @@ private:
         return int(std::count_if(bars.begin(), bars.end(), [](const MessageBar *bar) { return bar->isVisible(); }));
     }
 
-    QTemporaryDir m_home;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<AppDelegate> m_app;
+    std::unique_ptr<LaunchFixture> m_app;
 };
 
-QTEST_MAIN(TestMenuJourneys)
+int main(int argc, char **argv)
+{
+    return TestSupport::runInOwnHome<TestMenuJourneys>(argc, argv);
+}
 #include "tst_menujourneys.moc"

@@ -1,4 +1,3 @@
-#include "editor/actiondispatcher.h"
 #include "editor/editor.h"
 #include "editor/findbar.h"
 #include "editor/notetextview.h"
@@ -7,14 +6,8 @@
 #include "shell/appcommands.h"
 #include "shell/appdelegate.h"
 #include "shell/quitting.h"
-#include "shell/menubar.h"
 #include "shell/menutable.h"
-#include "editor/windowcontroller.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QLineEdit>
-#include <QMenu>
 #include <QTest>
 
 namespace {
@@ -79,34 +72,6 @@ private Q_SLOTS:
                     qPrintable(MenuTable::title(item)));
             }
         }
-    }
-
-    // Opened again, the Window menu still lists each note window once, and no other window; choosing one brings it
-    // forward. The list's order and mark are the menu journey's.
-    void windowMenuListsEachNoteWindowOnce()
-    {
-        ActionDispatcher dispatcher;
-        MenuBar bar(dispatcher);
-        auto *first = new QWidget;
-        auto *second = new QWidget;
-        QWidget other; // not a document window: not listed
-        first->setWindowTitle(QStringLiteral("20261014 Note.txt[*]"));
-        const WindowController firstController(first);
-        const WindowController secondController(second);
-        for (QWidget *window : {first, second, &other})
-            window->show();
-        second->activateWindow();
-        QTRY_COMPARE(QApplication::activeWindow(), second);
-        QMenu *menu = bar.menu(MenuTable::Role::Windows);
-        const qsizetype fixed = menu->actions().size();
-        Q_EMIT menu->aboutToShow();
-        Q_EMIT menu->aboutToShow();
-        QCOMPARE(menu->actions().size(), fixed + 3); // a separator and the two notes
-        for (QAction *item : menu->actions()) {
-            if (item->text() == u"20261014 Note.txt")
-                item->trigger();
-        }
-        QTRY_COMPARE(QApplication::activeWindow(), first);
     }
 };
 

@@ -1,11 +1,6 @@
-#include "editor/messagebar.h"
-#include "editor/notetextview.h"
 #include "editor/findbar.h"
-#include "editor/windowcontroller.h"
-#include "framework/filenames.h"
-#include "shell/appdelegate.h"
-#include "shell/documentcontroller.h"
-#include "support/testsupport.h"
+#include "editor/messagebar.h"
+#include "support/launchfixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,12 +9,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
-using TestSupport::writeBytes;
+using namespace TestSupport;
 
 // Opening files and the window's first look, as a new user meets them on a small, scaled screen.
 class TestOpenJourneys : public QObject
@@ -28,7 +21,7 @@ class TestOpenJourneys : public QObject
 
 private Q_SLOTS:
     void initTestCase() { QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
-    void init() { m_app = std::make_unique<AppDelegate>(); }
+    void init() { m_app = std::make_unique<LaunchFixture>(); }
     void cleanup() { m_app.reset(); }
 
     // The refused file is named in what the user reads: in the window that opened, else in a box in front.
@@ -42,9 +35,11 @@ private Q_SLOTS:
     void refusalNamesTheFile()
     {
         QFETCH(bool, withGoodFile);
-        writeBytes(m_dir.filePath(u"latin1.txt"_s), "caf\xe9");
-        QWidget *good =
-            launch(withGoodFile ? QStringList{u"latin1.txt"_s, u"good.txt"_s} : QStringList{u"latin1.txt"_s});
+        writeBytes(m_app->dir.filePath(u"latin1.txt"_s), "caf\xe9");
+        const QList<QWidget *> opened =
+            m_app->launch(withGoodFile ? QStringList{u"latin1.txt"_s, u"good.txt"_s} : QStringList{u"latin1.txt"_s});
+        QCOMPARE(opened.size(), withGoodFile ? 1 : 0);
+        QWidget *good = opened.value(0);
         const QString expected = u"“latin1.txt” could not be opened. This file is not UTF-8 plain text."_s;
         if (withGoodFile) {
             QTRY_VERIFY(good->findChild<MessageBar *>() && good->findChild<MessageBar *>()->isVisible());
@@ -62,25 +57,25 @@ private Q_SLOTS:
     {
         const QStringList names{u"notes.md"_s, u"server.log"_s, u"table.csv"_s, u"README"_s};
         const QString name = names.constLast();
-        QWidget *window = launch({u"first.txt"_s});
-        writeBytes(m_dir.filePath(name), "text");
+        QWidget *window = m_app->launch({u"first.txt"_s}).constFirst();
+        writeBytes(m_app->dir.filePath(name), "text");
         QStringList filters;
         QTimer::singleShot(0, this, [&] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             filters = dialog->nameFilters();
-            dialog->setDirectory(m_dir.path());
+            dialog->setDirectory(m_app->dir.path());
             dialog->selectFile(name);
             QTest::keyClick(dialog, Qt::Key_Return);
         });
-        QTest::keyClick(window->findChild<NoteTextView *>(), Qt::Key_O, Qt::ControlModifier);
+        QTest::keyClick(LaunchFixture::viewOf(window), Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(filters.size(), 2);
         const QString text = filters.constFirst();
         const QStringList patterns = text.mid(text.indexOf(u'(') + 1).chopped(1).split(u' ');
         for (const QString &shown : names)
             QVERIFY2(QDir::match(patterns, shown), qPrintable(shown + u": "_s + text));
         QCOMPARE(filters.constLast(), u"All files (*)"_s);
-        QTRY_VERIFY(m_app->documents().documentForUrl(FileNames::urlOfPath(m_dir.filePath(name))));
+        QTRY_VERIFY(m_app->app->documents().documentForUrl(FileNames::urlOfPath(m_app->dir.filePath(name))));
     }
 
     // On a 1280x900 screen at scale 2: the window fits, and the find bar and word count can be read at any size.
@@ -94,10 +89,10 @@ private Q_SLOTS:
     void everythingFits()
     {
         QFETCH(bool, smallest);
-        QWidget *window = launch({u"fit.txt"_s});
+        QWidget *window = m_app->launch({u"fit.txt"_s}).constFirst();
         if (smallest)
             window->resize(window->minimumSize());
-        QTest::keyClick(window->findChild<NoteTextView *>(), Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
+        QTest::keyClick(LaunchFixture::viewOf(window), Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
         auto *findBar = window->findChild<FindBar *>();
         QTRY_VERIFY(findBar->isVisible());
         QTRY_VERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
@@ -116,31 +111,7 @@ private Q_SLOTS:
     }
 
 private:
-    // Launches the app with these files ("text" in each unless they exist) and gives the last window that opens.
-    QWidget *launch(const QStringList &names)
-    {
-        QList<QUrl> urls;
-        for (const QString &name : names) {
-            if (!QFileInfo::exists(m_dir.filePath(name)))
-                writeBytes(m_dir.filePath(name), "text");
-            urls.append(FileNames::urlOfPath(m_dir.filePath(name)));
-        }
-        m_app->setLaunchFiles(urls);
-        m_app->applicationDidFinishLaunching();
-        if (!QTest::qWaitFor([this] { return !m_app->documents().isOpening(); }, 10000))
-            return nullptr;
-        for (auto it = urls.crbegin(); it != urls.crend(); ++it) {
-            if (Document *note = m_app->documents().documentForUrl(*it)) {
-                QWidget *window = WindowController::of(note).constFirst()->window();
-                window->activateWindow();
-                return QTest::qWaitForWindowActive(window) ? window : nullptr;
-            }
-        }
-        return nullptr;
-    }
-
-    QTemporaryDir m_dir;
-    std::unique_ptr<AppDelegate> m_app;
+    std::unique_ptr<LaunchFixture> m_app;
 };
 
 int main(int argc, char **argv)

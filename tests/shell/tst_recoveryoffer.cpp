@@ -26,8 +26,9 @@ class TestRecoveryOffer : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // What each answer leaves. When the note's folder is gone the text goes to the next fallback folder that takes it,
-    // and the user is told where; with none, it stays kept and the error says why.
+    // What each answer leaves (Later, as Escape gives it, is the end-to-end test's). When the note's folder is gone the
+    // text goes to the next fallback folder that takes it, and the user is told where; with none, it stays kept and the
+    // error says why.
     void answers_data()
     {
         QTest::addColumn<int>("choice");
@@ -42,8 +43,6 @@ private Q_SLOTS:
             << open << "earlier" << QStringList() << u"notes/20261206 Note (Recovered 2).txt"_s << "";
         QTest::newRow("discard: nothing written, nothing kept")
             << int(RecoveryOffer::Choice::Discard) << QString() << QStringList() << QString() << QString();
-        QTest::newRow("later: nothing written, still kept")
-            << int(RecoveryOffer::Choice::Later) << QString() << QStringList() << QString() << QString();
         QTest::newRow("folder gone, no other place: kept, the error says why")
             << open << "gone" << QStringList() << ""
             << "^Could not create “20261206 Note \\(Recovered\\)\\.txt”";
@@ -86,8 +85,7 @@ private Q_SLOTS:
                  expectedFile.isEmpty() ? QList<QUrl>{} : QList{QUrl::fromLocalFile(dir.filePath(expectedFile))});
         if (!expectedFile.isEmpty())
             QCOMPARE(readBytes(opened.first().toLocalFile()), QByteArray("typed but never saved\n"));
-        const bool kept = choice == int(RecoveryOffer::Choice::Later) ||
-                          (choice == int(RecoveryOffer::Choice::OpenRecoveredText) && expectedFile.isEmpty());
+        const bool kept = choice == int(RecoveryOffer::Choice::OpenRecoveredText) && expectedFile.isEmpty();
         QCOMPARE(store.entries().size(), kept ? 1 : 0);
         QCOMPARE(offer.errors().size(), error.isEmpty() ? 0 : 1);
         if (!error.isEmpty())

@@ -1,13 +1,7 @@
 #include "editor/editor.h"
 #include "editor/findbar.h"
 #include "editor/messagebar.h"
-#include "editor/notetextview.h"
-#include "editor/windowcontroller.h"
-#include "framework/document.h"
-#include "framework/filenames.h"
-#include "shell/appdelegate.h"
-#include "shell/documentcontroller.h"
-#include "support/testsupport.h"
+#include "support/launchfixture.h"
 
 #include <QAction>
 #include <QDir>
@@ -18,16 +12,13 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QToolButton>
 #include <QXmlStreamReader>
 
 #include <algorithm>
 
-#include <sys/stat.h>
-
 using namespace Qt::StringLiterals;
+using TestSupport::LaunchFixture;
 
 namespace {
 
@@ -36,7 +27,6 @@ constexpr char languageRunVariable[] = "NOLTNOLT_LANGUAGE_RUN";
 
 const QStringList german{u"Nolt Nolt"_s, u"Datei"_s, u"Bearbeiten"_s, u"Fenster"_s, u"Hilfe"_s};
 const QStringList hebrew{u"Nolt Nolt"_s, u"קובץ"_s, u"עריכה"_s, u"חלון"_s, u"עזרה"_s};
-const QStringList english{u"Nolt Nolt"_s, u"File"_s, u"Edit"_s, u"Window"_s, u"Help"_s};
 
 struct Entry
 {
@@ -120,13 +110,6 @@ class TestTranslations : public QObject
 {
     Q_OBJECT
 
-public:
-    TestTranslations()
-    {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(u"config"_s)));
-        qputenv("XDG_STATE_HOME", QFile::encodeName(m_home.filePath(u"state"_s)));
-    }
-
 private Q_SLOTS:
     void catalogs_data()
     {
@@ -156,9 +139,10 @@ private Q_SLOTS:
             const bool translated = !entry.unfinished && !entry.forms.isEmpty() &&
                                     std::none_of(entry.forms.begin(), entry.forms.end(),
                                                  [](const QString &form) { return form.isEmpty(); });
-            // A partial translation still names every menu item: an English one among them reads backwards.
+            // A partial translation still names every menu item (an English one among them reads backwards) and
+            // counts in its own plurals, English too: untranslated, "1 files" shows.
             if (!translated) {
-                if (complete || (entry.context == u"MenuTable" && !path.endsWith(u"_en.ts")))
+                if (complete || entry.numerus || (entry.context == u"MenuTable" && !path.endsWith(u"_en.ts")))
                     faults.append(where + u"untranslated"_s);
                 continue;
             }
@@ -175,20 +159,35 @@ private Q_SLOTS:
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
     }
 
+    // The catalog for the languages the user's locale lists (LANGUAGE=de_AT:en gives "de-AT", "en").
+    void catalogChoice_data()
+    {
+        QTest::addColumn<QStringList>("languages");
+        QTest::addColumn<QString>("catalog");
+        QTest::newRow("de") << QStringList{u"de"_s} << u"de"_s;
+        QTest::newRow("a region: the language's") << QStringList{u"de-DE"_s} << u"de"_s;
+        QTest::newRow("German without the region before English") << QStringList{u"de-AT"_s, u"en"_s} << u"de"_s;
+        QTest::newRow("one without a catalog is passed over") << QStringList{u"fr"_s, u"de"_s} << u"de"_s;
+        QTest::newRow("a script and a region") << QStringList{u"he-Hebr-IL"_s} << u"he"_s;
+        QTest::newRow("in capitals") << QStringList{u"DE-AT"_s} << u"de"_s;
+        QTest::newRow("English") << QStringList{u"en-US"_s, u"de"_s} << u"en"_s;
+        QTest::newRow("C: none, the English of the sources") << QStringList{u"C"_s} << QString();
+        QTest::newRow("nothing") << QStringList() << QString();
+    }
+    void catalogChoice()
+    {
+        QFETCH(QStringList, languages);
+        QTEST(AppDelegate::catalogFor(languages, {u"de"_s, u"en"_s, u"he"_s}), "catalog");
+    }
+
     void windowsSpeakTheUsersLanguage_data()
     {
         QTest::addColumn<QString>("variable");
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<bool>("rightToLeft");
-        QTest::newRow("LANGUAGE=de") << u"LANGUAGE=de"_s << german << false;
-        QTest::newRow("LANG=de_DE.UTF-8 alone") << u"LANG=de_DE.UTF-8"_s << german << false;
-        QTest::newRow("LANGUAGE=de_AT:en: German without the region comes before English")
-            << u"LANGUAGE=de_AT:en"_s << german << false;
-        QTest::newRow("LANGUAGE=fr:de: a language without a catalog is passed over")
-            << u"LANGUAGE=fr:de"_s << german << false;
+        QTest::newRow("LANGUAGE=fr:de_AT: German, the first with a catalog")
+            << u"LANGUAGE=fr:de_AT"_s << german << false;
         QTest::newRow("LANGUAGE=he: right to left") << u"LANGUAGE=he"_s << hebrew << true;
-        QTest::newRow("LANGUAGE=C: the English of the sources") << u"LANGUAGE=C"_s << english << false;
-        QTest::newRow("LANGUAGE=en") << u"LANGUAGE=en"_s << english << false;
     }
 
     // The real window of a note that opens read-only, so that its message bar shows: the menu bar's titles in the
@@ -202,21 +201,9 @@ private Q_SLOTS:
         if (!qEnvironmentVariableIsSet(languageRunVariable))
             return runUnder(variable);
 
-        QTemporaryDir notes;
-        const QString path = notes.filePath(u"note.txt"_s);
-        TestSupport::writeBytes(path, "one two three");
-        ::chmod(QFile::encodeName(path).constData(), 0444);
-        const QUrl url = FileNames::urlOfPath(path);
-        AppDelegate app;
-        app.setNotesFolder(notes.path());
-        app.setLaunchFiles({url});
-        app.applicationDidFinishLaunching();
-        QTRY_VERIFY(app.documents().documentForUrl(url));
-        WindowController *controller = WindowController::of(app.documents().documentForUrl(url)).constFirst();
-        QWidget *window = controller->window();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-
+        LaunchFixture notes;
+        QWidget *window = notes.launch({u"note.txt"_s}, "one two three", true).constFirst();
+        WindowController *controller = WindowController::forWindow(window);
         const QMenuBar *bar = controller->menuBar();
         QStringList shown;
         for (const QAction *title : bar->actions())
@@ -250,7 +237,7 @@ private Q_SLOTS:
         QCOMPARE(message->isRightToLeft(), rightToLeft);
         QCOMPARE(left(message->findChild<QLabel *>()) < left(message->buttons().constFirst()), !rightToLeft);
 
-        QTest::keyClick(window->findChild<NoteTextView *>(), Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClick(LaunchFixture::viewOf(window), Qt::Key_F, Qt::ControlModifier);
         auto *findBar = window->findChild<FindBar *>();
         QTRY_VERIFY(findBar->isVisible());
         QCOMPARE(findBar->isRightToLeft(), rightToLeft);
@@ -311,9 +298,10 @@ private:
         }
         return last >= 0 && first + last > image.width();
     }
-
-    QTemporaryDir m_home;
 };
 
-QTEST_MAIN(TestTranslations)
+int main(int argc, char **argv)
+{
+    return TestSupport::runInOwnHome<TestTranslations>(argc, argv);
+}
 #include "tst_translations.moc"

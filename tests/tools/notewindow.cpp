@@ -1,6 +1,7 @@
 // Opens one note in an editor window, as the app does, and plays a script from stdin against it, for tests that
 // need the window in a process of its own: under injected faults, inside a mount namespace, or killed.
 //   notewindow FILE [RECOVERYFOLDER] < script
+//   notewindow --app FILE < script     the whole app opens FILE, and quit ends it as the app ends
 // Script lines:
 //   type TEXT      appends TEXT at the end as typing does
 //   wait MS        lets the window run for MS milliseconds
@@ -9,10 +10,11 @@
 //   loaded         waits until the whole note is in the window
 //   text           prints "text <the window's text>" with \n and \\ escaped
 //   state          prints "edited 0|1" and "retry 0|1" (a retry of a failed save is pending)
-//   quit           writes what is unsaved as closing does and exits; prints "closed 1|0"
+//   quit           writes what is unsaved as closing does and exits; prints "closed 1|0" (with --app: "ended")
 // It prints "error <description>" for each alert shown, as it happens.
 #include "editor/editor.h"
 #include "editor/notetextview.h"
+#include "shell/appdelegate.h"
 #include "shell/documentcontroller.h"
 #include "framework/error.h"
 #include "framework/linediff.h"
@@ -54,7 +56,10 @@ void pause(int ms)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    const bool wholeApp = args.size() > 2 && args.at(1) == u"--app";
+    if (wholeApp)
+        args.removeAt(1);
     if (args.size() < 2)
         return 2;
     std::unique_ptr<RecoveryStore> store;
@@ -74,8 +79,14 @@ int main(int argc, char **argv)
     const QStringList script = QString::fromUtf8(in.readAll()).split(u'\n', Qt::SkipEmptyParts);
 
     // Opened as the app opens a file: read on the reader thread, then given its window.
-    DocumentController documents([&services] { return new PlainTextDocument(&services); },
-                                 [](Document *opened) { Editor::openFor(opened); });
+    std::unique_ptr<AppDelegate> appDelegate;
+    std::unique_ptr<DocumentController> ownDocuments;
+    if (wholeApp)
+        appDelegate = std::make_unique<AppDelegate>();
+    else
+        ownDocuments = std::make_unique<DocumentController>([&services] { return new PlainTextDocument(&services); },
+                                                            [](Document *opened) { Editor::openFor(opened); });
+    DocumentController &documents = appDelegate ? appDelegate->documents() : *ownDocuments;
     QPointer<Document> opened;
     bool done = false;
     documents.openDocument(QUrl::fromLocalFile(QFileInfo(args.at(1)).absoluteFilePath()), true,
@@ -121,6 +132,11 @@ int main(int argc, char **argv)
             break;
         }
         pause(0);
+    }
+    if (appDelegate) {
+        appDelegate.reset();
+        say(u"ended"_s);
+        return 0;
     }
     const bool closed = !note->writeNow();
     say(u"closed %1"_s.arg(int(closed)));
