@@ -1,5 +1,4 @@
 // A document's life with its file: saves one at a time, other programs' changes, conflicts, recovery, rename and move.
-#include "editor/messagebar.h"
 #include "framework/documentmover.h"
 #include "framework/filenames.h"
 #include "framework/noteservices.h"
@@ -260,22 +259,6 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(path).isSymLink(), atOpen);
         QCOMPARE(readBytes(path), QByteArray("typed"));
         QCOMPARE(readBytes(target), atOpen ? QByteArray("typed") : theirs);
-    }
-
-    // A backup beside a note that holds complete text (newer than the backup) is never put over it; the window says
-    // what is true: a leftover was found and kept, by name.
-    void aLeftoverBackupIsToldNotUsed()
-    {
-        QTemporaryDir dir;
-        const QString backup = dir.filePath(u".note.txt.nolt-backup-2b.tmp"_s);
-        writeBytes(backup, "old");
-        ::chmod(qPrintable(backup), 0600);
-        OpenNote note("NEWER", dir.filePath(u"note.txt"_s));
-        QCOMPARE(note.document->bytes, QByteArray("NEWER"));
-        QCOMPARE(readBytes(note.path), QByteArray("NEWER"));
-        const MessageBar *bar = note.controller->message(MessageKind::Restored);
-        QVERIFY(bar && bar->text().contains(u"found beside it and kept as “.note.txt.nolt-backup-2b.tmp”"_s));
-        QCOMPARE(readBytes(backup), QByteArray("old"));
     }
 
     // Rename and Move To: the edited note is written first, and an existing file is never overwritten.

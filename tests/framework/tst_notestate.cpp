@@ -31,7 +31,7 @@ void putBack(OpenNote &note)
 {
     MessageBar *bar = note.controller->message(MessageKind::FileChanged);
     QVERIFY(bar && bar->buttons().size() == 2);
-    QCOMPARE(bar->buttons().constFirst()->text(), u"Put Back"_qs);
+    QCOMPARE(bar->buttons().constFirst()->text(), WindowController::tr("Put Back"));
     bar->buttons().constFirst()->click();
 }
 
