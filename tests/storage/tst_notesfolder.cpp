@@ -1,4 +1,3 @@
-#include "framework/error.h"
 #include "storage/notesfolder.h"
 #include "support/testsupport.h"
 
@@ -27,11 +26,6 @@ struct ScriptedPanel
         });
     }
 };
-
-QByteArray storedBookmark(const QString &settingsFile)
-{
-    return QSettings(settingsFile, QSettings::IniFormat).value(QLatin1String(NotesFolder::key)).toByteArray();
-}
 
 } // namespace
 
@@ -114,28 +108,6 @@ private Q_SLOTS:
             if (storedAfter == u"A fresh")
                 QVERIFY(after != before);
         }
-    }
-
-    void choosingAgainAndWhatKeepsTheFolder()
-    {
-        NotesFolder folder(m_settings);
-        ScriptedPanel panel(folder, m_folderA);
-        QVERIFY(folder.choose());
-        QVERIFY(folder.choose());
-        const QByteArray stored = storedBookmark(m_settings);
-        // Cancelled, or a folder that cannot be remembered: the folder, its accesses and the preference stay.
-        panel.answer.reset();
-        QCOMPARE(folder.choose(), std::nullopt);
-        panel.answer = QUrl::fromLocalFile(m_dir.filePath(u"vanished"_s));
-        try {
-            folder.choose();
-            QFAIL("no error for a folder that does not exist");
-        } catch (const Error &error) {
-            QVERIFY2(error.description().contains(u"vanished"), qPrintable(error.description()));
-        }
-        QCOMPARE(folder.currentUrl(), QUrl::fromLocalFile(m_folderA));
-        QCOMPARE(storedBookmark(m_settings), stored);
-        QCOMPARE(folder.activeUrls(), QList<QUrl>(2, QUrl::fromLocalFile(m_folderA)));
     }
 };
 
