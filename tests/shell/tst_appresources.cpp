@@ -22,20 +22,6 @@ class TestAppResources : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // A missing page is reported, not opened; a present one is opened.
-    void helpPageOpensOnlyWhenPresent()
-    {
-        QTemporaryDir dir;
-        AppResources resources(dir.path());
-        QList<QUrl> calls; // what the app asked to open, instead of opening it
-        resources.setOpener([&calls](const QUrl &url) { return (calls.append(url), true); });
-        QVERIFY(!resources.showHelp());
-        QVERIFY(calls.isEmpty());
-        TestSupport::writeBytes(dir.filePath(u"Help.html"_s), "<html></html>");
-        QVERIFY(resources.showHelp());
-        QCOMPARE(calls, QList<QUrl>{QUrl::fromLocalFile(dir.filePath(u"Help.html"_s))});
-    }
-
     // The build tree is laid out as installed.
     void shippedResourcesAreFoundNextToTheApp()
     {

@@ -7,9 +7,6 @@
 #include <QMenu>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QAbstractTextDocumentLayout>
-#include <QTextBlock>
-#include <QTextLayout>
 
 using namespace Qt::StringLiterals;
 
@@ -54,21 +51,6 @@ private Q_SLOTS:
         m_note.reset();
     }
 
-    // A real F10 on the note's window opens the first menu and the note keeps its text (Alt+letter: see below); F1
-    // is Help's.
-    void functionKeys()
-    {
-        const QList<QAction *> help = m_bar->findMenu(u"Help"_s)->actions();
-        QVERIFY(!help.isEmpty() && help.first()->shortcuts().contains(QKeySequence(Qt::Key_F1)));
-        QTest::keyClick(m_editor->textView(), Qt::Key_F10);
-        QMenu *menu = m_bar->findMenu(u"Nolt Nolt"_s);
-        QVERIFY(menu);
-        QTRY_VERIFY(menu->isVisible());
-        menu->close();
-        QCOMPARE(m_editor->textView()->text(), QString());
-        QVERIFY(!m_note->isDocumentEdited());
-    }
-
     // The menu bar takes the focus while the keyboard drives it (Alt+E opens Edit without typing into the note); the
     // items still follow the note's state, in the order of stateItems ("1" enabled).
     void itemsKnowTheirStateWhileTheMenuHasFocus()
@@ -107,21 +89,6 @@ private Q_SLOTS:
         QTest::keyClick(m_editor->window(), Qt::Key_0, Qt::ControlModifier);
         QCOMPARE(otherView->font().pointSize(), TextZoom::defaultPointSize);
         other->close();
-    }
-
-    // Each paragraph stands where its own first strong letter says; the note's text is untouched.
-    void rightToLeftParagraphs()
-    {
-        const QString text = u"hello\n12 שלום\nworld"_s;
-        NoteTextView *view = m_editor->textView();
-        view->setText(text);
-        QString sides;
-        for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next()) {
-            view->document()->documentLayout()->blockBoundingRect(block); // lays the paragraph out
-            sides += block.layout()->lineAt(0).naturalTextRect().left() > view->viewport()->width() / 2 ? u'R' : u'L';
-        }
-        QCOMPARE(sides, u"LRL"_s);
-        QCOMPARE(view->text(), text);
     }
 };
 

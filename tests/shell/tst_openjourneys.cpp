@@ -1,20 +1,15 @@
-#include "editor/findbar.h"
 #include "editor/messagebar.h"
 #include "support/launchfixture.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QScreen>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
 using namespace TestSupport;
 
-// Opening files and the window's first look, as a new user meets them on a small, scaled screen.
+// Opening files as a new user does: refusals named, and the Open panel showing every kind of text.
 class TestOpenJourneys : public QObject
 {
     Q_OBJECT
@@ -76,38 +71,6 @@ private Q_SLOTS:
             QVERIFY2(QDir::match(patterns, shown), qPrintable(shown + u": "_s + text));
         QCOMPARE(filters.constLast(), u"All files (*)"_s);
         QTRY_VERIFY(m_app->app->documents().documentForUrl(FileNames::urlOfPath(m_app->dir.filePath(name))));
-    }
-
-    // On a 1280x900 screen at scale 2: the window fits, and the find bar and word count can be read at any size.
-    void everythingFits_data()
-    {
-        QTest::addColumn<bool>("smallest");
-        QTest::newRow("as it opens") << false;
-        QTest::newRow("at its minimum size") << true;
-    }
-
-    void everythingFits()
-    {
-        QFETCH(bool, smallest);
-        QWidget *window = m_app->launch({u"fit.txt"_s}).constFirst();
-        if (smallest)
-            window->resize(window->minimumSize());
-        QTest::keyClick(LaunchFixture::viewOf(window), Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
-        auto *findBar = window->findChild<FindBar *>();
-        QTRY_VERIFY(findBar->isVisible());
-        QTRY_VERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
-        const QList<QLabel *> labels = window->findChildren<QLabel *>();
-        const auto count = std::find_if(labels.begin(), labels.end(),
-                                        [](QLabel *label) { return label->accessibleName() == u"Word count"; });
-        QVERIFY(count != labels.end());
-        auto *caseBox = findBar->findChild<QCheckBox *>();
-        QTRY_VERIFY(caseBox->width() >= caseBox->sizeHint().width());
-        for (QWidget *shown : QList<QWidget *>{findBar->searchField(), findBar->replaceField(), caseBox, *count}) {
-            const QRect place(shown->mapTo(window, QPoint()), shown->size());
-            QVERIFY2(window->rect().contains(place), shown->metaObject()->className());
-        }
-        QVERIFY(findBar->searchField()->width() >= 10 * findBar->searchField()->fontMetrics().averageCharWidth());
-        QVERIFY((*count)->height() >= (*count)->fontMetrics().height());
     }
 
 private:
