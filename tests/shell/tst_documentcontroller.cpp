@@ -2,7 +2,6 @@
 #include "framework/documentmover.h"
 #include "support/bytesdocument.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>

@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
