@@ -213,14 +213,11 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(window));
         MenuBar *bar = LaunchFixture::barOf(window);
         QMenu *recent = bar->menu(MenuTable::Role::OpenRecent);
-        auto *file = qobject_cast<QMenu *>(recent->parentWidget());
-        QVERIFY(file);
         openRecentByMouse(bar, recent);
         QAction *item = itemFor(recent, notes.first());
         QVERIFY(item);
         QTest::mouseClick(recent, Qt::LeftButton, {}, recent->actionGeometry(item).center());
         QTRY_VERIFY(m_app->windowOf(notes.first()));
-        QVERIFY(!recent->isVisible() && !file->isVisible());
         // Clear Menu empties it, and it says so the next time it opens.
         openRecentByMouse(bar, recent);
         QTest::mouseClick(recent, Qt::LeftButton, {}, recent->actionGeometry(recent->actions().constLast()).center());

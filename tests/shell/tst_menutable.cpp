@@ -21,12 +21,10 @@ QList<const MenuTable::Menu *> allMenus()
     QList<const MenuTable::Menu *> menus;
     for (const MenuTable::Menu &menu : MenuTable::mainMenu())
         menus.append(&menu);
-    for (qsizetype i = 0; i < menus.size(); ++i) {
-        for (const MenuTable::Item &item : menus.at(i)->items) {
+    for (qsizetype i = 0; i < menus.size(); ++i)
+        for (const MenuTable::Item &item : menus.at(i)->items)
             if (item.submenu)
                 menus.append(item.submenu);
-        }
-    }
     return menus;
 }
 
