@@ -43,7 +43,6 @@ private Q_SLOTS:
             }
             process->reset();
         }
-        m_environment.clear();
     }
 
     // Another program changes the note while it has unsaved typing: the question waits in the window's bar, typing
@@ -167,20 +166,11 @@ private Q_SLOTS:
     // Under a real window manager the first launch's new note comes back where the user left it, with what was
     // typed just before Quit, relaunch after relaunch and after a kill, always fully on the screen (ctest runs this
     // on a 1024x600 screen too).
-    void windowsComeBackWhereTheyWereLeft_data()
-    {
-        QTest::addColumn<QString>("scale");
-        QTest::newRow("at the screen's scale") << u"1"_s;
-        QTest::newRow("at twice the scale: a window larger than the screen") << u"2"_s;
-    }
-
     void windowsComeBackWhereTheyWereLeft()
     {
-        QFETCH(QString, scale);
         if (QStandardPaths::findExecutable(u"openbox"_s).isEmpty())
             QSKIP("needs openbox");
         QVERIFY(startWindowManager());
-        m_environment = {u"QT_SCALE_FACTOR="_s + scale};
         const QString note = desktop(u" Note.txt"_s);
         const QRect screen = frameOf(u"-root"_s);
         startApp(); // a new note on the Desktop
@@ -237,7 +227,7 @@ private:
     QStringList appEnvironment(bool sessionBus) const
     {
         const QString home = m_home->path();
-        QStringList env = m_environment + QStringList{u"HOME="_s + home, u"QT_QPA_PLATFORM=xcb"_s};
+        QStringList env{u"HOME="_s + home, u"QT_QPA_PLATFORM=xcb"_s};
         for (const QString &xdg : {u"CONFIG=/.config"_s, u"DATA=/.local/share"_s, u"STATE=/.local/state"_s})
             env << u"XDG_"_s + xdg.section(u'=', 0, 0) + u"_HOME="_s + home + xdg.section(u'=', 1);
         // Without the bus each launch is an instance of its own, so tests never meet another running app.
@@ -322,8 +312,6 @@ private:
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<QProcess> m_app;
     std::unique_ptr<QProcess> m_windowManager;
-    // Added to the app's environment.
-    QStringList m_environment;
     QString m_stamp;
 };
 

@@ -122,7 +122,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("languages");
         QTest::addColumn<QString>("catalog");
-        QTest::newRow("de") << QStringList{u"de"_s} << u"de"_s;
         QTest::newRow("a region: the language's") << QStringList{u"de-DE"_s} << u"de"_s;
         QTest::newRow("German without the region before English") << QStringList{u"de-AT"_s, u"en"_s} << u"de"_s;
         QTest::newRow("one without a catalog is passed over") << QStringList{u"fr"_s, u"de"_s} << u"de"_s;
