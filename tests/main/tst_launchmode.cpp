@@ -1,7 +1,6 @@
 #include "framework/filenames.h"
 #include "main/commandline.h"
 
-#include <QProcess>
 #include <QTest>
 
 #include <vector>
@@ -42,31 +41,6 @@ private Q_SLOTS:
         for (const QString &file : line.files)
             names.append(FileNames::encodeName(file));
         QCOMPARE(names, files);
-    }
-
-    // As every Linux tool: --help and --version print and succeed, a wrong option fails with a hint.
-    void commandLineProcess_data()
-    {
-        QTest::addColumn<QString>("argument");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("output");
-        QTest::newRow("--help") << "--help" << 0 << "Usage: noltnolt";
-        QTest::newRow("--version") << "--version" << 0 << "Nolt Nolt " NOLTNOLT_VERSION;
-        QTest::newRow("unknown option") << "-reverse" << 2 << "put \"--\" before it";
-    }
-    void commandLineProcess()
-    {
-        QFETCH(QString, argument);
-        QFETCH(int, status);
-        QFETCH(QString, output);
-        QProcess app;
-        app.start(qEnvironmentVariable("NOLTNOLT_BINARY"), {argument});
-        QVERIFY(app.waitForFinished(10000));
-        QCOMPARE(app.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(app.exitCode(), status);
-        const QString printed =
-            QString::fromUtf8(status == 0 ? app.readAllStandardOutput() : app.readAllStandardError());
-        QVERIFY2(printed.contains(output), qPrintable(printed));
     }
 };
 

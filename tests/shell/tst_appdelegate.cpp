@@ -1,7 +1,11 @@
 #include "framework/recoverystore.h"
 #include "framework/settingsfile.h"
+#include "shell/appresources.h"
+#include "shell/singleinstance.h"
+#include "editor/messagebar.h"
 #include "support/launchfixture.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QSettings>
 
@@ -127,7 +131,7 @@ private Q_SLOTS:
     }
 
     // A name that is not UTF-8 opens, as the bus hands it over; an address that names no file says which it was. A
-    // refused file among others is the open journeys' test.
+    // refused file among others: refusalNamesTheFile.
     void openUrlsOpensEachAndReportsEachFailure()
     {
         AppDelegate &app = m_app->start(true);
@@ -138,6 +142,45 @@ private Q_SLOTS:
         app.open(QUrl(u"file:"_s));
         QTRY_COMPARE(m_app->errors.size(), 1);
         QVERIFY2(m_app->errors.last().startsWith(u"Could not open “file:”"), qPrintable(m_app->errors.last()));
+    }
+
+    // The refused file is named in what the user reads: in the window that opened, else in a box in front.
+    void refusalNamesTheFile_data()
+    {
+        QTest::addColumn<bool>("withGoodFile");
+        QTest::newRow("beside a note that opens: in its window") << true;
+        QTest::newRow("alone: a box in front") << false;
+    }
+
+    void refusalNamesTheFile()
+    {
+        QFETCH(bool, withGoodFile);
+        writeBytes(m_app->dir.filePath(u"latin1.txt"_s), "caf\xe9");
+        const QList<QWidget *> opened =
+            m_app->launch(withGoodFile ? QStringList{u"latin1.txt"_s, u"good.txt"_s} : QStringList{u"latin1.txt"_s});
+        QCOMPARE(opened.size(), withGoodFile ? 1 : 0);
+        QWidget *good = opened.value(0);
+        const QString expected = u"“latin1.txt” could not be opened. This file is not UTF-8 plain text."_s;
+        if (withGoodFile) {
+            QTRY_VERIFY(good->findChild<MessageBar *>() && good->findChild<MessageBar *>()->isVisible());
+            QCOMPARE(good->findChild<MessageBar *>()->text(), expected);
+            QVERIFY(TestSupport::messageBoxes().isEmpty());
+        } else {
+            QTRY_COMPARE(TestSupport::messageBoxes().size(), 1);
+            QCOMPARE(TestSupport::messageBoxes().constFirst()->text(), expected);
+            QTRY_COMPARE(QApplication::activeWindow(), TestSupport::messageBoxes().constFirst());
+        }
+    }
+
+    // The build tree is laid out as installed.
+    void shippedResourcesAreFoundNextToTheApp()
+    {
+        AppResources resources(QFileInfo(appBinary()).absolutePath() + QStringLiteral("/../share/noltnolt"));
+        QVERIFY(resources.pageUrl(QStringLiteral("Help")));
+        QVERIFY(resources.pageUrl(QStringLiteral("Privacy")));
+        QVERIFY(resources.infoWebUrl(QLatin1String(AppResources::websiteKey)));
+        QVERIFY(resources.infoWebUrl(QLatin1String(AppResources::updateFeedKey)));
+        QCOMPARE(QLatin1String(AppResources::applicationId), QLatin1String(SingleInstance::serviceName));
     }
 
     // Runs last: a quit ends every event loop the test could still start. What was typed before Quit is kept, and

@@ -2,7 +2,6 @@
 #include "framework/documentmover.h"
 #include "support/bytesdocument.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -92,7 +91,7 @@ private Q_SLOTS:
         static_cast<BytesDocument *>(made.document)->edit("typed");
         QCOMPARE(made.document->writeNow(), std::nullopt);
         QCOMPARE(readBytes(fresh), QByteArray("typed"));
-        // A refused file opens nothing, nor becomes a recent document (its message is the journeys').
+        // A refused file opens nothing, nor becomes a recent document (its message is tst_appdelegate's).
         QVERIFY(open(*controller, note(QStringLiteral("2.txt"), "REFUSE\xff")).error);
         QCOMPARE(controller->documents(), (QList<Document *>{opened.document, made.document}));
         QCOMPARE(controller->recentDocumentUrls(), (QList<QUrl>{QUrl::fromLocalFile(fresh), url}));

@@ -15,31 +15,16 @@ namespace {
 // Nothing on Linux hides other applications: the row is kept for platforms that do, and not shown here.
 constexpr Command unanswered = Command::HideOthers;
 
-// Answers nothing and counts how often it is asked: every item that reaches the end of the chain asks it once.
-class CountingDelegate : public CommandResponder
-{
-public:
-    mutable int asked = 0;
-    bool answers(Command) const override
-    {
-        ++asked;
-        return false;
-    }
-    void perform(Command, const QVariant &) override {}
-};
-
 // Every menu of the table, submenus after the top level, in order.
 QList<const MenuTable::Menu *> allMenus()
 {
     QList<const MenuTable::Menu *> menus;
     for (const MenuTable::Menu &menu : MenuTable::mainMenu())
         menus.append(&menu);
-    for (qsizetype i = 0; i < menus.size(); ++i) {
-        for (const MenuTable::Item &item : menus.at(i)->items) {
+    for (qsizetype i = 0; i < menus.size(); ++i)
+        for (const MenuTable::Item &item : menus.at(i)->items)
             if (item.submenu)
                 menus.append(item.submenu);
-        }
-    }
     return menus;
 }
 

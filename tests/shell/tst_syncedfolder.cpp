@@ -161,8 +161,68 @@ private Q_SLOTS:
 
     // A conflict the engine settles by a copy beside the note is told, and the window stays on the note; Keep Both
     // in the which-version question leaves each version on both devices.
-    void conflictCopyIsReported() { reportConflictCopy(); }
-    void keepBothKeepsEachVersion() { keepBoth(); }
+    void conflictCopyIsReported()
+    {
+        const QString relative = u"copied/Note.txt"_s;
+        OpenNote n;
+        QVERIFY(open(n, relative, "base"));
+        // Both change the note while they cannot reach each other; meeting again, the engine keeps one version
+        // at the note's place and the other beside it.
+        const auto reconnect = qScopeGuard([this] { m_pair->setConnected(true, startTimeoutMs); });
+        QVERIFY(m_pair->setConnected(false, syncTimeoutMs));
+        typeAtEnd(n.view, u" mine"_s);
+        QTRY_COMPARE(readBytes(m_pair->path(Side::A, relative)), QByteArray("base mine"));
+        writeBytes(m_pair->path(Side::B, relative), "base theirs");
+        QVERIFY(m_pair->scan(Side::A) && m_pair->scan(Side::B));
+        QVERIFY(m_pair->setConnected(true, startTimeoutMs));
+        const QString folder = QFileInfo(m_pair->path(Side::A, relative)).path();
+        const auto copies = [&] {
+            QStringList found;
+            for (const QString &name : entries(folder))
+                if (SyncConflicts::isCopyOf(name, u"Note.txt"_s))
+                    found.append(name);
+            return found;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(copies().size(), 1, syncTimeoutMs);
+
+        QTRY_VERIFY_WITH_TIMEOUT(n.editor->message(MessageKind::ConflictCopy), syncTimeoutMs);
+        const MessageBar *bar = n.editor->message(MessageKind::ConflictCopy);
+        QVERIFY2(bar->text().startsWith(u"Another version of this note, from another device, is beside it"),
+                 qPrintable(bar->text()));
+        QCOMPARE(buttonTexts(bar), (QStringList{u"Compare"_s, u"Open"_s, u"Keep Both"_s}));
+        QCOMPARE(n.note->fileUrl(), QUrl::fromLocalFile(m_pair->path(Side::A, relative)));
+        bar->buttons().at(2)->click();
+        QTRY_VERIFY(!n.editor->message(MessageKind::ConflictCopy));
+        settle();
+        QCOMPARE(copies().size(), 1);
+    }
+
+    void keepBothKeepsEachVersion()
+    {
+        const QString relative = u"kept/Note.txt"_s;
+        OpenNote n;
+        QVERIFY(open(n, relative, "base"));
+        const QString path = m_pair->path(Side::A, relative);
+        typeAtEnd(n.view, u" mine"_s);
+        // Another version lands before the typing is saved, the way the engine puts it in place.
+        replaceByRename(path, "theirs");
+        QTRY_VERIFY_WITH_TIMEOUT(n.editor->message(MessageKind::Conflict), syncTimeoutMs);
+        const MessageBar *bar = n.editor->message(MessageKind::Conflict);
+        QCOMPARE(buttonTexts(bar), (QStringList{u"Keep Both"_s, u"Keep My Text"_s, u"Reload"_s}));
+        bar->buttons().at(0)->click();
+        QTRY_VERIFY(!n.editor->message(MessageKind::Conflict));
+        QTRY_COMPARE(readBytes(path), QByteArray("base mine"));
+        QCOMPARE(n.view->text(), u"base mine"_s);
+
+        const QRegularExpression copyName(
+            QRegularExpression::anchoredPattern(uR"(Note \(conflict \d{4}-\d{2}-\d{2} \d{4}( \d+)?\)\.txt)"_s));
+        QStringList copies;
+        QTRY_COMPARE((copies = entries(QFileInfo(path).path()).filter(copyName)).size(), 1);
+        const QString copy = u"kept/"_s + copies.constFirst();
+        QCOMPARE(readBytes(m_pair->path(Side::A, copy)), QByteArray("theirs"));
+        QVERIFY(m_pair->waitUntilSynced(Side::B, relative, QByteArray("base mine"), syncTimeoutMs));
+        QVERIFY(m_pair->waitUntilSynced(Side::B, copy, QByteArray("theirs"), syncTimeoutMs));
+    }
 
 private:
     // Puts relative on A with bytes, waits until B has it too, and opens A's copy in a window with the focus.
@@ -192,70 +252,6 @@ private:
                 button->click();
         }
         return true;
-    }
-
-    void reportConflictCopy()
-    {
-        const QString relative = u"copied/Note.txt"_s;
-        OpenNote n;
-        QVERIFY(open(n, relative, "base"));
-        // Both change the note while they cannot reach each other; meeting again, the engine keeps one version
-        // at the note's place and the other beside it.
-        const auto reconnect = qScopeGuard([this] { m_pair->setConnected(true, startTimeoutMs); });
-        QVERIFY(m_pair->setConnected(false, syncTimeoutMs));
-        typeAtEnd(n.view, u" mine"_s);
-        QTRY_COMPARE(readBytes(m_pair->path(Side::A, relative)), QByteArray("base mine"));
-        writeBytes(m_pair->path(Side::B, relative), "base theirs");
-        QVERIFY(m_pair->scan(Side::A) && m_pair->scan(Side::B));
-        QVERIFY(m_pair->setConnected(true, startTimeoutMs));
-        const QString folder = QFileInfo(m_pair->path(Side::A, relative)).path();
-        const auto copies = [&] {
-            QStringList found;
-            for (const QString &name : entries(folder)) {
-                if (SyncConflicts::isCopyOf(name, u"Note.txt"_s))
-                    found.append(name);
-            }
-            return found;
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(copies().size(), 1, syncTimeoutMs);
-
-        QTRY_VERIFY_WITH_TIMEOUT(n.editor->message(MessageKind::ConflictCopy), syncTimeoutMs);
-        const MessageBar *bar = n.editor->message(MessageKind::ConflictCopy);
-        QVERIFY2(bar->text().startsWith(u"Another version of this note, from another device, is beside it"),
-                 qPrintable(bar->text()));
-        QCOMPARE(buttonTexts(bar), (QStringList{u"Compare"_s, u"Open"_s, u"Keep Both"_s}));
-        QCOMPARE(n.note->fileUrl(), QUrl::fromLocalFile(m_pair->path(Side::A, relative)));
-        bar->buttons().at(2)->click();
-        QTRY_VERIFY(!n.editor->message(MessageKind::ConflictCopy));
-        settle();
-        QCOMPARE(copies().size(), 1);
-    }
-
-    void keepBoth()
-    {
-        const QString relative = u"kept/Note.txt"_s;
-        OpenNote n;
-        QVERIFY(open(n, relative, "base"));
-        const QString path = m_pair->path(Side::A, relative);
-        typeAtEnd(n.view, u" mine"_s);
-        // Another version lands before the typing is saved, the way the engine puts it in place.
-        replaceByRename(path, "theirs");
-        QTRY_VERIFY_WITH_TIMEOUT(n.editor->message(MessageKind::Conflict), syncTimeoutMs);
-        const MessageBar *bar = n.editor->message(MessageKind::Conflict);
-        QCOMPARE(buttonTexts(bar), (QStringList{u"Keep Both"_s, u"Keep My Text"_s, u"Reload"_s}));
-        bar->buttons().at(0)->click();
-        QTRY_VERIFY(!n.editor->message(MessageKind::Conflict));
-        QTRY_COMPARE(readBytes(path), QByteArray("base mine"));
-        QCOMPARE(n.view->text(), u"base mine"_s);
-
-        const QRegularExpression copyName(
-            QRegularExpression::anchoredPattern(uR"(Note \(conflict \d{4}-\d{2}-\d{2} \d{4}( \d+)?\)\.txt)"_s));
-        QStringList copies;
-        QTRY_COMPARE((copies = entries(QFileInfo(path).path()).filter(copyName)).size(), 1);
-        const QString copy = u"kept/"_s + copies.constFirst();
-        QCOMPARE(readBytes(m_pair->path(Side::A, copy)), QByteArray("theirs"));
-        QVERIFY(m_pair->waitUntilSynced(Side::B, relative, QByteArray("base mine"), syncTimeoutMs));
-        QVERIFY(m_pair->waitUntilSynced(Side::B, copy, QByteArray("theirs"), syncTimeoutMs));
     }
 
     std::unique_ptr<SyncthingPair> m_pair;
