@@ -9,7 +9,7 @@ packages=(
     libgl-dev libicu-dev
     libenchant-2-dev hunspell-en-us hunspell-de-de
     xvfb xauth xdotool x11-utils openbox imagemagick dbus dbus-x11
-    libqt6svg6 appstream desktop-file-utils python3-pyatspi at-spi2-core
+    libqt6svg6 appstream desktop-file-utils
     util-linux strace attr acl e2fsprogs python3 tzdata clang-format libglib2.0-bin
     poppler-utils fonts-symbola fonts-dejavu-core debhelper lintian librsvg2-bin syncthing
 )
