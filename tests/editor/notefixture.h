@@ -9,12 +9,9 @@
 #include "support/testnotes.h"
 #include "support/testsupport.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <memory>
 

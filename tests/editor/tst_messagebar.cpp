@@ -1,18 +1,10 @@
-#include "support/testsupport.h"
-
 #include "editor/notefixture.h"
 #include "framework/autosave.h"
-#include "framework/noteservices.h"
-#include "editor/messagebar.h"
 #include "framework/recoverystore.h"
 
 #include <QAccessible>
-#include <QApplication>
-#include <QDir>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -198,18 +190,16 @@ private Q_SLOTS:
         writeBytes(script, "#!/bin/sh\n");
         QVERIFY(::chmod(QFile::encodeName(documents).constData(), 0755) == 0);
         QVERIFY(::chmod(QFile::encodeName(script).constData(), 0755) == 0);
-        if (usual == u"link") {
+        if (usual == u"link")
             QVERIFY(QFile::link(documents, folder));
-        } else if (usual == u"dangling") {
+        else if (usual == u"dangling")
             QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), folder));
-        } else if (usual == u"file") {
+        else if (usual == u"file")
             writeBytes(folder, {});
-        } else {
-            // Root may write anywhere: only the owner tells the folder is not the user's.
-            if (::geteuid() != 0)
-                QSKIP("Giving a folder to another user takes root.");
+        else if (::geteuid() != 0) // root may write anywhere: only the owner tells the folder is not the user's
+            QSKIP("Giving a folder to another user takes root.");
+        else
             QVERIFY(QDir().mkpath(folder) && ::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
-        }
         if (!fallbackWorks)
             writeBytes(fallback, {});
         RecoveryStore store(folder, {fallback});

@@ -3,9 +3,7 @@
 #include "editor/textmirror.h"
 #include "storage/notecodec.h"
 
-#include <QSignalSpy>
 #include <QRandomGenerator>
-#include <QSyntaxHighlighter>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -14,23 +12,6 @@ using namespace Qt::StringLiterals;
 using Range = NoteTextView::Range;
 
 Q_DECLARE_METATYPE(Range)
-
-namespace {
-
-// Marks every word, the way the spelling checker will.
-class WordMarker : public QSyntaxHighlighter
-{
-public:
-    using QSyntaxHighlighter::QSyntaxHighlighter;
-    void highlightBlock(const QString &text) override
-    {
-        QTextCharFormat underline;
-        underline.setFontUnderline(true);
-        setFormat(0, int(text.size()), underline);
-    }
-};
-
-} // namespace
 
 class TestNoteTextView : public QObject
 {
@@ -121,9 +102,6 @@ private Q_SLOTS:
             << QByteArray("a\342\200\251b\n") << Range{4, 0} << int(Qt::Key_X) << QByteArray("a\342\200\251b\nx");
         QTest::newRow("Return: splitting a CR line, CRLF most common")
             << QByteArray("a\r\nbc\rd\r\n") << Range{4, 0} << ret << QByteArray("a\r\nb\r\nc\rd\r\n");
-        const QByteArray crlfLines = QByteArray("a line!\r\n").repeated(3) + "x\ny\n";
-        QTest::newRow("Return in longer lines, CRLF most common")
-            << crlfLines << Range{0, 0} << ret << "\r\n" + crlfLines;
         QTest::newRow("selection across several endings")
             << QByteArray("a\rb\r\nc\nd\re") << Range{1, 7} << back << QByteArray("a\re");
         QTest::newRow("Backspace where a long line is cut")
@@ -158,20 +136,6 @@ private Q_SLOTS:
         QCOMPARE(view.selectedRange(), (Range{0, 2}));
     }
 
-    void copiesAndPastesTheNotesCharacters()
-    {
-        const QString text = QStringLiteral("a\r\nb\nc\rd\r\n");
-        NoteTextView view;
-        view.setText(text);
-        view.selectAll();
-        view.copy();
-        // Pasted into a note with other endings, the copied lines keep theirs.
-        view.setText(QStringLiteral("x\n"));
-        view.moveCursor(QTextCursor::End);
-        view.paste();
-        QCOMPARE(view.text(), QStringLiteral("x\n") + text);
-    }
-
     // However the caret or the anchor comes between the halves of an emoji (Qt's hit testing does so in lines that
     // mix directions), it moves off before anything is typed there: half a character cannot be written.
     void typingNeverSplitsACharacter_data()
@@ -197,17 +161,6 @@ private Q_SLOTS:
         view.setTextCursor(cursor);
         QTest::keyClicks(&view, u"x"_s);
         QCOMPARE(view.text(), expected);
-    }
-
-    void signalsUserEditsOnly()
-    {
-        NoteTextView view;
-        QSignalSpy spy(&view, &NoteTextView::textEdited);
-        view.setText(QStringLiteral("new\rtext"));
-        (new WordMarker(view.document()))->rehighlight();
-        QCOMPARE(spy.count(), 0);
-        QTest::keyClick(&view, 'x');
-        QVERIFY(spy.count() > 0);
     }
 };
 

@@ -1,13 +1,8 @@
 #include "editor/findbar.h"
 #include "editor/notefixture.h"
-#include "editor/texttools.h"
-#include "editor/textzoom.h"
-#include "editor/messagebar.h"
 #include "editor/noteloader.h"
 
-#include <QApplication>
 #include <QClipboard>
-#include <QFile>
 #include <QKeyEvent>
 #include <QRandomGenerator>
 

@@ -1,14 +1,8 @@
-// The editing tools around the note's text: find, spelling, autocorrection, smart delete and paste, case changes.
+// The editing tools that change the note's text: replace, autocorrection, smart delete, case changes.
 #include "editor/casetransform.h"
 #include "editor/findbar.h"
-#include "editor/installeddictionaries.h"
 #include "editor/notefixture.h"
 #include "editor/spellchecker.h"
-#include "editor/texttools.h"
-
-#include <QLabel>
-#include <QLineEdit>
-#include <QSignalSpy>
 
 using CaseTransform::Mapping;
 using NoteFixture::ShownNote;
@@ -22,53 +16,6 @@ class TestTextTools : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-
-    // Typing a search selects its first match from the caret on, or the note's first when none follows; Next and
-    // Previous wrap around. Typing in the note makes the count stale until a pause; Esc in the note closes the bar.
-    void findFollowsTyping_data()
-    {
-        QTest::addColumn<QString>("content");
-        QTest::addColumn<int>("caret");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<bool>("forward");
-        QTest::addColumn<QList<qsizetype>>("expected");
-        const QString three = QStringLiteral("one two\none two\nthree one");
-        QTest::newRow("a match follows the caret; next wraps to the top")
-            << three << 5 << "2 of 3" << true << QList<qsizetype>{8, 22, 0, 8};
-        QTest::newRow("previous wraps to the bottom") << three << 5 << "2 of 3" << false << QList<qsizetype>{8, 0, 22};
-        QTest::newRow("none follows: the first") << three << 23 << "1 of 3" << true << QList<qsizetype>{0, 8};
-        QTest::newRow("non-BMP text before the match")
-            << u"🌱🌱 one 🌱 one"_qs << 0 << "1 of 2" << true << QList<qsizetype>{5, 12, 5};
-    }
-    void findFollowsTyping()
-    {
-        QFETCH(QString, content);
-        QFETCH(int, caret);
-        QFETCH(QString, shown);
-        QFETCH(bool, forward);
-        QFETCH(QList<qsizetype>, expected);
-        ShownNote n(content.toUtf8());
-        FindBar *bar = n.tools()->findBar();
-        QLabel *count = bar->findChild<QLabel *>();
-        QVERIFY(count && count->accessibleName() == u"Match count");
-        n.view->setSelectedRange({caret, 0});
-        bar->showFind();
-        QTest::keyClicks(bar->searchField(), QStringLiteral("one"));
-        QTRY_COMPARE(count->text(), shown);
-        for (qsizetype i = 0; i < expected.size(); ++i) {
-            QVERIFY(i == 0 || (forward ? bar->findNext() : bar->findPrevious()));
-            QCOMPARE(n.view->textCursor().selectionStart(), expected.at(i));
-            QCOMPARE(n.view->textCursor().selectedText(), u"one");
-        }
-        QTest::keyClick(n.view, Qt::Key_End, Qt::ControlModifier);
-        QTest::keyClicks(n.view, QStringLiteral(" one"));
-        QCOMPARE(bar->matchCount(), -1);
-        QTRY_COMPARE(count->text(), u"%1 matches"_qs.arg(content.count(u"one") + 1));
-        QTest::keyClick(n.view, Qt::Key_Escape);
-        QVERIFY(bar->isHidden());
-        QCOMPARE(n.view->text(), content + u" one"_qs);
-    }
-
     // A very long line is cut into pieces in the view; a match across a cut is found, counted and replaced whole.
     void findSpansLongLineCuts_data()
     {
@@ -110,12 +57,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::newRow("smart delete: a word takes one space")
             << "a word b" << 2 << 6 << Edit([](ShownNote &n) { QTest::keyClick(n.view, Qt::Key_Backspace); }) << "a b";
-        QTest::newRow("smart paste: adds a space before")
-            << "hello world" << 5 << 5 << Edit([](ShownNote &n) { n.tools()->pasteSmartly(QStringLiteral("big")); })
-            << "hello big world";
-        QTest::newRow("capitalize: words of a selection")
-            << "an ox" << 0 << 5 << Edit([](ShownNote &n) { CaseTransform::apply(n.view, Mapping::Capitalize); })
-            << "An Ox";
         QTest::newRow("upper: the word around the caret")
             << u"die straße"_qs << 6 << 6 << Edit([](ShownNote &n) { CaseTransform::apply(n.view, Mapping::Upper); })
             << "die STRASSE";
@@ -134,45 +75,6 @@ private Q_SLOTS:
         n.view->undo();
         QCOMPARE(n.view->text(), content);
         QVERIFY(!n.view->document()->isUndoAvailable());
-    }
-
-    void spellingSkipsWhatIsNotAWord()
-    {
-        QStringList found;
-        const QString text = QStringLiteral("don't abc123 snake_case see notes.txt, me@example.org or /usr/share");
-        for (const SpellChecker::Word &word : SpellChecker::words(text))
-            found << text.mid(word.position, word.length);
-        QCOMPARE(found, (QStringList{"don't", "see", "or"}));
-    }
-
-    void spellingJudgesOnlyTheDictionarysScript()
-    {
-        const SpellChecker english(QStringLiteral("en_US"));
-        if (!english.hasDictionary())
-            QSKIP("The American English dictionary (hunspell-en-us) is not installed.");
-        QVERIFY(!english.isCorrect(QStringLiteral("quikc")));
-        QVERIFY(english.isCorrect(u"שלום"_qs));
-        QVERIFY(english.isCorrect(u"مرحبا"_qs));
-    }
-
-    void dictionaryFollowsTheUser_data()
-    {
-        QTest::addColumn<QStringList>("preferred");
-        QTest::addColumn<QStringList>("installed");
-        QTest::addColumn<QString>("chosen");
-        const QStringList both{"de_DE", "en_US"};
-        QTest::newRow("the user's own") << QStringList{"de_DE"} << both << "de_DE";
-        QTest::newRow("another region of the language") << QStringList{"de_AT", "de"} << both << "de_DE";
-        QTest::newRow("C locale: English") << QStringList{} << both << "en_US";
-        QTest::newRow("none of the language: English")
-            << QStringList{"fr_FR"} << QStringList{"de_DE", "en_GB"} << "en_GB";
-        QTest::newRow("nothing suits: none") << QStringList{"fr_FR"} << QStringList{"de_DE"} << "";
-    }
-    void dictionaryFollowsTheUser()
-    {
-        QFETCH(QStringList, preferred);
-        QFETCH(QStringList, installed);
-        QTEST(InstalledDictionaries::choose(preferred, installed), "chosen");
     }
 
     // Typed words are corrected only amid the dictionary's language, and never when another dictionary knows them;
@@ -218,23 +120,6 @@ private Q_SLOTS:
         QTest::keyClick(n.view, Qt::Key_Z, Qt::ControlModifier);
         if (!undone.isEmpty())
             QCOMPARE(n.view->text(), undone);
-    }
-
-    // Notes share one dictionary of the user's language; a word learned in one counts in the others once they
-    // look again, even where they had already judged it.
-    void aWordLearnedInOneNoteCountsInTheOthers()
-    {
-        SpellChecker first;
-        SpellChecker second;
-        if (!first.hasDictionary())
-            QSKIP("No dictionary of the user's language or American English is installed.");
-        const QString word = QStringLiteral("Zorblaxian");
-        QVERIFY(!second.isCorrect(word));
-        QSignalSpy changed(&second, &SpellChecker::wordListChanged);
-        first.learn(word);
-        QVERIFY(second.refreshWordList());
-        QCOMPARE(changed.size(), 1);
-        QVERIFY(second.isCorrect(word) && SpellChecker().isCorrect(word));
     }
 };
 
