@@ -1,4 +1,6 @@
 #include "editor/notefixture.h"
+#include "editor/otherversions.h"
+#include "editor/windowquestions.h"
 #include "framework/autosave.h"
 #include "framework/recoverystore.h"
 
@@ -90,12 +92,12 @@ private Q_SLOTS:
             QCOMPARE(recovered(), QByteArray("one two three four five"));
         }
         if (cause == u"conflict, reload") {
-            QVERIFY(clickButton(bar, u"Reload"_s));
+            QVERIFY(clickButton(bar, WindowQuestions::tr("Reload")));
             QTRY_COMPARE(editor->textView()->text(), u"theirs"_s);
             QCOMPARE(recovered(), QByteArray("one two three four five"));
             QTest::keyClick(window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
         } else if (cause == u"conflict") {
-            QVERIFY(clickButton(bar, u"Keep My Text"_s));
+            QVERIFY(clickButton(bar, WindowQuestions::tr("Keep My Text")));
             // Theirs is not lost: it waits in a copy beside the note.
             QTRY_COMPARE(QDir(folder).entryList({u"Note (conflict *).txt"_s}).size(), 1);
             QCOMPARE(readBytes(folder + u'/' + QDir(folder).entryList({u"Note (conflict *).txt"_s}).constFirst()),
@@ -129,7 +131,7 @@ private Q_SLOTS:
         ShownNote n("mine");
         QVERIFY(QFile::remove(n.path));
         QTRY_VERIFY(n.editor->message(MessageKind::FileChanged));
-        QVERIFY(clickButton(n.editor->message(MessageKind::FileChanged), u"Save Again"_s));
+        QVERIFY(clickButton(n.editor->message(MessageKind::FileChanged), WindowController::tr("Save Again")));
         QTRY_COMPARE(readBytes(n.path), QByteArray("mine"));
         QTRY_VERIFY(!n.editor->message(MessageKind::FileChanged));
     }
@@ -150,9 +152,9 @@ private Q_SLOTS:
         };
         QTRY_VERIFY(bar());
         QVERIFY(bar()->text().startsWith(u"Another version of this note, from another device, is beside it"));
-        QVERIFY(clickButton(bar(), u"Compare"_s));
+        QVERIFY(clickButton(bar(), OtherVersions::tr("Compare")));
         QTRY_VERIFY2(bar()->text().contains(u"From line 2, yours: “two”; theirs: “TWO”."), qPrintable(bar()->text()));
-        QVERIFY(clickButton(bar(), u"Keep Both"_s));
+        QVERIFY(clickButton(bar(), OtherVersions::tr("Keep Both")));
         // The next copy is told; when the engine takes it away again, its bar goes without a click.
         QTRY_VERIFY(bar() && !bar()->text().contains(u"From line 2"));
         const bool secondShown = bar()->text().contains(QFileInfo(copies.at(1)).fileName());

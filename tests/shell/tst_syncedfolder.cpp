@@ -3,6 +3,7 @@
 
 #include "editor/messagebar.h"
 #include "editor/notefixture.h"
+#include "editor/windowquestions.h"
 #include "framework/syncconflicts.h"
 
 #include <QDateTime>
@@ -248,7 +249,7 @@ private:
         if (!bar)
             return false;
         for (QPushButton *button : bar->buttons()) {
-            if (button->text() == u"Keep Both")
+            if (button->text() == WindowQuestions::tr("Keep Both"))
                 button->click();
         }
         return true;
