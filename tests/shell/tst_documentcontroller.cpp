@@ -1,5 +1,4 @@
 #include "shell/documentcontroller.h"
-#include "framework/documentmover.h"
 #include "support/bytesdocument.h"
 
 #include <QDir>
@@ -124,42 +123,6 @@ private Q_SLOTS:
             QCOMPARE(results.at(i).document, expected.at(i));
             QCOMPARE(results.at(i).alreadyOpen, i == 1 || i == 2);
         }
-    }
-
-    void recentListIsKeptAcrossLaunches()
-    {
-        {
-            auto controller = makeController();
-            for (const char *name : {"a.txt", "b.txt", "a.txt"})
-                controller->noteNewRecentDocumentUrl(note(name));
-        }
-        // A new launch reads the same list; a reopened note moved to the front, once.
-        auto controller = makeController();
-        QCOMPARE(controller->recentDocumentUrls(), (QList<QUrl>{QUrl::fromLocalFile(m_dir.filePath("a.txt")),
-                                                                QUrl::fromLocalFile(m_dir.filePath("b.txt"))}));
-        controller->clearRecentDocuments();
-        controller.reset();
-        QVERIFY(makeController()->recentDocumentUrls().isEmpty());
-    }
-
-    void recentListFollowsARename()
-    {
-        const QString newPath = m_dir.filePath(QStringLiteral("renamed.txt"));
-        auto controller = makeController();
-        const QUrl first = note(QStringLiteral("a.txt"));
-        const QUrl other = note(QStringLiteral("b.txt"));
-        Document *document = open(*controller, first).document;
-        QVERIFY(document && open(*controller, other).document);
-        TestNotes::services().questions.newFileName = [](Document *) {
-            return std::optional(u"renamed.txt"_s);
-        };
-        DocumentMover::rename(*document);
-        TestNotes::resetServices();
-        QCOMPARE(document->fileUrl(), QUrl::fromLocalFile(newPath));
-        // The old entry would open nothing; the note is listed once, under its new place.
-        QCOMPARE(controller->recentDocumentUrls(), (QList<QUrl>{QUrl::fromLocalFile(newPath), other}));
-        QCOMPARE(controller->documentForUrl(QUrl::fromLocalFile(newPath)), document);
-        QCOMPARE(controller->documentForUrl(first), nullptr);
     }
 };
 

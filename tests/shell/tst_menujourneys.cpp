@@ -201,23 +201,31 @@ private Q_SLOTS:
         QCOMPARE(letters(printed), letters(text));
     }
 
-    // Open Recent by mouse: File › Open Recent, the closed note; Clear Menu empties it.
+    // Open Recent by mouse after a relaunch: each note once, the last opened first, one renamed meanwhile under its
+    // new name (the old one would open nothing); Clear Menu empties it.
     void opensARecentNote()
     {
         const QList<QUrl> notes = m_app->notes({u"first.txt"_s, u"second.txt"_s});
         QCOMPARE(m_app->launchUrls(notes).size(), 2);
-        // The first note is closed: Open Recent is the way back to it.
-        m_app->app->documents().documentForUrl(notes.first())->close();
-        QWidget *window = m_app->windowOf(notes.last());
+        const QUrl renamed = QUrl::fromLocalFile(m_app->dir.filePath(u"renamed.txt"_s));
+        QVERIFY(QFile::rename(notes.first().toLocalFile(), renamed.toLocalFile()));
+        QTRY_VERIFY(m_app->windowOf(renamed));
+        m_app->start();
+        QWidget *window = m_app->launchUrls({notes.last()}).constFirst();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
         MenuBar *bar = LaunchFixture::barOf(window);
         QMenu *recent = bar->menu(MenuTable::Role::OpenRecent);
         openRecentByMouse(bar, recent);
-        QAction *item = itemFor(recent, notes.first());
+        QList<QUrl> listed;
+        for (const QAction *item : recent->actions())
+            listed.append(item->data().toUrl());
+        QCOMPARE(listed.mid(0, 2), (QList<QUrl>{notes.last(), renamed}));
+        QVERIFY(listed.count(notes.last()) == 1 && listed.count(renamed) == 1 && !listed.contains(notes.first()));
+        QAction *item = itemFor(recent, renamed);
         QVERIFY(item);
         QTest::mouseClick(recent, Qt::LeftButton, {}, recent->actionGeometry(item).center());
-        QTRY_VERIFY(m_app->windowOf(notes.first()));
+        QTRY_VERIFY(m_app->windowOf(renamed));
         // Clear Menu empties it, and it says so the next time it opens.
         openRecentByMouse(bar, recent);
         QTest::mouseClick(recent, Qt::LeftButton, {}, recent->actionGeometry(recent->actions().constLast()).center());

@@ -271,31 +271,19 @@ bool SyncthingPair::setConnected(bool connected, int timeoutMs)
         if (!rest(side, "POST", u"/rest/system/%1?device=%2"_s.arg(action, other)))
             return false;
     }
-    QElapsedTimer clock;
-    clock.start();
-    while (this->connected(A) != connected || this->connected(B) != connected) {
-        if (clock.hasExpired(timeoutMs))
-            return false;
-        QTest::qWait(pollMs * 5);
-    }
-    return true;
+    return QTest::qWaitFor([&] { return this->connected(A) == connected && this->connected(B) == connected; },
+                           timeoutMs);
 }
 
 bool SyncthingPair::waitUntilSynced(Side side, const QString &relativePath, const std::optional<QByteArray> &bytes,
                                     int timeoutMs)
 {
     const QString file = path(side, relativePath);
-    const auto arrived = [&] {
-        return bytes ? QFileInfo::exists(file) && TestSupport::readBytes(file) == *bytes : !QFileInfo::exists(file);
-    };
-    QElapsedTimer clock;
-    clock.start();
-    while (!arrived()) {
-        if (clock.hasExpired(timeoutMs))
-            return false;
-        QTest::qWait(pollMs);
-    }
-    return true;
+    return QTest::qWaitFor(
+        [&] {
+            return bytes ? QFileInfo::exists(file) && TestSupport::readBytes(file) == *bytes : !QFileInfo::exists(file);
+        },
+        timeoutMs);
 }
 
 bool SyncthingPair::waitUntilAgreed(int timeoutMs)
