@@ -44,24 +44,6 @@ class TestDocument : public QObject
 private Q_SLOTS:
     void cleanup() { TestNotes::resetServices(); }
 
-    void writesRunOneAtATimeAndTheLastTextWins()
-    {
-        OpenNote note("old");
-        QList<int> finished;
-        for (int i = 0; i < 20; ++i) {
-            note.document->edit(QByteArray("version ") + QByteArray::number(i));
-            note.document->autosave([&finished, i](const std::optional<Error> &error) {
-                QVERIFY(!error);
-                finished.append(i);
-            });
-        }
-        QTRY_COMPARE(finished.size(), 20);
-        QCOMPARE(readBytes(note.path), QByteArray("version 19"));
-        QVERIFY(!note.document->isDocumentEdited());
-        settle();
-        QCOMPARE(note.document->reads, 0); // none of our own writes looked like another program's
-    }
-
     // The user's inotify instances are few and shared with every program: however many notes are open, they hold
     // one watch between them, and the last of them still hears of other programs' changes and saves its typing.
     void manyNotesShareOneWatch()
