@@ -4,7 +4,6 @@
 #include "editor/messagebar.h"
 #include "editor/notefixture.h"
 #include "editor/windowquestions.h"
-#include "framework/syncconflicts.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -12,7 +11,6 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTime>
 
@@ -160,44 +158,7 @@ private Q_SLOTS:
             QVERIFY2(found.contains(word), qPrintable(u"%1 is lost:%2"_s.arg(word, found)));
     }
 
-    // A conflict the engine settles by a copy beside the note is told, and the window stays on the note; Keep Both
-    // in the which-version question leaves each version on both devices.
-    void conflictCopyIsReported()
-    {
-        const QString relative = u"copied/Note.txt"_s;
-        OpenNote n;
-        QVERIFY(open(n, relative, "base"));
-        // Both change the note while they cannot reach each other; meeting again, the engine keeps one version
-        // at the note's place and the other beside it.
-        const auto reconnect = qScopeGuard([this] { m_pair->setConnected(true, startTimeoutMs); });
-        QVERIFY(m_pair->setConnected(false, syncTimeoutMs));
-        typeAtEnd(n.view, u" mine"_s);
-        QTRY_COMPARE(readBytes(m_pair->path(Side::A, relative)), QByteArray("base mine"));
-        writeBytes(m_pair->path(Side::B, relative), "base theirs");
-        QVERIFY(m_pair->scan(Side::A) && m_pair->scan(Side::B));
-        QVERIFY(m_pair->setConnected(true, startTimeoutMs));
-        const QString folder = QFileInfo(m_pair->path(Side::A, relative)).path();
-        const auto copies = [&] {
-            QStringList found;
-            for (const QString &name : entries(folder))
-                if (SyncConflicts::isCopyOf(name, u"Note.txt"_s))
-                    found.append(name);
-            return found;
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(copies().size(), 1, syncTimeoutMs);
-
-        QTRY_VERIFY_WITH_TIMEOUT(n.editor->message(MessageKind::ConflictCopy), syncTimeoutMs);
-        const MessageBar *bar = n.editor->message(MessageKind::ConflictCopy);
-        QVERIFY2(bar->text().startsWith(u"Another version of this note, from another device, is beside it"),
-                 qPrintable(bar->text()));
-        QCOMPARE(buttonTexts(bar), (QStringList{u"Compare"_s, u"Open"_s, u"Keep Both"_s}));
-        QCOMPARE(n.note->fileUrl(), QUrl::fromLocalFile(m_pair->path(Side::A, relative)));
-        bar->buttons().at(2)->click();
-        QTRY_VERIFY(!n.editor->message(MessageKind::ConflictCopy));
-        settle();
-        QCOMPARE(copies().size(), 1);
-    }
-
+    // Keep Both in the which-version question leaves each version on both devices.
     void keepBothKeepsEachVersion()
     {
         const QString relative = u"kept/Note.txt"_s;

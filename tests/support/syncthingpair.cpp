@@ -258,23 +258,6 @@ bool SyncthingPair::idle(Side side)
            answer->object()[u"needTotalItems"].toInt(-1) == 0;
 }
 
-bool SyncthingPair::scan(Side side)
-{
-    return rest(side, "POST", u"/rest/db/scan?folder="_s + folderId).has_value();
-}
-
-bool SyncthingPair::setConnected(bool connected, int timeoutMs)
-{
-    const QString action = connected ? u"resume"_s : u"pause"_s;
-    for (Side side : {A, B}) {
-        const QString other = m_sides[side == A ? B : A].deviceId;
-        if (!rest(side, "POST", u"/rest/system/%1?device=%2"_s.arg(action, other)))
-            return false;
-    }
-    return QTest::qWaitFor([&] { return this->connected(A) == connected && this->connected(B) == connected; },
-                           timeoutMs);
-}
-
 bool SyncthingPair::waitUntilSynced(Side side, const QString &relativePath, const std::optional<QByteArray> &bytes,
                                     int timeoutMs)
 {

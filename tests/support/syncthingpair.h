@@ -39,10 +39,6 @@ public:
     bool waitUntilSynced(Side side, const QString &relativePath, const std::optional<QByteArray> &bytes, int timeoutMs);
     // Waits until both copies of the folder hold the same files with the same bytes and both sides are idle.
     bool waitUntilAgreed(int timeoutMs);
-    // Looks at side's folder now, as its watcher would a moment later; returns when the scan is done.
-    bool scan(Side side);
-    // Cuts or restores the connection: each side pauses or resumes the other device.
-    bool setConnected(bool connected, int timeoutMs);
 
 private:
     struct Instance
