@@ -92,7 +92,9 @@ diff "$work/help" "$work/man" || fail "the manual page and noltnolt --help list 
 
 step "Help opens the installed page"
 help=/usr/share/noltnolt/Help.html
-[ -f "$help" ] || fail "$help is missing"
+for shipped in "$help" /usr/share/noltnolt/Privacy.html /usr/share/noltnolt/info.json; do
+    [ -f "$shipped" ] || fail "$shipped is missing"
+done
 # F1 in a real window on an X server of its own.
 (cd "$work/home" && as_user bash bin/with-xvfb.sh dbus-run-session -- bash -c '
     mkdir -m 700 runtime && export XDG_RUNTIME_DIR=$PWD/runtime

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/appresources.h"
+
 #include <QDBusContext>
 #include <QList>
 #include <QObject>
@@ -17,7 +19,8 @@ class SingleInstance : public QObject, protected QDBusContext
     Q_OBJECT
 
 public:
-    static constexpr char serviceName[] = "com.quorbell.noltnolt";
+    // The bus name is the application's own id, as desktops look it up from the launcher's file name.
+    static constexpr const char *serviceName = AppResources::applicationId;
     static constexpr char objectPath[] = "/com/quorbell/noltnolt";
     static constexpr char interfaceName[] = "org.freedesktop.Application";
     // The actions ActivateAction offers.

@@ -1,7 +1,5 @@
 #include "framework/recoverystore.h"
 #include "framework/settingsfile.h"
-#include "shell/appresources.h"
-#include "shell/singleinstance.h"
 #include "editor/messagebar.h"
 #include "support/launchfixture.h"
 
@@ -170,17 +168,6 @@ private Q_SLOTS:
             QCOMPARE(TestSupport::messageBoxes().constFirst()->text(), expected);
             QTRY_COMPARE(QApplication::activeWindow(), TestSupport::messageBoxes().constFirst());
         }
-    }
-
-    // The build tree is laid out as installed.
-    void shippedResourcesAreFoundNextToTheApp()
-    {
-        AppResources resources(QFileInfo(appBinary()).absolutePath() + QStringLiteral("/../share/noltnolt"));
-        QVERIFY(resources.pageUrl(QStringLiteral("Help")));
-        QVERIFY(resources.pageUrl(QStringLiteral("Privacy")));
-        QVERIFY(resources.infoWebUrl(QLatin1String(AppResources::websiteKey)));
-        QVERIFY(resources.infoWebUrl(QLatin1String(AppResources::updateFeedKey)));
-        QCOMPARE(QLatin1String(AppResources::applicationId), QLatin1String(SingleInstance::serviceName));
     }
 
     // Runs last: a quit ends every event loop the test could still start. What was typed before Quit is kept, and
