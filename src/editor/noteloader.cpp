@@ -41,7 +41,8 @@ bool waitsForWholeNote(const QKeyEvent *event)
                                                      QKeySequence::DeleteCompleteLine,
                                                      QKeySequence::InsertParagraphSeparator,
                                                      QKeySequence::InsertLineSeparator};
-    if (event->key() == Qt::Key_Backspace || (!event->text().isEmpty() && event->text().front().isPrint()))
+    const QString typed = event->text();
+    if (event->key() == Qt::Key_Backspace || (!typed.isEmpty() && (typed.front().isPrint() || typed.front() == u'\t')))
         return true;
     return std::any_of(std::begin(keys), std::end(keys), [event](auto key) { return event->matches(key); });
 }
