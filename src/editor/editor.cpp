@@ -308,5 +308,8 @@ bool Editor::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == window() && event->type() == QEvent::Show)
         m_textView->setFocus();
+    // Typing held while a big note loads goes in before the note is written for closing.
+    if (watched == window() && event->type() == QEvent::Close && m_textView->holdsEdits())
+        m_textView->finishLoading();
     return WindowController::eventFilter(watched, event);
 }

@@ -246,7 +246,8 @@ bool FindBar::replace()
 {
     if (!m_textView || searchText().isEmpty())
         return false;
-    NoteTextView::beforeEdit(m_textView);
+    if (NoteTextView::heldUntilLoaded(m_textView, [this] { replace(); }))
+        return false;
     const bool replaced = m_replaceRow->replaceSelection(search());
     findNext();
     return replaced;
@@ -257,7 +258,8 @@ qsizetype FindBar::replaceAll()
     if (!m_textView || searchText().isEmpty())
         return 0;
     // All of a big note, not only what is shown yet.
-    NoteTextView::beforeEdit(m_textView);
+    if (NoteTextView::heldUntilLoaded(m_textView, [this] { replaceAll(); }))
+        return 0;
     // One count afterwards rather than one per replacement.
     m_matches->setIgnoringEdits(true);
     const qsizetype replaced = m_replaceRow->replaceAll(search());

@@ -1,9 +1,16 @@
 #include "editor/noteloader.h"
 
+#include <QAbstractScrollArea>
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPointer>
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -16,11 +23,53 @@ constexpr qsizetype smallestPart = 8 * 1024;
 constexpr qsizetype largestPart = 512 * 1024;
 constexpr int loadSliceMs = 8;
 
+// Keys that reach the end of the whole note, or may edit it, wait for all of it. Looking around the text already
+// shown goes on while the rest of a long note comes in.
+bool waitsForWholeNote(const QKeyEvent *event)
+{
+    static const QKeySequence::StandardKey keys[] = {QKeySequence::MoveToEndOfDocument,
+                                                     QKeySequence::SelectEndOfDocument,
+                                                     QKeySequence::SelectAll,
+                                                     QKeySequence::Undo,
+                                                     QKeySequence::Redo,
+                                                     QKeySequence::Cut,
+                                                     QKeySequence::Paste,
+                                                     QKeySequence::Delete,
+                                                     QKeySequence::DeleteStartOfWord,
+                                                     QKeySequence::DeleteEndOfWord,
+                                                     QKeySequence::DeleteEndOfLine,
+                                                     QKeySequence::DeleteCompleteLine,
+                                                     QKeySequence::InsertParagraphSeparator,
+                                                     QKeySequence::InsertLineSeparator};
+    const QString typed = event->text();
+    if (event->key() == Qt::Key_Backspace || (!typed.isEmpty() && (typed.front().isPrint() || typed.front() == u'\t')))
+        return true;
+    return std::any_of(std::begin(keys), std::end(keys), [event](auto key) { return event->matches(key); });
+}
+
+// A drop's data belongs to the drag, which ends with the drop: a held drop carries a copy. It goes in as a copy,
+// as the text dragged stays where it is until then.
+std::function<void()> heldDrop(QObject *target, QDropEvent *drop)
+{
+    auto data = std::make_shared<QMimeData>();
+    for (const QString &format : drop->mimeData()->formats())
+        data->setData(format, drop->mimeData()->data(format));
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    return [target = QPointer(target), data, at = drop->position(), buttons = drop->buttons(),
+            modifiers = drop->modifiers()] {
+        QDropEvent copy(at, Qt::CopyAction, data.get(), buttons, modifiers);
+        if (target)
+            QCoreApplication::sendEvent(target, &copy);
+    };
+}
+
 } // namespace
 
-NoteLoader::NoteLoader(AppendPart appendPart, QObject *parent)
-    : QObject(parent)
+NoteLoader::NoteLoader(AppendPart appendPart, QAbstractScrollArea *view)
+    : QObject(view)
     , m_appendPart(std::move(appendPart))
+    , m_view(view)
     , m_partUnits(firstLaterPart)
 {}
 
@@ -28,14 +77,69 @@ void NoteLoader::start(const QString &text, qsizetype from)
 {
     m_pending = from < text.size() ? text : QString();
     m_pendingFrom = from;
-    if (isLoading())
-        queueLoad();
+    if (!isLoading())
+        return;
+    // The application's filters see events first: input is held before any part of the window acts on it.
+    QCoreApplication::instance()->installEventFilter(this);
+    queueLoad();
 }
 
 void NoteLoader::finish()
 {
     while (isLoading())
         loadPart(std::numeric_limits<qsizetype>::max());
+}
+
+bool NoteLoader::hold(std::function<void()> edit)
+{
+    if (!isLoading())
+        return false;
+    m_held.push_back(std::move(edit));
+    return true;
+}
+
+bool NoteLoader::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!isLoading() || (watched != m_view && watched != m_view->viewport()))
+        return false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (m_held.empty() && !waitsForWholeNote(static_cast<QKeyEvent *>(event)))
+            return false;
+        break;
+    case QEvent::InputMethod:
+    case QEvent::ContextMenu: // its actions edit the note
+        break;
+    case QEvent::Drop:
+        m_held.push_back(heldDrop(watched, static_cast<QDropEvent *>(event)));
+        return true;
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+        // Once an edit waits, so does all that follows it, so that the caret is where it was for each.
+        if (m_held.empty())
+            return false;
+        break;
+    default:
+        return false;
+    }
+    m_held.push_back([target = QPointer(watched), copy = std::shared_ptr<QEvent>(event->clone())] {
+        if (target)
+            QCoreApplication::sendEvent(target, copy.get());
+    });
+    return true;
+}
+
+void NoteLoader::doHeld()
+{
+    QCoreApplication::instance()->removeEventFilter(this);
+    while (!m_held.empty() && !isLoading()) {
+        const std::function<void()> edit = std::move(m_held.front());
+        m_held.pop_front();
+        edit();
+    }
 }
 
 void NoteLoader::queueLoad()
@@ -82,4 +186,5 @@ void NoteLoader::loadPart(qsizetype budget)
     m_pending = QString();
     m_pendingFrom = 0;
     Q_EMIT loaded();
+    doHeld();
 }

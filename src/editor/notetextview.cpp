@@ -74,6 +74,9 @@ QString NoteTextView::text() const
 
 void NoteTextView::setText(const QString &text)
 {
+    // What the user did while the note loaded goes into the text it was done to; the new text keeps it for Undo.
+    if (m_loader->holdsEdits())
+        finishLoading();
     const QScopedValueRollback settingText(m_settingText, true);
     m_breaks.defaultEnding = LineEndings::mostCommon(text);
     m_breaks.mixedEndings = false;
@@ -97,8 +100,8 @@ void NoteTextView::finishLoading()
 void NoteTextView::appendPart(const LineEndings::Piece &part)
 {
     const QScopedValueRollback settingText(m_settingText, true);
-    // Loading is no edit of the user's: nothing to undo. Edits wait for the load to end (beforeEdit), so there is
-    // no history yet to lose.
+    // Loading is no edit of the user's: nothing to undo. Edits wait for the load to end (NoteLoader holds them), so
+    // there is no history yet to lose.
     QTextDocument *doc = document();
     const bool undo = doc->isUndoRedoEnabled();
     const bool modified = doc->isModified();
@@ -231,8 +234,8 @@ bool NoteTextView::canPerform(Command command) const
 
 void NoteTextView::perform(Command command, const QVariant &)
 {
-    if (command != Command::Copy)
-        finishLoading();
+    if (command != Command::Copy && m_loader->hold([this, command] { perform(command, {}); }))
+        return;
     if (command == Command::PasteAsPlainText) {
         paste();
     } else if (command == Command::Delete) {
@@ -264,7 +267,6 @@ void NoteTextView::insertFromMimeData(const QMimeData *source)
     // Only the plain text of rich content: a note holds characters, never formatting.
     if (!source || !source->hasText() || isReadOnly())
         return;
-    finishLoading();
     const QString text = source->text();
     if (text.isEmpty())
         return;
@@ -274,37 +276,8 @@ void NoteTextView::insertFromMimeData(const QMimeData *source)
     ensureCursorVisible();
 }
 
-namespace {
-
-// Keys that reach the end of the whole note, or may edit it, wait for all of it. Looking around the text already
-// shown goes on while the rest of a long note comes in.
-bool waitsForWholeNote(const QKeyEvent *event)
-{
-    static const QKeySequence::StandardKey keys[] = {QKeySequence::MoveToEndOfDocument,
-                                                     QKeySequence::SelectEndOfDocument,
-                                                     QKeySequence::SelectAll,
-                                                     QKeySequence::Undo,
-                                                     QKeySequence::Redo,
-                                                     QKeySequence::Cut,
-                                                     QKeySequence::Paste,
-                                                     QKeySequence::Delete,
-                                                     QKeySequence::DeleteStartOfWord,
-                                                     QKeySequence::DeleteEndOfWord,
-                                                     QKeySequence::DeleteEndOfLine,
-                                                     QKeySequence::DeleteCompleteLine,
-                                                     QKeySequence::InsertParagraphSeparator,
-                                                     QKeySequence::InsertLineSeparator};
-    if (event->key() == Qt::Key_Backspace || (!event->text().isEmpty() && event->text().front().isPrint()))
-        return true;
-    return std::any_of(std::begin(keys), std::end(keys), [event](auto key) { return event->matches(key); });
-}
-
-} // namespace
-
 void NoteTextView::keyPressEvent(QKeyEvent *event)
 {
-    if (isLoading() && waitsForWholeNote(event))
-        finishLoading();
     if (!isReadOnly() && m_breaks.mixedEndings &&
         ((event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier) && deleteAcrossCut(false)) ||
          (event->matches(QKeySequence::Delete) && deleteAcrossCut(true)))) {
@@ -413,7 +386,6 @@ void NoteTextView::setContextMenuExtender(ContextMenuExtender extender)
 
 void NoteTextView::contextMenuEvent(QContextMenuEvent *event)
 {
-    finishLoading(); // its actions edit the note
     std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
     if (m_contextMenuExtender)
         m_contextMenuExtender(menu.get(), event->pos());
@@ -426,12 +398,6 @@ void NoteTextView::paintEvent(QPaintEvent *event)
     StartupTrace::firstPaint();
     QPainter painter(viewport());
     m_caret->paint(painter);
-}
-
-void NoteTextView::inputMethodEvent(QInputMethodEvent *event)
-{
-    finishLoading();
-    QPlainTextEdit::inputMethodEvent(event);
 }
 
 void NoteTextView::focusInEvent(QFocusEvent *event)

@@ -69,14 +69,15 @@ public:
     QStringView incomingText() const { return m_incoming ? QStringView(*m_incoming) : QStringView(); }
     // True while a big note is still being put into the view.
     bool isLoading() const { return m_loader->isLoading(); }
-    // Puts the rest of the note into the view now.
+    // Puts the rest of the note into the view now, and does the edits held meanwhile.
     void finishLoading();
-    // Every edit waits for the whole note: a part coming in after an edit would clear its undo, and would go in
-    // after what was typed at the end of the text shown. Does nothing for other text views.
-    static void beforeEdit(QPlainTextEdit *view)
+    bool holdsEdits() const { return m_loader->holdsEdits(); }
+    // Every edit waits for the whole note (see NoteLoader): true if edit is held for then. False, to edit now, for
+    // other text views.
+    static bool heldUntilLoaded(QPlainTextEdit *view, std::function<void()> edit)
     {
-        if (auto *note = qobject_cast<NoteTextView *>(view))
-            note->finishLoading();
+        auto *note = qobject_cast<NoteTextView *>(view);
+        return note && note->m_loader->hold(std::move(edit));
     }
 
     QList<Range> selectedRanges() const;
@@ -113,7 +114,6 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
-    void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
     void onContentsChange(int position, int charsRemoved, int charsAdded);

@@ -142,7 +142,8 @@ void SpellingTools::replaceSelection(const QString &text)
 {
     if (!m_textView || m_textView->isReadOnly())
         return;
-    NoteTextView::beforeEdit(m_textView);
+    if (NoteTextView::heldUntilLoaded(m_textView, [this, text] { replaceSelection(text); }))
+        return;
     QTextCursor cursor = m_textView->textCursor();
     const int start = cursor.selectionStart();
     cursor.insertText(text);

@@ -159,7 +159,8 @@ void TextTools::perform(Command command, const QVariant &argument)
     case Command::Uppercase:
     case Command::Lowercase:
     case Command::Capitalize:
-        NoteTextView::beforeEdit(m_textView);
+        if (NoteTextView::heldUntilLoaded(m_textView, [this, command, argument] { perform(command, argument); }))
+            return;
         break;
     default:
         break;

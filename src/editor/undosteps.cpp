@@ -100,7 +100,6 @@ bool UndoSteps::typeText(const QString &typed)
 
 void UndoSteps::type(const QString &typed, bool lineBreak)
 {
-    NoteTextView::beforeEdit(m_textView);
     // The text goes in through a cursor of our own: nothing may ask the view for a caret rectangle or a layout
     // while the block is open, as the layout follows the edit only once the block ends.
     QTextCursor cursor = m_textView->textCursor();
