@@ -47,8 +47,7 @@ bool waitsForWholeNote(const QKeyEvent *event)
     return std::any_of(std::begin(keys), std::end(keys), [event](auto key) { return event->matches(key); });
 }
 
-// A drop's data belongs to the drag, which ends with the drop: a held drop carries a copy. It goes in as a copy,
-// as the text dragged stays where it is until then.
+// A drop's data belongs to the drag, which ends with the drop: a held drop from another program carries a copy.
 std::function<void()> heldDrop(QObject *target, QDropEvent *drop)
 {
     auto data = std::make_shared<QMimeData>();
@@ -110,9 +109,15 @@ bool NoteLoader::eventFilter(QObject *watched, QEvent *event)
     case QEvent::InputMethod:
     case QEvent::ContextMenu: // its actions edit the note
         break;
-    case QEvent::Drop:
-        m_held.push_back(heldDrop(watched, static_cast<QDropEvent *>(event)));
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        // Text dragged within the note would stay where it is and come in again as a copy: that drop is refused.
+        if (drop->source() == m_view || drop->source() == m_view->viewport())
+            drop->ignore();
+        else
+            m_held.push_back(heldDrop(watched, drop));
         return true;
+    }
     case QEvent::KeyRelease:
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
