@@ -1,8 +1,8 @@
 // Prints how long the window is held by the find bar and by spelling in a 20 MB note: the time the UI thread is
 // blocked per search keystroke, the time until the whole note is counted, and the longest single wait for the
 // event loop meanwhile (what typing would feel). Run with QT_QPA_PLATFORM=offscreen.
-#include "editor/findbar.h"
-#include "editor/texttools.h"
+#include "editor/find/findbar.h"
+#include "editor/window/texttools.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

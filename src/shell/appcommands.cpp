@@ -1,6 +1,6 @@
 #include "shell/appcommands.h"
 
-#include "editor/editor.h"
+#include "editor/window/editor.h"
 #include "shell/appdelegate.h"
 #include "shell/filemanager.h"
 #include "shell/notewindows.h"

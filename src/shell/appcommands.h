@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/commandresponder.h"
+#include "editor/commands/commandresponder.h"
 
 #include <QList>
 #include <QStringList>

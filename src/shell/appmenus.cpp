@@ -2,7 +2,7 @@
 
 #include "framework/document.h"
 #include "shell/documentcontroller.h"
-#include "editor/windowcontroller.h"
+#include "editor/window/windowcontroller.h"
 #include "shell/menubar.h"
 #include "shell/openrecentmenu.h"
 

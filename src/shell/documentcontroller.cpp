@@ -2,7 +2,7 @@
 
 #include "framework/document.h"
 #include "framework/filenames.h"
-#include "editor/windowcontroller.h"
+#include "editor/window/windowcontroller.h"
 #include "framework/interruptedsavelog.h"
 #include "framework/startuptrace.h"
 #include "framework/writequeue.h"

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "editor/editor.h"
-#include "editor/messagebar.h"
-#include "editor/notetextview.h"
-#include "editor/texttools.h"
-#include "editor/textzoom.h"
+#include "editor/window/editor.h"
+#include "editor/messages/messagebar.h"
+#include "editor/view/notetextview.h"
+#include "editor/window/texttools.h"
+#include "editor/view/textzoom.h"
 #include "storage/plaintextdocument.h"
 #include "support/testnotes.h"
 #include "support/testsupport.h"

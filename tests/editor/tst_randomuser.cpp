@@ -1,6 +1,6 @@
-#include "editor/findbar.h"
+#include "editor/find/findbar.h"
 #include "editor/notefixture.h"
-#include "editor/noteloader.h"
+#include "editor/view/noteloader.h"
 
 #include <QClipboard>
 #include <QKeyEvent>

@@ -1,8 +1,8 @@
 // The editing tools that change the note's text: replace, autocorrection, smart delete, case changes.
-#include "editor/casetransform.h"
-#include "editor/findbar.h"
+#include "editor/view/casetransform.h"
+#include "editor/find/findbar.h"
 #include "editor/notefixture.h"
-#include "editor/spellchecker.h"
+#include "editor/spelling/spellchecker.h"
 
 using CaseTransform::Mapping;
 using NoteFixture::ShownNote;

@@ -2,7 +2,7 @@
 #include "framework/settingsfile.h"
 #include "shell/appresources.h"
 #include "shell/singleinstance.h"
-#include "editor/messagebar.h"
+#include "editor/messages/messagebar.h"
 #include "support/launchfixture.h"
 
 #include <QApplication>
