@@ -3,7 +3,9 @@
 #include "editor/window/editor.h"
 #include "editor/messages/messagebar.h"
 #include "editor/view/notetextview.h"
-#include "editor/window/texttools.h"
+#include "editor/find/findbar.h"
+#include "editor/spelling/spellingcommands.h"
+#include "editor/view/editingcommands.h"
 #include "editor/view/textzoom.h"
 #include "storage/plaintextdocument.h"
 #include "support/testnotes.h"
@@ -91,7 +93,9 @@ struct ShownNote
         view->setFocus();
         view->setSelectedRange({view->textLength(), 0});
     }
-    TextTools *tools() const { return editor->findChild<TextTools *>(); }
+    EditingCommands *editing() const { return editor->findChild<EditingCommands *>(); }
+    SpellingCommands *spelling() const { return editor->findChild<SpellingCommands *>(); }
+    FindBar *findBar() const { return editor->window()->findChild<FindBar *>(); }
 };
 
 } // namespace NoteFixture

@@ -1,7 +1,9 @@
-#include "editor/window/editor.h"
-#include "editor/find/findbar.h"
+#include "editor/find/findcommands.h"
+#include "editor/printing/printcommand.h"
+#include "editor/spelling/spellingcommands.h"
+#include "editor/view/editingcommands.h"
 #include "editor/view/notetextview.h"
-#include "editor/window/texttools.h"
+#include "editor/window/editor.h"
 #include "shell/documentcontroller.h"
 #include "shell/appcommands.h"
 #include "shell/appdelegate.h"
@@ -39,14 +41,18 @@ private Q_SLOTS:
     // would stay disabled.
     void everyCommandHasAResponder()
     {
-        QWidget editor;
-        auto *view = new NoteTextView(&editor);
-        TextTools tools(view, new FindBar(view, &editor));
         Editor window{QUrl(), QString()};
         AppDelegate app;
         Quitting quitting(app.documents());
         AppCommands commands(app, quitting);
-        const QList<const CommandResponder *> responders{view, &tools, &window, &app.documents(), &commands};
+        const QList<const CommandResponder *> responders{window.textView(),
+                                                         window.findChild<EditingCommands *>(),
+                                                         window.findChild<FindCommands *>(),
+                                                         window.findChild<SpellingCommands *>(),
+                                                         window.findChild<PrintCommand *>(),
+                                                         &window,
+                                                         &app.documents(),
+                                                         &commands};
         for (const MenuTable::Menu *menu : allMenus()) {
             for (const MenuTable::Item &item : menu->items) {
                 if (item.kind != MenuTable::Kind::Item || item.command == unanswered)

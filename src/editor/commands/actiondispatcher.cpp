@@ -1,10 +1,7 @@
 #include "editor/commands/actiondispatcher.h"
 
 #include "editor/commands/commandresponder.h"
-#include "editor/commands/editcommands.h"
-#include "framework/document.h"
 #include "framework/error.h"
-#include "editor/window/windowcontroller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -66,7 +63,25 @@ void ActionDispatcher::addHelper(QWidget *widget, QObject *object, CommandRespon
 {
     if (!m_helpers.contains(widget))
         connect(widget, &QObject::destroyed, this, [this, widget] { m_helpers.remove(widget); });
-    m_helpers.insert(widget, {object, responder});
+    m_helpers[widget].append({object, responder});
+}
+
+void ActionDispatcher::addWindow(QWidget *window, QObject *object, CommandResponder *responder)
+{
+    if (!m_windows.contains(window))
+        connect(window, &QObject::destroyed, this, [this, window] { m_windows.remove(window); });
+    m_windows.insert(window, {object, responder});
+}
+
+void ActionDispatcher::setWidgetResponders(WidgetResponders make)
+{
+    m_widgetResponders = std::move(make);
+}
+
+CommandResponder *ActionDispatcher::windowResponder(const QWidget *widget) const
+{
+    const Helper window = m_windows.value(widget ? widget->window() : nullptr);
+    return window.object ? window.responder : nullptr;
 }
 
 ActionDispatcher::Chain ActionDispatcher::chainFor(Target target) const
@@ -90,29 +105,22 @@ ActionDispatcher::Chain ActionDispatcher::chainFor(Target target) const
     if (!start)
         start = QApplication::activeWindow();
     for (QWidget *widget = start; widget; widget = widget->parentWidget()) {
-        if (const Helper helper = m_helpers.value(widget); helper.object)
-            chain.responders.append(helper.responder);
+        for (const Helper &helper : m_helpers.value(widget)) {
+            if (helper.object)
+                chain.responders.append(helper.responder);
+        }
         if (auto *responder = dynamic_cast<CommandResponder *>(widget)) {
             chain.responders.append(responder);
-        } else if (std::unique_ptr<EditCommands> editing = EditCommands::forWidget(widget)) {
-            chain.responders.append(editing.get());
-            chain.adapters.push_back(std::move(editing));
+        } else if (std::unique_ptr<CommandResponder> made = m_widgetResponders ? m_widgetResponders(widget) : nullptr) {
+            chain.responders.append(made.get());
+            chain.adapters.push_back(std::move(made));
         }
     }
-    if (start)
-        appendWindow(chain, start);
+    if (CommandResponder *window = windowResponder(start))
+        chain.responders.append(window);
     if (m_delegate)
         chain.responders.append(m_delegate);
     return chain;
-}
-
-void ActionDispatcher::appendWindow(Chain &chain, QWidget *start) const
-{
-    WindowController *controller = WindowController::forWindow(start);
-    if (!controller)
-        return;
-    // The window answers for its note too: the note knows files, not menus.
-    chain.responders.append(controller);
 }
 
 std::optional<bool> ActionDispatcher::canPerform(Command command, Target target) const
@@ -247,9 +255,7 @@ void ActionDispatcher::presentFailure(const Error &error) const
         return;
     }
     QWidget *window = QApplication::activeWindow();
-    if (WindowController *controller = WindowController::forWindow(window)) {
-        controller->presentError(error);
+    if (CommandResponder *responder = windowResponder(window); responder && responder->presentFailure(error))
         return;
-    }
     QMessageBox::warning(window, QString(), error.description());
 }

@@ -21,7 +21,7 @@ class QWidget;
 
 // Sends a menu command to the first responder along the focus chain that answers it: a helper of the focused widget
 // (tools that extend a text view without being one), the widget, then the same for each of its parents, the
-// window's controller, its document, and last the application delegate.
+// window's own responder (which answers for its note too), and last the application delegate.
 class ActionDispatcher : public QObject
 {
     Q_OBJECT
@@ -42,11 +42,21 @@ public:
     void setDelegate(CommandResponder *delegate);
     // Answers Clear Menu of Open Recent.
     void setDocumentController(CommandResponder *controller);
-    // helper is asked just before widget, until either goes. One helper per widget.
+    // helper is asked just before widget, until either goes; a widget's helpers in the order they were set.
     template<typename Helper> void setHelperResponder(QWidget *widget, Helper *helper)
     {
         addHelper(widget, helper, helper);
     }
+    // responder answers for window after everything in it with the focus, and presents failures there, until either
+    // goes.
+    template<typename Responder> void setWindowResponder(QWidget *window, Responder *responder)
+    {
+        addWindow(window, responder, responder);
+    }
+    // Widgets that are no responders themselves (Qt's text fields) answer through what this makes for them; none
+    // made: they answer nothing.
+    using WidgetResponders = std::function<std::unique_ptr<CommandResponder>(QWidget *widget)>;
+    void setWidgetResponders(WidgetResponders make);
 
     // Whether the responder that answers command can carry it out now; none when nothing answers it.
     std::optional<bool> canPerform(Command command, Target target = Target::Chain) const;
@@ -92,8 +102,9 @@ private:
     };
 
     void addHelper(QWidget *widget, QObject *object, CommandResponder *responder);
+    void addWindow(QWidget *window, QObject *object, CommandResponder *responder);
+    CommandResponder *windowResponder(const QWidget *widget) const;
     Chain chainFor(Target target) const;
-    void appendWindow(Chain &chain, QWidget *start) const;
     void trigger(QAction *item);
     void updateItem(QAction *item) const;
     void presentFailure(const Error &error) const;
@@ -102,7 +113,9 @@ private:
 
     CommandResponder *m_delegate = nullptr;
     CommandResponder *m_documentController = nullptr;
-    QHash<const QWidget *, Helper> m_helpers;
+    QHash<const QWidget *, QList<Helper>> m_helpers;
+    QHash<const QWidget *, Helper> m_windows;
+    WidgetResponders m_widgetResponders;
     // Bound items by the window they belong to; none for items of no window.
     QHash<const QWidget *, QList<QPointer<QAction>>> m_items;
     FailurePresenter m_failurePresenter;

@@ -1,7 +1,6 @@
 #include "editor/printing/noteprinter.h"
 
-#include "editor/view/textzoom.h"
-#include "editor/window/windowcontroller.h"
+#include "editor/messages/notemessages.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
@@ -42,27 +41,27 @@ void drawHeader(QPainter &painter, const QFont &font, const QString &name, const
 
 } // namespace
 
-void NotePrinter::ask(WindowController *window, const QPlainTextEdit *view, const QString &name)
+void NotePrinter::ask(NoteMessages &messages, const QPlainTextEdit *view, const QString &name, int pointSize)
 {
     if (view->document()->isEmpty()) {
-        window->showMessage(MessageKind::Error, tr("“%1” is empty: there is nothing to print.").arg(name), {}, true);
+        messages.showMessage(MessageKind::Error, tr("“%1” is empty: there is nothing to print.").arg(name), {}, true);
         return;
     }
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(name);
     // Clear of any printer's unprintable border, as desktop editors print; the dialog's page setup may change them.
     printer.setPageMargins(QMarginsF(pageMarginMm, pageMarginMm, pageMarginMm, pageMarginMm), QPageLayout::Millimeter);
-    QPrintDialog dialog(&printer, window->window());
+    QPrintDialog dialog(&printer, view->window());
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
     if (dialog.exec() != QDialog::Accepted)
         return;
     // The window's type at its usual size: zooming is for the screen.
     QFont font = view->font();
-    font.setPointSize(TextZoom::defaultPointSize);
+    font.setPointSize(pointSize);
     if (!print(*view->document(), font, name, &printer))
-        window->showMessage(MessageKind::Error, tr("“%1” could not be printed: the printer did not take it.").arg(name),
-                            {}, true);
+        messages.showMessage(MessageKind::Error,
+                             tr("“%1” could not be printed: the printer did not take it.").arg(name), {}, true);
 }
 
 bool NotePrinter::print(const QTextDocument &text, const QFont &font, const QString &name, QPrinter *printer)

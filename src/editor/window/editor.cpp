@@ -1,15 +1,18 @@
 #include "editor/window/editor.h"
 
 #include "editor/commands/actiondispatcher.h"
-#include "editor/window/filedrop.h"
 #include "editor/find/findbar.h"
-#include "editor/printing/noteprinter.h"
+#include "editor/find/findcommands.h"
+#include "editor/printing/printcommand.h"
+#include "editor/spelling/spellingcommands.h"
+#include "editor/view/editingcommands.h"
 #include "editor/view/notetextview.h"
-#include "editor/window/otherversions.h"
-#include "editor/window/notewindowsetup.h"
-#include "editor/window/textbeforereload.h"
-#include "editor/window/texttools.h"
+#include "editor/view/textzoom.h"
 #include "editor/view/wordcounter.h"
+#include "editor/window/filedrop.h"
+#include "editor/window/notewindowsetup.h"
+#include "editor/window/otherversions.h"
+#include "editor/window/textbeforereload.h"
 #include "framework/filenames.h"
 #include "storage/plaintextdocument.h"
 
@@ -115,7 +118,7 @@ Editor::Editor(const QUrl &url, const QString &text, const EditorServices &servi
     textColumn->setContentsMargins(0, 0, 0, 0);
     textColumn->setSpacing(0);
     textColumn->addWidget(m_textView, 1);
-    textColumn->addWidget(attachTextTools(services));
+    textColumn->addWidget(attachTools(services));
     textColumn->addWidget(makeWordCountStrip());
 
     m_wordCounter = new WordCounter(m_textView->document(), this, [view = QPointer<NoteTextView>(m_textView)] {
@@ -169,22 +172,29 @@ QWidget *Editor::makeWordCountStrip()
     return strip;
 }
 
-QWidget *Editor::attachTextTools(const EditorServices &services)
+QWidget *Editor::attachTools(const EditorServices &services)
 {
-    ActionDispatcher *dispatcher = services.dispatcher;
-    // Find, spelling and case tools answer the menu's actions before the text view itself, and for the window
-    // when the focus is in the find bar.
     auto *findBar = new FindBar(m_textView);
-    auto *tools = new TextTools(m_textView, findBar, this);
-    tools->followSetting(services.spelling);
-    if (dispatcher) {
-        dispatcher->setHelperResponder(m_textView, tools);
-        dispatcher->setHelperResponder(window(), tools);
+    auto *editing = new EditingCommands(m_textView, this);
+    auto *find = new FindCommands(m_textView, findBar, this);
+    auto *spelling = new SpellingCommands(m_textView, this);
+    spelling->followSetting(services.spelling);
+    auto *print = new PrintCommand(
+        m_textView, this, [this] { return document() ? document()->displayName() : window()->windowTitle(); },
+        TextZoom::defaultPointSize, this);
+    if (ActionDispatcher *dispatcher = services.dispatcher) {
+        for (QWidget *widget : {static_cast<QWidget *>(m_textView), window()}) {
+            dispatcher->setHelperResponder(widget, editing);
+            dispatcher->setHelperResponder(widget, find);
+            dispatcher->setHelperResponder(widget, spelling);
+        }
+        dispatcher->setHelperResponder(window(), print);
     }
-    m_textView->setContextMenuExtender([tools = QPointer<TextTools>(tools)](QMenu *menu, const QPoint &position) {
-        if (tools)
-            tools->extendContextMenu(menu, position);
-    });
+    m_textView->setContextMenuExtender(
+        [spelling = QPointer<SpellingCommands>(spelling)](QMenu *menu, const QPoint &position) {
+            if (spelling)
+                spelling->extendContextMenu(menu, position);
+        });
     return findBar;
 }
 
@@ -207,25 +217,13 @@ void Editor::openFor(Document *note, const EditorServices &services)
         if (!modified && note->isDocumentEdited())
             note->updateChangeCount(Document::ChangeType::Reverted);
     });
-    new OtherVersions(editor, plain, services.open);
+    new OtherVersions(editor, plain, services.open, editor);
 }
 
 Editor::~Editor()
 {
     if (PlainTextDocument *note = textDocument())
         note->presenterWillClose(*this);
-}
-
-bool Editor::answers(Command command) const
-{
-    return command == Command::Print || WindowController::answers(command);
-}
-
-void Editor::perform(Command command, const QVariant &argument)
-{
-    if (command != Command::Print)
-        return WindowController::perform(command, argument);
-    NotePrinter::ask(this, m_textView, document() ? document()->displayName() : window()->windowTitle());
 }
 
 NoteTextView *Editor::textView() const
@@ -284,7 +282,7 @@ void Editor::presentText(const QString &text)
     // The text the window showed comes back with Undo, as one step. Parts of a long note come in with the history
     // off, which would drop it: it goes on once they are all in.
     const auto keepForUndo = [this, shown = std::move(shown)] {
-        m_textView->document()->appendUndoItem(new TextBeforeReload(this, shown));
+        m_textView->document()->appendUndoItem(new TextBeforeReload(m_textView, shown, [this] { textDidChange(); }));
     };
     if (m_textView->isLoading())
         connect(m_textView, &NoteTextView::loaded, this, keepForUndo, Qt::SingleShotConnection);

@@ -41,9 +41,6 @@ public:
 
     // The user's edit: recount and mark the note changed, which writes it after the pause.
     void textDidChange();
-    // Print… belongs to the window that shows the text; the rest to every window.
-    bool answers(Command command) const override;
-    void perform(Command command, const QVariant &argument) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -51,8 +48,9 @@ protected:
 private:
     void setUpTextView(const QString &text, TextZoom *zoom);
     QWidget *makeWordCountStrip();
-    // Returns the find bar, which goes under the text.
-    QWidget *attachTextTools(const EditorServices &services);
+    // Each tool answers its own menu commands, before the text view and for the window (also when the focus is in
+    // the find bar). Returns the find bar, which goes under the text.
+    QWidget *attachTools(const EditorServices &services);
     void showWordCount(int total);
 
     NoteTextView *m_textView = nullptr;

@@ -1,6 +1,6 @@
 #include "editor/window/otherversions.h"
 
-#include "editor/window/windowcontroller.h"
+#include "editor/messages/notemessages.h"
 #include "editor/window/windowquestions.h"
 #include "framework/conflictcopywatch.h"
 #include "framework/filenames.h"
@@ -13,9 +13,9 @@
 #include <QFileInfo>
 #include <QPointer>
 
-OtherVersions::OtherVersions(WindowController *window, PlainTextDocument *note, Opener open)
-    : QObject(window)
-    , m_window(window)
+OtherVersions::OtherVersions(NoteMessages *messages, PlainTextDocument *note, Opener open, QObject *parent)
+    : QObject(parent)
+    , m_messages(messages)
     , m_note(note)
     , m_open(std::move(open))
     , m_watch(
@@ -53,20 +53,20 @@ void OtherVersions::kept(const QString &copy, bool show)
         open(copy);
     const QString name = QFileInfo(copy).fileName();
     m_shown.clear();
-    m_window->showMessage(MessageKind::ConflictCopy,
-                          tr("The other version is kept beside this note as “%1”.").arg(name),
-                          {{tr("Open"),
-                            [this, copy] {
-                                open(copy);
-                            }}},
-                          true);
+    m_messages->showMessage(MessageKind::ConflictCopy,
+                            tr("The other version is kept beside this note as “%1”.").arg(name),
+                            {{tr("Open"),
+                              [this, copy] {
+                                  open(copy);
+                              }}},
+                            true);
 }
 
 void OtherVersions::showNext()
 {
     m_shown = m_waiting.isEmpty() ? QString() : m_waiting.takeFirst();
     if (m_shown.isEmpty())
-        return m_window->dismissMessage(MessageKind::ConflictCopy);
+        return m_messages->dismissMessage(MessageKind::ConflictCopy);
     show(m_shown, {});
 }
 
@@ -75,19 +75,19 @@ void OtherVersions::show(const QString &copy, const QString &difference)
     const QString text =
         tr("Another version of this note, from another device, is beside it: “%1”. Nothing of it is in this window.")
             .arg(QFileInfo(copy).fileName());
-    m_window->showMessage(MessageKind::ConflictCopy, difference.isEmpty() ? text : text + u'\n' + difference,
-                          {{tr("Compare"),
-                            [this, copy] {
-                                compare(copy);
-                            }},
-                           {tr("Open"),
-                            [this, copy] {
-                                open(copy);
-                            }},
-                           // Both stay: this note as it is, and the copy on disk. Only the bar goes.
-                           {tr("Keep Both"), [this] {
-                                showNext();
-                            }}});
+    m_messages->showMessage(MessageKind::ConflictCopy, difference.isEmpty() ? text : text + u'\n' + difference,
+                            {{tr("Compare"),
+                              [this, copy] {
+                                  compare(copy);
+                              }},
+                             {tr("Open"),
+                              [this, copy] {
+                                  open(copy);
+                              }},
+                             // Both stay: this note as it is, and the copy on disk. Only the bar goes.
+                             {tr("Keep Both"), [this] {
+                                  showNext();
+                              }}});
 }
 
 void OtherVersions::compare(const QString &copy)

@@ -7,7 +7,7 @@
 
 class ConflictCopyWatch;
 class PlainTextDocument;
-class WindowController;
+class NoteMessages;
 
 // The other versions of a note that lie beside it: the copies a sync engine leaves when another device changed the
 // note at the same time, and theirs kept by answering which version to keep. The note's window tells of each, one
@@ -20,7 +20,8 @@ public:
     // Opens a file in a window of its own, as the app does.
     using Opener = std::function<void(const QString &path)>;
 
-    OtherVersions(WindowController *window, PlainTextDocument *note, Opener open);
+    // Tells of the copies in messages, which outlive parent.
+    OtherVersions(NoteMessages *messages, PlainTextDocument *note, Opener open, QObject *parent);
 
 private:
     void found(const QString &copy);
@@ -31,7 +32,7 @@ private:
     void compare(const QString &copy);
     void open(const QString &copy);
 
-    WindowController *m_window;
+    NoteMessages *m_messages;
     PlainTextDocument *m_note;
     Opener m_open;
     ConflictCopyWatch *m_watch;

@@ -1,24 +1,24 @@
 #include "editor/window/textbeforereload.h"
 
-#include "editor/window/editor.h"
 #include "editor/view/notetextview.h"
 
 #include <QTimer>
 
-TextBeforeReload::TextBeforeReload(Editor *editor, QString text)
-    : m_editor(editor)
+TextBeforeReload::TextBeforeReload(NoteTextView *view, QString text, std::function<void()> edited)
+    : m_view(view)
     , m_text(std::move(text))
+    , m_edited(std::move(edited))
 {}
 
 void TextBeforeReload::undo()
 {
-    if (!m_editor)
+    if (!m_view)
         return;
-    QTimer::singleShot(0, m_editor.data(), [editor = m_editor.data(), text = m_text] {
-        editor->textView()->setText(text);
-        editor->textView()->setSelectedRange({text.size(), 0});
+    QTimer::singleShot(0, m_view.data(), [view = m_view.data(), text = m_text, edited = m_edited] {
+        view->setText(text);
+        view->setSelectedRange({text.size(), 0});
         // Setting the text makes it the unmodified one; it is the window's text, not the file's.
-        editor->textView()->document()->setModified(true);
-        editor->textDidChange();
+        view->document()->setModified(true);
+        edited();
     });
 }

@@ -4,7 +4,9 @@
 #include <QPointer>
 #include <QString>
 
-class Editor;
+#include <functional>
+
+class NoteTextView;
 
 // The window's text before another version was put in its place, brought back by Undo as one step. The text
 // document calls undo() in the middle of its own undo, so the text goes back once that has finished; as any edit,
@@ -12,11 +14,13 @@ class Editor;
 class TextBeforeReload : public QAbstractUndoItem
 {
 public:
-    TextBeforeReload(Editor *editor, QString text);
+    // edited: told once the text is back, as after the user's own edit; it lives as long as view.
+    TextBeforeReload(NoteTextView *view, QString text, std::function<void()> edited);
     void undo() override;
     void redo() override {}
 
 private:
-    QPointer<Editor> m_editor;
+    QPointer<NoteTextView> m_view;
     QString m_text;
+    std::function<void()> m_edited;
 };

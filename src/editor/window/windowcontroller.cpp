@@ -299,54 +299,51 @@ bool WindowController::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-bool WindowController::answers(Command command) const
+std::span<const WindowController::Row> WindowController::commandRows() const
 {
-    switch (command) {
-    case Command::Close:
-    case Command::Minimize:
-    case Command::Zoom:
-    case Command::Save:
-    case Command::SaveAs:
-    case Command::Rename:
-    case Command::MoveTo:
-        return true;
-    default:
-        return false;
-    }
+    // Commands on the note wait for nothing here: the note itself says when it cannot.
+    static constexpr Row rows[] = {
+        {Command::Close, nullptr,
+         [](WindowController &self, Command, const QVariant &) {
+             self.m_window->close();
+         }},
+        {Command::Minimize, nullptr,
+         [](WindowController &self, Command, const QVariant &) {
+             self.m_window->showMinimized();
+         }},
+        {Command::Zoom, nullptr,
+         [](WindowController &self, Command, const QVariant &) {
+             if (self.m_window->isMaximized())
+                 self.m_window->showNormal();
+             else
+                 self.m_window->showMaximized();
+         }},
+        {Command::Save, nullptr,
+         [](WindowController &self, Command, const QVariant &) {
+             if (self.m_document)
+                 self.m_document->saveDocument();
+         }},
+        {Command::SaveAs, nullptr,
+         [](WindowController &self, Command, const QVariant &) {
+             if (self.m_document)
+                 self.m_document->saveDocumentAs();
+         }},
+        {Command::Rename, nullptr,
+         [](WindowController &self, Command, const QVariant &) {
+             if (self.m_document)
+                 DocumentMover::rename(*self.m_document);
+         }},
+        {Command::MoveTo, nullptr,
+         [](WindowController &self, Command, const QVariant &) {
+             if (self.m_document)
+                 DocumentMover::move(*self.m_document);
+         }},
+    };
+    return rows;
 }
 
-void WindowController::perform(Command command, const QVariant &)
+bool WindowController::presentFailure(const Error &error)
 {
-    switch (command) {
-    case Command::Close:
-        m_window->close();
-        break;
-    case Command::Minimize:
-        m_window->showMinimized();
-        break;
-    case Command::Zoom:
-        if (m_window->isMaximized())
-            m_window->showNormal();
-        else
-            m_window->showMaximized();
-        break;
-    case Command::Save:
-        if (m_document)
-            m_document->saveDocument();
-        break;
-    case Command::SaveAs:
-        if (m_document)
-            m_document->saveDocumentAs();
-        break;
-    case Command::Rename:
-        if (m_document)
-            DocumentMover::rename(*m_document);
-        break;
-    case Command::MoveTo:
-        if (m_document)
-            DocumentMover::move(*m_document);
-        break;
-    default:
-        break;
-    }
+    presentError(error);
+    return true;
 }

@@ -5,6 +5,7 @@
 #include "framework/inplacesave.h"
 #include "editor/commands/commandresponder.h"
 #include "editor/messages/messagebar.h"
+#include "editor/messages/notemessages.h"
 
 #include <QMap>
 #include <QObject>
@@ -19,7 +20,7 @@ class QMenuBar;
 class QWidget;
 
 // Owns one top-level window and ties it to its document: title, closing, error presentation.
-class WindowController : public QObject, public CommandResponder
+class WindowController : public QObject, public CommandTable<WindowController>, public NoteMessages
 {
     Q_OBJECT
 
@@ -46,8 +47,8 @@ public:
     // Messages about the document go to a bar above the window's content, one of each kind at a time; a newer one
     // replaces the older. They never stop the user typing.
     void showMessage(MessageKind kind, const QString &text, const QList<MessageBar::Button> &buttons = {},
-                     bool closable = false);
-    void dismissMessage(MessageKind kind);
+                     bool closable = false) override;
+    void dismissMessage(MessageKind kind) override;
     MessageBar *message(MessageKind kind) const;
     // An error about the document, in the bar.
     void presentError(const Error &error, MessageKind kind = MessageKind::Error);
@@ -64,10 +65,11 @@ Q_SIGNALS:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-public:
     // The window's commands (Close, Minimize, Zoom) and its note's (Save, Rename, Move To).
-    bool answers(Command command) const override;
-    void perform(Command command, const QVariant &argument) override;
+    std::span<const Row> commandRows() const override;
+
+public:
+    bool presentFailure(const Error &error) override;
 
 private:
     void showReadOnly(bool readOnly);

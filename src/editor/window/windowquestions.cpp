@@ -19,12 +19,12 @@
 
 namespace {
 
-void askWhichVersion(WindowController *controller, const QString &name, const LineDiff &difference,
+void askWhichVersion(NoteMessages *messages, const QString &name, const LineDiff &difference,
                      const std::function<void(NoteQuestions::Conflict)> &answer)
 {
-    const auto choose = [controller, answer](NoteQuestions::Conflict given) {
-        return [controller, answer, given] {
-            controller->dismissMessage(MessageKind::Conflict);
+    const auto choose = [messages, answer](NoteQuestions::Conflict given) {
+        return [messages, answer, given] {
+            messages->dismissMessage(MessageKind::Conflict);
             answer(given);
         };
     };
@@ -34,10 +34,10 @@ void askWhichVersion(WindowController *controller, const QString &name, const Li
                             "Reload puts their text in place of yours, and Undo brings yours back.")
             .arg(name);
     const QString differs = WindowQuestions::describe(difference);
-    controller->showMessage(MessageKind::Conflict, differs.isEmpty() ? text : text + u'\n' + differs,
-                            {{WindowQuestions::tr("Keep Both"), choose(NoteQuestions::Conflict::KeepBoth)},
-                             {WindowQuestions::tr("Keep My Text"), choose(NoteQuestions::Conflict::KeepMine)},
-                             {WindowQuestions::tr("Reload"), choose(NoteQuestions::Conflict::UseDisk)}});
+    messages->showMessage(MessageKind::Conflict, differs.isEmpty() ? text : text + u'\n' + differs,
+                          {{WindowQuestions::tr("Keep Both"), choose(NoteQuestions::Conflict::KeepBoth)},
+                           {WindowQuestions::tr("Keep My Text"), choose(NoteQuestions::Conflict::KeepMine)},
+                           {WindowQuestions::tr("Reload"), choose(NoteQuestions::Conflict::UseDisk)}});
 }
 
 QString quoted(const QStringList &lines, qsizetype count)

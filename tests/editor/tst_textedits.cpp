@@ -11,7 +11,7 @@ using Edit = void (*)(ShownNote &);
 
 Q_DECLARE_METATYPE(Edit)
 
-class TestTextTools : public QObject
+class TestTextEdits : public QObject
 {
     Q_OBJECT
 
@@ -33,7 +33,7 @@ private Q_SLOTS:
         ShownNote n(line.toUtf8());
         n.view->setSelectedRange({0, 0});
         QVERIFY(n.view->document()->blockCount() > 3);
-        FindBar *bar = n.tools()->findBar();
+        FindBar *bar = n.findBar();
         bar->setSearchText(needle);
         bar->showFind();
         QString replaced = line;
@@ -105,11 +105,11 @@ private Q_SLOTS:
         QFETCH(QString, undone);
         QFETCH(QString, needs);
         ShownNote n;
-        if (!n.tools()->spellChecker()->language().startsWith(u"en"))
+        if (!n.spelling()->spellChecker()->language().startsWith(u"en"))
             QSKIP("The note's dictionary is not English (hunspell-en-us).");
         if (needs == u"German" && SpellChecker(QStringLiteral("de_DE")).language() != u"de_DE")
             QSKIP("The German dictionary (hunspell-de-de) is not installed.");
-        n.tools()->setContinuousSpellCheckingEnabled(needs != u"off");
+        n.spelling()->setContinuousSpellCheckingEnabled(needs != u"off");
         const QStringList paragraphs = typed.split(u'\n');
         for (const QString &paragraph : paragraphs) {
             if (&paragraph != &paragraphs.front())
@@ -125,7 +125,7 @@ private Q_SLOTS:
 
 int main(int argc, char **argv)
 {
-    return TestSupport::runInOwnHome<TestTextTools>(argc, argv);
+    return TestSupport::runInOwnHome<TestTextEdits>(argc, argv);
 }
 
-#include "tst_texttools.moc"
+#include "tst_textedits.moc"
