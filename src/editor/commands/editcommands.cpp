@@ -10,24 +10,11 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace {
-
-bool isTextEditing(Command command)
-{
-    switch (command) {
-    case Command::Undo:
-    case Command::Redo:
-    case Command::Cut:
-    case Command::Copy:
-    case Command::Paste:
-    case Command::SelectAll:
-        return true;
-    default:
-        return false;
-    }
-}
 
 bool clipboardHasText()
 {
@@ -58,31 +45,81 @@ std::optional<TextState> textStateOf(const QWidget *widget)
     return std::nullopt;
 }
 
-// The same commands on the three text widgets, which name them alike without sharing a base that has them.
-template<typename Edit> void performOnText(Edit *edit, Command command)
+// Runs edit on the three text widgets, which name their commands alike without sharing a base that has them; false
+// for other widgets.
+template<typename Edit> bool onText(QWidget *widget, Edit edit)
 {
-    switch (command) {
-    case Command::Undo:
-        edit->undo();
-        break;
-    case Command::Redo:
-        edit->redo();
-        break;
-    case Command::Cut:
-        edit->cut();
-        break;
-    case Command::Copy:
-        edit->copy();
-        break;
-    case Command::Paste:
-        edit->paste();
-        break;
-    case Command::SelectAll:
-        edit->selectAll();
-        break;
-    default:
-        break;
-    }
+    if (auto *field = qobject_cast<QLineEdit *>(widget))
+        edit(field);
+    else if (auto *view = qobject_cast<QPlainTextEdit *>(widget))
+        edit(view);
+    else if (auto *text = qobject_cast<QTextEdit *>(widget))
+        edit(text);
+    else
+        return false;
+    return true;
+}
+
+bool selectAllItems(QWidget *widget)
+{
+    if (auto *items = qobject_cast<QAbstractItemView *>(widget))
+        items->selectAll();
+    else if (auto *spinBox = qobject_cast<QAbstractSpinBox *>(widget))
+        spinBox->selectAll();
+    else
+        return false;
+    return true;
+}
+
+// Each editing command: when it can be carried out in a text widget, and what it does in Qt's own; none for the
+// commands only the note's text view carries out, which share the rule.
+struct Rule
+{
+    Command command;
+    bool (*allowed)(const TextState &text);
+    bool (*run)(QWidget *widget);
+};
+
+constexpr Rule rules[] = {
+    {Command::Undo, [](const TextState &text) { return text.undo; },
+     [](QWidget *widget) {
+         return onText(widget, [](auto *edit) { edit->undo(); });
+     }},
+    {Command::Redo, [](const TextState &text) { return text.redo; },
+     [](QWidget *widget) {
+         return onText(widget, [](auto *edit) { edit->redo(); });
+     }},
+    {Command::Cut, [](const TextState &text) { return text.editable && text.selection; },
+     [](QWidget *widget) {
+         return onText(widget, [](auto *edit) { edit->cut(); });
+     }},
+    {Command::Copy, [](const TextState &text) { return text.selection; },
+     [](QWidget *widget) {
+         return onText(widget, [](auto *edit) { edit->copy(); });
+     }},
+    {Command::Paste, [](const TextState &text) { return text.editable && clipboardHasText(); },
+     [](QWidget *widget) {
+         return onText(widget, [](auto *edit) { edit->paste(); });
+     }},
+    {Command::SelectAll, [](const TextState &text) { return !text.empty; },
+     [](QWidget *widget) {
+         return onText(widget, [](auto *edit) { edit->selectAll(); }) || selectAllItems(widget);
+     }},
+    {Command::Delete, [](const TextState &text) { return text.editable && text.selection; }, nullptr},
+    {Command::PasteAsPlainText, [](const TextState &text) { return text.editable && clipboardHasText(); }, nullptr},
+};
+
+const Rule *ruleOf(Command command)
+{
+    const auto found = std::find_if(std::begin(rules), std::end(rules),
+                                    [command](const Rule &rule) { return rule.command == command; });
+    return found == std::end(rules) ? nullptr : found;
+}
+
+bool isTextEditing(Command command)
+{
+    const Rule *rule = ruleOf(command);
+    return rule && rule->run;
 }
 
 bool selectsAllOnly(const QWidget *widget)
@@ -112,45 +149,14 @@ std::unique_ptr<EditCommands> EditCommands::forWidget(QWidget *widget)
 bool EditCommands::canPerformIn(const QWidget *widget, Command command)
 {
     const std::optional<TextState> text = textStateOf(widget);
-    if (!text)
-        return true;
-    switch (command) {
-    case Command::Cut:
-    case Command::Delete:
-        return text->editable && text->selection;
-    case Command::Copy:
-        return text->selection;
-    case Command::Paste:
-    case Command::PasteAsPlainText:
-        return text->editable && clipboardHasText();
-    case Command::Undo:
-        return text->undo;
-    case Command::Redo:
-        return text->redo;
-    case Command::SelectAll:
-        return !text->empty;
-    default:
-        return true;
-    }
+    const Rule *rule = ruleOf(command);
+    return !text || !rule || rule->allowed(*text);
 }
 
 bool EditCommands::performIn(QWidget *widget, Command command)
 {
-    if (!isTextEditing(command))
-        return false;
-    if (auto *field = qobject_cast<QLineEdit *>(widget))
-        performOnText(field, command);
-    else if (auto *view = qobject_cast<QPlainTextEdit *>(widget))
-        performOnText(view, command);
-    else if (auto *edit = qobject_cast<QTextEdit *>(widget))
-        performOnText(edit, command);
-    else if (auto *items = qobject_cast<QAbstractItemView *>(widget); items && command == Command::SelectAll)
-        items->selectAll();
-    else if (auto *spinBox = qobject_cast<QAbstractSpinBox *>(widget); spinBox && command == Command::SelectAll)
-        spinBox->selectAll();
-    else
-        return false;
-    return true;
+    const Rule *rule = ruleOf(command);
+    return rule && rule->run && rule->run(widget);
 }
 
 bool EditCommands::answers(Command command) const
