@@ -5,7 +5,6 @@
 #include "editor/view/notetextview.h"
 #include "editor/find/findbar.h"
 #include "editor/spelling/spellingcommands.h"
-#include "editor/view/editingcommands.h"
 #include "editor/view/textzoom.h"
 #include "storage/plaintextdocument.h"
 #include "support/testnotes.h"
@@ -93,7 +92,6 @@ struct ShownNote
         view->setFocus();
         view->setSelectedRange({view->textLength(), 0});
     }
-    EditingCommands *editing() const { return editor->findChild<EditingCommands *>(); }
     SpellingCommands *spelling() const { return editor->findChild<SpellingCommands *>(); }
     FindBar *findBar() const { return editor->window()->findChild<FindBar *>(); }
 };

@@ -1,5 +1,5 @@
-#include "editor/find/findbar.h"
 #include "editor/notefixture.h"
+#include "editor/view/editingcommands.h"
 #include "editor/view/noteloader.h"
 
 #include <QClipboard>
@@ -109,10 +109,10 @@ private:
         } else if (kind < 86) {
             const int which = below(3);
             note(u"case change"_s);
-            n.editing()->perform(which == 0   ? Command::Uppercase
-                                 : which == 1 ? Command::Lowercase
-                                              : Command::Capitalize,
-                                 {});
+            n.editor->findChild<EditingCommands *>()->perform(which == 0   ? Command::Uppercase
+                                                              : which == 1 ? Command::Lowercase
+                                                                           : Command::Capitalize,
+                                                              {});
         } else if (kind < 88) {
             key(below(2) ? Qt::Key_Equal : Qt::Key_Minus, Qt::ControlModifier);
         } else if (kind < 91) {

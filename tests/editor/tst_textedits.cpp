@@ -1,6 +1,5 @@
 // The editing tools that change the note's text: replace, autocorrection, smart delete, case changes.
 #include "editor/view/casetransform.h"
-#include "editor/find/findbar.h"
 #include "editor/notefixture.h"
 #include "editor/spelling/spellchecker.h"
 
