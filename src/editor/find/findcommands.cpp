@@ -10,6 +10,11 @@ FindCommands::FindCommands(QPlainTextEdit *textView, FindBar *findBar, QObject *
     , m_findBar(findBar)
 {}
 
+FindBar *FindCommands::bar() const
+{
+    return m_textView ? m_findBar.data() : nullptr;
+}
+
 std::span<const FindCommands::Row> FindCommands::commandRows() const
 {
     using Self = FindCommands;
@@ -17,34 +22,33 @@ std::span<const FindCommands::Row> FindCommands::commandRows() const
     static constexpr auto searched = [](const Self &self, Command) {
         return self.m_findBar && !self.m_findBar->searchText().isEmpty();
     };
-    // Each with the bar and its note still there.
-    static constexpr auto withBar = [](Self &self, void (*run)(FindBar &, QPlainTextEdit &)) {
-        if (self.m_findBar && self.m_textView)
-            run(*self.m_findBar, *self.m_textView);
-    };
     static constexpr Row rows[] = {
         {Command::Find, nullptr,
          [](Self &self, Command, const QVariant &) {
-             withBar(self, [](FindBar &bar, QPlainTextEdit &) { bar.showFind(); });
+             if (FindBar *bar = self.bar())
+                 bar->showFind();
          }},
         {Command::FindAndReplace, nullptr,
          [](Self &self, Command, const QVariant &) {
-             withBar(self, [](FindBar &bar, QPlainTextEdit &) { bar.showReplace(); });
+             if (FindBar *bar = self.bar())
+                 bar->showReplace();
          }},
         {Command::FindNext, searched,
          [](Self &self, Command, const QVariant &) {
-             withBar(self, [](FindBar &bar, QPlainTextEdit &) { bar.findNext(); });
+             if (FindBar *bar = self.bar())
+                 bar->findNext();
          }},
         {Command::FindPrevious, searched,
          [](Self &self, Command, const QVariant &) {
-             withBar(self, [](FindBar &bar, QPlainTextEdit &) { bar.findPrevious(); });
+             if (FindBar *bar = self.bar())
+                 bar->findPrevious();
          }},
         {Command::UseSelectionForFind, nullptr,
          [](Self &self, Command, const QVariant &) {
-             withBar(self, [](FindBar &bar, QPlainTextEdit &view) {
-                 if (const QString selected = view.textCursor().selectedText(); !selected.isEmpty())
-                     bar.setSearchText(selected);
-             });
+             FindBar *bar = self.bar();
+             if (const QString selected = bar ? self.m_textView->textCursor().selectedText() : QString();
+                 !selected.isEmpty())
+                 bar->setSearchText(selected);
          }},
     };
     return rows;

@@ -20,6 +20,9 @@ protected:
     std::span<const Row> commandRows() const override;
 
 private:
+    // The bar, while it and its note are there.
+    FindBar *bar() const;
+
     QPointer<QPlainTextEdit> m_textView;
     QPointer<FindBar> m_findBar;
 };
