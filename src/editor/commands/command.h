@@ -1,7 +1,7 @@
 #pragma once
 
-// Every command a menu item sends, one value each. Responders answer them in one switch, so the compiler sees a
-// command that nobody handles and nothing is looked up by name.
+// Every command a menu item sends, one value each. Each responder lists the ones it answers in a table of its own,
+// and nothing is looked up by name.
 enum class Command
 {
     // Rows that send nothing: submenus and separators.
