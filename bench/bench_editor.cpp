@@ -4,9 +4,9 @@
 // screen, longest stall while the rest comes in), opening and typing in a single line of 1 MB and 16 MB, and keys
 // typed while a 100 MB note loads.
 // Run by hand: build/bench/bench_editor
-#include "editor/editor.h"
-#include "editor/notetextview.h"
-#include "editor/wordcounter.h"
+#include "editor/window/editor.h"
+#include "editor/view/notetextview.h"
+#include "editor/view/wordcounter.h"
 #include "framework/contentdigest.h"
 #include "framework/posixfile.h"
 #include "storage/plaintextdocument.h"

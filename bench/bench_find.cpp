@@ -1,8 +1,8 @@
 // Prints how long the window is held by the find bar and by spelling in a 20 MB note: the time the UI thread is
 // blocked per search keystroke, the time until the whole note is counted, and the longest single wait for the
 // event loop meanwhile (what typing would feel). Run with QT_QPA_PLATFORM=offscreen.
-#include "editor/findbar.h"
-#include "editor/texttools.h"
+#include "editor/find/findbar.h"
+#include "editor/spelling/spellingcommands.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -91,8 +91,8 @@ int main(int argc, char **argv)
     std::printf("setPlainText: %.0f ms\n", timed([&] { view->setPlainText(text); }));
     const Waiting layoutPass = runUntil([] { return false; }, 3000);
     std::printf("without spelling: longest event-loop pass after opening %.1f ms\n", layoutPass.longestMs);
-    TextTools *tools = nullptr;
-    double attach = timed([&] { tools = new TextTools(view, bar, &window); });
+    SpellingCommands *spelling = nullptr;
+    double attach = timed([&] { spelling = new SpellingCommands(view, &window); });
     const Waiting firstPass = runUntil([] { return false; }, 3000);
     std::printf("spelling attached: %.1f ms, then longest event-loop pass %.1f ms (first highlighting pass)\n", attach,
                 firstPass.longestMs);
@@ -126,6 +126,6 @@ int main(int argc, char **argv)
     });
     const Waiting scroll = runUntil([] { return false; }, 200);
     std::printf("jump to the top: %.1f ms, longest event-loop pass after it %.1f ms\n", toEnd, scroll.longestMs);
-    std::printf("text tools removed (closing the note): %.0f ms\n", timed([&] { delete tools; }));
+    std::printf("spelling removed (closing the note): %.0f ms\n", timed([&] { delete spelling; }));
     return 0;
 }

@@ -1,8 +1,8 @@
 // Prints the peak memory of opening a big file, beside its size: Qt's own text document given the whole text (what
 // any editor built on it pays at least), and the file opened as a note in a window, with everything our opening
 // does. Each is measured in a process of its own. Run by hand: build/bench/bench_memory FILE
-#include "editor/editor.h"
-#include "editor/notetextview.h"
+#include "editor/window/editor.h"
+#include "editor/view/notetextview.h"
 #include "framework/filenames.h"
 #include "framework/posixfile.h"
 #include "storage/plaintextdocument.h"

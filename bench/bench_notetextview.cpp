@@ -1,4 +1,4 @@
-#include "editor/notetextview.h"
+#include "editor/view/notetextview.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>

@@ -1,8 +1,8 @@
 // Prints the speed of the text core: strict UTF-8 checking and decoding, and word counting in big notes.
 // Run by hand on a quiet machine: build/bench/bench_textcore
 
-#include "editor/casetransform.h"
-#include "editor/wordcounter.h"
+#include "editor/view/casetransform.h"
+#include "editor/view/wordcounter.h"
 #include "storage/notecodec.h"
 
 #include <QByteArray>

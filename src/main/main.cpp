@@ -4,7 +4,7 @@
 #include "main/commandline.h"
 #include "main/launchmode.h"
 #include "main/selftest.h"
-#include "editor/spellchecker.h"
+#include "editor/spelling/spellchecker.h"
 #include "shell/appdelegate.h"
 #include "shell/appresources.h"
 #include "shell/singleinstance.h"

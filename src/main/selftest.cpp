@@ -1,7 +1,7 @@
 #include "selftest.h"
 
-#include "editor/editor.h"
-#include "editor/notetextview.h"
+#include "editor/window/editor.h"
+#include "editor/view/notetextview.h"
 #include "framework/error.h"
 #include "framework/filenames.h"
 #include "framework/posixfile.h"

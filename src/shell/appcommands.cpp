@@ -1,6 +1,6 @@
 #include "shell/appcommands.h"
 
-#include "editor/editor.h"
+#include "editor/window/editor.h"
 #include "shell/appdelegate.h"
 #include "shell/filemanager.h"
 #include "shell/notewindows.h"
@@ -34,71 +34,62 @@ void AppCommands::startUpdateChecks()
         QCoreApplication::applicationVersion());
 }
 
-bool AppCommands::answers(Command command) const
+std::span<const AppCommands::Row> AppCommands::commandRows() const
 {
-    switch (command) {
-    case Command::About:
-    case Command::CheckForUpdates:
-    case Command::Hide:
-    case Command::ShowAll:
-    case Command::Quit:
-    case Command::New:
-    case Command::Open:
-    case Command::OpenRecent:
-    case Command::Reveal:
-    case Command::BringAllToFront:
-    case Command::Help:
-    case Command::DownloadLatest:
-        return true;
-    default:
-        return false;
-    }
-}
-
-void AppCommands::perform(Command command, const QVariant &argument)
-{
-    switch (command) {
-    case Command::About:
-        showAbout();
-        break;
-    case Command::CheckForUpdates:
-        if (m_updater)
-            m_updater->checkForUpdates(QApplication::activeWindow());
-        break;
-    case Command::Hide:
-        NoteWindows::minimizeAll();
-        break;
-    case Command::ShowAll:
-        NoteWindows::showAll();
-        break;
-    case Command::Quit:
-        m_quitting.quitAfterSaving(false);
-        break;
-    case Command::New:
-        m_delegate.newDocument();
-        break;
-    case Command::Open:
-        openDocument();
-        break;
-    case Command::OpenRecent:
-        if (const QUrl url = argument.toUrl(); url.isValid() && url.isLocalFile())
-            m_delegate.open(url);
-        break;
-    case Command::Reveal:
-        revealDocument();
-        break;
-    case Command::BringAllToFront:
-        NoteWindows::bringAllToFront();
-        break;
-    case Command::Help:
-        m_delegate.resources().showHelp();
-        break;
-    case Command::DownloadLatest:
-        m_delegate.resources().openWebsite();
-        break;
-    default:
-        break;
-    }
+    using Self = AppCommands;
+    static constexpr Row rows[] = {
+        {Command::About, nullptr,
+         [](Self &self, Command, const QVariant &) {
+             self.showAbout();
+         }},
+        {Command::CheckForUpdates, nullptr,
+         [](Self &self, Command, const QVariant &) {
+             if (self.m_updater)
+                 self.m_updater->checkForUpdates(QApplication::activeWindow());
+         }},
+        {Command::Hide, nullptr,
+         [](Self &, Command, const QVariant &) {
+             NoteWindows::minimizeAll();
+         }},
+        {Command::ShowAll, nullptr,
+         [](Self &, Command, const QVariant &) {
+             NoteWindows::showAll();
+         }},
+        {Command::Quit, nullptr,
+         [](Self &self, Command, const QVariant &) {
+             self.m_quitting.quitAfterSaving(false);
+         }},
+        {Command::New, nullptr,
+         [](Self &self, Command, const QVariant &) {
+             self.m_delegate.newDocument();
+         }},
+        {Command::Open, nullptr,
+         [](Self &self, Command, const QVariant &) {
+             self.openDocument();
+         }},
+        {Command::OpenRecent, nullptr,
+         [](Self &self, Command, const QVariant &argument) {
+             if (const QUrl url = argument.toUrl(); url.isValid() && url.isLocalFile())
+                 self.m_delegate.open(url);
+         }},
+        {Command::Reveal, nullptr,
+         [](Self &self, Command, const QVariant &) {
+             self.revealDocument();
+         }},
+        {Command::BringAllToFront, nullptr,
+         [](Self &, Command, const QVariant &) {
+             NoteWindows::bringAllToFront();
+         }},
+        {Command::Help, nullptr,
+         [](Self &self, Command, const QVariant &) {
+             self.m_delegate.resources().showHelp();
+         }},
+        {Command::DownloadLatest, nullptr,
+         [](Self &self, Command, const QVariant &) {
+             self.m_delegate.resources().openWebsite();
+         }},
+    };
+    return rows;
 }
 
 void AppCommands::showAbout() const

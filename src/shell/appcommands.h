@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/commandresponder.h"
+#include "editor/commands/commandresponder.h"
 
 #include <QList>
 #include <QStringList>
@@ -15,7 +15,7 @@ class UpdatePrompt;
 
 // The menu commands that belong to no window: about, updates, hiding and showing the windows, quitting, new notes,
 // opening, recent files, the file manager, help and the website. The last responder on the focus chain.
-class AppCommands : public CommandResponder
+class AppCommands : public CommandTable<AppCommands>
 {
 public:
     // Asks for files to open; empty when the user cancels.
@@ -30,8 +30,8 @@ public:
     // Updates are looked for from launch on.
     void startUpdateChecks();
 
-    bool answers(Command command) const override;
-    void perform(Command command, const QVariant &argument) override;
+protected:
+    std::span<const Row> commandRows() const override;
 
 private:
     void showAbout() const;

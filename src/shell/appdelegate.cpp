@@ -1,7 +1,7 @@
 #include "appdelegate.h"
 
-#include "editor/editor.h"
-#include "editor/windowquestions.h"
+#include "editor/window/editor.h"
+#include "editor/window/windowquestions.h"
 #include "framework/document.h"
 #include "shell/documentcontroller.h"
 #include "framework/filenames.h"

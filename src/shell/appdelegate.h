@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/spellingsetting.h"
-#include "editor/textzoom.h"
+#include "editor/spelling/spellingsetting.h"
+#include "editor/view/textzoom.h"
 #include "framework/error.h"
 #include "framework/noteservices.h"
 #include "shell/appcommands.h"

@@ -1,8 +1,9 @@
 #include "shell/appmenus.h"
 
+#include "editor/commands/editcommands.h"
 #include "framework/document.h"
 #include "shell/documentcontroller.h"
-#include "editor/windowcontroller.h"
+#include "editor/window/windowcontroller.h"
 #include "shell/menubar.h"
 #include "shell/openrecentmenu.h"
 
@@ -12,7 +13,9 @@
 AppMenus::AppMenus(DocumentController &documents, QObject *parent)
     : QObject(parent)
     , m_documents(documents)
-{}
+{
+    m_dispatcher.setWidgetResponders(&EditCommands::forWidget);
+}
 
 void AppMenus::install(CommandResponder *delegate)
 {
@@ -23,6 +26,7 @@ void AppMenus::install(CommandResponder *delegate)
     connect(&m_documents, &DocumentController::windowControllersMade, this, [this](Document *document) {
         const QList<WindowController *> controllers = WindowController::of(document);
         for (WindowController *controller : controllers) {
+            m_dispatcher.setWindowResponder(controller->window(), controller);
             if (controller->menuBar())
                 continue;
             auto *bar = new MenuBar(m_dispatcher, controller->window());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/actiondispatcher.h"
+#include "editor/commands/actiondispatcher.h"
 
 #include <QObject>
 

@@ -2,7 +2,7 @@
 
 #include "framework/document.h"
 #include "framework/filenames.h"
-#include "editor/windowcontroller.h"
+#include "editor/window/windowcontroller.h"
 #include "framework/interruptedsavelog.h"
 #include "framework/startuptrace.h"
 #include "framework/writequeue.h"
@@ -329,10 +329,15 @@ void DocumentController::removeRecentDocumentUrl(const QUrl &url)
     Q_EMIT recentDocumentsChanged();
 }
 
-void DocumentController::perform(Command command, const QVariant &)
+std::span<const DocumentController::Row> DocumentController::commandRows() const
 {
-    if (command == Command::ClearRecent)
-        clearRecentDocuments();
+    static constexpr Row rows[] = {
+        {Command::ClearRecent, nullptr,
+         [](DocumentController &self, Command, const QVariant &) {
+             self.clearRecentDocuments();
+         }},
+    };
+    return rows;
 }
 
 void DocumentController::clearRecentDocuments()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/commandresponder.h"
+#include "editor/commands/commandresponder.h"
 #include "framework/error.h"
 
 #include <QList>
@@ -21,7 +21,7 @@ class WriteQueue;
 
 // The one controller of all open documents: opening by URL, the current document, recent files,
 // and writing every edited document before the app quits.
-class DocumentController : public QObject, public CommandResponder
+class DocumentController : public QObject, public CommandTable<DocumentController>
 {
     Q_OBJECT
 
@@ -79,8 +79,7 @@ public:
 
     void clearRecentDocuments();
     // Open Recent's Clear Menu.
-    bool answers(Command command) const override { return command == Command::ClearRecent; }
-    void perform(Command command, const QVariant &argument) override;
+    std::span<const Row> commandRows() const override;
 
 Q_SIGNALS:
     // A newly opened document has its window, which is not shown yet.

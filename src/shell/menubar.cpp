@@ -1,7 +1,7 @@
 #include "menubar.h"
 
-#include "editor/actiondispatcher.h"
-#include "editor/windowcontroller.h"
+#include "editor/commands/actiondispatcher.h"
+#include "editor/window/windowcontroller.h"
 #include "shell/menustate.h"
 
 #include <QAction>

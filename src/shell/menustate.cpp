@@ -1,7 +1,7 @@
 #include "menustate.h"
 
-#include "editor/actiondispatcher.h"
-#include "editor/findbar.h"
+#include "editor/commands/actiondispatcher.h"
+#include "editor/find/findbar.h"
 
 #include <QApplication>
 #include <QClipboard>

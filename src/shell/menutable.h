@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/actiondispatcher.h"
-#include "editor/command.h"
+#include "editor/commands/actiondispatcher.h"
+#include "editor/commands/command.h"
 
 #include <QKeySequence>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "shell/notewindows.h"
 
-#include "editor/windowcontroller.h"
+#include "editor/window/windowcontroller.h"
 
 #include <QApplication>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #include "openerrorreport.h"
 
-#include "editor/messagebar.h"
-#include "editor/windowcontroller.h"
+#include "editor/messages/messagebar.h"
+#include "editor/window/windowcontroller.h"
 #include "shell/documentcontroller.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "openrecentmenu.h"
 
-#include "editor/actiondispatcher.h"
+#include "editor/commands/actiondispatcher.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "windowplacement.h"
 
-#include "editor/windowcontroller.h"
+#include "editor/window/windowcontroller.h"
 #include "framework/document.h"
 #include "framework/writequeue.h"
 #include "shell/documentcontroller.h"

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "editor/editor.h"
-#include "editor/messagebar.h"
-#include "editor/notetextview.h"
-#include "editor/texttools.h"
-#include "editor/textzoom.h"
+#include "editor/window/editor.h"
+#include "editor/messages/messagebar.h"
+#include "editor/view/notetextview.h"
+#include "editor/find/findbar.h"
+#include "editor/spelling/spellingcommands.h"
+#include "editor/view/textzoom.h"
 #include "storage/plaintextdocument.h"
 #include "support/testnotes.h"
 #include "support/testsupport.h"
@@ -91,7 +92,8 @@ struct ShownNote
         view->setFocus();
         view->setSelectedRange({view->textLength(), 0});
     }
-    TextTools *tools() const { return editor->findChild<TextTools *>(); }
+    SpellingCommands *spelling() const { return editor->findChild<SpellingCommands *>(); }
+    FindBar *findBar() const { return editor->window()->findChild<FindBar *>(); }
 };
 
 } // namespace NoteFixture

@@ -1,5 +1,5 @@
-#include "editor/actiondispatcher.h"
-#include "editor/commandresponder.h"
+#include "editor/commands/actiondispatcher.h"
+#include "editor/commands/commandresponder.h"
 #include "framework/error.h"
 
 #include <QAction>

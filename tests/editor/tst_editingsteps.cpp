@@ -1,5 +1,5 @@
 #include "editor/notefixture.h"
-#include "editor/undosteps.h"
+#include "editor/view/undosteps.h"
 
 using namespace NoteFixture;
 

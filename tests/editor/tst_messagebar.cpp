@@ -1,6 +1,6 @@
 #include "editor/notefixture.h"
-#include "editor/otherversions.h"
-#include "editor/windowquestions.h"
+#include "editor/window/otherversions.h"
+#include "editor/window/windowquestions.h"
 #include "framework/autosave.h"
 #include "framework/recoverystore.h"
 

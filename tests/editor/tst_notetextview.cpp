@@ -1,6 +1,6 @@
-#include "editor/noteloader.h"
-#include "editor/notetextview.h"
-#include "editor/textmirror.h"
+#include "editor/view/noteloader.h"
+#include "editor/view/notetextview.h"
+#include "editor/view/textmirror.h"
 #include "storage/notecodec.h"
 
 #include <QRandomGenerator>

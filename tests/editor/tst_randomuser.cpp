@@ -1,6 +1,6 @@
-#include "editor/findbar.h"
 #include "editor/notefixture.h"
-#include "editor/noteloader.h"
+#include "editor/view/editingcommands.h"
+#include "editor/view/noteloader.h"
 
 #include <QClipboard>
 #include <QKeyEvent>
@@ -109,10 +109,10 @@ private:
         } else if (kind < 86) {
             const int which = below(3);
             note(u"case change"_s);
-            n.tools()->perform(which == 0   ? Command::Uppercase
-                               : which == 1 ? Command::Lowercase
-                                            : Command::Capitalize,
-                               {});
+            n.editor->findChild<EditingCommands *>()->perform(which == 0   ? Command::Uppercase
+                                                              : which == 1 ? Command::Lowercase
+                                                                           : Command::Capitalize,
+                                                              {});
         } else if (kind < 88) {
             key(below(2) ? Qt::Key_Equal : Qt::Key_Minus, Qt::ControlModifier);
         } else if (kind < 91) {
@@ -136,7 +136,7 @@ private:
     void replaceAll()
     {
         const QString text = n.view->text();
-        FindBar *bar = n.tools()->findBar();
+        FindBar *bar = n.findBar();
         const qsizetype at = below(int(text.size()));
         QString search = text.mid(at, below(3) + 1);
         if (search.isEmpty() || search.front().isLowSurrogate() || search.back().isHighSurrogate())

@@ -1,4 +1,4 @@
-#include "editor/wordcounter.h"
+#include "editor/view/wordcounter.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>

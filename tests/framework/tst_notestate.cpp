@@ -1,5 +1,5 @@
 // A real note walks through its states as its user and other programs act, and keeps every version on the way.
-#include "editor/messagebar.h"
+#include "editor/messages/messagebar.h"
 #include "framework/notestate.h"
 #include "framework/recoverystore.h"
 #include "support/bytesdocument.h"

@@ -1,6 +1,6 @@
 #include "framework/recoverystore.h"
 #include "framework/settingsfile.h"
-#include "editor/messagebar.h"
+#include "editor/messages/messagebar.h"
 #include "support/launchfixture.h"
 
 #include <QApplication>

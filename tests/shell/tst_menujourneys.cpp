@@ -1,6 +1,6 @@
-#include "editor/findbar.h"
-#include "editor/messagebar.h"
-#include "editor/spellchecker.h"
+#include "editor/find/findbar.h"
+#include "editor/messages/messagebar.h"
+#include "editor/spelling/spellchecker.h"
 #include "support/launchfixture.h"
 
 #include <QApplication>

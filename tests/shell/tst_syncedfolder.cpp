@@ -1,9 +1,9 @@
 #include "support/syncthingpair.h"
 #include "support/testsupport.h"
 
-#include "editor/messagebar.h"
+#include "editor/messages/messagebar.h"
 #include "editor/notefixture.h"
-#include "editor/windowquestions.h"
+#include "editor/window/windowquestions.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "framework/document.h"
 #include "framework/filenames.h"
-#include "editor/windowcontroller.h"
+#include "editor/window/windowcontroller.h"
 #include "support/testnotes.h"
 #include "support/testsupport.h"
 

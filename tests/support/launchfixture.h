@@ -1,8 +1,8 @@
 #pragma once
 
-#include "editor/actiondispatcher.h"
-#include "editor/notetextview.h"
-#include "editor/windowcontroller.h"
+#include "editor/commands/actiondispatcher.h"
+#include "editor/view/notetextview.h"
+#include "editor/window/windowcontroller.h"
 #include "framework/document.h"
 #include "framework/filenames.h"
 #include "shell/appdelegate.h"

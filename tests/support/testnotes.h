@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/windowquestions.h"
+#include "editor/window/windowquestions.h"
 #include "framework/document.h"
 #include "framework/linediff.h"
 #include "framework/noteservices.h"

@@ -12,8 +12,8 @@
 //   state          prints "edited 0|1" and "retry 0|1" (a retry of a failed save is pending)
 //   quit           writes what is unsaved as closing does and exits; prints "closed 1|0" (with --app: "ended")
 // It prints "error <description>" for each alert shown, as it happens.
-#include "editor/editor.h"
-#include "editor/notetextview.h"
+#include "editor/window/editor.h"
+#include "editor/view/notetextview.h"
 #include "shell/appdelegate.h"
 #include "shell/documentcontroller.h"
 #include "framework/error.h"
