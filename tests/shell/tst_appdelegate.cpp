@@ -170,6 +170,18 @@ private Q_SLOTS:
         }
     }
 
+    // Keys typed while a big note loads wait for the whole note: a quit before then still writes them.
+    void typingDuringALoadIsWrittenAtQuit()
+    {
+        const QByteArray big = QByteArray("a line of a long note\n").repeated(1'000'000);
+        NoteTextView *view = LaunchFixture::viewOf(m_app->launch({u"big.txt"_s}, big).constFirst());
+        QVERIFY(view->isLoading());
+        QTest::keyClicks(view, u"x"_s);
+        m_app->app->dispatcher().send(Command::Quit);
+        QTRY_COMPARE(m_app->windows().size(), 0);
+        QVERIFY(readBytes(m_app->dir.filePath(u"big.txt"_s)) == "x" + big);
+    }
+
     // Runs last: a quit ends every event loop the test could still start. What was typed before Quit is kept, and
     // where the window comes back, are the end-to-end test's.
     void relaunchBringsBackExactlyTheWindowsOpenAtQuit()
