@@ -1,9 +1,7 @@
 #include "editor/view/noteloader.h"
 #include "editor/view/notetextview.h"
-#include "editor/view/textmirror.h"
 #include "storage/notecodec.h"
 
-#include <QRandomGenerator>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -36,33 +34,6 @@ private Q_SLOTS:
         QTest::newRow("mixed endings, a cut, text still loading")
             << QStringList{u"x\u2029y\u2029"_s, u"z\u2029"_s} << lf << QList<int>{cr, wrap} << u"--\r\n\u2029"_s
             << QByteArray("x\ryz\n\r\n\342\200\251");
-    }
-
-    // The mirror keeps the text in UTF-8 pieces of whole characters: seeded random edits across small pieces, of
-    // text with accents, surrogate pairs and breaks, must leave exactly the text the document has.
-    void mirrorFollowsEdits()
-    {
-        const QStringList inserts = u"a|é|🌱|\u2029|word |🌱🌱x|\u2029\u2029"_s.split(u'|');
-        QRandomGenerator random(11);
-        TextMirror mirror(4);
-        QString text = u"start 🌱 text\u2029"_s;
-        mirror.reset(text);
-        for (int step = 0; step < 2000; ++step) {
-            // Positions and lengths fall between characters, as the document's edits do.
-            const auto boundary = [&text](qsizetype at) {
-                return at > 0 && at < text.size() && text[at].isLowSurrogate() ? at - 1 : at;
-            };
-            const qsizetype position = boundary(random.bounded(text.size() + 1));
-            const qsizetype removed =
-                boundary(std::min<qsizetype>(text.size(), position + random.bounded(12))) - position;
-            QString added;
-            for (int i = random.bounded(3); i > 0; --i)
-                added += inserts[random.bounded(int(inserts.size()))];
-            QVERIFY(mirror.replace(position, removed, added));
-            text.replace(position, removed, added);
-            QCOMPARE(mirror.size(), text.size());
-            QCOMPARE(mirror.pieces().join(), text.toUtf8());
-        }
     }
 
     void encodesSnapshots()

@@ -128,20 +128,6 @@ private Q_SLOTS:
             QVERIFY(window->isVisible() && !window->isMinimized());
     }
 
-    // A name that is not UTF-8 opens, as the bus hands it over; an address that names no file says which it was. A
-    // refused file among others: refusalNamesTheFile.
-    void openUrlsOpensEachAndReportsEachFailure()
-    {
-        AppDelegate &app = m_app->start(true);
-        writeBytes(FileNames::decodeName(QFile::encodeName(m_app->dir.path()) + "/caf\xe9.txt"), "text");
-        const QUrl name(QUrl::fromLocalFile(m_app->dir.path()).toString() + QLatin1String("/caf%E9.txt"),
-                        QUrl::StrictMode);
-        QCOMPARE(m_app->open({name}).size(), 1);
-        app.open(QUrl(u"file:"_s));
-        QTRY_COMPARE(m_app->errors.size(), 1);
-        QVERIFY2(m_app->errors.last().startsWith(u"Could not open “file:”"), qPrintable(m_app->errors.last()));
-    }
-
     // The refused file is named in what the user reads: in the window that opened, else in a box in front.
     void refusalNamesTheFile_data()
     {

@@ -56,39 +56,6 @@ private Q_SLOTS:
         FileManager::showItems({note}, openFolder);
         QTRY_COMPARE(folders, QList<QUrl>{QUrl::fromLocalFile(u"/home/u/Desktop"_s)});
     }
-
-    // With no program to answer, the user is told. A stand-in xdg-open on PATH plays
-    // the desktop.
-    void openUrlTellsWhenNothingAnswers_data()
-    {
-        QTest::addColumn<int>("xdgOpenStatus");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("xdg-open finds no program") << 3 << u"status 3"_s;
-        QTest::newRow("no xdg-open") << -1 << u"xdg-open was not found"_s;
-    }
-    void openUrlTellsWhenNothingAnswers()
-    {
-        QFETCH(int, xdgOpenStatus);
-        QFETCH(QString, reason);
-        QTemporaryDir bin;
-        const QString marker = bin.filePath(u"ran"_s);
-        if (xdgOpenStatus >= 0) {
-            const QString script = bin.filePath(u"xdg-open"_s);
-            TestSupport::writeBytes(script, "#!/bin/sh\necho \"$1\" > '" + marker.toUtf8() + "'\nexit " +
-                                                QByteArray::number(xdgOpenStatus) + "\n");
-            QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner);
-        }
-        const QByteArray path = qgetenv("PATH");
-        qputenv("PATH", bin.path().toUtf8());
-        QStringList reasons;
-        const QUrl page(u"https://noltnolt.quorbell.com/"_s);
-        FileManager::openUrl(page, [&reasons](const QUrl &, const QString &why) { reasons.append(why); });
-        qputenv("PATH", path);
-        if (xdgOpenStatus >= 0)
-            QTRY_VERIFY(QFile::exists(marker));
-        QTRY_COMPARE(reasons.size(), 1);
-        QVERIFY2(reasons.first().contains(reason), qPrintable(reasons.first()));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestFileManager)

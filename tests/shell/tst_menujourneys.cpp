@@ -15,8 +15,8 @@
 using namespace Qt::StringLiterals;
 using namespace TestSupport;
 
-// What a new user does through the real app's menu bar and keys: Save As, undoing from the find bar, the Window
-// menu's list, printing, Open Recent and the spelling setting.
+// What a new user does through the real app's menu bar and keys: Save As, undoing from the find bar, printing,
+// Open Recent and the spelling setting.
 class TestMenuJourneys : public QObject
 {
     Q_OBJECT
@@ -115,35 +115,6 @@ private Q_SLOTS:
         }
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(view->text(), u"one two one"_s);
-    }
-
-    // However often it opens, the Window menu ends with each note window once, after a separator, in opening order
-    // with the active one marked; choosing one brings it forward.
-    void windowMenuInOpeningOrder()
-    {
-        const QStringList names{u"b.txt"_s, u"c.txt"_s, u"a.txt"_s};
-        const QList<QWidget *> windows = m_app->launch(names);
-        windows.first()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(windows.first()));
-        MenuBar *bar = LaunchFixture::barOf(windows.first());
-        QMenu *menu = bar->menu(MenuTable::Role::Windows);
-        qsizetype firstSize = -1;
-        for (int opening = 0; opening < 2; ++opening) {
-            menu->close();
-            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
-            QTRY_VERIFY(menu->isVisible());
-            firstSize = firstSize < 0 ? menu->actions().size() : firstSize;
-        }
-        const QList<QAction *> items = menu->actions();
-        QCOMPARE(items.size(), firstSize);
-        QVERIFY(items.size() > names.size() && items.at(items.size() - names.size() - 1)->isSeparator());
-        QStringList listed;
-        for (const QAction *item : items.mid(items.size() - names.size()))
-            listed.append(item->text() + (item->isChecked() ? u" *"_s : QString()));
-        QCOMPARE(listed, (QStringList{u"b *"_s, u"c"_s, u"a"_s}));
-        menu->close();
-        items.constLast()->trigger();
-        QTRY_COMPARE(QApplication::activeWindow(), windows.last());
     }
 
     // File › Print… (Ctrl+P) prints the note once, page after page under a header with the note's name and page

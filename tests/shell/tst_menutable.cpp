@@ -1,4 +1,5 @@
-#include "editor/view/notetextview.h"
+#include "editor/commands/actiondispatcher.h"
+#include "framework/error.h"
 #include "editor/window/editor.h"
 #include "shell/documentcontroller.h"
 #include "shell/appcommands.h"
@@ -6,7 +7,10 @@
 #include "shell/quitting.h"
 #include "shell/menutable.h"
 
+#include <QAction>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -25,6 +29,14 @@ QList<const MenuTable::Menu *> allMenus()
                 menus.append(item.submenu);
     return menus;
 }
+
+// Fails every command, as one on a note that is gone does.
+class Failing : public CommandResponder
+{
+public:
+    bool answers(Command) const override { return true; }
+    void perform(Command, const QVariant &) override { throw Error(u"Quorbell"_s, 1, u"The note “a.txt” is gone."_s); }
+};
 
 } // namespace
 
@@ -55,6 +67,20 @@ private Q_SLOTS:
                     qPrintable(MenuTable::title(item)));
             }
         }
+    }
+
+    // A failing command is told to the user, never let through the event loop, where it would end the app.
+    void failureIsPresentedNotLetThrough()
+    {
+        ActionDispatcher dispatcher;
+        Failing delegate;
+        dispatcher.setDelegate(&delegate);
+        QStringList presented;
+        dispatcher.setFailurePresenter([&presented](const Error &error) { presented.append(error.description()); });
+        QAction item;
+        dispatcher.bind(&item, Command::Quit, ActionDispatcher::Target::Chain);
+        item.trigger();
+        QCOMPARE(presented, QStringList{u"The note “a.txt” is gone."_s});
     }
 };
 

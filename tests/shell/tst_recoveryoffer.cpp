@@ -1,6 +1,5 @@
 #include "support/testsupport.h"
 
-#include "framework/filenames.h"
 #include "framework/recoverystore.h"
 #include "shell/recoveryoffer.h"
 
@@ -181,21 +180,6 @@ private Q_SLOTS:
         store.keepLater(note, [] { return QByteArray("more\n"); });
         store.discard(note);
         QVERIFY(store.entries().isEmpty());
-    }
-
-    void longNamesAreShortenedToWholeCharacters()
-    {
-        QCOMPARE(RecoveryOffer::recoveredName(QString(250, u'n') + ".txt", 2),
-                 QString(237, u'n') + " (Recovered 2).txt");
-        QCOMPARE(RecoveryOffer::recoveredName(QString(125, u'é') + ".txt", 1), QString(119, u'é') + " (Recovered).txt");
-        // Bytes that are not UTF-8 are kept, one by one.
-        const QString latin1 = FileNames::decodeName(QByteArray(250, '\xe9') + ".txt");
-        QCOMPARE(FileNames::encodeName(RecoveryOffer::recoveredName(latin1, 1)),
-                 QByteArray(239, '\xe9') + " (Recovered).txt");
-        QTemporaryDir state;
-        RecoveryStore store(state.path());
-        store.keep("/nowhere/" + latin1, "typed");
-        QCOMPARE(store.entries().value(0).originalPath, "/nowhere/" + latin1);
     }
 };
 

@@ -44,8 +44,6 @@ private:
     // The running app as main() wires it, on this test's own session bus.
     SingleInstance *m_first = nullptr;
     TestSupport::LaunchFixture m_app;
-    int m_panels = 0;
-    std::function<void()> m_whilePanelShows;
 
 private Q_SLOTS:
     void initTestCase()
@@ -56,12 +54,6 @@ private Q_SLOTS:
         m_first = new SingleInstance(this);
         QVERIFY(m_first->start({}));
         m_app.start(true).listenTo(*m_first);
-        // The folder panel as a modal dialog would behave: its own event loop, for as long as the row needs.
-        m_app.app->chosenFolder().setPanel([this](const NotesFolder::PanelRequest &) -> std::optional<QUrl> {
-            if (++m_panels; m_whilePanelShows)
-                std::exchange(m_whilePanelShows, {})();
-            return std::nullopt;
-        });
     }
 
     void cleanup()
@@ -71,7 +63,6 @@ private Q_SLOTS:
         for (QWidget *window : TestSupport::messageBoxes())
             window->close();
         QTRY_VERIFY(m_app.windows().isEmpty() && TestSupport::messageBoxes().isEmpty());
-        m_panels = 0;
         m_app.errors.clear();
     }
 
@@ -145,23 +136,6 @@ private Q_SLOTS:
         QVERIFY(calls == 1 || m_app.errors.constFirst().count(u'\n') == calls); // a line for each file
         QVERIFY2(watch.worstLateMs() < 1000, qPrintable(u"%1 ms without an answer"_s.arg(watch.worstLateMs())));
         QVERIFY2(watch.peakGrowthMb() < 600, qPrintable(u"%1 MB more"_s.arg(watch.peakGrowthMb())));
-    }
-
-    // The panel's own request and 1500 more are answered while the panel still shows; one panel opens.
-    void chooseNotesFolderWhileThePanelShows()
-    {
-        const QDBusMessage choose =
-            request(u"ActivateAction"_s, {u"chooseNotesFolder"_s, QVariantList{}, QVariantMap{}});
-        QDBusConnection launcher = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"opener"_s);
-        QDBusPendingCall opening = launcher.asyncCall(choose, 5000);
-        bool answered = false;
-        m_whilePanelShows = [&] {
-            answered = QTest::qWaitFor([&] { return opening.isFinished(); }, 5000) &&
-                       callAll(QList<QDBusMessage>(1500, choose));
-        };
-        QTRY_VERIFY(opening.isFinished() && !m_whilePanelShows);
-        QVERIFY(!opening.isError() && answered);
-        QCOMPARE(m_panels, 1);
     }
 };
 
