@@ -13,8 +13,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -135,33 +133,6 @@ private Q_SLOTS:
         QCOMPARE(files.size(), 3);
         for (const QString &name : files)
             QCOMPARE(modeOf(folder + u'/' + name), 0600);
-    }
-
-    // The runtime folder takes kept texts only when it is the user's alone: a real folder, 0700.
-    void runtimeFolderOnlyWhenPrivate_data()
-    {
-        QTest::addColumn<QString>("runtime"); // its mode, "link" to a private folder, or "nobody"'s
-        QTest::addColumn<bool>("used");
-        QTest::newRow("the user's, 0700: used") << "700" << true;
-        QTest::newRow("open to others, 0755") << "755" << false;
-        QTest::newRow("a link to a private folder") << "link" << false;
-        QTest::newRow("another user's") << "nobody" << false;
-    }
-    void runtimeFolderOnlyWhenPrivate()
-    {
-        QFETCH(QString, runtime);
-        if (runtime == u"nobody" && ::geteuid() != 0)
-            QSKIP("Giving a folder to another user takes root.");
-        QTemporaryDir dir;
-        const QString folder = dir.filePath("runtime");
-        QVERIFY(runtime == u"link" ? QFile::link(dir.path(), folder) : QDir().mkpath(folder));
-        QCOMPARE(::chmod(qPrintable(folder), runtime == u"755" ? 0755 : 0700), 0);
-        QVERIFY(runtime != u"nobody" || ::chown(qPrintable(folder), 65534, 65534) == 0);
-        const QByteArray before = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
-        const QStringList fallbacks = RecoveryStore::defaultFallbacks("noltnolt");
-        qputenv("XDG_RUNTIME_DIR", before);
-        QTEST(fallbacks == QStringList{folder + "/noltnolt/recovery"}, "used");
     }
 
     // A keep runs beside the window's thread, and what comes after it sees it done.
