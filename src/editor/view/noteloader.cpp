@@ -69,6 +69,7 @@ NoteLoader::NoteLoader(AppendPart appendPart, QAbstractScrollArea *view)
     : QObject(view)
     , m_appendPart(std::move(appendPart))
     , m_view(view)
+    , m_viewport(view->viewport())
     , m_partUnits(firstLaterPart)
 {}
 
@@ -99,7 +100,7 @@ bool NoteLoader::hold(std::function<void()> edit)
 
 bool NoteLoader::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!isLoading() || (watched != m_view && watched != m_view->viewport()))
+    if (!isLoading() || (watched != m_view && watched != m_viewport))
         return false;
     switch (event->type()) {
     case QEvent::KeyPress:
@@ -112,7 +113,7 @@ bool NoteLoader::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
         // Text dragged within the note would stay where it is and come in again as a copy: that drop is refused.
-        if (drop->source() == m_view || drop->source() == m_view->viewport())
+        if (drop->source() == m_view || drop->source() == m_viewport)
             drop->ignore();
         else
             m_held.push_back(heldDrop(watched, drop));

@@ -58,7 +58,9 @@ private:
     void doHeld();
 
     AppendPart m_appendPart;
-    QAbstractScrollArea *m_view;
+    // Compared with, never called: the application's filters still see the view's last events while it is destroyed.
+    const QObject *m_view;
+    const QObject *m_viewport;
     QString m_pending;
     qsizetype m_pendingFrom = 0;
     // How much of the note the next part holds, in UTF-16 units.
