@@ -13,7 +13,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-
 using namespace Qt::StringLiterals;
 
 using namespace TestSupport;

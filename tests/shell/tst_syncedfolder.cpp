@@ -170,7 +170,8 @@ private Q_SLOTS:
         replaceByRename(path, "theirs");
         QTRY_VERIFY_WITH_TIMEOUT(n.editor->message(MessageKind::Conflict), syncTimeoutMs);
         const MessageBar *bar = n.editor->message(MessageKind::Conflict);
-        QCOMPARE(buttonTexts(bar), (QStringList{u"Keep Both"_s, u"Keep My Text"_s, u"Reload"_s}));
+        QCOMPARE(buttonTexts(bar), (QStringList{WindowQuestions::tr("Keep Both"), WindowQuestions::tr("Keep My Text"),
+                                                WindowQuestions::tr("Reload")}));
         bar->buttons().at(0)->click();
         QTRY_VERIFY(!n.editor->message(MessageKind::Conflict));
         QTRY_COMPARE(readBytes(path), QByteArray("base mine"));
