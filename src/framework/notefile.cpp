@@ -7,7 +7,9 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <utility>
@@ -20,6 +22,7 @@ namespace {
 // Within this long of a file's last change another change may have left its times as they were: some file systems
 // keep times in whole seconds, or two.
 constexpr long long racyWindowNs = 2'000'000'000LL;
+constexpr int settleMarginMs = 100;
 
 // The target of the link at path, or nothing when it is no link.
 QByteArray linkText(const QString &path)
@@ -116,6 +119,13 @@ void NoteFile::noteVersion(const QByteArray &digest, const FileIdentity &identit
     m_known = identity;
     m_compareBeforeWrite = compareBeforeWrite;
     m_ownWrite = false;
+    // The bytes are compared once the clock has left the change's tick, while the note is likely idle: the first
+    // save after opening a file just written then writes at once instead of reading all of it back first.
+    if (compareBeforeWrite) {
+        const long long nowNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
+        const long long leftNs = std::max(0LL, racyWindowNs - (nowNs - identity.changedNs));
+        QTimer::singleShot(int(leftNs / 1'000'000) + settleMarginMs, this, &NoteFile::changeSeen);
+    }
 }
 
 void NoteFile::takeHold()

@@ -72,14 +72,14 @@ QByteArray fileNameOf(const QByteArray &path)
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
-void adviseHugePages(void *data, qsizetype size)
+void prefault(void *data, qsizetype size)
 {
-#ifdef MADV_HUGEPAGE // Linux; elsewhere the kernel decides alone
-    constexpr quintptr hugePage = 2 << 20;
-    const quintptr begin = (quintptr(data) + hugePage - 1) & ~(hugePage - 1);
-    const quintptr end = (quintptr(data) + quintptr(size)) & ~(hugePage - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE // Linux 5.14 and later
+    constexpr quintptr page = 4096;
+    const quintptr begin = (quintptr(data) + page - 1) & ~(page - 1);
+    const quintptr end = (quintptr(data) + quintptr(size)) & ~(page - 1);
+    if (size >= (1 << 20) && end > begin)
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
 #else
     Q_UNUSED(data);
     Q_UNUSED(size);
@@ -108,7 +108,7 @@ int readAllFrom(int fd, QByteArray &out, qsizetype limit)
     out.clear();
     qsizetype capacity = qsizetype(info.st_size) + 1;
     out.resize(capacity);
-    adviseHugePages(out.data(), capacity);
+    prefault(out.data(), capacity);
     qsizetype at = 0;
     for (;;) {
         if (at == capacity) {

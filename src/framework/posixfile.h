@@ -77,9 +77,9 @@ int readAllFrom(int fd, QByteArray &out, qsizetype limit = readLimit());
 // The same, throwing an Error that names path and the real cause. With steady, a file that changes while it is read
 // is read again, a few times; steady then tells the version read, or is all zero when the file never held still.
 QByteArray readWholeFile(const QString &path, struct stat *steady = nullptr);
-// Asks for huge pages for a big buffer about to be filled: a fresh page costs a fault each, and a note of 20 MB
-// otherwise takes thousands of them. A hint only; nothing changes where the system does not follow it.
-void adviseHugePages(void *data, qsizetype size);
+// Has the pages of a big buffer about to be filled made ready in one call instead of one fault each. Nothing
+// where the system cannot.
+void prefault(void *data, qsizetype size);
 // Gives blocks of a megabyte or more mappings of their own, whatever was freed before: a big text then grows by
 // remapping instead of by a copy that stalls the window, and what is let go goes back to the system. Once, first
 // thing in a program.

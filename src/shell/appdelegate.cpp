@@ -86,14 +86,10 @@ AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
     , m_settingsProblem(SettingsFile::useIfReadable())
     , m_owned(std::make_unique<Services>())
-    , m_documents(*new DocumentController([this] { return new PlainTextDocument(&m_services); },
-                                          [this](Document *note) {
-                                              Editor::openFor(note, {&m_menus->dispatcher(), &m_zoom, &m_spelling,
-                                                                     [this](const QString &path) {
-                                                                         open(FileNames::urlOfPath(path));
-                                                                     }});
-                                          },
-                                          QString(), &m_owned->readers, this))
+    , m_documents(*new DocumentController(
+          [this] { return new PlainTextDocument(&m_services); },
+          [this](Document *note, WindowController *prepared) { Editor::openFor(note, editorServices(), prepared); },
+          QString(), &m_owned->readers, this))
     , m_quitting(new Quitting(m_documents, this))
     , m_menus(new AppMenus(m_documents, this))
     , m_commands(*this, *m_quitting)
@@ -107,6 +103,7 @@ AppDelegate::AppDelegate(QObject *parent)
     m_services.watcher = &m_owned->watcher;
     m_services.writers = &m_owned->writers;
     m_services.questions = WindowQuestions::make();
+    m_documents.setWindowPreparer([this] { return new Editor(editorServices()); });
     connect(&m_documents, &DocumentController::newNotesNotOpened, this, [this](const QUrl &first, int count) {
         const QFileInfo file(FileNames::pathOfUrl(first));
         m_openErrors->add(first, Error(QString::fromUtf16(ErrorDomain::quorbell), 0,
@@ -125,6 +122,13 @@ AppDelegate::AppDelegate(QObject *parent)
     m_chosenFolder.setPanel([](const NotesFolder::PanelRequest &request) {
         return NotesFolderPanel::run(request, QApplication::activeWindow());
     });
+}
+
+EditorServices AppDelegate::editorServices()
+{
+    return {&m_menus->dispatcher(), &m_zoom, &m_spelling, [this](const QString &path) {
+                open(FileNames::urlOfPath(path));
+            }};
 }
 
 AppDelegate::~AppDelegate()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/spelling/spellingsetting.h"
+#include "editor/window/editorservices.h"
 #include "editor/view/textzoom.h"
 #include "framework/error.h"
 #include "framework/noteservices.h"
@@ -89,6 +90,8 @@ Q_SIGNALS:
     void launched();
 
 private:
+    // What each note window is made with.
+    EditorServices editorServices();
     void presentError(const Error &error);
     // Offers the texts kept from the last run, opening each recovered file as it is chosen; true while questions
     // wait for their answers.

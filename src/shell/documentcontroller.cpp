@@ -143,6 +143,7 @@ void DocumentController::step()
     if (isOpening())
         return; // the reader's next file starts the next turn
     m_newNotesLeft = newNotesPerBurst;
+    delete m_prepared.data();
     if (m_notOpened > 0)
         Q_EMIT newNotesNotOpened(std::exchange(m_firstNotOpened, {}), std::exchange(m_notOpened, 0));
     Q_EMIT opensFinished();
@@ -195,6 +196,11 @@ void DocumentController::start(const Request &request)
             if (!m_step.isActive())
                 m_step.start();
         });
+    if (m_prepareWindow && !m_prepared) {
+        m_prepared = m_prepareWindow();
+        if (m_prepared)
+            m_prepared->setParent(this);
+    }
 }
 
 void DocumentController::repairInterruptedSaves(InterruptedSaveLog *log)
@@ -259,7 +265,7 @@ void DocumentController::adopt(Document *document, const QUrl &url, bool display
     noteNewRecentDocumentUrl(url);
     StartupTrace::mark("note read");
     if (m_makeWindow)
-        m_makeWindow(document);
+        m_makeWindow(document, std::exchange(m_prepared, nullptr));
     StartupTrace::mark("window made");
     Q_EMIT windowControllersMade(document);
     if (display)

@@ -17,6 +17,7 @@
 class Document;
 class InterruptedSaveLog;
 class QThreadPool;
+class WindowController;
 class WriteQueue;
 
 // The one controller of all open documents: opening by URL, the current document, recent files,
@@ -29,7 +30,9 @@ public:
     using OpenCompletion = std::function<void(Document *document, bool alreadyOpen, const std::optional<Error> &)>;
     // Makes a note for a file being opened, with the app's services; gives a note that was read its window.
     using NoteMaker = std::function<Document *()>;
-    using WindowMaker = std::function<void(Document *note)>;
+    // prepared: a window the preparer made while the note was read, which the maker takes; or none.
+    using WindowMaker = std::function<void(Document *note, WindowController *prepared)>;
+    using WindowPreparer = std::function<WindowController *()>;
 
     static constexpr int maximumRecentDocuments = 10;
     // Notes asked for by names no file has yet open empty, this many in a burst of opens at most: a script's
@@ -43,6 +46,8 @@ public:
     DocumentController(NoteMaker makeNote, WindowMaker makeWindow, const QString &settingsFile = {},
                        QThreadPool *workers = nullptr, QObject *parent = nullptr);
     ~DocumentController() override;
+    // While a file is read its window is made, hidden, so that it only takes the text once the file is in.
+    void setWindowPreparer(WindowPreparer prepare) { m_prepareWindow = std::move(prepare); }
 
     // An open URL brings its window forward; otherwise the document is made, its file is read and decoded on a
     // worker thread, and then it is given its windows and shown, and completion runs. Opens finish in the order
@@ -116,6 +121,9 @@ private:
 
     NoteMaker m_makeNote;
     WindowMaker m_makeWindow;
+    WindowPreparer m_prepareWindow;
+    // At most one, for the next window to show; gone once the opens are over.
+    QPointer<WindowController> m_prepared;
     QString m_settingsFile;
     QList<QPointer<Document>> m_documents;
     // Opens asked for and not yet started, in order.

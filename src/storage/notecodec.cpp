@@ -87,12 +87,22 @@ std::optional<QString> decode(const QByteArray &bytes)
     // One pass that checks and decodes as isValid() checks: a note of 20 MB is read once, not twice. A leading
     // byte-order mark stays in the text, so that the note saves back byte for byte.
     QString text(bytes.size(), Qt::Uninitialized); // never more UTF-16 units than bytes
-    PosixFile::adviseHugePages(text.data(), text.size() * qsizetype(sizeof(QChar)));
+    PosixFile::prefault(text.data(), text.size() * qsizetype(sizeof(QChar)));
     auto *out = reinterpret_cast<char16_t *>(text.data());
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
     const unsigned char *const end = p + bytes.size();
     while (p < end) {
         if (*p < 0x80) {
+#if defined(__SSE2__)
+            // Sixteen ASCII bytes widen to sixteen units in two stores.
+            for (; end - p >= 16; p += 16, out += 16) {
+                const __m128i bytes16 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+                if (_mm_movemask_epi8(bytes16) != 0)
+                    break;
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(bytes16, _mm_setzero_si128()));
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(bytes16, _mm_setzero_si128()));
+            }
+#endif
             while (end - p >= 8) {
                 std::uint64_t word;
                 std::memcpy(&word, p, sizeof word);
@@ -163,8 +173,10 @@ bool mayCut(const QChar *text, qsizetype i, qsizetype run)
 class Utf8Writer
 {
 public:
-    explicit Utf8Writer(char *out)
+    // With breaksAsNewlines, each paragraph break (U+2029) becomes one '\n'.
+    explicit Utf8Writer(char *out, bool breaksAsNewlines = false)
         : m_out(out)
+        , m_breaksAsNewlines(breaksAsNewlines)
     {}
     char *end() const { return m_out; }
 
@@ -201,6 +213,8 @@ public:
             } else if (c < 0x800) {
                 *m_out++ = char(0xC0 | (c >> 6));
                 *m_out++ = char(0x80 | (c & 0x3F));
+            } else if (c == paragraphBreak && m_breaksAsNewlines) {
+                *m_out++ = '\n';
             } else {
                 *m_out++ = char(0xE0 | (c >> 12));
                 *m_out++ = char(0x80 | ((c >> 6) & 0x3F));
@@ -258,6 +272,7 @@ public:
 
 private:
     char *m_out;
+    bool m_breaksAsNewlines;
     char16_t m_high = 0;
 };
 
@@ -274,27 +289,57 @@ Ending mostCommon(QStringView text)
     std::array<qsizetype, kinds> counts{};
     const QChar *chars = text.data();
     const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size;) {
+    // The first unit not yet counted: the LF of a CRLF is part of the CR's break.
+    qsizetype next = 0;
+    const auto countFrom = [&](qsizetype from, qsizetype end) {
+        qsizetype at = std::max(from, next);
+        while (at < end) {
+            const Break b = breakAt(chars, size, at);
+            if (b.length > 0)
+                ++counts[int(b.ending)];
+            at += std::max(b.length, 1);
+        }
+        next = std::max(at, end);
+    };
+    qsizetype i = 0;
 #ifdef __SSE2__
-        // Runs the whole note before its window shows: eight characters at a time that cannot be a break (none
-        // below U+000E or from U+2029 on) are passed over at once.
-        if (i + 8 <= size) {
-            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(chars + i));
-            const __m128i beyond = _mm_subs_epu16(_mm_sub_epi16(c, _mm_set1_epi16(0x0E)), _mm_set1_epi16(0x201A));
-            if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyond, _mm_setzero_si128())) == 0xFFFF) {
-                i += 8;
-                continue;
-            }
+    // Runs over the whole note before its window shows: LF, CR and CRLF, nearly every break there is, are counted
+    // sixteen units at a time; a stretch with any other break is looked at unit by unit.
+    const auto mask = [](__m128i low, __m128i high) {
+        return unsigned(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
+    };
+    const __m128i zero = _mm_setzero_si128();
+    const auto otherBreak = [zero](__m128i c) {
+        const __m128i control = _mm_cmpeq_epi16(_mm_subs_epu16(c, _mm_set1_epi16(0x0D)), zero);
+        const __m128i separator = _mm_cmpeq_epi16(c, _mm_set1_epi16(0x2029));
+        const __m128i marker =
+            _mm_cmpeq_epi16(_mm_and_si128(c, _mm_set1_epi16(short(0xFFFE))), _mm_set1_epi16(short(0xFDD0)));
+        return _mm_or_si128(control, _mm_or_si128(separator, marker));
+    };
+    const __m128i lf = _mm_set1_epi16(u'\n');
+    const __m128i cr = _mm_set1_epi16(u'\r');
+    for (; i + 17 <= size; i += 16) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(chars + i));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(chars + i + 8));
+        const unsigned lfs = mask(_mm_cmpeq_epi16(low, lf), _mm_cmpeq_epi16(high, lf));
+        const unsigned crs = mask(_mm_cmpeq_epi16(low, cr), _mm_cmpeq_epi16(high, cr));
+        const unsigned others = mask(otherBreak(low), otherBreak(high)) & ~(lfs | crs);
+        if (others != 0) {
+            countFrom(i, i + 16);
+            continue;
         }
-#endif
-        for (const qsizetype end = std::min(size, i + 8); i < end; ++i) {
-            const Break b = breakAt(chars, size, i);
-            if (b.length == 0)
-                continue;
-            ++counts[int(b.ending)];
-            i += b.length - 1;
-        }
+        if ((lfs | crs) == 0)
+            continue;
+        const unsigned lfsOn = lfs | (chars[i + 16] == u'\n' ? 0x10000U : 0U);
+        const unsigned crlfs = crs & (lfsOn >> 1);
+        const unsigned taken = (crlfs << 1) | (next > i ? 1U : 0U);
+        counts[int(Ending::CrLf)] += std::popcount(crlfs);
+        counts[int(Ending::Cr)] += std::popcount(crs & ~crlfs);
+        counts[int(Ending::Lf)] += std::popcount(lfs & ~taken);
+        next = i + ((crlfs & 0x8000U) != 0 ? 17 : 16);
     }
+#endif
+    countFrom(i, size);
     return Ending(std::max_element(counts.begin(), counts.end()) - counts.begin());
 }
 
@@ -383,37 +428,45 @@ QString noteText(QString raw, Ending defaultEnding, const std::vector<signed cha
     return note;
 }
 
+QByteArray rawBytes(QStringView raw)
+{
+    QByteArray bytes(raw.size() * 3, Qt::Uninitialized);
+    Utf8Writer writer(bytes.data(), true);
+    writer.put(raw);
+    writer.finish();
+    bytes.truncate(writer.end() - bytes.constData());
+    return bytes;
+}
+
 QByteArray noteBytes(const QList<QByteArray> &raw, Ending defaultEnding, const std::vector<signed char> *endings,
                      QStringView rest)
 {
-    // Each ending in UTF-8; none is longer than the three bytes of the break it replaces.
     static constexpr std::string_view utf8Endings[kinds] = {"\n", "\r\n", "\r", "\u2029", "\uFDD0", "\uFDD1", ""};
-    static constexpr std::string_view breakBytes = "\u2029";
+    // Every break is one '\n' in the pieces: where each stays one, the pieces are copied whole.
+    const bool copyWhole = !endings && defaultEnding == Ending::Lf;
     qsizetype size = rest.size() * 3;
     for (const QByteArray &piece : raw)
-        size += piece.size();
+        size += piece.size() * (copyWhole ? 1 : 3);
     QByteArray bytes(size, Qt::Uninitialized);
-    PosixFile::adviseHugePages(bytes.data(), bytes.size());
+    if (copyWhole)
+        PosixFile::prefault(bytes.data(), size);
     char *out = bytes.data();
     std::size_t n = 0;
     for (const QByteArray &piece : raw) {
         const char *p = piece.constData();
         const char *const end = p + piece.size();
-        // Breaks are the only bytes to change: the rest is copied as it is, up to the next lead byte of one.
-        while (const char *lead = static_cast<const char *>(std::memchr(p, breakBytes[0], end - p))) {
-            std::memcpy(out, p, lead - p);
-            out += lead - p;
-            p = lead;
-            if (std::string_view(p, std::min<std::size_t>(end - p, breakBytes.size())) != breakBytes) {
-                *out++ = *p++;
-                continue;
-            }
+        while (!copyWhole) {
+            const auto *lineEnd = static_cast<const char *>(std::memchr(p, '\n', end - p));
+            if (!lineEnd)
+                break;
+            std::memcpy(out, p, lineEnd - p);
+            out += lineEnd - p;
             const signed char ending = endings && n < endings->size() ? (*endings)[n] : -1;
             ++n;
             const std::string_view text = utf8Endings[ending >= 0 ? ending : int(defaultEnding)];
             std::memcpy(out, text.data(), text.size());
             out += text.size();
-            p += breakBytes.size();
+            p = lineEnd + 1;
         }
         std::memcpy(out, p, end - p);
         out += end - p;

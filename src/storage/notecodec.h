@@ -100,8 +100,13 @@ Piece piece(const QString &text, qsizetype from, qsizetype budget);
 // ending of that break (endings[n] for the n-th break, -1 for the default).
 QString noteText(QString raw, Ending defaultEnding, const std::vector<signed char> *endings = nullptr);
 
-// The UTF-8 of noteText() for raw text held in UTF-8 pieces of whole characters, followed by the note text rest as
-// it is: in one pass, without joining the pieces. A lone surrogate in rest becomes '?', as in QString::toUtf8().
+// Raw document text in UTF-8 with each paragraph break as one '\n', which raw text holds no other way: a note
+// whose lines all end in LF is then its pieces end to end.
+QByteArray rawBytes(QStringView raw);
+
+// The UTF-8 of noteText() for raw text held in rawBytes() pieces of whole characters, followed by the note text
+// rest as it is: in one pass, without joining the pieces. A lone surrogate in rest becomes '?', as in
+// QString::toUtf8().
 QByteArray noteBytes(const QList<QByteArray> &raw, Ending defaultEnding, const std::vector<signed char> *endings,
                      QStringView rest);
 

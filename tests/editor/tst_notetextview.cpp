@@ -45,7 +45,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, expected);
         NoteTextView::Snapshot snapshot;
         for (const QString &piece : pieces)
-            snapshot.pieces.append(piece.toUtf8());
+            snapshot.pieces.append(LineEndings::rawBytes(piece));
         snapshot.defaultEnding = NoteTextView::LineEnding(defaultEnding);
         snapshot.mixedEndings = !endings.isEmpty();
         for (const int ending : endings)
@@ -73,6 +73,9 @@ private Q_SLOTS:
             << QByteArray("a\342\200\251b\n") << Range{4, 0} << int(Qt::Key_X) << QByteArray("a\342\200\251b\nx");
         QTest::newRow("Return: splitting a CR line, CRLF most common")
             << QByteArray("a\r\nbc\rd\r\n") << Range{4, 0} << ret << QByteArray("a\r\nb\r\nc\rd\r\n");
+        QTest::newRow("Return: CRLF most common, breaks across runs of sixteen")
+            << QByteArray("abcdefghijklmno\r\n").repeated(40) + QByteArray("x\n").repeated(38) << Range{0, 0} << ret
+            << "\r\n" + QByteArray("abcdefghijklmno\r\n").repeated(40) + QByteArray("x\n").repeated(38);
         QTest::newRow("selection across several endings")
             << QByteArray("a\rb\r\nc\nd\re") << Range{1, 7} << back << QByteArray("a\re");
         QTest::newRow("Backspace where a long line is cut")

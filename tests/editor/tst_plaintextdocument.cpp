@@ -157,7 +157,7 @@ private Q_SLOTS:
         QDir().mkpath(home.filePath(QStringLiteral("Notes")));
         writeBytes(path, "Start");
         DocumentController controller([] { return new PlainTextDocument(&TestNotes::services()); },
-                                      [](Document *opened) { Editor::openFor(opened); },
+                                      [](Document *opened, WindowController *) { Editor::openFor(opened); },
                                       home.filePath(QStringLiteral("settings.ini")));
         Editor *editor = nullptr;
         controller.openDocument(QUrl::fromLocalFile(path), true, [&editor](Document *opened, bool, const auto &) {

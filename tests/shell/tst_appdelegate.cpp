@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QSettings>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 #include <unistd.h>
@@ -143,6 +145,13 @@ private Q_SLOTS:
         const QList<QWidget *> opened =
             m_app->launch(withGoodFile ? QStringList{u"latin1.txt"_s, u"good.txt"_s} : QStringList{u"latin1.txt"_s});
         QCOMPARE(opened.size(), withGoodFile ? 1 : 0);
+        // The window made while the files were read is the good note's, or goes with the refusal.
+        const auto frames = [] {
+            const QWidgetList tops = QApplication::topLevelWidgets();
+            return std::count_if(tops.begin(), tops.end(),
+                                 [](const QWidget *top) { return top->objectName() == u"QuorbellDocument"; });
+        };
+        QTRY_COMPARE(frames(), withGoodFile ? 1 : 0);
         QWidget *good = opened.value(0);
         const QString expected = u"“latin1.txt” could not be opened. This file is not UTF-8 plain text."_s;
         if (withGoodFile) {

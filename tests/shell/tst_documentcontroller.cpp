@@ -13,7 +13,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void showInAWindow(Document *note)
+void showInAWindow(Document *note, WindowController *)
 {
     (new WindowController(new QWidget))->setDocument(note);
 }

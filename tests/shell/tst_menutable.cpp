@@ -49,7 +49,7 @@ private Q_SLOTS:
     // would stay disabled.
     void everyCommandHasAResponder()
     {
-        Editor window{QUrl(), QString()};
+        Editor window;
         AppDelegate app;
         Quitting quitting(app.documents());
         AppCommands commands(app, quitting);

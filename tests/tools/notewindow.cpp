@@ -84,8 +84,9 @@ int main(int argc, char **argv)
     if (wholeApp)
         appDelegate = std::make_unique<AppDelegate>();
     else
-        ownDocuments = std::make_unique<DocumentController>([&services] { return new PlainTextDocument(&services); },
-                                                            [](Document *opened) { Editor::openFor(opened); });
+        ownDocuments =
+            std::make_unique<DocumentController>([&services] { return new PlainTextDocument(&services); },
+                                                 [](Document *opened, WindowController *) { Editor::openFor(opened); });
     DocumentController &documents = appDelegate ? appDelegate->documents() : *ownDocuments;
     QPointer<Document> opened;
     bool done = false;

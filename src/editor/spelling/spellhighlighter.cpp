@@ -31,9 +31,12 @@ SpellHighlighter::SpellHighlighter(QPlainTextEdit *textView, SpellChecker *check
 {
     setDocument(textView->document());
     // QSyntaxHighlighter would now run over every paragraph once, which holds the window for a second in a
-    // 20 MB note. Drop that pass (a queued call to us) and follow the edits ourselves, checking only what is in
-    // view; should the pass run anyway, it is merely slower.
+    // 20 MB note, and then over every edited one, giving each paragraph that comes in a layout of its own. Drop
+    // both (a queued call to us, and its slot on every change) and follow the edits ourselves, checking only what
+    // is in view.
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    disconnect(textView->document(), SIGNAL(contentsChange(int, int, int)), this,
+               SLOT(_q_reformatBlocks(int, int, int)));
     connect(textView->document(), &QTextDocument::contentsChange, this, &SpellHighlighter::textChanged);
     m_checkTimer = new QTimer(this);
     m_checkTimer->setSingleShot(true);

@@ -2,6 +2,9 @@
 
 #include "storage/notecodec.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 // Bytes of the UTF-8 sequence that starts with lead; the text was encoded by the toolkit, so it is well formed.
@@ -17,6 +20,16 @@ qsizetype advance(const QByteArray &utf8, qsizetype from, qsizetype units)
     const auto *bytes = reinterpret_cast<const uchar *>(utf8.constData());
     qsizetype at = from;
     while (units > 0 && at < utf8.size()) {
+        // Typing at the end of a piece walks all of it: ASCII goes eight bytes, eight units, at a time.
+        if (units >= 8 && utf8.size() - at >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + at, sizeof word);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                at += 8;
+                units -= 8;
+                continue;
+            }
+        }
         const int length = sequenceLength(bytes[at]);
         units -= length == 4 ? 2 : 1;
         at += length;
@@ -56,7 +69,7 @@ QList<TextMirror::Piece> TextMirror::cut(QStringView raw) const
     QList<Piece> pieces;
     for (qsizetype at = 0, length = 0; at < raw.size(); at += length) {
         length = wholeUnits(raw, at, m_pieceUnits);
-        pieces.append({NoteCodec::encode(raw.sliced(at, length)), length});
+        pieces.append({LineEndings::rawBytes(raw.sliced(at, length)), length});
     }
     return pieces;
 }
@@ -137,7 +150,7 @@ bool TextMirror::replace(qsizetype position, qsizetype removed, QStringView adde
         m_size += added.size() - removed;
         return true;
     }
-    piece.utf8.insert(from, NoteCodec::encode(added));
+    piece.utf8.insert(from, LineEndings::rawBytes(added));
     piece.units += added.size();
     m_size += added.size() - removed;
     if (piece.units > 2 * m_pieceUnits)

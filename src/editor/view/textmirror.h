@@ -4,10 +4,10 @@
 #include <QList>
 #include <QString>
 
-// A copy of a text document's raw text, in UTF-8 pieces that share their memory with every snapshot taken. It
-// follows the document edit by edit, so taking the whole text for a save costs a list copy instead of a pass over
-// it, the copy can be read on another thread while the document goes on changing, and it takes about half the
-// memory of the document's own UTF-16. Pieces hold whole characters.
+// A copy of a text document's raw text, in UTF-8 pieces (each break one '\n') that share their memory with every
+// snapshot taken. It follows the document edit by edit, so taking the whole text for a save costs a list copy
+// instead of a pass over it, the copy can be read on another thread while the document goes on changing, and it
+// takes about half the memory of the document's own UTF-16. Pieces hold whole characters.
 class TextMirror
 {
 public:

@@ -13,7 +13,6 @@
 #include "editor/window/notewindowsetup.h"
 #include "editor/window/otherversions.h"
 #include "editor/window/textbeforereload.h"
-#include "framework/filenames.h"
 #include "storage/plaintextdocument.h"
 
 #include <QEvent>
@@ -102,18 +101,16 @@ QList<NoteTextView::Range> clamped(QList<NoteTextView::Range> ranges, qsizetype 
 
 } // namespace
 
-Editor::Editor(const QUrl &url, const QString &text, const EditorServices &services, QObject *parent)
+Editor::Editor(const EditorServices &services, QObject *parent)
     : WindowController(new QWidget, parent)
 {
     QWidget *frame = window();
     frame->setObjectName(QStringLiteral("QuorbellDocument"));
     frame->resize(windowSize);
     frame->setMinimumSize(minimumWindowSize);
-    frame->setWindowTitle(url.isEmpty() ? tr("New Note") : windowTitle(url.fileName()));
-    if (url.isLocalFile())
-        frame->setWindowFilePath(FileNames::pathOfUrl(url));
+    frame->setWindowTitle(tr("New Note"));
 
-    setUpTextView(text, services.zoom);
+    setUpTextView(services.zoom);
     auto *textColumn = new QVBoxLayout(frame);
     textColumn->setContentsMargins(0, 0, 0, 0);
     textColumn->setSpacing(0);
@@ -135,7 +132,7 @@ Editor::Editor(const QUrl &url, const QString &text, const EditorServices &servi
     m_textView->setFocus();
 }
 
-void Editor::setUpTextView(const QString &text, TextZoom *zoom)
+void Editor::setUpTextView(TextZoom *zoom)
 {
     m_textView = new NoteTextView;
     m_textView->setFrameShape(QFrame::NoFrame);
@@ -148,7 +145,6 @@ void Editor::setUpTextView(const QString &text, TextZoom *zoom)
     // Laid out once: everything that shapes the layout comes before the text.
     NoteWindowSetup::prepareTextView(window(), m_textView, zoom);
     m_textView->document()->setDocumentMargin(textPadding);
-    m_textView->setText(text);
 }
 
 QWidget *Editor::makeWordCountStrip()
@@ -198,12 +194,18 @@ QWidget *Editor::attachTools(const EditorServices &services)
     return findBar;
 }
 
-void Editor::openFor(Document *note, const EditorServices &services)
+void Editor::openFor(Document *note, const EditorServices &services, WindowController *prepared)
 {
     auto *plain = qobject_cast<PlainTextDocument *>(note);
+    auto *editor = qobject_cast<Editor *>(prepared);
+    if (!plain || !editor)
+        delete prepared;
     if (!plain)
         return;
-    auto *editor = new Editor(note->fileUrl(), plain->text(), services);
+    if (!editor)
+        editor = new Editor(services);
+    editor->m_textView->setText(plain->text());
+    editor->updateWordCount();
     editor->setDocument(note);
     plain->setPresenter(editor);
     // Undoing back to the text the file holds leaves nothing to save, as the window's history knows.

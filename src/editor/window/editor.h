@@ -23,10 +23,12 @@ class Editor : public WindowController, public TextPresenter
     Q_INTERFACES(TextPresenter)
 
 public:
-    Editor(const QUrl &url, const QString &text, const EditorServices &services = {}, QObject *parent = nullptr);
+    // A window with no note yet: hidden, and no note window to the rest of the app until it shows one.
+    explicit Editor(const EditorServices &services = {}, QObject *parent = nullptr);
     ~Editor() override;
-    // Gives a note that was read its window, which shows its text from now on.
-    static void openFor(Document *note, const EditorServices &services = {});
+    // Gives a note that was read its window, which shows its text from now on: prepared, when it is an Editor made
+    // with the same services while the note was read, else a new one.
+    static void openFor(Document *note, const EditorServices &services = {}, WindowController *prepared = nullptr);
 
     NoteTextView *textView() const;
     // The attached document when it is a note, else none.
@@ -46,7 +48,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void setUpTextView(const QString &text, TextZoom *zoom);
+    void setUpTextView(TextZoom *zoom);
     QWidget *makeWordCountStrip();
     // Each tool answers its own menu commands, before the text view and for the window (also when the focus is in
     // the find bar). Returns the find bar, which goes under the text.

@@ -24,7 +24,6 @@ WindowController::WindowController(QWidget *window, QObject *parent)
     : QObject(parent)
     , m_window(window)
 {
-    m_window->setProperty(controllerProperty, QVariant::fromValue(static_cast<QObject *>(this)));
     m_window->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this, &WindowController::focusChanged);
 }
@@ -57,6 +56,8 @@ void WindowController::setDocument(Document *document)
     m_document = document;
     if (!document)
         return;
+    // From now on a note window to the app: its menus, its Window menu, bringing all to front.
+    m_window->setProperty(controllerProperty, QVariant::fromValue(static_cast<QObject *>(this)));
     // The note owns its windows; they go when it closes.
     setParent(document);
     connect(document, &Document::closed, this, [this] { delete this; });
