@@ -123,7 +123,7 @@ void NoteFile::noteVersion(const QByteArray &digest, const FileIdentity &identit
     // save after opening a file just written then writes at once instead of reading all of it back first.
     if (compareBeforeWrite) {
         const long long nowNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
-        const long long leftNs = std::max(0LL, racyWindowNs - (nowNs - identity.changedNs));
+        const long long leftNs = std::clamp(racyWindowNs - (nowNs - identity.changedNs), 0LL, racyWindowNs);
         QTimer::singleShot(int(leftNs / 1'000'000) + settleMarginMs, this, &NoteFile::changeSeen);
     }
 }
