@@ -149,7 +149,7 @@ private Q_SLOTS:
         const auto frames = [] {
             const QWidgetList tops = QApplication::topLevelWidgets();
             return std::count_if(tops.begin(), tops.end(),
-                                 [](const QWidget *top) { return top->objectName() == u"QuorbellDocument"; });
+                                 [](const QWidget *top) { return top->findChild<NoteTextView *>(); });
         };
         QTRY_COMPARE(frames(), withGoodFile ? 1 : 0);
         QWidget *good = opened.value(0);

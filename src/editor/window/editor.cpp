@@ -128,7 +128,6 @@ Editor::Editor(const EditorServices &services, QObject *parent)
     frame->installEventFilter(this);
     NoteWindowSetup::finishWindow(frame);
     new FileDrop(frame, services.open);
-    updateWordCount();
     m_textView->setFocus();
 }
 
