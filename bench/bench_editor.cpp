@@ -194,7 +194,7 @@ void measureTyping(const QString &folder, qsizetype size)
     for (int i = 0; i < 5; ++i) {
         const auto task = editor->presentedBytesSnapshot();
         qint64 start = clock.nsecsElapsed();
-        const QByteArray saved = task();
+        const ByteParts saved = task();
         encode.push_back(clock.nsecsElapsed() - start);
         start = clock.nsecsElapsed();
         const QByteArray sum = ContentDigest::of(saved);

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-qpa-plugins libqt6dbus6 libqt6network6 qt6-tools-dev qt6-l10n-tools
     libgl-dev libicu-dev
-    libenchant-2-dev hunspell-en-us hunspell-de-de
+    libenchant-2-dev hunspell-en-us hunspell-de-de libxxhash-dev
     xvfb xauth xdotool x11-utils openbox imagemagick dbus dbus-x11
     libqt6svg6 appstream desktop-file-utils
     util-linux strace attr acl e2fsprogs python3 tzdata clang-format libglib2.0-bin

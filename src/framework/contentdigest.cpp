@@ -3,79 +3,73 @@
 #include "framework/posixfile.h"
 
 #include <QFile>
-#include <QHash>
 #include <QRandomGenerator>
 
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xxhash.h>
 
 namespace {
 
-// Blocks hashed one after the other, each seeded with the hash so far: a block fits the cache and a file is read
-// through one buffer of this size.
+// A file is read through one buffer of this size.
 constexpr qsizetype blockSize = 256 * 1024;
 
-struct Seeds
+struct Secret
 {
-    size_t first;
-    size_t second;
+    // Random bytes are the best secret the hash can have; its own minimum is 136.
+    unsigned char bytes[192];
 };
 
-const Seeds &seeds()
+const Secret &secret()
 {
-    static const Seeds drawn{size_t(QRandomGenerator::system()->generate64()),
-                             size_t(QRandomGenerator::system()->generate64())};
+    static const Secret drawn = [] {
+        Secret made;
+        QRandomGenerator::system()->generate(reinterpret_cast<quint32 *>(made.bytes),
+                                             reinterpret_cast<quint32 *>(made.bytes + sizeof made.bytes));
+        return made;
+    }();
     return drawn;
 }
 
 } // namespace
 
-void ContentDigest::addBlock(QByteArrayView block)
+struct ContentDigest::State
 {
-    // Qt takes its fastest hash for a seed other than zero.
-    m_first = qHash(block, (m_first ^ seeds().first) | 1);
-    m_second = qHash(block, (m_second ^ seeds().second) | 1);
+    XXH3_state_t *hash = XXH3_createState();
+    ~State() { XXH3_freeState(hash); }
+};
+
+ContentDigest::ContentDigest()
+    : m_state(std::make_unique<State>())
+{
+    if (!m_state->hash)
+        throw std::bad_alloc();
+    XXH3_128bits_reset_withSecret(m_state->hash, secret().bytes, sizeof secret().bytes);
 }
+
+ContentDigest::~ContentDigest() = default;
 
 void ContentDigest::add(QByteArrayView bytes)
 {
-    m_size += bytes.size();
-    if (!m_partial.isEmpty()) {
-        const qsizetype take = std::min(bytes.size(), blockSize - m_partial.size());
-        m_partial.append(bytes.first(take));
-        bytes = bytes.sliced(take);
-        if (m_partial.size() < blockSize)
-            return;
-        addBlock(m_partial);
-        m_partial.clear();
-    }
-    while (bytes.size() >= blockSize) {
-        addBlock(bytes.first(blockSize));
-        bytes = bytes.sliced(blockSize);
-    }
-    m_partial.append(bytes);
+    XXH3_128bits_update(m_state->hash, bytes.data(), size_t(bytes.size()));
 }
 
 QByteArray ContentDigest::result() const
 {
-    size_t first = m_first;
-    size_t second = m_second;
-    if (!m_partial.isEmpty()) {
-        first = qHash(QByteArrayView(m_partial), (first ^ seeds().first) | 1);
-        second = qHash(QByteArrayView(m_partial), (second ^ seeds().second) | 1);
-    }
-    first = qHash(m_size, first);
+    const XXH128_hash_t value = XXH3_128bits_digest(m_state->hash);
     QByteArray digest;
-    digest.append(reinterpret_cast<const char *>(&first), sizeof first);
-    digest.append(reinterpret_cast<const char *>(&second), sizeof second);
+    digest.append(reinterpret_cast<const char *>(&value.low64), sizeof value.low64);
+    digest.append(reinterpret_cast<const char *>(&value.high64), sizeof value.high64);
     return digest;
 }
 
-QByteArray ContentDigest::of(QByteArrayView bytes)
+QByteArray ContentDigest::of(const ByteParts &bytes)
 {
     ContentDigest digest;
-    digest.add(bytes);
+    for (const QByteArray &part : bytes.parts)
+        digest.add(part);
     return digest.result();
 }
 
@@ -90,23 +84,17 @@ std::optional<QByteArray> ContentDigest::ofFile(const QString &path)
     {};
     std::optional<QByteArray> result;
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        // Whole blocks, so that the digest sees the blocks it sees when given the bytes at once.
         QByteArray block(blockSize, Qt::Uninitialized);
         ContentDigest digest;
         for (;;) {
-            qsizetype filled = 0;
-            ssize_t got = 0;
-            while (filled < blockSize && (got = retryEintr([&] {
-                                              return ::read(fd, block.data() + filled, size_t(blockSize - filled));
-                                          })) > 0)
-                filled += got;
+            const ssize_t got = retryEintr([&] { return ::read(fd, block.data(), size_t(blockSize)); });
             if (got < 0)
                 break;
-            digest.add(QByteArrayView(block).first(filled));
-            if (filled < blockSize) {
+            if (got == 0) {
                 result = digest.result();
                 break;
             }
+            digest.add(QByteArrayView(block).first(got));
         }
     }
     ::close(fd);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/byteparts.h"
 #include "framework/error.h"
 #include "framework/fileidentity.h"
 #include "framework/inplacesave.h"
@@ -121,7 +122,7 @@ protected:
     // The text read from the file; the window shows it from now on.
     virtual void takeText(QString &&text) = 0;
     // The note's bytes: a snapshot taken here at little cost, encoded on the writer.
-    virtual std::function<QByteArray()> dataTask() const = 0;
+    virtual std::function<ByteParts()> dataTask() const = 0;
 
 private:
     // Reads and writes the note's text through these two.

@@ -1,5 +1,6 @@
 #include "durablewriter.h"
 
+#include "framework/contentdigest.h"
 #include "framework/error.h"
 #include "framework/filenames.h"
 #include "framework/inplacesave.h"
@@ -220,7 +221,7 @@ void putInPlace(Temporary &temp, const QByteArray &target, const DurableWriter::
     temp.release();
 }
 
-FileIdentity replaceResolved(const QString &path, const QByteArray &target, const QByteArray &data,
+FileIdentity replaceResolved(const QString &path, const QByteArray &target, const ByteParts &data,
                              const DurableWriter::Options &options)
 {
     const int newFileMode = options.newFileMode;
@@ -237,7 +238,10 @@ FileIdentity replaceResolved(const QString &path, const QByteArray &target, cons
     // Renaming a new copy over a file with other hard links would silently split them: the other names would keep
     // the old text. Such a file is rewritten where it is, with a synced backup of its old text beside it.
     if (exists && S_ISREG(old.st_mode) && old.st_nlink > 1) {
-        return InPlaceSave::rewrite(path, target, data, options.interruptedSaves,
+        const QByteArray whole = data.joined();
+        if (options.digest)
+            options.digest->add(whole);
+        return InPlaceSave::rewrite(path, target, whole, options.interruptedSaves,
                                     options.guarded ? &options.expected : nullptr);
     }
 
@@ -259,7 +263,10 @@ FileIdentity replaceResolved(const QString &path, const QByteArray &target, cons
     } else {
         ::fchmod(temp.fd(), newFileMode >= 0 ? mode_t(newFileMode) : 0666 & ~currentUmask());
     }
-    if (const int failure = writeAll(temp.fd(), data.constData(), data.size()))
+    if (const int failure = writeAll(temp.fd(), data.parts, [&options](const QByteArray &part) {
+            if (options.digest)
+                options.digest->add(part);
+        }))
         fail(failure);
     if (::fsync(temp.fd()) != 0)
         fail(errno);
@@ -296,7 +303,7 @@ QString DurableWriter::resolveLinks(const QString &path)
     throw Error::fromErrno(ELOOP, saveAction(), path);
 }
 
-FileIdentity DurableWriter::replace(const QString &path, const QByteArray &data, const Options &options)
+FileIdentity DurableWriter::replace(const QString &path, const ByteParts &data, const Options &options)
 {
     const QByteArray target =
         FileNames::encodeName(options.followLinks ? resolveLinks(path) : QFileInfo(path).absoluteFilePath());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/byteparts.h"
 #include "framework/error.h"
 #include "framework/fileidentity.h"
 
@@ -8,6 +9,7 @@
 
 // Writes files so that a crash, a full disk or a failing device never leaves a note half-written.
 // Every failure throws an Error naming the file and the cause; the old content then stays as it was.
+class ContentDigest;
 class InterruptedSaveLog;
 
 class DurableWriter
@@ -27,6 +29,8 @@ public:
         // renamed its own into place meanwhile) is left as it is, and OtherVersion is thrown.
         bool guarded = false;
         FileIdentity expected;
+        // Given the bytes as they go in, each part while it is still in the cache.
+        ContentDigest *digest = nullptr;
     };
     // Another version than the one expected is at the path. Nothing was written; or, when another program renamed
     // its version in during the very swap and it could not be swapped back, ours is in place and theirs was left at
@@ -43,8 +47,8 @@ public:
     // Temporaries that an earlier, killed save left beside the note are removed after the first successful save of
     // the note in this process, and after the first one that follows a failure.
     // Returns the file as it is once the data is in, told by the descriptor written.
-    static FileIdentity replace(const QString &path, const QByteArray &data, const Options &options);
-    static FileIdentity replace(const QString &path, const QByteArray &data) { return replace(path, data, Options()); }
+    static FileIdentity replace(const QString &path, const ByteParts &data, const Options &options);
+    static FileIdentity replace(const QString &path, const ByteParts &data) { return replace(path, data, Options()); }
 
     // Why a copy could not be made beside the note at path, from the errno of the attempt.
     static Error folderError(int code, const QString &path);

@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
@@ -32,6 +33,14 @@ QByteArray linkText(const QString &path)
     return length > 0 ? target.left(length) : QByteArray();
 }
 
+// The last hold on a file replaced meanwhile lets go of its cached pages, a while for a big note: not on the
+// window's thread.
+void releaseHold(int fd)
+{
+    if (fd >= 0)
+        QThreadPool::globalInstance()->start([fd] { ::close(fd); });
+}
+
 } // namespace
 
 NoteFile::NoteFile(FileWatcher &watcher, QObject *parent)
@@ -42,8 +51,7 @@ NoteFile::NoteFile(FileWatcher &watcher, QObject *parent)
 NoteFile::~NoteFile()
 {
     stop();
-    if (m_held >= 0)
-        ::close(m_held);
+    releaseHold(m_held);
 }
 
 void NoteFile::watch(const QString &path)
@@ -130,8 +138,7 @@ void NoteFile::noteVersion(const QByteArray &digest, const FileIdentity &identit
 
 void NoteFile::takeHold()
 {
-    if (m_held >= 0)
-        ::close(m_held);
+    releaseHold(m_held);
     // A path-only descriptor: it reads nothing, needs no permission and never waits, yet follows the file (the link
     // itself, for a link) wherever it is renamed to.
     m_held = m_path.isEmpty() ? -1 : ::open(FileNames::encodeName(m_path).constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);

@@ -91,7 +91,7 @@ void NoteSync::askWhichVersion(const FileIdentity &now)
         if (link || theirs.readFailure || theirs.refusal)
             return true;
         try {
-            *difference = LineDiff::between(decode(ours(), url), theirs.text);
+            *difference = LineDiff::between(decode(ours().joined(), url), theirs.text);
         } catch (const Error &) {
             // Our own text always decodes; nothing to show otherwise.
         }

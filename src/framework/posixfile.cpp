@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 #include <fcntl.h>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -22,6 +23,7 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace PosixFile {
@@ -210,6 +212,37 @@ int writeAll(int fd, const char *data, qsizetype size)
             return EIO;
         data += written;
         size -= written;
+    }
+    return 0;
+}
+
+int writeAll(int fd, const QList<QByteArray> &parts, const std::function<void(const QByteArray &)> &done)
+{
+    constexpr qsizetype maxParts = 256;
+    std::vector<iovec> batch;
+    for (qsizetype first = 0; first < parts.size();) {
+        batch.clear();
+        qsizetype end = first;
+        for (qsizetype size = 0; end < parts.size() && end - first < maxParts && size < writeChunk; ++end) {
+            size += parts[end].size();
+            batch.push_back({const_cast<char *>(parts[end].constData()), size_t(parts[end].size())});
+        }
+        for (iovec *next = batch.data(), *const last = next + batch.size(); next != last;) {
+            ssize_t written = retryEintr([&] { return ::writev(fd, next, int(last - next)); });
+            if (written < 0)
+                return errno;
+            if (written == 0 && next->iov_len > 0)
+                return EIO;
+            // What a short write left: the parts not begun, and the rest of the one it stopped in.
+            for (; next != last && size_t(written) >= next->iov_len; ++next)
+                written -= ssize_t(next->iov_len);
+            if (next != last) {
+                next->iov_base = static_cast<char *>(next->iov_base) + written;
+                next->iov_len -= size_t(written);
+            }
+        }
+        for (; first < end; ++first)
+            done(parts[first]);
     }
     return 0;
 }

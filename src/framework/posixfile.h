@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <cerrno>
+#include <functional>
 #include <unistd.h>
 #include <utility>
 
@@ -86,6 +88,9 @@ void prefault(void *data, qsizetype size);
 void mapLargeBlocks();
 // Writes all of data, in bounded pieces, retrying interrupted writes.
 int writeAll(int fd, const char *data, qsizetype size);
+// Writes all of parts, one after the other, in calls of about a megabyte each: big enough for the kernel to take its
+// cache in large blocks however small the parts are. Then done(part) for each part written.
+int writeAll(int fd, const QList<QByteArray> &parts, const std::function<void(const QByteArray &)> &done);
 // Creates the folder at path and the folders above it that are missing. Throws an Error that starts with action and
 // gives the real cause (a file in the way reads "Not a directory").
 void makePath(const QString &path, const QString &action);

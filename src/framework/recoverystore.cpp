@@ -75,7 +75,7 @@ struct Kept
 };
 
 // Throws Error when no folder takes the text.
-Kept keepIn(const QStringList &folders, const QString &originalPath, const QByteArray &bytes)
+Kept keepIn(const QStringList &folders, const QString &originalPath, const ByteParts &bytes)
 {
     Kept kept;
     for (const QString &folder : folders) {
@@ -167,7 +167,7 @@ QString RecoveryStore::keep(const QString &originalPath, const QByteArray &bytes
     return keepIn(m_folders, originalPath, bytes).folder;
 }
 
-void RecoveryStore::keepLater(const QString &originalPath, std::function<QByteArray()> bytesOf, Report report)
+void RecoveryStore::keepLater(const QString &originalPath, std::function<ByteParts()> bytesOf, Report report)
 {
     // The store outlives its keeps (its destructor waits for them), and so does the reporter.
     m_keeper->start([folders = m_folders, reporter = m_reporter.get(), originalPath, bytesOf = std::move(bytesOf),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/byteparts.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QList>
@@ -50,7 +52,7 @@ public:
     using Report = std::function<void(const Error &notice)>;
     // Keeps what bytesOf gives on a thread of the store's own, in order, so that a document's window never waits
     // for the disk. Every other call waits for the keeps under way first, so it sees them done.
-    void keepLater(const QString &originalPath, std::function<QByteArray()> bytesOf, Report report = {});
+    void keepLater(const QString &originalPath, std::function<ByteParts()> bytesOf, Report report = {});
     // Waits for the keeps under way, up to timeoutMs (-1: as long as they take); false when some still run.
     bool finishKeeping(int timeoutMs = -1) const;
     // Forgets the kept text of a document once its own file holds it.

@@ -76,7 +76,7 @@ bool WriteQueue::isWriting() const
     return m_writing;
 }
 
-void WriteQueue::start(const QString &path, const std::function<QByteArray()> &bytesOf,
+void WriteQueue::start(const QString &path, const std::function<ByteParts()> &bytesOf,
                        const DurableWriter::Options &options, const std::function<bool()> &replaceIf,
                        const Finished &finished)
 {
@@ -87,9 +87,11 @@ void WriteQueue::start(const QString &path, const std::function<QByteArray()> &b
         written.changedOnDisk = replaceIf && !replaceIf();
         try {
             if (!written.changedOnDisk) {
-                const QByteArray bytes = bytesOf();
-                written.digest = ContentDigest::of(bytes);
-                written.identity = DurableWriter::replace(path, bytes, options);
+                ContentDigest digest;
+                DurableWriter::Options writing = options;
+                writing.digest = &digest;
+                written.identity = DurableWriter::replace(path, bytesOf(), writing);
+                written.digest = digest.result();
             }
         } catch (const Error &error) {
             failure = error;

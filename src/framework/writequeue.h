@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/byteparts.h"
 #include "framework/durablewriter.h"
 #include "framework/error.h"
 #include "framework/fileidentity.h"
@@ -46,7 +47,7 @@ public:
     // Takes the bytes from bytesOf and runs DurableWriter::replace(path, bytes, options), both on the writer, then
     // finished on this thread with its error or none and the digest of what was written. With replaceIf, the file
     // is replaced only when replaceIf(), run on the writer first, says it still holds what we know.
-    void start(const QString &path, const std::function<QByteArray()> &bytesOf, const DurableWriter::Options &options,
+    void start(const QString &path, const std::function<ByteParts()> &bytesOf, const DurableWriter::Options &options,
                const std::function<bool()> &replaceIf, const Finished &finished);
     // Runs check on the writer, after the writes asked for before, then done on this thread with its answer.
     void run(const std::function<bool()> &check, const std::function<void(bool)> &done);

@@ -428,34 +428,46 @@ QString noteText(QString raw, Ending defaultEnding, const std::vector<signed cha
     return note;
 }
 
-QByteArray rawBytes(QStringView raw)
+namespace {
+
+QByteArray utf8Of(QStringView text, bool raw)
 {
-    QByteArray bytes(raw.size() * 3, Qt::Uninitialized);
-    Utf8Writer writer(bytes.data(), true);
-    writer.put(raw);
+    QByteArray bytes(text.size() * 3, Qt::Uninitialized);
+    Utf8Writer writer(bytes.data(), raw);
+    writer.put(text);
     writer.finish();
     bytes.truncate(writer.end() - bytes.constData());
     return bytes;
 }
 
-QByteArray noteBytes(const QList<QByteArray> &raw, Ending defaultEnding, const std::vector<signed char> *endings,
-                     QStringView rest)
+} // namespace
+
+QByteArray rawBytes(QStringView raw)
+{
+    return utf8Of(raw, true);
+}
+
+ByteParts noteBytes(const QList<QByteArray> &raw, Ending defaultEnding, const std::vector<signed char> *endings,
+                    QStringView rest)
 {
     static constexpr std::string_view utf8Endings[kinds] = {"\n", "\r\n", "\r", "\u2029", "\uFDD0", "\uFDD1", ""};
-    // Every break is one '\n' in the pieces: where each stays one, the pieces are copied whole.
-    const bool copyWhole = !endings && defaultEnding == Ending::Lf;
+    // Every break is one '\n' in the pieces: where each stays one, the pieces are the note's bytes as they are.
+    if (!endings && defaultEnding == Ending::Lf) {
+        ByteParts parts(raw);
+        if (!rest.isEmpty())
+            parts.parts.append(utf8Of(rest, false));
+        return parts;
+    }
     qsizetype size = rest.size() * 3;
     for (const QByteArray &piece : raw)
-        size += piece.size() * (copyWhole ? 1 : 3);
+        size += piece.size() * 3;
     QByteArray bytes(size, Qt::Uninitialized);
-    if (copyWhole)
-        PosixFile::prefault(bytes.data(), size);
     char *out = bytes.data();
     std::size_t n = 0;
     for (const QByteArray &piece : raw) {
         const char *p = piece.constData();
         const char *const end = p + piece.size();
-        while (!copyWhole) {
+        for (;;) {
             const auto *lineEnd = static_cast<const char *>(std::memchr(p, '\n', end - p));
             if (!lineEnd)
                 break;
@@ -475,7 +487,7 @@ QByteArray noteBytes(const QList<QByteArray> &raw, Ending defaultEnding, const s
     writer.put(rest);
     writer.finish();
     bytes.truncate(writer.end() - bytes.constData());
-    return bytes;
+    return ByteParts(std::move(bytes));
 }
 
 } // namespace LineEndings

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/byteparts.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -105,9 +107,9 @@ QString noteText(QString raw, Ending defaultEnding, const std::vector<signed cha
 QByteArray rawBytes(QStringView raw);
 
 // The UTF-8 of noteText() for raw text held in rawBytes() pieces of whole characters, followed by the note text
-// rest as it is: in one pass, without joining the pieces. A lone surrogate in rest becomes '?', as in
-// QString::toUtf8().
-QByteArray noteBytes(const QList<QByteArray> &raw, Ending defaultEnding, const std::vector<signed char> *endings,
-                     QStringView rest);
+// rest as it is, in one pass. Where every break stays one '\n', the pieces themselves are the parts, not copied. A
+// lone surrogate in rest becomes '?', as in QString::toUtf8().
+ByteParts noteBytes(const QList<QByteArray> &raw, Ending defaultEnding, const std::vector<signed char> *endings,
+                    QStringView rest);
 
 } // namespace LineEndings

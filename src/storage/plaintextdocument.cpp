@@ -68,11 +68,11 @@ void PlainTextDocument::takeText(QString &&text)
     setText(text);
 }
 
-std::function<QByteArray()> PlainTextDocument::dataTask() const
+std::function<ByteParts()> PlainTextDocument::dataTask() const
 {
     if (m_presenter)
         return m_presenter->presentedBytesSnapshot();
     return [text = m_text] {
-        return NoteCodec::encode(text);
+        return ByteParts(NoteCodec::encode(text));
     };
 }

@@ -32,7 +32,7 @@ public:
     LoadedFile::Decoder decoder() const override;
     // The note's bytes: a snapshot of its text taken here at little cost (with a window open), encoded where the
     // task runs, off the window's thread.
-    std::function<QByteArray()> dataTask() const override;
+    std::function<ByteParts()> dataTask() const override;
     // What opening a file that is not UTF-8 reports: "This file is not UTF-8 plain text." (NSCocoaErrorDomain,
     // 261), the file named under it when known.
     static Error notPlainTextError(const QUrl &url = {});

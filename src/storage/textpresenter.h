@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/byteparts.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -14,7 +16,7 @@ public:
     // The text as the user sees it now, edits included.
     virtual QString presentedText() const = 0;
     // The UTF-8 of the same text: taken at once at little cost, encoded later on any thread.
-    virtual std::function<QByteArray()> presentedBytesSnapshot() const = 0;
+    virtual std::function<ByteParts()> presentedBytesSnapshot() const = 0;
     // Another version of the note was read: shows it, keeping the user's place as far as the new text allows.
     virtual void presentText(const QString &text) = 0;
 

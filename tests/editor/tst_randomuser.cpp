@@ -198,7 +198,7 @@ private:
     bool agrees()
     {
         const QString shown = n.view->text();
-        if (n.note->text() != shown || n.view->snapshot().bytes() != shown.toUtf8()) {
+        if (n.note->text() != shown || n.view->snapshot().bytes().joined() != shown.toUtf8()) {
             QTest::qFail("the note's text differs from the window's", __FILE__, __LINE__);
             return false;
         }

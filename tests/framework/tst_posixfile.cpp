@@ -1,5 +1,6 @@
 #include "support/testsupport.h"
 
+#include "framework/contentdigest.h"
 #include "framework/durablewriter.h"
 #include "framework/error.h"
 #include "framework/filenames.h"
@@ -56,8 +57,23 @@ private Q_SLOTS:
         }
     }
 
-    // A name is bytes: any of them comes back exactly, from text and from a file address; UTF-8 reads as the toolkit
-    // reads it, and the rest shows as U+FFFD.
+    // A long note goes out as its pieces, many to a call: every byte lands in order, and the digest taken on the way
+    // is the file's own, so the next look takes the file for ours.
+    void partsGoInWholeAndInOrder()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"note.txt"_s);
+        ByteParts bytes;
+        for (int n = 0; n < 700; ++n)
+            bytes.parts.append(QByteArray(n % 7 == 0 ? 0 : 1 + (n * 7919) % 9000, char('a' + n % 26)));
+        ContentDigest digest;
+        DurableWriter::Options options;
+        options.digest = &digest;
+        DurableWriter::replace(path, bytes, options);
+        QCOMPARE(TestSupport::readBytes(path), bytes.joined());
+        QCOMPARE(digest.result(), ContentDigest::ofFile(path).value_or(QByteArray()));
+    }
+
     // A note with other names is rewritten where it is, and only while it holds the version the note knows.
     void rewritesInPlaceOnlyTheVersionItKnows()
     {
@@ -69,10 +85,13 @@ private Q_SLOTS:
         options.guarded = true;
         options.expected = FileIdentity::of(path);
         TestSupport::writeBytes(other, "theirs, rewritten in place");
-        QVERIFY_THROWS_EXCEPTION(DurableWriter::OtherVersion, DurableWriter::replace(path, "ours after", options));
+        QVERIFY_THROWS_EXCEPTION(DurableWriter::OtherVersion,
+                                 DurableWriter::replace(path, QByteArray("ours after"), options));
         QCOMPARE(TestSupport::readBytes(path), QByteArray("theirs, rewritten in place"));
     }
 
+    // A name is bytes: any of them comes back exactly, from text and from a file address; UTF-8 reads as the toolkit
+    // reads it, and the rest shows as U+FFFD.
     void fileNamesKeepTheirBytes_data()
     {
         QTest::addColumn<QByteArray>("name");

@@ -46,7 +46,7 @@ protected:
         bytes = text.toLatin1();
         ++reads;
     }
-    std::function<QByteArray()> dataTask() const override
+    std::function<ByteParts()> dataTask() const override
     {
         return [data = bytes] {
             return data;

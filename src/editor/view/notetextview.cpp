@@ -170,7 +170,7 @@ NoteTextView::Snapshot NoteTextView::snapshot() const
     return snapshot;
 }
 
-QByteArray NoteTextView::Snapshot::bytes() const
+ByteParts NoteTextView::Snapshot::bytes() const
 {
     return LineEndings::noteBytes(pieces, defaultEnding, mixedEndings ? &endings : nullptr,
                                   QStringView(pending).sliced(pendingFrom));

@@ -51,7 +51,7 @@ public:
         qsizetype pendingFrom = 0;
 
         // The UTF-8 of the note's text, as it is written to the file.
-        QByteArray bytes() const;
+        ByteParts bytes() const;
     };
 
     explicit NoteTextView(QWidget *parent = nullptr);

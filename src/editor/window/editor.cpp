@@ -264,7 +264,7 @@ QString Editor::presentedText() const
     return m_textView->text();
 }
 
-std::function<QByteArray()> Editor::presentedBytesSnapshot() const
+std::function<ByteParts()> Editor::presentedBytesSnapshot() const
 {
     return [snapshot = m_textView->snapshot()] {
         return snapshot.bytes();

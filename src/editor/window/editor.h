@@ -37,7 +37,7 @@ public:
     void updateWordCount();
     QString windowTitle(const QString &documentDisplayName) const override;
     QString presentedText() const override;
-    std::function<QByteArray()> presentedBytesSnapshot() const override;
+    std::function<ByteParts()> presentedBytesSnapshot() const override;
     // Leaves selection, undo history and count alone when nothing really changed.
     void presentText(const QString &text) override;
 

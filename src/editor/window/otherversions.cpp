@@ -99,7 +99,7 @@ void OtherVersions::compare(const QString &copy)
             return (theirs.readFailure ? *theirs.readFailure : *theirs.refusal).description();
         LineDiff diff;
         try {
-            diff = LineDiff::between(decode(ours(), url), theirs.text);
+            diff = LineDiff::between(decode(ours().joined(), url), theirs.text);
         } catch (const Error &error) {
             return error.description();
         }
