@@ -50,7 +50,6 @@ private Q_SLOTS:
         QTest::addColumn<qsizetype>("firstLine");
         QTest::addColumn<QStringList>("oursShown");
         QTest::addColumn<QStringList>("theirsShown");
-        QTest::newRow("the same") << u"a\nb"_s << u"a\nb"_s << qsizetype(0) << QStringList() << QStringList();
         QTest::newRow("one line changed")
             << u"a\nb\nc"_s << u"a\nB\nc"_s << qsizetype(2) << QStringList{u"b"_s} << QStringList{u"B"_s};
         QTest::newRow("a line added at the end")

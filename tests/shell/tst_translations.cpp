@@ -115,7 +115,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("languages");
         QTest::addColumn<QString>("catalog");
-        QTest::newRow("a region: the language's") << QStringList{u"de-DE"_s} << u"de"_s;
         QTest::newRow("German without the region before English") << QStringList{u"de-AT"_s, u"en"_s} << u"de"_s;
         QTest::newRow("one without a catalog is passed over") << QStringList{u"fr"_s, u"de"_s} << u"de"_s;
         QTest::newRow("English") << QStringList{u"en-US"_s, u"de"_s} << u"en"_s;
