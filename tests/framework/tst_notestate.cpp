@@ -70,9 +70,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArrayList>("copies");
         QTest::newRow("typed, then saved") << QStringList{"edit", "save"} << QStringList{"Edited", "Clean"}
                                            << QByteArray("old!") << QByteArray("old!") << QByteArrayList();
-        QTest::newRow("changed elsewhere, nothing typed: read in")
-            << QStringList{"theirs"} << QStringList{"Clean"} << QByteArray("theirs") << QByteArray("theirs")
-            << QByteArrayList();
         QTest::newRow("changed under typing, the user keeps theirs")
             << QStringList{"edit", "theirs", "put off", "disk"} << QStringList{"Edited", "Asking", "Asking", "Clean"}
             << QByteArray("theirs") << QByteArray("theirs") << QByteArrayList();

@@ -2,8 +2,6 @@
 #include "support/testsupport.h"
 
 #include <QDBusConnection>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;

@@ -45,25 +45,16 @@ private Q_SLOTS:
         QCOMPARE(state, u"11011010"_s);
     }
 
-    void saveAsFromTheFileMenu_data()
-    {
-        QTest::addColumn<bool>("readOnly");
-        QTest::newRow("a note that can be written") << false;
-        QTest::newRow("a read-only note: Ctrl+S adds no second bar") << true;
-    }
-
+    // Ctrl+S, then Save As with the app's own dialog, answered with a new name: the window goes on as the copy.
     void saveAsFromTheFileMenu()
     {
-        QFETCH(bool, readOnly);
-        QWidget *window = m_app->launch({u"note.txt"_s}, "text", readOnly).constFirst();
+        QWidget *window = m_app->launch({u"note.txt"_s}).constFirst();
         NoteTextView *view = LaunchFixture::viewOf(window);
         QTest::keyClicks(view, u"typed "_s);
         const QByteArray typed = view->text().toUtf8();
         QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
         QVERIFY(WindowController::forWindow(window)->document()->finishWrites());
-        QCOMPARE(shownBars(window), readOnly ? 1 : 0);
         const QString copy = m_app->dir.filePath(u"copy.txt"_s);
-        // The app's own dialog, answered with a new name.
         QTimer::singleShot(0, this, [copy] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
             QVERIFY(dialog);
@@ -73,8 +64,8 @@ private Q_SLOTS:
         QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
         QTRY_COMPARE(readBytes(copy), typed);
         QTRY_COMPARE(window->windowTitle(), u"copy"_s);
-        QCOMPARE(readBytes(m_app->dir.filePath(u"note.txt"_s)), readOnly ? QByteArray("text") : typed);
-        QTRY_COMPARE(shownBars(window), 0);
+        QCOMPARE(readBytes(m_app->dir.filePath(u"note.txt"_s)), typed);
+        QCOMPARE(shownBars(window), 0);
     }
 
     // After Replace All, Ctrl+Z in the search field undoes it once the field has nothing of its own left to undo.

@@ -2,53 +2,13 @@
 
 #include <QAction>
 #include <QDir>
-#include <QMenuBar>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
-
-#include <algorithm>
 
 using namespace Qt::StringLiterals;
 using TestSupport::LaunchFixture;
 
 namespace {
-
-struct Entry
-{
-    QString context;
-    QString source;
-    bool numerus = false;
-    bool unfinished = false;
-    QStringList forms; // one, or one for each plural form
-};
-
-QList<Entry> readCatalog(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<Entry> entries;
-    QString context;
-    QXmlStreamReader xml(&file);
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        if (xml.name() == u"name") {
-            context = xml.readElementText();
-        } else if (xml.name() == u"message") {
-            entries.append({context, {}, xml.attributes().value(u"numerus"_s) == u"yes", false, {}});
-        } else if (xml.name() == u"source") {
-            entries.last().source = xml.readElementText();
-        } else if (xml.name() == u"translation") {
-            entries.last().unfinished = xml.attributes().value(u"type"_s) == u"unfinished";
-            if (!entries.last().numerus)
-                entries.last().forms = {xml.readElementText()};
-        } else if (xml.name() == u"numerusform") {
-            entries.last().forms.append(xml.readElementText());
-        }
-    }
-    return xml.hasError() ? QList<Entry>() : entries;
-}
 
 // The arguments a text takes, as a sorted list: "%1", "%n" and "%Ln" must all survive translation.
 QStringList placeholders(const QString &text)
@@ -71,42 +31,44 @@ private Q_SLOTS:
     void catalogs_data()
     {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("complete");
-        const QStringList partial = QStringLiteral(NOLTNOLT_PARTIAL_TRANSLATIONS).split(u' ');
         const QDir folder(QStringLiteral(NOLTNOLT_TRANSLATIONS_DIR));
-        for (const QString &name : folder.entryList({u"noltnolt_*.ts"_s})) {
-            const bool complete = !partial.contains(name.section(u'_', 1).section(u'.', 0, 0));
-            QTest::addRow("%s: %s", qPrintable(name), complete ? "complete" : "partial")
-                << folder.filePath(name) << complete;
-        }
+        for (const QString &name : folder.entryList({u"noltnolt_*.ts"_s}))
+            QTest::newRow(qPrintable(name)) << folder.filePath(name);
     }
 
-    // Nothing left untranslated in a complete catalog, nor in any translation's menus; in every translation the file
-    // names and counts keep their places.
+    // In every catalog the file names and counts keep their places, and counts are in the catalog's own plurals,
+    // English too (untranslated, "1 files" shows). Any other text left untranslated shows in English.
     void catalogs()
     {
         QFETCH(QString, path);
-        QFETCH(bool, complete);
-        const QList<Entry> entries = readCatalog(path);
-        QVERIFY(!entries.isEmpty());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&file);
+        QString source;
+        bool numerus = false, unfinished = false;
         QStringList faults;
-        for (const Entry &entry : entries) {
-            const QString where = entry.context + u": "_s + entry.source + u" → "_s;
-            const bool translated = !entry.unfinished && !entry.forms.isEmpty() &&
-                                    std::none_of(entry.forms.begin(), entry.forms.end(),
-                                                 [](const QString &form) { return form.isEmpty(); });
-            // A partial translation still names every menu item (an English one among them reads backwards) and
-            // counts in its own plurals, English too: untranslated, "1 files" shows.
-            if (!translated) {
-                if (complete || entry.numerus || (entry.context == u"MenuTable" && !path.endsWith(u"_en.ts")))
-                    faults.append(where + u"untranslated"_s);
+        const auto check = [&](const QString &form) {
+            if (!unfinished && placeholders(form) != placeholders(source))
+                faults.append(source + u" → "_s + form);
+        };
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
-            }
-            for (const QString &form : entry.forms) {
-                if (placeholders(form) != placeholders(entry.source))
-                    faults.append(where + form + u" (placeholders)"_s);
+            if (xml.name() == u"message") {
+                numerus = xml.attributes().value(u"numerus"_s) == u"yes";
+            } else if (xml.name() == u"source") {
+                source = xml.readElementText();
+            } else if (xml.name() == u"translation") {
+                unfinished = xml.attributes().value(u"type"_s) == u"unfinished";
+                if (unfinished && numerus)
+                    faults.append(source + u" → untranslated"_s);
+                if (!numerus)
+                    check(xml.readElementText());
+            } else if (xml.name() == u"numerusform") {
+                check(xml.readElementText());
             }
         }
+        QVERIFY(!xml.hasError());
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
     }
 
