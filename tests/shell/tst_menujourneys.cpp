@@ -95,19 +95,12 @@ private Q_SLOTS:
     }
 
     // File › Print… (Ctrl+P) prints the note once, page after page under a header with the note's name and page
-    // number. An empty note is told in its window instead of opening a dialog for nothing.
-    void printsTheNoteAsShown_data()
-    {
-        QTest::addColumn<QString>("text");
-        QString pages;
-        for (int line = 1; line <= 90; ++line)
-            pages += u"Line %1: "_s.arg(line) + QString(u"wrapped words "_s).repeated(line % 3 == 0 ? 12 : 2) + u'\n';
-        QTest::newRow("pages with long lines") << pages + u"The end."_s;
-        QTest::newRow("an empty note") << QString();
-    }
+    // number.
     void printsTheNoteAsShown()
     {
-        QFETCH(QString, text);
+        QString text;
+        for (int line = 1; line <= 90; ++line)
+            text += u"Line %1: "_s.arg(line) + QString(u"wrapped words "_s).repeated(line % 3 == 0 ? 12 : 2) + u'\n';
         QWidget *window = m_app->launch({u"note.txt"_s}, text.toUtf8()).constFirst();
         const QString pdf = m_app->dir.filePath(u"note.pdf"_s);
         bool asked = false;
@@ -123,11 +116,8 @@ private Q_SLOTS:
             dialog->accept();
         });
         QTest::keyClick(LaunchFixture::viewOf(window), Qt::Key_P, Qt::ControlModifier);
-        QCOMPARE(asked, !text.isEmpty());
-        QTRY_COMPARE(shownBars(window), text.isEmpty() ? 1 : 0);
-        QCOMPARE(QFileInfo::exists(pdf), !text.isEmpty());
-        if (text.isEmpty())
-            return;
+        QVERIFY(asked && QFileInfo::exists(pdf));
+        QCOMPARE(shownBars(window), 0);
         QString printed = QString::fromUtf8(TestSupport::run(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, pdf, u"-"_s}).out);
         if (printed.isEmpty())
             QSKIP("pdftotext (poppler-utils) is not installed");

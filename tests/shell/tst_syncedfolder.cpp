@@ -166,10 +166,8 @@ private Q_SLOTS:
         QTRY_COMPARE(readBytes(path), QByteArray("base mine"));
         QCOMPARE(n.view->text(), u"base mine"_s);
 
-        const QRegularExpression copyName(
-            QRegularExpression::anchoredPattern(uR"(Note \(conflict \d{4}-\d{2}-\d{2} \d{4}( \d+)?\)\.txt)"_s));
         QStringList copies;
-        QTRY_COMPARE((copies = entries(QFileInfo(path).path()).filter(copyName)).size(), 1);
+        QTRY_COMPARE((copies = QDir(QFileInfo(path).path()).entryList({u"Note (conflict *).txt"_s})).size(), 1);
         const QString copy = u"kept/"_s + copies.constFirst();
         QCOMPARE(readBytes(m_pair->path(Side::A, copy)), QByteArray("theirs"));
         QVERIFY(m_pair->waitUntilSynced(Side::B, relative, QByteArray("base mine"), syncTimeoutMs));

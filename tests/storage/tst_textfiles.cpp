@@ -6,8 +6,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <ctime>
-
 using namespace TestSupport;
 
 namespace {
@@ -66,18 +64,6 @@ private Q_SLOTS:
             if (item.startsWith(u"file:"))
                 QCOMPARE(readBytes(path), QByteArray("kept"));
         }
-    }
-
-    // Just after midnight far east of UTC, where it is still the day before in UTC.
-    void dayStampInLocalTime()
-    {
-        const QByteArray oldZone = qgetenv("TZ");
-        qputenv("TZ", "Pacific/Kiritimati");
-        ::tzset();
-        const QString got = TextFiles::dayStamp(QDateTime(QDate(2026, 10, 14), QTime(10, 5), Qt::UTC));
-        qputenv("TZ", oldZone);
-        ::tzset();
-        QCOMPARE(got, QStringLiteral("20261015"));
     }
 };
 
