@@ -133,7 +133,6 @@ private Q_SLOTS:
         const QString folder = QFileInfo(n.path).path();
         const QStringList copies = {folder + u"/Note.sync-conflict-20261207-021530-VJMWRMI.txt"_s,
                                     folder + u"/Note (conflicted copy 2026-12-07 021531).txt"_s};
-        writeBytes(folder + u"/Other.sync-conflict-20261207-021530-VJMWRMI.txt"_s, "not this note's");
         // Put in place as an engine does: written under another name, then renamed in.
         for (const QString &copy : copies)
             replaceByRename(copy, "one\nTWO\nthree");
