@@ -54,7 +54,6 @@ private Q_SLOTS:
         QTextCursor(&document).insertText(start);
         WordCounter counter(&document);
         QSignalSpy totals(&counter, &WordCounter::totalChanged);
-        int blocks = 0;
         for (int step = 0; step < 3000; ++step) {
             const int length = document.characterCount() - 1;
             QTextCursor cursor(&document);
@@ -83,7 +82,6 @@ private Q_SLOTS:
             } else if (random.bounded(60) == 0) {
                 random.bounded(2) ? document.clear() : document.setPlainText(start);
             }
-            blocks = std::max(blocks, document.blockCount());
             // The full count must leave the paragraph counts right for the edits after it.
             if (step % 400 == 399)
                 counter.recountAll();
@@ -94,7 +92,6 @@ private Q_SLOTS:
                 QCOMPARE(totals.constLast().at(0).toInt(), counter.total());
         }
         QVERIFY(totals.size() > 100);
-        QVERIFY2(blocks >= 20, qPrintable(QString::number(blocks)));
     }
 };
 

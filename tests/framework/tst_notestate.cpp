@@ -26,13 +26,16 @@ State parse(const QString &key)
     return State(value);
 }
 
-// Put Back as the note's window offers it: the bar's button.
-void putBack(OpenNote &note)
+// Put Back or Save Again as the note's window offers it: the bar's button.
+void clickOnTheBar(OpenNote &note, const QString &text)
 {
     MessageBar *bar = note.controller->message(MessageKind::FileChanged);
-    QVERIFY(bar && bar->buttons().size() == 2);
-    QCOMPARE(bar->buttons().constFirst()->text(), WindowController::tr("Put Back"));
-    bar->buttons().constFirst()->click();
+    QVERIFY(bar);
+    const QList<QPushButton *> buttons = bar->buttons();
+    const auto button = std::find_if(buttons.begin(), buttons.end(), [&](auto *b) { return b->text() == text; });
+    QVERIFY(button != buttons.end());
+    (*button)->click();
+    note.document->finishWrites();
 }
 
 // What each copy of another version beside the note holds.
@@ -67,9 +70,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArrayList>("copies");
         QTest::newRow("typed, then saved") << QStringList{"edit", "save"} << QStringList{"Edited", "Clean"}
                                            << QByteArray("old!") << QByteArray("old!") << QByteArrayList();
-        QTest::newRow("changed elsewhere, nothing typed: read in")
-            << QStringList{"theirs"} << QStringList{"Clean"} << QByteArray("theirs") << QByteArray("theirs")
-            << QByteArrayList();
         QTest::newRow("changed under typing, the user keeps theirs")
             << QStringList{"edit", "theirs", "put off", "disk"} << QStringList{"Edited", "Asking", "Asking", "Clean"}
             << QByteArray("theirs") << QByteArray("theirs") << QByteArrayList();
@@ -186,14 +186,13 @@ private Q_SLOTS:
                 QVERIFY(QFile::remove(note.path));
             else if (step == u"rm folder")
                 QVERIFY(QDir(note.dir.path()).removeRecursively());
-            else if (step == u"save again") {
-                note.document->saveDocument();
-                QVERIFY(note.document->finishWrites());
-            } else if (step == u"trash") {
+            else if (step == u"save again")
+                clickOnTheBar(note, WindowController::tr("Save Again"));
+            else if (step == u"trash") {
                 qputenv("XDG_DATA_HOME", QFile::encodeName(note.dir.filePath("data")));
                 QCOMPARE(run("gio", {"trash", note.path}).exitCode, 0);
             } else if (step == u"put back")
-                putBack(note);
+                clickOnTheBar(note, WindowController::tr("Put Back"));
             else if (step == u"replace by delete" || step == u"conflict copy") {
                 const QString aside = step == u"conflict copy"
                                           ? note.dir.filePath(u"note.sync-conflict-20261207-021530-VJMWRMI.txt"_qs)

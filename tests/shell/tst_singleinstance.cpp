@@ -12,15 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QDBusMessage request(const QString &method, const QVariantList &arguments)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(SingleInstance::serviceName),
-                                                       QLatin1String(SingleInstance::objectPath),
-                                                       QLatin1String(SingleInstance::interfaceName), method);
-    call.setArguments(arguments);
-    return call;
-}
-
 // Sends every call at once from a launcher's own connection; true when each was answered without error.
 bool callAll(const QList<QDBusMessage> &calls)
 {
@@ -122,7 +113,10 @@ private Q_SLOTS:
                 uris.append(QUrl::fromLocalFile(m_app.dir.filePath(QString(name).replace(
                                                     u"%1"_s, QString::number(call * urisPerCall + uri))))
                                 .toString(QUrl::FullyEncoded));
-            requests.append(request(u"Open"_s, {uris, QVariantMap{}}));
+            requests.append(QDBusMessage::createMethodCall(QLatin1String(SingleInstance::serviceName),
+                                                           QLatin1String(SingleInstance::objectPath),
+                                                           QLatin1String(SingleInstance::interfaceName), u"Open"_s)
+                            << uris << QVariantMap{});
         }
         const TestSupport::LoopWatch watch;
         QVERIFY(callAll(requests));

@@ -6,8 +6,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <ctime>
-
 using namespace TestSupport;
 
 namespace {
@@ -41,16 +39,10 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("existing");
         QTest::addColumn<QDateTime>("date");
         QTest::addColumn<QString>("expected");
-        const QDateTime october15 = october14.addDays(1);
         QTest::newRow("numbered: two taken")
             << QStringList{"file:20261014 Note.txt", "file:20261014 Note 2.txt"} << october14 << "20261014 Note 3.txt";
-        QTest::newRow("gap filled first")
-            << QStringList{"file:20261014 Note.txt", "file:20261014 Note 3.txt"} << october14 << "20261014 Note 2.txt";
         QTest::newRow("taken: a dangling link")
             << QStringList{"dangling:20261014 Note.txt"} << october14 << "20261014 Note 2.txt";
-        QTest::newRow("next day starts over")
-            << QStringList{"file:20261014 Note.txt", "file:20261014 Note 2.txt", "file:20261014 Note 3.txt"}
-            << october15 << "20261015 Note.txt";
         QTest::newRow("other names ignored")
             << QStringList{"file:20261014 Note 1.txt", "file:20261014 note.txt"} << october14 << "20261014 Note.txt";
     }
@@ -72,18 +64,6 @@ private Q_SLOTS:
             if (item.startsWith(u"file:"))
                 QCOMPARE(readBytes(path), QByteArray("kept"));
         }
-    }
-
-    // Just after midnight far east of UTC, where it is still the day before in UTC.
-    void dayStampInLocalTime()
-    {
-        const QByteArray oldZone = qgetenv("TZ");
-        qputenv("TZ", "Pacific/Kiritimati");
-        ::tzset();
-        const QString got = TextFiles::dayStamp(QDateTime(QDate(2026, 10, 14), QTime(10, 5), Qt::UTC));
-        qputenv("TZ", oldZone);
-        ::tzset();
-        QCOMPARE(got, QStringLiteral("20261015"));
     }
 };
 

@@ -38,14 +38,9 @@ public:
     }
 
     QByteArray bytes;
-    int reads = 0;
 
 protected:
-    void takeText(QString &&text) override
-    {
-        bytes = text.toLatin1();
-        ++reads;
-    }
+    void takeText(QString &&text) override { bytes = text.toLatin1(); }
     std::function<ByteParts()> dataTask() const override
     {
         return [data = bytes] {
@@ -76,7 +71,6 @@ struct OpenNote
         document->setFileUrl(FileNames::urlOfPath(path));
         controller = new WindowController(new QWidget);
         controller->setDocument(document);
-        document->reads = 0;
     }
     ~OpenNote() { delete document; }
 

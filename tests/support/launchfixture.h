@@ -14,8 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
-
 namespace TestSupport {
 
 // The app as a user starts it, with notes in a folder of its own (new notes go to its "Desktop"): launched with
@@ -43,16 +41,14 @@ public:
         return *app;
     }
 
-    // The notes of these names, each not there yet written with text (and made read-only if asked).
-    QList<QUrl> notes(const QStringList &names, const QByteArray &text = "text", bool readOnly = false)
+    // The notes of these names, each not there yet written with text.
+    QList<QUrl> notes(const QStringList &names, const QByteArray &text = "text")
     {
         QList<QUrl> urls;
         for (const QString &name : names) {
             const QString path = dir.filePath(name);
             if (!QFileInfo::exists(path))
                 writeBytes(path, text);
-            if (readOnly)
-                ::chmod(FileNames::encodeName(path).constData(), 0444);
             urls.append(FileNames::urlOfPath(path));
         }
         return urls;
@@ -68,9 +64,9 @@ public:
         app->applicationDidFinishLaunching();
         return windowsOf(urls);
     }
-    QList<QWidget *> launch(const QStringList &names, const QByteArray &text = "text", bool readOnly = false)
+    QList<QWidget *> launch(const QStringList &names, const QByteArray &text = "text")
     {
-        return launchUrls(notes(names, text, readOnly));
+        return launchUrls(notes(names, text));
     }
     // The running app opens more, as a file manager hands them over.
     QList<QWidget *> open(const QList<QUrl> &urls)

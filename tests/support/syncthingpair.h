@@ -28,15 +28,15 @@ public:
     Q_DISABLE_COPY_MOVE(SyncthingPair)
 
     // Starts both and waits until they are connected and the folder is idle on both sides. Returns why not when
-    // that fails (no syncthing, no connection within timeoutMs); the pair is then stopped.
+    // that fails (no syncthing, no connection within timeoutMs).
     QString start(int timeoutMs);
     void stop();
 
     // Where side keeps relativePath in the shared folder.
     QString path(Side side, const QString &relativePath) const;
 
-    // Polls side's copy of relativePath until it holds bytes, or until it is gone when bytes is none.
-    bool waitUntilSynced(Side side, const QString &relativePath, const std::optional<QByteArray> &bytes, int timeoutMs);
+    // Polls side's copy of relativePath until it holds bytes.
+    bool waitUntilSynced(Side side, const QString &relativePath, const QByteArray &bytes, int timeoutMs);
     // Waits until both copies of the folder hold the same files with the same bytes and both sides are idle.
     bool waitUntilAgreed(int timeoutMs);
 
@@ -59,7 +59,6 @@ private:
     std::optional<QJsonDocument> rest(Side side, const QByteArray &verb, const QString &pathAndQuery);
     bool connected(Side side);
     bool idle(Side side);
-    QString logTail(Side side) const;
 
     QTemporaryDir m_dir;
     Instance m_sides[2];
