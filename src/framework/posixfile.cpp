@@ -218,14 +218,23 @@ int writeAll(int fd, const char *data, qsizetype size)
 
 int writeAll(int fd, const QList<QByteArray> &parts, const std::function<void(const QByteArray &)> &done)
 {
-    constexpr qsizetype maxParts = 256;
+    constexpr size_t maxSlices = 256;
     std::vector<iovec> batch;
-    for (qsizetype first = 0; first < parts.size();) {
+    // The next byte to go: parts[part] from at.
+    qsizetype part = 0;
+    qsizetype at = 0;
+    while (part < parts.size()) {
         batch.clear();
-        qsizetype end = first;
-        for (qsizetype size = 0; end < parts.size() && end - first < maxParts && size < writeChunk; ++end) {
-            size += parts[end].size();
-            batch.push_back({const_cast<char *>(parts[end].constData()), size_t(parts[end].size())});
+        const qsizetype firstPart = part;
+        for (qsizetype size = 0; part < parts.size() && batch.size() < maxSlices && size < writeChunk;) {
+            const qsizetype take = std::min(parts[part].size() - at, writeChunk - size);
+            batch.push_back({const_cast<char *>(parts[part].constData()) + at, size_t(take)});
+            size += take;
+            at += take;
+            if (at == parts[part].size()) {
+                ++part;
+                at = 0;
+            }
         }
         for (iovec *next = batch.data(), *const last = next + batch.size(); next != last;) {
             ssize_t written = retryEintr([&] { return ::writev(fd, next, int(last - next)); });
@@ -233,7 +242,7 @@ int writeAll(int fd, const QList<QByteArray> &parts, const std::function<void(co
                 return errno;
             if (written == 0 && next->iov_len > 0)
                 return EIO;
-            // What a short write left: the parts not begun, and the rest of the one it stopped in.
+            // What a short write left: the slices not begun, and the rest of the one it stopped in.
             for (; next != last && size_t(written) >= next->iov_len; ++next)
                 written -= ssize_t(next->iov_len);
             if (next != last) {
@@ -241,8 +250,8 @@ int writeAll(int fd, const QList<QByteArray> &parts, const std::function<void(co
                 next->iov_len -= size_t(written);
             }
         }
-        for (; first < end; ++first)
-            done(parts[first]);
+        for (qsizetype whole = firstPart; whole < part; ++whole)
+            done(parts[whole]);
     }
     return 0;
 }

@@ -88,8 +88,9 @@ void prefault(void *data, qsizetype size);
 void mapLargeBlocks();
 // Writes all of data, in bounded pieces, retrying interrupted writes.
 int writeAll(int fd, const char *data, qsizetype size);
-// Writes all of parts, one after the other, in calls of about a megabyte each: big enough for the kernel to take its
-// cache in large blocks however small the parts are. Then done(part) for each part written.
+// Writes all of parts, one after the other, in calls of a megabyte at most, each as full as the parts allow: big
+// enough for the kernel to take its cache in large blocks however small the parts are. Then done(part) for each
+// part once it is all written.
 int writeAll(int fd, const QList<QByteArray> &parts, const std::function<void(const QByteArray &)> &done);
 // Creates the folder at path and the folders above it that are missing. Throws an Error that starts with action and
 // gives the real cause (a file in the way reads "Not a directory").

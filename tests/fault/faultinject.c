@@ -2,7 +2,7 @@
 //
 // It wraps the calls a save makes (open, write, close, fsync, rename, renameat2, link), and reads, and for the calls
 // chosen by the environment fails them with an errno, kills the process, delays them or holds them:
-//   FAULT_CALL         comma list of call families: open, write (write, pwrite), close, fsync, rename (rename,
+//   FAULT_CALL         comma list of call families: open, write (write, writev, pwrite), close, fsync, rename (rename,
 //                      renameat2), link, any; read and pread only when named
 //   FAULT_PATH_SUBSTR  only calls whose path (or the fd's path) contains this text
 //   FAULT_AFTER        let this many matching calls through first (default 0)
@@ -22,6 +22,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/syscall.h>
+#include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -197,6 +198,16 @@ ssize_t write(int fd, const void *data, size_t size)
     char path[4096];
     fdPath(fd, path, sizeof path);
     return pathCall("write", "write", path, SYS_write, fd, (long)data, (long)size, 0, 0);
+}
+
+ssize_t writev(int fd, const struct iovec *slices, int count)
+{
+    configure();
+    if (fd == traceFd || fd <= 2 || !callList)
+        return syscall(SYS_writev, fd, slices, count);
+    char path[4096];
+    fdPath(fd, path, sizeof path);
+    return pathCall("writev", "write", path, SYS_writev, fd, (long)slices, (long)count, 0, 0);
 }
 
 static ssize_t readCall(const char *symbol, const char *family, long number, int fd, void *data, size_t size,
