@@ -7,7 +7,10 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -94,15 +97,20 @@ std::optional<QString> decode(const QByteArray &bytes)
     while (p < end) {
         if (*p < 0x80) {
 #if defined(__SSE2__)
-            // Sixteen ASCII bytes widen to sixteen units in two stores.
-            for (; end - p >= 16; p += 16, out += 16) {
+            // Sixteen bytes widen to sixteen units in two stores, and the units from the first non-ASCII byte on
+            // are written over next. There is room: a unit never takes the place of less than one byte.
+            for (; end - p >= 16;) {
                 const __m128i bytes16 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-                if (_mm_movemask_epi8(bytes16) != 0)
-                    break;
                 _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(bytes16, _mm_setzero_si128()));
                 _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(bytes16, _mm_setzero_si128()));
+                const unsigned high = unsigned(_mm_movemask_epi8(bytes16));
+                const int ascii = high == 0 ? 16 : std::countr_zero(high);
+                p += ascii;
+                out += ascii;
+                if (ascii < 16)
+                    break;
             }
-#endif
+#else
             while (end - p >= 8) {
                 std::uint64_t word;
                 std::memcpy(&word, p, sizeof word);
@@ -113,6 +121,7 @@ std::optional<QString> decode(const QByteArray &bytes)
                 p += 8;
                 out += 8;
             }
+#endif
             while (p < end && *p < 0x80)
                 *out++ = *p++;
             continue;
@@ -284,13 +293,16 @@ QStringView text(Ending ending)
     return QStringView(texts[int(ending)]);
 }
 
-Ending mostCommon(QStringView text)
+namespace {
+
+using BreakCounts = std::array<qsizetype, kinds>;
+
+// The breaks of each kind that start in chars[from, to); text goes on to size.
+BreakCounts countBreaks(const QChar *chars, qsizetype size, qsizetype from, qsizetype to)
 {
-    std::array<qsizetype, kinds> counts{};
-    const QChar *chars = text.data();
-    const qsizetype size = text.size();
+    BreakCounts counts{};
     // The first unit not yet counted: the LF of a CRLF is part of the CR's break.
-    qsizetype next = 0;
+    qsizetype next = from;
     const auto countFrom = [&](qsizetype from, qsizetype end) {
         qsizetype at = std::max(from, next);
         while (at < end) {
@@ -301,7 +313,7 @@ Ending mostCommon(QStringView text)
         }
         next = std::max(at, end);
     };
-    qsizetype i = 0;
+    qsizetype i = from;
 #ifdef __SSE2__
     // Runs over the whole note before its window shows: LF, CR and CRLF, nearly every break there is, are counted
     // sixteen units at a time; a stretch with any other break is looked at unit by unit.
@@ -318,7 +330,7 @@ Ending mostCommon(QStringView text)
     };
     const __m128i lf = _mm_set1_epi16(u'\n');
     const __m128i cr = _mm_set1_epi16(u'\r');
-    for (; i + 17 <= size; i += 16) {
+    for (; i + 17 <= to; i += 16) {
         const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(chars + i));
         const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(chars + i + 8));
         const unsigned lfs = mask(_mm_cmpeq_epi16(low, lf), _mm_cmpeq_epi16(high, lf));
@@ -339,7 +351,35 @@ Ending mostCommon(QStringView text)
         next = i + ((crlfs & 0x8000U) != 0 ? 17 : 16);
     }
 #endif
-    countFrom(i, size);
+    countFrom(i, to);
+    return counts;
+}
+
+} // namespace
+
+Ending mostCommon(QStringView text)
+{
+    const QChar *chars = text.data();
+    const qsizetype size = text.size();
+    BreakCounts counts{};
+    // Counted before a long note's window shows: in halves, on two processors at once. A CRLF is not cut.
+    qsizetype middle = size >= (4 << 20) ? size / 2 : size;
+    if (middle < size && chars[middle - 1] == u'\r' && chars[middle] == u'\n')
+        ++middle;
+    std::optional<std::thread> other;
+    BreakCounts secondHalf{};
+    if (middle < size) {
+        try {
+            other.emplace([&] { secondHalf = countBreaks(chars, size, middle, size); });
+        } catch (const std::system_error &) {
+            secondHalf = countBreaks(chars, size, middle, size);
+        }
+    }
+    counts = countBreaks(chars, size, 0, middle);
+    if (other)
+        other->join();
+    for (int kind = 0; kind < kinds; ++kind)
+        counts[kind] += secondHalf[kind];
     return Ending(std::max_element(counts.begin(), counts.end()) - counts.begin());
 }
 

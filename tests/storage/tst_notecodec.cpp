@@ -91,6 +91,15 @@ private Q_SLOTS:
         // Both outcomes must be well represented, or the comparison proves little.
         QVERIFY(valid > 20000 && valid < 180000);
     }
+
+    // A long note's breaks are counted in parts: one CRLF where they meet is still one CRLF, not a CR and an LF
+    // (which would make LF the most common, and a save would change the note's endings).
+    void aLongNotesCrlfIsCountedWhole()
+    {
+        const qsizetype size = 4'400'000, middle = size / 2;
+        const QString text = QString(middle - 1, u'a') + u"\r\n"_qs + QString(size - middle - 1, u'a');
+        QCOMPARE(int(LineEndings::mostCommon(text)), int(LineEndings::Ending::CrLf));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestNoteCodec)
