@@ -7,6 +7,25 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+// Runs beside on a thread of its own while here runs on this one, and returns once both are done: one long pass cut
+// in two, for a machine with two processors or more. When no thread can be had, beside runs here after here.
+inline void runSideBySide(const std::function<void()> &here, const std::function<void()> &beside)
+{
+    std::optional<std::thread> other;
+    try {
+        other.emplace(beside);
+    } catch (const std::system_error &) {
+    }
+    here();
+    if (other)
+        other->join();
+    else
+        beside();
+}
 
 // Runs work on the app's thread pool, then done with its result on context's thread; nothing is done when context
 // is gone by then. For reads and listings that must never hold up a window.

@@ -3,6 +3,7 @@
 #include "framework/error.h"
 #include "framework/fileidentity.h"
 #include "framework/filenames.h"
+#include "framework/offthread.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -15,9 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <optional>
-#include <system_error>
-#include <thread>
 #include <vector>
 #include <fcntl.h>
 #ifdef __GLIBC__
@@ -89,18 +87,10 @@ void prefault(void *data, qsizetype size)
         ::madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE);
     };
     // Most of the time goes to zeroing pages: a big buffer is made ready in halves, on two processors at once.
-    std::optional<std::thread> other;
-    const quintptr middle = size >= (8 << 20) ? (begin + (end - begin) / 2) & ~(page - 1) : end;
-    if (middle < end) {
-        try {
-            other.emplace(populate, middle, end);
-        } catch (const std::system_error &) {
-            populate(middle, end);
-        }
-    }
-    populate(begin, middle);
-    if (other)
-        other->join();
+    if (size < (8 << 20))
+        return populate(begin, end);
+    const quintptr middle = (begin + (end - begin) / 2) & ~(page - 1);
+    runSideBySide([&] { populate(begin, middle); }, [&] { populate(middle, end); });
 #else
     Q_UNUSED(data);
     Q_UNUSED(size);

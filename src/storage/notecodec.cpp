@@ -1,5 +1,6 @@
 #include "storage/notecodec.h"
 
+#include "framework/offthread.h"
 #include "framework/posixfile.h"
 
 #include <algorithm>
@@ -7,10 +8,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <optional>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -362,24 +360,19 @@ Ending mostCommon(QStringView text)
     const QChar *chars = text.data();
     const qsizetype size = text.size();
     BreakCounts counts{};
-    // Counted before a long note's window shows: in halves, on two processors at once. A CRLF is not cut.
-    qsizetype middle = size >= (4 << 20) ? size / 2 : size;
-    if (middle < size && chars[middle - 1] == u'\r' && chars[middle] == u'\n')
-        ++middle;
-    std::optional<std::thread> other;
-    BreakCounts secondHalf{};
-    if (middle < size) {
-        try {
-            other.emplace([&] { secondHalf = countBreaks(chars, size, middle, size); });
-        } catch (const std::system_error &) {
-            secondHalf = countBreaks(chars, size, middle, size);
-        }
+    if (size < (4 << 20)) {
+        counts = countBreaks(chars, size, 0, size);
+    } else {
+        // Counted before a long note's window shows: in halves, on two processors at once. A CRLF is not cut.
+        qsizetype middle = size / 2;
+        if (chars[middle - 1] == u'\r' && chars[middle] == u'\n')
+            ++middle;
+        BreakCounts secondHalf{};
+        runSideBySide([&] { counts = countBreaks(chars, size, 0, middle); },
+                      [&] { secondHalf = countBreaks(chars, size, middle, size); });
+        for (int kind = 0; kind < kinds; ++kind)
+            counts[kind] += secondHalf[kind];
     }
-    counts = countBreaks(chars, size, 0, middle);
-    if (other)
-        other->join();
-    for (int kind = 0; kind < kinds; ++kind)
-        counts[kind] += secondHalf[kind];
     return Ending(std::max_element(counts.begin(), counts.end()) - counts.begin());
 }
 

@@ -189,25 +189,25 @@ OPEN(__open64_2, AT_FDCWD)
 OPEN(openat, dirFd, int dirFd, )
 OPEN(openat64, dirFd, int dirFd, )
 
-ssize_t write(int fd, const void *data, size_t size)
+static ssize_t writeCall(const char *symbol, long number, int fd, long data, long size)
 {
     configure();
     // The trace's own descriptor and the standard streams are never faults of the file layer.
     if (fd == traceFd || fd <= 2 || !callList)
-        return syscall(SYS_write, fd, data, size);
+        return syscall(number, fd, data, size);
     char path[4096];
     fdPath(fd, path, sizeof path);
-    return pathCall("write", "write", path, SYS_write, fd, (long)data, (long)size, 0, 0);
+    return pathCall(symbol, "write", path, number, fd, data, size, 0, 0);
+}
+
+ssize_t write(int fd, const void *data, size_t size)
+{
+    return writeCall("write", SYS_write, fd, (long)data, (long)size);
 }
 
 ssize_t writev(int fd, const struct iovec *slices, int count)
 {
-    configure();
-    if (fd == traceFd || fd <= 2 || !callList)
-        return syscall(SYS_writev, fd, slices, count);
-    char path[4096];
-    fdPath(fd, path, sizeof path);
-    return pathCall("writev", "write", path, SYS_writev, fd, (long)slices, (long)count, 0, 0);
+    return writeCall("writev", SYS_writev, fd, (long)slices, (long)count);
 }
 
 static ssize_t readCall(const char *symbol, const char *family, long number, int fd, void *data, size_t size,
