@@ -77,24 +77,22 @@ QByteArray fileNameOf(const QByteArray &path)
 
 void prefault(void *data, qsizetype size)
 {
-#ifdef MADV_POPULATE_WRITE // Linux 5.14 and later
     constexpr quintptr page = 4096;
     const quintptr begin = (quintptr(data) + page - 1) & ~(page - 1);
     const quintptr end = (quintptr(data) + quintptr(size)) & ~(page - 1);
     if (size < (1 << 20) || end <= begin)
         return;
+    // A byte written to each page, not madvise(MADV_POPULATE_WRITE): that holds the process's memory map locked
+    // while it fills a 40 MB buffer, and the window's thread, growing its heap meanwhile, waited for it.
     const auto populate = [](quintptr from, quintptr to) {
-        ::madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE);
+        for (quintptr at = from; at < to; at += page)
+            *reinterpret_cast<volatile char *>(at) = 0;
     };
     // Most of the time goes to zeroing pages: a big buffer is made ready in halves, on two processors at once.
     if (size < (8 << 20))
         return populate(begin, end);
     const quintptr middle = (begin + (end - begin) / 2) & ~(page - 1);
     runSideBySide([&] { populate(begin, middle); }, [&] { populate(middle, end); });
-#else
-    Q_UNUSED(data);
-    Q_UNUSED(size);
-#endif
 }
 
 void mapLargeBlocks()

@@ -79,8 +79,8 @@ int readAllFrom(int fd, QByteArray &out, qsizetype limit = readLimit());
 // The same, throwing an Error that names path and the real cause. With steady, a file that changes while it is read
 // is read again, a few times; steady then tells the version read, or is all zero when the file never held still.
 QByteArray readWholeFile(const QString &path, struct stat *steady = nullptr);
-// Has the pages of a big buffer about to be filled made ready in one call instead of one fault each. Nothing
-// where the system cannot.
+// Has the pages of a big buffer about to be filled, whose bytes do not matter yet, made ready ahead of the pass
+// that fills it, on two processors for a very big one.
 void prefault(void *data, qsizetype size);
 // Gives blocks of a megabyte or more mappings of their own, whatever was freed before: a big text then grows by
 // remapping instead of by a copy that stalls the window, and what is let go goes back to the system. Once, first

@@ -59,7 +59,7 @@ int main(int argc, char **argv)
         return instance.role() == SingleInstance::Role::HandedOver ? 0 : 1;
     StartupTrace::mark("single instance");
     // The dictionary loads while the app starts and the notes are read; the first note does not wait for it.
-    SpellChecker::preload();
+    SpellChecker::preload(SpellChecker::Load::InBackground);
     StartupTrace::mark("spelling broker");
 
     AppDelegate delegate;

@@ -34,8 +34,14 @@ public:
     Q_DISABLE_COPY_MOVE(SpellChecker)
 
     // Starts loading the dictionary of the user's language on a thread of its own, so that the first note does
-    // not wait for it. Every note of the user's language shares that dictionary.
-    static void preload();
+    // not wait for it. Every note of the user's language shares that dictionary. In the background, the thread
+    // gives way to every other: the launch's note is read and its window made first.
+    enum class Load
+    {
+        Soon,
+        InBackground
+    };
+    static void preload(Load load = Load::Soon);
 
     bool hasDictionary() const;
     // The dictionary's language tag, e.g. "en_US", or empty without one.
