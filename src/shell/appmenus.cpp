@@ -22,18 +22,21 @@ void AppMenus::install(CommandResponder *delegate)
     m_dispatcher.setDelegate(delegate);
     m_dispatcher.setDocumentController(&m_documents);
     connect(&m_dispatcher, &ActionDispatcher::menuWillOpen, this, &AppMenus::menuWillOpen);
-    // Each note window carries its own copy of the one menu bar.
-    connect(&m_documents, &DocumentController::windowControllersMade, this, [this](Document *document) {
+    // Each note window carries its own copy of the one menu bar, also while its note is still read.
+    const auto giveMenus = [this](WindowController *controller) {
+        m_dispatcher.setWindowResponder(controller->window(), controller);
+        if (controller->menuBar())
+            return;
+        auto *bar = new MenuBar(m_dispatcher, controller->window());
+        bar->setWindowList([this] { return noteWindows(); });
+        controller->setMenuBar(bar);
+    };
+    connect(&m_documents, &DocumentController::windowControllersMade, this, [giveMenus](Document *document) {
         const QList<WindowController *> controllers = WindowController::of(document);
-        for (WindowController *controller : controllers) {
-            m_dispatcher.setWindowResponder(controller->window(), controller);
-            if (controller->menuBar())
-                continue;
-            auto *bar = new MenuBar(m_dispatcher, controller->window());
-            bar->setWindowList([this] { return noteWindows(); });
-            controller->setMenuBar(bar);
-        }
+        for (WindowController *controller : controllers)
+            giveMenus(controller);
     });
+    connect(&m_documents, &DocumentController::readingWindowMade, this, giveMenus);
 }
 
 void AppMenus::menuWillOpen(QMenu *menu)

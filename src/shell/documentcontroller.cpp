@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <atomic>
 #include <cerrno>
 #include <memory>
 #include <sys/stat.h>
@@ -78,8 +79,13 @@ struct DocumentController::PendingOpen
     Document *document = nullptr;
     QList<OpenCompletion> completions;
     LoadedFile loaded;
+    // Set on the reader's thread once the file is in; ready once the window's thread has heard of it.
+    std::atomic<bool> read = false;
     bool ready = false;
     bool fresh = false;
+    // The window that showed while the file was read, and whether one did.
+    QPointer<WindowController> readingWindow;
+    bool shownWhileReading = false;
 };
 
 DocumentController::DocumentController(NoteMaker makeNote, WindowMaker makeWindow, const QString &settingsFile,
@@ -180,7 +186,11 @@ void DocumentController::start(const Request &request)
     }
     Document *document = m_makeNote();
     document->setParent(this);
-    auto pending = std::make_shared<PendingOpen>(PendingOpen{url, identity, request.display, document, {}, {}});
+    auto pending = std::make_shared<PendingOpen>();
+    pending->url = url;
+    pending->identity = identity;
+    pending->display = request.display;
+    pending->document = document;
     pending->completions.append(completion);
     m_pending.append(pending);
     recordSoon();
@@ -189,6 +199,7 @@ void DocumentController::start(const Request &request)
         [pending, decoder = document->decoder(), log = document->services().interruptedSaves] {
             pending->loaded = LoadedFile::read(pending->url, decoder, true, log);
             pending->fresh = startNew(pending->loaded);
+            pending->read = true;
             return true;
         },
         [this, pending](bool) {
@@ -201,6 +212,31 @@ void DocumentController::start(const Request &request)
         if (m_prepared)
             m_prepared->setParent(this);
     }
+    // A long note: its window need not wait for the reading, which goes on meanwhile.
+    if (m_prepared && pending->display && m_pending.size() == 1 && !pending->read)
+        showWhileReading(*pending);
+}
+
+void DocumentController::showWhileReading(PendingOpen &pending)
+{
+    pending.readingWindow = m_prepared;
+    pending.shownWhileReading = true;
+    m_prepared->awaitDocument(pending.url.fileName());
+    Q_EMIT readingWindowMade(m_prepared, pending.url);
+    m_prepared->showWindow();
+    StartupTrace::mark("window shown while reading");
+}
+
+void DocumentController::dropReadingWindow(PendingOpen &pending)
+{
+    if (!pending.shownWhileReading)
+        return;
+    if (m_prepared == pending.readingWindow)
+        m_prepared = nullptr;
+    // Hidden, not closed: closing the only window would end the app before the open's error is told.
+    if (pending.readingWindow)
+        pending.readingWindow->window()->hide();
+    delete pending.readingWindow.data();
 }
 
 void DocumentController::repairInterruptedSaves(InterruptedSaveLog *log)
@@ -226,15 +262,23 @@ bool DocumentController::finishOpen(const std::shared_ptr<PendingOpen> &pending)
     };
     std::unique_ptr<Document> document(pending->document);
     const QUrl url = pending->url;
+    // The user closed the window while the file was read: the open ends there.
+    if (pending->shownWhileReading && (!pending->readingWindow || !pending->readingWindow->window()->isVisible())) {
+        dropReadingWindow(*pending);
+        complete(nullptr, false, std::nullopt);
+        return false;
+    }
     try {
         // Meanwhile another document may have come to stand for the file (saved or renamed to it).
         if (Document *open = documentForUrl(url)) {
+            dropReadingWindow(*pending);
             if (pending->display)
                 showWindows(open);
             complete(open, true, std::nullopt);
             return false;
         }
         if (pending->fresh && m_newNotesLeft == 0) {
+            dropReadingWindow(*pending);
             if (m_notOpened++ == 0)
                 m_firstNotOpened = url;
             complete(nullptr, false, std::nullopt);
@@ -247,6 +291,8 @@ bool DocumentController::finishOpen(const std::shared_ptr<PendingOpen> &pending)
         complete(pending->document, false, std::nullopt);
         return true;
     } catch (const Error &error) {
+        // Refused: the error is told where a failed open's is, and no window stays for the file.
+        dropReadingWindow(*pending);
         complete(nullptr, false, error);
     }
     return false;
@@ -355,6 +401,7 @@ void DocumentController::clearRecentDocuments()
 
 bool DocumentController::reviewUnsavedDocumentsBeforeQuit(QuitReview review)
 {
+    finishReadingWindows();
     const QList<Document *> open = documents();
     for (Document *document : open) {
         if (review == QuitReview::KeepForRecovery)
@@ -368,6 +415,17 @@ bool DocumentController::reviewUnsavedDocumentsBeforeQuit(QuitReview review)
     m_recorder->finish(Document::closeWaitMs);
     writeUrlList(openDocumentsKey, openUrls());
     return true;
+}
+
+void DocumentController::finishReadingWindows()
+{
+    if (m_pending.isEmpty() || !m_pending.constFirst()->shownWhileReading)
+        return;
+    // What was typed into a window whose note is still read is written with the note: the read is waited for, as
+    // long as a note's close at most, and the note given its window.
+    m_reader->finish(Document::closeWaitMs);
+    while (!m_pending.isEmpty() && m_pending.constFirst()->ready)
+        finishOpen(m_pending.takeFirst());
 }
 
 QList<QUrl> DocumentController::openUrls() const

@@ -46,7 +46,8 @@ public:
     DocumentController(NoteMaker makeNote, WindowMaker makeWindow, const QString &settingsFile = {},
                        QThreadPool *workers = nullptr, QObject *parent = nullptr);
     ~DocumentController() override;
-    // While a file is read its window is made, hidden, so that it only takes the text once the file is in.
+    // While a file is read its window is made, hidden, so that it only takes the text once the file is in. When the
+    // file to show next is still being read by then (a long note), the window shows at once and waits for it.
     void setWindowPreparer(WindowPreparer prepare) { m_prepareWindow = std::move(prepare); }
 
     // An open URL brings its window forward; otherwise the document is made, its file is read and decoded on a
@@ -87,8 +88,10 @@ public:
     std::span<const Row> commandRows() const override;
 
 Q_SIGNALS:
-    // A newly opened document has its window, which is not shown yet.
+    // A newly opened document has its window, which is not shown yet (or shows already, while it was read).
     void windowControllersMade(Document *document);
+    // The window of a note still being read is about to show, before the note is there.
+    void readingWindowMade(WindowController *controller, const QUrl &url);
     void recentDocumentsChanged();
     // A burst of opens left count names no file has, from first on, unopened: more than newNotesPerBurst.
     void newNotesNotOpened(const QUrl &first, int count);
@@ -108,6 +111,12 @@ private:
     void start(const Request &request);
     // Returns whether the document got its window.
     bool finishOpen(const std::shared_ptr<PendingOpen> &pending);
+    // Shows the prepared window for the open at the head, whose file is still being read.
+    void showWhileReading(PendingOpen &pending);
+    // The window shown while the file was read, for an open that ends without one.
+    void dropReadingWindow(PendingOpen &pending);
+    // At quit: the note whose window shows while it is read comes in now.
+    void finishReadingWindows();
     void adopt(Document *document, const QUrl &url, bool display);
     static void showWindows(Document *document);
     void forget(Document *document);

@@ -76,10 +76,18 @@ WindowPlacement::WindowPlacement(DocumentController &documents, QThreadPool *wor
     connect(&documents, &DocumentController::windowControllersMade, this, [this](Document *document) {
         const QList<WindowController *> controllers = WindowController::of(document);
         for (WindowController *controller : controllers) {
+            // A window that showed while its note was read has its place already.
+            if (controller->window()->isVisible())
+                continue;
             place(controller->window(), document->fileUrl());
             controller->window()->installEventFilter(this);
         }
     });
+    connect(&documents, &DocumentController::readingWindowMade, this,
+            [this](WindowController *controller, const QUrl &url) {
+                place(controller->window(), url);
+                controller->window()->installEventFilter(this);
+            });
 }
 
 WindowPlacement::~WindowPlacement()

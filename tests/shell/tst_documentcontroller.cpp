@@ -1,22 +1,46 @@
 #include "shell/documentcontroller.h"
 #include "support/bytesdocument.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QWidget>
+
+#include <thread>
 
 using namespace TestSupport;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-void showInAWindow(Document *note, WindowController *)
+void showInAWindow(Document *note, WindowController *prepared)
 {
-    (new WindowController(new QWidget))->setDocument(note);
+    (prepared ? prepared : new WindowController(new QWidget))->setDocument(note);
 }
+
+// A note whose file reads only once the test lets it.
+class SlowDocument : public BytesDocument
+{
+public:
+    explicit SlowDocument(std::shared_ptr<QSemaphore> gate)
+        : m_gate(std::move(gate))
+    {}
+    LoadedFile::Decoder decoder() const override
+    {
+        return [gate = m_gate, decode = BytesDocument::decoder()](const QByteArray &data, const QUrl &url) {
+            gate->acquire();
+            return decode(data, url);
+        };
+    }
+
+private:
+    std::shared_ptr<QSemaphore> m_gate;
+};
 
 struct Opened
 {
@@ -123,6 +147,62 @@ private Q_SLOTS:
             QCOMPARE(results.at(i).document, expected.at(i));
             QCOMPARE(results.at(i).alreadyOpen, i == 1 || i == 2);
         }
+    }
+
+    // A file still being read once its window is ready (a long note) has its window shown at once; the note comes
+    // into that window, or the window goes when the open ends without a note.
+    void aWindowShowsWhileItsFileIsRead_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("read") << QByteArray("long") << u""_s;
+        QTest::newRow("refused") << QByteArray("REFUSE\xff") << u""_s;
+        QTest::newRow("closed by the user") << QByteArray("long") << u"close"_s;
+        QTest::newRow("quit: the note comes in to be written") << QByteArray("long") << u"quit"_s;
+    }
+    void aWindowShowsWhileItsFileIsRead()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, meanwhile);
+        QApplication::setQuitOnLastWindowClosed(false);
+        auto gate = std::make_shared<QSemaphore>();
+        DocumentController controller([gate] { return new SlowDocument(gate); }, &showInAWindow, m_settings);
+        QPointer<WindowController> prepared;
+        controller.setWindowPreparer([&prepared] { return prepared = new WindowController(new QWidget); });
+        const QUrl url = note(u"slow.txt"_s, bytes);
+        std::optional<Opened> opened;
+        // Where the open's error is told, the window must be gone already: the only window's close ends the app.
+        bool shownAtTheEnd = false;
+        controller.openDocument(url, true, [&](Document *document, bool alreadyOpen, const auto &error) {
+            opened = Opened{document, alreadyOpen, error};
+            shownAtTheEnd = prepared && prepared->window()->isVisible();
+        });
+        QTRY_VERIFY(prepared && prepared->window()->isVisible());
+        QCOMPARE(prepared->window()->windowTitle(), u"slow.txt"_s);
+        QVERIFY(controller.documents().isEmpty() && !opened);
+        if (meanwhile == u"close")
+            prepared->window()->close();
+        if (meanwhile == u"quit") {
+            std::thread later([gate] {
+                QThread::msleep(50);
+                gate->release();
+            });
+            QVERIFY(controller.reviewUnsavedDocumentsBeforeQuit());
+            later.join();
+            QCOMPARE(controller.documents().size(), 1);
+            QCOMPARE(WindowController::of(controller.documents().first()), (QList<WindowController *>{prepared}));
+            return;
+        }
+        gate->release();
+        QTRY_VERIFY(opened);
+        const bool gets = meanwhile.isEmpty() && !bytes.startsWith("REFUSE");
+        QCOMPARE(bool(opened->document), gets);
+        QCOMPARE(shownAtTheEnd, gets);
+        QCOMPARE(bool(opened->error), bytes.startsWith("REFUSE"));
+        if (gets)
+            QCOMPARE(WindowController::of(opened->document), (QList<WindowController *>{prepared}));
+        else
+            QVERIFY(!prepared);
     }
 };
 

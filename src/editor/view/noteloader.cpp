@@ -73,20 +73,38 @@ NoteLoader::NoteLoader(AppendPart appendPart, QAbstractScrollArea *view)
     , m_partUnits(firstLaterPart)
 {}
 
-void NoteLoader::start(const QString &text, qsizetype from)
+void NoteLoader::await()
 {
-    m_pending = from < text.size() ? text : QString();
-    m_pendingFrom = from;
-    if (!isLoading())
-        return;
+    m_awaiting = true;
     // The application's filters see events first: input is held before any part of the window acts on it.
     QCoreApplication::instance()->installEventFilter(this);
-    queueLoad();
+}
+
+void NoteLoader::start(const QString &text, qsizetype from)
+{
+    const bool awaited = std::exchange(m_awaiting, false);
+    m_pending = from < text.size() ? text : QString();
+    m_pendingFrom = from;
+    if (isLoading()) {
+        QCoreApplication::instance()->installEventFilter(this);
+        queueLoad();
+    } else if (awaited) {
+        // All of the note is in at once: what the user did meanwhile is done to it now.
+        Q_EMIT loaded();
+        doHeld();
+    }
 }
 
 void NoteLoader::finish()
 {
-    while (isLoading())
+    // No note is coming any more (its window closes): what was held goes to the text there is.
+    if (m_awaiting && m_pending.isEmpty()) {
+        m_awaiting = false;
+        Q_EMIT loaded();
+        doHeld();
+        return;
+    }
+    while (!m_pending.isEmpty())
         loadPart(std::numeric_limits<qsizetype>::max());
 }
 
@@ -162,7 +180,7 @@ void NoteLoader::loadMore()
     m_loadQueued = false;
     QElapsedTimer clock;
     clock.start();
-    while (isLoading() && clock.elapsed() < loadSliceMs) {
+    while (!m_pending.isEmpty() && clock.elapsed() < loadSliceMs) {
         const qint64 before = clock.nsecsElapsed();
         const qsizetype from = m_pendingFrom;
         loadPart(m_partUnits);
@@ -171,7 +189,7 @@ void NoteLoader::loadMore()
         const double perSlice = double(m_pendingFrom - from) * loadSliceMs * 1e6 / double(took);
         m_partUnits = std::clamp<qsizetype>(qsizetype(perSlice), smallestPart, largestPart);
     }
-    if (isLoading())
+    if (!m_pending.isEmpty())
         queueLoad();
 }
 

@@ -30,9 +30,13 @@ public:
 
     NoteLoader(AppendPart appendPart, QAbstractScrollArea *view);
 
+    // The view shows before its note is read: what the user does to it waits, as while a note loads, for the
+    // text that start() brings.
+    void await();
     // The view holds text up to from; the rest follows from the event loop.
     void start(const QString &text, qsizetype from);
-    bool isLoading() const { return !m_pending.isEmpty(); }
+    bool isLoading() const { return m_awaiting || !m_pending.isEmpty(); }
+    bool isAwaiting() const { return m_awaiting; }
     // Puts the rest into the view now, and does what was held.
     void finish();
     // The note being loaded, and where the part not yet in the view starts; an empty text once all is in.
@@ -66,5 +70,6 @@ private:
     // How much of the note the next part holds, in UTF-16 units.
     qsizetype m_partUnits;
     bool m_loadQueued = false;
+    bool m_awaiting = false;
     std::deque<std::function<void()>> m_held;
 };

@@ -74,7 +74,8 @@ QString NoteTextView::text() const
 void NoteTextView::setText(const QString &text)
 {
     // What the user did while the note loaded goes into the text it was done to; the new text keeps it for Undo.
-    if (m_loader->holdsEdits())
+    // What was done while the view waited for its note goes into the note.
+    if (m_loader->holdsEdits() && !m_loader->isAwaiting())
         finishLoading();
     const QScopedValueRollback settingText(m_settingText, true);
     m_breaks.defaultEnding = LineEndings::mostCommon(text);

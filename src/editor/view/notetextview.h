@@ -66,7 +66,9 @@ public:
 
     // The raw text going into the document now, while a note is put in; null otherwise.
     QStringView incomingText() const { return m_incoming ? QStringView(*m_incoming) : QStringView(); }
-    // True while a big note is still being put into the view.
+    // The view shows before its note is read; setText() brings it, and what the user did meanwhile follows.
+    void awaitText() { m_loader->await(); }
+    // True while a big note is still being put into the view, or awaited.
     bool isLoading() const { return m_loader->isLoading(); }
     // Puts the rest of the note into the view now, and does the edits held meanwhile.
     void finishLoading();

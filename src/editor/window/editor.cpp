@@ -227,6 +227,13 @@ Editor::~Editor()
         note->presenterWillClose(*this);
 }
 
+void Editor::awaitDocument(const QString &fileName)
+{
+    WindowController::awaitDocument(fileName);
+    m_textView->awaitText();
+    updateWordCount();
+}
+
 NoteTextView *Editor::textView() const
 {
     return m_textView;

@@ -34,6 +34,7 @@ public:
     // The attached document when it is a note, else none.
     PlainTextDocument *textDocument() const;
 
+    void awaitDocument(const QString &fileName) override;
     void updateWordCount();
     QString windowTitle(const QString &documentDisplayName) const override;
     QString presentedText() const override;

@@ -120,6 +120,11 @@ void WindowController::showWindow()
     m_window->activateWindow();
 }
 
+void WindowController::awaitDocument(const QString &fileName)
+{
+    m_window->setWindowTitle(windowTitle(fileName));
+}
+
 void WindowController::setMenuBar(QMenuBar *menuBar)
 {
     if (QLayout *layout = m_window->layout())

@@ -41,6 +41,9 @@ public:
     void synchronizeWindowTitleWithDocumentName();
 
     void showWindow();
+    // The window shows before its note is read, titled with the file's name; what the user does meanwhile waits
+    // for the note, which setDocument() brings.
+    virtual void awaitDocument(const QString &fileName);
     // Puts the app's menu bar at the top of the window (each window on Linux carries its own).
     void setMenuBar(QMenuBar *menuBar);
     QMenuBar *menuBar() const;
