@@ -1,3 +1,4 @@
+#include "editor/view/notecaret.h"
 #include "editor/view/noteloader.h"
 #include "editor/view/notetextview.h"
 #include "storage/notecodec.h"
@@ -110,6 +111,33 @@ private Q_SLOTS:
         QCOMPARE(view.snapshot().bytes().joined(), expected);
         view.undo();
         QCOMPARE(view.snapshot().bytes().joined(), file);
+    }
+
+    // The caret shows in the note's colour where typing goes, at once after each key, and not while the view has
+    // no focus.
+    void caretShowsWhereTypingGoes()
+    {
+        NoteTextView view;
+        view.setText(u"hello\nworld"_s);
+        view.resize(300, 200);
+        view.show();
+        view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        const auto caretColumns = [&view] {
+            const QImage image = view.viewport()->grab().toImage();
+            QList<int> columns;
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixelColor(x, view.cursorRect().center().y()) == NoteCaret::color())
+                    columns.append(x);
+            }
+            return columns;
+        };
+        for (const Qt::Key key : {Qt::Key_End, Qt::Key_Down, Qt::Key_Home}) {
+            QTest::keyClick(&view, key);
+            QCOMPARE(caretColumns(), (QList<int>{view.cursorRect().left(), view.cursorRect().left() + 1}));
+        }
+        view.clearFocus();
+        QCOMPARE(caretColumns(), QList<int>());
     }
 
     // A range starting or ending between CR and LF is moved before the break.

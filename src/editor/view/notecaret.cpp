@@ -1,9 +1,7 @@
 #include "editor/view/notecaret.h"
 
-#include <QGuiApplication>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QStyleHints>
 #include <QTextDocument>
 
 namespace {
@@ -19,9 +17,6 @@ NoteCaret::NoteCaret(QPlainTextEdit *view)
     // Qt paints the caret in the text colour; this one is painted instead.
     view->setCursorWidth(0);
     connect(view, &QPlainTextEdit::cursorPositionChanged, this, &NoteCaret::keepOffHalfCharacters);
-    // After keeping off half characters, so that the caret is drawn where it stays.
-    connect(view, &QPlainTextEdit::cursorPositionChanged, this, &NoteCaret::restartBlink);
-    connect(&m_blink, &QTimer::timeout, this, &NoteCaret::toggle);
 }
 
 QColor NoteCaret::color()
@@ -31,25 +26,9 @@ QColor NoteCaret::color()
 
 void NoteCaret::paint(QPainter &painter) const
 {
-    if (m_on && m_view->hasFocus() && !m_view->isReadOnly())
-        painter.fillRect(rect(), color());
-}
-
-void NoteCaret::restartBlink()
-{
-    m_on = true;
-    const int flashTime = QGuiApplication::styleHints()->cursorFlashTime();
-    if (m_view->hasFocus() && flashTime > 0)
-        m_blink.start(flashTime / 2);
-    else
-        m_blink.stop();
-    update();
-}
-
-void NoteCaret::stopBlink()
-{
-    m_blink.stop();
-    update();
+    // Qt repaints a few pixels either side of where its caret was and is: this one lies inside them.
+    const QRect cursor = m_view->cursorRect();
+    painter.fillRect(QRect(cursor.left(), cursor.top(), caretWidth, cursor.height()), color());
 }
 
 void NoteCaret::keepOffHalfCharacters()
@@ -69,23 +48,4 @@ void NoteCaret::keepOffHalfCharacters()
     cursor.setPosition(anchor);
     cursor.setPosition(position, QTextCursor::KeepAnchor);
     m_view->setTextCursor(cursor);
-}
-
-void NoteCaret::toggle()
-{
-    m_on = !m_on;
-    update();
-}
-
-void NoteCaret::update()
-{
-    m_view->viewport()->update(m_drawn);
-    m_drawn = rect();
-    m_view->viewport()->update(m_drawn);
-}
-
-QRect NoteCaret::rect() const
-{
-    const QRect cursor = m_view->cursorRect();
-    return QRect(cursor.left(), cursor.top(), caretWidth, cursor.height());
 }

@@ -357,18 +357,9 @@ void NoteTextView::paintEvent(QPaintEvent *event)
 {
     QPlainTextEdit::paintEvent(event);
     StartupTrace::firstPaint();
-    QPainter painter(viewport());
-    m_caret->paint(painter);
-}
-
-void NoteTextView::focusInEvent(QFocusEvent *event)
-{
-    QPlainTextEdit::focusInEvent(event);
-    m_caret->restartBlink();
-}
-
-void NoteTextView::focusOutEvent(QFocusEvent *event)
-{
-    QPlainTextEdit::focusOutEvent(event);
-    m_caret->stopBlink();
+    // Qt's caret is on (-1: off, or hidden in its blink; below: inside text being composed).
+    if (hasFocus() && !isReadOnly() && getPaintContext().cursorPosition != -1) {
+        QPainter painter(viewport());
+        m_caret->paint(painter);
+    }
 }
