@@ -83,9 +83,8 @@ struct DocumentController::PendingOpen
     std::atomic<bool> read = false;
     bool ready = false;
     bool fresh = false;
-    // The window that showed while the file was read, and whether one did.
+    // The window that showed while the file was read; the controller alone deletes it.
     QPointer<WindowController> readingWindow;
-    bool shownWhileReading = false;
 };
 
 DocumentController::DocumentController(NoteMaker makeNote, WindowMaker makeWindow, const QString &settingsFile,
@@ -220,7 +219,6 @@ void DocumentController::start(const Request &request)
 void DocumentController::showWhileReading(PendingOpen &pending)
 {
     pending.readingWindow = m_prepared;
-    pending.shownWhileReading = true;
     m_prepared->awaitDocument(pending.url.fileName());
     Q_EMIT readingWindowMade(m_prepared, pending.url);
     m_prepared->showWindow();
@@ -229,13 +227,12 @@ void DocumentController::showWhileReading(PendingOpen &pending)
 
 void DocumentController::dropReadingWindow(PendingOpen &pending)
 {
-    if (!pending.shownWhileReading)
+    if (!pending.readingWindow)
         return;
     if (m_prepared == pending.readingWindow)
         m_prepared = nullptr;
     // Hidden, not closed: closing the only window would end the app before the open's error is told.
-    if (pending.readingWindow)
-        pending.readingWindow->window()->hide();
+    pending.readingWindow->window()->hide();
     delete pending.readingWindow.data();
 }
 
@@ -263,7 +260,7 @@ bool DocumentController::finishOpen(const std::shared_ptr<PendingOpen> &pending)
     std::unique_ptr<Document> document(pending->document);
     const QUrl url = pending->url;
     // The user closed the window while the file was read: the open ends there.
-    if (pending->shownWhileReading && (!pending->readingWindow || !pending->readingWindow->window()->isVisible())) {
+    if (pending->readingWindow && !pending->readingWindow->window()->isVisible()) {
         dropReadingWindow(*pending);
         complete(nullptr, false, std::nullopt);
         return false;
@@ -419,12 +416,12 @@ bool DocumentController::reviewUnsavedDocumentsBeforeQuit(QuitReview review)
 
 void DocumentController::finishReadingWindows()
 {
-    if (m_pending.isEmpty() || !m_pending.constFirst()->shownWhileReading)
+    if (m_pending.isEmpty() || !m_pending.constFirst()->readingWindow)
         return;
     // What was typed into a window whose note is still read is written with the note: the read is waited for, as
-    // long as a note's close at most, and the note given its window.
+    // long as a note's close at most, and the note given its window. The opens after it stay unopened.
     m_reader->finish(Document::closeWaitMs);
-    while (!m_pending.isEmpty() && m_pending.constFirst()->ready)
+    if (!m_pending.isEmpty() && m_pending.constFirst()->ready)
         finishOpen(m_pending.takeFirst());
 }
 

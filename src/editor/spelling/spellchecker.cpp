@@ -19,8 +19,6 @@ namespace {
 
 // How often a note that opened before the dictionary was loaded looks whether it is there.
 constexpr int loadPollMs = 5;
-// A thread's niceness: the lowest share of the processors.
-constexpr int backgroundNice = 19;
 
 template<typename Future> bool isReady(const Future &future)
 {
@@ -158,12 +156,12 @@ void SpellChecker::preload(Load load)
     auto &dictionary = usersDictionary();
     if (dictionary.valid())
         return;
+    // In the background its 40 ms of parsing no longer takes a processor from the reading of a long note and the
+    // making of its window (niceness 19, the least share); the words count as correct until it is there anyway.
     dictionary = std::async(std::launch::async, [load] {
-    // On two processors its 40 ms of parsing took one from the reading of a long note and the
-    // making of its window; the words count as correct until it is there anyway.
 #ifdef __linux__
                      if (load == Load::InBackground)
-                         ::setpriority(PRIO_PROCESS, ::gettid(), backgroundNice);
+                         ::setpriority(PRIO_PROCESS, ::gettid(), 19);
 #else
                      Q_UNUSED(load);
 #endif
