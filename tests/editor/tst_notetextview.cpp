@@ -3,6 +3,7 @@
 #include "editor/view/notetextview.h"
 #include "storage/notecodec.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -45,8 +46,9 @@ private Q_SLOTS:
         QFETCH(QString, pending);
         QFETCH(QByteArray, expected);
         NoteTextView::Snapshot snapshot;
-        for (const QString &piece : pieces)
-            snapshot.pieces.append(LineEndings::rawBytes(piece));
+        // Cut where the rows cut: each row's first piece is as long as a piece gets.
+        snapshot.text = TextMirror(pieces.first().size());
+        snapshot.text.reset(pieces.join(QString()));
         snapshot.defaultEnding = NoteTextView::LineEnding(defaultEnding);
         snapshot.mixedEndings = !endings.isEmpty();
         for (const int ending : endings)
@@ -54,6 +56,41 @@ private Q_SLOTS:
         snapshot.pending = pending;
         snapshot.pendingFrom = pending.isEmpty() ? 0 : 2;
         QCOMPARE(snapshot.bytes().joined(), expected);
+    }
+
+    // The mirror follows each edit from where the last one left off: typing on, deleting back, and jumps to any
+    // place, across the edges of its pieces and between the halves of no character.
+    void mirrorFollowsEdits()
+    {
+        QRandomGenerator random(31);
+        TextMirror mirror(4);
+        QString text = u"ab\U0001F331cd\u2029\u00e9"_s.repeated(6);
+        mirror.reset(text);
+        qsizetype at = 0;
+        for (int step = 0; step < 3000; ++step) {
+            const int kind = random.bounded(10);
+            qsizetype removed = 0;
+            QString added;
+            if (kind < 5) {
+                added = kind == 0 ? u"\U0001F331"_s : kind == 1 ? u"\u2029"_s : QString(QChar(u'a' + kind));
+            } else if (kind < 8) {
+                at = std::max<qsizetype>(at - 1, 0);
+                removed = at < text.size() ? 1 : 0;
+            } else {
+                at = random.bounded(int(text.size()) + 1);
+                removed = random.bounded(int(std::min<qsizetype>(text.size() - at, 12)) + 1);
+                added = u"xyz\u00e9"_s.left(random.bounded(5));
+            }
+            // Whole characters only: the view never edits half of one.
+            if (at > 0 && at < text.size() && text[at].isLowSurrogate())
+                --at;
+            if (at + removed < text.size() && text[at + removed].isLowSurrogate())
+                ++removed;
+            QVERIFY(mirror.replace(at, removed, added));
+            text.replace(at, removed, added);
+            at += added.size();
+            QCOMPARE(mirror.pieces().join(), LineEndings::rawBytes(text));
+        }
     }
 
     // Typing changes only the typed bytes: a new line takes the note's most common ending, deleting removes exactly

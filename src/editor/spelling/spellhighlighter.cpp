@@ -115,8 +115,9 @@ void SpellHighlighter::textChanged(int position, int removed, int added)
     // A letter typed at the end of a word: the word is still being written and gets no mark yet.
     const QChar typed = document()->characterAt(position);
     m_typingAt = added == 1 && removed == 0 && (typed.isLetter() || typed.isMark()) ? position + 1 : -1;
+    // Only the edited paragraphs: what comes into view by an edit comes with a scroll or a new paragraph count,
+    // or was within the margin already checked.
     recheckLater(position, position + added);
-    scheduleCheck();
 }
 
 void SpellHighlighter::recheckLater(int from, int to)

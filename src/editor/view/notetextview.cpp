@@ -159,7 +159,7 @@ qsizetype NoteTextView::textLength() const
 NoteTextView::Snapshot NoteTextView::snapshot() const
 {
     Snapshot snapshot;
-    snapshot.pieces = m_mirror.pieces();
+    snapshot.text = m_mirror;
     snapshot.defaultEnding = m_breaks.defaultEnding;
     snapshot.mixedEndings = m_breaks.mixedEndings;
     if (m_breaks.mixedEndings)
@@ -173,7 +173,7 @@ NoteTextView::Snapshot NoteTextView::snapshot() const
 
 ByteParts NoteTextView::Snapshot::bytes() const
 {
-    return LineEndings::noteBytes(pieces, defaultEnding, mixedEndings ? &endings : nullptr,
+    return LineEndings::noteBytes(text.pieces(), defaultEnding, mixedEndings ? &endings : nullptr,
                                   QStringView(pending).sliced(pendingFrom));
 }
 

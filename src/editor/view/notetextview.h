@@ -42,7 +42,8 @@ public:
     // The whole text at one moment, taken in about no time and turned into the note's bytes on any thread.
     struct Snapshot
     {
-        QList<QByteArray> pieces;
+        // Shared with the view's until it changes: the pieces are not even counted on the window's thread.
+        TextMirror text;
         LineEnding defaultEnding = LineEnding::Lf;
         bool mixedEndings = false;
         std::vector<signed char> endings;

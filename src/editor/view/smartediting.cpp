@@ -111,6 +111,11 @@ bool SmartEditing::eventFilter(QObject *watched, QEvent *event)
         deleteSelection();
         return true;
     }
+    // A key that types a character is neither Cut nor Paste, and the platform's list of their keys is made anew
+    // at each asking.
+    if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) && !key->text().isEmpty() &&
+        key->text().front().isPrint())
+        return false;
     if (key->matches(QKeySequence::Cut) && hasSelection) {
         cut();
         return true;

@@ -37,6 +37,21 @@ qsizetype advance(const QByteArray &utf8, qsizetype from, qsizetype units)
     return units == 0 ? at : -1;
 }
 
+// The byte offset in utf8 of the character units UTF-16 units before byte from; -1 as advance().
+qsizetype retreat(const QByteArray &utf8, qsizetype from, qsizetype units)
+{
+    const auto *bytes = reinterpret_cast<const uchar *>(utf8.constData());
+    qsizetype at = from;
+    while (units > 0 && at > 0) {
+        qsizetype lead = at - 1;
+        while (lead > 0 && (bytes[lead] & 0xC0) == 0x80)
+            --lead;
+        units -= at - lead == 4 ? 2 : 1;
+        at = lead;
+    }
+    return units == 0 ? at : -1;
+}
+
 // Whole characters of raw from at, about units long.
 qsizetype wholeUnits(QStringView raw, qsizetype at, qsizetype units)
 {
@@ -79,6 +94,38 @@ void TextMirror::reset(QStringView raw)
     m_pieces = cut(raw);
     m_size = raw.size();
     m_exact = !hasLoneSurrogate(raw);
+    m_place = {};
+}
+
+qsizetype TextMirror::pieceAt(qsizetype position)
+{
+    Place &place = m_place;
+    if (place.index >= m_pieces.size())
+        place = {};
+    while (place.index > 0 && position < place.start) {
+        --place.index;
+        place.start -= m_pieces[place.index].units;
+        place.units = place.bytes = 0;
+    }
+    // The end of the text belongs to the last piece.
+    while (place.index + 1 < m_pieces.size() && place.start + m_pieces[place.index].units <= position) {
+        place.start += m_pieces[place.index].units;
+        ++place.index;
+        place.units = place.bytes = 0;
+    }
+    return place.index;
+}
+
+qsizetype TextMirror::byteAt(qsizetype index, qsizetype offset) const
+{
+    const QByteArray &utf8 = m_pieces[index].utf8;
+    if (index != m_place.index)
+        return advance(utf8, 0, offset);
+    if (offset >= m_place.units)
+        return advance(utf8, m_place.bytes, offset - m_place.units);
+    if (m_place.units - offset <= offset)
+        return retreat(utf8, m_place.bytes, m_place.units - offset);
+    return advance(utf8, 0, offset);
 }
 
 QList<QByteArray> TextMirror::pieces() const
@@ -103,21 +150,17 @@ bool TextMirror::replace(qsizetype position, qsizetype removed, QStringView adde
     }
     if (m_pieces.isEmpty())
         m_pieces.append(Piece());
-    // The piece holding position; the end of the text belongs to the last piece.
-    qsizetype index = 0;
-    qsizetype start = 0;
-    while (index + 1 < m_pieces.size() && start + m_pieces[index].units <= position) {
-        start += m_pieces[index].units;
-        ++index;
-    }
-    const qsizetype offset = position - start;
+    const qsizetype index = pieceAt(position);
+    const qsizetype offset = position - m_place.start;
     const qsizetype here = std::min(removed, m_pieces[index].units - offset);
-    const qsizetype from = advance(m_pieces[index].utf8, 0, offset);
+    const qsizetype from = byteAt(index, offset);
     const qsizetype to = from < 0 ? -1 : advance(m_pieces[index].utf8, from, here);
     if (to < 0)
         return false;
     m_pieces[index].utf8.remove(from, to - from);
     m_pieces[index].units -= here;
+    // Known again below where the edit leaves a place to go on from.
+    m_place.units = m_place.bytes = 0;
     // Removal may reach into the pieces after this one.
     qsizetype left = removed - here;
     while (left > 0 && index + 1 < m_pieces.size()) {
@@ -150,13 +193,18 @@ bool TextMirror::replace(qsizetype position, qsizetype removed, QStringView adde
         m_size += added.size() - removed;
         return true;
     }
-    piece.utf8.insert(from, LineEndings::rawBytes(added));
+    const QByteArray bytes = LineEndings::rawBytes(added);
+    piece.utf8.insert(from, bytes);
     piece.units += added.size();
     m_size += added.size() - removed;
-    if (piece.units > 2 * m_pieceUnits)
+    if (piece.units > 2 * m_pieceUnits) {
         splitLarge(index);
-    else if (piece.units == 0 && m_pieces.size() > 1)
+    } else if (piece.units == 0 && m_pieces.size() > 1) {
         m_pieces.removeAt(index);
+    } else {
+        m_place.units = offset + added.size();
+        m_place.bytes = from + bytes.size();
+    }
     return true;
 }
 

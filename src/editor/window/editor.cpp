@@ -155,6 +155,7 @@ QWidget *Editor::makeWordCountStrip()
     const Qt::Alignment lineEnd = m_wordCountLabel->isRightToLeft() ? Qt::AlignLeft : Qt::AlignRight;
     m_wordCountLabel->setAlignment(lineEnd | Qt::AlignAbsolute | Qt::AlignBottom);
     m_wordCountLabel->setAccessibleName(tr("Word count"));
+    m_wordCountLabel->setAccessibleDescription(m_wordCountLabel->text());
     QPalette palette = m_wordCountLabel->palette();
     palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
     m_wordCountLabel->setPalette(palette);
@@ -253,6 +254,9 @@ void Editor::showWordCount(int total)
 {
     // A big note is still coming into the view: its count is not known yet.
     const QString count = m_textView->isLoading() ? tr("…") : QString::number(total);
+    // Most keys leave the count as it was; telling assistive technology each time costs more than the key.
+    if (count == m_wordCountLabel->text())
+        return;
     m_wordCountLabel->setText(count);
     m_wordCountLabel->setAccessibleDescription(count);
 }

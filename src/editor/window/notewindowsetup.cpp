@@ -90,10 +90,10 @@ public:
     {
         const QRectF rect = QPlainTextDocumentLayout::blockBoundingRect(block);
         QTextLayout *layout = block.layout();
-        QTextOption option = layout->textOption();
         const Qt::Alignment wanted =
             Direction::isRightToLeft(block) ? Qt::AlignRight | Qt::AlignAbsolute : Qt::AlignLeft;
-        if (option.alignment() != wanted) {
+        if (layout->textOption().alignment() != wanted) {
+            QTextOption option = layout->textOption();
             option.setAlignment(wanted);
             layout->setTextOption(option);
         }
