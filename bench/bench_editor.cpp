@@ -128,6 +128,8 @@ void measureSaves(PlainTextDocument &note, qsizetype size)
                 double(size) / 1e6, median(autosave), median(save), median(blocked), median(close));
 }
 
+std::pair<double, double> untilLoaded(NoteTextView *view);
+
 // One keystroke into view, in the middle of the text, the way the window system delivers it.
 qint64 typeOneKey(NoteTextView *view, QElapsedTimer &clock)
 {
@@ -160,6 +162,8 @@ void measureTyping(const QString &folder, qsizetype size)
     PlainTextDocument note;
     showNote(note, path);
     auto *editor = editorOf(note);
+    // Keys typed while the note still loads are held for later, and would cost nothing here.
+    untilLoaded(editor->textView());
     // For scale: a whole keystroke, Qt's insert and layout included.
     const double keystroke = median(typeKeys(editor->textView()));
 
