@@ -46,7 +46,7 @@ private Q_SLOTS:
         QFETCH(QString, pending);
         QFETCH(QByteArray, expected);
         NoteTextView::Snapshot snapshot;
-        // Cut where the rows cut: each row's first piece is as long as a piece gets.
+        // Cut at the length of each row's first piece, which puts a break or half a character at a piece's edge.
         snapshot.text = TextMirror(pieces.first().size());
         snapshot.text.reset(pieces.join(QString()));
         snapshot.defaultEnding = NoteTextView::LineEnding(defaultEnding);
