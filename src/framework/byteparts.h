@@ -27,6 +27,21 @@ struct ByteParts
         return total;
     }
 
+    // The bytes from offset on: the parts after it shared, the one it falls in copied from there.
+    ByteParts from(qsizetype offset) const
+    {
+        ByteParts rest;
+        for (const QByteArray &part : parts) {
+            if (offset >= part.size()) {
+                offset -= part.size();
+                continue;
+            }
+            rest.parts.append(offset > 0 ? part.sliced(offset) : part);
+            offset = 0;
+        }
+        return rest;
+    }
+
     // One copy of the whole, for what needs the bytes in one place; a single part is shared, not copied.
     QByteArray joined() const
     {

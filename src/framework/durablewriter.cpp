@@ -221,9 +221,54 @@ void putInPlace(Temporary &temp, const QByteArray &target, const DurableWriter::
     temp.release();
 }
 
+bool unchangedSince(const DurableWriter::LastWritten &last)
+{
+    struct stat info
+    {};
+    return ::fstat(last.file.get(), &info) == 0 && FileIdentity::of(info) == last.identity;
+}
+
+// How many bytes at the start of data the last save wrote as they are, in whole blocks of the digest; they are
+// copied from its file into out's first bytes. None when the file changed since or cannot be copied from: out's
+// offset is then still at its start, and writing all of data overwrites whatever was copied.
+qsizetype copyUnchangedStart(const DurableWriter::LastWritten &last, const ByteParts &data, int out)
+{
+    if (last.file.get() < 0)
+        return 0;
+    qsizetype same = 0;
+    for (qsizetype n = 0; n < std::min(last.bytes.parts.size(), data.parts.size()); ++n) {
+        // Memory of its own that a kept part still holds cannot have changed since it was written.
+        const QByteArray &kept = last.bytes.parts[n];
+        if (kept.isEmpty() && data.parts[n].isEmpty())
+            continue;
+        if (kept.capacity() == 0 || !kept.isSharedWith(data.parts[n]))
+            break;
+        same += kept.size();
+    }
+    const qsizetype length =
+        std::min(same / ContentDigest::blockSize, qsizetype(last.blocks.size())) * ContentDigest::blockSize;
+    if (length == 0 || !unchangedSince(last))
+        return 0;
+    loff_t from = 0;
+    loff_t to = 0;
+    while (from < length) {
+        const ssize_t copied =
+            retryEintr([&] { return ::copy_file_range(last.file.get(), &from, out, &to, size_t(length - from), 0); });
+        if (copied <= 0)
+            return 0;
+    }
+    // Another program wrote to it during the copy: what came over may be theirs.
+    if (!unchangedSince(last) || ::lseek(out, length, SEEK_SET) != length)
+        return 0;
+    return length;
+}
+
 FileIdentity replaceResolved(const QString &path, const QByteArray &target, const ByteParts &data,
                              const DurableWriter::Options &options)
 {
+    DurableWriter::LastWritten last = options.lastWritten
+                                          ? std::exchange(*options.lastWritten, DurableWriter::LastWritten())
+                                          : DurableWriter::LastWritten();
     const int newFileMode = options.newFileMode;
     const QByteArray folder = folderOf(target);
     const QByteArray name = fileNameOf(target);
@@ -263,16 +308,26 @@ FileIdentity replaceResolved(const QString &path, const QByteArray &target, cons
     } else {
         ::fchmod(temp.fd(), newFileMode >= 0 ? mode_t(newFileMode) : 0666 & ~currentUmask());
     }
-    if (const int failure = writeAll(temp.fd(), data.parts, [&options](const QByteArray &part) {
-            if (options.digest)
-                options.digest->add(part);
-        }))
+    const qsizetype copied = options.digest ? copyUnchangedStart(last, data, temp.fd()) : 0;
+    if (copied > 0)
+        options.digest->addHashed(last.blocks, copied / ContentDigest::blockSize);
+    const ByteParts rest = copied > 0 ? data.from(copied) : ByteParts();
+    if (const int failure =
+            writeAll(temp.fd(), copied > 0 ? rest.parts : data.parts, [&options](const QByteArray &part) {
+                if (options.digest)
+                    options.digest->add(part);
+            }))
         fail(failure);
     if (::fsync(temp.fd()) != 0)
         fail(errno);
     // What the note's file is once ours is in place, told by our own descriptor: another program's file put there
-    // right after is never taken for it.
-    const Descriptor ours(::dup(temp.fd()));
+    // right after is never taken for it. Kept for the next save to copy from, it is open for reading only: closing a
+    // descriptor open for writing tells whoever watches the note that it was written.
+    const QByteArray ownLink = "/proc/self/fd/" + QByteArray::number(temp.fd());
+    Descriptor ours(retryEintr([&] { return ::open(ownLink.constData(), O_RDONLY | O_CLOEXEC); }));
+    const bool reading = ours.get() >= 0;
+    if (!reading)
+        ours = Descriptor(::dup(temp.fd()));
     if (const int failure = temp.close())
         fail(failure);
     putInPlace(temp, target, options, path, folder);
@@ -280,7 +335,17 @@ FileIdentity replaceResolved(const QString &path, const QByteArray &target, cons
         throw Error::fromErrno(failure, saveAction(), path);
     struct stat left
     {};
-    return ours.get() >= 0 && ::fstat(ours.get(), &left) == 0 ? FileIdentity::of(left) : FileIdentity::of(path);
+    if (ours.get() < 0 || ::fstat(ours.get(), &left) != 0)
+        return FileIdentity::of(path);
+    if (options.lastWritten && options.digest && reading) {
+        // Only the parts the text still holds can be found in it again; those made for this save alone (text still
+        // coming in, other line endings) are not kept beyond it.
+        const auto made = std::find_if(data.parts.cbegin(), data.parts.cend(),
+                                       [](const QByteArray &part) { return part.isDetached(); });
+        ByteParts kept = made == data.parts.cend() ? data : ByteParts(QList<QByteArray>(data.parts.cbegin(), made));
+        *options.lastWritten = {std::move(ours), FileIdentity::of(left), std::move(kept), options.digest->blocks()};
+    }
+    return FileIdentity::of(left);
 }
 
 } // namespace

@@ -1,20 +1,38 @@
 #pragma once
 
 #include "framework/byteparts.h"
+#include "framework/contentdigest.h"
 #include "framework/error.h"
 #include "framework/fileidentity.h"
+#include "framework/posixfile.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 // Writes files so that a crash, a full disk or a failing device never leaves a note half-written.
 // Every failure throws an Error naming the file and the cause; the old content then stays as it was.
-class ContentDigest;
 class InterruptedSaveLog;
 
 class DurableWriter
 {
 public:
+    // What a note's last save wrote, kept by its writer for the next: a save whose text begins with the same parts
+    // has that start copied from this file inside the kernel, and its blocks' hashes taken from then, instead of
+    // writing and hashing it again from memory.
+    struct LastWritten
+    {
+        // Our own descriptor of the file written. It need not be at the note's path any more: only its bytes are read.
+        PosixFile::Descriptor file;
+        // The file as it was right after the save. Once it is anything else, it is not read from.
+        FileIdentity identity;
+        // The parts written, sharing memory with the text they came from, which copies a part before changing it
+        // while this holds it: a part still shared is unchanged.
+        ByteParts bytes;
+        std::vector<ContentDigest::BlockHash> blocks;
+    };
+
     struct Options
     {
         // A symbolic link at path stays a link and its target receives the data. Without it, a link at path is
@@ -31,6 +49,9 @@ public:
         FileIdentity expected;
         // Given the bytes as they go in, each part while it is still in the cache.
         ContentDigest *digest = nullptr;
+        // With digest: the note's last save, taken from for this one and then replaced with it (emptied when
+        // this one fails or is written in place).
+        LastWritten *lastWritten = nullptr;
     };
     // Another version than the one expected is at the path. Nothing was written; or, when another program renamed
     // its version in during the very swap and it could not be swapped back, ours is in place and theirs was left at

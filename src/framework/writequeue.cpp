@@ -17,6 +17,8 @@
 // The tasks of one note, run one at a time in order on the shared writers, and whether its queue still takes reports.
 struct WriteQueue::Order
 {
+    // Only the note's own tasks use it, one at a time.
+    DurableWriter::LastWritten lastWritten;
     QMutex mutex;
     QWaitCondition idle;
     std::deque<std::function<void()>> tasks;
@@ -81,7 +83,7 @@ void WriteQueue::start(const QString &path, const std::function<ByteParts()> &by
                        const Finished &finished)
 {
     m_writing = true;
-    enqueue([this, path, bytesOf, options, replaceIf, finished]() -> std::function<void()> {
+    enqueue([this, order = m_order, path, bytesOf, options, replaceIf, finished]() -> std::function<void()> {
         std::optional<Error> failure;
         Written written;
         written.changedOnDisk = replaceIf && !replaceIf();
@@ -90,6 +92,7 @@ void WriteQueue::start(const QString &path, const std::function<ByteParts()> &by
                 ContentDigest digest;
                 DurableWriter::Options writing = options;
                 writing.digest = &digest;
+                writing.lastWritten = &order->lastWritten;
                 written.identity = DurableWriter::replace(path, bytesOf(), writing);
                 written.digest = digest.result();
             }

@@ -20,6 +20,20 @@
 using namespace TestSupport;
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// What this thread has read so far, copies inside the kernel included.
+qint64 charactersRead()
+{
+    QFile io(u"/proc/thread-self/io"_s);
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = io.readLine();
+    return line.startsWith("rchar:") ? line.mid(6).trimmed().toLongLong() : -1;
+}
+
+} // namespace
+
 class TestPosixFile : public QObject
 {
     Q_OBJECT
@@ -57,21 +71,51 @@ private Q_SLOTS:
         }
     }
 
-    // A long note goes out as its pieces, many to a call: every byte lands in order, and the digest taken on the way
-    // is the file's own, so the next look takes the file for ours.
-    void partsGoInWholeAndInOrder()
+    // A long note goes out as its pieces, many to a call, and the next save copies the start it still shares with
+    // the last from that file: every byte lands in order, the digest taken on the way is the file's own, and nothing
+    // another program wrote since comes over.
+    void savesGoOutAsTheirText_data()
     {
+        QTest::addColumn<int>("edited");
+        QTest::addColumn<bool>("writtenOver");
+        QTest::addColumn<bool>("copies");
+        QTest::newRow("typed at the end: the start is copied") << 699 << false << true;
+        QTest::newRow("the first piece edited: all written") << 1 << false << false;
+        QTest::newRow("written over in place since: all written") << 699 << true << false;
+    }
+    void savesGoOutAsTheirText()
+    {
+        QFETCH(int, edited);
+        QFETCH(bool, writtenOver);
+        QFETCH(bool, copies);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"note.txt"_s);
-        ByteParts bytes;
+        // The text's pieces, which a save shares as the editor's do.
+        QList<QByteArray> text;
         for (int n = 0; n < 700; ++n)
-            bytes.parts.append(QByteArray(n % 7 == 0 ? 0 : 1 + (n * 7919) % 9000, char('a' + n % 26)));
-        ContentDigest digest;
-        DurableWriter::Options options;
-        options.digest = &digest;
-        DurableWriter::replace(path, bytes, options);
-        QCOMPARE(TestSupport::readBytes(path), bytes.joined());
-        QCOMPARE(digest.result(), ContentDigest::ofFile(path).value_or(QByteArray()));
+            text.append(QByteArray(n % 7 == 0 ? 0 : 1 + (n * 7919) % 9000, char('a' + n % 26)));
+        DurableWriter::LastWritten last;
+        qint64 read = 0;
+        for (int save = 0; save < 2; ++save) {
+            if (save == 1 && writtenOver) {
+                QFile theirs(path);
+                QVERIFY(theirs.open(QIODevice::ReadWrite));
+                QVERIFY(theirs.write("theirs") == 6);
+            }
+            if (save == 1)
+                text[edited].append("typed");
+            const ByteParts bytes{QList<QByteArray>(text.cbegin(), text.cend())};
+            ContentDigest digest;
+            DurableWriter::Options options;
+            options.digest = &digest;
+            options.lastWritten = &last;
+            const qint64 before = charactersRead();
+            DurableWriter::replace(path, bytes, options);
+            read = charactersRead() - before;
+            QCOMPARE(TestSupport::readBytes(path), bytes.joined());
+            QCOMPARE(digest.result(), ContentDigest::ofFile(path).value_or(QByteArray()));
+        }
+        QCOMPARE(read >= ContentDigest::blockSize, copies);
     }
 
     // A note with other names is rewritten where it is, and only while it holds the version the note knows.
