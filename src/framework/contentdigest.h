@@ -24,6 +24,7 @@ public:
     {
         quint64 low = 0;
         quint64 high = 0;
+        bool operator==(const BlockHash &) const = default;
     };
 
     ContentDigest();

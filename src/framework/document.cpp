@@ -105,6 +105,11 @@ void Document::takeLoaded(LoadedFile &&loaded)
     takeText(std::move(loaded.text));
 }
 
+void Document::textShownWhole(std::vector<ContentDigest::BlockHash> shown)
+{
+    m_sync->textShownWhole(std::move(shown));
+}
+
 void Document::autosave(const Completion &completion)
 {
     m_sync->save(false, completion);

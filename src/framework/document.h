@@ -72,6 +72,8 @@ public:
     virtual LoadedFile::Decoder decoder() const = 0;
     // Takes a loaded file as its text; throws the file error or the refusal, changing nothing.
     void takeLoaded(LoadedFile &&loaded);
+    // The whole text read is shown; shown: the block hashes (ContentDigest) of its bytes as the text holds them.
+    void textShownWhole(std::vector<ContentDigest::BlockHash> shown);
 
     // A pause in typing: writes the typing in place on the writer, then calls completion with the error or none.
     void autosave(const Completion &completion);

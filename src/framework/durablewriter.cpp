@@ -338,17 +338,20 @@ FileIdentity replaceResolved(const QString &path, const QByteArray &target, cons
     if (ours.get() < 0 || ::fstat(ours.get(), &left) != 0)
         return FileIdentity::of(path);
     if (options.lastWritten && options.digest && reading) {
-        // Only the parts the text still holds can be found in it again; those made for this save alone (text still
-        // coming in, other line endings) are not kept beyond it.
-        const auto made = std::find_if(data.parts.cbegin(), data.parts.cend(),
-                                       [](const QByteArray &part) { return part.isDetached(); });
-        ByteParts kept = made == data.parts.cend() ? data : ByteParts(QList<QByteArray>(data.parts.cbegin(), made));
-        *options.lastWritten = {std::move(ours), FileIdentity::of(left), std::move(kept), options.digest->blocks()};
+        *options.lastWritten = {std::move(ours), FileIdentity::of(left), DurableWriter::LastWritten::sharedStart(data),
+                                options.digest->blocks()};
     }
     return FileIdentity::of(left);
 }
 
 } // namespace
+
+ByteParts DurableWriter::LastWritten::sharedStart(const ByteParts &bytes)
+{
+    const auto made = std::find_if(bytes.parts.cbegin(), bytes.parts.cend(),
+                                   [](const QByteArray &part) { return part.isDetached(); });
+    return made == bytes.parts.cend() ? bytes : ByteParts(QList<QByteArray>(bytes.parts.cbegin(), made));
+}
 
 QString DurableWriter::resolveLinks(const QString &path)
 {

@@ -31,6 +31,10 @@ public:
         // while this holds it: a part still shared is unchanged.
         ByteParts bytes;
         std::vector<ContentDigest::BlockHash> blocks;
+
+        // The parts of bytes the text still holds, which can be found in it again; parts made for one save alone
+        // (text still coming in, other line endings) are not kept beyond it, and end them.
+        static ByteParts sharedStart(const ByteParts &bytes);
     };
 
     struct Options

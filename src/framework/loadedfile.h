@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/durablewriter.h"
 #include "framework/error.h"
 #include "framework/fileidentity.h"
 #include "framework/inplacesave.h"
@@ -8,6 +9,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class InterruptedSaveLog;
@@ -27,6 +29,9 @@ struct LoadedFile
     // write.
     FileIdentity identity;
     bool compareBeforeWrite = false;
+    // A long file's version read, still open, with its digest's block hashes (no bytes yet): the note's first save
+    // copies from it the start its text still holds, once the text shown is known to be these bytes.
+    std::shared_ptr<DurableWriter::LastWritten> version;
     QString text;
     // The file could not be read, or the decoder refused its bytes.
     std::optional<Error> readFailure;

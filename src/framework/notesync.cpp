@@ -68,6 +68,13 @@ void NoteSync::watch(const QUrl &url)
 void NoteSync::noteRead(const LoadedFile &loaded)
 {
     m_file->noteRead(loaded);
+    m_versionRead = loaded.version;
+}
+
+void NoteSync::textShownWhole(std::vector<ContentDigest::BlockHash> shown)
+{
+    if (m_versionRead)
+        m_writes->seed(std::exchange(m_versionRead, nullptr), m_note.dataTask(), std::move(shown));
 }
 
 void NoteSync::edited()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/contentdigest.h"
+#include "framework/durablewriter.h"
 #include "framework/error.h"
 #include "framework/fileidentity.h"
 #include "framework/noteservices.h"
@@ -9,7 +11,9 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class AutoSave;
 class Document;
@@ -37,6 +41,8 @@ public:
     // The note stands for the file at url now (none: no file); a version read for it before is its known version.
     void watch(const QUrl &url);
     void noteRead(const LoadedFile &loaded);
+    // The whole text read is shown; shown: the block hashes of its bytes as the note's text holds them.
+    void textShownWhole(std::vector<ContentDigest::BlockHash> shown);
     // The note's text changed by an edit, an undo or a redo; a note that saves by itself writes it after the pause.
     void edited();
     AutoSave *autosave() const { return m_autosave; }
@@ -106,4 +112,6 @@ private:
     WriteQueue *m_writes;
     NoteFile *m_file;
     AutoSave *m_autosave;
+    // The long file last read, until its text is shown whole: the first save may copy from it.
+    std::shared_ptr<DurableWriter::LastWritten> m_versionRead;
 };

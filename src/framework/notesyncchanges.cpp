@@ -193,6 +193,7 @@ void NoteSync::reloadFromDisk(const FileIdentity &seen)
             return checkFileOnDisk();
         } else {
             m_file->noteReloaded(seen, *loaded);
+            m_versionRead = loaded->version;
             m_note.takeText(std::move(loaded->text));
             m_note.updateChangeCount(Document::ChangeType::Cleared);
             handle(Event::Reloaded);

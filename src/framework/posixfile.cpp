@@ -143,7 +143,7 @@ int readAllFrom(int fd, QByteArray &out, qsizetype limit)
     return 0;
 }
 
-int readAll(const QByteArray &path, QByteArray &out, qsizetype limit, struct stat *steady)
+int readAll(const QByteArray &path, QByteArray &out, qsizetype limit, struct stat *steady, Descriptor *kept)
 {
     // Non-blocking, so that a FIFO without a writer or a device answers at once instead of holding the app.
     const int fd = retryEintr([&] { return ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
@@ -164,6 +164,10 @@ int readAll(const QByteArray &path, QByteArray &out, qsizetype limit, struct sta
         *steady = {};
         if (held)
             *steady = before;
+        if (held && kept) {
+            *kept = Descriptor(fd);
+            return failure;
+        }
     }
     ::close(fd);
     return failure;
@@ -174,14 +178,14 @@ qsizetype readLimit()
     return availableMemory() / 4;
 }
 
-QByteArray readWholeFile(const QString &path, struct stat *steady)
+QByteArray readWholeFile(const QString &path, struct stat *steady, Descriptor *kept)
 {
     QByteArray bytes;
     int failure = 0;
     // A sync engine or an editor that saves a big note while it is read would otherwise hand over the old text, or
     // a mix of both, as if it were what the file holds.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        failure = readAll(FileNames::encodeName(path), bytes, readLimit(), steady);
+        failure = readAll(FileNames::encodeName(path), bytes, readLimit(), steady, kept);
         if (failure != 0 || !steady || steady->st_ino != 0)
             break;
     }

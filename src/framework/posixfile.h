@@ -73,12 +73,14 @@ qsizetype readLimit();
 // limit bytes, even from a file that grows while it is read.
 // With steady, it gets the status of the version read; all zero when the file was replaced or written while it was
 // read (what was read may then be a mix of two versions).
-int readAll(const QByteArray &path, QByteArray &out, qsizetype limit = readLimit(), struct stat *steady = nullptr);
+// With kept as well, the descriptor of the version read is handed over instead of closed.
+int readAll(const QByteArray &path, QByteArray &out, qsizetype limit = readLimit(), struct stat *steady = nullptr,
+            Descriptor *kept = nullptr);
 // The same from an open regular file, from its start.
 int readAllFrom(int fd, QByteArray &out, qsizetype limit = readLimit());
 // The same, throwing an Error that names path and the real cause. With steady, a file that changes while it is read
 // is read again, a few times; steady then tells the version read, or is all zero when the file never held still.
-QByteArray readWholeFile(const QString &path, struct stat *steady = nullptr);
+QByteArray readWholeFile(const QString &path, struct stat *steady = nullptr, Descriptor *kept = nullptr);
 // Has the pages of a big buffer about to be filled, whose bytes do not matter yet, made ready ahead of the pass
 // that fills it, on two processors for a very big one.
 void prefault(void *data, qsizetype size);

@@ -12,6 +12,7 @@
 #include <QThreadPool>
 #include <QWaitCondition>
 
+#include <algorithm>
 #include <deque>
 
 // The tasks of one note, run one at a time in order on the shared writers, and whether its queue still takes reports.
@@ -114,6 +115,24 @@ void WriteQueue::start(const QString &path, const std::function<ByteParts()> &by
             m_writing = false;
             --m_outstanding;
             finished(failure, written);
+        };
+    });
+}
+
+void WriteQueue::seed(std::shared_ptr<DurableWriter::LastWritten> version, const std::function<ByteParts()> &bytesOf,
+                      std::vector<ContentDigest::BlockHash> shown)
+{
+    enqueue([this, order = m_order, version, bytesOf, shown = std::move(shown)]() -> std::function<void()> {
+        const auto [differs, ignored] =
+            std::mismatch(shown.cbegin(), shown.cend(), version->blocks.cbegin(), version->blocks.cend());
+        Q_UNUSED(ignored);
+        version->blocks.resize(std::size_t(differs - shown.cbegin()));
+        if (order->lastWritten.file.get() < 0 && !version->blocks.empty()) {
+            version->bytes = DurableWriter::LastWritten::sharedStart(bytesOf());
+            order->lastWritten = std::move(*version);
+        }
+        return [this] {
+            --m_outstanding;
         };
     });
 }

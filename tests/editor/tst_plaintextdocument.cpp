@@ -6,7 +6,9 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace NoteFixture;
 using namespace TestSupport;
@@ -205,6 +207,38 @@ private Q_SLOTS:
         QVERIFY(timer && timer->isActive());
         n.note.reset();
         QVERIFY(!timer);
+    }
+
+    // A long note's first save copies from the file it was read from the start the window still shows as read,
+    // instead of writing it again: what it leaves is the window's text.
+    void firstSaveCopiesTheStartAsRead()
+    {
+        const QByteArray text = QByteArray("a line of a long note, \xC3\xA9 \xF0\x9F\x8C\xB1\n").repeated(100'000);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("note.txt"));
+        writeBytes(path, text);
+        // Past the clock tick of its last change, so that the save does not read the file to compare it first.
+        QTest::qSleep(2100);
+        const std::unique_ptr<PlainTextDocument> note = openNote(path);
+        NoteTextView *view = editorOf(*note)->textView();
+        QTRY_VERIFY(!view->isLoading());
+        // The copy reads the file read; nothing else in the app reads it again.
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(::inotify_add_watch(watch, QFile::encodeName(path).constData(), IN_ACCESS) >= 0);
+        QSignalSpy saved(note.get(), &Document::saved);
+        typeAtEnd(view, QStringLiteral("typed"));
+        QVERIFY(saved.wait(5000));
+        alignas(inotify_event) char events[4096];
+        const ssize_t got = ::read(watch, events, sizeof events);
+        bool read = false;
+        for (ssize_t at = 0; at < got;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(events + at);
+            read = read || (event->mask & IN_ACCESS);
+            at += ssize_t(sizeof(inotify_event) + event->len);
+        }
+        ::close(watch);
+        QCOMPARE(readBytes(path), text + "typed");
+        QVERIFY2(read, "the start as read was written again instead of copied");
     }
 };
 

@@ -56,7 +56,10 @@ NoteTextView::NoteTextView(QWidget *parent)
     document()->setDocumentMargin(textMargin);
 
     m_loader = new NoteLoader([this](const LineEndings::Piece &part) { appendPart(part); }, this);
-    connect(m_loader, &NoteLoader::loaded, this, &NoteTextView::loaded);
+    connect(m_loader, &NoteLoader::loaded, this, [this] {
+        hashLoaded(true);
+        Q_EMIT loaded();
+    });
     connect(document(), &QTextDocument::contentsChange, this, &NoteTextView::onContentsChange);
     m_caret = new NoteCaret(this);
 }
@@ -84,11 +87,14 @@ void NoteTextView::setText(const QString &text)
     setTextCursor(QTextCursor(document()));
     setCurrentCharFormat(QTextCharFormat());
     const LineEndings::Piece first = LineEndings::piece(text, 0, firstPart);
+    m_loadDigest = std::make_unique<ContentDigest>();
+    m_loadHashed = 0;
     {
         const QScopedValueRollback incoming(m_incoming, &first.shown);
         setPlainText(first.shown);
     }
     markEndings(document()->begin(), first.endings);
+    hashLoaded(false);
     m_loader->start(text, first.end);
 }
 
@@ -118,6 +124,7 @@ void NoteTextView::appendPart(const LineEndings::Piece &part)
         cursor.insertText(part.shown);
     }
     markEndings(start, part.endings);
+    hashLoaded(false);
     doc->setUndoRedoEnabled(undo);
     // Undo back to the text the file holds then leaves the note unedited.
     doc->setModified(modified);
@@ -310,8 +317,26 @@ void NoteTextView::followInMirror(int position, int charsAdded)
         cursor.setPosition(int(position + added), QTextCursor::KeepAnchor);
         read = cursor.selectedText();
     }
-    if (!m_mirror.replace(position, removed, given ? QStringView(*m_incoming) : QStringView(read)))
+    if (!m_mirror.replace(position, removed, given ? QStringView(*m_incoming) : QStringView(read))) {
         m_mirror.reset(doc->toRawText());
+        m_loadDigest.reset();
+    }
+}
+
+void NoteTextView::hashLoaded(bool whole)
+{
+    if (!m_loadDigest)
+        return;
+    // The last piece may still grow with the next part.
+    const qsizetype done = m_mirror.pieceCount() - (whole ? 0 : 1);
+    for (; m_loadHashed < done; ++m_loadHashed)
+        m_loadDigest->add(m_mirror.piece(m_loadHashed));
+}
+
+std::vector<ContentDigest::BlockHash> NoteTextView::shownBlocks() const
+{
+    return m_loadDigest && m_loadHashed == m_mirror.pieceCount() ? m_loadDigest->blocks()
+                                                                 : std::vector<ContentDigest::BlockHash>();
 }
 
 void NoteTextView::insertNoteText(QTextCursor &cursor, const QString &text)

@@ -4,11 +4,13 @@
 #include "editor/view/noteloader.h"
 #include "storage/notecodec.h"
 #include "editor/view/textmirror.h"
+#include "framework/contentdigest.h"
 
 #include <QPlainTextEdit>
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class NoteCaret;
@@ -73,6 +75,10 @@ public:
     bool isLoading() const { return m_loader->isLoading(); }
     // Puts the rest of the note into the view now, and does the edits held meanwhile.
     void finishLoading();
+    // The block hashes (ContentDigest) of the note's bytes as the view holds them, once a note given by setText is
+    // in whole (loaded()); taken part by part as it comes in, while each is fresh in memory. None when the view
+    // did not follow its load exactly.
+    std::vector<ContentDigest::BlockHash> shownBlocks() const;
     bool holdsEdits() const { return m_loader->holdsEdits(); }
     // Every edit waits for the whole note (see NoteLoader): true if edit is held for then. False, to edit now, for
     // other text views.
@@ -116,6 +122,8 @@ private:
     void insertNoteText(QTextCursor &cursor, const QString &text);
     // Puts a part of a note being loaded at the end of the view.
     void appendPart(const LineEndings::Piece &part);
+    // Hashes the pieces the load has finished: all of them once the note is in whole.
+    void hashLoaded(bool whole);
     // Gives the breaks after block the endings, in order.
     void markEndings(QTextBlock block, const std::vector<LineEnding> &endings);
     // Backspace at the start of a piece of a cut line, or Delete at its end, removes the character beyond the cut.
@@ -127,6 +135,9 @@ private:
     const QString *m_incoming = nullptr;
     TextMirror m_mirror;
     NoteLoader *m_loader = nullptr;
+    // The note's bytes hashed as they come in, up to the piece m_loadHashed.
+    std::unique_ptr<ContentDigest> m_loadDigest;
+    qsizetype m_loadHashed = 0;
     NoteCaret *m_caret = nullptr;
     ContextMenuExtender m_contextMenuExtender;
 };

@@ -23,6 +23,8 @@ public:
     // In UTF-16 units, as the document counts.
     qsizetype size() const { return m_size; }
     QList<QByteArray> pieces() const;
+    qsizetype pieceCount() const { return m_pieces.size(); }
+    const QByteArray &piece(qsizetype index) const { return m_pieces.at(index).utf8; }
 
 private:
     struct Piece

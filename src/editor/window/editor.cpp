@@ -125,6 +125,10 @@ Editor::Editor(const EditorServices &services, QObject *parent)
     connect(m_wordCounter, &WordCounter::totalChanged, this, &Editor::showWordCount);
     connect(m_textView, &NoteTextView::textEdited, this, &Editor::textDidChange);
     connect(m_textView, &NoteTextView::loaded, this, &Editor::updateWordCount);
+    connect(m_textView, &NoteTextView::loaded, this, [this] {
+        if (document())
+            document()->textShownWhole(m_textView->shownBlocks());
+    });
     frame->installEventFilter(this);
     NoteWindowSetup::finishWindow(frame);
     new FileDrop(frame, services.open);
