@@ -15,7 +15,8 @@
 // keyed with a secret drawn at random for each process instead of being a cryptographic hash. The same bytes give
 // the same digest however they are cut into parts.
 // The bytes are hashed a block at a time and the digest is taken of the blocks' hashes: a save that copies the
-// start of the note from the version it wrote before takes that start's hashes from then instead of reading it.
+// start of the note from the version it wrote or read before takes that start's hashes from then instead of
+// reading it again.
 class ContentDigest
 {
 public:

@@ -18,14 +18,14 @@ class InterruptedSaveLog;
 class DurableWriter
 {
 public:
-    // What a note's last save wrote, kept by its writer for the next: a save whose text begins with the same parts
-    // has that start copied from this file inside the kernel, and its blocks' hashes taken from then, instead of
-    // writing and hashing it again from memory.
+    // What a note's last save wrote (or the file its text was read from), kept by its writer for the next save: one
+    // whose text begins with the same parts has that start copied from this file inside the kernel, and its blocks'
+    // hashes taken from then, instead of writing and hashing it again from memory.
     struct LastWritten
     {
-        // Our own descriptor of the file written. It need not be at the note's path any more: only its bytes are read.
+        // Our own descriptor of that file. It need not be at the note's path any more: only its bytes are read.
         PosixFile::Descriptor file;
-        // The file as it was right after the save. Once it is anything else, it is not read from.
+        // The file as it was right after the save or the read. Once it is anything else, it is not read from.
         FileIdentity identity;
         // The parts written, sharing memory with the text they came from, which copies a part before changing it
         // while this holds it: a part still shared is unchanged.

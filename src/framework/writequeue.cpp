@@ -127,7 +127,8 @@ void WriteQueue::seed(std::shared_ptr<DurableWriter::LastWritten> version, const
             std::mismatch(shown.cbegin(), shown.cend(), version->blocks.cbegin(), version->blocks.cend());
         Q_UNUSED(ignored);
         version->blocks.resize(std::size_t(differs - shown.cbegin()));
-        if (order->lastWritten.file.get() < 0 && !version->blocks.empty()) {
+        // Newer than what any save before it wrote: the text shown now came from it.
+        if (!version->blocks.empty()) {
             version->bytes = DurableWriter::LastWritten::sharedStart(bytesOf());
             order->lastWritten = std::move(*version);
         }

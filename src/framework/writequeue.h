@@ -51,7 +51,7 @@ public:
                const std::function<bool()> &replaceIf, const Finished &finished);
     // Takes version, the file the note's text was read from, for the file the last save wrote: the next save copies
     // from it the start of the text that is still its bytes, as far as shown (the block hashes of the text's bytes
-    // as bytesOf gives them now) agrees with the file's. Nothing when a save came first.
+    // as bytesOf gives them now) agrees with the file's.
     void seed(std::shared_ptr<DurableWriter::LastWritten> version, const std::function<ByteParts()> &bytesOf,
               std::vector<ContentDigest::BlockHash> shown);
     // Runs check on the writer, after the writes asked for before, then done on this thread with its answer.
