@@ -221,13 +221,13 @@ private Q_SLOTS:
         QTest::qSleep(2100);
         const std::unique_ptr<PlainTextDocument> note = openNote(path);
         NoteTextView *view = editorOf(*note)->textView();
-        QTRY_VERIFY(!view->isLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(!view->isLoading(), 30000);
         // The copy reads the file read; nothing else in the app reads it again.
         const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         QVERIFY(::inotify_add_watch(watch, QFile::encodeName(path).constData(), IN_ACCESS) >= 0);
         QSignalSpy saved(note.get(), &Document::saved);
         typeAtEnd(view, QStringLiteral("typed"));
-        QVERIFY(saved.wait(5000));
+        QVERIFY(saved.wait(20000));
         alignas(inotify_event) char events[4096];
         const ssize_t got = ::read(watch, events, sizeof events);
         bool read = false;
