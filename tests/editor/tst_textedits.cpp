@@ -10,6 +10,22 @@ using Edit = void (*)(ShownNote &);
 
 Q_DECLARE_METATYPE(Edit)
 
+// What a widget paints from when it is made on.
+class PaintRecorder : public QObject
+{
+public:
+    explicit PaintRecorder(QWidget *widget) { widget->installEventFilter(this); }
+    QRegion region;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            region += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+};
+
 class TestTextEdits : public QObject
 {
     Q_OBJECT
@@ -117,6 +133,58 @@ private Q_SLOTS:
         QTest::keyClick(n.view, Qt::Key_Z, Qt::ControlModifier);
         if (!undone.isEmpty())
             QCOMPARE(n.view->text(), undone);
+    }
+
+    // An edit within a paragraph that moves nothing after it repaints that paragraph, not the view: a word changed
+    // to one as long, and marks that move with a letter typed before them (each key of typing there).
+    void editsRepaintTheirParagraph_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<bool>("needsEnglish");
+        QTest::newRow("upper-casing the last word") << u"one two"_qs << Edit([](ShownNote &n) {
+            n.view->setSelectedRange({4, 3});
+            CaseTransform::apply(n.view, Mapping::Upper);
+        }) << false;
+        QTest::newRow("typing before a misspelled word") << u"We went qzxv"_qs << Edit([](ShownNote &n) {
+            n.view->setSelectedRange({0, 0});
+            QTest::keyClick(n.view, Qt::Key_A);
+        }) << true;
+    }
+    void editsRepaintTheirParagraph()
+    {
+        QFETCH(QString, first);
+        QFETCH(Edit, edit);
+        QFETCH(bool, needsEnglish);
+        ShownNote n((first + u"\nsecond\nthird\n"_qs).toUtf8());
+        if (needsEnglish && !n.spelling()->spellChecker()->language().startsWith(u"en"))
+            QSKIP("The note's dictionary is not English (hunspell-en-us).");
+        QTest::qWait(50);
+        PaintRecorder painted(n.view->viewport());
+        edit(n);
+        QTRY_VERIFY(!painted.region.isEmpty());
+        QTest::qWait(50);
+        const QRect line = n.view->cursorRect(QTextCursor(n.view->document()->findBlockByNumber(1)));
+        const QRect second(0, line.center().y(), n.view->viewport()->width(), 1);
+        QVERIFY2(!painted.region.intersects(second), "the paragraph after the edit was painted again");
+    }
+
+    // A word being written gets no mark while letters are typed into it, at its start as at its end; leaving it
+    // checks it.
+    void wordBeingWrittenIsMarkedOnLeaving()
+    {
+        ShownNote n("They went\n");
+        if (!n.spelling()->spellChecker()->language().startsWith(u"en"))
+            QSKIP("The note's dictionary is not English (hunspell-en-us).");
+        const auto marks = [&n] {
+            QTest::qWait(20);
+            return n.view->document()->firstBlock().layout()->formats().size();
+        };
+        n.view->setSelectedRange({0, 0});
+        QTest::keyClicks(n.view, u"qz"_qs);
+        QCOMPARE(marks(), 0);
+        QTest::keyClick(n.view, Qt::Key_End);
+        QCOMPARE(marks(), 1);
     }
 };
 

@@ -112,7 +112,7 @@ void SpellHighlighter::textChanged(int position, int removed, int added)
 {
     if (m_rehighlighting)
         return;
-    // A letter typed at the end of a word: the word is still being written and gets no mark yet.
+    // A letter typed into a word, at its end or within it: the word is still being written and gets no mark yet.
     const QChar typed = document()->characterAt(position);
     m_typingAt = added == 1 && removed == 0 && (typed.isLetter() || typed.isMark()) ? position + 1 : -1;
     // Only the edited paragraphs: what comes into view by an edit comes with a scroll or a new paragraph count,
@@ -179,7 +179,7 @@ std::optional<QList<QTextLayout::FormatRange>> SpellHighlighter::misspellings(co
     const qsizetype typingAt = m_typingAt - block.position();
     QList<QTextLayout::FormatRange> marks;
     for (const SpellChecker::Word &word : SpellChecker::words(text)) {
-        if (word.position + word.length == typingAt)
+        if (word.position < typingAt && typingAt <= word.position + word.length)
             continue;
         if (!m_checker->isCorrect(text.mid(word.position, word.length)))
             marks.append({int(word.position), int(word.length), misspelledFormat()});

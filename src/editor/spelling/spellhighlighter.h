@@ -67,7 +67,7 @@ private:
     QTimer *m_checkTimer = nullptr;
     bool m_enabled = true;
     bool m_rehighlighting = false;
-    // Where the word being typed ends, or -1.
+    // Just after the letter being typed, in the word being written, or -1.
     int m_typingAt = -1;
     // Paragraph numbers in view when last looked; before the view is laid out, a first screenful.
     int m_firstVisible = 0;

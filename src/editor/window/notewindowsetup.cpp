@@ -99,6 +99,17 @@ public:
         }
         return rect;
     }
+
+protected:
+    // This Qt looks for the paragraph a change ends in past the removed and the added units together (later ones
+    // count the added alone), so new formats, or a word replaced by one as long, near a paragraph's end repaint the
+    // whole view. Such a change moves nothing after it: the paragraph is laid out and repainted alone.
+    void documentChanged(int from, int removed, int added) override
+    {
+        if (removed > 0 && removed == added && document()->findBlock(from) == document()->findBlock(from + added - 1))
+            removed = 0;
+        QPlainTextDocumentLayout::documentChanged(from, removed, added);
+    }
 };
 
 } // namespace
