@@ -1,4 +1,5 @@
-// The editing tools that change the note's text: replace, autocorrection, smart delete, case changes.
+// The editing tools that change the note's text: replace, autocorrection, smart delete, case changes; and what an
+// edit repaints and marks.
 #include "editor/view/casetransform.h"
 #include "editor/notefixture.h"
 #include "editor/spelling/spellchecker.h"
