@@ -123,9 +123,8 @@ void WriteQueue::seed(std::shared_ptr<DurableWriter::LastWritten> version, const
                       std::vector<ContentDigest::BlockHash> shown)
 {
     enqueue([this, order = m_order, version, bytesOf, shown = std::move(shown)]() -> std::function<void()> {
-        const auto [differs, ignored] =
-            std::mismatch(shown.cbegin(), shown.cend(), version->blocks.cbegin(), version->blocks.cend());
-        Q_UNUSED(ignored);
+        const auto differs =
+            std::mismatch(shown.cbegin(), shown.cend(), version->blocks.cbegin(), version->blocks.cend()).first;
         version->blocks.resize(std::size_t(differs - shown.cbegin()));
         // Newer than what any save before it wrote: the text shown now came from it.
         if (!version->blocks.empty()) {
