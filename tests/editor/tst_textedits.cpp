@@ -11,7 +11,7 @@ using Edit = void (*)(ShownNote &);
 
 Q_DECLARE_METATYPE(Edit)
 
-// What a widget paints from when it is made on.
+// The area a widget paints from the moment this is made.
 class PaintRecorder : public QObject
 {
 public:
@@ -160,7 +160,9 @@ private Q_SLOTS:
         ShownNote n((first + u"\nsecond\nthird\n"_qs).toUtf8());
         if (needsEnglish && !n.spelling()->spellChecker()->language().startsWith(u"en"))
             QSKIP("The note's dictionary is not English (hunspell-en-us).");
-        QTest::qWait(50);
+        // Whatever the window still has to paint from showing is painted first.
+        QVERIFY(QTest::qWaitForWindowExposed(n.view->window()));
+        n.view->viewport()->repaint();
         PaintRecorder painted(n.view->viewport());
         edit(n);
         QTRY_VERIFY(!painted.region.isEmpty());
