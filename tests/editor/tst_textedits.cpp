@@ -4,6 +4,8 @@
 #include "editor/notefixture.h"
 #include "editor/spelling/spellchecker.h"
 
+#include <QClipboard>
+
 using CaseTransform::Mapping;
 using NoteFixture::ShownNote;
 
@@ -136,16 +138,17 @@ private Q_SLOTS:
             QCOMPARE(n.view->text(), undone);
     }
 
-    // An edit within a paragraph that moves nothing after it repaints that paragraph, not the view: a word changed
-    // to one as long, and marks that move with a letter typed before them (each key of typing there).
+    // An edit within a paragraph that moves nothing after it repaints that paragraph, not the view: a word pasted
+    // over one as long, and marks that move with a letter typed before them (each key of typing there).
     void editsRepaintTheirParagraph_data()
     {
         QTest::addColumn<QString>("first");
         QTest::addColumn<Edit>("edit");
         QTest::addColumn<bool>("needsEnglish");
-        QTest::newRow("upper-casing the last word") << u"one two"_qs << Edit([](ShownNote &n) {
+        QTest::newRow("pasting over the last word") << u"one two"_qs << Edit([](ShownNote &n) {
+            QApplication::clipboard()->setText(u"six"_qs);
             n.view->setSelectedRange({4, 3});
-            CaseTransform::apply(n.view, Mapping::Upper);
+            QTest::keyClick(n.view, Qt::Key_V, Qt::ControlModifier);
         }) << false;
         QTest::newRow("typing before a misspelled word") << u"We went qzxv"_qs << Edit([](ShownNote &n) {
             n.view->setSelectedRange({0, 0});
